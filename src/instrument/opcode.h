@@ -48,6 +48,11 @@ class COpCode {
   bool encodable() const;
 
   int32_t offset = 0;
+
+ protected:
+  // The `length` bytes at `position` of `buffer`, growing the buffer first when
+  // it is shorter than position + length.
+  static uint8_t* EmitSpace(std::vector<uint8_t>& buffer, int position, int length);
 };
 
 using InstructionList = std::vector<std::unique_ptr<COpCode>>;

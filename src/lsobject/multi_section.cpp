@@ -133,6 +133,11 @@ int32_t CMultiSection::InsertBytes(int32_t position, std::span<const uint8_t> by
   return static_cast<int32_t>(bytes.size());
 }
 
+int32_t CMultiSection::InsertCode(int32_t position, const InstructionList& instructions) {
+  const std::vector<uint8_t> encoded = EncodeInstructions(instructions);
+  return InsertBytes(position, encoded);
+}
+
 int32_t CMultiSection::WriteSegmentList(uint16_t type, ByteWriter& out) const {
   const size_t count = segmentSizes_.empty() ? 1 : segmentSizes_.size();
   out.PutU16(type);

@@ -17,6 +17,7 @@
 #include <span>
 #include <vector>
 
+#include "instrument/opcode.h"
 #include "lsobject/section.h"
 
 namespace quillet {
@@ -61,6 +62,8 @@ class CMultiSection : public CSection {
   // installs the result with SetData. Returns the bytes inserted, or -1,
   // changing nothing, when the position lies outside the data.
   int32_t InsertBytes(int32_t position, std::span<const uint8_t> bytes);
+  // InsertBytes of the encoded `instructions`; used on the byte code.
+  int32_t InsertCode(int32_t position, const InstructionList& instructions);
 
   // Writes the segment-size record of this section under `type`; a section
   // without segments writes one entry, its length. Returns the bytes written.

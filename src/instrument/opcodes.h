@@ -1,0 +1,38 @@
+// The whole instruction family, the instruction-set descriptors and the
+// construction of instructions from opcode bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "instrument/opcode.h"
+#include "instrument/opcode_calls.h"
+#include "instrument/opcode_jumps.h"
+#include "instrument/opcode_layout.h"
+#include "instrument/opcode_loads.h"
+#include "instrument/opcode_misc.h"
+#include "instrument/opcode_operators.h"
+#include "instrument/opcode_plain.h"
+#include "util/bytes.h"
+
+namespace quillet {
+
+// The instruction for `opcode` with every operand 0 (and `variant`, symbol and
+// precedence set as decoding sets them); nullptr when the byte is not part of
+// the instruction set.
+std::unique_ptr<COpCode> MakeInstruction(int opcode);
+
+enum class ReadResult {
+  kOk,
+  kUnknownOpcode,  // the byte is not part of the instruction set
+  kTruncated,      // the operands run past the end of the data
+};
+
+// Reads the instruction at the reader's position: the opcode byte, then its
+// operands as the table lays them out. On kOk `out` holds the instruction with
+// `offset` = its opcode byte's position, and the reader stands after it; on any
+// failure `out` is untouched and the reader stays at the opcode byte. Nothing
+// beyond the operand layout is checked (built-in numbers are the decoder's).
+[[nodiscard]] ReadResult ReadInstruction(ByteReader& reader, std::unique_ptr<COpCode>& out);
+
+}  // namespace quillet

@@ -1,0 +1,111 @@
+// One compiled LotusScript module: its sections, parsed from and serialised
+// to the flat record image the Notes runtime keeps in a design note.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "lsobject/action_prefix.h"
+#include "lsobject/code_tables.h"
+#include "lsobject/header.h"
+#include "lsobject/product_macros.h"
+#include "lsobject/script_item_info.h"
+#include "lsobject/section.h"
+#include "lsobject/string_table.h"
+#include "lsobject/symbol_table.h"
+
+namespace quillet {
+
+class CLSScriptModule {
+ public:
+  CLSScriptModule() = default;
+  CLSScriptModule(const CLSScriptModule&) = delete;
+  CLSScriptModule& operator=(const CLSScriptModule&) = delete;
+  virtual ~CLSScriptModule() = default;
+
+  virtual CHeader& Header() { return header_; }
+  virtual std::span<uint8_t> HeaderBytes() { return header_.MutableData(); }
+  virtual CFunctionLineNumbers& LineNumbers() { return lineNumbers_; }
+  virtual CSymbolTable& SymbolTable() { return symbolTable_; }
+  virtual CExtendedSymbolTable& ExtendedSymbolTable() { return extendedSymbolTable_; }
+  virtual CStringTable& StringTable() { return stringTable_; }
+  virtual SymbolView Symbols() { return SymbolView{&symbolTable_, &extendedSymbolTable_}; }
+  virtual CByteCode& ByteCode() { return byteCode_; }
+  virtual CLabelOffsetTable& LabelOffsets() { return labelOffsets_; }
+  virtual CJumpTable& JumpTable() { return jumpTable_; }
+  virtual CProductMacros& ProductMacros() { return productMacros_; }
+  // The prefix the module was read with, or null for a bare module.
+  virtual const ActionPrefix* Prefix() const { return prefix_ ? &*prefix_ : nullptr; }
+
+  ScriptItemInfo& ItemInfo() { return itemInfo_; }
+  const ScriptItemInfo& ItemInfo() const { return itemInfo_; }
+  const std::vector<std::unique_ptr<CUnknownSection>>& UnknownSections() const { return unknownSections_; }
+
+  // Frees the data of every section and forgets the unknown sections, the
+  // prefix and the item information; the section objects stay.
+  void Reset();
+
+  // Builds the sections from `image`. Returns false for an image shorter
+  // than 300 bytes, a "BOSL" module, a missing, repeated or short (under 300
+  // bytes) header, a refused record type, a record running past the end, or
+  // chunks a multi-section refuses. On false the module is partly filled and
+  // is to be discarded or Reset. Never reads outside `image`.
+  [[nodiscard]] bool Parse(std::span<const uint8_t> image);
+
+  // Updates the header and writes a new image: header, string and symbol
+  // tables with their segment lists and extended tables, byte code and the
+  // smaller tables, unknown sections in their places, the prefix in front.
+  std::vector<uint8_t> Serialize();
+
+  // The running CRC over header, string table, symbol table (from byte 4),
+  // byte code and product macros, in that order.
+  uint32_t ComputeChecksum() const;
+
+  // Makes the header consistent with the sections, in this order:
+  //   1. format level 4 and flag 0x0400 when the label-offset or jump table is
+  //      used or the byte code reaches 0xFC00 bytes;
+  //   2. RebuildStringChains();
+  //   3-9. string-, symbol- and byte-code sizes and counts;
+  //   10. RebuildScopeHashes();
+  //   11. ComputeChecksum() stored as the first word of the symbol data;
+  //   12. label-offset and jump-table counts (beyond the checksummed bytes).
+  // REQUIRES: a header of at least 300 bytes (as Parse guarantees).
+  void UpdateHeader();
+
+ protected:
+  // Extension points, filled in by the string- and symbol-table editing.
+  // Until that lands they keep the stored chains, scope hashes and owner
+  // fields, which is exact for a module whose strings and symbols were not
+  // edited.
+  //
+  // Step 2 of UpdateHeader: the seven string hash chains and their heads.
+  virtual void RebuildStringChains() {}
+  // Step 10 of UpdateHeader: the name hash tables of the module scopes and
+  // of every class and procedure in scope 1.
+  virtual void RebuildScopeHashes() {}
+  // Last step of Parse: owner handles of the procedures of the containers in
+  // module scope 4.
+  virtual void LinkProcedureOwners() {}
+
+ private:
+  bool ReadRecords(std::span<const uint8_t> image, size_t position);
+  void WriteType11(ByteWriter& out);
+
+  ScriptItemInfo itemInfo_;
+  CHeader header_;
+  CExtendedSymbolTable extendedSymbolTable_;
+  CSymbolTable symbolTable_;
+  CStringTable stringTable_;
+  CByteCode byteCode_;
+  CLabelOffsetTable labelOffsets_;
+  CProductMacros productMacros_;
+  CFunctionLineNumbers lineNumbers_;
+  CJumpTable jumpTable_;
+  std::optional<ActionPrefix> prefix_;
+  std::vector<std::unique_ptr<CUnknownSection>> unknownSections_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,149 @@
+// Malformed module images: each is refused cleanly, none is read past its end.
+#include <gtest/gtest.h>
+
+#include "lsobject/ls_script_module.h"
+#include "sim/module_builder.h"
+
+namespace quillet {
+namespace {
+
+using sim::Bytes;
+using sim::ModuleDescription;
+using sim::Pattern;
+
+// A small module of many records: chunks of 64 bytes, every optional table,
+// unknown records and a prefix.
+ModuleDescription Small() {
+  ModuleDescription d;
+  d.header = Pattern(512, 0x11);
+  d.strings = {Pattern(300, 1)};
+  d.symbols = {Pattern(200, 2)};
+  d.byteCode = Pattern(250, 3);
+  d.extendedStrings = {Pattern(8, 4)};
+  d.extendedSymbols = {Pattern(8, 5)};
+  d.labelOffsets = {Pattern(8, 6)};
+  d.jumpTable = {Pattern(8, 7)};
+  d.productMacros = {Pattern(20, 8)};
+  d.lineNumbers = {Pattern(12, 9)};
+  d.unknown = {{2, Pattern(6, 10)}, {10, Pattern(3, 11)}};
+  d.actionFlags = 5;
+  d.chunk = 64;
+  return d;
+}
+
+// Record boundaries of an image starting at `start`.
+std::vector<size_t> Boundaries(const Bytes& image, size_t start) {
+  std::vector<size_t> ends{start};
+  for (size_t p = start; p + 4 <= image.size();) {
+    p += 4 + LoadU16(&image[p + 2]);
+    if (p <= image.size()) ends.push_back(p);
+  }
+  return ends;
+}
+
+TEST(ModuleParseRefusal, LengthGateIsThreeHundredBytes) {
+  Bytes image(300, 0);
+  StoreU16(&image[0], 2);  // one unknown record filling the image, but no header
+  StoreU16(&image[2], 296);
+  CLSScriptModule module;
+  EXPECT_FALSE(module.Parse(std::span<const uint8_t>(image).first(299)));
+  EXPECT_EQ(module.ItemInfo().ModuleLength, 0);  // refused before anything was read
+  EXPECT_FALSE(module.Parse(image));              // past the gate, refused for lack of a header
+  EXPECT_EQ(module.ItemInfo().ModuleLength, 300);
+}
+
+TEST(ModuleParseRefusal, RefusesBadMarkersHeadersAndRecordTypes) {
+  const ModuleDescription d = Small();
+  const Bytes good = sim::BuildModuleImage(d);
+  CLSScriptModule module;
+  ASSERT_TRUE(module.Parse(good));
+  const size_t first = ActionPrefix::kSize;
+
+  Bytes bosl = good;
+  std::copy_n("BOSL", 4, bosl.begin() + first + 4);
+  EXPECT_FALSE(module.Parse(bosl));
+
+  ModuleDescription shortHeader = d;
+  shortHeader.header.resize(299);
+  shortHeader.consistent = false;
+  EXPECT_FALSE(module.Parse(sim::BuildModuleImage(shortHeader)));
+
+  // A second header in place of the first unknown record.
+  Bytes twoHeaders = good;
+  const size_t unknown2 = [&] {
+    for (size_t p : Boundaries(good, first))
+      if (p + 4 <= good.size() && LoadU16(&good[p]) == 2) return p;
+    return good.size();
+  }();
+  ASSERT_LT(unknown2, good.size());
+  StoreU16(&twoHeaders[unknown2], 1);
+  EXPECT_FALSE(module.Parse(twoHeaders));
+
+  for (uint16_t type : {0, 6, 12, 18, 0xFFFF}) {
+    Bytes refused = good;
+    StoreU16(&refused[unknown2], type);
+    EXPECT_FALSE(module.Parse(refused)) << type;
+  }
+
+  // No header at all: the header record turned into an unknown one.
+  Bytes headless = good;
+  StoreU16(&headless[first], 2);
+  EXPECT_FALSE(module.Parse(headless));
+}
+
+TEST(ModuleParseRefusal, RefusesRecordsRunningPastTheEnd) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  const std::vector<size_t> ends = Boundaries(good, ActionPrefix::kSize);
+  Bytes longer = good;
+  StoreU16(&longer[ends[ends.size() - 2] + 2], 0xFFFF);  // last record claims 64 KiB
+  CLSScriptModule module;
+  EXPECT_FALSE(module.Parse(longer));
+  Bytes threeLeft = good;
+  threeLeft.insert(threeLeft.end(), {2, 0, 0});  // a record header cut short
+  EXPECT_FALSE(module.Parse(threeLeft));
+}
+
+TEST(ModuleParseRefusal, EveryTruncationIsRefusedUnlessItEndsAtARecord) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  const std::vector<size_t> ends = Boundaries(good, ActionPrefix::kSize);
+  CLSScriptModule module;
+  for (size_t n = 0; n <= good.size(); ++n) {
+    const std::span<const uint8_t> prefix(good.data(), n);
+    const bool atRecordEnd = std::find(ends.begin(), ends.end(), n) != ends.end() ||
+                             std::find(ends.begin(), ends.end(), n - 1) != ends.end() ||
+                             std::find(ends.begin(), ends.end(), n - 2) != ends.end();
+    const bool parsed = module.Parse(prefix);
+    if (!atRecordEnd) {
+      EXPECT_FALSE(parsed) << n;
+    }
+    if (parsed) {
+      EXPECT_GE(n, 14u + 4u + 512u);  // nothing parses without the whole header
+      module.Serialize();
+    }
+  }
+}
+
+TEST(ModuleParseRefusal, CorruptedBytesNeverReadOutsideTheImage) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  CLSScriptModule module;
+  int accepted = 0;
+  for (size_t i = 0; i < good.size(); ++i) {
+    for (uint8_t value : {uint8_t(0x00), uint8_t(0xFF), uint8_t(good[i] ^ 0x80), uint8_t(good[i] + 1)}) {
+      Bytes bad = good;
+      bad[i] = value;
+      // The copy is exactly the image, so the sanitizers flag any overread.
+      auto owned = std::make_unique<uint8_t[]>(bad.size());
+      std::copy(bad.begin(), bad.end(), owned.get());
+      if (module.Parse(std::span<const uint8_t>(owned.get(), bad.size()))) {
+        ++accepted;
+        const Bytes out = module.Serialize();
+        CLSScriptModule again;
+        EXPECT_TRUE(again.Parse(out)) << i;
+      }
+    }
+  }
+  EXPECT_GT(accepted, 0);  // data bytes changed are still a module
+}
+
+}  // namespace
+}  // namespace quillet

@@ -265,3 +265,28 @@ TEST(LscCompiler, EmptyAndMinimalModulesStillParse) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// Every prefix of a real program either compiles to a module that parses or
+// fails with positioned errors; none reaches an internal error.
+TEST(LscCompiler, EveryPrefixOfAProgramCompilesOrFailsCleanly) {
+  const std::string full = kProgram;
+  for (size_t n = 0; n <= full.size(); ++n) {
+    std::vector<uint8_t> image;
+    std::vector<CompileError> errors;
+    const std::string prefix = full.substr(0, n);
+    if (CompileLotusScript(prefix, image, errors)) {
+      CLSScriptModule m;
+      EXPECT_TRUE(m.Parse(image)) << n;
+    } else {
+      ASSERT_FALSE(errors.empty()) << n;
+      EXPECT_GE(errors[0].line, 1) << n << ": " << errors[0].message;
+      EXPECT_EQ(errors[0].message.find("internal"), std::string::npos) << n << ": " << errors[0].message;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet

@@ -43,6 +43,12 @@ std::string Marked(const std::string& body) {
   list.pop_back();  // OpEndSub is not part of a decoded procedure
   std::set<int> labels;
   for (int i : labelIndex) labels.insert(offsets[i]);
+  // Passes that look at the instruction after a jump target must find one.
+  for (const auto& in : list) {
+    if (auto* j = dynamic_cast<OpJmp*>(in.get()); j && testing::IndexAt(list, j->target()) + 1 >= int(list.size())) {
+      return "jump target is the last instruction";
+    }
+  }
   testing::MarkControlStructures(list, labels);
 
   std::string out;
@@ -70,45 +76,50 @@ std::string Marked(const std::string& body) {
 
 TEST(LscMarking, WhileAndDoWhileAreTestedByTheirBackEdge) {
   // Back-edge kind 1; the head test mark 2; Exit Do after a back-edge kind 7.
-  EXPECT_EQ(Marked("  While x < 3\n    x = x + 1\n  Wend\n"), "Line2 JZ:2 Line3 Line4 Jmp:1");
+  EXPECT_EQ(Marked("  While x < 3\n    x = x + 1\n  Wend\n"), "Line2 JZ:2 Line3 Line4 Jmp:1 Line5");
   EXPECT_EQ(Marked("  Do Until x\n    If x Then Exit Do\n  Loop\n"),
-            "Line2 JNZ:2 Line3 JZ:0 Jmp:7 Line4 Jmp:1");
+            "Line2 JNZ:2 Line3 JZ:0 Jmp:7 Line4 Jmp:1 Line5");
 }
 
 TEST(LscMarking, DoLoopWithItsTestAtTheFootMarksItsHead) {
-  EXPECT_EQ(Marked("  Do\n    x = 1\n  Loop While x\n"), "Line2 StmtSep:1 Line3 Line4 JNZ:1");
-  EXPECT_EQ(Marked("  Do\n    x = 1\n  Loop Until x\n"), "Line2 StmtSep:1 Line3 Line4 JZ:1");
-  EXPECT_EQ(Marked("  Do\n    Exit Do\n  Loop\n"), "Line2 StmtSep:1 Line3 Jmp:7 Line4 Jmp:1");
+  EXPECT_EQ(Marked("  Do\n    x = 1\n  Loop While x\n"), "Line2 StmtSep:1 Line3 Line4 JNZ:1 Line5");
+  EXPECT_EQ(Marked("  Do\n    x = 1\n  Loop Until x\n"), "Line2 StmtSep:1 Line3 Line4 JZ:1 Line5");
+  EXPECT_EQ(Marked("  Do\n    Exit Do\n  Loop\n"), "Line2 StmtSep:1 Line3 Jmp:7 Line4 Jmp:1 Line5");
 }
 
 TEST(LscMarking, IfTestsAndTheirEnds) {
   // No Else: an If test (4) and the If's separator marked End If (2).
-  EXPECT_EQ(Marked("  If a Then\n    x = 1\n  End If\n"), "Line2 JZ:4 Line3 StmtSep:2");
+  EXPECT_EQ(Marked("  If a Then\n    x = 1\n  End If\n"), "Line2 JZ:4 Line3 StmtSep:2 Line5");
   // Else: the jump over the Else part is kind 4.
   EXPECT_EQ(Marked("  If a Then\n    x = 1\n  Else\n    x = 2\n  End If\n"),
-            "Line2 JZ:4 Line3 Line4 Jmp:4 Line5 StmtSep:2");
+            "Line2 JZ:4 Line3 Line4 Jmp:4 Line5 StmtSep:2 Line7");
   // ElseIf: the later test finds its end marked (5); only the last jump
   // over an Else part keeps kind 4.
   EXPECT_EQ(Marked("  If a Then\n    x = 1\n  ElseIf b Then\n    x = 2\n  Else\n    x = 3\n  End If\n"),
-            "Line2 JZ:4 Line3 Line4 Jmp:3 JZ:5 Line5 Line6 Jmp:4 Line7 StmtSep:2");
+            "Line2 JZ:4 Line3 Line4 Jmp:3 JZ:5 Line5 Line6 Jmp:4 Line7 StmtSep:2 Line9");
 }
 
 TEST(LscMarking, SelectCaseLinesAndItsExit) {
   EXPECT_EQ(Marked("  Select Case x\n  Case 1, 2\n    y = 1\n  Case 3\n    y = 2\n  Case Else\n"
                    "    y = 3\n  End Select\n"),
             "Line2 Line3* Dup JNZ:3 Dup JZ:3 Pop Line4 Jmp:3 Line5* Dup JZ:3 Pop Line6 Jmp:2 Pop "
-            "Line8 StmtSep:3");
+            "Line8 StmtSep:3 Line10");
 }
 
 TEST(LscMarking, ExitsFromForAndForAll) {
-  EXPECT_EQ(Marked("  For i = 1 To 3\n    Exit For\n  Next\n"), "Line2 For Line3 Jmp:5 Line4 Next");
+  EXPECT_EQ(Marked("  For i = 1 To 3\n    Exit For\n  Next\n"), "Line2 For Line3 Jmp:5 Line4 Next Line5");
   EXPECT_EQ(Marked("  Dim a(2)\n  ForAll e In a\n    Exit ForAll\n  End ForAll\n"),
-            "Line3 ForAll Line4 Jmp:6 Line5 NextForAll");
+            "Line3 ForAll Line4 Jmp:6 Line5 NextForAll Line6");
+}
+
+TEST(LscMarking, SelectWithoutCaseElseEndingAProcedure) {
+  EXPECT_EQ(Marked("  Select Case x\n  Case 1\n    y = 1\n  End Select\n"),
+            "Line2 Line3* Dup JZ:3 Pop Line4 Jmp:2 Pop StmtSep:3 Line6");
 }
 
 TEST(LscMarking, GoToLabelsAreNotStructural) {
   EXPECT_EQ(Marked("top:\n  x = 1\n  GoTo top\n  GoTo bottom\nbottom:\n"),
-            "Line2 Line3 Line4 Jmp:0 Line5 Jmp:0 Line6");
+            "Line2 Line3 Line4 Jmp:0 Line5 Jmp:0 Line6 Line7");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ void CLSScriptModule::WriteType11(ByteWriter& out) {
       return;
     }
   }
+  if (!header_.Holds(header::kType11Value, 2)) return;  // a module that was never parsed
   if ((header_.U16(header::kFlags) & header::kExtendedFormatFlag) == 0) return;
   const uint16_t value = header_.U16(header::kType11Value);
   if (value == 0) return;

@@ -104,9 +104,8 @@ uint32_t ModuleChecksum(const ModuleDescription& d) {
 Bytes BuildModuleImage(const ModuleDescription& description) {
   const ModuleDescription m = Completed(description);
   const size_t chunk = std::clamp<size_t>(m.chunk, 1, 4088);
-  Bytes image;
+  Bytes image(m.actionFlags ? 14 : 0, 0);  // the prefix is filled in last
   ByteWriter out(image);
-  if (m.actionFlags) out.PutZeros(14);
 
   auto unknownOfType = [&](auto wanted) {
     for (const auto& u : m.unknown)

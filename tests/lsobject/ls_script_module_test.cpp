@@ -174,6 +174,14 @@ TEST(ModuleSerialize, ByteCodeReaching0xFC00SwitchesToTheExtendedFormat) {
   EXPECT_EQ(out, sim::BuildModuleImage(d));
 }
 
+TEST(ModuleSerialize, AnEmptyModuleWritesOnlyItsEmptyHeaderRecord) {
+  CLSScriptModule module;
+  EXPECT_EQ(module.Serialize(), (Bytes{1, 0, 0, 0}));
+  ASSERT_TRUE(module.Parse(sim::BuildModuleImage(Rich())));
+  module.Reset();
+  EXPECT_EQ(module.Serialize(), (Bytes{1, 0, 0, 0}));
+}
+
 TEST(ModuleSerialize, SynthesisesTheType11RecordFromTheHeader) {
   ModuleDescription d = Minimal();
   StoreU16(&d.header[6], 0x0400);

@@ -63,7 +63,12 @@ class OpVariant : public COpCode, public OperandFields<L> {
   int32_t variant;
 };
 
-#define QUILLET_PLAIN_Gen(byte, Class, Layout, Enc) using Class = OpFixed<byte, OperandLayout::Layout, Enc>;
+// The classes of the table rows marked Gen, e.g. OpLoadProc (41, one handle).
+#define QUILLET_PLAIN_Gen(byte, Class, Layout, Enc)                  \
+  class Class : public OpFixed<byte, OperandLayout::Layout, Enc> { \
+   public:                                                         \
+    using OpFixed::OpFixed;                                        \
+  };
 #define QUILLET_PLAIN_Own(byte, Class, Layout, Enc)
 #define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) QUILLET_PLAIN_##Def(byte, Class, Layout, Enc)
 #include "instrument/opcodes.def"

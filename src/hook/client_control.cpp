@@ -74,7 +74,10 @@ void CQuilletApp::HandleEnable(bool on, bool clear, int32_t value) {
   platform::LockHolder hold(lock_);
   ClientEnable(on, true, value);
   if (!clear) return;
-  if (ProfileRef context = CurrentProfile()) context->ClearCollected();
+  if (ProfileRef context = CurrentProfile()) {
+    context->Data.Clear();
+    context->Messages.clear();
+  }
 }
 
 void CQuilletApp::HandleSetFilter(std::string_view databasePath) {
@@ -88,7 +91,10 @@ void CQuilletApp::HandleSetFilter(std::string_view databasePath) {
 void CQuilletApp::HandleFinalize(std::string_view reportPath) {
   platform::LockHolder hold(lock_);
   // A report that cannot be written still ends the profiling period.
-  if (ProfileRef context = CurrentProfile()) static_cast<void>(context->WriteReport(reportPath, false));
+  if (ProfileRef context = CurrentProfile()) {
+    const std::string path(reportPath);
+    static_cast<void>(context->WriteReport(path.c_str(), false));
+  }
   ClientEnable(false, false, kKeepContextFlags);
 }
 

@@ -23,9 +23,6 @@ inline constexpr uint16_t kControllerMessageMax = 4095;
 // Anything else is kIgnored.
 enum class ControllerCommandKind { kIgnored, kEnable, kSetFilter, kFinalizeRun };
 
-// ENABLE's value that leaves the context's flags as they are.
-inline constexpr int32_t kKeepContextFlags = 0xFFFF;
-
 struct ControllerCommand {
   ControllerCommandKind kind = ControllerCommandKind::kIgnored;
   bool on = false;

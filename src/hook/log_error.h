@@ -1,6 +1,8 @@
 // Server-side error lines on the host console.
 #pragma once
 
+#include <cstddef>
+
 #include "config/status.h"
 
 namespace quillet {

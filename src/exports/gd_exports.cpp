@@ -1,6 +1,6 @@
 // The re-exported libgd functions: each forwards to libgd's own definition.
 // ELF cannot re-export another library's symbol, so every name is defined here
-// and resolved once, by name, in the objects loaded after this one (libgd).
+// and resolved once, by name, inside libgd itself.
 #include <dlfcn.h>
 #include <gd.h>
 
@@ -8,7 +8,22 @@
 
 namespace {
 
-void* ResolveGd(const char* name) { return dlsym(RTLD_NEXT, name); }
+// libgd as loaded with this library, found through a function of it that we
+// do not define ourselves. A search of the process's scopes could find our
+// own definition first, or miss libgd when the host loads us locally.
+void* LibgdHandle() {
+  static void* const handle = [] () -> void* {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&gdMajorVersion), &info) == 0 || info.dli_fname == nullptr) return nullptr;
+    return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  }();
+  return handle;
+}
+
+void* ResolveGd(const char* name) {
+  void* handle = LibgdHandle();
+  return handle == nullptr ? nullptr : dlsym(handle, name);
+}
 
 }  // namespace
 

@@ -35,6 +35,8 @@ inline constexpr STATUS kErrFileExists = 0x0113;          // target file or data
 inline constexpr STATUS kErrReadOnly = 0x0246;            // 582: write access refused (ignored by LogError)
 inline constexpr STATUS kStampNotesHandled = 0x3300;      // probe answered, host stamps nothing
 inline constexpr STATUS kErrDesignSaveRefused = 0x8246;   // design save refused while profiling
+inline constexpr STATUS kErrFileWriteFailed = 0x0108;     // a file could not be created or written
+inline constexpr STATUS kErrNotIdFile = 0x1968;           // the file is not an ID file
 
 // The system's own codes (texts in the message catalogue).
 inline constexpr Status32 kErrStringNotFound = 67703;     // 0x10877 "Error: String not found"

@@ -1,0 +1,70 @@
+// Item-list operations of a simulated note.
+#include "sim/sim_note.h"
+
+#include <algorithm>
+
+namespace quillet::sim {
+
+namespace {
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
+bool ItemNameEquals(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+const SimItem* SimNote::Find(std::string_view name) const {
+  for (const SimItem& item : items) {
+    if (ItemNameEquals(item.name, name)) return &item;
+  }
+  return nullptr;
+}
+
+const SimItem* SimNote::FindNext(uint32_t serial) const {
+  auto at = std::find_if(items.begin(), items.end(), [&](const SimItem& item) { return item.serial == serial; });
+  if (at == items.end()) return nullptr;
+  const std::string& name = at->name;
+  for (auto next = at + 1; next != items.end(); ++next) {
+    if (ItemNameEquals(next->name, name)) return &*next;
+  }
+  return nullptr;
+}
+
+const SimItem* SimNote::BySerial(uint32_t serial) const {
+  for (const SimItem& item : items) {
+    if (item.serial == serial) return &item;
+  }
+  return nullptr;
+}
+
+uint32_t SimNote::Append(uint16_t flags, std::string_view name, uint16_t type, std::span<const uint8_t> value) {
+  SimItem item;
+  item.serial = nextSerial++;
+  item.name = std::string(name);
+  item.flags = flags;
+  item.type = type;
+  item.value.assign(value.begin(), value.end());
+  items.push_back(std::move(item));
+  return items.back().serial;
+}
+
+bool SimNote::DeleteFirst(std::string_view name) {
+  auto at = std::find_if(items.begin(), items.end(), [&](const SimItem& item) { return ItemNameEquals(item.name, name); });
+  if (at == items.end()) return false;
+  items.erase(at);
+  return true;
+}
+
+bool SimNote::DeleteSerial(uint32_t serial) {
+  auto at = std::find_if(items.begin(), items.end(), [&](const SimItem& item) { return item.serial == serial; });
+  if (at == items.end()) return false;
+  items.erase(at);
+  return true;
+}
+
+size_t SimNote::DeleteAll(std::string_view name) {
+  return std::erase_if(items, [&](const SimItem& item) { return ItemNameEquals(item.name, name); });
+}
+
+}  // namespace quillet::sim

@@ -1,0 +1,97 @@
+// Translation, comparison and status texts of the simulated host.
+#include "sim/sim_text.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "config/notes_api.h"
+#include "platform/platform.h"
+#include "sim/sim_status.h"
+#include "util/bytes.h"
+
+namespace quillet::sim {
+
+std::string UpperText(std::string_view text) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i) {
+    auto c = static_cast<unsigned char>(out[i]);
+    if (c >= 'a' && c <= 'z') {
+      out[i] = static_cast<char>(c - 'a' + 'A');
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      // U+00E0..U+00FE (except U+00F7, the division sign) are 0xC3 0xA0..0xBE;
+      // their capitals sit 0x20 lower.
+      auto next = static_cast<unsigned char>(out[i + 1]);
+      if (next >= 0xA0 && next <= 0xBE && next != 0xB7) out[i + 1] = static_cast<char>(next - 0x20);
+      ++i;
+    }
+  }
+  return out;
+}
+
+STATUS TranslateText(uint16_t mode, std::span<const uint8_t> in, std::vector<uint8_t>& out) {
+  const std::string_view text(reinterpret_cast<const char*>(in.data()), in.size());
+  switch (mode) {
+    case kTranslateNativeToHost:
+    case kTranslateUtf8ToHost:
+      out.assign(in.begin(), in.end());
+      return kNoError;
+    case kTranslateUpper: {
+      const std::string upper = UpperText(text);
+      out.assign(upper.begin(), upper.end());
+      return kNoError;
+    }
+    case kTranslateHostToUnicode: {
+      const std::u16string wide = platform::Utf8ToUtf16(text);
+      out.resize(wide.size() * 2);
+      for (size_t i = 0; i < wide.size(); ++i) StoreU16(out.data() + 2 * i, wide[i]);
+      return kNoError;
+    }
+    case kTranslateUnicodeToHost: {
+      if (in.size() % 2 != 0) return kErrInvalidArgument;
+      std::u16string wide(in.size() / 2, u'\0');
+      for (size_t i = 0; i < wide.size(); ++i) wide[i] = LoadU16(in.data() + 2 * i);
+      const std::string narrow = platform::Utf16ToUtf8(wide);
+      out.assign(narrow.begin(), narrow.end());
+      return kNoError;
+    }
+    default:
+      return kErrInvalidArgument;
+  }
+}
+
+int CompareText(std::string_view a, std::string_view b, uint16_t option) {
+  std::string left(a), right(b);
+  if (option == kCompareNoCase) {
+    left = UpperText(a);
+    right = UpperText(b);
+  }
+  const size_t common = std::min(left.size(), right.size());
+  for (size_t i = 0; i < common; ++i) {
+    const auto x = static_cast<unsigned char>(left[i]);
+    const auto y = static_cast<unsigned char>(right[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (left.size() == right.size()) return 0;
+  return left.size() < right.size() ? -1 : 1;
+}
+
+bool StatusTextOf(STATUS status, std::string& text) {
+  const uint16_t code = StatusCode(status);
+  for (const auto& [known, message] : kSimStatusTexts) {
+    if (known == code) {
+      text = message;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string BuildNetworkPath(std::string_view server, std::string_view file) {
+  if (server.empty()) return std::string(file);
+  std::string path(server);
+  path += "!!";
+  path += file;
+  return path;
+}
+
+}  // namespace quillet::sim

@@ -1,7 +1,5 @@
 // The client's controller: switching profiling on and off, the poll threads
 // and the handlers of the controller messages.
-#include <exception>
-
 #include "hook/controller_message.h"
 #include "hook/quillet_app.h"
 
@@ -64,7 +62,7 @@ STATUS CQuilletApp::HandleMessage(std::span<const uint8_t> message) {
       case ControllerCommandKind::kIgnored:
         break;
     }
-  } catch (const std::exception&) {
+  } catch (...) {
     // A message that cannot be performed is still taken off the queue.
   }
   return kErrRemoveMessage;
@@ -123,7 +121,7 @@ void CQuilletApp::PollThreadBody() {
       if (stopping_.load(std::memory_order_acquire) || !RunningMutexHeld()) break;
       try {
         PollQueue();
-      } catch (const std::exception&) {
+      } catch (...) {
         // The host's queue misbehaved; try again at the next interval.
       }
     }

@@ -1,6 +1,7 @@
 // The host's hook vector and the calling conventions of hooks and timer entries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "config/notes_api.h"
@@ -51,5 +52,9 @@ struct HookVector {
   NoteUpdateHook noteUpdate;
   DbStampNotesHook dbStampNotes;
 };
+static_assert(sizeof(void*) != 4 || (offsetof(HookVector, term) == 8 && offsetof(HookVector, noteOpen) == 12 &&
+                                     offsetof(HookVector, noteUpdate) == 16 &&
+                                     offsetof(HookVector, dbStampNotes) == 20),
+              "the host's 32-bit hook vector layout");
 
 }  // namespace quillet

@@ -1,7 +1,5 @@
 // MainEntryPoint and Term: the process role, the application object, the
 // hook vector and the server's start-up message.
-#include <cstdio>
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -95,7 +93,7 @@ HookStatus QUILLET_HOOKAPI MainEntryPoint(HookVector* vector) noexcept {
   if (vector == nullptr) return kNoError;
   try {
     Start(*vector);
-  } catch (const std::exception&) {
+  } catch (...) {
     // Whatever was not finished stays unhooked; the host goes on.
   }
   return kNoError;

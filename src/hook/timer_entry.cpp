@@ -2,8 +2,6 @@
 // procedure entries, exits, lines and the end of a run.
 #include "hook/timer_entry.h"
 
-#include <exception>
-
 #include "hook/hooks.h"
 #include "hook/quillet_app.h"
 
@@ -22,7 +20,7 @@ void Guarded(Event&& event) noexcept {
     if (!app->IsEnabled()) return;
     platform::LockHolder hold(app->Lock());
     event(*app);
-  } catch (const std::exception&) {
+  } catch (...) {
     // Running script must never see a failure of the profiler.
   }
 }

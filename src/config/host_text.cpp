@@ -2,6 +2,7 @@
 // characters per call, and a piece must never end inside a character.
 #include "config/host_text.h"
 
+#include <algorithm>
 #include <climits>
 #include <span>
 #include <vector>
@@ -76,9 +77,12 @@ std::string ToUpper(std::string_view hostText) {
 int HostCompare(std::string_view a, std::string_view b, uint16_t option) {
   const ptrdiff_t difference = static_cast<ptrdiff_t>(a.size()) - static_cast<ptrdiff_t>(b.size());
   NotesApi& notes = Notes();
+  // Both texts are cut at the same length, so equal texts meet equal pieces
+  // and the shorter one simply runs out.
   while (!a.empty() && !b.empty()) {
-    size_t na = HostPieceLength(a, kHostTextPiece);
-    size_t nb = HostPieceLength(b, kHostTextPiece);
+    size_t limit = std::min({kHostTextPiece, a.size(), b.size()});
+    size_t na = HostPieceLength(a, limit);
+    size_t nb = HostPieceLength(b, limit);
     int order = notes.Compare(a.substr(0, na), b.substr(0, nb), option);
     if (order != 0) return order;
     a.remove_prefix(na);

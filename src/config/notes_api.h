@@ -35,7 +35,12 @@ inline constexpr NoteId kNoteIdDeletedBit = 0x80000000u;  // set in ID tables fo
 // The host's 8-byte time value; also the 8-byte database identity.
 struct TimeDate {
   uint32_t innards[2] = {0, 0};
-  friend constexpr auto operator<=>(const TimeDate&, const TimeDate&) = default;
+  friend constexpr bool operator==(const TimeDate&, const TimeDate&) = default;
+  // Chronological: innards[1] (the date) is the more significant word.
+  friend constexpr std::strong_ordering operator<=>(const TimeDate& a, const TimeDate& b) {
+    if (a.innards[1] != b.innards[1]) return a.innards[1] <=> b.innards[1];
+    return a.innards[0] <=> b.innards[0];
+  }
   uint64_t AsU64() const { return (static_cast<uint64_t>(innards[1]) << 32) | innards[0]; }
   static TimeDate FromU64(uint64_t v) {
     return TimeDate{{static_cast<uint32_t>(v), static_cast<uint32_t>(v >> 32)}};

@@ -42,8 +42,10 @@ class LockHolder {
 
 // Named kernel objects with Win32 semantics. A handle is an opaque non-zero
 // value; 0 means failure. Objects are reference-counted by their handles and
-// vanish with the last CloseHandle. On Linux the names live in a process-wide
-// registry.
+// vanish with the last CloseHandle. Names are case-sensitive; mutexes and
+// events share one name space (creating one kind under the other's name fails);
+// an empty name makes an unnamed object. On Linux the names live in a
+// process-wide registry.
 using Handle = uintptr_t;
 inline constexpr uint32_t kInfinite = 0xFFFFFFFFu;
 enum class WaitResult { kSignaled, kTimeout, kFailed };
@@ -58,17 +60,24 @@ Handle CreateNamedEvent(std::u16string_view name, bool manualReset, bool initial
 Handle OpenNamedEvent(std::u16string_view name);
 bool SetEvent(Handle event);
 bool ResetEvent(Handle event);
-// Waits for an event (signaled state) or a mutex (acquires it).
+// Waits for an event (signaled state; an auto-reset event is reset by the one
+// wait it releases) or a mutex (acquires it; recursive for the owning thread).
+// `milliseconds` may be kInfinite. kFailed for an unknown handle.
 WaitResult WaitForSingleObject(Handle handle, uint32_t milliseconds);
+// False when the calling thread does not own the mutex; each successful wait
+// needs one release.
 bool ReleaseMutex(Handle mutex);
 bool CloseHandle(Handle handle);
 
-// Starts a detached worker thread; false when it could not be started.
+// Starts a detached worker thread; false when it could not be started (or
+// `body` is empty). An exception escaping `body` is swallowed.
 bool StartThread(std::function<void()> body);
 uint32_t CurrentThreadId();
 void SleepMilliseconds(uint32_t milliseconds);
 
-// A top-most, OK-only message box. On Linux it goes to a replaceable sink.
+// A top-most, OK-only message box; returns when it is dismissed. Texts are
+// UTF-8. While a sink is set the box goes to it instead (on Linux the default,
+// with no sink, prints to stderr).
 using MessageBoxSink = std::function<void(std::string_view title, std::string_view text)>;
 void ShowMessageBox(std::string_view title, std::string_view text);
 // Replaces the sink; returns the previous one. An empty sink restores stderr.
@@ -81,16 +90,22 @@ std::u16string CommandLine();
 void OverrideProcessIdentity(std::optional<std::u16string> executablePath,
                              std::optional<std::u16string> commandLine);
 
-// QueryPerformanceCounter / QueryPerformanceFrequency: monotonic ticks.
+// QueryPerformanceCounter / QueryPerformanceFrequency: monotonic ticks (on
+// Linux CLOCK_MONOTONIC nanoseconds, frequency 1e9).
 int64_t PerformanceCounter();
 int64_t PerformanceFrequency();
 
 // Profile (INI) files with GetPrivateProfileStringW / GetPrivateProfileIntW /
-// WritePrivateProfileStringW semantics: sections and keys compare ignoring
-// case; a missing key yields the default; integers are read as Windows does
-// (optional sign, leading digits, none = 0); writing creates the file.
-// `bufferSize` counts characters including the terminator: the result is cut
-// to bufferSize - 1 characters.
+// WritePrivateProfileStringW semantics: sections and keys compare trimmed and
+// ignoring case; values are trimmed and lose enclosing quotes; a missing file
+// or key yields the default (without its trailing spaces); integers are read
+// as Windows does (optional sign, leading digits, none = 0, empty = default);
+// writing creates the file and section, replaces a key's line in place and
+// keeps every other line. `bufferSize` counts characters including the
+// terminator: the result is cut to bufferSize - 1 characters. Paths take '\'
+// or '/'. On Linux the file is UTF-8, a rewrite is atomic (readers see the old
+// or the new file), and a write whose section, key or value would not fit on
+// one line (line breaks, '=' in a key, ']' in a section, empty key) is refused.
 std::u16string GetPrivateProfileString(std::u16string_view section, std::u16string_view key,
                                        std::u16string_view defaultValue, size_t bufferSize,
                                        std::u16string_view file);
@@ -129,10 +144,12 @@ class OutputFile {
 using ModuleHandle = uintptr_t;
 ModuleHandle GetModuleHandle(std::u16string_view name);
 void* GetProcAddress(ModuleHandle module, std::string_view name);
-// Registers or replaces a module's export table; an empty optional removes it.
+// Registers or replaces a module's export table (a replaced module keeps its
+// handle); an empty optional removes it. Does nothing on Windows.
 void RegisterModule(std::u16string_view name, std::optional<std::map<std::string, void*>> exports);
 
-// UTF-8 <-> UTF-16 for the seam's own use (paths, INI files).
+// UTF-8 <-> UTF-16 for the seam's own use (paths, INI files). Malformed input
+// (bad UTF-8, unpaired surrogates) becomes U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -1,5 +1,7 @@
 // A simulated host for the length of a scope: a fresh data directory, the
 // host installed as the process's Notes API, its "nnotes" exports registered.
+// Scopes may nest, but the inner host's exports replace the outer's and are
+// gone, not restored, when the inner scope ends.
 #pragma once
 
 #include <memory>

@@ -235,6 +235,7 @@ STATUS SimHost::AttachFile(NoteHandle note, std::string_view filePath, std::stri
   if (STATUS failure = TakeFailure("AttachFile")) return failure;
   OpenNote* open = NoteOf(note);
   if (open == nullptr) return kErrInvalidHandle;
+  if (attachmentName.size() > kItemNameMax) return kErrInvalidArgument;
   std::ifstream in(ResolveFilePath(filePath, dataDir_), std::ios::binary);
   if (!in) return kErrFileNotFound;
   std::vector<uint8_t> content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

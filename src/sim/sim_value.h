@@ -17,6 +17,7 @@ namespace quillet::sim {
 //   0        u16  entry count n
 //   2        u16  length of each entry, n times
 //   2 + 2n   the entries' bytes, back to back
+// REQUIRES: fewer than 65536 entries, each shorter than 65536 bytes.
 std::vector<uint8_t> EncodeTextList(std::span<const std::string> entries);
 // The entries; std::nullopt when the counts or lengths run past the value.
 std::optional<std::vector<std::string>> DecodeTextList(std::span<const uint8_t> value);

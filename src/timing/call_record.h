@@ -13,10 +13,14 @@ struct LineStat {
   int64_t Total = 0;  // performance-counter ticks
 };
 
-// One entry of a call's line table.
+// One entry of a call's line table: a line argument and its LineStat, laid
+// out flat in 16 bytes (a nested LineStat would pad to 24).
 struct LineEntry {
   int32_t Line = 0;
-  LineStat Stat;
+  int32_t Count = 0;
+  int64_t Total = 0;  // performance-counter ticks
+
+  LineStat Stat() const { return LineStat{Count, Total}; }
 };
 
 // A call's lines, ordered by line argument. Kept as a sorted array in the
@@ -32,7 +36,7 @@ struct LineTable {
   uint32_t size() const { return Size; }
   bool empty() const { return Size == 0; }
   // The entry for `line`, or null.
-  const LineStat* Find(int32_t line) const;
+  const LineEntry* Find(int32_t line) const;
 };
 
 // One call. Children form an intrusive list (first, last, next sibling) of

@@ -43,7 +43,7 @@ void CProfileData::Enter(const ProcedureKey& key) {
 
 void CProfileData::CloseLine(CallRecord& r, int64_t now) {
   if (r.CurrentLine == kNoCurrentLine) return;
-  LineStat& stat = pool_.LineSlot(r.Lines, r.CurrentLine);
+  LineEntry& stat = pool_.LineSlot(r.Lines, r.CurrentLine);
   stat.Count += 1;
   stat.Total += now - r.LineStart;
   r.CurrentLine = kNoCurrentLine;

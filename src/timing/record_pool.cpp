@@ -8,10 +8,10 @@
 
 namespace quillet {
 
-const LineStat* LineTable::Find(int32_t line) const {
+const LineEntry* LineTable::Find(int32_t line) const {
   const LineEntry* it =
       std::lower_bound(begin(), end(), line, [](const LineEntry& e, int32_t l) { return e.Line < l; });
-  return (it != end() && it->Line == line) ? &it->Stat : nullptr;
+  return (it != end() && it->Line == line) ? it : nullptr;
 }
 
 void* RecordPool::Allocate(size_t bytes) {
@@ -58,14 +58,14 @@ void RecordPool::FreeLineBlock(LineEntry* block, uint32_t capacity) {
   freeBlocks_[cls] = block;
 }
 
-LineStat& RecordPool::LineSlot(LineTable& table, int32_t line) {
+LineEntry& RecordPool::LineSlot(LineTable& table, int32_t line) {
   LineEntry* first = table.Entries;
   LineEntry* last = first + table.Size;
   // Fast paths: the last line again, or a line after every known one.
   LineEntry* at = last;
   if (table.Size != 0 && line <= last[-1].Line) {
     at = std::lower_bound(first, last, line, [](const LineEntry& e, int32_t l) { return e.Line < l; });
-    if (at->Line == line) return at->Stat;
+    if (at->Line == line) return *at;
   }
   const size_t index = static_cast<size_t>(at - first);
   if (table.Size == table.Capacity) {
@@ -80,9 +80,9 @@ LineStat& RecordPool::LineSlot(LineTable& table, int32_t line) {
   }
   LineEntry* slot = table.Entries + index;
   std::memmove(static_cast<void*>(slot + 1), slot, (table.Size - index) * sizeof(LineEntry));
-  *slot = LineEntry{line, LineStat{}};
+  *slot = LineEntry{line, 0, 0};
   ++table.Size;
-  return slot->Stat;
+  return *slot;
 }
 
 void RecordPool::Clear() {

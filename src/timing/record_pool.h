@@ -24,9 +24,9 @@ class RecordPool {
 
   // A fresh record with every field at its initial value.
   CallRecord* NewRecord();
-  // The stat of `line` in `table`, inserted in line order with Count 0 and
+  // The entry of `line` in `table`, inserted in line order with Count 0 and
   // Total 0 when missing. The reference stays valid until the next insert.
-  LineStat& LineSlot(LineTable& table, int32_t line);
+  LineEntry& LineSlot(LineTable& table, int32_t line);
   // Releases every record and line table.
   void Clear();
 

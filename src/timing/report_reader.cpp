@@ -123,7 +123,7 @@ bool Parser::Call(ReportCall& c, uint32_t& children) {
   for (uint32_t i = 0; i < lines; ++i) {
     LineEntry& e = c.Lines[i];
     const size_t at = r_.pos();
-    if (!I32("line number", e.Line) || !I32("line count", e.Stat.Count) || !I64("line total", e.Stat.Total)) {
+    if (!I32("line number", e.Line) || !I32("line count", e.Count) || !I64("line total", e.Total)) {
       return false;
     }
     if (i > 0 && e.Line <= c.Lines[i - 1].Line) return Fail(at, "line number", "lines out of ascending order");

@@ -79,8 +79,8 @@ void PutCall(BlockWriter& w, const CallRecord& r) {
   out.PutU32(r.Lines.size());
   for (const LineEntry& e : r.Lines) {
     out.PutU32(static_cast<uint32_t>(e.Line));
-    out.PutU32(static_cast<uint32_t>(e.Stat.Count));
-    out.PutU64(static_cast<uint64_t>(e.Stat.Total));
+    out.PutU32(static_cast<uint32_t>(e.Count));
+    out.PutU64(static_cast<uint64_t>(e.Total));
   }
   out.PutU32(r.ChildCount());
 }

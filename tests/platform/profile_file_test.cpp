@@ -1,7 +1,9 @@
 // Tests of profile (INI) file reading and writing.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "platform/platform.h"
 #include "platform/temp_dir.h"
@@ -144,6 +146,37 @@ TEST(ProfileWrite, RefusesTextThatWouldBreakTheLineStructure) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.File("")),
                           std::filesystem::directory_iterator()),
             1);
+}
+
+TEST(ProfileWrite, ReadersNeverSeeAHalfWrittenFileAndWritersLoseNothing) {
+  TempDir dir;
+  const std::u16string ini = dir.File16("busy.ini");
+  ASSERT_TRUE(WritePrivateProfileString(u"S", u"Stable", u"yes", ini));
+  std::atomic<bool> stop{false};
+  std::atomic<int> misses{0};
+  std::thread reader([&] {
+    while (!stop) {
+      if (Read(ini, u"S", u"Stable") != u"yes") ++misses;
+    }
+  });
+  auto writer = [&](char16_t prefix) {
+    for (int i = 0; i < 25; ++i) {
+      const std::u16string key = std::u16string(1, prefix) + Utf8ToUtf16(std::to_string(i));
+      ASSERT_TRUE(WritePrivateProfileString(u"S", key, key, ini));
+    }
+  };
+  std::thread a(writer, u'a'), b(writer, u'b');
+  a.join();
+  b.join();
+  stop = true;
+  reader.join();
+  EXPECT_EQ(misses, 0);
+  for (char16_t prefix : {u'a', u'b'}) {
+    for (int i = 0; i < 25; ++i) {
+      const std::u16string key = std::u16string(1, prefix) + Utf8ToUtf16(std::to_string(i));
+      EXPECT_EQ(Read(ini, u"S", key), key);
+    }
+  }
 }
 
 }  // namespace

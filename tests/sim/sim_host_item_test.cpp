@@ -207,6 +207,7 @@ TEST_F(SimItemTest, AttachAndExtractRoundTripTheFileBytes) {
   ASSERT_EQ(host.ItemFind(note, "Text", text), kNoError);
   EXPECT_EQ(host.ExtractFile(note, text.item, "x.bin"), kErrAttachmentNotFound);
   EXPECT_EQ(host.AttachFile(note, "no-such-file", "x"), kErrFileNotFound);
+  EXPECT_EQ(host.AttachFile(note, "extracted.id", std::string(256, 'n')), kErrInvalidArgument);
   EXPECT_EQ(host.ExtractFile(note, file.item, "missing-dir/x.bin"), kErrFileWriteFailed);
 }
 

@@ -87,7 +87,7 @@ TEST(ReportReader, RoundTripOfADeepAndWideTree) {
     ASSERT_EQ(call.Elapsed, expected->Elapsed);
     ASSERT_EQ(call.Lines.size(), 1u);
     ASSERT_EQ(call.Lines[0].Line, level % 7);
-    ASSERT_EQ(call.Lines[0].Stat.Total, expected->Lines.Find(level % 7)->Total);
+    ASSERT_EQ(call.Lines[0].Total, expected->Lines.Find(level % 7)->Total);
     const size_t kids = level + 1 < kDepth ? 3 : 2;
     ASSERT_EQ(call.Children.size(), kids);
     const ReportCall& leaf = report.Calls[call.Children[1]];

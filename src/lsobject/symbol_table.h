@@ -87,7 +87,7 @@ struct ProcedureFilter {
   static constexpr uint8_t kPlain = 0x80;    // procedures without it
   static constexpr uint8_t kSystemListing = 0xEF;
 
-  std::string className;  // non-empty: only members of the class of this name
+  std::string className{};  // non-empty: only members of the class of this name
   uint8_t bits = kSystemListing;
 };
 

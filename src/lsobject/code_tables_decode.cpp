@@ -2,6 +2,7 @@
 #include "lsobject/code_tables_decode.h"
 
 #include "instrument/decoder.h"
+#include "lsobject/ls_script_module.h"
 
 namespace quillet {
 
@@ -25,6 +26,11 @@ bool DecodeProcedureCode(std::span<const uint8_t> code, int32_t codeOffset, cons
     list.clear();
     return false;
   }
+}
+
+bool DecodeProcedure(CLSScriptModule& module, int32_t codeOffset, const LabelLookup& isLabel, int32_t procedure,
+                     InstructionList& list) noexcept {
+  return DecodeProcedureCode(module.ByteCode().Data(), codeOffset, isLabel, procedure, list);
 }
 
 }  // namespace quillet

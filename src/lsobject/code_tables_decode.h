@@ -9,6 +9,8 @@
 
 namespace quillet {
 
+class CLSScriptModule;
+
 // Decodes the procedure whose code starts at `codeOffset` of `code` up to its
 // OpEndSub (which is not kept), then marks its control structures with
 // `isLabel` and `procedure`. On success `list` holds the instructions in byte
@@ -19,5 +21,10 @@ namespace quillet {
 // before is replaced.
 [[nodiscard]] bool DecodeProcedureCode(std::span<const uint8_t> code, int32_t codeOffset, const LabelLookup& isLabel,
                                        int32_t procedure, InstructionList& list) noexcept;
+
+// DecodeProcedureCode over the module's byte code, for the procedure whose
+// entry gives `codeOffset`; `procedure` is its symbol handle.
+[[nodiscard]] bool DecodeProcedure(CLSScriptModule& module, int32_t codeOffset, const LabelLookup& isLabel,
+                                   int32_t procedure, InstructionList& list) noexcept;
 
 }  // namespace quillet

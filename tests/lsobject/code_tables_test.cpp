@@ -7,7 +7,9 @@
 
 #include "instrument/opcodes.h"
 #include "lsobject/code_tables_decode.h"
+#include "lsobject/ls_script_module.h"
 #include "lsobject/procedure_shape.h"
+#include "sim/module_builder.h"
 
 namespace quillet {
 namespace {
@@ -86,6 +88,20 @@ TEST(DecodeProcedureCode, DecodesAndMarksAProcedureInsideTheSection) {
   ASSERT_EQ(endIf.annotations.size(), 1u);
   EXPECT_EQ(endIf.annotations[0].first, 12);
   EXPECT_EQ(endIf.annotations[0].second, "End If");
+}
+
+TEST(DecodeProcedureCode, ModuleByteCodeIsDecodedInPlace) {
+  sim::ModuleDescription d;
+  d.byteCode = kTwoProcedures;
+  CLSScriptModule module;
+  ASSERT_TRUE(module.Parse(sim::BuildModuleImage(d)));
+  InstructionList list;
+  ASSERT_TRUE(DecodeProcedure(module, 0, testkit::NoLabels, 1, list));
+  EXPECT_EQ(list.size(), 2u);
+  ASSERT_TRUE(DecodeProcedure(module, 5, testkit::NoLabels, 1, list));
+  EXPECT_EQ(list.size(), 7u);
+  EXPECT_FALSE(DecodeProcedure(module, static_cast<int32_t>(kTwoProcedures.size()), testkit::NoLabels, 1, list));
+  EXPECT_TRUE(list.empty());
 }
 
 TEST(DecodeProcedureCode, EveryTruncationFailsWithAnEmptyList) {

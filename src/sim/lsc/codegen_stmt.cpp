@@ -1,6 +1,7 @@
 // Code of statements. Every source line with code starts with OpLine, every
-// statement ends with OpStmtSep, and compound statements end with a separator
-// of their own so that no jump ever targets the end of the procedure.
+// statement ends with OpStmtSep, compound statements end with a separator of
+// their own and the End Sub line with its OpLine, so that no jump ever
+// targets the end of the procedure.
 #include "sim/lsc/codegen.h"
 
 namespace quillet::lsc {
@@ -298,6 +299,9 @@ void ProcCodegen::GenStmt(const Stmt& s) {
 void ProcCodegen::Run(std::vector<int>& labelIndex) {
   for (size_t i = 0; i < proc_.labels.size(); ++i) labels_.push_back(out_.NewLabel());
   GenBlock(proc_.proc->body);
+  // The End Sub line has a marker too: every jump target then has an
+  // instruction after it, and an empty procedure is a line and its end.
+  Line(proc_.proc->endLine);
   out_.Emit(kOpEndSub);
   labelIndex.clear();
   for (int l : labels_) labelIndex.push_back(out_.LabelIndex(l));

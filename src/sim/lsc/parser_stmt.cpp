@@ -48,6 +48,11 @@ Block Parser::ParseBlock() {
 
 StmtPtr Parser::ParseStatement() {
   const Token start = Cur();
+  Nest nest(*this);
+  if (!nest.ok()) {
+    Fail("statements are nested too deeply");
+    return nullptr;
+  }
   if (start.kind != Tok::kIdent) {
     Fail("expected a statement");
     return nullptr;

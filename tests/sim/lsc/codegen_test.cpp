@@ -87,26 +87,28 @@ TEST(LscCodegen, SimpleStatementsStartWithTheirLineAndEndWithASeparator) {
   EXPECT_EQ(Shape(*g),
             "Line5 LLoadObjPtr Integer Integer BinaryOperator Assign StmtSep "
             "LLoadObj StringLiteral PrintNoCR StmtSep "
-            "Line6 LoadProc LLoadObj CallProc StmtSep EndSub");
+            "Line6 LoadProc LLoadObj CallProc StmtSep Line7 EndSub");
 }
+
+TEST(LscCodegen, EmptyProcedureIsItsEndLineAndItsEnd) { EXPECT_EQ(Shape(*Gen("")), "Line2 EndSub"); }
 
 TEST(LscCodegen, WhileTestsAtTheHeadAndJumpsBackToItsSeparator) {
   auto g = Gen("  While x < 3\n    x = x + 1\n  Wend\n");
   EXPECT_EQ(Shape(*g),
             "Line2 @StmtSep LLoadObj Integer BinaryOperator JZ "
             "Line3 LLoadObjPtr LLoadObj Integer BinaryOperator Assign StmtSep "
-            "Line4 Jmp @StmtSep EndSub");
+            "Line4 Jmp @StmtSep Line5 EndSub");
 }
 
 TEST(LscCodegen, DoLoopsTestAtTheirHeadOrTheirFoot) {
   EXPECT_EQ(Shape(*Gen("  Do Until x = 3\n    x = 1\n  Loop\n")),
             "Line2 @StmtSep LLoadObj Integer BinaryOperator JNZ "
-            "Line3 LLoadObjPtr Integer Assign StmtSep Line4 Jmp @StmtSep EndSub");
+            "Line3 LLoadObjPtr Integer Assign StmtSep Line4 Jmp @StmtSep Line5 EndSub");
   EXPECT_EQ(Shape(*Gen("  Do\n    x = 1\n    Exit Do\n  Loop While x < 3\n")),
             "Line2 @StmtSep Line3 LLoadObjPtr Integer Assign StmtSep Line4 Jmp StmtSep "
-            "Line5 LLoadObj Integer BinaryOperator JNZ @StmtSep EndSub");
+            "Line5 LLoadObj Integer BinaryOperator JNZ @StmtSep Line6 EndSub");
   EXPECT_EQ(Shape(*Gen("  Do\n    x = 1\n  Loop Until x\n")),
-            "Line2 @StmtSep Line3 LLoadObjPtr Integer Assign StmtSep Line4 LLoadObj JZ StmtSep EndSub");
+            "Line2 @StmtSep Line3 LLoadObjPtr Integer Assign StmtSep Line4 LLoadObj JZ StmtSep Line5 EndSub");
 }
 
 TEST(LscCodegen, IfElseIfElseJumpsForwardOverEachPart) {
@@ -115,13 +117,13 @@ TEST(LscCodegen, IfElseIfElseJumpsForwardOverEachPart) {
             "Line2 LLoadObj JZ Line3 LLoadObjPtr Integer Assign StmtSep "
             "Line4 Jmp @LLoadObj JZ Line5 LLoadObjPtr Integer Assign StmtSep "
             "Line6 Jmp @Line7 LLoadObjPtr Integer Assign StmtSep "
-            "@StmtSep Line9 LLoadObjPtr Integer Assign StmtSep EndSub");
+            "@StmtSep Line9 LLoadObjPtr Integer Assign StmtSep Line10 EndSub");
   // Without Else the last test lands on the If's own separator.
   EXPECT_EQ(Shape(*Gen("  If a Then x = 1\n")),
-            "Line2 LLoadObj JZ LLoadObjPtr Integer Assign StmtSep @StmtSep EndSub");
+            "Line2 LLoadObj JZ LLoadObjPtr Integer Assign StmtSep @StmtSep Line3 EndSub");
   EXPECT_EQ(Shape(*Gen("  If a Then x = 1 Else x = 2\n")),
             "Line2 LLoadObj JZ LLoadObjPtr Integer Assign StmtSep Jmp "
-            "@LLoadObjPtr Integer Assign StmtSep @StmtSep EndSub");
+            "@LLoadObjPtr Integer Assign StmtSep @StmtSep Line3 EndSub");
 }
 
 TEST(LscCodegen, SelectCaseDuplicatesTheSelectorAtEachCaseLine) {
@@ -137,16 +139,16 @@ TEST(LscCodegen, SelectCaseDuplicatesTheSelectorAtEachCaseLine) {
             "Line4 LLoadObjPtr Integer Assign StmtSep Jmp @StmtSep "
             "Line5 Dup Integer BinaryOperator JZ Pop "
             "Line6 LLoadObjPtr Integer Assign StmtSep Jmp @Pop "
-            "Line8 LLoadObjPtr Integer Assign StmtSep @StmtSep EndSub");
+            "Line8 LLoadObjPtr Integer Assign StmtSep @StmtSep Line10 EndSub");
 }
 
 TEST(LscCodegen, ForAndForAllLoopBackToTheirBodies) {
   EXPECT_EQ(Shape(*Gen("  For i = 1 To 10 Step 2\n    If i > 5 Then Exit For\n  Next\n")),
             "Line2 LLoadObjPtr Integer Integer Integer For "
             "@Line3 LLoadObj Integer BinaryOperator JZ Jmp StmtSep @StmtSep "
-            "Line4 Next @StmtSep EndSub");
+            "Line4 Next @StmtSep Line5 EndSub");
   EXPECT_EQ(Shape(*Gen("  Dim a(1 To 3) As Integer\n  ForAll e In a\n    Print e\n  End ForAll\n")),
-            "Line3 LLoadObj ForAll @Line4 LLoadObj Print StmtSep Line5 NextForAll @StmtSep EndSub");
+            "Line3 LLoadObj ForAll @Line4 LLoadObj Print StmtSep Line5 NextForAll @StmtSep Line6 EndSub");
 }
 
 TEST(LscCodegen, LabelsJumpsAndErrorHandling) {
@@ -163,7 +165,7 @@ TEST(LscCodegen, LabelsJumpsAndErrorHandling) {
   EXPECT_EQ(Shape(*g),
             "Line2 OnErrorGoto StmtSep Line3 LLoadObj OnGoto StmtSep Line4 Gosub StmtSep "
             "Line5 ExitSub StmtSep @Line6 Line7 Return StmtSep @Line8 Jmp StmtSep "
-            "@Line9 Line10 ResumeNext StmtSep EndSub");
+            "@Line9 Line10 ResumeNext StmtSep Line11 EndSub");
   ASSERT_EQ(g->labelIndex.size(), 3u);
   // Each label stands for its own line marker; labels keep their order of definition.
   EXPECT_EQ(g->code.code()[g->labelIndex[0]].value, 6);
@@ -178,13 +180,13 @@ TEST(LscCodegen, ObjectsMembersAndCalls) {
   EXPECT_EQ(Shape(*g),
             "Line11 LLoadObjPtr LoadCtor Integer CallProc Set StmtSep "
             "Line12 LLoadObj MLoadObjPtr LLoadObj LoadMethod CallProc Integer BinaryOperator Assign StmtSep "
-            "Line13 LLoadObj LoadMethod CallProc Pop StmtSep EndSub");
+            "Line13 LLoadObj LoadMethod CallProc Pop StmtSep Line14 EndSub");
   // Inside the class, members load through Me and the return value through the frame.
   Symbol* get = g->syms.classes[0]->memberScope.at("GET");
   CodeBuffer code;
   std::vector<int> labels;
   GenerateProcedure(*get, code, labels);
-  ASSERT_EQ(code.code().size(), 6u);
+  ASSERT_EQ(code.code().size(), 7u);
   EXPECT_EQ(code.code()[1].op, kOpLLoadObjPtr);
   EXPECT_EQ(code.code()[1].sym, get);
   EXPECT_EQ(code.code()[2].op, kOpTLoadObj);
@@ -205,7 +207,7 @@ TEST(LscCodegen, AssemblesToByteCodeThatReadsBackAsInstructions) {
     EXPECT_EQ(list[i]->offset, offsets[i]) << i;
   }
   // OpFor jumps to the separator after OpNext; OpNext back to the body.
-  const size_t forAt = 5, nextAt = list.size() - 3;
+  const size_t forAt = 5, nextAt = list.size() - 4;
   ASSERT_EQ(list[forAt]->opcode(), kOpFor);
   ASSERT_EQ(list[nextAt]->opcode(), kOpNext);
   auto rel = [&](size_t i) { return static_cast<int16_t>(LoadU16(bytes.data() + offsets[i] + 1)); };

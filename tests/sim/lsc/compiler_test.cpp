@@ -7,9 +7,11 @@
 #include <set>
 
 #include "instrument/opcodes.h"
+#include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/code.h"
 #include "sim/lsc/string_pool.h"
+#include "sim/module_reader.h"
 
 namespace quillet {
 namespace {
@@ -261,6 +263,85 @@ TEST(LscCompiler, EmptyAndMinimalModulesStillParse) {
     ASSERT_TRUE(m.Parse(image)) << src;
     EXPECT_EQ(m.Serialize(), image) << src;
   }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// Every prefix of a real program either compiles to a module that parses or
+// fails with positioned errors; none reaches an internal error.
+TEST(LscCompiler, EveryPrefixOfAProgramCompilesOrFailsCleanly) {
+  const std::string full = kProgram;
+  for (size_t n = 0; n <= full.size(); ++n) {
+    std::vector<uint8_t> image;
+    std::vector<CompileError> errors;
+    const std::string prefix = full.substr(0, n);
+    if (CompileLotusScript(prefix, image, errors)) {
+      CLSScriptModule m;
+      EXPECT_TRUE(m.Parse(image)) << n;
+    } else {
+      ASSERT_FALSE(errors.empty()) << n;
+      EXPECT_GE(errors[0].line, 1) << n << ": " << errors[0].message;
+      EXPECT_EQ(errors[0].message.find("internal"), std::string::npos) << n << ": " << errors[0].message;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(LscCompiler, PassesTheIndependentImageCheck) {
+  for (const char* src : {kProgram, "", "Sub Initialize\nEnd Sub\n"}) {
+    const std::vector<uint8_t> image = CompileOk(src);
+    EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{}) << src;
+  }
+}
+
+// Every procedure decodes and marks; Initialize's Case line and Select exit
+// come out as such.
+TEST(LscCompiler, EveryProcedureDecodesAndMarks) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto sym = m.SymbolTable().Data();
+  std::vector<uint16_t> procs;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  const uint16_t cls = m.Header().U16(184);
+  for (uint16_t h = LoadU16(sym.data() + cls + 20); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  ASSERT_EQ(procs.size(), 6u);  // Twice, Initialize, Terminate, New, Delete, Bump
+  for (uint16_t p : procs) {
+    std::set<int32_t> labels;
+    for (uint16_t l = LoadU16(sym.data() + p + 96); l != 0; l = LoadU16(sym.data() + l + 4)) {
+      labels.insert(LoadU16(sym.data() + l + 12));
+    }
+    InstructionList list;
+    ASSERT_TRUE(DecodeProcedureCode(m.ByteCode().Data(), static_cast<int32_t>(LoadU32(sym.data() + p + 84)),
+                                    [&](int32_t off) { return labels.count(off) != 0; }, p, list))
+        << "procedure at " << p;
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.front()->opcode(), lsc::kOpLine);
+    if (p != m.Header().U16(26)) continue;
+    bool caseLine = false, selectExit = false;
+    for (const auto& in : list) {
+      if (auto* l = dynamic_cast<OpLine*>(in.get()); l && l->line == 32) caseLine = l->isCaseLine == 1;
+      if (auto* j = dynamic_cast<OpJmp*>(in.get()); j && j->kind() == 2) selectExit = true;
+    }
+    EXPECT_TRUE(caseLine);
+    EXPECT_TRUE(selectExit);
+  }
+  // Module-level procedures count lines from their declaration line.
+  EXPECT_EQ(m.LineNumbers().LookupLine(LoadU16(sym.data() + m.Header().U16(26) + 8)), 23);
+  EXPECT_EQ(m.LineNumbers().LookupLine(0), 0);
 }
 
 }  // namespace

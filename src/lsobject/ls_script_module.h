@@ -76,16 +76,15 @@ class CLSScriptModule {
   void UpdateHeader();
 
  protected:
-  // Extension points, filled in by the string- and symbol-table editing.
-  // Until that lands they keep the stored chains, scope hashes and owner
-  // fields, which is exact for a module whose strings and symbols were not
-  // edited.
+  // Extension points of the header update and of Parse.
   //
-  // Step 2 of UpdateHeader: the seven string hash chains and their heads.
-  virtual void RebuildStringChains() {}
+  // Step 2 of UpdateHeader: the seven string hash chains and their heads
+  // (CStringTable::RebuildStringChains).
+  virtual void RebuildStringChains();
   // Step 10 of UpdateHeader: the name hash tables of the module scopes and
-  // of every class and procedure in scope 1.
-  virtual void RebuildScopeHashes() {}
+  // of every class and procedure in scope 1 (RebuildScopeHashes in
+  // symbol_hashes.h).
+  virtual void RebuildScopeHashes();
   // Last step of Parse: owner handles of the procedures of the containers in
   // module scope 4.
   virtual void LinkProcedureOwners() {}

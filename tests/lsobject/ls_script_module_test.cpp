@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim/module_builder.h"
 #include "sim/string_table_builder.h"
 
@@ -41,6 +43,8 @@ ModuleDescription Minimal() {
 ModuleDescription Rich() {
   ModuleDescription d;
   d.header = Pattern(512, 0x30);
+  // Empty module scopes: serialising rebuilds their hash tables from the chains.
+  std::fill(d.header.begin() + header::kScope1, d.header.begin() + header::kScope4 + 60, 0);
   sim::NumberedStrings(70000).Into(d);  // two segments and their extended handles
   d.symbols = {Pattern(9000, 3), Pattern(300, 4)};
   d.byteCode = Pattern(70001, 5);

@@ -127,7 +127,10 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     listing.code.assign(prefix.begin(), prefix.end());
     listing.code.insert(listing.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     listing.endOffset = end - codeOffset + prefixLength;
-    if (!prefix.empty() && DecodeUntilEnd(listing.code, 0, listing.list) != listing.endOffset) return false;
+    // The prefix decodes on its own and must end exactly where the body starts.
+    DecodeCursor cursor{prefix, 0, 0};
+    while (cursor.position < prefixLength) listing.list.push_back(DecodeNext(cursor));
+    if (cursor.position != prefixLength) return false;
     listing.list.reserve(listing.list.size() + body.size());
     for (auto& instr : body) {
       instr->offset = instr->offset - codeOffset + prefixLength;

@@ -49,6 +49,7 @@ struct Expr {
   ExprPtr right;
   std::vector<ExprPtr> args;
   bool hasArgs = false;       // written with parentheses
+  int depth = 1;              // height of the tree below and including this node
   Symbol* sym = nullptr;  // set by the resolver for kName/kMember/kNew
 };
 

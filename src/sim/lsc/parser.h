@@ -82,6 +82,24 @@ class Parser {
   ExprPtr ParsePrimary();
   bool ParseArgs(std::vector<ExprPtr>& args);
 
+  // Recursion guard: nested parentheses, Not/minus chains and nested
+  // statements share one budget, and an expression tree has a height limit,
+  // so that the recursive passes after parsing stay within the stack.
+  class Nest {
+   public:
+    explicit Nest(Parser& p) : p_(p) { ok_ = ++p_.nesting_ <= kMaxNesting; }
+    ~Nest() { --p_.nesting_; }
+    bool ok() const { return ok_; }
+
+   private:
+    Parser& p_;
+    bool ok_;
+  };
+  static constexpr int kMaxNesting = 200;
+  static constexpr int kMaxExprDepth = 400;
+  bool CheckDepth(Expr& e);
+  int nesting_ = 0;
+
   std::vector<Token> toks_;
   size_t pos_ = 0;
   std::vector<CompileError>& errors_;

@@ -2,6 +2,8 @@
 // Not, comparisons, &, + -, Mod, \, * /, unary minus, ^, postfix.
 #include "sim/lsc/parser.h"
 
+#include <algorithm>
+
 namespace quillet::lsc {
 namespace {
 
@@ -50,7 +52,24 @@ void ClassifyLiteral(Expr& e) {
 
 }  // namespace
 
-ExprPtr Parser::ParseExpr() { return ParseBinaryLevel(0); }
+bool Parser::CheckDepth(Expr& e) {
+  int below = 0;
+  if (e.left) below = std::max(below, e.left->depth);
+  if (e.right) below = std::max(below, e.right->depth);
+  for (const ExprPtr& a : e.args) below = std::max(below, a->depth);
+  e.depth = below + 1;
+  if (e.depth <= kMaxExprDepth) return true;
+  return Fail(Token{Tok::kEnd, "", "", 0, e.line, e.column}, "expression is too complex");
+}
+
+ExprPtr Parser::ParseExpr() {
+  Nest nest(*this);
+  if (!nest.ok()) {
+    Fail("expression is nested too deeply");
+    return nullptr;
+  }
+  return ParseBinaryLevel(0);
+}
 
 ExprPtr Parser::ParseBinaryLevel(int level) {
   auto operand = [&]() -> ExprPtr {
@@ -71,6 +90,7 @@ ExprPtr Parser::ParseBinaryLevel(int level) {
     e->op = op;
     e->left = std::move(left);
     e->right = std::move(right);
+    if (!CheckDepth(*e)) return nullptr;
     left = std::move(e);
   }
 }
@@ -79,22 +99,33 @@ ExprPtr Parser::ParseNot() {
   if (IsKw("NOT")) {
     const Token at = Cur();
     Next();
+    Nest nest(*this);
+    if (!nest.ok()) {
+      Fail(at, "expression is nested too deeply");
+      return nullptr;
+    }
     ExprPtr operand = ParseNot();
     if (!operand) return nullptr;
     auto e = NewExpr(ExprKind::kUnary, at);
     e->op = "NOT";
     e->left = std::move(operand);
-    return e;
+    return CheckDepth(*e) ? std::move(e) : nullptr;
   }
   return ParseBinaryLevel(kNotLevel);
 }
 
 ExprPtr Parser::ParseUnary() {
-  if (Is(Tok::kMinus)) {
+  if (Is(Tok::kMinus) || Is(Tok::kPlus)) {
     const Token at = Cur();
+    const bool minus = Is(Tok::kMinus);
     Next();
+    Nest nest(*this);
+    if (!nest.ok()) {
+      Fail(at, "expression is nested too deeply");
+      return nullptr;
+    }
     ExprPtr operand = ParseUnary();
-    if (!operand) return nullptr;
+    if (!operand || !minus) return operand;
     if (operand->kind == ExprKind::kInteger || operand->kind == ExprKind::kLong) {
       operand->value = -operand->value;
       operand->line = at.line;
@@ -105,9 +136,8 @@ ExprPtr Parser::ParseUnary() {
     auto e = NewExpr(ExprKind::kUnary, at);
     e->op = "-";
     e->left = std::move(operand);
-    return e;
+    return CheckDepth(*e) ? std::move(e) : nullptr;
   }
-  if (Accept(Tok::kPlus)) return ParseUnary();
   return ParsePower();
 }
 
@@ -123,6 +153,7 @@ ExprPtr Parser::ParsePower() {
     e->op = "^";
     e->left = std::move(left);
     e->right = std::move(right);
+    if (!CheckDepth(*e)) return nullptr;
     left = std::move(e);
   }
   return left;
@@ -151,6 +182,7 @@ ExprPtr Parser::ParsePostfix() {
       m->hasArgs = true;
       if (!ParseArgs(m->args)) return nullptr;
     }
+    if (!CheckDepth(*m)) return nullptr;
     e = std::move(m);
   }
   return e;
@@ -199,7 +231,7 @@ ExprPtr Parser::ParsePrimary() {
       e->hasArgs = true;
       if (!ParseArgs(e->args)) return nullptr;
     }
-    return e;
+    return CheckDepth(*e) ? std::move(e) : nullptr;
   }
   if (IsReservedWord(u)) {
     Fail("'" + at.text + "' cannot be used in an expression");
@@ -212,7 +244,7 @@ ExprPtr Parser::ParsePrimary() {
     e->hasArgs = true;
     if (!ParseArgs(e->args)) return nullptr;
   }
-  return e;
+  return CheckDepth(*e) ? std::move(e) : nullptr;
 }
 
 }  // namespace quillet::lsc

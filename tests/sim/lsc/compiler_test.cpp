@@ -7,9 +7,11 @@
 #include <set>
 
 #include "instrument/opcodes.h"
+#include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/code.h"
 #include "sim/lsc/string_pool.h"
+#include "sim/module_reader.h"
 
 namespace quillet {
 namespace {
@@ -286,6 +288,113 @@ TEST(LscCompiler, EveryPrefixOfAProgramCompilesOrFailsCleanly) {
       EXPECT_EQ(errors[0].message.find("internal"), std::string::npos) << n << ": " << errors[0].message;
     }
   }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(LscCompiler, PassesTheIndependentImageCheck) {
+  for (const char* src : {kProgram, "", "Sub Initialize\nEnd Sub\n"}) {
+    const std::vector<uint8_t> image = CompileOk(src);
+    EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{}) << src;
+  }
+}
+
+// Every procedure decodes and marks; Initialize's Case line and Select exit
+// come out as such.
+TEST(LscCompiler, EveryProcedureDecodesAndMarks) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto sym = m.SymbolTable().Data();
+  std::vector<uint16_t> procs;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  const uint16_t cls = m.Header().U16(184);
+  for (uint16_t h = LoadU16(sym.data() + cls + 20); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  ASSERT_EQ(procs.size(), 6u);  // Twice, Initialize, Terminate, New, Delete, Bump
+  for (uint16_t p : procs) {
+    std::set<int32_t> labels;
+    for (uint16_t l = LoadU16(sym.data() + p + 96); l != 0; l = LoadU16(sym.data() + l + 4)) {
+      labels.insert(LoadU16(sym.data() + l + 12));
+    }
+    InstructionList list;
+    ASSERT_TRUE(DecodeProcedureCode(m.ByteCode().Data(), static_cast<int32_t>(LoadU32(sym.data() + p + 84)),
+                                    [&](int32_t off) { return labels.count(off) != 0; }, p, list))
+        << "procedure at " << p;
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.front()->opcode(), lsc::kOpLine);
+    if (p != m.Header().U16(26)) continue;
+    bool caseLine = false, selectExit = false;
+    for (const auto& in : list) {
+      if (auto* l = dynamic_cast<OpLine*>(in.get()); l && l->line == 32) caseLine = l->isCaseLine == 1;
+      if (auto* j = dynamic_cast<OpJmp*>(in.get()); j && j->kind() == 2) selectExit = true;
+    }
+    EXPECT_TRUE(caseLine);
+    EXPECT_TRUE(selectExit);
+  }
+  // Module-level procedures count lines from their declaration line.
+  EXPECT_EQ(m.LineNumbers().LookupLine(LoadU16(sym.data() + m.Header().U16(26) + 8)), 23);
+  EXPECT_EQ(m.LineNumbers().LookupLine(0), 0);
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(LscCompiler, NonAsciiLiteralsAreStoredAsUtf16) {
+  const std::vector<uint8_t> image = CompileOk("Sub S\n  Print \"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\"\nEnd Sub\n");
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  bool found = false;
+  auto data = m.StringTable().Data();
+  for (size_t p = 0; p + 4 <= data.size();) {
+    const uint16_t n = LoadU16(data.data() + p + 2);
+    found = found || StringAt(m, static_cast<uint16_t>(p + 4)) == std::u16string{0xE9, 0x20AC, 0xD83D, 0xDE00, 0xFF};
+    p += (4 + 2 * size_t{n} + 2 + 3) & ~size_t{3};
+  }
+  EXPECT_TRUE(found);  // a stray 0xFF byte stands for U+00FF
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+}
+
+// Byte code beyond 64 KiB: labels go through the label-offset table and the
+// module takes format level 4 with its segment-size records.
+TEST(LscCompiler, LabelsBeyondSixtyFourKilobytesUseTheLabelTable) {
+  std::string src;
+  for (int p = 0; p < 6; ++p) {
+    src += "Sub Filler" + std::to_string(p) + "\n";
+    for (int i = 0; i < 600; ++i) src += "  x = x + 1 : y = y & \"a\"\n";
+    src += "End Sub\n";
+  }
+  src += "Sub Last\n  GoTo done\n  Print 1\ndone:\n  Print 2\nEnd Sub\n";
+  const std::vector<uint8_t> image = CompileOk(src);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  ASSERT_GT(m.ByteCode().Length(), 0x10000);
+  EXPECT_EQ(m.Serialize(), image);
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+  EXPECT_EQ(m.Header().U16(4), 4);
+  ASSERT_EQ(m.LabelOffsets().Length(), 4);  // the one label of the module
+  auto sym = m.SymbolTable().Data();
+  uint16_t last = 0;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (NameOf(m, h) == u"Last") last = h;
+  }
+  ASSERT_NE(last, 0);
+  const uint16_t label = LoadU16(sym.data() + last + 96);
+  EXPECT_EQ(LoadU16(sym.data() + label + 12), 0);  // index 0 of the table
+  const uint32_t offset = LoadU32(m.LabelOffsets().Data().data());
+  ASSERT_LT(offset + 3, static_cast<uint32_t>(m.ByteCode().Length()));
+  EXPECT_EQ(m.ByteCode().Data()[offset], lsc::kOpLine);
+  EXPECT_EQ(LoadU16(m.ByteCode().Data().data() + offset + 1), 3616);  // 6 x 602 filler lines, then Sub Last, GoTo, Print, done:
 }
 
 }  // namespace

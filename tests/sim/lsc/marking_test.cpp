@@ -4,7 +4,8 @@
 
 #include <map>
 
-#include "marking_oracle.h"
+#include "instrument/opcodes.h"
+#include "lsobject/marking.h"
 #include "sim/lsc/codegen.h"
 #include "sim/lsc/parser.h"
 #include "sim/lsc/resolver.h"
@@ -45,11 +46,14 @@ std::string Marked(const std::string& body) {
   for (int i : labelIndex) labels.insert(offsets[i]);
   // Passes that look at the instruction after a jump target must find one.
   for (const auto& in : list) {
-    if (auto* j = dynamic_cast<OpJmp*>(in.get()); j && testing::IndexAt(list, j->target()) + 1 >= int(list.size())) {
-      return "jump target is the last instruction";
-    }
+    auto* j = dynamic_cast<OpJmp*>(in.get());
+    if (j && j->target() >= list.back()->offset) return "jump target is the last instruction";
   }
-  testing::MarkControlStructures(list, labels);
+  try {
+    MarkControlStructures(list, [&](int32_t offset) { return labels.count(offset) != 0; }, 0);
+  } catch (const std::exception& e) {
+    return std::string("marking failed: ") + e.what();
+  }
 
   std::string out;
   for (const auto& in : list) {

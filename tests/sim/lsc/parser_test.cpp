@@ -186,3 +186,41 @@ TEST(LscParser, GarbageNeverCrashes) {
 
 }  // namespace
 }  // namespace quillet::lsc
+
+namespace quillet::lsc {
+namespace {
+
+std::string Repeat(const std::string& s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// Inputs nested far beyond any real program are refused with a message, not
+// a stack overflow in the parser or in the passes after it.
+TEST(LscParser, DeepNestingIsRefusedNotOverflowed) {
+  const int n = 20000;
+  struct Case {
+    std::string body;
+    const char* message;
+  } cases[] = {
+      {"  x = " + Repeat("(", n) + "1" + Repeat(")", n) + "\n", "nested too deeply"},
+      {"  x = " + Repeat("1 + ", n) + "1\n", "too complex"},
+      {"  x = " + Repeat("- ", n) + "y\n", "nested too deeply"},
+      {"  x = " + Repeat("Not ", n) + "y\n", "nested too deeply"},
+      {"  x = " + Repeat("f(", n) + Repeat(")", n) + "\n", "nested too deeply"},
+      {Repeat("  If a Then\n", 5000) + Repeat("  End If\n", 5000), "nested too deeply"},
+  };
+  for (const Case& c : cases) {
+    Parsed p = Parse("Sub S\n" + c.body + "End Sub\n");
+    ASSERT_FALSE(p.ok);
+    EXPECT_NE(p.errors.front().message.find(c.message), std::string::npos) << p.errors.front().message;
+  }
+  // Real programs stay far below the limits.
+  EXPECT_TRUE(Parse("Sub S\n  x = " + Repeat("(", 50) + "1" + Repeat(")", 50) + "\n" +
+                    Repeat("  If a Then\n", 40) + Repeat("  End If\n", 40) + "End Sub\n")
+                  .ok);
+}
+
+}  // namespace
+}  // namespace quillet::lsc

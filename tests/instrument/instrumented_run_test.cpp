@@ -1,0 +1,150 @@
+// Rewritten code still runs: a compiled module, instrumented and executed by
+// the runner, prints what the original prints and makes the timer calls the
+// injected code promises (enter/exit once per call, a line call per executed
+// eligible line, the end-of-run call after the end-of-run procedure's exit).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "instrument/item_context.h"
+#include "instrument/module_instrument.h"
+#include "lsobject/ls_script_module.h"
+#include "sim/lsc/compiler.h"
+#include "sim/lsrun/runner.h"
+#include "sim/scoped_sim_host.h"
+#include "timing/profile_app.h"
+
+namespace quillet {
+namespace {
+
+struct TimerCall {
+  int type;
+  int line;  // -1 for function-timer calls
+};
+
+constexpr const char* kProgram = R"(Option Declare
+Dim total As Long
+
+Function Twice(ByVal n As Long) As Long
+  Twice = n * 2
+End Function
+
+Sub Accumulate(ByVal count As Integer)
+  Dim i As Integer
+  For i = 1 To count
+    total = total + Twice(i)
+  Next
+End Sub
+
+Sub Initialize
+  total = 0
+  Call Accumulate(3)
+  Print "total " & total
+End Sub
+)";
+
+class InstrumentedRunTest : public ::testing::Test {
+ protected:
+  std::vector<uint8_t> Compile() {
+    std::vector<uint8_t> image;
+    std::vector<CompileError> errors;
+    EXPECT_TRUE(CompileLotusScript(kProgram, image, errors)) << (errors.empty() ? "" : errors[0].message);
+    return image;
+  }
+
+  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image, int32_t flags, Status32& status) {
+    CLSScriptModule module;
+    EXPECT_TRUE(module.Parse(image));
+    ItemContext context;
+    context.ItemName = "$ScriptLib_O";
+    context.Title = "Demo";
+    context.NoteId = 0x2A;
+    context.Flags = flags;
+    status = InstrumentModule(module, context, profile_);
+    return module.Serialize();
+  }
+
+  RunResult RunCapturing(const std::vector<uint8_t>& image) {
+    RunOptions options;
+    options.natives.Register("nquillet", "KVXFunctionTimer",
+                             [this](std::span<const lsrun::Value> args, lsrun::Value&) {
+                               calls_.push_back({static_cast<int>(args.back().n()), -1});
+                               return 0;
+                             });
+    options.natives.Register("nquillet", "KVXLineTimer", [this](std::span<const lsrun::Value> args, lsrun::Value&) {
+      calls_.push_back({static_cast<int>(args[args.size() - 2].n()), static_cast<int>(args.back().n())});
+      return 0;
+    });
+    return RunModule(image, options);
+  }
+
+  int Count(int type) const {
+    int n = 0;
+    for (const TimerCall& c : calls_) n += c.type == type ? 1 : 0;
+    return n;
+  }
+
+  sim::ScopedSimHost host_;
+  CLSProfileApp profile_{"nquillet", "", 0};
+  std::vector<TimerCall> calls_;
+};
+
+TEST_F(InstrumentedRunTest, RewrittenModulePrintsTheSameAndTimesEveryCall) {
+  const std::vector<uint8_t> original = Compile();
+  RunResult plain = RunModule(original, {});
+  ASSERT_TRUE(plain.ok) << plain.error;
+  ASSERT_EQ(plain.output, "total 12\n");
+
+  Status32 status = 0;
+  const std::vector<uint8_t> rewritten = Instrument(original, 0x0003, status);
+  ASSERT_EQ(status, 0u);
+  ASSERT_NE(rewritten, original);
+
+  RunResult run = RunCapturing(rewritten);
+  ASSERT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(run.output, plain.output);
+
+  // Initialize once, Accumulate once, Twice three times: five calls, each
+  // entered and left exactly once, and properly nested.
+  EXPECT_EQ(Count(1), 5);
+  EXPECT_EQ(Count(2), 5);
+  int depth = 0;
+  for (const TimerCall& c : calls_) {
+    if (c.type == 1) ++depth;
+    if (c.type == 2) --depth;
+    ASSERT_GE(depth, 0);
+    if (c.type == 3) {
+      EXPECT_GT(depth, 0) << "a line call outside any timed procedure";
+    }
+  }
+  EXPECT_EQ(depth, 0);
+  // Lines run: the loop body three times at least, plus the straight lines.
+  EXPECT_GE(Count(3), 3 + 3);
+  for (const TimerCall& c : calls_) {
+    if (c.type == 3) {
+      EXPECT_GE(c.line, 0);
+    }
+  }
+}
+
+TEST_F(InstrumentedRunTest, EndOfRunCallFollowsTheInitializeExit) {
+  const std::vector<uint8_t> original = Compile();
+  Status32 status = 0;
+  const std::vector<uint8_t> rewritten =
+      Instrument(original, 0x0001 | instrument_flags::kEndRunAtInitialize, status);
+  ASSERT_EQ(status, 0u);
+
+  RunResult run = RunCapturing(rewritten);
+  ASSERT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(run.output, "total 12\n");
+  EXPECT_EQ(Count(3), 0) << "no line calls without line timing";
+  ASSERT_EQ(Count(5), 1);
+  // The end-of-run call comes right after the exit of the outermost call.
+  ASSERT_GE(calls_.size(), 2u);
+  EXPECT_EQ(calls_.back().type, 5);
+  EXPECT_EQ(calls_[calls_.size() - 2].type, 2);
+}
+
+}  // namespace
+}  // namespace quillet

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "lsobject/action_prefix.h"
@@ -75,20 +76,46 @@ class CLSScriptModule {
   // REQUIRES: a header of at least 300 bytes (as Parse guarantees).
   void UpdateHeader();
 
- protected:
-  // Extension points, filled in by the string- and symbol-table editing.
-  // Until that lands they keep the stored chains, scope hashes and owner
-  // fields, which is exact for a module whose strings and symbols were not
-  // edited.
+  // --- Symbols (module_symbols.cpp) -------------------------------------------
+  // Each returns the handle it found or made, 0 when it could not add.
   //
-  // Step 2 of UpdateHeader: the seven string hash chains and their heads.
-  virtual void RebuildStringChains() {}
+  // The module-level class, Sub or external declaration of this exact name,
+  // added (class with constructor NEW and destructor DELETE, Sub with an
+  // empty body) when there is none.
+  uint32_t FindOrAddClass(std::string_view name);
+  uint32_t FindOrAddSub(std::string_view name);
+  uint32_t FindOrAddDeclaration(std::string_view name, std::string_view alias, std::string_view library,
+                                std::span<const uint32_t> parameterWords);
+  // A local object variable of class `classHandle` in `procedure`'s frame.
+  uint32_t AddLocalVariable(uint32_t procedure, std::string_view name, uint32_t classHandle);
+  // The parameter `name` of a class constructor: the existing one, or a new
+  // Variant parameter (NEW only).
+  uint32_t AddConstructorParameter(uint32_t procedure, std::string_view name);
+  // A Variant member "m_" + `name` of the class.
+  uint32_t AddMemberVariable(uint32_t classHandle, std::string_view name);
+  // The procedures `filter` selects (by default every one with code).
+  int32_t ListProcedures(std::vector<ProcedureDescriptor>& list, const ProcedureFilter& filter = {});
+  // Inserts `instructions` at the start of `procedure`'s code; procedures
+  // whose code lies after that point move by the inserted length. False for
+  // an entry that is no procedure with code inside the byte code.
+  [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions);
+  // Adds `delta` to the code offset of every procedure whose code starts
+  // after `after`.
+  bool RelocateProcedures(uint32_t after, int32_t delta);
+
+ protected:
+  // Extension points of the header update and of Parse.
+  //
+  // Step 2 of UpdateHeader: the seven string hash chains and their heads
+  // (CStringTable::RebuildStringChains).
+  virtual void RebuildStringChains();
   // Step 10 of UpdateHeader: the name hash tables of the module scopes and
-  // of every class and procedure in scope 1.
-  virtual void RebuildScopeHashes() {}
+  // of the classes and procedures in them (RebuildScopeHashes in
+  // symbol_hashes.h).
+  virtual void RebuildScopeHashes();
   // Last step of Parse: owner handles of the procedures of the containers in
   // module scope 4.
-  virtual void LinkProcedureOwners() {}
+  virtual void LinkProcedureOwners();
 
  private:
   bool ReadRecords(std::span<const uint8_t> image, size_t position);

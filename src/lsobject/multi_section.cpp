@@ -120,10 +120,30 @@ bool CMultiSection::SetData(std::span<const uint8_t> bytes) {
   return true;
 }
 
+void CMultiSection::AppendData(std::span<const uint8_t> bytes) {
+  const int64_t growth = static_cast<int64_t>(bytes.size());
+  const int64_t last = segmentSizes_.empty() ? 0 : segmentSizes_.back();
+  if (!IsSegmented() || growth == 0 || segmentSizes_.empty() || last + growth < multi::kSegmentLimit) {
+    data_.insert(data_.end(), bytes.begin(), bytes.end());
+    if (segmentSizes_.empty())
+      segmentSizes_.push_back(static_cast<int32_t>(growth));
+    else
+      segmentSizes_.back() = static_cast<int32_t>(last + growth);
+    return;
+  }
+  data_.insert(data_.end(), multi::kSegmentSpan - static_cast<size_t>(last), 0);
+  data_.insert(data_.end(), bytes.begin(), bytes.end());
+  segmentSizes_.push_back(static_cast<int32_t>(growth));
+}
+
 int32_t CMultiSection::InsertBytes(int32_t position, std::span<const uint8_t> bytes) {
   const size_t length = data_.size();
   if (position < -1 || (position >= 0 && static_cast<size_t>(position) > length)) return -1;
   const size_t at = position < 0 ? length : static_cast<size_t>(position);
+  if (at == length) {
+    AppendData(bytes);  // the common case: no need to copy what is there
+    return static_cast<int32_t>(bytes.size());
+  }
   std::vector<uint8_t> changed;
   changed.reserve(length + bytes.size());
   changed.insert(changed.end(), data_.begin(), data_.begin() + at);

@@ -57,6 +57,9 @@ class CMultiSection : public CSection {
   // the byte code). Returns false, changing nothing, when the data would
   // shrink by more than its last segment holds.
   bool SetData(std::span<const uint8_t> bytes);
+  // SetData of the current data followed by `bytes`, without copying the
+  // data already there; what editors that only append use.
+  void AppendData(std::span<const uint8_t> bytes);
 
   // Inserts `bytes` before data position `position` (-1: at the end) and
   // installs the result with SetData. Returns the bytes inserted, or -1,

@@ -1,9 +1,41 @@
 // The string table (type 3) and its extended handle table (type 9).
+//
+// String entry, at a position that is a multiple of 4:
+//   | off    | width | meaning                                               |
+//   |      0 | u16   | hash-chain link: next string's handle - 4; 0xFFFF end |
+//   |      2 | u16   | n, the number of UTF-16 code units                    |
+//   |      4 | n×u16 | the text, UTF-16LE                                    |
+//   | 4 + 2n | u16   | 0, terminator                                         |
+//   | 6 + 2n | u16   | 0, only when needed to end on a multiple of 4         |
+// A string's offset is its entry position + 4. Entries never cross a segment:
+// once a segment is full the next entry starts at the next 64 KiB boundary.
+//
+// A string handle is 16 bits: the extended table maps it to an offset when it
+// holds that index, otherwise the handle is the offset itself; 0xFFFF is the
+// empty string.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "lsobject/header.h"
+#include "lsobject/module_text.h"
 #include "lsobject/table_extention.h"
 
 namespace quillet {
+
+namespace strings {
+inline constexpr uint16_t kEmptyHandle = 0xFFFF;
+inline constexpr uint16_t kEndOfChain = 0xFFFF;
+inline constexpr uint32_t kEntryHeaderSize = 4;   // link, count
+inline constexpr uint32_t kMaxDirectOffset = 0xFFFF;  // offsets up to here are their own handle
+// The longest text one entry may hold: an entry must fit a segment.
+inline constexpr size_t kMaxUnits = 0x7FF0;
+}  // namespace strings
 
 // 16-bit string handle -> 32-bit string offset, for tables beyond 64 KiB.
 class CExtendedStringTable : public CTableExtention {
@@ -12,20 +44,90 @@ class CExtendedStringTable : public CTableExtention {
 };
 
 // Counted, terminated UTF-16 strings in 64 KiB segments. The table owns its
-// extended handle table, so clearing the strings clears their handles too.
+// extended handle table and two lookup maps (host text -> offset, matched
+// ignoring case, and offset -> host text), built on first use and kept
+// current by appends; clearing the strings clears all three.
 class CStringTable : public CMultiSection {
  public:
+  // (entry position, link word, host text); false stops the walk.
+  using StringVisitor = std::function<bool(uint32_t position, uint16_t link, const std::string& text)>;
+
+  CStringTable();
+  CStringTable(const CStringTable& other);
+  CStringTable& operator=(const CStringTable& other);
+
   uint8_t Type() const override { return record::kStringTable; }
-  void Clear() override {
-    CMultiSection::Clear();
-    extended_.Clear();
-  }
+  void Clear() override;
 
   CExtendedStringTable& Extended() { return extended_; }
   const CExtendedStringTable& Extended() const { return extended_; }
 
+  // The text services used for host text (not owned; must outlive the table).
+  void SetText(const ModuleText& text);
+  const ModuleText& Text() const { return *text_; }
+
+  // The UTF-16 string at `offset`. Throws CAssertionError with
+  // "Bad String Offset : %d - Bad boundry", "... - out of bounds",
+  // "... - Too short" or "... - No NULL terminator".
+  std::u16string GetStringAt(uint32_t offset) const;
+  // GetStringAt in host text; throws as GetStringAt.
+  std::string GetTextAt(uint32_t offset) const;
+  // Visits every string in table order, segment by segment. Stops at the
+  // first malformed entry; returns the number of strings visited.
+  int32_t ForEachString(const StringVisitor& visit) const;
+
+  // The offset a handle stands for.
+  uint32_t Resolve(uint16_t handle) const { return extended_.Resolve(handle); }
+  // The string of `handle`; empty for 0xFFFF. Throws as GetStringAt.
+  std::u16string GetString(uint16_t handle) const;
+  // The host text stored for `handle`'s offset; empty for 0xFFFF or an offset
+  // where no string starts.
+  std::string GetText(uint16_t handle);
+
+  // The handle of a string equal to `text` ignoring case. False (handle 0)
+  // when there is none, or when it lies beyond 64 KiB without a handle.
+  [[nodiscard]] bool FindString(std::string_view text, uint16_t& handle);
+  // The handle of `text`, appending the string when it is not there yet.
+  // Throws CAssertionError for a text longer than a segment can hold.
+  uint16_t FindOrAddString(std::string_view text);
+  // Appends `text` as a new string and returns its offset. Throws
+  // CAssertionError for a text longer than a segment can hold.
+  uint32_t AppendString(std::string_view text);
+  // The handle of the string at `offset`: the offset itself up to 0xFFFF,
+  // beyond that the extended-table index that Find gives. False when the
+  // offset has no 16-bit handle.
+  [[nodiscard]] bool HandleForOffset(uint32_t offset, uint16_t& handle) const;
+
+  // Rebuilds the seven hash chains and stores their heads at header offset 40.
+  void RebuildStringChains(CHeader& header);
+
  private:
+  struct TextLess {
+    using is_transparent = void;
+    const ModuleText* text;
+    bool operator()(std::string_view a, std::string_view b) const { return text->Compare(a, b, kCompareNoCase) < 0; }
+  };
+
+  void EnsureMaps();
+  void ClearMaps();
+  void EnsureExtendedIndex() const;
+  // A new extended-table handle for `offset` that is neither an existing
+  // string's offset nor one of the low indices 0..4.
+  uint16_t EncodeHandle(uint32_t offset);
+  // The chain word that leads to the entry at `position`.
+  uint16_t ChainWord(uint32_t position) const;
+
   CExtendedStringTable extended_;
+  const ModuleText* text_;
+
+  std::map<std::string, uint32_t, TextLess> offsetByText_;
+  std::unordered_map<uint32_t, std::string> textByOffset_;
+  bool mapsBuilt_ = false;
+  size_t mappedLength_ = 0;  // data length the maps describe
+
+  // Offsets beyond 0xFFFF -> their handle, by the rule of Find.
+  mutable std::unordered_map<uint32_t, uint16_t> handleByOffset_;
+  mutable size_t indexedLength_ = SIZE_MAX;  // extended-table length the index describes
 };
 
 }  // namespace quillet

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim/module_builder.h"
+#include "sim/string_table_builder.h"
 
 namespace quillet {
 namespace {
@@ -27,9 +30,10 @@ size_t FindRecord(const Bytes& image, uint16_t type, size_t start = 0) {
   return image.size();
 }
 
+// String tables are well formed, since serialising rebuilds their chains.
 ModuleDescription Minimal() {
   ModuleDescription d;
-  d.strings = {Pattern(40, 1)};
+  sim::NumberedStrings(40).Into(d);
   d.symbols = {Pattern(60, 2)};
   d.byteCode = Pattern(30, 3);
   return d;
@@ -39,10 +43,11 @@ ModuleDescription Minimal() {
 ModuleDescription Rich() {
   ModuleDescription d;
   d.header = Pattern(512, 0x30);
-  d.strings = {Pattern(65000, 1), Pattern(5000, 2)};
+  // Empty module scopes: serialising rebuilds their hash tables from the chains.
+  std::fill(d.header.begin() + header::kScope1, d.header.begin() + header::kScope4 + 60, 0);
+  sim::NumberedStrings(70000).Into(d);  // two segments and their extended handles
   d.symbols = {Pattern(9000, 3), Pattern(300, 4)};
   d.byteCode = Pattern(70001, 5);
-  d.extendedStrings = {Pattern(8, 6)};
   d.extendedSymbols = {Pattern(12, 7)};
   d.labelOffsets = {Pattern(16, 8)};
   d.jumpTable = {Pattern(16, 9)};
@@ -69,10 +74,13 @@ TEST(ModuleRoundTrip, KeepsSectionsUnknownRecordsAndSegments) {
   const ModuleDescription d = Rich();
   CLSScriptModule module;
   ASSERT_TRUE(module.Parse(sim::BuildModuleImage(d)));
-  EXPECT_EQ(module.StringTable().SegmentSizes(), (std::vector<int32_t>{65000, 5000}));
+  ASSERT_EQ(d.strings.size(), 2u);
+  EXPECT_EQ(module.StringTable().SegmentSizes(),
+            (std::vector<int32_t>{static_cast<int32_t>(d.strings[0].size()), static_cast<int32_t>(d.strings[1].size())}));
   EXPECT_EQ(module.SymbolTable().SegmentSizes(), (std::vector<int32_t>{9000, 300}));
   EXPECT_EQ(module.ByteCode().SegmentSizes(), (std::vector<int32_t>{70001}));
-  EXPECT_EQ(module.StringTable().Extended().Length(), 8);
+  ASSERT_EQ(d.extendedStrings.size(), 1u);
+  EXPECT_EQ(module.StringTable().Extended().Length(), static_cast<int32_t>(d.extendedStrings[0].size()));
   EXPECT_EQ(module.Symbols().extended, &module.ExtendedSymbolTable());
   ASSERT_EQ(module.UnknownSections().size(), 4u);
   // Kept in image order: type 11 is written before the type-2 records, 10 last.
@@ -242,7 +250,7 @@ TEST(ModuleHeaderUpdate, ShortWideBlockIsNotWrittenAndCountsStayInsideTheHeader)
   const Bytes before(module.Header().Data().begin() + 300, module.Header().Data().end());
   module.Serialize();
   EXPECT_EQ(Bytes(module.Header().Data().begin() + 300, module.Header().Data().end()), before);
-  EXPECT_EQ(module.Header().U16(header::kStringLength16), 40);
+  EXPECT_EQ(module.Header().U16(header::kStringLength16), d.strings[0].size());
 }
 
 // Records the extension steps and what the checksum saw.

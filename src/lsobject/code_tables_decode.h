@@ -1,0 +1,30 @@
+// Decoding one procedure's byte code into a marked instruction list.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "instrument/opcode.h"
+#include "lsobject/marking.h"
+
+namespace quillet {
+
+class CLSScriptModule;
+
+// Decodes the procedure whose code starts at `codeOffset` of `code` up to its
+// OpEndSub (which is not kept), then marks its control structures with
+// `isLabel` and `procedure`. On success `list` holds the instructions in byte
+// order and true is returned. Any failure - unknown opcode or built-in, code
+// running past the end without OpEndSub, a jump target that is no instruction
+// of the procedure, a neighbour outside it, or any other exception - leaves
+// `list` empty and returns false; nothing is thrown. Whatever `list` held
+// before is replaced.
+[[nodiscard]] bool DecodeProcedureCode(std::span<const uint8_t> code, int32_t codeOffset, const LabelLookup& isLabel,
+                                       int32_t procedure, InstructionList& list) noexcept;
+
+// DecodeProcedureCode over the module's byte code, for the procedure whose
+// entry gives `codeOffset`; `procedure` is its symbol handle.
+[[nodiscard]] bool DecodeProcedure(CLSScriptModule& module, int32_t codeOffset, const LabelLookup& isLabel,
+                                   int32_t procedure, InstructionList& list) noexcept;
+
+}  // namespace quillet

@@ -1,0 +1,81 @@
+// Jump-target resolution and control-structure marking over a decoded
+// procedure: which jumps, separators and line markers belong to loops, If
+// and Select Case.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "instrument/opcode.h"
+
+namespace quillet {
+
+// Opcodes the marking looks at.
+namespace op {
+inline constexpr int kLine = 26;
+inline constexpr int kStmtSep = 27;
+inline constexpr int kEndSub = 29;
+inline constexpr int kPop = 49;
+inline constexpr int kDup = 50;
+inline constexpr int kNext = 54;
+inline constexpr int kNextForAll = 55;
+inline constexpr int kJZ = 56;
+inline constexpr int kJNZ = 57;
+inline constexpr int kJmp = 58;
+}  // namespace op
+
+// Where InstructionAt and IndexAt say a bad target was found; the texts are
+// the system's own and name the source of the original lookups.
+inline constexpr const char* kJumpTargetSource = "lsobject\\section.cpp";
+inline constexpr int kInstructionAtLine = 905;
+inline constexpr int kIndexAtLine = 922;
+
+// The instruction whose offset equals `target` (the first one, should several
+// share it). Throws CIllegalArgumentException
+//   "lsobject\section.cpp(905) - Invalid jump target : 0x%X (should be < 0x%X)\n"
+// with the target and the last instruction's offset when there is none.
+// A linear search: for one-off look-ups; the marking uses InstructionIndex.
+COpCode& InstructionAt(const InstructionList& list, int32_t target);
+
+// The index of that instruction; as InstructionAt, but the message is
+//   "lsobject\section.cpp (922): Invalid jump target : 0x%X (should be < 0x%X)\n".
+int IndexAt(const InstructionList& list, int32_t target);
+
+// The first OpJZ or OpJNZ after the instruction at `offset`; nullptr when
+// there is none or no instruction lies at `offset`.
+COpCode* NextConditionalJump(const InstructionList& list, int32_t offset);
+
+// Offset -> index of one instruction list, built once in O(n log n) and
+// answering in O(log n); valid while the list and its offsets are unchanged.
+// Look-ups answer and throw exactly as the linear functions above.
+class InstructionIndex {
+ public:
+  explicit InstructionIndex(const InstructionList& list);
+
+  int IndexAt(int32_t target) const;
+  COpCode& InstructionAt(int32_t target) const;
+  // The index of the first OpJZ or OpJNZ after `index`, or -1.
+  int NextConditionalJumpAfter(int index) const;
+
+ private:
+  // The index for `target`, or -1.
+  int Find(int32_t target) const;
+
+  const InstructionList& list_;
+  std::vector<std::pair<int32_t, int>> byOffset_;  // sorted by offset, then index
+  std::vector<int> nextConditional_;               // per index, as NextConditionalJumpAfter
+};
+
+// Answers whether a byte-code offset is the code offset of one of the
+// procedure's labels.
+using LabelLookup = std::function<bool(int32_t offset)>;
+
+// Runs the eight marking passes over `list` (all marks and kinds 0, as the
+// decoder leaves them). `procedure` is recorded in every case dispatch.
+// Throws CIllegalArgumentException for a jump target that is no instruction of
+// the list and std::out_of_range for a neighbour outside it; the list's
+// instructions are then partly marked.
+void MarkControlStructures(InstructionList& list, const LabelLookup& isLabel, int32_t procedure);
+
+}  // namespace quillet

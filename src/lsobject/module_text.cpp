@@ -1,0 +1,68 @@
+// The process's module text services over the Notes API, or UTF-8 without a host.
+#include "lsobject/module_text.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "config/notes_api.h"
+#include "platform/platform.h"
+#include "util/bytes.h"
+
+namespace quillet {
+namespace {
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+
+int CompareWithoutHost(std::string_view a, std::string_view b, uint16_t option) {
+  const bool fold = option == kCompareNoCase;
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(fold ? FoldAscii(a[i]) : a[i]);
+    const auto y = static_cast<unsigned char>(fold ? FoldAscii(b[i]) : b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+class HostText final : public ModuleText {
+ public:
+  std::string ToHost(std::u16string_view units) const override {
+    NotesApi* api = InstalledNotes();
+    if (api == nullptr) return platform::Utf16ToUtf8(units);
+    std::vector<uint8_t> in(units.size() * 2);
+    for (size_t i = 0; i < units.size(); ++i) StoreU16(in.data() + 2 * i, units[i]);
+    std::vector<uint8_t> out;
+    // A text the host cannot translate reads as empty, like an unknown string.
+    if (api->Translate(kTranslateUnicodeToHost, in, out) != kNoError) return {};
+    return std::string(out.begin(), out.end());
+  }
+
+  std::u16string ToUnicode(std::string_view text) const override {
+    NotesApi* api = InstalledNotes();
+    if (api == nullptr) return platform::Utf8ToUtf16(text);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    std::vector<uint8_t> out;
+    if (api->Translate(kTranslateHostToUnicode, std::span<const uint8_t>(bytes, text.size()), out) != kNoError)
+      return {};
+    std::u16string units(out.size() / 2, u'\0');
+    for (size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(LoadU16(out.data() + 2 * i));
+    return units;
+  }
+
+  int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
+    NotesApi* api = InstalledNotes();
+    if (api == nullptr) return CompareWithoutHost(a, b, option);
+    return Sign(api->Compare(a, b, option));
+  }
+};
+
+}  // namespace
+
+const ModuleText& HostModuleText() {
+  static const HostText text;
+  return text;
+}
+
+}  // namespace quillet

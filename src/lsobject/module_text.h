@@ -1,0 +1,32 @@
+// Text services a module needs: its string table holds UTF-16, the rest of the
+// system speaks the host character set (LMBCS).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/notes_api.h"  // the comparison options
+
+namespace quillet {
+
+// The national-language context of a module: conversions between the string
+// table's UTF-16 and host text, and the host's text comparison.
+class ModuleText {
+ public:
+  virtual ~ModuleText() = default;
+  // UTF-16 code units to host text (the host's UTF-16-to-host translation).
+  virtual std::string ToHost(std::u16string_view units) const = 0;
+  // Host text to UTF-16 code units (the host's host-to-UTF-16 translation).
+  virtual std::u16string ToUnicode(std::string_view text) const = 0;
+  // 0 when equal under `option` (0 exact, 3 ignoring case), else the sign of
+  // the difference.
+  virtual int Compare(std::string_view a, std::string_view b, uint16_t option) const = 0;
+};
+
+// The process's text services: the installed Notes API when there is one;
+// without a host (tools, tests) host text is UTF-8 and case is folded for
+// ASCII letters, as in the simulated host.
+const ModuleText& HostModuleText();
+
+}  // namespace quillet

@@ -1,0 +1,133 @@
+// Finding and adding strings through the lookup maps; handles beyond 64 KiB.
+#include <cstdio>
+
+#include "lsobject/module_errors.h"
+#include "lsobject/string_table.h"
+
+namespace quillet {
+namespace {
+
+// Indices 0..4 are where Find looks last, and index 3 would make the chain
+// word (handle - 4) the end-of-chain mark, so new handles start above them.
+constexpr uint32_t kLowIndices = 4;
+constexpr uint32_t kMaxHandle = 0xFFFE;  // 0xFFFF is the empty string
+
+}  // namespace
+
+void CStringTable::EnsureMaps() {
+  // A length the maps do not describe means the data was installed or
+  // changed behind their back (restored copy, direct edit): start over.
+  if (mapsBuilt_ && mappedLength_ == data_.size()) return;
+  offsetByText_.clear();
+  textByOffset_.clear();
+  ForEachString([&](uint32_t position, uint16_t, const std::string& text) {
+    const uint32_t offset = position + strings::kEntryHeaderSize;
+    offsetByText_.emplace(text, offset);  // the first of equal texts wins
+    textByOffset_.emplace(offset, text);
+    return true;
+  });
+  mapsBuilt_ = true;
+  mappedLength_ = data_.size();
+}
+
+void CStringTable::EnsureExtendedIndex() const {
+  if (indexedLength_ == extended_.Data().size()) return;
+  handleByOffset_.clear();
+  const uint32_t count = static_cast<uint32_t>(std::min<int32_t>(extended_.EntryCount(), kMaxHandle + 1));
+  // Find's rule: the first index above 4 holding a value, else the last of 0..4.
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t value = extended_.Get(i);
+    if (value <= strings::kMaxDirectOffset) continue;
+    const auto [at, inserted] = handleByOffset_.emplace(value, static_cast<uint16_t>(i));
+    if (!inserted && at->second <= kLowIndices) at->second = static_cast<uint16_t>(i);
+  }
+  indexedLength_ = extended_.Data().size();
+}
+
+bool CStringTable::HandleForOffset(uint32_t offset, uint16_t& handle) const {
+  handle = 0;
+  if (offset <= strings::kMaxDirectOffset) {
+    handle = static_cast<uint16_t>(offset);
+    return true;
+  }
+  EnsureExtendedIndex();
+  const auto found = handleByOffset_.find(offset);
+  if (found == handleByOffset_.end()) return false;
+  handle = found->second;
+  return true;
+}
+
+bool CStringTable::FindString(std::string_view text, uint16_t& handle) {
+  handle = 0;
+  EnsureMaps();
+  const auto found = offsetByText_.find(text);
+  if (found == offsetByText_.end()) return false;
+  return HandleForOffset(found->second, handle);
+}
+
+uint16_t CStringTable::EncodeHandle(uint32_t offset) {
+  EnsureExtendedIndex();
+  uint32_t h = extended_.Encode(offset);
+  // An index that equals an existing string's offset would resolve to this
+  // string instead of that one: it keeps meaning itself and the next is tried.
+  while (h <= kMaxHandle && (h <= kLowIndices || textByOffset_.contains(h))) {
+    extended_.Set(h, h);
+    h = extended_.Encode(offset);
+  }
+  // The index now describes the table again: the placeholders hold small
+  // values, which it never lists, and the new entry is added here.
+  indexedLength_ = extended_.Data().size();
+  if (h > kMaxHandle) {
+    extended_.Set(h, h);
+    char message[80];
+    std::snprintf(message, sizeof message, "Bad String Offset : %d - no handle left", static_cast<int>(offset));
+    throw CAssertionError(message);
+  }
+  handleByOffset_[offset] = static_cast<uint16_t>(h);
+  return static_cast<uint16_t>(h);
+}
+
+uint16_t CStringTable::FindOrAddString(std::string_view text) {
+  EnsureMaps();
+  if (const auto found = offsetByText_.find(text); found != offsetByText_.end()) {
+    uint16_t handle = 0;
+    if (HandleForOffset(found->second, handle)) return handle;
+    // A string beyond 64 KiB that nothing referred to yet gets its handle now
+    // rather than a duplicate.
+    return EncodeHandle(found->second);
+  }
+  const uint32_t offset = AppendString(text);
+  if (offset <= strings::kMaxDirectOffset) return static_cast<uint16_t>(offset);
+  return EncodeHandle(offset);
+}
+
+uint32_t CStringTable::AppendString(std::string_view text) {
+  const std::u16string units = text_->ToUnicode(text);
+  if (units.size() > strings::kMaxUnits) {
+    char message[80];
+    std::snprintf(message, sizeof message, "Bad String Offset : %d - Too long", static_cast<int>(units.size()));
+    throw CAssertionError(message);
+  }
+  const bool mapsCurrent = mapsBuilt_ && mappedLength_ == data_.size();
+
+  // Link, count, units, terminator, and one more zero word to end on a
+  // multiple of 4 when needed.
+  const size_t n = units.size();
+  const size_t entrySize = (strings::kEntryHeaderSize + 2 * n + 2 + 3) & ~size_t{3};
+  std::vector<uint8_t> entry(entrySize, 0);
+  StoreU16(entry.data(), strings::kEndOfChain);
+  StoreU16(entry.data() + 2, static_cast<uint16_t>(n));
+  for (size_t i = 0; i < n; ++i) StoreU16(entry.data() + strings::kEntryHeaderSize + 2 * i, units[i]);
+  AppendData(entry);
+
+  const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);
+  if (mapsCurrent) {
+    const std::string stored = text_->ToHost(units);  // what a later walk would read
+    offsetByText_.emplace(stored, offset);
+    textByOffset_.emplace(offset, stored);
+    mappedLength_ = data_.size();
+  }
+  return offset;
+}
+
+}  // namespace quillet

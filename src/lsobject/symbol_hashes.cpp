@@ -1,0 +1,132 @@
+// Rebuilding the name hash tables of the symbol scopes, and linking the
+// procedures of module scope 4's containers to their owners after Parse.
+#include "lsobject/symbol_hashes.h"
+
+#include <array>
+#include <unordered_set>
+#include <vector>
+
+#include "lsobject/module_errors.h"
+#include "lsobject/name_hash.h"
+#include "lsobject/symbol_add_common.h"
+#include "lsobject/symbol_entries.h"
+
+namespace quillet {
+namespace {
+
+using namespace symbol;
+
+// Procedures and the containers holding them; deeper nesting is not rebuilt.
+constexpr int kMaxNesting = 4;
+
+bool HasHashLink(uint16_t kind) {
+  return kind != kEntry2 && kind != kTerminator && kind != kEntry24 && kind != kLibrary;
+}
+
+class ScopeHashes {
+ public:
+  ScopeHashes(SymbolView view, const CStringTable& strings) : view_(view), strings_(strings) {}
+
+  // Rebuilds the scope record at `scope` (60 writable bytes) from its chain.
+  void Rebuild(uint8_t* scope) {
+    std::array<std::vector<uint32_t>, kBucketCount> buckets;
+    std::unordered_set<uint32_t> seen;  // a corrupt chain may repeat entries
+    view_.WalkSymbols(LoadU16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
+      if (HasHashLink(v.kind) && view_.Holds(view_.Resolve(v.handle), kName + 2) &&
+          seen.insert(view_.Resolve(v.handle)).second)
+        buckets[Bucket(v.name)].push_back(v.handle);
+      return true;
+    });
+    for (size_t b = 0; b < kBucketCount; ++b) {
+      const std::vector<uint32_t>& list = buckets[b];
+      uint8_t* pair = scope + kScopeBuckets + 4 * b;
+      StoreU16(pair, list.empty() ? 0 : static_cast<uint16_t>(list.front()));
+      StoreU16(pair + 2, list.empty() ? 0 : static_cast<uint16_t>(list.back()));
+      // The handles come from the chain's own links, so they already are the
+      // 16-bit form (an extended-table index for entries beyond 64 KiB).
+      for (size_t i = 0; i < list.size(); ++i)
+        view_.SetField16(list[i], kHashLink, i + 1 < list.size() ? static_cast<uint16_t>(list[i + 1]) : 0);
+    }
+  }
+
+  // The scopes an entry of a module scope carries, and those of its members.
+  void RebuildEntry(uint32_t handle, int nesting) {
+    const uint32_t at = view_.Resolve(handle);
+    const uint16_t kind = view_.U16(at);
+    const uint16_t flags = view_.Flags(handle);
+    if ((flags & kNoCode) != 0 || nesting > kMaxNesting) return;
+    if (IsProcedureKind(kind)) {
+      RebuildProcedure(at);
+      const uint64_t setAccessor = uint64_t{at} + kProcedureSize;
+      if (kind == kProperty && (flags & kSetAccessor) == 0 && view_.U16(setAccessor) == kProperty &&
+          (view_.U16(setAccessor + kFlags) & kNoCode) == 0)
+        RebuildProcedure(static_cast<uint32_t>(setAccessor));
+    } else if (kind == kClass || kind == kContainer16) {
+      if (uint8_t* scope = InSymbols(uint64_t{at} + kMemberScope)) {
+        Rebuild(scope);
+        view_.WalkSymbols(LoadU16(scope + kScopeFirst), handle, false, [&](const SymbolVisit& v) {
+          RebuildEntry(v.handle, nesting + 1);
+          return true;
+        });
+      }
+    }
+  }
+
+ private:
+  void RebuildProcedure(uint32_t at) {
+    if (uint8_t* locals = InSymbols(uint64_t{at} + kLocalScope)) Rebuild(locals);
+    if (uint8_t* labels = InSymbols(uint64_t{at} + kLabelScope)) Rebuild(labels);
+  }
+
+  uint8_t* InSymbols(uint64_t offset) {
+    if (!view_.Holds(offset, kScopeSize)) return nullptr;
+    return view_.symbols->MutableData().data() + offset;
+  }
+
+  size_t Bucket(uint16_t name) const {
+    try {
+      return NameHash(strings_.GetString(name)) % kBucketCount;
+    } catch (const CAssertionError&) {
+      return 0;  // a name that is no string hashes like the empty name
+    }
+  }
+
+  SymbolView view_;
+  const CStringTable& strings_;
+};
+
+constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kScope4, header::kScope2};
+
+}  // namespace
+
+// Besides module scope 1, the classes of scope 3 and the containers of scope
+// 4 are rebuilt with the procedures they hold: the classes this system adds
+// (and their members and locals) live there, and their hash tables must
+// match their chains as much as those of module-level procedures do.
+void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return;
+  ScopeHashes hashes(symbols, strings);
+  for (size_t scope : kModuleScopes) hashes.Rebuild(header.MutableData().data() + scope);
+  for (size_t scope : kModuleScopes) {
+    symbols.WalkSymbols(header.U16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
+      hashes.RebuildEntry(v.handle, 0);
+      return true;
+    });
+  }
+}
+
+void SymbolView::LinkProcedureOwners(const CHeader& header) const {
+  if (!header.Holds(header::kScope4 + kScopeFirst, 2)) return;
+  WalkSymbols(header.U16(header::kScope4 + kScopeFirst), 0, false, [&](const SymbolVisit& container) {
+    const uint16_t kind = container.kind;
+    if (kind != kContainer16 && kind != kClass && kind != kContainer10 && !IsProcedureKind(kind)) return true;
+    const uint32_t first = Field16(container.handle, kMemberScope + kScopeFirst);
+    WalkSymbols(first, container.handle, false, [&](const SymbolVisit& member) {
+      if (IsProcedureKind(member.kind)) SetField16(member.handle, kOwner, static_cast<uint16_t>(container.handle));
+      return true;
+    });
+    return true;
+  });
+}
+
+}  // namespace quillet

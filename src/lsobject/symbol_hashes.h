@@ -1,0 +1,18 @@
+// Rebuilding the name hash tables of the module's symbol scopes.
+#pragma once
+
+#include "lsobject/header.h"
+#include "lsobject/string_table.h"
+#include "lsobject/symbol_table.h"
+
+namespace quillet {
+
+// Rebuilds the hash tables of the four module scopes (header offsets 60, 180,
+// 240, 120) from their sibling chains, then those of every Function, Sub and
+// Property (locals and labels), class and kind-16 container in them and of
+// the procedures those hold, skipping entries with flag 0x0040. An entry's
+// bucket is NameHash of its name's string modulo 13. Part of the header
+// update, run before the checksum.
+void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings);
+
+}  // namespace quillet

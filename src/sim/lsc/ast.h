@@ -1,0 +1,166 @@
+// Syntax tree of a LotusScript subset module, annotated by the resolver.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/lsc/token.h"
+
+namespace quillet::lsc {
+
+struct Symbol;  // resolver.h
+
+// Declared type of a variable, parameter or Function result.
+enum class TypeKind { kVariant, kInteger, kLong, kString, kObject };
+
+struct TypeRef {
+  TypeKind kind = TypeKind::kVariant;
+  std::string className;  // kObject only
+};
+
+enum class ExprKind {
+  kInteger,  // literal that fits 16 bits
+  kLong,     // literal that needs 32 bits
+  kString,
+  kName,     // name, optionally with an argument list: variable, call, element
+  kMember,   // object.name, optionally with an argument list
+  kUnary,    // op: kMinus or the keyword Not (kIdent)
+  kBinary,
+  kNew,      // New ClassName(args)
+  kMe,
+  kNothing,
+  kTrue,
+  kFalse,
+};
+
+struct Expr;
+using ExprPtr = std::unique_ptr<Expr>;
+
+struct Expr {
+  ExprKind kind = ExprKind::kInteger;
+  int line = 0;
+  int column = 0;
+  int64_t value = 0;
+  std::string text;           // name, member name, string contents, class name
+  std::string op;             // operator spelling in upper case: "+", "AND", "MOD"...
+  ExprPtr left;               // operand, object of a member, left side
+  ExprPtr right;
+  std::vector<ExprPtr> args;
+  bool hasArgs = false;       // written with parentheses
+  int depth = 1;              // height of the tree below and including this node
+  Symbol* sym = nullptr;  // set by the resolver for kName/kMember/kNew
+};
+
+enum class StmtKind {
+  kAssign, kSet, kCall, kPrint, kIf, kWhile, kDo, kFor, kForAll, kSelect,
+  kExit, kLabel, kGoTo, kGoSub, kReturn, kOnGoTo, kOnGoSub, kOnErrorGoTo,
+  kOnErrorResumeNext, kOnErrorGoTo0, kResumeNext, kDim,
+};
+
+enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
+
+struct Stmt;
+using StmtPtr = std::unique_ptr<Stmt>;
+using Block = std::vector<StmtPtr>;
+
+// One arm of an If (condition) or a Select Case (values); `line` is the line
+// of its If/ElseIf/Case keyword.
+struct Arm {
+  int line = 0;
+  int column = 0;
+  ExprPtr cond;
+  std::vector<ExprPtr> values;
+  Block body;
+};
+
+struct VarDecl {
+  std::string name;
+  int line = 0;
+  int column = 0;
+  TypeRef type;
+  bool isArray = false;
+  int lower = 0;
+  int upper = 0;
+  bool autoNew = false;  // Dim x As New C
+  std::vector<ExprPtr> newArgs;
+  Symbol* sym = nullptr;
+};
+
+struct Stmt {
+  StmtKind kind = StmtKind::kCall;
+  int line = 0;
+  int column = 0;
+  ExprPtr target;              // assignment/Set target, called expression, For/ForAll variable
+  ExprPtr value;               // assigned value, loop/select/On expression, For start
+  ExprPtr limit;               // For ... To
+  ExprPtr step;                // For ... Step (may be null)
+  std::vector<ExprPtr> items;  // Print items
+  bool printNoNewline = false;
+  std::vector<Arm> arms;       // If/ElseIf arms, Case arms
+  bool hasElse = false;
+  int elseLine = 0;
+  Block elseBody;
+  Block body;                  // loop body
+  int endLine = 0;             // line of Wend/Loop/Next/End ForAll
+  bool doTestAtTop = false;    // Do While/Until ... Loop
+  bool doUntil = false;        // Until instead of While
+  ExitKind exitKind = ExitKind::kSub;
+  std::vector<std::string> labels;  // GoTo/GoSub/On targets, label name
+  std::vector<VarDecl> decls;       // local Dim
+  bool singleLine = false;          // one-line If
+};
+
+struct Param {
+  std::string name;
+  int line = 0;
+  int column = 0;
+  TypeRef type;
+  Symbol* sym = nullptr;
+};
+
+struct ProcDecl {
+  bool isFunction = false;
+  std::string name;
+  int line = 0;
+  int column = 0;
+  int endLine = 0;
+  std::vector<Param> params;
+  TypeRef result;
+  Block body;
+  Symbol* sym = nullptr;
+};
+
+struct ClassDecl {
+  std::string name;
+  int line = 0;
+  int column = 0;
+  std::vector<VarDecl> members;
+  std::vector<ProcDecl> methods;
+  Symbol* sym = nullptr;
+};
+
+// Declare Sub/Function name Lib "library" [Alias "alias"] (params) [As type]
+struct ExternalDecl {
+  bool isFunction = false;
+  std::string name;
+  std::string library;
+  std::string alias;
+  int line = 0;
+  int column = 0;
+  std::vector<Param> params;
+  TypeRef result;
+  Symbol* sym = nullptr;
+};
+
+struct Module {
+  bool optionDeclare = false;
+  bool optionPublic = false;
+  std::vector<VarDecl> variables;
+  std::vector<ProcDecl> procs;
+  std::vector<ClassDecl> classes;
+  std::vector<ExternalDecl> externals;
+};
+
+}  // namespace quillet::lsc

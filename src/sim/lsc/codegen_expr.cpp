@@ -1,0 +1,134 @@
+// Code of expressions, assignment targets and calls. Operands are evaluated
+// left to right onto the stack; the operator or call instruction follows.
+#include <map>
+
+#include "sim/lsc/codegen.h"
+
+namespace quillet::lsc {
+namespace {
+
+uint8_t BinaryOpcode(const std::string& op) {
+  static const std::map<std::string, uint8_t> kOps = {
+      {"+", kOpAdd}, {"-", kOpSub}, {"*", kOpMul}, {"/", kOpDiv}, {"\\", kOpIntDiv},
+      {"MOD", kOpMod}, {"^", kOpExp}, {"&", kOpConcat}, {"=", kOpEq}, {"<>", kOpNe},
+      {"<", kOpLt}, {"<=", kOpLe}, {">", kOpGt}, {">=", kOpGe}, {"AND", kOpAnd},
+      {"OR", kOpOr}, {"XOR", kOpXor}, {"EQV", kOpEqv}, {"IMP", kOpImp}};
+  return kOps.at(op);
+}
+
+}  // namespace
+
+// A variable's value or reference, by where it lives: G module, L local,
+// P parameter, T member of Me.
+void ProcCodegen::GenVariable(const Symbol& s, bool ptr) {
+  switch (s.kind) {
+    case SymKind::kModuleVar:
+      out_.EmitSym(ptr ? kOpGLoadObjPtr : kOpGLoadObj, &s);
+      return;
+    case SymKind::kParam:
+      out_.EmitSym(ptr ? kOpPLoadObjPtr : kOpPLoadObj, &s);
+      return;
+    case SymKind::kMember:
+      out_.EmitSym(ptr ? kOpTLoadObjPtr : kOpTLoadObj, &s);
+      return;
+    case SymKind::kLocal:
+    case SymKind::kProc:  // a Function's return value lives in its frame
+    default:
+      out_.EmitSym(ptr ? kOpLLoadObjPtr : kOpLLoadObj, &s);
+      return;
+  }
+}
+
+// The reference an assignment stores through.
+void ProcCodegen::GenPtr(const Expr& e) {
+  const Symbol& s = *e.sym;
+  if (e.kind == ExprKind::kMember) {
+    GenExpr(*e.left);
+    out_.EmitSym(kOpMLoadObjPtr, &s);
+    return;
+  }
+  GenVariable(s, true);
+  if (s.isArray && e.hasArgs) {
+    GenExpr(*e.args[0]);
+    out_.Emit(kOpElem, 1);
+  }
+}
+
+// Pushes what OpCallProc calls: a procedure, a declaration, a method of Me
+// or a method of an object.
+void ProcCodegen::GenCallee(const Expr& e) {
+  const Symbol& s = *e.sym;
+  if (e.kind == ExprKind::kMember) {
+    GenExpr(*e.left);
+    out_.EmitSym(kOpLoadMethod, &s);
+  } else if (s.owner && s.owner->kind == SymKind::kClass) {
+    out_.EmitSym(kOpLoadMeProc, &s);
+  } else {
+    out_.EmitSym(kOpLoadProc, &s);
+  }
+}
+
+void ProcCodegen::GenCall(const Expr& e, bool asStatement) {
+  GenCallee(e);
+  for (const ExprPtr& a : e.args) GenExpr(*a);
+  out_.Emit(kOpCallProc);
+  if (asStatement && e.sym->isFunction) out_.Emit(kOpPop);  // the unused result
+}
+
+void ProcCodegen::GenExpr(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kInteger:
+      out_.Emit(kOpInteger, static_cast<int32_t>(e.value));
+      return;
+    case ExprKind::kLong:
+      out_.EmitText(kOpNumericLiteral, std::to_string(e.value));
+      return;
+    case ExprKind::kString:
+      out_.EmitText(kOpStringLiteral, e.text);
+      return;
+    case ExprKind::kTrue:
+      out_.Emit(kOpTrue);
+      return;
+    case ExprKind::kFalse:
+      out_.Emit(kOpFalse);
+      return;
+    case ExprKind::kNothing:
+      out_.Emit(kOpNothing);
+      return;
+    case ExprKind::kMe:
+      out_.Emit(kOpLoadMe);
+      return;
+    case ExprKind::kUnary:
+      GenExpr(*e.left);
+      out_.Emit(e.op == "NOT" ? kOpNot : kOpUMinus);
+      return;
+    case ExprKind::kBinary:
+      GenExpr(*e.left);
+      GenExpr(*e.right);
+      out_.Emit(BinaryOpcode(e.op));
+      return;
+    case ExprKind::kNew:
+      out_.EmitSym(kOpLoadCtor, e.sym);
+      for (const ExprPtr& a : e.args) GenExpr(*a);
+      out_.Emit(kOpCallProc);
+      return;
+    case ExprKind::kMember:
+      if (e.sym->kind == SymKind::kProc) return GenCall(e, false);
+      GenExpr(*e.left);
+      out_.EmitSym(kOpMLoadObj, e.sym);
+      return;
+    case ExprKind::kName: {
+      const Symbol& s = *e.sym;
+      bool callable = s.kind == SymKind::kProc || s.kind == SymKind::kExternal;
+      if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
+      GenVariable(s, false);
+      if (s.isArray && e.hasArgs) {
+        GenExpr(*e.args[0]);
+        out_.Emit(kOpLoadElemFromExpr, 1);
+      }
+      return;
+    }
+  }
+}
+
+}  // namespace quillet::lsc

@@ -1,0 +1,291 @@
+// Module-level parsing: options, module variables, procedures, classes and
+// external declarations.
+#include "sim/lsc/parser.h"
+
+#include <set>
+
+#include "sim/lsc/lexer.h"
+
+namespace quillet::lsc {
+
+bool IsReservedWord(const std::string& u) {
+  static const std::set<std::string> kWords = {
+      "ALIAS", "AND", "AS", "BYREF", "BYVAL", "CALL", "CASE", "CLASS", "DECLARE", "DIM",
+      "DO", "ELSE", "ELSEIF", "END", "EQV", "ERROR", "EXIT", "FALSE", "FOR", "FORALL",
+      "FUNCTION", "GOSUB", "GOTO", "IF", "IMP", "IN", "IS", "LIB", "LOOP", "ME", "MOD",
+      "NEW", "NEXT", "NOT", "NOTHING", "ON", "OPTION", "OR", "PRINT", "PRIVATE", "PUBLIC",
+      "REM", "RESUME", "RETURN", "SELECT", "SET", "STEP", "SUB", "THEN", "TO", "TRUE",
+      "UNTIL", "WEND", "WHILE", "XOR"};
+  return kWords.count(u) != 0;
+}
+
+bool Parser::Fail(const Token& at, std::string message) {
+  if (!failed_ && errors_.size() < errorLimit_) {
+    errors_.push_back({at.line, at.column, std::move(message)});
+  }
+  failed_ = true;
+  return false;
+}
+
+void Parser::Recover() {
+  while (!Is(Tok::kEnd) && !Is(Tok::kNewline)) Next();
+  failed_ = false;
+}
+
+bool Parser::Accept(Tok k) {
+  if (!Is(k)) return false;
+  Next();
+  return true;
+}
+
+bool Parser::AcceptKw(const char* kw) {
+  if (!IsKw(kw)) return false;
+  Next();
+  return true;
+}
+
+bool Parser::ExpectKw(const char* kw) {
+  if (AcceptKw(kw)) return true;
+  return Fail(std::string("expected '") + kw + "'");
+}
+
+bool Parser::Expect(Tok k, const char* what) {
+  if (Accept(k)) return true;
+  return Fail(std::string("expected ") + what);
+}
+
+bool Parser::ExpectName(std::string& name, const char* what) {
+  if (!Is(Tok::kIdent) || IsReservedWord(Cur().upper)) {
+    return Fail(std::string("expected ") + what);
+  }
+  name = Cur().text;
+  Next();
+  return true;
+}
+
+bool Parser::ParseType(TypeRef& type) {
+  type = TypeRef{};
+  if (!AcceptKw("AS")) return true;
+  if (!Is(Tok::kIdent)) return Fail("expected a type name after 'As'");
+  const std::string& u = Cur().upper;
+  if (u == "INTEGER") {
+    type.kind = TypeKind::kInteger;
+  } else if (u == "LONG") {
+    type.kind = TypeKind::kLong;
+  } else if (u == "STRING") {
+    type.kind = TypeKind::kString;
+  } else if (u == "VARIANT") {
+    type.kind = TypeKind::kVariant;
+  } else if (u == "SINGLE" || u == "DOUBLE" || u == "CURRENCY" || u == "BOOLEAN" || u == "BYTE") {
+    return Fail("type '" + Cur().text + "' is not supported (use Integer, Long, String, Variant or a class)");
+  } else if (IsReservedWord(u)) {
+    return Fail("expected a type name after 'As'");
+  } else {
+    type.kind = TypeKind::kObject;
+    type.className = Cur().text;
+  }
+  Next();
+  return true;
+}
+
+bool Parser::ParseOption(Module& m) {
+  if (AcceptKw("PUBLIC")) {
+    m.optionPublic = true;
+    return true;
+  }
+  if (AcceptKw("DECLARE") || AcceptKw("EXPLICIT")) {
+    m.optionDeclare = true;
+    return true;
+  }
+  return Fail("expected 'Public' or 'Declare' after 'Option'");
+}
+
+// name [( [lower To] upper )] [As [New] type [(args)]] {, ...}
+bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
+  do {
+    VarDecl d;
+    d.line = Cur().line;
+    d.column = Cur().column;
+    if (!ExpectName(d.name, "a variable name")) return false;
+    if (Accept(Tok::kLParen)) {
+      auto bound = [&](int& v) {
+        bool neg = Accept(Tok::kMinus);
+        if (!Is(Tok::kNumber) || Cur().number > 32767) return Fail("expected an array bound (a constant number)");
+        v = static_cast<int>(neg ? -Cur().number : Cur().number);
+        Next();
+        return true;
+      };
+      int first = 0;
+      if (!bound(first)) return false;
+      d.isArray = true;
+      if (AcceptKw("TO")) {
+        d.lower = first;
+        if (!bound(d.upper)) return false;
+      } else {
+        d.upper = first;
+      }
+      if (d.upper < d.lower) return Fail("array upper bound is below its lower bound");
+      if (d.upper - d.lower >= 16384) return Fail("array has too many elements");
+      if (!Expect(Tok::kRParen, "')'")) return false;
+    }
+    if (IsKw("AS") && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "NEW") {
+      Next();
+      Next();
+      d.autoNew = true;
+      if (!ExpectName(d.type.className, "a class name after 'New'")) return false;
+      d.type.kind = TypeKind::kObject;
+      if (d.isArray) return Fail("'As New' cannot declare an array");
+      if (Is(Tok::kLParen)) {
+        if (!allowNewArgs) return Fail("constructor arguments are not allowed here");
+        if (!ParseArgs(d.newArgs)) return false;
+      }
+    } else if (!ParseType(d.type)) {
+      return false;
+    }
+    out.push_back(std::move(d));
+  } while (Accept(Tok::kComma));
+  return true;
+}
+
+// ( [ByVal] name [As type] {, ...} )
+bool Parser::ParseParams(std::vector<Param>& params) {
+  if (!Accept(Tok::kLParen)) return true;
+  if (Accept(Tok::kRParen)) return true;
+  do {
+    Param p;
+    if (IsKw("BYREF")) return Fail("ByRef parameters are not supported (use ByVal)");
+    AcceptKw("BYVAL");
+    p.line = Cur().line;
+    p.column = Cur().column;
+    if (!ExpectName(p.name, "a parameter name")) return false;
+    if (!ParseType(p.type)) return false;
+    params.push_back(std::move(p));
+  } while (Accept(Tok::kComma));
+  return Expect(Tok::kRParen, "')' after the parameters");
+}
+
+bool Parser::ParseEnd(const char* what) {
+  std::string kw(what);
+  for (char& c : kw) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const Token& word = Ahead(1);
+  if (!IsKw("END") || word.kind != Tok::kIdent || word.upper != kw) {
+    return Fail(std::string("expected 'End ") + what + "'");
+  }
+  Next();
+  Next();
+  return true;
+}
+
+// Sub|Function name [(params)] [As type] ... End Sub|Function; the keyword
+// itself has been read.
+bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
+  proc.line = Cur().line;
+  proc.column = Cur().column;
+  if (inClass && !proc.isFunction && (IsKw("NEW") || IsKw("DELETE"))) {
+    proc.name = Cur().upper == "NEW" ? "New" : "Delete";
+    Next();
+  } else if (!ExpectName(proc.name, proc.isFunction ? "a Function name" : "a Sub name")) {
+    return false;
+  }
+  if (!ParseParams(proc.params)) return false;
+  if (proc.isFunction && !ParseType(proc.result)) return false;
+  if (!proc.isFunction && IsKw("AS")) return Fail("a Sub has no result type");
+  if (!AtStatementEnd()) return Fail("expected the end of the line");
+  proc.body = ParseBlock();
+  proc.endLine = Cur().line;
+  return ParseEnd(proc.isFunction ? "Function" : "Sub");
+}
+
+bool Parser::ParseClass(ClassDecl& cls) {
+  cls.line = Cur().line;
+  cls.column = Cur().column;
+  if (!ExpectName(cls.name, "a class name")) return false;
+  if (IsKw("AS")) return Fail("derived classes are not supported");
+  if (!AtStatementEnd()) return Fail("expected the end of the line");
+  while (true) {
+    while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
+    if (Is(Tok::kEnd)) return Fail("expected 'End Class'");
+    if (IsKw("END")) return ParseEnd("Class");
+    bool ok = true;
+    AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
+    if (AcceptKw("SUB") || IsKw("FUNCTION")) {
+      ProcDecl p;
+      p.isFunction = AcceptKw("FUNCTION");
+      ok = ParseProc(p, true);
+      if (ok) cls.methods.push_back(std::move(p));
+    } else if (AcceptKw("DIM") || Is(Tok::kIdent)) {
+      ok = ParseDimList(cls.members, false);
+    } else {
+      ok = Fail("expected a member declaration, 'Sub', 'Function' or 'End Class'");
+    }
+    if (ok && !AtStatementEnd()) Fail("expected the end of the line");
+    if (failed_) Recover();
+  }
+}
+
+// Declare Sub|Function name Lib "library" [Alias "alias"] [(params)] [As type]
+bool Parser::ParseDeclare(ExternalDecl& ext) {
+  AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
+  if (AcceptKw("FUNCTION")) {
+    ext.isFunction = true;
+  } else if (!AcceptKw("SUB")) {
+    return Fail("expected 'Sub' or 'Function' after 'Declare'");
+  }
+  ext.line = Cur().line;
+  ext.column = Cur().column;
+  if (!ExpectName(ext.name, "a procedure name")) return false;
+  if (!ExpectKw("LIB")) return false;
+  if (!Is(Tok::kString)) return Fail("expected the library name as a string");
+  ext.library = Cur().text;
+  Next();
+  if (AcceptKw("ALIAS")) {
+    if (!Is(Tok::kString)) return Fail("expected the alias as a string");
+    ext.alias = Cur().text;
+    Next();
+  }
+  if (!ParseParams(ext.params)) return false;
+  if (ext.isFunction) return ParseType(ext.result);
+  return true;
+}
+
+void Parser::ParseModuleBody(Module& m) {
+  while (!Is(Tok::kEnd) && errors_.size() < errorLimit_) {
+    if (Accept(Tok::kNewline) || Accept(Tok::kColon)) continue;
+    bool ok = true;
+    if (AcceptKw("OPTION")) {
+      ok = ParseOption(m);
+    } else if (AcceptKw("DECLARE")) {
+      ExternalDecl ext;
+      ok = ParseDeclare(ext);
+      if (ok) m.externals.push_back(std::move(ext));
+    } else {
+      bool scoped = AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
+      if (AcceptKw("SUB") || IsKw("FUNCTION")) {
+        ProcDecl p;
+        p.isFunction = AcceptKw("FUNCTION");
+        ok = ParseProc(p, false);
+        if (ok) m.procs.push_back(std::move(p));
+      } else if (AcceptKw("CLASS")) {
+        ClassDecl c;
+        ok = ParseClass(c);
+        if (ok) m.classes.push_back(std::move(c));
+      } else if (AcceptKw("DIM") || (scoped && Is(Tok::kIdent))) {
+        ok = ParseDimList(m.variables, true);
+      } else {
+        ok = Fail("this statement is only allowed inside a Sub or Function");
+      }
+    }
+    if (ok && !AtStatementEnd()) Fail("expected the end of the line");
+    if (failed_) Recover();
+  }
+}
+
+bool ParseModule(std::string_view source, Module& module, std::vector<CompileError>& errors) {
+  size_t before = errors.size();
+  Parser parser(Tokenize(source, errors), errors);
+  if (errors.size() != before) return false;  // lexical errors make parsing noise
+  parser.ParseModuleBody(module);
+  return errors.size() == before;
+}
+
+}  // namespace quillet::lsc

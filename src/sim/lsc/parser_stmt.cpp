@@ -1,0 +1,436 @@
+// Statement parsing: simple statements, block structures and one-line If.
+#include "sim/lsc/parser.h"
+
+namespace quillet::lsc {
+namespace {
+
+StmtPtr NewStmt(StmtKind kind, const Token& at) {
+  auto s = std::make_unique<Stmt>();
+  s->kind = kind;
+  s->line = at.line;
+  s->column = at.column;
+  return s;
+}
+
+bool IsBlockWord(const Token& t) {
+  if (t.kind != Tok::kIdent) return false;
+  const std::string& u = t.upper;
+  return u == "ELSE" || u == "ELSEIF" || u == "WEND" || u == "LOOP" || u == "NEXT" ||
+         u == "CASE" || u == "END";
+}
+
+}  // namespace
+
+bool Parser::AtBlockEnd() const { return IsBlockWord(Cur()); }
+
+Block Parser::ParseBlock() {
+  Block block;
+  while (errors_.size() < errorLimit_) {
+    while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
+    if (Is(Tok::kEnd) || AtBlockEnd()) break;
+    StmtPtr s = ParseStatement();
+    if (s && !AtStatementEnd()) Fail("expected the end of the statement");
+    if (failed_) {
+      // A structure that failed on the word closing an outer block (a missing
+      // End If before End Sub) leaves that word for the outer block.
+      bool lineStart = pos_ > 0 && (toks_[pos_ - 1].kind == Tok::kNewline || toks_[pos_ - 1].kind == Tok::kColon);
+      if (lineStart && AtBlockEnd()) {
+        failed_ = false;
+        break;
+      }
+      Recover();
+      continue;
+    }
+    block.push_back(std::move(s));
+  }
+  return block;
+}
+
+StmtPtr Parser::ParseStatement() {
+  const Token start = Cur();
+  Nest nest(*this);
+  if (!nest.ok()) {
+    Fail("statements are nested too deeply");
+    return nullptr;
+  }
+  if (start.kind != Tok::kIdent) {
+    Fail("expected a statement");
+    return nullptr;
+  }
+  const std::string& u = start.upper;
+  if (u == "IF") return ParseIf(start);
+  if (u == "WHILE") return ParseWhile(start);
+  if (u == "DO") return ParseDo(start);
+  if (u == "FOR") return ParseFor(start);
+  if (u == "FORALL") return ParseForAll(start);
+  if (u == "SELECT") return ParseSelect(start);
+  if (u == "EXIT") return ParseExit(start);
+  if (u == "ON") return ParseOn(start);
+  if (u == "PRINT") return ParsePrint(start);
+  if (u == "DIM") {
+    Next();
+    auto s = NewStmt(StmtKind::kDim, start);
+    if (!ParseDimList(s->decls, true)) return nullptr;
+    return s;
+  }
+  if (u == "SET") {
+    Next();
+    auto s = NewStmt(StmtKind::kSet, start);
+    s->target = ParsePostfix();
+    if (!s->target || !Expect(Tok::kEq, "'=' in Set")) return nullptr;
+    s->value = ParseExpr();
+    return s->value ? std::move(s) : nullptr;
+  }
+  if (u == "CALL") {
+    Next();
+    auto s = NewStmt(StmtKind::kCall, start);
+    s->target = ParsePostfix();
+    if (!s->target) return nullptr;
+    if (s->target->kind != ExprKind::kName && s->target->kind != ExprKind::kMember) {
+      Fail(start, "'Call' needs a procedure or method name");
+      return nullptr;
+    }
+    return s;
+  }
+  if (u == "GOTO" || u == "GOSUB") {
+    Next();
+    auto s = NewStmt(u == "GOTO" ? StmtKind::kGoTo : StmtKind::kGoSub, start);
+    std::string label;
+    if (!ExpectName(label, "a label name")) return nullptr;
+    s->labels.push_back(label);
+    return s;
+  }
+  if (u == "RETURN") {
+    Next();
+    return NewStmt(StmtKind::kReturn, start);
+  }
+  if (u == "RESUME") {
+    Next();
+    if (!AcceptKw("NEXT")) {
+      Fail("only 'Resume Next' is supported");
+      return nullptr;
+    }
+    return NewStmt(StmtKind::kResumeNext, start);
+  }
+  // "name:" at the start of a line defines a label.
+  bool lineStart = pos_ == 0 || toks_[pos_ - 1].kind == Tok::kNewline;
+  if (lineStart && !IsReservedWord(u) && Ahead(1).kind == Tok::kColon) {
+    Next();  // the colon stays as the end of the label statement
+    auto s = NewStmt(StmtKind::kLabel, start);
+    s->labels.push_back(start.text);
+    return s;
+  }
+  if (u == "ME" || !IsReservedWord(u)) return ParseNameStatement(start);
+  Fail("'" + start.text + "' cannot start a statement here");
+  return nullptr;
+}
+
+// Assignment (target = value) or a call with or without parentheses.
+StmtPtr Parser::ParseNameStatement(const Token& start) {
+  ExprPtr target = ParsePostfix();
+  if (!target) return nullptr;
+  if (Accept(Tok::kEq)) {
+    auto s = NewStmt(StmtKind::kAssign, start);
+    s->target = std::move(target);
+    s->value = ParseExpr();
+    return s->value ? std::move(s) : nullptr;
+  }
+  if (target->kind != ExprKind::kName && target->kind != ExprKind::kMember) {
+    Fail(start, "expected an assignment or a call");
+    return nullptr;
+  }
+  if (!AtStatementEnd() && !IsKw("ELSE")) {
+    if (target->hasArgs) {
+      Fail("expected the end of the statement");
+      return nullptr;
+    }
+    do {
+      ExprPtr arg = ParseExpr();
+      if (!arg) return nullptr;
+      target->args.push_back(std::move(arg));
+    } while (Accept(Tok::kComma));
+  }
+  auto s = NewStmt(StmtKind::kCall, start);
+  s->target = std::move(target);
+  return s;
+}
+
+StmtPtr Parser::ParsePrint(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kPrint, start);
+  while (!AtStatementEnd() && !IsKw("ELSE")) {
+    ExprPtr item = ParseExpr();
+    if (!item) return nullptr;
+    s->items.push_back(std::move(item));
+    if (Is(Tok::kComma)) {
+      Fail("separate Print items with ';'");
+      return nullptr;
+    }
+    if (!Accept(Tok::kSemicolon)) break;
+    if (AtStatementEnd() || IsKw("ELSE")) s->printNoNewline = true;
+  }
+  if (s->items.size() > 255) {
+    Fail(start, "too many Print items");
+    return nullptr;
+  }
+  return s;
+}
+
+// Statements of a one-line If, up to Else or the end of the line.
+bool Parser::ParseSingleLineBody(Block& body) {
+  while (true) {
+    if (IsKw("WHILE") || IsKw("DO") || IsKw("FOR") || IsKw("FORALL") || IsKw("SELECT") || IsKw("DIM")) {
+      return Fail("'" + Cur().text + "' is not allowed in a one-line If");
+    }
+    StmtPtr s = ParseStatement();
+    if (!s) return false;
+    if (s->kind == StmtKind::kLabel) return Fail("a label is not allowed in a one-line If");
+    body.push_back(std::move(s));
+    if (!Accept(Tok::kColon)) break;
+    if (Is(Tok::kNewline) || Is(Tok::kEnd) || IsKw("ELSE")) break;
+  }
+  if (!Is(Tok::kNewline) && !Is(Tok::kEnd) && !IsKw("ELSE")) return Fail("expected the end of the line");
+  return true;
+}
+
+StmtPtr Parser::ParseIf(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kIf, start);
+  Arm first;
+  first.line = start.line;
+  first.column = start.column;
+  first.cond = ParseExpr();
+  if (!first.cond || !ExpectKw("THEN")) return nullptr;
+  if (!Is(Tok::kNewline) && !Is(Tok::kEnd)) {
+    s->singleLine = true;
+    if (!ParseSingleLineBody(first.body)) return nullptr;
+    s->arms.push_back(std::move(first));
+    if (IsKw("ELSE")) {
+      s->hasElse = true;
+      s->elseLine = Cur().line;
+      Next();
+      if (!ParseSingleLineBody(s->elseBody)) return nullptr;
+    }
+    return s;
+  }
+  first.body = ParseBlock();
+  s->arms.push_back(std::move(first));
+  while (IsKw("ELSEIF")) {
+    Arm arm;
+    arm.line = Cur().line;
+    arm.column = Cur().column;
+    Next();
+    arm.cond = ParseExpr();
+    if (!arm.cond || !ExpectKw("THEN")) return nullptr;
+    arm.body = ParseBlock();
+    s->arms.push_back(std::move(arm));
+  }
+  if (IsKw("ELSE")) {
+    s->hasElse = true;
+    s->elseLine = Cur().line;
+    Next();
+    s->elseBody = ParseBlock();
+  }
+  if (!ParseEnd("If")) return nullptr;
+  return s;
+}
+
+StmtPtr Parser::ParseWhile(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kWhile, start);
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  s->body = ParseBlock();
+  s->endLine = Cur().line;
+  if (!AcceptKw("WEND")) {
+    Fail("expected 'Wend'");
+    return nullptr;
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseDo(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kDo, start);
+  if (IsKw("WHILE") || IsKw("UNTIL")) {
+    s->doTestAtTop = true;
+    s->doUntil = IsKw("UNTIL");
+    Next();
+    s->value = ParseExpr();
+    if (!s->value) return nullptr;
+  }
+  s->body = ParseBlock();
+  s->endLine = Cur().line;
+  if (!AcceptKw("LOOP")) {
+    Fail("expected 'Loop'");
+    return nullptr;
+  }
+  if (IsKw("WHILE") || IsKw("UNTIL")) {
+    if (s->doTestAtTop) {
+      Fail("a Do loop has its condition either after Do or after Loop, not both");
+      return nullptr;
+    }
+    s->doUntil = IsKw("UNTIL");
+    Next();
+    s->value = ParseExpr();
+    if (!s->value) return nullptr;
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseFor(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kFor, start);
+  s->target = ParsePrimary();
+  if (!s->target) return nullptr;
+  if (s->target->kind != ExprKind::kName || s->target->hasArgs) {
+    Fail(start, "the For variable must be a plain variable name");
+    return nullptr;
+  }
+  if (!Expect(Tok::kEq, "'=' after the For variable")) return nullptr;
+  s->value = ParseExpr();
+  if (!s->value || !ExpectKw("TO")) return nullptr;
+  s->limit = ParseExpr();
+  if (!s->limit) return nullptr;
+  if (AcceptKw("STEP")) {
+    s->step = ParseExpr();
+    if (!s->step) return nullptr;
+  }
+  s->body = ParseBlock();
+  s->endLine = Cur().line;
+  if (!AcceptKw("NEXT")) {
+    Fail("expected 'Next'");
+    return nullptr;
+  }
+  if (Is(Tok::kIdent) && !IsReservedWord(Cur().upper)) {
+    std::string u;
+    for (char c : s->target->text) u.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    if (Cur().upper != u) {
+      Fail("'Next " + Cur().text + "' does not match 'For " + s->target->text + "'");
+      return nullptr;
+    }
+    Next();
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseForAll(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kForAll, start);
+  s->target = ParsePrimary();
+  if (!s->target) return nullptr;
+  if (s->target->kind != ExprKind::kName || s->target->hasArgs) {
+    Fail(start, "the ForAll variable must be a plain name");
+    return nullptr;
+  }
+  if (!ExpectKw("IN")) return nullptr;
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  s->body = ParseBlock();
+  s->endLine = Cur().line;
+  if (!ParseEnd("ForAll")) return nullptr;
+  return s;
+}
+
+StmtPtr Parser::ParseSelect(const Token& start) {
+  Next();
+  if (!ExpectKw("CASE")) return nullptr;
+  auto s = NewStmt(StmtKind::kSelect, start);
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
+  while (IsKw("CASE")) {
+    const Token caseTok = Cur();
+    Next();
+    if (s->hasElse) {
+      Fail(caseTok, "'Case Else' must be the last Case");
+      return nullptr;
+    }
+    if (AcceptKw("ELSE")) {
+      s->hasElse = true;
+      s->elseLine = caseTok.line;
+      s->elseBody = ParseBlock();
+      continue;
+    }
+    Arm arm;
+    arm.line = caseTok.line;
+    arm.column = caseTok.column;
+    do {
+      if (IsKw("IS")) {
+        Fail("'Case Is' tests are not supported");
+        return nullptr;
+      }
+      ExprPtr v = ParseExpr();
+      if (!v) return nullptr;
+      if (IsKw("TO")) {
+        Fail("'Case ... To ...' ranges are not supported");
+        return nullptr;
+      }
+      arm.values.push_back(std::move(v));
+    } while (Accept(Tok::kComma));
+    arm.body = ParseBlock();
+    s->arms.push_back(std::move(arm));
+  }
+  if (!ParseEnd("Select")) return nullptr;
+  return s;
+}
+
+StmtPtr Parser::ParseExit(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kExit, start);
+  if (AcceptKw("SUB")) {
+    s->exitKind = ExitKind::kSub;
+  } else if (AcceptKw("FUNCTION")) {
+    s->exitKind = ExitKind::kFunction;
+  } else if (AcceptKw("FOR")) {
+    s->exitKind = ExitKind::kFor;
+  } else if (AcceptKw("FORALL")) {
+    s->exitKind = ExitKind::kForAll;
+  } else if (AcceptKw("DO")) {
+    s->exitKind = ExitKind::kDo;
+  } else {
+    Fail("expected 'Sub', 'Function', 'For', 'ForAll' or 'Do' after 'Exit'");
+    return nullptr;
+  }
+  return s;
+}
+
+StmtPtr Parser::ParseOn(const Token& start) {
+  Next();
+  if (AcceptKw("ERROR")) {
+    if (AcceptKw("RESUME")) {
+      if (!ExpectKw("NEXT")) return nullptr;
+      return NewStmt(StmtKind::kOnErrorResumeNext, start);
+    }
+    if (!ExpectKw("GOTO")) return nullptr;
+    if (Is(Tok::kNumber) && Cur().number == 0) {
+      Next();
+      return NewStmt(StmtKind::kOnErrorGoTo0, start);
+    }
+    auto s = NewStmt(StmtKind::kOnErrorGoTo, start);
+    std::string label;
+    if (!ExpectName(label, "a label name or 0")) return nullptr;
+    s->labels.push_back(label);
+    return s;
+  }
+  auto s = NewStmt(StmtKind::kOnGoTo, start);
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  if (AcceptKw("GOSUB")) {
+    s->kind = StmtKind::kOnGoSub;
+  } else if (!ExpectKw("GOTO")) {
+    return nullptr;
+  }
+  do {
+    std::string label;
+    if (!ExpectName(label, "a label name")) return nullptr;
+    s->labels.push_back(label);
+  } while (Accept(Tok::kComma));
+  if (s->labels.size() > 255) {
+    Fail(start, "too many labels in On ... GoTo");
+    return nullptr;
+  }
+  return s;
+}
+
+}  // namespace quillet::lsc

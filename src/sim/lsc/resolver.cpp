@@ -1,0 +1,422 @@
+// Body half of the semantic pass: resolves the names of every statement and
+// expression of each procedure.
+#include "sim/lsc/resolver.h"
+
+#include "sim/lsc/resolver_impl.h"
+
+namespace quillet::lsc {
+
+ExprType Resolver::TypeOf(const Symbol* s) const {
+  ExprType t;
+  t.kind = s->type.kind;
+  t.cls = s->classType;
+  return t;
+}
+
+Symbol* Resolver::Lookup(const std::string& name) {
+  std::string u = UpperName(name);
+  if (proc_) {
+    if (auto it = proc_->scope.find(u); it != proc_->scope.end()) return it->second;
+  }
+  if (cls_) {
+    if (auto it = cls_->memberScope.find(u); it != cls_->memberScope.end()) return it->second;
+  }
+  if (auto it = syms_.scope.find(u); it != syms_.scope.end()) return it->second;
+  return nullptr;
+}
+
+// Without Option Declare an unknown name is a new Variant local.
+Symbol* Resolver::Implicit(const Expr& e) {
+  if (module_.optionDeclare) {
+    Error(e.line, e.column, "'" + e.text + "' is not declared (Option Declare is in effect)");
+    return nullptr;
+  }
+  Symbol* s = syms_.Make(SymKind::kLocal, e.text, e.line, e.column);
+  s->owner = proc_;
+  s->implicit = true;
+  s->slot = proc_->frameSize;
+  proc_->frameSize += 4;
+  proc_->scope.emplace(UpperName(e.text), s);
+  proc_->locals.push_back(s);
+  return s;
+}
+
+bool Resolver::ResolveArgs(Expr& e, Symbol* callee, size_t expected) {
+  bool ok = true;
+  if (e.args.size() != expected) {
+    ok = Error(e.line, e.column, "'" + callee->name + "' expects " + std::to_string(expected) +
+                                     " argument(s), not " + std::to_string(e.args.size()));
+  }
+  for (ExprPtr& a : e.args) {
+    ExprType t;
+    ok = ResolveExpr(*a, t) && ok;
+  }
+  return ok;
+}
+
+bool Resolver::ResolveName(Expr& e, ExprType& type) {
+  Symbol* s = Lookup(e.text);
+  if (!s) {
+    if (e.hasArgs) return Error(e.line, e.column, "'" + e.text + "' is not a declared procedure or array");
+    s = Implicit(e);
+    if (!s) return false;
+  }
+  e.sym = s;
+  switch (s->kind) {
+    case SymKind::kModuleVar:
+    case SymKind::kLocal:
+    case SymKind::kParam:
+    case SymKind::kMember:
+      type = TypeOf(s);
+      if (e.hasArgs && !s->isArray) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
+      if (e.hasArgs && e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' has one dimension");
+      if (s->isArray && e.hasArgs) {
+        ExprType it;
+        return ResolveExpr(*e.args[0], it);
+      }
+      return true;
+    case SymKind::kProc:
+    case SymKind::kExternal:
+      type = TypeOf(s);
+      if (s == proc_ && !e.hasArgs) return true;  // the Function's own return value
+      if (!s->isFunction) return Error(e.line, e.column, "'" + e.text + "' is a Sub and has no value");
+      if (s->owner && s->owner->kind == SymKind::kClass && (s == s->owner->ctor || s == s->owner->dtor)) {
+        return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
+      }
+      return ResolveArgs(e, s, s->params.size());
+    case SymKind::kClass:
+      return Error(e.line, e.column, "'" + e.text + "' is a class; create an instance with New");
+    case SymKind::kLabel:
+      break;
+  }
+  return Error(e.line, e.column, "'" + e.text + "' cannot be used here");
+}
+
+bool Resolver::ResolveMember(Expr& e, ExprType& type) {
+  ExprType objType;
+  if (!ResolveExpr(*e.left, objType)) return false;
+  if (!objType.cls) {
+    return Error(e.left->line, e.left->column,
+                 "cannot tell the class of this object; declare it with 'As <class>'");
+  }
+  auto it = objType.cls->memberScope.find(UpperName(e.text));
+  if (it == objType.cls->memberScope.end()) {
+    return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
+  }
+  Symbol* m = it->second;
+  e.sym = m;
+  type = TypeOf(m);
+  if (m->kind == SymKind::kMember) {
+    if (e.hasArgs) return Error(e.line, e.column, "'" + e.text + "' is not a method");
+    return true;
+  }
+  if (m == objType.cls->ctor || m == objType.cls->dtor) {
+    return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
+  }
+  return ResolveArgs(e, m, m->params.size());
+}
+
+bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
+  type = ExprType{};
+  switch (e.kind) {
+    case ExprKind::kInteger:
+      type.kind = TypeKind::kInteger;
+      return true;
+    case ExprKind::kLong:
+      type.kind = TypeKind::kLong;
+      return true;
+    case ExprKind::kString:
+      type.kind = TypeKind::kString;
+      return true;
+    case ExprKind::kTrue:
+    case ExprKind::kFalse:
+      return true;
+    case ExprKind::kNothing:
+      type.kind = TypeKind::kObject;
+      return true;
+    case ExprKind::kMe:
+      if (!cls_) return Error(e.line, e.column, "'Me' is only valid inside a class");
+      type.kind = TypeKind::kObject;
+      type.cls = cls_;
+      return true;
+    case ExprKind::kName: {
+      bool ok = ResolveName(e, type);
+      if (ok && e.sym && e.sym->isArray && !e.hasArgs) {
+        return Error(e.line, e.column, "the array '" + e.text + "' needs an index here");
+      }
+      return ok;
+    }
+    case ExprKind::kMember: {
+      bool ok = ResolveMember(e, type);
+      if (ok && e.sym->kind == SymKind::kProc && !e.sym->isFunction) {
+        return Error(e.line, e.column, "'" + e.text + "' is a Sub and has no value");
+      }
+      return ok;
+    }
+    case ExprKind::kUnary: {
+      ExprType t;
+      return ResolveExpr(*e.left, t);
+    }
+    case ExprKind::kBinary: {
+      ExprType l, r;
+      bool ok = ResolveExpr(*e.left, l);
+      ok = ResolveExpr(*e.right, r) && ok;
+      if (e.op == "&") type.kind = TypeKind::kString;
+      return ok;
+    }
+    case ExprKind::kNew: {
+      auto it = syms_.scope.find(UpperName(e.text));
+      if (it == syms_.scope.end() || it->second->kind != SymKind::kClass) {
+        return Error(e.line, e.column, "unknown class '" + e.text + "'");
+      }
+      e.sym = it->second;
+      type.kind = TypeKind::kObject;
+      type.cls = it->second;
+      size_t expected = e.sym->ctor ? e.sym->ctor->params.size() : 0;
+      return ResolveArgs(e, e.sym, expected);
+    }
+  }
+  return false;
+}
+
+void Resolver::ResolveCall(Expr& target) {
+  if (target.kind == ExprKind::kMember) {
+    ExprType t;
+    if (ResolveMember(target, t) && target.sym->kind != SymKind::kProc) {
+      Error(target.line, target.column, "'" + target.text + "' is not a method");
+    }
+    return;
+  }
+  Symbol* s = Lookup(target.text);
+  if (!s || (s->kind != SymKind::kProc && s->kind != SymKind::kExternal)) {
+    Error(target.line, target.column, "'" + target.text + "' is not a declared Sub or Function");
+    return;
+  }
+  if (s->owner && s->owner->kind == SymKind::kClass && (s == s->owner->ctor || s == s->owner->dtor)) {
+    Error(target.line, target.column, "'" + target.text + "' cannot be called directly");
+    return;
+  }
+  target.sym = s;
+  ResolveArgs(target, s, s->params.size());
+}
+
+void Resolver::ResolveTarget(Expr& target, bool isSet) {
+  ExprType t;
+  if (target.kind != ExprKind::kName && target.kind != ExprKind::kMember) {
+    Error(target.line, target.column, "cannot assign to this expression");
+    return;
+  }
+  bool ok = target.kind == ExprKind::kName ? ResolveName(target, t) : ResolveMember(target, t);
+  if (!ok) return;
+  const Symbol* s = target.sym;
+  bool returnValue = s == proc_ && s->isFunction && !target.hasArgs;
+  bool variable = s->kind == SymKind::kModuleVar || s->kind == SymKind::kLocal ||
+                  s->kind == SymKind::kParam || s->kind == SymKind::kMember;
+  if (!returnValue && !variable) {
+    Error(target.line, target.column, "cannot assign to '" + target.text + "'");
+    return;
+  }
+  if (s->isArray && !target.hasArgs) {
+    Error(target.line, target.column, "cannot assign to the whole array '" + target.text + "'");
+    return;
+  }
+  bool object = t.kind == TypeKind::kObject;
+  if (isSet && !object && t.kind != TypeKind::kVariant) {
+    Error(target.line, target.column, "'Set' needs an object or Variant variable");
+  } else if (!isSet && object) {
+    Error(target.line, target.column, "use 'Set' to assign an object reference");
+  }
+}
+
+void Resolver::CheckLabel(const Stmt& s, const std::string& name) {
+  if (proc_->labelScope.count(UpperName(name)) == 0) {
+    Error(s.line, s.column, "label '" + name + "' is not defined in this procedure");
+  }
+}
+
+void Resolver::CollectLabels(const Block& block) {
+  for (const StmtPtr& s : block) {
+    if (s->kind == StmtKind::kLabel) {
+      Symbol* l = syms_.Make(SymKind::kLabel, s->labels[0], s->line, s->column);
+      l->owner = proc_;
+      if (AddTo(proc_->labelScope, l)) proc_->labels.push_back(l);
+    }
+    for (const Arm& a : s->arms) CollectLabels(a.body);
+    CollectLabels(s->elseBody);
+    CollectLabels(s->body);
+  }
+}
+
+void Resolver::ResolveLocalDim(Stmt& s) {
+  for (VarDecl& d : s.decls) {
+    Symbol* v = syms_.Make(SymKind::kLocal, d.name, d.line, d.column);
+    v->owner = proc_;
+    DeclareVariable(d, v);
+    d.sym = v;
+    if (!AddTo(proc_->scope, v)) continue;
+    v->slot = proc_->frameSize;
+    proc_->frameSize += 4;
+    proc_->locals.push_back(v);
+    if (d.autoNew && v->classType) {
+      size_t expected = v->classType->ctor ? v->classType->ctor->params.size() : 0;
+      if (d.newArgs.size() != expected) {
+        Error(d.line, d.column, "'New " + v->classType->name + "' expects " + std::to_string(expected) +
+                                    " argument(s), not " + std::to_string(d.newArgs.size()));
+      }
+      for (ExprPtr& a : d.newArgs) {
+        ExprType t;
+        ResolveExpr(*a, t);
+      }
+    }
+  }
+}
+
+void Resolver::ResolveBlock(const Block& block) {
+  for (const StmtPtr& s : block) ResolveStmt(*s);
+}
+
+void Resolver::ResolveStmt(Stmt& s) {
+  ExprType t;
+  auto inLoop = [&](ExitKind k) {
+    for (ExitKind l : loops_) {
+      if (l == k) return true;
+    }
+    return false;
+  };
+  switch (s.kind) {
+    case StmtKind::kAssign:
+    case StmtKind::kSet:
+      ResolveTarget(*s.target, s.kind == StmtKind::kSet);
+      ResolveExpr(*s.value, t);
+      break;
+    case StmtKind::kCall:
+      ResolveCall(*s.target);
+      break;
+    case StmtKind::kPrint:
+      for (ExprPtr& item : s.items) ResolveExpr(*item, t);
+      break;
+    case StmtKind::kIf:
+    case StmtKind::kSelect:
+      if (s.value) ResolveExpr(*s.value, t);
+      for (Arm& a : s.arms) {
+        if (a.cond) ResolveExpr(*a.cond, t);
+        for (ExprPtr& v : a.values) ResolveExpr(*v, t);
+        ResolveBlock(a.body);
+      }
+      ResolveBlock(s.elseBody);
+      break;
+    case StmtKind::kWhile:
+    case StmtKind::kDo:
+      if (s.value) ResolveExpr(*s.value, t);
+      // Exit Do leaves the innermost Do, so a While does not count as one.
+      loops_.push_back(s.kind == StmtKind::kDo ? ExitKind::kDo : ExitKind::kSub);
+      ResolveBlock(s.body);
+      loops_.pop_back();
+      break;
+    case StmtKind::kFor:
+      ResolveTarget(*s.target, false);
+      if (s.target->sym && (s.target->sym->isArray || s.target->sym->type.kind == TypeKind::kString)) {
+        Error(s.target->line, s.target->column, "the For variable must be numeric");
+      }
+      ResolveExpr(*s.value, t);
+      ResolveExpr(*s.limit, t);
+      if (s.step) ResolveExpr(*s.step, t);
+      loops_.push_back(ExitKind::kFor);
+      ResolveBlock(s.body);
+      loops_.pop_back();
+      break;
+    case StmtKind::kForAll: {
+      Expr& arr = *s.value;
+      if (arr.kind == ExprKind::kName && !arr.hasArgs) {
+        if (Symbol* a = Lookup(arr.text); a && a->isArray) {
+          arr.sym = a;
+        } else {
+          Error(arr.line, arr.column, "ForAll needs an array variable");
+        }
+      } else {
+        Error(arr.line, arr.column, "ForAll needs an array variable");
+      }
+      // The ForAll variable is declared by the ForAll itself.
+      Symbol* v = Lookup(s.target->text);
+      if (v && !(v->kind == SymKind::kLocal && v->owner == proc_ && v->implicit)) {
+        Error(s.target->line, s.target->column, "the ForAll variable '" + s.target->text + "' is already declared");
+      } else if (!v) {
+        v = syms_.Make(SymKind::kLocal, s.target->text, s.target->line, s.target->column);
+        v->owner = proc_;
+        v->implicit = true;
+        v->slot = proc_->frameSize;
+        proc_->frameSize += 4;
+        proc_->scope.emplace(UpperName(v->name), v);
+        proc_->locals.push_back(v);
+      }
+      s.target->sym = v;
+      loops_.push_back(ExitKind::kForAll);
+      ResolveBlock(s.body);
+      loops_.pop_back();
+      break;
+    }
+    case StmtKind::kExit:
+      if (s.exitKind == ExitKind::kSub && proc_->isFunction) {
+        Error(s.line, s.column, "'Exit Sub' inside a Function (use 'Exit Function')");
+      } else if (s.exitKind == ExitKind::kFunction && !proc_->isFunction) {
+        Error(s.line, s.column, "'Exit Function' inside a Sub (use 'Exit Sub')");
+      } else if ((s.exitKind == ExitKind::kFor || s.exitKind == ExitKind::kForAll ||
+                  s.exitKind == ExitKind::kDo) && !inLoop(s.exitKind)) {
+        Error(s.line, s.column, std::string("'Exit ") +
+                                    (s.exitKind == ExitKind::kFor ? "For" : s.exitKind == ExitKind::kDo ? "Do" : "ForAll") +
+                                    "' outside such a loop");
+      }
+      break;
+    case StmtKind::kOnGoTo:
+    case StmtKind::kOnGoSub:
+      ResolveExpr(*s.value, t);
+      [[fallthrough]];
+    case StmtKind::kGoTo:
+    case StmtKind::kGoSub:
+    case StmtKind::kOnErrorGoTo:
+      for (const std::string& l : s.labels) CheckLabel(s, l);
+      break;
+    case StmtKind::kDim:
+      ResolveLocalDim(s);
+      break;
+    case StmtKind::kLabel:
+    case StmtKind::kReturn:
+    case StmtKind::kOnErrorResumeNext:
+    case StmtKind::kOnErrorGoTo0:
+    case StmtKind::kResumeNext:
+      break;
+  }
+}
+
+void Resolver::ResolveProc(Symbol* proc) {
+  proc_ = proc;
+  loops_.clear();
+  CollectLabels(proc->proc->body);
+  ResolveBlock(proc->proc->body);
+  if (proc->frameSize > 0xFFFF) Error(proc->line, proc->column, "too many local variables");
+  proc_ = nullptr;
+}
+
+void Resolver::ResolveBodies() {
+  for (Symbol* p : syms_.procs) {
+    cls_ = nullptr;
+    ResolveProc(p);
+  }
+  for (Symbol* c : syms_.classes) {
+    cls_ = c;
+    for (Symbol* m : c->members) {
+      if (m->kind == SymKind::kProc) ResolveProc(m);
+    }
+  }
+  cls_ = nullptr;
+}
+
+bool ResolveModule(Module& module, ModuleSymbols& symbols, std::vector<CompileError>& errors) {
+  size_t before = errors.size();
+  Resolver r(module, symbols, errors);
+  r.DeclareModule();
+  r.ResolveBodies();
+  return errors.size() == before;
+}
+
+}  // namespace quillet::lsc

@@ -1,0 +1,144 @@
+// Declaration half of the semantic pass: module variables, classes with their
+// members and methods, procedures and external declarations.
+#include <cctype>
+
+#include "sim/lsc/resolver_impl.h"
+
+namespace quillet::lsc {
+
+std::string UpperName(const std::string& name) {
+  std::string u = name;
+  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return u;
+}
+
+bool Resolver::Error(int line, int column, std::string message) {
+  errors_.push_back({line, column, std::move(message)});
+  return false;
+}
+
+bool Resolver::AddTo(std::map<std::string, Symbol*>& scope, Symbol* s) {
+  auto [it, fresh] = scope.emplace(UpperName(s->name), s);
+  if (!fresh) {
+    return Error(s->line, s->column, "'" + s->name + "' is already declared on line " + std::to_string(it->second->line));
+  }
+  return true;
+}
+
+// Object types must name a class of this module.
+bool Resolver::BindType(const TypeRef& type, Symbol* s, int line, int column) {
+  s->type = type;
+  if (type.kind != TypeKind::kObject) return true;
+  auto it = syms_.scope.find(UpperName(type.className));
+  if (it == syms_.scope.end() || it->second->kind != SymKind::kClass) {
+    return Error(line, column, "unknown class '" + type.className + "'");
+  }
+  s->classType = it->second;
+  return true;
+}
+
+bool Resolver::DeclareVariable(const VarDecl& d, Symbol* s) {
+  if (d.isArray) {
+    if (d.lower != 0 && d.lower != 1) return Error(d.line, d.column, "array lower bound must be 0 or 1");
+    if (d.type.kind == TypeKind::kObject) return Error(d.line, d.column, "arrays of objects are not supported");
+    s->isArray = true;
+    s->lower = d.lower;
+    s->count = d.upper - d.lower + 1;
+  }
+  return BindType(d.type, s, d.line, d.column);
+}
+
+Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
+  Symbol* s = syms_.Make(SymKind::kProc, p.name, p.line, p.column);
+  s->proc = &p;
+  s->isFunction = p.isFunction;
+  s->owner = cls;
+  if (p.isFunction) BindType(p.result, s, p.line, p.column);
+  for (const Param& prm : p.params) {
+    Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
+    ps->owner = s;
+    ps->slot = static_cast<int>(s->params.size());
+    if (prm.type.kind == TypeKind::kObject) {
+      Error(prm.line, prm.column, "object parameters are not supported");
+    }
+    BindType(prm.type, ps, prm.line, prm.column);
+    if (AddTo(s->scope, ps)) s->params.push_back(ps);
+  }
+  if (p.params.size() > 255) Error(p.line, p.column, "too many parameters");
+  return s;
+}
+
+void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
+  for (const VarDecl& d : c.members) {
+    Symbol* m = syms_.Make(SymKind::kMember, d.name, d.line, d.column);
+    m->owner = cs;
+    if (d.autoNew) Error(d.line, d.column, "'As New' is not supported for class members");
+    if (d.isArray) Error(d.line, d.column, "array members are not supported");
+    BindType(d.type, m, d.line, d.column);
+    m->slot = cs->instanceSize;
+    if (AddTo(cs->memberScope, m)) {
+      cs->instanceSize += 4;
+      cs->members.push_back(m);
+    }
+  }
+  for (const ProcDecl& p : c.methods) {
+    Symbol* ms = DeclareProc(p, cs);
+    std::string u = UpperName(p.name);
+    if (u == "NEW") {
+      if (p.isFunction) Error(p.line, p.column, "'New' must be a Sub");
+      cs->ctor = ms;
+    } else if (u == "DELETE") {
+      if (!p.params.empty()) Error(p.line, p.column, "'Delete' takes no parameters");
+      cs->dtor = ms;
+    }
+    if (AddTo(cs->memberScope, ms)) cs->members.push_back(ms);
+  }
+}
+
+void Resolver::DeclareModule() {
+  // Classes first so that variable and parameter types can name them.
+  for (const ClassDecl& c : module_.classes) {
+    Symbol* s = syms_.Make(SymKind::kClass, c.name, c.line, c.column);
+    s->cls = &c;
+    if (AddTo(syms_.scope, s)) syms_.classes.push_back(s);
+  }
+  for (Symbol* cs : syms_.classes) DeclareClass(*cs->cls, cs);
+  for (VarDecl& d : module_.variables) {
+    Symbol* s = syms_.Make(SymKind::kModuleVar, d.name, d.line, d.column);
+    if (d.autoNew) Error(d.line, d.column, "'As New' is only supported inside a procedure");
+    DeclareVariable(d, s);
+    d.sym = s;
+    s->slot = static_cast<int>(syms_.variables.size()) * 4;
+    if (AddTo(syms_.scope, s)) syms_.variables.push_back(s);
+  }
+  for (const ExternalDecl& e : module_.externals) {
+    Symbol* s = syms_.Make(SymKind::kExternal, e.name, e.line, e.column);
+    s->ext = &e;
+    s->isFunction = e.isFunction;
+    if (e.isFunction) BindType(e.result, s, e.line, e.column);
+    if (e.result.kind == TypeKind::kObject) Error(e.line, e.column, "an external Function cannot return an object");
+    for (const Param& prm : e.params) {
+      Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
+      ps->owner = s;
+      ps->slot = static_cast<int>(s->params.size());
+      if (prm.type.kind == TypeKind::kObject) Error(prm.line, prm.column, "object parameters are not supported");
+      BindType(prm.type, ps, prm.line, prm.column);
+      if (AddTo(s->scope, ps)) s->params.push_back(ps);
+    }
+    if (AddTo(syms_.scope, s)) syms_.externals.push_back(s);
+  }
+  for (const ProcDecl& p : module_.procs) {
+    Symbol* s = DeclareProc(p, nullptr);
+    if (!AddTo(syms_.scope, s)) continue;
+    syms_.procs.push_back(s);
+    std::string u = UpperName(p.name);
+    if (u == "INITIALIZE" || u == "TERMINATE") {
+      if (p.isFunction || !p.params.empty()) {
+        Error(p.line, p.column, "'" + p.name + "' must be a Sub without parameters");
+      }
+      (u == "INITIALIZE" ? syms_.initialize : syms_.terminate) = s;
+    }
+  }
+}
+
+}  // namespace quillet::lsc

@@ -1,0 +1,58 @@
+// Internal state of the semantic pass, shared by its declaration and body
+// halves.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "sim/lsc/resolver.h"
+
+namespace quillet::lsc {
+
+// Static type of an expression, as far as member lookup needs it.
+struct ExprType {
+  TypeKind kind = TypeKind::kVariant;
+  Symbol* cls = nullptr;  // class of an object value, when known
+};
+
+class Resolver {
+ public:
+  Resolver(Module& module, ModuleSymbols& syms, std::vector<CompileError>& errors)
+      : module_(module), syms_(syms), errors_(errors) {}
+
+  void DeclareModule();
+  void ResolveBodies();
+
+ private:
+  bool Error(int line, int column, std::string message);
+  bool AddTo(std::map<std::string, Symbol*>& scope, Symbol* s);
+  bool BindType(const TypeRef& type, Symbol* s, int line, int column);
+  bool DeclareVariable(const VarDecl& d, Symbol* s);
+  Symbol* DeclareProc(const ProcDecl& p, Symbol* cls);
+  void DeclareClass(const ClassDecl& c, Symbol* cs);
+
+  void ResolveProc(Symbol* proc);
+  void CollectLabels(const Block& block);
+  void ResolveBlock(const Block& block);
+  void ResolveStmt(Stmt& s);
+  void ResolveLocalDim(Stmt& s);
+  void ResolveCall(Expr& target);
+  void ResolveTarget(Expr& target, bool isSet);
+  bool ResolveExpr(Expr& e, ExprType& type);
+  bool ResolveArgs(Expr& e, Symbol* callee, size_t expected);
+  bool ResolveName(Expr& e, ExprType& type);
+  bool ResolveMember(Expr& e, ExprType& type);
+  Symbol* Lookup(const std::string& name);
+  Symbol* Implicit(const Expr& e);
+  void CheckLabel(const Stmt& s, const std::string& name);
+  ExprType TypeOf(const Symbol* s) const;
+
+  Module& module_;
+  ModuleSymbols& syms_;
+  std::vector<CompileError>& errors_;
+  Symbol* proc_ = nullptr;  // procedure being resolved
+  Symbol* cls_ = nullptr;   // its class, for methods
+  std::vector<ExitKind> loops_;  // enclosing For/ForAll/Do
+};
+
+}  // namespace quillet::lsc

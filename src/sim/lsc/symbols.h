@@ -1,0 +1,86 @@
+// Compile-time symbols of a module: what every name of the source stands for,
+// with the frame and instance layout the module image records.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/lsc/ast.h"
+
+namespace quillet::lsc {
+
+enum class SymKind {
+  kModuleVar,  // Dim at module level
+  kLocal,      // Dim in a procedure, implicit variable, ForAll variable
+  kParam,
+  kMember,     // class member variable
+  kProc,       // Sub or Function, at module level or a class method
+  kClass,
+  kExternal,   // Declare ... Lib
+  kLabel,
+};
+
+struct Symbol {
+  SymKind kind = SymKind::kLocal;
+  std::string name;  // as first written in the source
+  int line = 0;
+  int column = 0;
+  TypeRef type;      // variable type, Function result
+  bool isArray = false;
+  int lower = 0;
+  int count = 0;     // array element count
+  int slot = 0;      // frame offset, parameter index, instance offset, module offset
+  bool isFunction = false;
+  bool implicit = false;  // variable created by its first use
+  Symbol* owner = nullptr;  // procedure of a local/param/label, class of a member or method
+  Symbol* classType = nullptr;  // class of an object variable or Function result
+
+  // Procedures and externals.
+  std::vector<Symbol*> params;
+  const ProcDecl* proc = nullptr;
+  const ExternalDecl* ext = nullptr;
+  std::vector<Symbol*> locals;  // in declaration order
+  std::vector<Symbol*> labels;
+  int frameSize = 0;            // bytes, 4 per local
+  std::map<std::string, Symbol*> scope;   // params and locals by upper-case name
+  std::map<std::string, Symbol*> labelScope;
+
+  // Classes.
+  const ClassDecl* cls = nullptr;
+  std::vector<Symbol*> members;  // member variables then methods, in source order
+  std::map<std::string, Symbol*> memberScope;
+  Symbol* ctor = nullptr;
+  Symbol* dtor = nullptr;
+  int instanceSize = 0;
+
+  // Label code position, filled by code generation.
+  int codeOffset = -1;
+};
+
+// Every symbol of one module, owned in one place.
+struct ModuleSymbols {
+  std::vector<std::unique_ptr<Symbol>> all;
+  std::vector<Symbol*> variables;  // module variables in order
+  std::vector<Symbol*> procs;      // module-level procedures in order
+  std::vector<Symbol*> classes;
+  std::vector<Symbol*> externals;
+  std::map<std::string, Symbol*> scope;  // module names by upper-case spelling
+  Symbol* initialize = nullptr;
+  Symbol* terminate = nullptr;
+
+  Symbol* Make(SymKind kind, const std::string& name, int line, int column) {
+    all.push_back(std::make_unique<Symbol>());
+    Symbol* s = all.back().get();
+    s->kind = kind;
+    s->name = name;
+    s->line = line;
+    s->column = column;
+    return s;
+  }
+};
+
+std::string UpperName(const std::string& name);
+
+}  // namespace quillet::lsc

@@ -1,0 +1,29 @@
+// Tokens of the LotusScript subset as the lexer hands them to the parser.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillet::lsc {
+
+enum class Tok {
+  kEnd,        // end of the source
+  kNewline,    // end of a logical line
+  kIdent,      // a name or a keyword (the parser tells them apart)
+  kNumber,     // integer literal, value in `number`
+  kString,     // string literal, text without quotes in `text`
+  kColon, kComma, kSemicolon, kDot, kLParen, kRParen,
+  kPlus, kMinus, kStar, kSlash, kBackslash, kCaret, kAmp,
+  kEq, kNe, kLt, kLe, kGt, kGe,
+};
+
+struct Token {
+  Tok kind = Tok::kEnd;
+  std::string text;   // as written (string literals: their contents)
+  std::string upper;  // upper-case spelling of names, for keyword tests
+  int64_t number = 0;
+  int line = 0;
+  int column = 0;
+};
+
+}  // namespace quillet::lsc

@@ -1,0 +1,37 @@
+// Runtime error numbers of the simulated LotusScript runtime and their texts.
+#pragma once
+
+namespace quillet::lsrun::err {
+
+// Errors a script can trap with On Error.
+inline constexpr int kReturnWithoutGosub = 3;
+inline constexpr int kIllegalFunctionCall = 5;
+inline constexpr int kOverflow = 6;
+inline constexpr int kSubscriptOutOfRange = 9;
+inline constexpr int kDivisionByZero = 11;
+inline constexpr int kTypeMismatch = 13;
+inline constexpr int kResumeWithoutError = 20;
+inline constexpr int kOutOfStackSpace = 28;
+inline constexpr int kErrorInLoadingDll = 48;
+inline constexpr int kObjectVariableNotSet = 91;
+inline constexpr int kWrongArguments = 450;
+
+// The text of a runtime error number.
+inline const char* Text(int code) {
+  switch (code) {
+    case kReturnWithoutGosub: return "RETURN without GOSUB";
+    case kIllegalFunctionCall: return "Illegal function call";
+    case kOverflow: return "Overflow";
+    case kSubscriptOutOfRange: return "Subscript out of range";
+    case kDivisionByZero: return "Division by zero";
+    case kTypeMismatch: return "Type mismatch";
+    case kResumeWithoutError: return "Resume without error";
+    case kOutOfStackSpace: return "Out of stack space";
+    case kErrorInLoadingDll: return "Error in loading DLL";
+    case kObjectVariableNotSet: return "Object variable not set";
+    case kWrongArguments: return "Wrong number of arguments";
+    default: return "Runtime error";
+  }
+}
+
+}  // namespace quillet::lsrun::err

@@ -1,0 +1,138 @@
+// The interpreter: frames, the value stack, calls, object lifetimes and the
+// trapping of runtime errors. One Machine runs one module once.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "lsobject/ls_script_module.h"
+#include "sim/lsrun/module_view.h"
+#include "sim/lsrun/procedure.h"
+#include "sim/lsrun/runner.h"
+#include "sim/lsrun/value.h"
+
+namespace quillet::lsrun {
+
+enum class Status : uint8_t {
+  kOk,
+  kError,  // a runtime error: a handler up the calls may trap it
+  kFatal,  // the run cannot go on (bad code, step limit): nothing traps it
+  kEnd,    // an End statement: the run stops without error
+};
+
+class Machine : public Instance::Owner {
+ public:
+  Machine(CLSScriptModule& module, const RunOptions& options);
+  ~Machine() override;
+  Machine(const Machine&) = delete;
+  Machine& operator=(const Machine&) = delete;
+
+  // Allocates the module variables.
+  void Load();
+  // Runs the module-level procedure whose entry is at `offset` without
+  // arguments.
+  Status RunProcedure(uint32_t offset);
+  // Unloads the module: module variables go, the destructors of every object
+  // still alive run (unless the run ended fatally), all memory is freed.
+  Status Unload();
+
+  const std::string& output() const { return output_; }
+  const std::string& error() const { return error_; }
+  uint64_t steps() const { return steps_; }
+
+  void InstanceReleased(Instance* instance) override;
+
+ private:
+  enum class CalleeKind : uint8_t { kProcedure, kDeclaration, kConstructor, kMethod };
+  struct Marker {
+    CalleeKind kind;
+    uint32_t sym;
+    size_t height;  // stack height where the arguments begin
+    Value target;   // the object of a method call
+  };
+  struct LoopState {
+    Value var;  // reference to the For variable
+    Value limit;
+    Value step;
+  };
+  struct ForAllState {
+    Value array;
+    size_t index = 0;
+  };
+  struct Frame {
+    const Procedure* proc = nullptr;
+    std::vector<Value> locals;
+    std::vector<Value> params;
+    Value result;
+    Value me;
+    size_t stackBase = 0;
+    size_t markerBase = 0;
+    std::vector<LoopState> loops;
+    std::vector<ForAllState> forAlls;
+    std::vector<int32_t> gosubs;
+    int32_t handler = -1;  // On Error GoTo target
+    bool resumeNext = false;  // On Error Resume Next
+    bool inHandler = false;
+    int32_t errorAt = -1;
+    uint16_t line = 0;
+  };
+
+  // machine_exec.cpp
+  Status Execute(Frame& f);
+  Status Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& error);
+  Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
+  Status Element(const Insn& in, int& error);
+  Status Print(const Insn& in, int& error);
+  bool Trap(Frame& f, int32_t pc, int32_t& next);
+
+  // machine_calls.cpp
+  Status Call(const Procedure& proc, std::vector<Value>& args, Value me, Value* result);
+  Status CallFromStack(Frame& f, int& error);
+  Status Construct(uint32_t classOffset, std::vector<Value>& args, Value& out);
+  Status CallDeclaration(uint32_t offset, std::vector<Value>& args);
+  Status Drain();
+  Status Destroy(Instance* instance);
+  const Procedure* ProcedureAt(uint32_t offset);
+  const ClassInfo* ClassAt(uint32_t offset);
+  void FreeAll();
+
+  // Errors: Raise records a trappable runtime error, Fatal one that ends the
+  // run; both name the procedure and line running now.
+  Status Raise(int code, const std::string& detail = "");
+  Status Fatal(const std::string& message);
+  std::string Where() const;
+
+  bool Need(const Frame& f, size_t n) const { return stack_.size() - f.stackBase >= n; }
+  Value PopValue() {
+    Value v = std::move(stack_.back());
+    stack_.pop_back();
+    return v;
+  }
+
+  CLSScriptModule& module_;
+  ModuleView view_;
+  const RunOptions& options_;
+  std::vector<Value> globals_;
+  std::vector<Value> stack_;
+  std::vector<Marker> markers_;
+  Frame* current_ = nullptr;
+  uint32_t depth_ = 0;
+  uint64_t steps_ = 0;
+  std::string output_;
+  std::string error_;
+  int errorCode_ = 0;
+  bool halted_ = false;    // a fatal error: no more script code runs
+  bool freeing_ = false;   // FreeAll: releases change nothing
+  std::unordered_map<uint32_t, std::unique_ptr<Procedure>> procedures_;
+  std::unordered_map<uint32_t, std::unique_ptr<ClassInfo>> classes_;
+  std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
+  uint64_t created_ = 0;
+  std::deque<Instance*> pending_;  // released, destructor not yet run
+};
+
+}  // namespace quillet::lsrun

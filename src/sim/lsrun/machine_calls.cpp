@@ -1,0 +1,313 @@
+// Calls, constructors, external declarations, object destruction and the
+// module's load and unload.
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "sim/lsrun/errors.h"
+#include "sim/lsrun/machine.h"
+#include "sim/lsrun/operators.h"
+
+namespace quillet::lsrun {
+
+Machine::Machine(CLSScriptModule& module, const RunOptions& options)
+    : module_(module), view_(module), options_(options) {}
+
+Machine::~Machine() { FreeAll(); }
+
+void Machine::Load() {
+  std::vector<VariableInfo> vars;
+  size_t slots = 0;
+  for (uint32_t offset : view_.ModuleScope()) {
+    VariableInfo v;
+    if (!view_.ReadVariable(offset, v)) continue;
+    vars.push_back(v);
+    slots = std::max<size_t>(slots, v.slot / 4u + 1);
+  }
+  globals_.assign(slots, Value());
+  for (const VariableInfo& v : vars) {
+    globals_[v.slot / 4u] = v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+  }
+}
+
+Status Machine::RunProcedure(uint32_t offset) {
+  const Procedure* proc = ProcedureAt(offset);
+  if (proc == nullptr) return Status::kFatal;
+  if (proc->info.paramCount != 0) return Fatal("'" + proc->info.name + "' takes parameters and cannot be run");
+  std::vector<Value> none;
+  return Call(*proc, none, Value(), nullptr);
+}
+
+Status Machine::Unload() {
+  Status s = Status::kOk;
+  if (!halted_) {
+    // Module variables go first, in declaration order, then whatever objects
+    // still hold one another: the runtime deletes them all on unload.
+    for (Value& g : globals_) g = Value();
+    s = Drain();
+    std::vector<std::pair<uint64_t, Instance*>> leftovers;
+    for (const auto& [instance, seq] : live_) {
+      if (instance->state == Instance::State::kLive) leftovers.emplace_back(seq, instance);
+    }
+    std::sort(leftovers.begin(), leftovers.end());
+    for (const auto& [seq, instance] : leftovers) {
+      if (s != Status::kOk || halted_ || !live_.count(instance) || instance->state != Instance::State::kLive) continue;
+      instance->AddRef();  // held here while its destructor runs
+      const Status d = Destroy(instance);
+      instance->Release();
+      if (d != Status::kOk) s = d;
+      if (s == Status::kOk) s = Drain();
+    }
+  }
+  FreeAll();
+  return s;
+}
+
+void Machine::FreeAll() {
+  freeing_ = true;
+  stack_.clear();
+  markers_.clear();
+  globals_.clear();
+  pending_.clear();
+  std::vector<Instance*> all;
+  for (const auto& entry : live_) all.push_back(entry.first);
+  for (Instance* instance : all) instance->members.clear();
+  for (Instance* instance : all) delete instance;
+  live_.clear();
+}
+
+void Machine::InstanceReleased(Instance* instance) {
+  if (freeing_) return;
+  switch (instance->state) {
+    case Instance::State::kLive:
+      instance->state = Instance::State::kQueued;
+      pending_.push_back(instance);
+      return;
+    case Instance::State::kDead:
+      live_.erase(instance);
+      delete instance;
+      return;
+    default:
+      return;  // queued, or its destructor is running
+  }
+}
+
+Status Machine::Drain() {
+  while (!pending_.empty() && !halted_) {
+    Instance* instance = pending_.front();
+    pending_.pop_front();
+    if (Status s = Destroy(instance); s != Status::kOk) return s;
+  }
+  return Status::kOk;
+}
+
+// Runs the class's Delete with the instance as Me, then lets go of the
+// members. The memory goes once nothing refers to the instance any more.
+Status Machine::Destroy(Instance* instance) {
+  instance->state = Instance::State::kDestroying;
+  Status s = Status::kOk;
+  const ClassInfo* cls = ClassAt(instance->classOffset);
+  if (cls != nullptr && cls->dtor != 0) {
+    const Procedure* proc = ProcedureAt(cls->dtor);
+    if (proc == nullptr) return Status::kFatal;
+    std::vector<Value> none;
+    s = Call(*proc, none, Value::Object(instance), nullptr);
+  }
+  instance->state = Instance::State::kDead;
+  std::vector<Value> members;
+  members.swap(instance->members);
+  members.clear();
+  if (instance->refs() == 0) {
+    live_.erase(instance);
+    delete instance;
+  }
+  return s;
+}
+
+Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, Value* result) {
+  if (halted_) return Status::kFatal;
+  if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
+  const ProcedureInfo& info = proc.info;
+  if (args.size() != info.paramCount) return Raise(err::kWrongArguments, "'" + info.name + "'");
+  Frame f;
+  f.proc = &proc;
+  f.params.resize(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (int e = Convert(args[i], info.paramTypes[i], f.params[i])) return Raise(e);
+  }
+  f.locals.resize(info.frameSlots);
+  for (const VariableInfo& v : info.locals) {
+    if (v.slot / 4u >= f.locals.size()) continue;
+    f.locals[v.slot / 4u] =
+        v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+  }
+  if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
+  f.me = std::move(me);
+  f.stackBase = stack_.size();
+  f.markerBase = markers_.size();
+  f.loops.resize(static_cast<size_t>(proc.loopStates));
+  f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
+
+  Frame* caller = current_;
+  current_ = &f;
+  ++depth_;
+  Status s = Execute(f);
+  --depth_;
+  current_ = caller;
+
+  stack_.resize(f.stackBase);
+  markers_.resize(f.markerBase);
+  if (s == Status::kOk && result != nullptr) *result = std::move(f.result);
+  // The frame's objects die here, however the procedure ended; their
+  // destructors run before the caller goes on.
+  f = Frame{};
+  if (s == Status::kFatal || s == Status::kEnd) return s;
+  const std::string error = error_;
+  const int code = errorCode_;
+  const Status d = Drain();
+  if (s == Status::kError) {
+    error_ = error;  // the error in flight wins over one from a destructor
+    errorCode_ = code;
+    return d == Status::kFatal ? d : s;
+  }
+  return d;
+}
+
+Status Machine::CallFromStack(Frame& f, int& error) {
+  if (markers_.size() <= f.markerBase) return Fatal("call without a procedure to call");
+  Marker m = std::move(markers_.back());
+  markers_.pop_back();
+  if (m.height > stack_.size() || m.height < f.stackBase) return Fatal("stack underflow");
+  std::vector<Value> args(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(m.height)),
+                          std::make_move_iterator(stack_.end()));
+  stack_.resize(m.height);
+  switch (m.kind) {
+    case CalleeKind::kDeclaration:
+      return CallDeclaration(m.sym, args);
+    case CalleeKind::kConstructor: {
+      Value object;
+      Status s = Construct(m.sym, args, object);
+      if (s == Status::kOk) stack_.push_back(std::move(object));
+      return s;
+    }
+    case CalleeKind::kProcedure:
+    case CalleeKind::kMethod:
+      break;
+  }
+  const Procedure* proc = ProcedureAt(m.sym);
+  if (proc == nullptr) return Status::kFatal;
+  if (m.kind == CalleeKind::kProcedure && proc->info.ownerClass != 0) m.target = f.me;
+  if (m.kind == CalleeKind::kMethod) {
+    Instance* target = m.target.object();
+    if (target == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+  }
+  Value result;
+  Status s = Call(*proc, args, std::move(m.target), &result);
+  if (s == Status::kOk && proc->info.kind == kind::kFunction) stack_.push_back(std::move(result));
+  return s;
+}
+
+Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
+  const ClassInfo* cls = ClassAt(classOffset);
+  if (cls == nullptr) return Fatal("OpLoadCtor names no readable class");
+  auto* instance = new Instance(this, classOffset, cls->slots);
+  live_.emplace(instance, created_++);
+  for (const VariableInfo& m : cls->members) {
+    if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = Value::DefaultOf(m.type);
+  }
+  Value object = Value::Object(instance);
+  if (cls->ctor == 0) {
+    if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
+  } else {
+    const Procedure* proc = ProcedureAt(cls->ctor);
+    if (proc == nullptr) return Status::kFatal;
+    if (Status s = Call(*proc, args, object, nullptr); s != Status::kOk) return s;
+  }
+  out = std::move(object);
+  return Status::kOk;
+}
+
+Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
+  DeclarationInfo decl;
+  if (!view_.ReadDeclaration(offset, decl)) return Fatal("unreadable external declaration");
+  const NativeFunction* fn = options_.natives.Find(decl.library, decl.name);
+  if (fn == nullptr && options_.timerEntries) fn = TimerEntry(decl.library, decl.name);
+  if (fn == nullptr) {
+    return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
+  }
+  if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
+  std::vector<Value> converted(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
+  }
+  Value result;
+  int e = 0;
+  try {
+    e = (*fn)(converted, result);
+  } catch (const std::exception& ex) {
+    return Fatal("native function \"" + decl.name + "\" failed: " + ex.what());
+  } catch (...) {
+    return Fatal("native function \"" + decl.name + "\" failed");
+  }
+  if (e == err::kErrorInLoadingDll) {
+    return Raise(e, "library \"" + decl.library + "\" has no entry point \"" + decl.name + "\" in this process");
+  }
+  if (e != 0) return Raise(e, "in \"" + decl.name + "\"");
+  if (decl.isFunction) {
+    Value r;
+    if (int ce = Convert(result, decl.resultType, r)) return Raise(ce);
+    stack_.push_back(std::move(r));
+  }
+  return Status::kOk;
+}
+
+const Procedure* Machine::ProcedureAt(uint32_t offset) {
+  auto it = procedures_.find(offset);
+  if (it != procedures_.end()) return it->second.get();
+  ProcedureInfo info;
+  if (!view_.ReadProcedure(offset, info)) {
+    Fatal("no procedure entry at symbol offset " + std::to_string(offset));
+    return nullptr;
+  }
+  if (info.ownerClass != 0) {
+    if (const ClassInfo* cls = ClassAt(info.ownerClass)) info.name = cls->name + "::" + info.name;
+  }
+  auto proc = std::make_unique<Procedure>();
+  std::string why;
+  if (!PrepareProcedure(view_, info, globals_.size(), *proc, why)) {
+    Fatal("cannot run '" + info.name + "': " + why);
+    return nullptr;
+  }
+  return procedures_.emplace(offset, std::move(proc)).first->second.get();
+}
+
+const ClassInfo* Machine::ClassAt(uint32_t offset) {
+  auto it = classes_.find(offset);
+  if (it != classes_.end()) return it->second.get();
+  auto cls = std::make_unique<ClassInfo>();
+  if (!view_.ReadClass(offset, *cls)) return nullptr;
+  return classes_.emplace(offset, std::move(cls)).first->second.get();
+}
+
+std::string Machine::Where() const {
+  if (current_ == nullptr || current_->proc == nullptr) return "";
+  std::string where = " in '" + current_->proc->info.name + "'";
+  if (current_->line != 0) where += " at line " + std::to_string(current_->line);
+  return where;
+}
+
+Status Machine::Raise(int code, const std::string& detail) {
+  errorCode_ = code;
+  error_ = std::string(err::Text(code)) + (detail.empty() ? "" : " (" + detail + ")") + ", error " +
+           std::to_string(code) + Where();
+  return Status::kError;
+}
+
+Status Machine::Fatal(const std::string& message) {
+  halted_ = true;
+  errorCode_ = 0;
+  error_ = message + Where();
+  return Status::kFatal;
+}
+
+}  // namespace quillet::lsrun

@@ -1,0 +1,441 @@
+// The instruction loop: one procedure's frame from its first instruction to
+// its end, with runtime errors trapped by the frame's On Error settings.
+#include <utility>
+
+#include "sim/lsrun/errors.h"
+#include "sim/lsrun/machine.h"
+#include "sim/lsrun/operators.h"
+#include "sim/lsrun/ops.h"
+
+namespace quillet::lsrun {
+namespace {
+
+constexpr size_t kMaxStack = 1 << 20;
+constexpr size_t kMaxGosubs = 1 << 16;
+constexpr size_t kMaxOutput = 64u << 20;
+
+// What a load pushes: the slot's value, or what a ForAll variable aliases.
+const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
+
+// Stores `v` through reference `ref`, converting for the slot; a ForAll
+// variable's slot passes the store on to the element it aliases.
+int Store(const Value& ref, const Value& v, bool isSet) {
+  Value* target = ref.ref();
+  SlotType type = ref.slotType();
+  if (target->type() == Value::Type::kRef) {
+    type = target->slotType();
+    target = target->ref();
+  }
+  const bool object = v.type() == Value::Type::kObject;
+  if (isSet != object) return err::kTypeMismatch;
+  if (isSet && type != SlotType::kObject && type != SlotType::kVariant) return err::kTypeMismatch;
+  Value converted;
+  if (int e = Convert(v, type, converted)) return e;
+  *target = std::move(converted);
+  return 0;
+}
+
+}  // namespace
+
+bool Machine::Trap(Frame& f, int32_t pc, int32_t& next) {
+  if (!f.resumeNext && (f.handler < 0 || f.inHandler)) return false;
+  stack_.resize(f.stackBase);
+  markers_.resize(f.markerBase);
+  if (f.resumeNext) {
+    next = f.proc->NextStatement(pc);
+  } else {
+    f.inHandler = true;
+    f.errorAt = pc;
+    next = f.handler;
+  }
+  return true;
+}
+
+Status Machine::Execute(Frame& f) {
+  const Procedure& p = *f.proc;
+  int32_t pc = 0;
+  for (;;) {
+    if (++steps_ > options_.maxSteps) {
+      return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
+    }
+    int32_t next = pc + 1;
+    int error = 0;
+    const Insn& in = p.code[static_cast<size_t>(pc)];
+    Status s = Step(f, in, pc, next, error);
+    if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
+    if (error != 0) s = Raise(error);
+    if (s == Status::kError) {
+      if (!Trap(f, pc, next)) return s;
+    } else if (s != Status::kOk) {
+      return s;
+    }
+    if (next < 0) return Status::kOk;  // the procedure ends
+    if (stack_.size() > kMaxStack) return Fatal("value stack overflow");
+    pc = next;
+  }
+}
+
+Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& error) {
+  const Procedure& p = *f.proc;
+  switch (in.op) {
+    case op::kLine:
+      if (in.line != 0xFFFF) f.line = in.line;
+      return Status::kOk;
+    case op::kStmtSep:
+      return Status::kOk;
+    case op::kEndSub:
+    case op::kExitSub:
+      next = -1;
+      return Status::kOk;
+    case op::kEnd:
+      return Status::kEnd;
+
+    // Constants.
+    case op::kInteger:
+    case op::kSByte:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(in.a)));
+      return Status::kOk;
+    case op::kStringLiteral:
+    case op::kNumericLiteral:
+      stack_.push_back(p.constants[static_cast<size_t>(in.a)]);
+      return Status::kOk;
+    case op::kTrue:
+    case op::kFalse:
+      stack_.push_back(Value::Boolean(in.op == op::kTrue));
+      return Status::kOk;
+    case op::kNothing:
+      stack_.push_back(Value::Nothing());
+      return Status::kOk;
+    case op::kLoadMe:
+      stack_.push_back(f.me.type() == Value::Type::kObject ? f.me : Value::Nothing());
+      return Status::kOk;
+
+    // Variables and references to them.
+    case op::kGLoadObj:
+      stack_.push_back(Deref(globals_[static_cast<size_t>(in.a)]));
+      return Status::kOk;
+    case op::kGLoadObjPtr:
+      stack_.push_back(Value::Ref(&globals_[static_cast<size_t>(in.a)], in.type, nullptr));
+      return Status::kOk;
+    case op::kLLoadObj:
+    case op::kLLoadObjPtr: {
+      Value& slot = in.a == kResultSlot ? f.result : f.locals[static_cast<size_t>(in.a)];
+      stack_.push_back(in.op == op::kLLoadObj ? Deref(slot) : Value::Ref(&slot, in.type, nullptr));
+      return Status::kOk;
+    }
+    case op::kPLoadObj:
+      stack_.push_back(Deref(f.params[static_cast<size_t>(in.a)]));
+      return Status::kOk;
+    case op::kPLoadObjPtr:
+      stack_.push_back(Value::Ref(&f.params[static_cast<size_t>(in.a)], in.type, nullptr));
+      return Status::kOk;
+    case op::kTLoadObj:
+    case op::kTLoadObjPtr:
+    case op::kMLoadObj:
+    case op::kMLoadObj2:
+    case op::kMLoadObjPtr: {
+      Value object;
+      if (in.op == op::kTLoadObj || in.op == op::kTLoadObjPtr) {
+        object = f.me;
+      } else {
+        if (!Need(f, 1)) return Fatal("stack underflow");
+        object = PopValue();
+      }
+      Instance* instance = object.object();
+      if (instance == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+      if (static_cast<size_t>(in.a) >= instance->members.size()) return Fatal("member slot beyond the instance");
+      Value& slot = instance->members[static_cast<size_t>(in.a)];
+      const bool ptr = in.op == op::kTLoadObjPtr || in.op == op::kMLoadObjPtr;
+      stack_.push_back(ptr ? Value::Ref(&slot, in.type, instance) : Deref(slot));
+      return Status::kOk;
+    }
+    case op::kAssign:
+    case op::kSet: {
+      if (!Need(f, 2)) return Fatal("stack underflow");
+      Value v = PopValue();
+      Value ref = PopValue();
+      if (ref.type() != Value::Type::kRef) return Fatal("assignment to something that is not a variable");
+      error = Store(ref, v, in.op == op::kSet);
+      return Status::kOk;
+    }
+    case op::kAssignLocal: {
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      Value v = PopValue();
+      Value ref = Value::Ref(&f.locals[static_cast<size_t>(in.a)], SlotType::kVariant, nullptr);
+      error = Store(ref, Deref(v), v.type() == Value::Type::kObject);
+      return Status::kOk;
+    }
+
+    // Stack and operators.
+    case op::kPop:
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      stack_.pop_back();
+      return Status::kOk;
+    case op::kDup:
+    case op::kDup2: {
+      const size_t n = in.op == op::kDup ? 1 : 2;
+      if (!Need(f, n)) return Fatal("stack underflow");
+      for (size_t k = 0; k < n; ++k) {
+        Value copy = stack_[stack_.size() - n];
+        stack_.push_back(std::move(copy));
+      }
+      return Status::kOk;
+    }
+    case op::kUMinus:
+    case op::kNot:
+    case op::kCInt:
+    case op::kCLng:
+    case op::kCDbl:
+    case op::kCStr: {
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      Value v = PopValue();
+      Value r;
+      switch (in.op) {
+        case op::kUMinus: error = Negate(v, r); break;
+        case op::kNot: error = Not(v, r); break;
+        case op::kCInt: error = Convert(v, SlotType::kInteger, r); break;
+        case op::kCLng: error = Convert(v, SlotType::kLong, r); break;
+        case op::kCDbl: error = Convert(v, SlotType::kDouble, r); break;
+        default: error = Convert(v, SlotType::kString, r); break;
+      }
+      stack_.push_back(std::move(r));
+      return Status::kOk;
+    }
+
+    // Jumps.
+    case op::kJZ:
+    case op::kJNZ: {
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      bool truth = false;
+      error = Truth(PopValue(), truth);
+      if (error == 0 && truth == (in.op == op::kJNZ)) next = in.a;
+      return Status::kOk;
+    }
+    case op::kJmp:
+      next = in.a;
+      return Status::kOk;
+    case op::kGosub:
+      if (f.gosubs.size() >= kMaxGosubs) return (error = err::kOutOfStackSpace, Status::kOk);
+      f.gosubs.push_back(pc + 1);
+      next = in.a;
+      return Status::kOk;
+    case op::kReturn:
+      if (f.gosubs.empty()) return (error = err::kReturnWithoutGosub, Status::kOk);
+      next = f.gosubs.back();
+      f.gosubs.pop_back();
+      return Status::kOk;
+    case op::kOnGoto:
+    case op::kOnGosub: {
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      int32_t n = 0;
+      if ((error = ToLong(PopValue(), n)) != 0) return Status::kOk;
+      if (n < 0 || n > 255) return (error = err::kIllegalFunctionCall, Status::kOk);
+      const std::vector<int32_t>& targets = p.targetLists[static_cast<size_t>(in.a)];
+      if (n == 0 || static_cast<size_t>(n) > targets.size()) return Status::kOk;
+      if (in.op == op::kOnGosub) {
+        if (f.gosubs.size() >= kMaxGosubs) return (error = err::kOutOfStackSpace, Status::kOk);
+        f.gosubs.push_back(pc + 1);
+      }
+      next = targets[static_cast<size_t>(n - 1)];
+      return Status::kOk;
+    }
+    case op::kFor:
+    case op::kNext:
+    case op::kForAll:
+    case op::kNextForAll:
+      return Loop(f, in, next, error);
+
+    // Error handling.
+    case op::kOnErrorGoto:
+      f.handler = in.a;
+      f.resumeNext = false;
+      return Status::kOk;
+    case op::kOnErrorGoto0:
+      f.handler = -1;
+      f.resumeNext = false;
+      return Status::kOk;
+    case op::kOnErrorResume:
+      f.handler = -1;
+      f.resumeNext = true;
+      return Status::kOk;
+    case op::kResumeNext:
+    case op::kResume0:
+      if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
+      f.inHandler = false;
+      next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
+      return Status::kOk;
+
+    // Calls.
+    case op::kLoadProc:
+    case op::kLoadCtor:
+    case op::kLoadMethod:
+    case op::kLoadMeProc: {
+      Marker m{CalleeKind::kProcedure, in.sym, 0, Value()};
+      const uint16_t k = view_.KindAt(in.sym);
+      if (in.op == op::kLoadCtor) {
+        if (k != kind::kClass) return Fatal("OpLoadCtor names no class");
+        m.kind = CalleeKind::kConstructor;
+      } else if (k == kind::kDeclaration && in.op == op::kLoadProc) {
+        m.kind = CalleeKind::kDeclaration;
+      } else if (k != kind::kFunction && k != kind::kSub && k != kind::kProperty) {
+        return Fatal("call of something that is not a procedure");
+      } else if (in.op == op::kLoadMethod) {
+        if (!Need(f, 1)) return Fatal("stack underflow");
+        m.kind = CalleeKind::kMethod;
+        m.target = PopValue();
+      } else if (in.op == op::kLoadMeProc) {
+        m.kind = CalleeKind::kMethod;
+        m.target = f.me;
+      }
+      if (m.kind == CalleeKind::kMethod && m.target.object() == nullptr) {
+        return (error = err::kObjectVariableNotSet, Status::kOk);
+      }
+      m.height = stack_.size();
+      markers_.push_back(std::move(m));
+      return Status::kOk;
+    }
+    case op::kCallProc:
+      return CallFromStack(f, error);
+
+    case op::kPrint:
+    case op::kPrintNoCR:
+      return Print(in, error);
+    case op::kLoadElemFromExpr:
+      if (!Need(f, static_cast<size_t>(in.a) + 1)) return Fatal("stack underflow");
+      return Element(in, error);
+    default:
+      break;
+  }
+  if (in.op >= op::kBinaryFirst && in.op <= op::kBinaryLast) {
+    if (!Need(f, 2)) return Fatal("stack underflow");
+    Value b = PopValue();
+    Value a = PopValue();
+    Value r;
+    error = Binary(in.op, a, b, r);
+    stack_.push_back(std::move(r));
+    return Status::kOk;
+  }
+  if (in.op >= op::kElemFirst && in.op <= op::kElemLast) {
+    if (!Need(f, static_cast<size_t>(in.a) + 1)) return Fatal("stack underflow");
+    return Element(in, error);
+  }
+  return Fatal("unsupported instruction " + std::to_string(in.op));
+}
+
+Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
+  // Continues while the variable has not passed the limit in the step's
+  // direction.
+  auto inRange = [&](const Value& var, const Value& limit, const Value& step, bool& go) {
+    double v = 0, l = 0, s = 0;
+    if (int e = ToDouble(Deref(var), v)) return e;
+    if (int e = ToDouble(limit, l)) return e;
+    if (int e = ToDouble(step, s)) return e;
+    go = s >= 0 ? v <= l : v >= l;
+    return 0;
+  };
+  switch (in.op) {
+    case op::kFor: {
+      if (!Need(f, 4)) return Fatal("stack underflow");
+      LoopState st;
+      st.step = PopValue();
+      st.limit = PopValue();
+      Value start = PopValue();
+      st.var = PopValue();
+      if (st.var.type() != Value::Type::kRef) return Fatal("For without a variable");
+      if ((error = Store(st.var, start, false)) != 0) return Status::kOk;
+      bool go = false;
+      if ((error = inRange(*st.var.ref(), st.limit, st.step, go)) != 0) return Status::kOk;
+      if (go) {
+        f.loops[static_cast<size_t>(in.b)] = std::move(st);
+      } else {
+        next = in.a;
+      }
+      return Status::kOk;
+    }
+    case op::kNext: {
+      LoopState& st = f.loops[static_cast<size_t>(in.b)];
+      if (st.var.type() != Value::Type::kRef) return Fatal("Next without an active For");
+      Value sum;
+      if ((error = Binary(op::kBinaryFirst, Deref(*st.var.ref()), st.step, sum)) != 0) return Status::kOk;
+      if ((error = Store(st.var, sum, false)) != 0) return Status::kOk;
+      bool go = false;
+      if ((error = inRange(*st.var.ref(), st.limit, st.step, go)) != 0) return Status::kOk;
+      if (go) {
+        next = in.a;
+      } else {
+        st = LoopState{};
+      }
+      return Status::kOk;
+    }
+    case op::kForAll: {
+      if (!Need(f, 1)) return Fatal("stack underflow");
+      Value array = PopValue();
+      ArrayRep* rep = Deref(array).array();
+      if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+      if (rep->items.empty()) {
+        next = in.a;
+        return Status::kOk;
+      }
+      f.locals[static_cast<size_t>(in.c)] = Value::Ref(&rep->items[0], rep->element, rep);
+      f.forAlls[static_cast<size_t>(in.b)] = ForAllState{Value::Array(rep), 0};
+      return Status::kOk;
+    }
+    default: {  // NextForAll
+      ForAllState& st = f.forAlls[static_cast<size_t>(in.b)];
+      ArrayRep* rep = st.array.array();
+      if (rep == nullptr) return Fatal("End ForAll without an active ForAll");
+      if (++st.index < rep->items.size()) {
+        f.locals[static_cast<size_t>(in.c)] = Value::Ref(&rep->items[st.index], rep->element, rep);
+        next = in.a;
+      } else {
+        f.locals[static_cast<size_t>(in.c)] = Value();
+        st = ForAllState{};
+      }
+      return Status::kOk;
+    }
+  }
+}
+
+// An element of a one-dimensional array: its value (OpLoadElemFromExpr) or a
+// reference to it (OpElem).
+Status Machine::Element(const Insn& in, int& error) {
+  if (in.a != 1) return Fatal("arrays of " + std::to_string(in.a) + " dimensions are not supported");
+  Value index = PopValue();
+  Value array = PopValue();
+  const Value& held = array.type() == Value::Type::kRef ? Deref(*array.ref()) : array;
+  ArrayRep* rep = held.array();
+  if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+  int32_t i = 0;
+  if ((error = ToLong(index, i)) != 0) return Status::kOk;
+  const int64_t at = int64_t{i} - rep->lower;
+  if (at < 0 || at >= static_cast<int64_t>(rep->items.size())) return (error = err::kSubscriptOutOfRange, Status::kOk);
+  Value& item = rep->items[static_cast<size_t>(at)];
+  if (in.op == op::kLoadElemFromExpr) {
+    stack_.push_back(item);
+  } else {
+    stack_.push_back(Value::Ref(&item, rep->element, rep));
+  }
+  return Status::kOk;
+}
+
+Status Machine::Print(const Insn& in, int& error) {
+  const size_t n = static_cast<size_t>(in.a);
+  if (stack_.size() - current_->stackBase < n) return Fatal("stack underflow");
+  std::string line;
+  for (size_t k = stack_.size() - n; k < stack_.size(); ++k) {
+    std::string text;
+    if (!FormatValue(stack_[k], text)) {
+      error = err::kTypeMismatch;
+      break;
+    }
+    line += text;
+  }
+  stack_.resize(stack_.size() - n);
+  if (error != 0) return Status::kOk;
+  if (in.op == op::kPrint) line += '\n';
+  if (output_.size() + line.size() > kMaxOutput) return Fatal("printed output exceeds its limit");
+  output_ += line;
+  return Status::kOk;
+}
+
+}  // namespace quillet::lsrun

@@ -1,0 +1,191 @@
+// Bounded symbol-entry and string reading for the runtime.
+#include "sim/lsrun/module_view.h"
+
+#include "platform/platform.h"
+#include "util/bytes.h"
+
+namespace quillet::lsrun {
+namespace {
+
+constexpr size_t kVariableSize = 16;
+constexpr size_t kProcedureSize = 152;
+constexpr size_t kClassSize = 92;
+constexpr size_t kDeclarationSize = 40;
+constexpr size_t kLibrarySize = 12;
+constexpr uint16_t kParameterFlag = 0x0001;
+constexpr uint16_t kNoCodeFlag = 0x0040;
+constexpr uint16_t kByValueWord = 0x0800;
+constexpr uint16_t kNoString = 0xFFFF;
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+}  // namespace
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
+ModuleView::ModuleView(CLSScriptModule& module)
+    : module_(module), symbols_(module.SymbolTable().Data()), code_(module.ByteCode().Data()) {}
+
+uint32_t ModuleView::Resolve(uint16_t handle) const {
+  const CExtendedSymbolTable& extended = module_.ExtendedSymbolTable();
+  if (!extended.Empty() && extended.Contains(handle)) return extended.Get(handle);
+  return handle;
+}
+
+std::span<const uint8_t> ModuleView::Entry(uint32_t offset, size_t size) const {
+  if (size > symbols_.size() || offset > symbols_.size() - size) return {};
+  return symbols_.subspan(offset, size);
+}
+
+uint16_t ModuleView::KindAt(uint32_t offset) const {
+  auto e = Entry(offset, 2);
+  return e.empty() ? 0 : LoadU16(e.data());
+}
+
+uint16_t ModuleView::HeaderU16(size_t offset) const {
+  const CHeader& h = module_.Header();
+  return h.Holds(offset, 2) ? h.U16(offset) : 0;
+}
+
+bool ModuleView::Text(uint16_t handle, std::string& out) const {
+  if (handle == kNoString) {
+    out.clear();
+    return true;
+  }
+  CStringTable& table = module_.StringTable();
+  uint32_t offset = handle;
+  if (!table.Extended().Empty() && table.Extended().Contains(handle)) offset = table.Extended().Get(handle);
+  // A string is a u16 count before its first unit, the units, and a 0 unit.
+  std::span<const uint8_t> data = table.Data();
+  if (data.size() < 2 || offset < 4 || offset % 4 != 0 || offset > data.size() - 2) return false;
+  const uint32_t n = LoadU16(data.data() + offset - 2);
+  if (data.size() < offset + 2 * n + 2) return false;
+  if (LoadU16(data.data() + offset + 2 * n) != 0) return false;
+  std::u16string units;
+  units.reserve(n);
+  for (uint32_t i = 0; i < n; ++i) units.push_back(static_cast<char16_t>(LoadU16(data.data() + offset + 2 * i)));
+  out = platform::Utf16ToUtf8(units);
+  return true;
+}
+
+std::string ModuleView::NameAt(uint32_t offset) const {
+  const uint16_t k = KindAt(offset);
+  auto e = Entry(offset, k == kind::kLibrary ? 6 : 10);
+  std::string name;
+  if (e.empty() || !Text(LoadU16(e.data() + (k == kind::kLibrary ? 4 : 8)), name)) return "";
+  return name;
+}
+
+std::vector<uint32_t> ModuleView::Chain(uint16_t first) const {
+  std::vector<uint32_t> out;
+  const size_t limit = symbols_.size() / kLibrarySize + 1;
+  uint16_t handle = first;
+  while (handle != 0 && out.size() < limit) {
+    const uint32_t offset = Resolve(handle);
+    const uint16_t k = KindAt(offset);
+    if (k == 0 || k == 22) break;
+    const size_t linkAt = (k == 2 || k == kind::kLibrary) ? 2 : 4;
+    auto e = Entry(offset, linkAt + 2);
+    if (e.empty()) break;
+    out.push_back(offset);
+    handle = LoadU16(e.data() + linkAt);
+  }
+  return out;
+}
+
+std::vector<uint32_t> ModuleView::ModuleScope() const { return Chain(HeaderU16(header::kScope1 + 4)); }
+
+bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
+  auto e = Entry(offset, kVariableSize);
+  if (e.empty() || LoadU16(e.data()) != kind::kVariable) return false;
+  const uint16_t typeWord = LoadU16(e.data() + 10);
+  const uint16_t typeArg = LoadU16(e.data() + 14);
+  out.offset = offset;
+  out.flags = LoadU16(e.data() + 2);
+  out.slot = LoadU16(e.data() + 12);
+  out.type = SlotTypeOf(typeWord);
+  out.isArray = (typeWord & type_word::kArrayFlag) != 0;
+  out.count = out.isArray ? static_cast<uint16_t>(typeArg & 0x7FFF) : 0;
+  out.lower = out.isArray && (typeArg & 0x8000) ? 1 : 0;
+  return true;
+}
+
+std::vector<VariableInfo> ModuleView::Variables(uint16_t first) const {
+  std::vector<VariableInfo> vars;
+  for (uint32_t offset : Chain(first)) {
+    VariableInfo v;
+    if (ReadVariable(offset, v)) vars.push_back(v);
+  }
+  return vars;
+}
+
+bool ModuleView::ReadProcedure(uint32_t offset, ProcedureInfo& out) const {
+  auto e = Entry(offset, kProcedureSize);
+  if (e.empty()) return false;
+  const uint16_t k = LoadU16(e.data());
+  if (k != kind::kFunction && k != kind::kSub && k != kind::kProperty) return false;
+  out.offset = offset;
+  out.kind = k;
+  out.name = NameAt(offset);
+  const uint16_t owner = LoadU16(e.data() + 12);
+  out.ownerClass = owner ? Resolve(owner) : 0;
+  out.paramCount = LoadU16(e.data() + 76);
+  out.hasCode = (LoadU16(e.data() + 2) & kNoCodeFlag) == 0;
+  out.codeOffset = LoadU32(e.data() + 84);
+  out.frameSlots = static_cast<uint16_t>((LoadU16(e.data() + 88) + 3) / 4);
+  out.resultType = SlotTypeOf(LoadU16(e.data() + 10));
+  out.paramTypes.assign(out.paramCount, SlotType::kVariant);
+  out.locals.clear();
+  for (const VariableInfo& v : Variables(LoadU16(e.data() + 20))) {
+    if (v.flags & kParameterFlag) {
+      if (v.slot < out.paramCount) out.paramTypes[v.slot] = v.type;
+    } else {
+      out.locals.push_back(v);
+    }
+  }
+  return true;
+}
+
+bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
+  auto e = Entry(offset, kClassSize);
+  if (e.empty() || LoadU16(e.data()) != kind::kClass) return false;
+  out.offset = offset;
+  out.name = NameAt(offset);
+  out.slots = static_cast<uint16_t>((LoadU16(e.data() + 76) + 3) / 4);
+  const uint16_t ctor = LoadU16(e.data() + 84);
+  const uint16_t dtor = LoadU16(e.data() + 86);
+  out.ctor = ctor ? Resolve(ctor) : 0;
+  out.dtor = dtor ? Resolve(dtor) : 0;
+  out.members = Variables(LoadU16(e.data() + 20));
+  return true;
+}
+
+bool ModuleView::ReadDeclaration(uint32_t offset, DeclarationInfo& out) const {
+  auto e = Entry(offset, kDeclarationSize);
+  if (e.empty() || LoadU16(e.data()) != kind::kDeclaration) return false;
+  const uint16_t n = LoadU16(e.data() + 34);
+  auto all = Entry(offset, kDeclarationSize + 2u * n);
+  if (all.empty()) return false;
+  out.offset = offset;
+  const uint16_t alias = LoadU16(e.data() + 20);
+  if (alias == 0 || alias == kNoString || !Text(alias, out.name) || out.name.empty()) out.name = NameAt(offset);
+  const uint16_t library = LoadU16(e.data() + 24);
+  const uint32_t libraryOffset = Resolve(library);
+  out.library = library != 0 && KindAt(libraryOffset) == kind::kLibrary ? NameAt(libraryOffset) : "";
+  const uint16_t result = LoadU16(e.data() + 36);
+  out.isFunction = result != 0;
+  out.resultType = SlotTypeOf(result);
+  out.paramTypes.clear();
+  for (uint16_t i = 0; i < n; ++i) {
+    out.paramTypes.push_back(SlotTypeOf(static_cast<uint16_t>(LoadU16(all.data() + 40 + 2 * i) & ~kByValueWord)));
+  }
+  return true;
+}
+
+}  // namespace quillet::lsrun

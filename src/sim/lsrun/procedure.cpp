@@ -1,0 +1,282 @@
+// Decoding a procedure and resolving its operands for the interpreter.
+#include "sim/lsrun/procedure.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "instrument/opcodes.h"
+#include "sim/lsrun/ops.h"
+
+namespace quillet::lsrun {
+namespace {
+
+std::string Hex(uint32_t v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%X", v);
+  return buf;
+}
+
+// Decodes from `start` up to and including the OpEndSub.
+bool Decode(std::span<const uint8_t> code, uint32_t start, InstructionList& list, std::string& error) {
+  ByteReader reader(code);
+  if (!reader.Seek(start)) {
+    error = "code offset " + Hex(start) + " lies outside the byte code";
+    return false;
+  }
+  for (;;) {
+    std::unique_ptr<COpCode> in;
+    const size_t at = reader.pos();
+    switch (ReadInstruction(reader, in)) {
+      case ReadResult::kOk: break;
+      case ReadResult::kUnknownOpcode:
+        error = "unknown instruction " + Hex(code[at]) + " at offset " + Hex(static_cast<uint32_t>(at));
+        return false;
+      case ReadResult::kTruncated:
+        error = "code runs past the end of the byte code at offset " + Hex(static_cast<uint32_t>(at));
+        return false;
+    }
+    const bool end = in->opcode() == op::kEndSub;
+    list.push_back(std::move(in));
+    if (end) return true;
+  }
+}
+
+template <OperandLayout L>
+const OperandFields<L>* Fields(const COpCode& in) {
+  return dynamic_cast<const OperandFields<L>*>(&in);
+}
+
+uint16_t HandleOperand(const COpCode& in) {
+  if (auto f = Fields<OperandLayout::kU16>(in)) return f->operand;
+  if (auto f = dynamic_cast<const OpForAll*>(&in)) return f->operand;
+  if (auto f = dynamic_cast<const OpNextForAll*>(&in)) return LoadU16(f->skipped.data());
+  return 0;
+}
+
+uint8_t SubOperand(const COpCode& in) {
+  auto f = Fields<OperandLayout::kU8>(in);
+  return f ? f->subOperand : 0;
+}
+
+// The absolute byte target of a single-target jump.
+bool JumpTarget(const COpCode& in, int32_t& target) {
+  if (dynamic_cast<const OpLongJmp*>(&in)) return false;
+  if (auto j = dynamic_cast<const OpJmp*>(&in)) return (target = j->target(), true);
+  if (auto j = dynamic_cast<const OpForAll*>(&in)) return (target = j->target(), true);
+  if (auto j = dynamic_cast<const OpNextForAll*>(&in)) return (target = j->target(), true);
+  if (auto j = dynamic_cast<const OpOnErrorGoto*>(&in)) return (target = j->target(), true);
+  if (auto f = Fields<OperandLayout::kRel16>(in)) return (target = in.offset + in.branchSize() + f->relTarget, true);
+  return false;
+}
+
+bool ParseNumber(const std::string& text, Value& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long i = std::strtoll(text.c_str(), &end, 10);
+  if (*end == '\0' && errno == 0 && i >= INT32_MIN && i <= INT32_MAX) {
+    out = Value::Long(static_cast<int32_t>(i));
+    return true;
+  }
+  const double d = std::strtod(text.c_str(), &end);
+  if (*end != '\0') return false;
+  out = Value::Double(d);
+  return true;
+}
+
+class Preparer {
+ public:
+  Preparer(const ModuleView& view, const ProcedureInfo& info, size_t globalSlots, Procedure& out, std::string& error)
+      : view_(view), info_(info), globalSlots_(globalSlots), out_(out), error_(error) {}
+
+  bool Run();
+
+ private:
+  bool Fail(const COpCode& in, const std::string& what) {
+    error_ = what + " at offset " + Hex(static_cast<uint32_t>(in.offset));
+    return false;
+  }
+  bool IndexOf(const COpCode& in, int32_t target, int32_t& index);
+  bool Variable(const COpCode& in, VariableInfo& v);
+  bool Translate(size_t i, const COpCode& in, Insn& x);
+  template <int Op>
+  bool TargetList(const COpCode& in, const OnTargetList<Op>& list, Insn& x) {
+    std::vector<int32_t> targets;
+    for (int k = 0; k < list.count(); ++k) {
+      int32_t index = 0;
+      if (!IndexOf(in, list.target(k), index)) return false;
+      targets.push_back(index);
+    }
+    x.a = static_cast<int32_t>(out_.targetLists.size());
+    out_.targetLists.push_back(std::move(targets));
+    return true;
+  }
+
+  const ModuleView& view_;
+  const ProcedureInfo& info_;
+  size_t globalSlots_;
+  Procedure& out_;
+  std::string& error_;
+};
+
+bool Preparer::IndexOf(const COpCode& in, int32_t target, int32_t& index) {
+  auto it = std::lower_bound(out_.offsets.begin(), out_.offsets.end(), target);
+  if (it == out_.offsets.end() || *it != target) return Fail(in, "jump to " + Hex(static_cast<uint32_t>(target)) + ", not the start of an instruction of the procedure,");
+  index = static_cast<int32_t>(it - out_.offsets.begin());
+  return true;
+}
+
+bool Preparer::Variable(const COpCode& in, VariableInfo& v) {
+  if (!view_.ReadVariable(view_.Resolve(HandleOperand(in)), v)) return Fail(in, "operand is not a variable entry");
+  return true;
+}
+
+bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
+  VariableInfo v;
+  switch (x.op) {
+    case op::kLine:
+      x.line = static_cast<const OpLine&>(in).line;
+      return true;
+    case op::kGLoadObj:
+    case op::kGLoadObjPtr:
+      if (!Variable(in, v)) return false;
+      if (v.slot / 4u >= globalSlots_) return Fail(in, "module variable slot out of range");
+      x.a = v.slot / 4;
+      x.type = v.isArray ? SlotType::kVariant : v.type;
+      return true;
+    case op::kLLoadObj:
+    case op::kLLoadObjPtr:
+      if (view_.Resolve(HandleOperand(in)) == info_.offset && info_.kind == kind::kFunction) {
+        x.a = kResultSlot;
+        x.type = info_.resultType;
+        return true;
+      }
+      if (!Variable(in, v)) return false;
+      if (v.slot / 4u >= info_.frameSlots) return Fail(in, "local variable slot beyond the frame");
+      x.a = v.slot / 4;
+      x.type = v.isArray ? SlotType::kVariant : v.type;
+      return true;
+    case op::kPLoadObj:
+    case op::kPLoadObjPtr:
+      if (!Variable(in, v)) return false;
+      if (v.slot >= info_.paramCount) return Fail(in, "parameter index beyond the parameters");
+      x.a = v.slot;
+      x.type = v.type;
+      return true;
+    case op::kTLoadObj:
+    case op::kTLoadObjPtr:
+    case op::kMLoadObj:
+    case op::kMLoadObj2:
+    case op::kMLoadObjPtr:
+      if (!Variable(in, v)) return false;
+      x.a = v.slot / 4;
+      x.type = v.type;
+      return true;
+    case op::kAssignLocal:
+      // The local whose frame slot is the operand (4 bytes a slot).
+      x.a = SubOperand(in);
+      if (x.a >= info_.frameSlots) return Fail(in, "local slot beyond the frame");
+      return true;
+    case op::kLoadProc:
+    case op::kLoadCtor:
+    case op::kLoadMethod:
+    case op::kLoadMeProc:
+      x.sym = view_.Resolve(HandleOperand(in));
+      return true;
+    case op::kStringLiteral:
+    case op::kNumericLiteral: {
+      std::string text;
+      if (!view_.Text(HandleOperand(in), text)) return Fail(in, "literal names no valid string");
+      Value c = Value::String(text);
+      if (x.op == op::kNumericLiteral && !ParseNumber(text, c)) return Fail(in, "numeric literal \"" + text + "\" is not a number");
+      x.a = static_cast<int32_t>(out_.constants.size());
+      out_.constants.push_back(std::move(c));
+      return true;
+    }
+    case op::kInteger:
+      if (auto f = Fields<OperandLayout::kS16>(in)) x.a = f->value;
+      return true;
+    case op::kSByte:
+    case op::kPrint:
+    case op::kPrintNoCR:
+    case op::kLoadElemFromExpr:
+      x.a = SubOperand(in);
+      return true;
+    case op::kOnGoto:
+      return TargetList(in, static_cast<const OpOnGoto&>(in), x);
+    case op::kOnGosub:
+      return TargetList(in, static_cast<const OpOnGosub&>(in), x);
+    default:
+      break;
+  }
+  if (x.op >= op::kElemFirst && x.op <= op::kElemLast) {
+    x.a = HandleOperand(in);  // the number of subscripts
+    return true;
+  }
+  int32_t target = 0;
+  if (!JumpTarget(in, target)) return true;  // no operands the runtime uses
+  if (!IndexOf(in, target, x.a)) return false;
+  if (x.op == op::kFor) x.b = out_.loopStates++;
+  if (x.op == op::kForAll) {
+    x.b = out_.forAllStates++;
+    if (!Variable(in, v)) return false;
+    if (v.slot / 4u >= info_.frameSlots) return Fail(in, "ForAll variable is not a local of the frame");
+    x.c = v.slot / 4;
+  }
+  if (x.op == op::kNext || x.op == op::kNextForAll) {
+    // The body starts right after the loop's entry instruction.
+    const uint8_t entry = x.op == op::kNext ? op::kFor : op::kForAll;
+    if (x.a < 1 || static_cast<size_t>(x.a) > i || out_.code[x.a - 1].op != entry) {
+      return Fail(in, x.op == op::kNext ? "Next without its For" : "End ForAll without its ForAll");
+    }
+    x.b = out_.code[x.a - 1].b;
+    x.c = out_.code[x.a - 1].c;
+  }
+  return true;
+}
+
+bool Preparer::Run() {
+  if (!info_.hasCode) {
+    error_ = "procedure has no code in this module";
+    return false;
+  }
+  InstructionList list;
+  if (!Decode(view_.ByteCode(), info_.codeOffset, list, error_)) return false;
+  for (const auto& in : list) out_.offsets.push_back(in->offset);
+  out_.code.resize(list.size());
+  for (size_t i = 0; i < list.size(); ++i) {
+    Insn& x = out_.code[i];
+    // The byte itself: classes standing for several opcodes keep variants apart.
+    x.op = view_.ByteCode()[static_cast<size_t>(list[i]->offset)];
+    if (!Translate(i, *list[i], x)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t Procedure::NextStatement(int32_t i) const {
+  const int32_t n = static_cast<int32_t>(code.size());
+  for (int32_t j = i + 1; j < n; ++j) {
+    if (code[j].op == op::kLine || code[j - 1].op == op::kStmtSep) return j;
+  }
+  return n - 1;
+}
+
+int32_t Procedure::StatementStart(int32_t i) const {
+  for (int32_t j = i; j > 0; --j) {
+    if (code[j].op == op::kLine || code[j - 1].op == op::kStmtSep) return j;
+  }
+  return 0;
+}
+
+bool PrepareProcedure(const ModuleView& view, const ProcedureInfo& info, size_t globalSlots, Procedure& out,
+                      std::string& error) {
+  out = Procedure{};
+  out.info = info;
+  return Preparer(view, info, globalSlots, out, error).Run();
+}
+
+}  // namespace quillet::lsrun

@@ -1,0 +1,184 @@
+// Values of the simulated LotusScript runtime: Variant-like scalars, strings,
+// object references and arrays with reference counts, and references to
+// storage slots as the loads with "Ptr" push them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet::lsrun {
+
+// Declared data types as the symbol entries record them (variable entry
+// offset 10). Arrays add kArrayFlag; their element count lives in the type
+// argument (bits 0-14, bit 15 = lower bound 1).
+namespace type_word {
+inline constexpr uint16_t kInteger = 1;
+inline constexpr uint16_t kLong = 2;
+inline constexpr uint16_t kString = 3;
+inline constexpr uint16_t kVariant = 4;
+inline constexpr uint16_t kDouble = 5;
+inline constexpr uint16_t kObject = 0x0409;
+inline constexpr uint16_t kArrayFlag = 0x2000;
+}  // namespace type_word
+
+// What a storage slot accepts; stored in references so that an assignment
+// converts the way the slot's declaration asks for.
+enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject };
+SlotType SlotTypeOf(uint16_t typeWord);
+
+// A heap block shared by values. The last release hands it back to its
+// owner: strings and arrays free themselves, objects go to the interpreter,
+// which runs their destructor first.
+class Counted {
+ public:
+  virtual ~Counted() = default;
+  void AddRef() { ++refs_; }
+  void Release() {
+    if (--refs_ == 0) LastReleased();
+  }
+  int32_t refs() const { return refs_; }
+
+ protected:
+  virtual void LastReleased() = 0;
+
+ private:
+  int32_t refs_ = 0;
+};
+
+class Value;
+class Instance;
+class ArrayRep;
+
+class Value {
+ public:
+  enum class Type : uint8_t {
+    kEmpty,
+    kBoolean,  // n: -1 True, 0 False
+    kInteger,  // n: 16-bit range
+    kLong,     // n
+    kDouble,   // d
+    kString,   // block: StrRep
+    kObject,   // block: Instance, or null for Nothing
+    kArray,    // block: ArrayRep
+    kRef,      // ref: the slot; holder keeps its storage alive; slot: its type
+  };
+
+  Value() = default;
+  Value(const Value& other) { CopyFrom(other); }
+  Value(Value&& other) noexcept { MoveFrom(other); }
+  Value& operator=(const Value& other) {
+    if (this != &other) {
+      Value copy(other);
+      Clear();
+      MoveFrom(copy);
+    }
+    return *this;
+  }
+  Value& operator=(Value&& other) noexcept {
+    if (this != &other) {
+      Clear();
+      MoveFrom(other);
+    }
+    return *this;
+  }
+  ~Value() { Clear(); }
+
+  static Value Boolean(bool b);
+  static Value Integer(int16_t v);
+  static Value Long(int32_t v);
+  static Value Double(double v);
+  static Value String(std::string text);
+  static Value Object(Instance* instance);  // null: Nothing
+  static Value Nothing() { return Object(nullptr); }
+  static Value Array(ArrayRep* array);
+  static Value Ref(Value* slot, SlotType type, Counted* holder);
+  // The default content of a slot of `type`.
+  static Value DefaultOf(SlotType type);
+
+  Type type() const { return type_; }
+  bool IsNumeric() const { return type_ >= Type::kBoolean && type_ <= Type::kDouble; }
+  int32_t n() const { return n_; }
+  double d() const { return u_.d; }
+  const std::string& text() const;
+  Instance* object() const;
+  ArrayRep* array() const;
+  Value* ref() const { return u_.ref; }
+  SlotType slotType() const { return slot_; }
+
+  void Clear();
+
+ private:
+  void CopyFrom(const Value& other);
+  void MoveFrom(Value& other) noexcept;
+  Counted* Block() const;
+
+  Type type_ = Type::kEmpty;
+  SlotType slot_ = SlotType::kVariant;
+  int32_t n_ = 0;
+  union {
+    double d;
+    Counted* block;
+    Value* ref;
+  } u_{};
+  Counted* holder_ = nullptr;  // kRef only
+};
+
+// An immutable string shared by values.
+class StrRep : public Counted {
+ public:
+  explicit StrRep(std::string t) : text(std::move(t)) {}
+  const std::string text;
+
+ protected:
+  void LastReleased() override { delete this; }
+};
+
+// A fixed-size array (the subset has one dimension and no ReDim), so element
+// addresses stay valid for as long as the array lives.
+class ArrayRep : public Counted {
+ public:
+  ArrayRep(int32_t lower, size_t count, SlotType element)
+      : lower(lower), element(element), items(count, Value::DefaultOf(element)) {}
+  const int32_t lower;
+  const SlotType element;
+  std::vector<Value> items;
+
+ protected:
+  void LastReleased() override { delete this; }
+};
+
+// An object instance: member slots sized from its class entry. The owner
+// (the interpreter) decides what the last release means: the destructor runs
+// first, and the memory goes only when no reference is left.
+class Instance : public Counted {
+ public:
+  class Owner {
+   public:
+    virtual ~Owner() = default;
+    virtual void InstanceReleased(Instance* instance) = 0;
+  };
+  enum class State : uint8_t { kLive, kQueued, kDestroying, kDead };
+
+  Instance(Owner* owner, uint32_t classOffset, size_t slots) : classOffset(classOffset), members(slots), owner_(owner) {}
+  const uint32_t classOffset;  // symbol-data offset of the class entry
+  std::vector<Value> members;
+  State state = State::kLive;
+
+ protected:
+  void LastReleased() override { owner_->InstanceReleased(this); }
+
+ private:
+  Owner* owner_;
+};
+
+inline Instance* Value::object() const {
+  return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;
+}
+inline ArrayRep* Value::array() const { return type_ == Type::kArray ? static_cast<ArrayRep*>(u_.block) : nullptr; }
+
+// The text a value prints as; false (text untouched) for objects and arrays.
+[[nodiscard]] bool FormatValue(const Value& v, std::string& text);
+
+}  // namespace quillet::lsrun

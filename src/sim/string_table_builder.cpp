@@ -1,0 +1,110 @@
+// Writer of well-formed string tables for the test kit.
+#include "sim/string_table_builder.h"
+
+#include <set>
+
+#include "util/bytes.h"
+
+namespace quillet::sim {
+namespace {
+
+constexpr size_t kSegmentSpan = 0x10000;
+constexpr size_t kSegmentLimit = 0xFFF9;  // a segment never reaches this size
+
+size_t EntrySize(size_t units) { return (4 + 2 * units + 2 + 3) / 4 * 4; }
+
+}  // namespace
+
+uint16_t KitNameHash(std::u16string_view units) {
+  uint32_t h = 0;
+  for (char16_t u : units) {
+    h = ((h << 1) & 0xFFFF) | (h >> 15);
+    h ^= u;
+  }
+  return static_cast<uint16_t>(h);
+}
+
+size_t StringTableBuilder::Add(std::string_view ascii) {
+  std::u16string units;
+  for (char c : ascii) units.push_back(static_cast<unsigned char>(c));
+  return AddUnits(units);
+}
+
+size_t StringTableBuilder::AddUnits(std::u16string_view units) {
+  texts_.emplace_back(units);
+  return texts_.size() - 1;
+}
+
+StringTableImage StringTableBuilder::Build() const {
+  StringTableImage t;
+  std::vector<uint32_t> positions;
+  for (const std::u16string& text : texts_) {
+    const size_t size = EntrySize(text.size());
+    if (t.strings.empty() || t.strings.back().size() + size >= kSegmentLimit) t.strings.emplace_back();
+    positions.push_back(static_cast<uint32_t>((t.strings.size() - 1) * kSegmentSpan + t.strings.back().size()));
+    Bytes& segment = t.strings.back();
+    const size_t at = segment.size();
+    segment.resize(at + size, 0);
+    StoreU16(&segment[at + 2], static_cast<uint16_t>(text.size()));
+    for (size_t i = 0; i < text.size(); ++i) StoreU16(&segment[at + 4 + 2 * i], text[i]);
+  }
+
+  // Handles: offsets inside the first 64 KiB are their own; the others get
+  // extended-table indices that are neither 0..4 nor another string's offset
+  // (such indices map to themselves).
+  std::set<uint32_t> direct;
+  for (uint32_t p : positions)
+    if (p + 4 <= 0xFFFF) direct.insert(p + 4);
+  std::vector<uint32_t> extended;
+  for (uint32_t p : positions) {
+    const uint32_t offset = p + 4;
+    t.offsets.push_back(offset);
+    if (offset <= 0xFFFF) {
+      t.handles.push_back(static_cast<uint16_t>(offset));
+      continue;
+    }
+    while (extended.size() <= 4 || direct.count(static_cast<uint32_t>(extended.size())) != 0)
+      extended.push_back(static_cast<uint32_t>(extended.size()));
+    t.handles.push_back(static_cast<uint16_t>(extended.size()));
+    extended.push_back(offset);
+  }
+  if (!extended.empty()) {
+    Bytes bytes(extended.size() * 4);
+    for (size_t i = 0; i < extended.size(); ++i) StoreU32(&bytes[4 * i], extended[i]);
+    t.extendedStrings = {bytes};
+  }
+
+  // Chains in table order; a word is the next string's handle - 4.
+  std::array<std::vector<size_t>, 7> chains;
+  for (size_t i = 0; i < texts_.size(); ++i) chains[KitNameHash(texts_[i]) % 7].push_back(i);
+  auto word = [&](size_t i) { return static_cast<uint16_t>(t.handles[i] - 4); };
+  for (size_t b = 0; b < 7; ++b) {
+    t.heads[b] = chains[b].empty() ? 0xFFFF : word(chains[b].front());
+    for (size_t k = 0; k < chains[b].size(); ++k) {
+      const uint32_t p = positions[chains[b][k]];
+      const uint16_t link = k + 1 < chains[b].size() ? word(chains[b][k + 1]) : 0xFFFF;
+      StoreU16(&t.strings[p / kSegmentSpan][p % kSegmentSpan], link);
+    }
+  }
+  return t;
+}
+
+void StringTableBuilder::Into(ModuleDescription& d) const {
+  const StringTableImage t = Build();
+  d.strings = t.strings;
+  d.extendedStrings = t.extendedStrings;
+  for (size_t b = 0; b < 7; ++b) StoreU16(&d.header[40 + 2 * b], t.heads[b]);
+}
+
+StringTableBuilder NumberedStrings(size_t bytes, std::string_view prefix) {
+  StringTableBuilder builder;
+  size_t total = 0;
+  for (size_t i = 0; total < bytes; ++i) {
+    const std::string text = std::string(prefix) + std::to_string(i);
+    builder.Add(text);
+    total += EntrySize(text.size());
+  }
+  return builder;
+}
+
+}  // namespace quillet::sim

@@ -1,0 +1,147 @@
+// Tests of finding and adding strings, their handles and the lookup maps.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "lsobject/module_errors.h"
+#include "lsobject/string_table.h"
+#include "sim/string_table_builder.h"
+
+namespace quillet {
+namespace {
+
+using sim::Bytes;
+
+Bytes DataOf(const CMultiSection& s) { return Bytes(s.Data().begin(), s.Data().end()); }
+
+// Host text services that count the strings converted for the host.
+class CountingText : public ModuleText {
+ public:
+  mutable int toHost = 0;
+  std::string ToHost(std::u16string_view units) const override {
+    ++toHost;
+    return HostModuleText().ToHost(units);
+  }
+  std::u16string ToUnicode(std::string_view text) const override { return HostModuleText().ToUnicode(text); }
+  int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
+    return HostModuleText().Compare(a, b, option);
+  }
+};
+
+TEST(StringAppend, EntriesAreCountedTerminatedAndPaddedToFourBytes) {
+  CStringTable table;
+  sim::StringTableBuilder builder;
+  for (const char* text : {"S0", "S1", "S2", "S3", "S4", "WXYZ", "wxyz", ""}) builder.Add(text);
+  for (const Bytes& s : builder.Build().strings) table.AppendData(s);
+  ASSERT_EQ(table.Length(), 100);  // five entries of 12 bytes, two of 16, one of 8
+
+  EXPECT_EQ(table.AppendString("NEW"), 104u);  // 4 + 6 + 2 = 12, already a multiple of 4
+  EXPECT_EQ(table.Length(), 112);
+  EXPECT_EQ(table.AppendString("AB"), 116u);  // 4 + 4 + 2 + 2 = 12
+  EXPECT_EQ(table.Length(), 124);
+  EXPECT_EQ(table.AppendString("ABCD"), 128u);  // 4 + 8 + 2 + 2 = 16
+  EXPECT_EQ(table.Length(), 140);
+  const Bytes tail(table.Data().begin() + 100, table.Data().begin() + 112);
+  EXPECT_EQ(tail, (Bytes{0xFF, 0xFF, 3, 0, 'N', 0, 'E', 0, 'W', 0, 0, 0}));
+  EXPECT_EQ(table.GetStringAt(128), u"ABCD");
+  EXPECT_THROW(table.AppendString(std::string(strings::kMaxUnits + 1, 'x')), CAssertionError);
+  EXPECT_EQ(table.Length(), 140);
+}
+
+TEST(StringFindOrAdd, FindsExistingTextIgnoringCaseWithoutGrowing) {
+  sim::StringTableBuilder builder;
+  builder.Add("Initialize");
+  builder.Add("KVXTimerMgr");
+  const sim::StringTableImage image = builder.Build();
+  CStringTable table;
+  table.AppendData(image.strings[0]);
+
+  EXPECT_EQ(table.FindOrAddString("KVXTimerMgr"), image.handles[1]);
+  EXPECT_EQ(table.FindOrAddString("INITIALIZE"), image.handles[0]);
+  EXPECT_EQ(DataOf(table), image.strings[0]);
+
+  uint16_t handle = 1;
+  EXPECT_FALSE(table.FindString("Terminate", handle));
+  EXPECT_EQ(handle, 0);
+  const uint16_t added = table.FindOrAddString("Terminate");
+  EXPECT_EQ(added, image.strings[0].size() + 4);
+  EXPECT_TRUE(table.FindString("terminate", handle));
+  EXPECT_EQ(handle, added);
+  EXPECT_EQ(table.GetText(added), "Terminate");
+
+  // Clearing the table empties the maps with it.
+  table.Clear();
+  EXPECT_FALSE(table.FindString("Initialize", handle));
+  EXPECT_EQ(table.GetText(4), "");
+}
+
+TEST(StringFindOrAdd, MapsFollowDataInstalledBehindTheirBack) {
+  CStringTable table;
+  EXPECT_EQ(table.FindOrAddString("First"), 4);
+  sim::StringTableBuilder builder;
+  builder.Add("Other");
+  builder.Add("Second");
+  ASSERT_TRUE(table.SetData(builder.Build().strings[0]));  // e.g. a restored copy
+  uint16_t handle = 0;
+  EXPECT_FALSE(table.FindString("First", handle));
+  EXPECT_TRUE(table.FindString("Second", handle));
+  EXPECT_EQ(table.GetString(handle), u"Second");
+}
+
+TEST(StringFindOrAdd, AddingAfterTheMapsAreBuiltConvertsOnlyTheNewString) {
+  CountingText text;
+  CStringTable table;
+  table.SetText(text);
+  for (const Bytes& s : sim::NumberedStrings(20000).Build().strings) table.AppendData(s);
+  table.FindOrAddString("Warm");
+  const int afterBuild = text.toHost;
+  for (int i = 0; i < 100; ++i) table.FindOrAddString("New" + std::to_string(i));
+  table.FindOrAddString("S5");
+  EXPECT_LE(text.toHost - afterBuild, 100);
+}
+
+TEST(StringFindOrAdd, BeyondSixtyFourKilobytesHandlesComeFromTheExtendedTable) {
+  // Strings added one by one must come out exactly as the kit lays them out.
+  sim::StringTableBuilder builder = sim::NumberedStrings(140000, "Name");
+  const sim::StringTableImage image = builder.Build();
+  ASSERT_GE(image.strings.size(), 3u);
+
+  CStringTable table;
+  std::vector<uint16_t> handles;
+  for (size_t i = 0; i < image.offsets.size(); ++i)
+    handles.push_back(table.FindOrAddString("Name" + std::to_string(i)));
+  EXPECT_EQ(handles, image.handles);
+  ASSERT_EQ(image.extendedStrings.size(), 1u);
+  EXPECT_EQ(DataOf(table.Extended()), image.extendedStrings[0]);
+
+  std::set<uint32_t> offsets(image.offsets.begin(), image.offsets.end());
+  for (size_t i = 0; i < handles.size(); ++i) {
+    if (image.offsets[i] <= 0xFFFF) continue;
+    EXPECT_GT(handles[i], 4) << i;
+    EXPECT_EQ(offsets.count(handles[i]), 0u) << "handle " << handles[i] << " is a string's offset";
+    EXPECT_EQ(table.Resolve(handles[i]), image.offsets[i]);
+  }
+  // Every handle reads back its own string, low ones included.
+  for (size_t i = 0; i < handles.size(); i += 97)
+    EXPECT_EQ(table.GetText(handles[i]), "Name" + std::to_string(i)) << i;
+  EXPECT_EQ(table.FindOrAddString("name12"), handles[12]);
+  EXPECT_EQ(table.FindOrAddString("NAME" + std::to_string(handles.size() - 1)), handles.back());
+}
+
+TEST(StringFindOrAdd, AStringBeyondSixtyFourKilobytesWithoutHandleGetsOneInsteadOfACopy) {
+  const sim::StringTableImage image = sim::NumberedStrings(70000).Build();
+  CStringTable table;
+  for (const Bytes& s : image.strings) table.AppendData(s);  // no extended table
+  const std::string last = "S" + std::to_string(image.offsets.size() - 1);
+  uint16_t handle = 0;
+  EXPECT_FALSE(table.FindString(last, handle));
+  const int32_t length = table.Length();
+  handle = table.FindOrAddString(last);
+  EXPECT_EQ(table.Length(), length);
+  EXPECT_EQ(table.Resolve(handle), image.offsets.back());
+  EXPECT_TRUE(table.HandleForOffset(image.offsets.back(), handle));
+  EXPECT_FALSE(table.HandleForOffset(image.offsets.back() - 12, handle));
+}
+
+}  // namespace
+}  // namespace quillet

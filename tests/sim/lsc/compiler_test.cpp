@@ -1,0 +1,348 @@
+// Whole-module compilation: the image parses with the module model and
+// round-trips byte for byte, and its tables, chains and hashes hold.
+#include "sim/lsc/compiler.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "instrument/opcodes.h"
+#include "lsobject/code_tables_decode.h"
+#include "lsobject/ls_script_module.h"
+#include "sim/lsc/code.h"
+#include "sim/lsc/string_pool.h"
+#include "sim/module_reader.h"
+
+namespace quillet {
+namespace {
+
+const char* kProgram =
+    "Option Public\n"                                                    // 1
+    "Option Declare\n"                                                   // 2
+    "Dim total As Long\n"                                                // 3
+    "Dim names(1 To 3) As String\n"                                      // 4
+    "Declare Sub Sleep Lib \"kernel32\" (ByVal ms As Long)\n"            // 5
+    "Declare Function Tick Lib \"kernel32\" Alias \"GetTickCount\" () As Long\n"  // 6
+    "Class Counter\n"                                                    // 7
+    "  count As Integer\n"                                               // 8
+    "  Sub New(ByVal start As Integer)\n"                                // 9
+    "    count = start\n"                                                // 10
+    "  End Sub\n"                                                        // 11
+    "  Sub Delete\n"                                                     // 12
+    "    Print \"bye\"\n"                                                // 13
+    "  End Sub\n"                                                        // 14
+    "  Function Bump() As Integer\n"                                     // 15
+    "    count = count + 1\n"                                            // 16
+    "    Bump = count\n"                                                 // 17
+    "  End Function\n"                                                   // 18
+    "End Class\n"                                                        // 19
+    "Function Twice(ByVal v As Long) As Long\n"                          // 20
+    "  Twice = v * 2\n"                                                  // 21
+    "End Function\n"                                                     // 22
+    "Sub Initialize\n"                                                   // 23
+    "  Dim c As New Counter(1)\n"                                        // 24
+    "  Dim i As Integer\n"                                               // 25
+    "  On Error GoTo oops\n"                                             // 26
+    "  For i = 1 To 3\n"                                                 // 27
+    "    names(i) = \"n\" & i\n"                                         // 28
+    "    total = total + Twice(c.Bump())\n"                              // 29
+    "  Next\n"                                                           // 30
+    "  Select Case total\n"                                              // 31
+    "  Case 14, 18\n"                                                    // 32
+    "    Print \"ok\"; total\n"                                          // 33
+    "  Case Else\n"                                                      // 34
+    "    Print \"odd\"\n"                                                // 35
+    "  End Select\n"                                                     // 36
+    "  Sleep 100000\n"                                                   // 37
+    "  Exit Sub\n"                                                       // 38
+    "oops:\n"                                                            // 39
+    "  Resume Next\n"                                                    // 40
+    "End Sub\n"                                                          // 41
+    "Sub Terminate\n"                                                    // 42
+    "End Sub\n";                                                         // 43
+
+std::vector<uint8_t> CompileOk(const std::string& src) {
+  std::vector<uint8_t> image;
+  std::vector<CompileError> errors;
+  EXPECT_TRUE(CompileLotusScript(src, image, errors))
+      << (errors.empty() ? "" : std::to_string(errors[0].line) + ":" + std::to_string(errors[0].column) + " " + errors[0].message);
+  return image;
+}
+
+// The text of the string whose handle (offset) is `h`.
+std::u16string StringAt(CLSScriptModule& m, uint16_t h) {
+  auto data = m.StringTable().Data();
+  if (h < 4 || h % 4 != 0 || h > data.size()) return u"<bad>";
+  const uint16_t n = LoadU16(data.data() + h - 2);
+  std::u16string s;
+  for (uint16_t i = 0; i < n; ++i) s.push_back(LoadU16(data.data() + h + 2 * i));
+  return s;
+}
+
+std::u16string NameOf(CLSScriptModule& m, uint16_t entry) {
+  return StringAt(m, LoadU16(m.SymbolTable().Data().data() + entry + 8));
+}
+
+// Walks a scope record: sibling chain, count and every hash bucket.
+void CheckScope(CLSScriptModule& m, const uint8_t* scope, std::set<uint16_t>* members = nullptr) {
+  auto sym = m.SymbolTable().Data();
+  std::vector<uint16_t> chain;
+  for (uint16_t h = LoadU16(scope + 4); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    ASSERT_LT(h + 16u, sym.size());
+    chain.push_back(h);
+    ASSERT_LE(chain.size(), 1000u);
+  }
+  ASSERT_EQ(chain.size(), LoadU16(scope));
+  if (!chain.empty()) {
+    EXPECT_EQ(LoadU16(scope + 6), chain.back());
+  }
+  size_t hashed = 0;
+  for (unsigned b = 0; b < 13; ++b) {
+    uint16_t last = 0;
+    for (uint16_t h = LoadU16(scope + 8 + 4 * b); h != 0; h = LoadU16(sym.data() + h + 6)) {
+      EXPECT_EQ(lsc::NameHash(NameOf(m, h)) % 13, b);
+      last = h;
+      ++hashed;
+      ASSERT_LE(hashed, chain.size());
+    }
+    EXPECT_EQ(LoadU16(scope + 8 + 4 * b + 2), last);
+  }
+  EXPECT_EQ(hashed, chain.size());
+  if (members) members->insert(chain.begin(), chain.end());
+}
+
+TEST(LscCompiler, ModuleParsesAndRoundTripsByteForByte) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  EXPECT_EQ(m.Serialize(), image);
+  EXPECT_EQ(m.ComputeChecksum(), LoadU32(m.SymbolTable().Data().data()));
+  const CHeader& h = m.Header();
+  EXPECT_EQ(h.U16(16), m.ByteCode().Length());
+  EXPECT_EQ(h.U16(22), m.SymbolTable().Length());
+  EXPECT_EQ(h.U16(24), m.StringTable().Length());
+  EXPECT_EQ(h.U16(14), 4);  // two declarations with a library entry each
+}
+
+TEST(LscCompiler, StringChainsReachEveryStringOnce) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto data = m.StringTable().Data();
+  std::set<size_t> seen;
+  for (unsigned b = 0; b < 7; ++b) {
+    for (uint16_t p = m.Header().U16(40 + 2 * b); p != 0xFFFF; p = LoadU16(data.data() + p)) {
+      ASSERT_LT(p + 4u, data.size());
+      ASSERT_TRUE(seen.insert(p).second) << "string at " << p << " linked twice";
+      EXPECT_EQ(lsc::NameHash(StringAt(m, p + 4)) % 7, b);
+    }
+  }
+  size_t count = 0;
+  for (size_t p = 0; p < data.size();) {
+    ++count;
+    const size_t n = LoadU16(data.data() + p + 2);
+    p += (4 + 2 * n + 2 + 3) & ~size_t{3};
+  }
+  EXPECT_EQ(seen.size(), count);
+}
+
+TEST(LscCompiler, SymbolScopesHashAndLinkEveryEntry) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  const uint8_t* hdr = m.HeaderBytes().data();
+  auto sym = m.SymbolTable().Data();
+  std::set<uint16_t> module, classes;
+  CheckScope(m, hdr + 60, &module);
+  CheckScope(m, hdr + 180, &classes);
+  EXPECT_EQ(module.size(), 7u);  // total, names, Sleep, Tick, Twice, Initialize, Terminate
+  ASSERT_EQ(classes.size(), 1u);
+  const uint8_t* cls = sym.data() + *classes.begin();
+  EXPECT_EQ(LoadU16(cls), 11);
+  EXPECT_EQ(NameOf(m, *classes.begin()), u"Counter");
+  EXPECT_EQ(LoadU16(cls + 76), 4);  // one member variable
+  EXPECT_EQ(LoadU16(cls + 88), 1);  // New takes one argument
+  CheckScope(m, cls + 16);
+  for (uint16_t p : module) {
+    if (LoadU16(sym.data() + p) == 7 || LoadU16(sym.data() + p) == 8) {
+      CheckScope(m, sym.data() + p + 16);
+      CheckScope(m, sym.data() + p + 92);
+    }
+  }
+  // The Initialize and Terminate handles name those subs.
+  EXPECT_EQ(NameOf(m, m.Header().U16(26)), u"Initialize");
+  EXPECT_EQ(NameOf(m, m.Header().U16(28)), u"Terminate");
+}
+
+TEST(LscCompiler, ProceduresStartAtTheirCodeOffsetAndLabelsAtTheirLines) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto sym = m.SymbolTable().Data();
+  auto code = m.ByteCode().Data();
+  const uint16_t init = m.Header().U16(26);
+  const uint32_t at = LoadU32(sym.data() + init + 84);
+  ByteReader reader(code);
+  ASSERT_TRUE(reader.Seek(at));
+  InstructionList list;
+  while (true) {
+    std::unique_ptr<COpCode> in;
+    ASSERT_EQ(ReadInstruction(reader, in), ReadResult::kOk);
+    if (in->opcode() == lsc::kOpEndSub) break;
+    list.push_back(std::move(in));
+  }
+  ASSERT_FALSE(list.empty());
+  ASSERT_EQ(list[0]->opcode(), lsc::kOpLine);
+  EXPECT_EQ(static_cast<OpLine&>(*list[0]).line, 24);
+  // The label "oops" resolves to the line marker of line 39.
+  const uint8_t* labels = sym.data() + init + 92;
+  ASSERT_EQ(LoadU16(labels), 1);
+  const uint16_t label = LoadU16(labels + 4);
+  EXPECT_EQ(NameOf(m, label), u"oops");
+  const uint16_t target = LoadU16(sym.data() + label + 12);
+  EXPECT_EQ(code[target], lsc::kOpLine);
+  EXPECT_EQ(LoadU16(code.data() + target + 1), 39);
+  // Locals: c and i, 4 bytes each; no parameters.
+  EXPECT_EQ(LoadU16(sym.data() + init + 88), 8);
+  EXPECT_EQ(LoadU16(sym.data() + init + 76), 0);
+}
+
+TEST(LscCompiler, LineNumberTableKeysProceduresByNameHandle) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto lines = m.LineNumbers().Data();
+  auto sym = m.SymbolTable().Data();
+  std::map<uint16_t, uint16_t> pairs;
+  for (size_t p = 4; p + 4 <= lines.size(); p += 4) pairs[LoadU16(lines.data() + p)] = LoadU16(lines.data() + p + 2);
+  const uint16_t init = m.Header().U16(26);
+  EXPECT_EQ(pairs.at(LoadU16(sym.data() + init + 8)), 23);
+  EXPECT_EQ(pairs.at(0), 0);  // class methods count from line 0
+}
+
+TEST(LscCompiler, DeclarationsCarryLibraryAliasAndParameterWords) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto sym = m.SymbolTable().Data();
+  std::vector<uint16_t> decls;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 15) decls.push_back(h);
+  }
+  ASSERT_EQ(decls.size(), 2u);
+  const uint8_t* sleep = sym.data() + decls[0];
+  EXPECT_EQ(NameOf(m, decls[0]), u"Sleep");
+  EXPECT_EQ(StringAt(m, LoadU16(sleep + 20)), u"Sleep");
+  EXPECT_EQ(LoadU16(sleep + 34), 1);
+  EXPECT_EQ(LoadU16(sleep + 40), 0x0802);  // Long by value
+  EXPECT_EQ(LoadU16(sleep + 42), 25);      // pad word after an odd count
+  const uint8_t* lib = sym.data() + LoadU16(sleep + 24);
+  EXPECT_EQ(LoadU16(lib), 26);
+  EXPECT_EQ(StringAt(m, LoadU16(lib + 4)), u"kernel32");
+  EXPECT_EQ(StringAt(m, LoadU16(sym.data() + decls[1] + 20)), u"GetTickCount");
+  EXPECT_EQ(LoadU16(sym.data() + decls[1] + 36), 2);  // returns a Long
+}
+
+TEST(LscCompiler, ErrorsComeBackWithPositionsAndNoImage) {
+  std::vector<uint8_t> image{1, 2, 3};
+  std::vector<CompileError> errors;
+  EXPECT_FALSE(CompileLotusScript("Sub S\n  x = \nEnd Sub\n", image, errors));
+  EXPECT_TRUE(image.empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].line, 2);
+  EXPECT_FALSE(CompileLotusScript("Option Declare\nSub S\n  y = 1\nEnd Sub\n", image, errors));
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].line, 3);
+  EXPECT_EQ(errors[0].column, 3);
+}
+
+TEST(LscCompiler, EmptyAndMinimalModulesStillParse) {
+  for (const char* src : {"", "Option Public\n", "Sub Initialize\nEnd Sub\n"}) {
+    const std::vector<uint8_t> image = CompileOk(src);
+    CLSScriptModule m;
+    ASSERT_TRUE(m.Parse(image)) << src;
+    EXPECT_EQ(m.Serialize(), image) << src;
+  }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// Every prefix of a real program either compiles to a module that parses or
+// fails with positioned errors; none reaches an internal error.
+TEST(LscCompiler, EveryPrefixOfAProgramCompilesOrFailsCleanly) {
+  const std::string full = kProgram;
+  for (size_t n = 0; n <= full.size(); ++n) {
+    std::vector<uint8_t> image;
+    std::vector<CompileError> errors;
+    const std::string prefix = full.substr(0, n);
+    if (CompileLotusScript(prefix, image, errors)) {
+      CLSScriptModule m;
+      EXPECT_TRUE(m.Parse(image)) << n;
+    } else {
+      ASSERT_FALSE(errors.empty()) << n;
+      EXPECT_GE(errors[0].line, 1) << n << ": " << errors[0].message;
+      EXPECT_EQ(errors[0].message.find("internal"), std::string::npos) << n << ": " << errors[0].message;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(LscCompiler, PassesTheIndependentImageCheck) {
+  for (const char* src : {kProgram, "", "Sub Initialize\nEnd Sub\n"}) {
+    const std::vector<uint8_t> image = CompileOk(src);
+    EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{}) << src;
+  }
+}
+
+// Every procedure decodes and marks; Initialize's Case line and Select exit
+// come out as such.
+TEST(LscCompiler, EveryProcedureDecodesAndMarks) {
+  const std::vector<uint8_t> image = CompileOk(kProgram);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  auto sym = m.SymbolTable().Data();
+  std::vector<uint16_t> procs;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  const uint16_t cls = m.Header().U16(184);
+  for (uint16_t h = LoadU16(sym.data() + cls + 20); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (LoadU16(sym.data() + h) == 7 || LoadU16(sym.data() + h) == 8) procs.push_back(h);
+  }
+  ASSERT_EQ(procs.size(), 6u);  // Twice, Initialize, Terminate, New, Delete, Bump
+  for (uint16_t p : procs) {
+    std::set<int32_t> labels;
+    for (uint16_t l = LoadU16(sym.data() + p + 96); l != 0; l = LoadU16(sym.data() + l + 4)) {
+      labels.insert(LoadU16(sym.data() + l + 12));
+    }
+    InstructionList list;
+    ASSERT_TRUE(DecodeProcedureCode(m.ByteCode().Data(), static_cast<int32_t>(LoadU32(sym.data() + p + 84)),
+                                    [&](int32_t off) { return labels.count(off) != 0; }, p, list))
+        << "procedure at " << p;
+    ASSERT_FALSE(list.empty());
+    EXPECT_EQ(list.front()->opcode(), lsc::kOpLine);
+    if (p != m.Header().U16(26)) continue;
+    bool caseLine = false, selectExit = false;
+    for (const auto& in : list) {
+      if (auto* l = dynamic_cast<OpLine*>(in.get()); l && l->line == 32) caseLine = l->isCaseLine == 1;
+      if (auto* j = dynamic_cast<OpJmp*>(in.get()); j && j->kind() == 2) selectExit = true;
+    }
+    EXPECT_TRUE(caseLine);
+    EXPECT_TRUE(selectExit);
+  }
+  // Module-level procedures count lines from their declaration line.
+  EXPECT_EQ(m.LineNumbers().LookupLine(LoadU16(sym.data() + m.Header().U16(26) + 8)), 23);
+  EXPECT_EQ(m.LineNumbers().LookupLine(0), 0);
+}
+
+}  // namespace
+}  // namespace quillet

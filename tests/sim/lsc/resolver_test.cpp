@@ -1,0 +1,130 @@
+// Name resolution: which symbol each name stands for, frame and instance
+// layout, Option Declare and the semantic errors.
+#include "sim/lsc/resolver.h"
+
+#include <gtest/gtest.h>
+
+#include "sim/lsc/parser.h"
+
+namespace quillet::lsc {
+namespace {
+
+struct Resolved {
+  Module module;
+  ModuleSymbols syms;
+  std::vector<CompileError> errors;
+  bool ok = false;
+};
+
+std::unique_ptr<Resolved> Resolve(const std::string& src) {
+  auto r = std::make_unique<Resolved>();
+  r->ok = ParseModule(src, r->module, r->errors) && ResolveModule(r->module, r->syms, r->errors);
+  return r;
+}
+
+std::string FirstError(const Resolved& r) {
+  if (r.errors.empty()) return "(none)";
+  const CompileError& e = r.errors.front();
+  return std::to_string(e.line) + ":" + std::to_string(e.column) + " " + e.message;
+}
+
+TEST(LscResolver, NamesFindTheirInnermostDeclaration) {
+  auto r = Resolve(
+      "Option Declare\n"
+      "Dim x As Integer\n"
+      "Dim y As String\n"
+      "Class C\n"
+      "  x As Long\n"
+      "  Sub Bump(ByVal n As Integer)\n"
+      "    x = x + n\n"          // member x, not the module x
+      "  End Sub\n"
+      "End Class\n"
+      "Function F(ByVal x As Integer) As Integer\n"
+      "  Dim y As Integer\n"
+      "  y = x\n"                // local y, parameter x
+      "  F = y\n"                // return value
+      "End Function\n"
+      "Sub Initialize\n"
+      "  x = F(2)\n"             // module x, call of F
+      "End Sub\n");
+  ASSERT_TRUE(r->ok) << FirstError(*r);
+  const ProcDecl& bump = r->module.classes[0].methods[0];
+  EXPECT_EQ(bump.body[0]->target->sym->kind, SymKind::kMember);
+  EXPECT_EQ(bump.body[0]->value->right->sym->kind, SymKind::kParam);
+  const ProcDecl& f = r->module.procs[0];
+  EXPECT_EQ(f.body[1]->target->sym->kind, SymKind::kLocal);
+  EXPECT_EQ(f.body[1]->value->sym->kind, SymKind::kParam);
+  EXPECT_EQ(f.body[2]->target->sym, r->syms.procs[0]);
+  const ProcDecl& init = r->module.procs[1];
+  EXPECT_EQ(init.body[0]->target->sym->kind, SymKind::kModuleVar);
+  EXPECT_EQ(init.body[0]->value->sym, r->syms.procs[0]);
+  EXPECT_EQ(r->syms.initialize, r->syms.procs[1]);
+}
+
+TEST(LscResolver, LaysOutFramesInstancesAndModuleData) {
+  auto r = Resolve(
+      "Dim a, b, c\n"
+      "Class P\n  m1 As Integer\n  m2 As String\n  Sub New(ByVal v As Integer)\n  End Sub\nEnd Class\n"
+      "Sub S(ByVal p1, ByVal p2)\n  Dim l1, l2\n  implicitOne = 1\nEnd Sub\n");
+  ASSERT_TRUE(r->ok) << FirstError(*r);
+  EXPECT_EQ(r->syms.variables[2]->slot, 8);
+  Symbol* cls = r->syms.classes[0];
+  EXPECT_EQ(cls->instanceSize, 8);
+  EXPECT_EQ(cls->members[1]->slot, 4);
+  ASSERT_NE(cls->ctor, nullptr);
+  Symbol* s = r->syms.procs[0];
+  EXPECT_EQ(s->params[1]->slot, 1);
+  ASSERT_EQ(s->locals.size(), 3u);
+  EXPECT_EQ(s->locals[2]->slot, 8);
+  EXPECT_TRUE(s->locals[2]->implicit);
+  EXPECT_EQ(s->frameSize, 12);
+}
+
+TEST(LscResolver, MembersResolveThroughTheStaticClass) {
+  auto r = Resolve(
+      "Class Node\n  value As Integer\n  Function Get() As Integer\n    Get = Me.value\n  End Function\nEnd Class\n"
+      "Sub S\n  Dim n As Node\n  Set n = New Node\n  n.value = 3\n  Print n.Get()\n  Call n.Get\nEnd Sub\n");
+  ASSERT_TRUE(r->ok) << FirstError(*r);
+  const Block& b = r->module.procs[0].body;
+  EXPECT_EQ(b[1]->value->sym, r->syms.classes[0]);
+  EXPECT_EQ(b[2]->target->sym->kind, SymKind::kMember);
+  EXPECT_EQ(b[3]->items[0]->sym->kind, SymKind::kProc);
+}
+
+TEST(LscResolver, OptionDeclareRefusesUndeclaredNames) {
+  auto r = Resolve("Option Declare\nSub S\n  Dim a As Integer\n  a = b + 1\nEnd Sub\n");
+  ASSERT_FALSE(r->ok);
+  EXPECT_EQ(FirstError(*r), "4:7 'b' is not declared (Option Declare is in effect)");
+  EXPECT_TRUE(Resolve("Sub S\n  a = b + 1\nEnd Sub\n")->ok);  // implicit Variants without it
+}
+
+TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
+  struct Case {
+    const char* src;
+    const char* error;
+  } cases[] = {
+      {"Dim a\nDim A\n", "2:5 'A' is already declared on line 1"},
+      {"Sub S\n  GoTo nowhere\nEnd Sub\n", "2:3 label 'nowhere' is not defined in this procedure"},
+      {"Sub S\n  Exit For\nEnd Sub\n", "2:3 'Exit For' outside such a loop"},
+      {"Function F\n  Exit Sub\nEnd Function\n", "2:3 'Exit Sub' inside a Function (use 'Exit Function')"},
+      {"Sub T(ByVal a)\nEnd Sub\nSub S\n  T 1, 2\nEnd Sub\n", "4:3 'T' expects 1 argument(s), not 2"},
+      {"Sub T\nEnd Sub\nSub S\n  x = T\nEnd Sub\n", "4:7 'T' is a Sub and has no value"},
+      {"Sub S\n  Dim v As Missing\nEnd Sub\n", "2:7 unknown class 'Missing'"},
+      {"Class C\nEnd Class\nSub S\n  Dim v\n  v.go\nEnd Sub\n", "5:3 cannot tell the class of this object"},
+      {"Class C\nEnd Class\nSub S\n  Dim v As C\n  Set v = New C\n  v.go\nEnd Sub\n", "6:5 class 'C' has no member 'go'"},
+      {"Class C\nEnd Class\nSub S\n  Dim v As C\n  v = New C\nEnd Sub\n", "5:3 use 'Set' to assign an object reference"},
+      {"Sub S\n  Print Me\nEnd Sub\n", "2:9 'Me' is only valid inside a class"},
+      {"Sub S\nl:\nl:\nEnd Sub\n", "3:1 'l' is already declared on line 2"},
+      {"Sub Initialize(ByVal a)\nEnd Sub\n", "1:5 'Initialize' must be a Sub without parameters"},
+      {"Sub S\n  Dim a(1 To 3)\n  a = 1\nEnd Sub\n", "3:3 cannot assign to the whole array 'a'"},
+      {"Sub S\n  Dim n As Integer\n  ForAll e In n\n  End ForAll\nEnd Sub\n", "3:15 ForAll needs an array variable"},
+  };
+  for (const Case& c : cases) {
+    auto r = Resolve(c.src);
+    EXPECT_FALSE(r->ok) << c.src;
+    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
+  }
+}
+
+}  // namespace
+}  // namespace quillet::lsc

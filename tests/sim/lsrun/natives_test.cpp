@@ -1,0 +1,149 @@
+// External declarations: registered natives, and the timer entry points of
+// "nquillet" reached with 16-bit arguments in the code shape the
+// instrumentation injects (a timer object per procedure whose constructor and
+// destructor report entry and exit, and direct line calls).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/lsrun/run_helpers.h"
+
+namespace {
+
+// The library's exported entry points as this test program provides them;
+// the runner reaches them through its weak references.
+std::vector<std::vector<uint32_t>> gTimerCalls;
+
+}  // namespace
+
+extern "C" void KVXFunctionTimer(uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4, uint32_t w5, int32_t type) {
+  gTimerCalls.push_back({w1, w2, w3, w4, w5, static_cast<uint32_t>(type)});
+}
+
+extern "C" void KVXLineTimer(uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4, uint32_t w5, int32_t type,
+                             int32_t line) {
+  gTimerCalls.push_back({w1, w2, w3, w4, w5, static_cast<uint32_t>(type), static_cast<uint32_t>(line)});
+}
+
+namespace quillet {
+namespace {
+
+const char* kInstrumentedShape =
+    "Declare Sub KVXFunctionTimer Lib \"nquillet\" (ByVal a As Integer, ByVal b As Integer, ByVal c As Integer, "
+    "ByVal d As Integer, ByVal e As Integer, ByVal t As Integer)\n"
+    "Declare Sub KVXLineTimer Lib \"nquillet\" (ByVal a As Integer, ByVal b As Integer, ByVal c As Integer, "
+    "ByVal d As Integer, ByVal e As Integer, ByVal t As Integer, ByVal l As Integer)\n"
+    "Class CKVXTimerManager\n"
+    "  m_dwFnName_low As Integer\n"
+    "  m_dwFnName_high As Integer\n"
+    "  m_dwFnId As Integer\n"
+    "  m_dwNoteID_low As Integer\n"
+    "  m_dwNoteID_high As Integer\n"
+    "  Sub New(ByVal dwFnName_low As Integer, ByVal dwFnName_high As Integer, ByVal dwFnId As Integer, "
+    "ByVal dwNoteID_low As Integer, ByVal dwNoteID_hi As Integer)\n"
+    "    m_dwFnName_low = dwFnName_low\n"
+    "    m_dwFnName_high = dwFnName_high\n"
+    "    m_dwFnId = dwFnId\n"
+    "    m_dwNoteID_low = dwNoteID_low\n"
+    "    m_dwNoteID_high = dwNoteID_hi\n"
+    "    KVXFunctionTimer m_dwFnName_low, m_dwFnName_high, m_dwFnId, m_dwNoteID_low, m_dwNoteID_high, 1\n"
+    "  End Sub\n"
+    "  Sub Delete\n"
+    "    KVXFunctionTimer m_dwFnName_low, m_dwFnName_high, m_dwFnId, m_dwNoteID_low, m_dwNoteID_high, 2\n"
+    "  End Sub\n"
+    "End Class\n"
+    "Sub Work(ByVal k As Integer)\n"
+    "  Dim KVXTimerMgr As CKVXTimerManager\n"
+    "  Set KVXTimerMgr = New CKVXTimerManager(-2, 4660, k, 9, 0)\n"
+    "  KVXLineTimer -2, 4660, k, 9, 0, 3, 1\n"
+    "  If k = 1 Then Exit Sub\n"
+    "  KVXLineTimer -2, 4660, k, 9, 0, 3, 2\n"
+    "  Print 1 \\ (k - 2)\n"
+    "End Sub\n"
+    "Sub Initialize\n"
+    "  On Error GoTo handler\n"
+    "  Work 0\n"
+    "  Work 1\n"
+    "  Work 2\n"
+    "  Exit Sub\n"
+    "handler:\n"
+    "  Resume Next\n"
+    "End Sub\n";
+
+TEST(RunNatives, TimerEntriesGetSixteenBitArgumentsInEntryLineExitOrder) {
+  gTimerCalls.clear();
+  RunResult r = testing::CompileAndRun(kInstrumentedShape);
+  ASSERT_TRUE(r.ok) << r.error;
+  const uint32_t low = 0xFFFE;  // -2 as its 16-bit word, not sign-extended
+  const std::vector<std::vector<uint32_t>> expected = {
+      {low, 4660, 0, 9, 0, 1}, {low, 4660, 0, 9, 0, 3, 1}, {low, 4660, 0, 9, 0, 3, 2}, {low, 4660, 0, 9, 0, 2},
+      {low, 4660, 1, 9, 0, 1}, {low, 4660, 1, 9, 0, 3, 1}, {low, 4660, 1, 9, 0, 2},  // Exit Sub
+      {low, 4660, 2, 9, 0, 1}, {low, 4660, 2, 9, 0, 3, 1}, {low, 4660, 2, 9, 0, 3, 2}, {low, 4660, 2, 9, 0, 2},
+  };
+  EXPECT_EQ(gTimerCalls, expected);
+  EXPECT_EQ(r.output, "0\n");  // 1 \ (0 - 2) rounds toward zero
+}
+
+TEST(RunNatives, RegisteredTableWinsAndCapturesCalls) {
+  gTimerCalls.clear();
+  std::vector<std::string> seen;
+  RunOptions options;
+  options.natives.Register("NQUILLET.DLL", "kvxfunctiontimer", [&](std::span<const lsrun::Value> args, lsrun::Value&) {
+    seen.push_back("F" + std::to_string(args[2].n()) + "/" + std::to_string(args[5].n()));
+    return 0;
+  });
+  options.natives.Register("nquillet", "KVXLineTimer", [&](std::span<const lsrun::Value> args, lsrun::Value&) {
+    seen.push_back("L" + std::to_string(args[6].n()));
+    return 0;
+  });
+  RunResult r = testing::CompileAndRun(kInstrumentedShape, options);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_TRUE(gTimerCalls.empty());
+  EXPECT_EQ(seen, (std::vector<std::string>{"F0/1", "L1", "L2", "F0/2", "F1/1", "L1", "F1/2", "F2/1", "L1", "L2",
+                                            "F2/2"}));
+}
+
+TEST(RunNatives, FunctionsConvertArgumentsAndResults) {
+  RunOptions options;
+  std::vector<lsrun::Value::Type> types;
+  options.natives.Register("kernel32", "GetTickCount", [&](std::span<const lsrun::Value> args, lsrun::Value& out) {
+    for (const lsrun::Value& a : args) types.push_back(a.type());
+    out = lsrun::Value::Integer(static_cast<int16_t>(args[0].n() + 1));
+    return 0;
+  });
+  EXPECT_EQ(testing::Output("Declare Function Tick Lib \"kernel32\" Alias \"GetTickCount\" "
+                            "(ByVal a As Long, ByVal s As String) As Long\n"
+                            "Sub Initialize\n"
+                            "  Print Tick(41, 7)\n"
+                            "End Sub\n",
+                            options),
+            "42\n");
+  EXPECT_EQ(types, (std::vector<lsrun::Value::Type>{lsrun::Value::Type::kLong, lsrun::Value::Type::kString}));
+}
+
+TEST(RunNatives, MissingEntryPointOrFailingNativeStopsWithItsError) {
+  RunOptions options;
+  options.timerEntries = false;
+  RunResult r = testing::CompileAndRun(
+      "Declare Sub KVXFunctionTimer Lib \"nquillet\" (ByVal a As Integer)\nSub Initialize\n"
+      "  KVXFunctionTimer 1\nEnd Sub\n",
+      options);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("Error in loading DLL"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("KVXFunctionTimer"), std::string::npos) << r.error;
+
+  options.natives.Register("lib", "Fails", [](std::span<const lsrun::Value>, lsrun::Value&) { return 11; });
+  options.natives.Register("lib", "Throws", [](std::span<const lsrun::Value>, lsrun::Value&) -> int {
+    throw std::runtime_error("boom");
+  });
+  r = testing::CompileAndRun("Declare Sub Fails Lib \"lib\" ()\nSub Initialize\n  Fails\nEnd Sub\n", options);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("Division by zero"), std::string::npos) << r.error;
+  r = testing::CompileAndRun("Declare Sub Throws Lib \"lib\" ()\nSub Initialize\n  Throws\nEnd Sub\n", options);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("boom"), std::string::npos) << r.error;
+}
+
+}  // namespace
+}  // namespace quillet

@@ -299,5 +299,32 @@ TEST(ModuleSymbols, DeclarationsPadOddParameterWordCounts) {
   EXPECT_EQ(module.FindOrAddDeclaration("KVXLINETIMER", "x", "y", two), odd);
 }
 
+TEST(ModuleSymbols, CorruptSymbolWordsNeverLeadOutsideTheTables) {
+  // Every symbol and scope word of a realistic module in turn set to values
+  // that point nowhere or back at the word itself.
+  KitModule m = Typical();
+  m.procedures.push_back({.name = "BALANCE", .kind = 9, .setAccessor = true});
+  const kit::KitImage built = kit::BuildKitModule(m);
+  CLSScriptModule clean;
+  ASSERT_TRUE(clean.Parse(built.image));
+  const size_t symbolLength = static_cast<size_t>(clean.SymbolTable().Length());
+  for (size_t at = 4; at + 2 <= symbolLength; at += 2) {
+    for (uint16_t value : {uint16_t{0xFFFF}, static_cast<uint16_t>(at)}) {
+      CLSScriptModule module;
+      ASSERT_TRUE(module.Parse(built.image));
+      StoreU16(module.SymbolTable().MutableData().data() + at, value);
+      std::vector<ProcedureDescriptor> list;
+      module.ListProcedures(list);
+      for (const ProcedureDescriptor& p : list) {
+        (void)module.AddLocalVariable(p.symbol, "KVXTIMERMGR", 1);
+        (void)module.InsertAtProcedureStart(p.symbol, Lines(1));
+      }
+      (void)module.FindOrAddClass("CKVXTIMERMANAGER");
+      (void)module.FindOrAddSub("TERMINATE");
+      EXPECT_FALSE(module.Serialize().empty());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillet

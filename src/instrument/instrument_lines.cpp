@@ -1,0 +1,204 @@
+// Line timing of one procedure: eligibility, decoding with a prefix, and the
+// one-pass rewrite with its jump patching.
+#include "instrument/instrument_lines.h"
+
+#include <algorithm>
+
+#include "instrument/decoder.h"
+#include "instrument/opcodes.h"
+#include "util/bytes.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kOnGoto = 59;
+constexpr int kOnGosub = 61;
+
+// Instructions that carry relative targets. A line starting with one of them
+// (the last one aside) is no statement of its own.
+bool IsJump(int opcode, bool withOnGosub) {
+  switch (opcode) {
+    case 58: case 57: case 56: case 11: case 52: case 53: case 54: case 55: case 15: case 60: case 59:
+      return true;
+    case kOnGosub:
+      return withOnGosub;
+    default:
+      return false;
+  }
+}
+
+bool IsLine(const COpCode& op) { return op.opcode() == op::kLine; }
+
+// Offsets of the instructions and the bytes inserted before each.
+class ShiftMap {
+ public:
+  ShiftMap(const InstructionList& list, int32_t endOffset) : end_(endOffset) {
+    offsets_.reserve(list.size());
+    for (const auto& op : list) offsets_.push_back(op->offset);
+    shifts_.assign(list.size(), 0);
+  }
+  void Record(size_t index, int32_t shift) { shifts_[index] = shift; }
+  void SetTotal(int32_t total) { total_ = total; }
+  int32_t At(size_t index) const { return shifts_[index]; }
+  // The shift of the instruction at `target`; the procedure's end moves by
+  // everything inserted. False for a target that is no instruction boundary.
+  bool Find(int64_t target, int32_t& shift) const {
+    if (target == end_) {
+      shift = total_;
+      return true;
+    }
+    const auto it = std::lower_bound(offsets_.begin(), offsets_.end(), target);
+    if (it == offsets_.end() || *it != target) return false;
+    shift = shifts_[static_cast<size_t>(it - offsets_.begin())];
+    return true;
+  }
+
+ private:
+  std::vector<int32_t> offsets_;
+  std::vector<int32_t> shifts_;
+  int32_t end_;
+  int32_t total_ = 0;
+};
+
+// Re-aims the 16-bit distance stored at `slot` (old code) / `newSlot` (new
+// code), counted from the end of the slot at `from` / `newFrom`.
+bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts, int64_t jumpOffset,
+                int64_t slot, int64_t from, int64_t newSlot, int64_t newFrom) {
+  if (slot < 0 || slot + 2 > static_cast<int64_t>(code.size()) || newSlot < 0 ||
+      newSlot + 2 > static_cast<int64_t>(out.size()))
+    return false;
+  const int64_t target = from + static_cast<int16_t>(LoadU16(code.data() + slot));
+  int32_t shift = 0;
+  if (!shifts.Find(target, shift)) return false;
+  const int64_t value = target + shift - newFrom;
+  // The direction must survive, and so must the value: a distance beyond 16
+  // bits would wrap to a wrong target of the same sign.
+  const bool backward = target < jumpOffset;
+  if (backward ? value >= 0 : value < 0) return false;
+  int16_t rel = 0;
+  if (!EncodeRelTarget(0, value, rel)) return false;
+  StoreU16(out.data() + newSlot, static_cast<uint16_t>(rel));
+  return true;
+}
+
+bool PatchJump(const COpCode& jump, std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts,
+               int32_t shift) {
+  const int64_t start = jump.offset;
+  const int64_t newStart = start + shift;
+  const int op = jump.opcode();
+  if (op == kOnGoto || op == kOnGosub) {
+    if (start + 2 > static_cast<int64_t>(code.size())) return false;
+    const int count = code[static_cast<size_t>(start) + 1];
+    for (int k = 0; k < count; ++k) {
+      if (!MoveTarget(code, out, shifts, start, start + 2 + 2 * k, start + 4 + 2 * k, newStart + 2 + 2 * k,
+                      newStart + 4 + 2 * k))
+        return false;
+    }
+    return true;
+  }
+  const int64_t b = jump.branchSize();
+  if (b < 3) return false;
+  return MoveTarget(code, out, shifts, start, start + b - 2, start + b, newStart + b - 2, newStart + b);
+}
+
+// Decodes from `position` of `code` up to the OpEndSub; returns its offset.
+int32_t DecodeUntilEnd(std::span<const uint8_t> code, int32_t position, InstructionList& list) {
+  DecodeCursor cursor{code, position, 0};
+  for (;;) {
+    const int32_t at = cursor.position;
+    std::unique_ptr<COpCode> instr = DecodeNext(cursor);
+    if (instr->opcode() == op::kEndSub) return at;
+    list.push_back(std::move(instr));
+  }
+}
+
+}  // namespace
+
+bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::span<const uint8_t> prefix,
+                    const LabelLookup& isLabel, int32_t procedure, ProcedureListing& out) noexcept {
+  out = ProcedureListing{};
+  try {
+    InstructionList body;
+    const int32_t end = DecodeUntilEnd(byteCode, codeOffset, body);
+    const auto prefixLength = static_cast<int32_t>(prefix.size());
+
+    ProcedureListing listing;
+    listing.code.reserve(prefix.size() + static_cast<size_t>(end - codeOffset) + 1);
+    listing.code.assign(prefix.begin(), prefix.end());
+    listing.code.insert(listing.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
+    listing.endOffset = end - codeOffset + prefixLength;
+    // The prefix decodes on its own and must end exactly where the body starts.
+    DecodeCursor cursor{prefix, 0, 0};
+    while (cursor.position < prefixLength) listing.list.push_back(DecodeNext(cursor));
+    if (cursor.position != prefixLength) return false;
+    listing.list.reserve(listing.list.size() + body.size());
+    for (auto& instr : body) {
+      instr->offset = instr->offset - codeOffset + prefixLength;
+      listing.list.push_back(std::move(instr));
+    }
+    MarkControlStructures(listing.list, isLabel, procedure);
+    out = std::move(listing);
+    return true;
+  } catch (...) {
+    // Decoder refusals, bad jump targets, neighbours outside the list and
+    // allocation failures alike: the procedure cannot be timed by line.
+    out = ProcedureListing{};
+    return false;
+  }
+}
+
+bool ShouldTimeLine(const InstructionList& list, size_t i) {
+  const size_t n = list.size();
+  if (n < 2 || i >= n - 2) return false;
+  const auto& line = static_cast<const OpLine&>(*list[i]);
+  if (line.line == OpLine::kSyntheticLine || line.isCaseLine != 0) return false;
+  if (IsLine(*list[i + 1]) || IsLine(*list[i + 2])) return false;
+  return !IsJump(list[i + 1]->opcode(), false);
+}
+
+LineBase LineBase::From(int32_t lookedUp, bool classMember) {
+  if (lookedUp < 0 && !classMember) return LineBase{true, 0};
+  return LineBase{false, lookedUp + 1};
+}
+
+bool HasSourceLines(const InstructionList& list) {
+  return std::any_of(list.begin(), list.end(), [](const auto& op) {
+    return IsLine(*op) && static_cast<const OpLine&>(*op).line != OpLine::kSyntheticLine;
+  });
+}
+
+Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, std::vector<uint8_t>& out,
+                         int32_t& inserted) {
+  const InstructionList& list = listing.list;
+  const std::span<const uint8_t> code = listing.code;
+  ShiftMap shifts(list, listing.endOffset);
+  out.clear();
+  out.reserve(code.size() + call.bytes.size() * 8);
+
+  int32_t total = 0;
+  size_t copied = 0;
+  for (size_t i = 0; i < list.size(); ++i) {
+    const COpCode& instr = *list[i];
+    shifts.Record(i, total);
+    if (!IsLine(instr) || !ShouldTimeLine(list, i)) continue;
+    const auto line = static_cast<const OpLine&>(instr).line;
+    if (base.open) base = LineBase{false, line - 2};
+    call.SetLine(static_cast<uint16_t>(line - base.base + 1));
+    const auto at = static_cast<size_t>(instr.offset);
+    out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at));
+    out.insert(out.end(), call.bytes.begin(), call.bytes.end());
+    copied = at;
+    total += static_cast<int32_t>(call.bytes.size());
+  }
+  out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());
+  shifts.SetTotal(total);
+
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (!IsJump(list[i]->opcode(), true)) continue;
+    if (!PatchJump(*list[i], code, out, shifts, shifts.At(i))) return kErrJumpTooBig;
+  }
+  inserted = total;
+  return 0;
+}
+
+}  // namespace quillet

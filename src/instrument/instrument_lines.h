@@ -1,0 +1,72 @@
+// Line timing of one procedure: which lines get a call of the line timer,
+// and the procedure's code rewritten with those calls and its jumps moved.
+//
+// The rewrite gives exactly the bytes that inserting the calls one by one
+// into the byte code and then patching every jump would give, but builds the
+// procedure's new code in one pass: ShiftMap[x] is the number of bytes
+// inserted before the instruction that was at x, so a jump at j with target t
+// gets (t + ShiftMap[t]) - (j + ShiftMap[j] + end of jump).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "config/status.h"
+#include "instrument/opcode.h"
+#include "instrument/timer_class_code.h"
+#include "lsobject/marking.h"
+
+namespace quillet {
+
+inline constexpr Status32 kErrCouldNotLoadFunction = 0x12703;  // "Instrument Lines: Could not load function %s."
+inline constexpr Status32 kErrJumpTooBig = 0x12704;            // "Instrument Lines: Jump too big: %s."
+inline constexpr Status32 kErrNoLines = 0x12709;               // "NO LINES: Line instrumentation skipped ..."
+
+// One procedure's code ready for line timing: `code` runs from the
+// procedure's first byte through its OpEndSub, and the instructions' offsets
+// count from the start of `code`.
+struct ProcedureListing {
+  std::vector<uint8_t> code;
+  InstructionList list;  // without the OpEndSub
+  int32_t endOffset = 0;  // the OpEndSub's offset in `code`
+};
+
+// Decodes the procedure at `codeOffset` of `byteCode` with `prefix` (code
+// about to be placed at its start, or nothing) in front, and marks its
+// control structures; `isLabel` answers for offsets in `code`. False, with
+// `out` emptied, when the code does not decode or a jump target is no
+// instruction; nothing is thrown.
+[[nodiscard]] bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset,
+                                  std::span<const uint8_t> prefix, const LabelLookup& isLabel,
+                                  int32_t procedure, ProcedureListing& out) noexcept;
+
+// Whether the OpLine at index i gets a line call: not one of the last two
+// instructions, not synthetic, not a Case clause, not directly followed by
+// another line marker (at i + 1 or i + 2) or by a jump.
+// REQUIRES: list[i] is an OpLine.
+bool ShouldTimeLine(const InstructionList& list, size_t i);
+
+// The number the line arguments count from. A module-level procedure takes
+// its entry of the function line-number table, a class member the entry of
+// key 0 (each plus one); a module-level procedure without an entry takes its
+// first timed line minus 2.
+struct LineBase {
+  bool open = false;
+  int32_t base = 0;
+
+  static LineBase From(int32_t lookedUp, bool classMember);
+};
+
+// True when the listing holds an OpLine of a real source line.
+bool HasSourceLines(const InstructionList& list);
+
+// Builds the procedure's code with `call` (its line argument set per line)
+// before every timed line and every jump moved to keep its target.
+// `inserted` is the number of bytes added. kErrJumpTooBig when a moved jump
+// does not fit 16 bits, would change its direction, or aims at no
+// instruction of the procedure (nor its end); `out` is then unspecified.
+[[nodiscard]] Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call,
+                                       std::vector<uint8_t>& out, int32_t& inserted);
+
+}  // namespace quillet

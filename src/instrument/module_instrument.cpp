@@ -1,0 +1,153 @@
+// The rewrite of one module: timer class, then entry code and line calls per
+// profiled procedure, installed in the byte code in one pass.
+//
+// Each procedure's new code is built from the unchanged byte code and kept
+// aside until every procedure is done, so a procedure that fails has changed
+// nothing: there is no snapshot to restore. The result is the byte code that
+// inserting each piece in turn, moving the later procedures each time, gives.
+#include "instrument/module_instrument.h"
+
+#include "config/host_text.h"
+#include "config/notes_api.h"
+#include "instrument/instrument_lines.h"
+#include "instrument/module_instrument_edits.h"
+#include "instrument/timer_class.h"
+#include "instrument/timer_class_code.h"
+#include "lsobject/symbol_entries.h"
+
+namespace quillet {
+namespace {
+
+struct ModuleRewrite {
+  CLSScriptModule& module;
+  const ItemContext& context;
+  CLSProfileApp& profile;
+  std::span<const uint8_t> code;  // the byte code as it stands before any procedure
+  TimerIdentity identity;         // key and note ID; the procedure per call
+  CodeEdits edits;
+};
+
+// The entry code of `p`, with its timer variable added; empty on failure.
+Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::vector<uint8_t>& entry) {
+  // The code must start inside the byte code, and must not start inside
+  // code another procedure's edit replaces; checked before anything changes.
+  if (p.codeOffset > w.code.size() || w.edits.Overlaps(p.codeOffset, 0)) return kErrJumpTooBig;
+  const uint32_t variable =
+      w.module.AddLocalVariable(p.symbol, kTimerVariableName, static_cast<uint32_t>(w.profile.TimerClassHandle));
+  if (variable == 0 || variable > 0xFFFF) return kErrJumpTooBig;
+  TimerIdentity id = w.identity;
+  id.procedure = static_cast<uint16_t>(p.symbol);
+  entry = EncodeInstructions(
+      BuildEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id));
+  return 0;
+}
+
+// The procedure's code with line calls (after `entry`), as a replacement of
+// its old code in `replaced`/`oldLength`.
+Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::span<const uint8_t> entry,
+                         std::vector<uint8_t>& replaced, uint32_t& oldLength) {
+  if (p.codeOffset >= w.code.size()) return kErrCouldNotLoadFunction;
+  // Label positions are compared where this procedure's code would stand
+  // after the earlier procedures' insertions.
+  const int64_t start = int64_t{p.codeOffset} + w.edits.InsertedBefore(p.codeOffset);
+  const SymbolView symbols = w.module.Symbols();
+  const CLabelOffsetTable& labels = w.module.LabelOffsets();
+  const LabelLookup isLabel = [&](int32_t offset) {
+    const int64_t at = start + offset;
+    return at >= 0 && at <= UINT32_MAX && symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
+  };
+  ProcedureListing listing;
+  if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
+                      listing))
+    return kErrCouldNotLoadFunction;
+
+  LineBase base;
+  if (p.owner == 0) {
+    base = LineBase::From(w.module.LineNumbers().LookupLine(static_cast<uint16_t>(p.name)), false);
+  } else {
+    base = LineBase::From(w.module.LineNumbers().LookupLine(0), true);
+    if (!HasSourceLines(listing.list)) return kErrNoLines;
+  }
+  oldLength = static_cast<uint32_t>(listing.code.size() - entry.size());
+  if (w.edits.Overlaps(p.codeOffset, oldLength)) return kErrJumpTooBig;
+
+  TimerIdentity id = w.identity;
+  id.procedure = static_cast<uint16_t>(p.symbol);
+  int32_t inserted = 0;
+  const Status32 r =
+      InsertLineCalls(listing, base, BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id), replaced,
+                      inserted);
+  return r;
+}
+
+void Warn(ModuleRewrite& w, const ProcedureDescriptor& p, Status32 code) {
+  const std::string name = w.module.Symbols().ProcedureName(w.module.StringTable(), p.symbol, p.owner, p.flags);
+  if (name.find("::NEW") != std::string::npos || name.find("::DELETE") != std::string::npos) return;
+  AddInstrumentMessage(w.profile, code, w.context.Title + " : " + ModuleDisplayName(w.context) + ":" + name);
+}
+
+void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
+  const int32_t flags = w.context.Flags;
+  std::vector<uint8_t> entry;
+  if ((flags & instrument_flags::kTimeProcedures) != 0) {
+    const Status32 r = InstrumentEntry(w, p, entry);
+    if (r != 0) return Warn(w, p, r);
+  }
+  RegisterProcedure(w.module, p, w.context, w.profile);
+
+  Status32 r = 0;
+  if ((flags & instrument_flags::kTimeLines) != 0 && (flags & instrument_flags::kNoLines) == 0) {
+    std::vector<uint8_t> replaced;
+    uint32_t oldLength = 0;
+    r = InstrumentLines(w, p, entry, replaced, oldLength);
+    if (r == 0) {
+      w.edits.Add(p.codeOffset, oldLength, std::move(replaced));
+      return;
+    }
+  }
+  // Entry code alone (lines not asked for, or refused): inserted at the start.
+  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, std::move(entry));
+  if (r != 0) Warn(w, p, r);
+}
+
+// Installs the new byte code and moves every listed procedure's code offset.
+void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
+  if (w.edits.Empty()) return;
+  const std::vector<uint8_t> code = w.edits.Apply(w.code);
+  const SymbolView symbols = w.module.Symbols();
+  std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
+  for (const ProcedureDescriptor& p : procedures) {
+    if ((symbols.Flags(p.symbol) & symbol::kNoCode) != 0) continue;
+    const uint32_t entry = symbols.Resolve(p.symbol);
+    const uint32_t old = symbols.U32(uint64_t{entry} + symbol::kCodeOffset);
+    moves.emplace_back(entry, w.edits.Relocate(old));
+  }
+  // Read every old offset before writing any: entries listed twice move once.
+  for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
+  (void)w.module.ByteCode().SetData(code);
+}
+
+}  // namespace
+
+Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+  const Status32 r = BuildTimerClass(module, context, profile);
+  if (r != 0) return r;
+
+  std::vector<ProcedureDescriptor> procedures;
+  module.ListProcedures(procedures);
+  std::vector<uint32_t> offsets;
+  offsets.reserve(procedures.size());
+  for (const ProcedureDescriptor& p : procedures) offsets.push_back(p.codeOffset);
+
+  // The byte code is not changed until every procedure is done.
+  const std::vector<uint8_t> code(module.ByteCode().Data().begin(), module.ByteCode().Data().end());
+  ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
+                  CodeEdits(std::move(offsets))};
+  for (const ProcedureDescriptor& p : procedures) {
+    if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
+  }
+  InstallEdits(w, procedures);
+  return 0;
+}
+
+}  // namespace quillet

@@ -1,0 +1,58 @@
+// Collecting procedure edits and installing them in one pass.
+#include "instrument/module_instrument_edits.h"
+
+#include <algorithm>
+
+namespace quillet {
+
+CodeEdits::CodeEdits(std::vector<uint32_t> codeOffsets) : offsets_(std::move(codeOffsets)) {
+  std::sort(offsets_.begin(), offsets_.end());
+  offsets_.erase(std::unique(offsets_.begin(), offsets_.end()), offsets_.end());
+  tree_.assign(offsets_.size() + 1, 0);
+}
+
+size_t CodeEdits::Rank(uint32_t offset) const {
+  return static_cast<size_t>(std::lower_bound(offsets_.begin(), offsets_.end(), offset) - offsets_.begin());
+}
+
+bool CodeEdits::Overlaps(uint32_t start, uint32_t oldLength) const {
+  const uint64_t end = uint64_t{start} + std::max<uint32_t>(oldLength, 1);
+  auto next = edits_.lower_bound(start);
+  if (next != edits_.end() && next->first < end) return true;
+  if (next == edits_.begin()) return false;
+  const auto& [prevStart, prev] = *std::prev(next);
+  return uint64_t{prevStart} + std::max<uint32_t>(prev.oldLength, 1) > start;
+}
+
+void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes) {
+  const int64_t inserted = static_cast<int64_t>(bytes.size()) - oldLength;
+  edits_.emplace(start, Edit{oldLength, std::move(bytes)});
+  for (size_t i = Rank(start) + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += inserted;
+}
+
+int64_t CodeEdits::InsertedBefore(uint32_t offset) const {
+  int64_t sum = 0;
+  for (size_t i = Rank(offset); i > 0; i -= i & (~i + 1)) sum += tree_[i];
+  return sum;
+}
+
+std::vector<uint8_t> CodeEdits::Apply(std::span<const uint8_t> code) const {
+  size_t grown = code.size();
+  for (const auto& [start, edit] : edits_) grown += edit.bytes.size() - edit.oldLength;
+  std::vector<uint8_t> out;
+  out.reserve(grown);
+  size_t copied = 0;
+  for (const auto& [start, edit] : edits_) {
+    out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + start);
+    out.insert(out.end(), edit.bytes.begin(), edit.bytes.end());
+    copied = size_t{start} + edit.oldLength;
+  }
+  out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());
+  return out;
+}
+
+uint32_t CodeEdits::Relocate(uint32_t offset) const {
+  return static_cast<uint32_t>(offset + InsertedBefore(offset));
+}
+
+}  // namespace quillet

@@ -18,6 +18,7 @@ void AddDumpCommand(CLI::App& app, int& exitCode);
 void AddRoundtripCommand(CLI::App& app, int& exitCode);
 void AddCompileCommand(CLI::App& app, int& exitCode);
 void AddRunCommand(CLI::App& app, int& exitCode);
+void AddInstrumentCommand(CLI::App& app, int& exitCode);
 
 
 }  // namespace quillet::tool

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     AddDumpCommand(app, exitCode);
     AddRoundtripCommand(app, exitCode);
     AddCompileCommand(app, exitCode);
+    AddInstrumentCommand(app, exitCode);
     AddRunCommand(app, exitCode);
 
     try {

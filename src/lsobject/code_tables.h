@@ -26,11 +26,11 @@ class CLabelOffsetTable : public CTableExtention {
   uint8_t Type() const override { return record::kLabelOffsetTable; }
 };
 
-// 8-byte entries carried unchanged; their count goes to header offset 392.
+// 8-byte entries carried unchanged; their count (length / 8) goes to header
+// offset 392.
 class CJumpTable : public CTableExtention {
  public:
   uint8_t Type() const override { return record::kJumpTable; }
-  int32_t EntryCount() const { return Length() / 8; }
 };
 
 // Line bases of module-level procedures, keyed by the procedure's name handle.

@@ -22,9 +22,14 @@ class CLSScriptModule;
 [[nodiscard]] bool DecodeProcedureCode(std::span<const uint8_t> code, int32_t codeOffset, const LabelLookup& isLabel,
                                        int32_t procedure, InstructionList& list) noexcept;
 
-// DecodeProcedureCode over the module's byte code, for the procedure whose
-// entry gives `codeOffset`; `procedure` is its symbol handle.
-[[nodiscard]] bool DecodeProcedure(CLSScriptModule& module, int32_t codeOffset, const LabelLookup& isLabel,
-                                   int32_t procedure, InstructionList& list) noexcept;
+// Marks `list`, decoded from `procedure` (a symbol handle) of `module`: a jump
+// to the code offset of one of the procedure's labels is a GoTo, not a
+// structural jump. Throws as the list-level MarkControlStructures.
+void MarkControlStructures(uint32_t procedure, CLSScriptModule& module, InstructionList& list);
+
+// Decodes and marks the code of `procedure` (a symbol handle) of `module`,
+// starting at the code offset of its entry; as DecodeProcedureCode, false with
+// an empty list on any failure, nothing thrown.
+[[nodiscard]] bool DecodeProcedure(CLSScriptModule& module, uint32_t procedure, InstructionList& list) noexcept;
 
 }  // namespace quillet

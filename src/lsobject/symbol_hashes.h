@@ -11,7 +11,7 @@ namespace quillet {
 // 240, 120) from their sibling chains, then those of every Function, Sub and
 // Property (locals and labels), class and kind-16 container in them and of
 // the procedures those hold, skipping entries with flag 0x0040. An entry's
-// bucket is NameHash of its name's string modulo 13. Part of the header
+// bucket is NameHash of its name's string modulo 13. A step of the header
 // update, run before the checksum.
 void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings);
 

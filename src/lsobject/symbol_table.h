@@ -164,7 +164,7 @@ struct SymbolView {
   // offset is greater than `after`. Returns the number moved.
   int32_t RelocateProcedures(const CHeader& header, uint32_t after, int32_t delta) const;
 
-  // --- Adding entries (symbol_add.cpp, symbol_add_class.cpp) -----------------
+  // --- Adding entries (symbol_add.cpp, symbol_add_procedures.cpp) ------------
   // Each returns the new entry's handle, or 0 when the owner or procedure it
   // is given is not an entry of the right kind.
   uint32_t AddVariable(CHeader& header, CStringTable& strings, uint32_t owner, uint16_t dataType,

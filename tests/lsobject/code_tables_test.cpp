@@ -10,6 +10,7 @@
 #include "lsobject/ls_script_module.h"
 #include "lsobject/procedure_shape.h"
 #include "sim/module_builder.h"
+#include "support/symbol_kit.h"
 
 namespace quillet {
 namespace {
@@ -90,18 +91,39 @@ TEST(DecodeProcedureCode, DecodesAndMarksAProcedureInsideTheSection) {
   EXPECT_EQ(endIf.annotations[0].second, "End If");
 }
 
-TEST(DecodeProcedureCode, ModuleByteCodeIsDecodedInPlace) {
-  sim::ModuleDescription d;
-  d.byteCode = kTwoProcedures;
+TEST(DecodeProcedure, StartsAtTheEntrysCodeOffsetAndKnowsItsLabels) {
+  kit::KitModule m;
+  m.procedures = {{.name = "Labelled", .lines = 3, .labels = {{.name = "Again", .at = 6}}},
+                  {.name = "Plain", .lines = 3}};
+  kit::KitImage k = kit::BuildKitModule(m);
+  // The second line of each procedure becomes a jump to the third (relative 0).
+  for (const char* name : {"Labelled", "Plain"}) {
+    const uint32_t at = k.code.at(name) + 3;
+    ASSERT_EQ(k.description.byteCode.at(at), 0x1A);
+    k.description.byteCode[at] = 0x3A;
+    k.description.byteCode[at + 1] = 0;
+    k.description.byteCode[at + 2] = 0;
+  }
   CLSScriptModule module;
-  ASSERT_TRUE(module.Parse(sim::BuildModuleImage(d)));
+  ASSERT_TRUE(module.Parse(sim::BuildModuleImage(k.description)));
+
   InstructionList list;
-  ASSERT_TRUE(DecodeProcedure(module, 0, testkit::NoLabels, 1, list));
-  EXPECT_EQ(list.size(), 2u);
-  ASSERT_TRUE(DecodeProcedure(module, 5, testkit::NoLabels, 1, list));
-  EXPECT_EQ(list.size(), 7u);
-  EXPECT_FALSE(DecodeProcedure(module, static_cast<int32_t>(kTwoProcedures.size()), testkit::NoLabels, 1, list));
+  ASSERT_TRUE(DecodeProcedure(module, k.handle.at("Labelled"), list));
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0]->offset, static_cast<int32_t>(k.code.at("Labelled")));
+  EXPECT_EQ(static_cast<OpJmp&>(*list[1]).kind(), 0);  // a GoTo to the label
+
+  ASSERT_TRUE(DecodeProcedure(module, k.handle.at("Plain"), list));
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0]->offset, static_cast<int32_t>(k.code.at("Plain")));
+  EXPECT_EQ(static_cast<OpJmp&>(*list[1]).kind(), 3);
+
+  // Malformed code in one procedure leaves the others decodable.
+  k.description.byteCode[k.code.at("Plain")] = 0x07;
+  ASSERT_TRUE(module.Parse(sim::BuildModuleImage(k.description)));
+  EXPECT_FALSE(DecodeProcedure(module, k.handle.at("Plain"), list));
   EXPECT_TRUE(list.empty());
+  EXPECT_TRUE(DecodeProcedure(module, k.handle.at("Labelled"), list));
 }
 
 TEST(DecodeProcedureCode, EveryTruncationFailsWithAnEmptyList) {

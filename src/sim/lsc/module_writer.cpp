@@ -10,8 +10,10 @@
 namespace quillet::lsc {
 namespace {
 
+// Header fields this writer sets; sizes, counts and the checksum are filled in
+// by the image builder as the module model computes them.
 constexpr size_t kHeaderSize = 512;
-constexpr size_t kScopeInitialize = 26, kScopeTerminate = 28, kLibraryChain = 32, kStringHeads = 40;
+constexpr size_t kInitializeHandle = 26, kTerminateHandle = 28, kLibraryChain = 32, kStringHeads = 40;
 constexpr size_t kModuleScope = 60, kClassScope = 180, kDeclarationCount = 14;
 constexpr size_t kVariableSize = 16, kProcSize = 152, kClassSize = 92, kLibrarySize = 12, kDeclareSize = 40;
 constexpr uint16_t kFormatLevel = 3;
@@ -288,8 +290,8 @@ bool ModuleWriter::Write(const std::vector<CompiledProcedure>& procs, std::vecto
   uint8_t* h = header_.data();
   StoreU16(h + 4, kFormatLevel);
   StoreU16(h + kDeclarationCount, static_cast<uint16_t>(2 * syms_.externals.size()));
-  if (syms_.initialize) StoreU16(h + kScopeInitialize, SymbolHandle(*syms_.initialize));
-  if (syms_.terminate) StoreU16(h + kScopeTerminate, SymbolHandle(*syms_.terminate));
+  if (syms_.initialize) StoreU16(h + kInitializeHandle, SymbolHandle(*syms_.initialize));
+  if (syms_.terminate) StoreU16(h + kTerminateHandle, SymbolHandle(*syms_.terminate));
   if (!libraries_.empty()) StoreU16(h + kLibraryChain, static_cast<uint16_t>(libraries_.front()));
   for (size_t b = 0; b < heads.size(); ++b) StoreU16(h + kStringHeads + 2 * b, heads[b]);
 

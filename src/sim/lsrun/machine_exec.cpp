@@ -106,6 +106,16 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kNothing:
       stack_.push_back(Value::Nothing());
       return Status::kOk;
+    case op::kIntMinusOne:
+    case op::kIntMinusOne + 1:
+    case op::kIntMinusOne + 2:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(in.op - op::kIntMinusOne - 1)));
+      return Status::kOk;
+    case op::kLongOne - 2:
+    case op::kLongOne - 1:
+    case op::kLongOne:
+      stack_.push_back(Value::Long(in.op - op::kLongOne + 1));
+      return Status::kOk;
     case op::kLoadMe:
       stack_.push_back(f.me.type() == Value::Type::kObject ? f.me : Value::Nothing());
       return Status::kOk;

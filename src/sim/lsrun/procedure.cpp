@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "instrument/decoder.h"
 #include "instrument/opcodes.h"
+#include "lsobject/module_errors.h"
 #include "sim/lsrun/ops.h"
 
 namespace quillet::lsrun {
@@ -18,28 +20,25 @@ std::string Hex(uint32_t v) {
   return buf;
 }
 
-// Decodes from `start` up to and including the OpEndSub.
+// Decodes from `start` up to and including the OpEndSub with the byte-code
+// decoder; its message says what did not decode.
 bool Decode(std::span<const uint8_t> code, uint32_t start, InstructionList& list, std::string& error) {
-  ByteReader reader(code);
-  if (!reader.Seek(start)) {
+  if (start >= code.size()) {
     error = "code offset " + Hex(start) + " lies outside the byte code";
     return false;
   }
-  for (;;) {
-    std::unique_ptr<COpCode> in;
-    const size_t at = reader.pos();
-    switch (ReadInstruction(reader, in)) {
-      case ReadResult::kOk: break;
-      case ReadResult::kUnknownOpcode:
-        error = "unknown instruction " + Hex(code[at]) + " at offset " + Hex(static_cast<uint32_t>(at));
-        return false;
-      case ReadResult::kTruncated:
-        error = "code runs past the end of the byte code at offset " + Hex(static_cast<uint32_t>(at));
-        return false;
+  DecodeCursor cursor{code, static_cast<int32_t>(start), 0};
+  try {
+    for (;;) {
+      std::unique_ptr<COpCode> in = DecodeNext(cursor);
+      const bool end = in->opcode() == op::kEndSub;
+      list.push_back(std::move(in));
+      if (end) return true;
     }
-    const bool end = in->opcode() == op::kEndSub;
-    list.push_back(std::move(in));
-    if (end) return true;
+  } catch (const CIllegalArgumentException& e) {
+    error = e.Message();
+    while (!error.empty() && error.back() == '\n') error.pop_back();
+    return false;
   }
 }
 

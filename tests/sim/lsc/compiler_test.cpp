@@ -346,3 +346,56 @@ TEST(LscCompiler, EveryProcedureDecodesAndMarks) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(LscCompiler, NonAsciiLiteralsAreStoredAsUtf16) {
+  const std::vector<uint8_t> image = CompileOk("Sub S\n  Print \"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF\"\nEnd Sub\n");
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  bool found = false;
+  auto data = m.StringTable().Data();
+  for (size_t p = 0; p + 4 <= data.size();) {
+    const uint16_t n = LoadU16(data.data() + p + 2);
+    found = found || StringAt(m, static_cast<uint16_t>(p + 4)) == std::u16string{0xE9, 0x20AC, 0xD83D, 0xDE00, 0xFF};
+    p += (4 + 2 * size_t{n} + 2 + 3) & ~size_t{3};
+  }
+  EXPECT_TRUE(found);  // a stray 0xFF byte stands for U+00FF
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+}
+
+// Byte code beyond 64 KiB: labels go through the label-offset table and the
+// module takes format level 4 with its segment-size records.
+TEST(LscCompiler, LabelsBeyondSixtyFourKilobytesUseTheLabelTable) {
+  std::string src;
+  for (int p = 0; p < 6; ++p) {
+    src += "Sub Filler" + std::to_string(p) + "\n";
+    for (int i = 0; i < 600; ++i) src += "  x = x + 1 : y = y & \"a\"\n";
+    src += "End Sub\n";
+  }
+  src += "Sub Last\n  GoTo done\n  Print 1\ndone:\n  Print 2\nEnd Sub\n";
+  const std::vector<uint8_t> image = CompileOk(src);
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  ASSERT_GT(m.ByteCode().Length(), 0x10000);
+  EXPECT_EQ(m.Serialize(), image);
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+  EXPECT_EQ(m.Header().U16(4), 4);
+  ASSERT_EQ(m.LabelOffsets().Length(), 4);  // the one label of the module
+  auto sym = m.SymbolTable().Data();
+  uint16_t last = 0;
+  for (uint16_t h = m.Header().U16(64); h != 0; h = LoadU16(sym.data() + h + 4)) {
+    if (NameOf(m, h) == u"Last") last = h;
+  }
+  ASSERT_NE(last, 0);
+  const uint16_t label = LoadU16(sym.data() + last + 96);
+  EXPECT_EQ(LoadU16(sym.data() + label + 12), 0);  // index 0 of the table
+  const uint32_t offset = LoadU32(m.LabelOffsets().Data().data());
+  ASSERT_LT(offset + 3, static_cast<uint32_t>(m.ByteCode().Length()));
+  EXPECT_EQ(m.ByteCode().Data()[offset], lsc::kOpLine);
+  EXPECT_EQ(LoadU16(m.ByteCode().Data().data() + offset + 1), 3616);  // 6 x 602 filler lines, then Sub Last, GoTo, Print, done:
+}
+
+}  // namespace
+}  // namespace quillet

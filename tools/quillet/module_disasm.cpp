@@ -161,12 +161,7 @@ Json DisassembleProcedures(CLSScriptModule& m) {
     entry["flags"] = p.flags;
     entry["code_offset"] = p.codeOffset;
     InstructionList list;
-    const uint32_t symbol = p.symbol;
-    auto isLabel = [&](int32_t offset) {
-      return offset >= 0 && view.FindLabel(m.LabelOffsets(), symbol, static_cast<uint32_t>(offset)) != 0;
-    };
-    const bool decoded = DecodeProcedure(m, static_cast<int32_t>(p.codeOffset), isLabel,
-                                         static_cast<int32_t>(p.symbol), list);
+    const bool decoded = DecodeProcedure(m, p.symbol, list);
     entry["decoded"] = decoded;
     entry["instructions"] = decoded ? Instructions(m, list) : Json::array();
     out.push_back(std::move(entry));

@@ -149,7 +149,7 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
 
 bool ShouldTimeLine(const InstructionList& list, size_t i) {
   const size_t n = list.size();
-  if (n < 2 || i >= n - 2) return false;
+  if (n < 2 || i >= n - 2 || !IsLine(*list[i])) return false;
   const auto& line = static_cast<const OpLine&>(*list[i]);
   if (line.line == OpLine::kSyntheticLine || line.isCaseLine != 0) return false;
   if (IsLine(*list[i + 1]) || IsLine(*list[i + 2])) return false;

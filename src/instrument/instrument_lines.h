@@ -43,8 +43,8 @@ struct ProcedureListing {
 
 // Whether the OpLine at index i gets a line call: not one of the last two
 // instructions, not synthetic, not a Case clause, not directly followed by
-// another line marker (at i + 1 or i + 2) or by a jump.
-// REQUIRES: list[i] is an OpLine.
+// another line marker (at i + 1 or i + 2) or by a jump. False for any other
+// instruction.
 bool ShouldTimeLine(const InstructionList& list, size_t i);
 
 // The number the line arguments count from. A module-level procedure takes

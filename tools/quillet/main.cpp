@@ -1,16 +1,36 @@
 // quillet: the command-line tool around the profiler library.
 #include <cstdio>
-#include <cstring>
+#include <exception>
+
+#include <CLI/CLI.hpp>
 
 #include "tools/quillet/commands.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-    std::fputs("usage: quillet <command> [options]\n\ncommands:\n  demo    show what the profiler library does\n",
-               argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  using namespace quillet::tool;
+  // Nothing may escape as a crash: usage errors and failures become an exit
+  // code with a message on stderr.
+  try {
+    CLI::App app{"quillet: compile, inspect, run and profile LotusScript modules; read profiler reports"};
+    app.require_subcommand(1, 1);
+    int exitCode = kExitOk;
+    AddReportCommand(app, exitCode);
+    AddDumpCommand(app, exitCode);
+    AddRoundtripCommand(app, exitCode);
+    AddCompileCommand(app, exitCode);
+    AddInstrumentCommand(app, exitCode);
+    AddRunCommand(app, exitCode);
+
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+      return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    }
+    return exitCode;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quillet: internal error: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "quillet: internal error\n");
   }
-  if (std::strcmp(argv[1], "demo") == 0) return quillet::tool::RunDemo(argc - 1, argv + 1);
-  std::fprintf(stderr, "quillet: unknown command '%s' (see quillet --help)\n", argv[1]);
-  return 2;
+  return kExitFailed;
 }

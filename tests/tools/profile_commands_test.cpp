@@ -1,0 +1,130 @@
+// `quillet instrument` and `quillet run --profile`: modules rewritten by the
+// library and profiled through its client path, checked through the report.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "tools/tool_run.h"
+
+namespace quillet {
+namespace {
+
+using Json = nlohmann::json;
+
+class ProfileCommandsTest : public testing::ToolTest {
+ protected:
+  static std::string Example(const std::string& name) { return std::string(QUILLET_SOURCE_DIR) + "/examples/" + name; }
+
+  Json ReportJson(const std::string& path) {
+    const testing::ToolResult r = Run({"report", path, "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.exitCode == 0 ? Json::parse(r.out) : Json();
+  }
+  static std::map<std::string, Json> ByName(const Json& report) {
+    std::map<std::string, Json> out;
+    for (const Json& p : report["procedures"]) out[p["name"]] = p;
+    return out;
+  }
+};
+
+TEST_F(ProfileCommandsTest, SlowLoopShowsTheHelperAsHottest) {
+  const std::string report = File("slow.zvk");
+  const testing::ToolResult r = Run({"run", Example("slow_loop.lss"), "--profile", "--report", report});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("sum 245616\n", 0), 0u) << r.out;  // the program's own output comes first
+  EXPECT_NE(r.out.find("Procedures by inclusive time"), std::string::npos);
+  ASSERT_TRUE(std::filesystem::exists(report));
+
+  const Json j = ReportJson(report);
+  const auto procedures = ByName(j);
+  ASSERT_EQ(procedures.size(), 3u) << j.dump();
+  EXPECT_EQ(procedures.at("Initialize")["calls"], 1);
+  EXPECT_EQ(procedures.at("SlowHelper")["calls"], 300);
+  EXPECT_EQ(procedures.at("FastHelper")["calls"], 300);
+  for (const auto& [name, p] : procedures) {
+    EXPECT_EQ(p["described"], true) << name;
+    EXPECT_EQ(p["module"], "slow_loop") << name;
+  }
+  EXPECT_GT(procedures.at("SlowHelper")["exclusive_ticks"], procedures.at("Initialize")["exclusive_ticks"]);
+  EXPECT_GT(procedures.at("SlowHelper")["exclusive_ticks"], procedures.at("FastHelper")["exclusive_ticks"]);
+  EXPECT_EQ(j["open_calls"], 0);
+
+  // The helper's loop body runs 200 times per call: among the hottest lines.
+  bool loopLine = false;
+  for (size_t i = 0; i < 3 && i < j["lines"].size(); ++i)
+    loopLine = loopLine || (j["lines"][i]["procedure"] == "SlowHelper" && j["lines"][i]["hits"] == 300 * 200);
+  EXPECT_TRUE(loopLine) << j["lines"].dump();
+}
+
+TEST_F(ProfileCommandsTest, FlagsChooseWhatIsTimed) {
+  const std::string report = File("procs.zvk");
+  const testing::ToolResult r =
+      Run({"run", Example("select_case.lss"), "--profile", "--flags", "0x1", "--report", report});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = ReportJson(report);
+  EXPECT_TRUE(j["lines"].empty()) << j["lines"].dump();
+  EXPECT_EQ(ByName(j).at("Describe")["calls"], 1000);
+  EXPECT_EQ(ByName(j).at("Score")["calls"], 1000);
+
+  EXPECT_EQ(Run({"run", Example("select_case.lss"), "--profile", "--flags", "xyz"}).exitCode, 1);
+  EXPECT_EQ(Run({"run", Example("select_case.lss"), "--flags", "3"}).exitCode, 2);  // needs --profile
+}
+
+TEST_F(ProfileCommandsTest, ClassMethodsAreProfiledUnderTheirOwners) {
+  const std::string report = File("class.zvk");
+  const testing::ToolResult r = Run({"run", Example("class_methods.lss"), "--profile", "--report", report});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const auto procedures = ByName(ReportJson(report));
+  ASSERT_TRUE(procedures.count("Account::Deposit"));
+  ASSERT_TRUE(procedures.count("Account::New"));
+  const Json& deposit = procedures.at("Account::Deposit");
+  EXPECT_EQ(procedures.at("Account::New")["calls"], 1);
+  EXPECT_EQ(deposit["calls"], 500);
+}
+
+TEST_F(ProfileCommandsTest, AFailingRunStillLeavesItsReport) {
+  WriteText(File("fail.lss"),
+            "Sub Initialize\n  Dim a(3) As Long\n  Print \"before\"\n  a(9) = 1\nEnd Sub\n");
+  const std::string report = File("fail.zvk");
+  const testing::ToolResult r = Run({"run", File("fail.lss"), "--profile", "--report", report});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("quillet run"), std::string::npos);
+  EXPECT_EQ(r.out.rfind("before\n", 0), 0u) << r.out;
+  const Json j = ReportJson(report);
+  EXPECT_EQ(ByName(j).at("Initialize")["calls"], 1);
+}
+
+TEST_F(ProfileCommandsTest, InstrumentRewritesOnceAndReportsWhatItDid) {
+  const std::string module = File("loop.lso");
+  ASSERT_EQ(Run({"compile", Example("slow_loop.lss"), "-o", module}).exitCode, 0);
+  const testing::ToolResult r = Run({"instrument", module, File("loop_i.lso"), "--note-id", "0x2106"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("3 procedures profiled"), std::string::npos) << r.out;
+
+  const testing::ToolResult dump = Run({"dump", File("loop_i.lso"), "--json"});
+  ASSERT_EQ(dump.exitCode, 0) << dump.err;
+  const Json d = Json::parse(dump.out);
+  EXPECT_EQ(d["checksum"]["matches"], true);
+  ASSERT_EQ(d["classes"].size(), 1u);
+  EXPECT_EQ(d["classes"][0]["name"], "CKVXTimerManager");
+  std::map<std::string, std::string> libraries;
+  for (const Json& decl : d["declarations"]) libraries[decl["name"]] = decl["library"];
+  EXPECT_EQ(libraries["KVXFunctionTimer"], "nquillet");
+  EXPECT_EQ(libraries["KVXLineTimer"], "nquillet");
+  for (const Json& p : d["procedures"]) EXPECT_TRUE(p["decoded"].get<bool>()) << p["name"];
+
+  const testing::ToolResult again = Run({"instrument", File("loop_i.lso"), File("twice.lso")});
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("instrumented already"), std::string::npos) << again.err;
+  EXPECT_FALSE(std::filesystem::exists(File("twice.lso")));
+  EXPECT_EQ(Run({"run", File("loop_i.lso"), "--profile"}).exitCode, 1);
+
+  WriteText(File("junk.lso"), std::string(500, '\0'));
+  EXPECT_EQ(Run({"instrument", File("junk.lso"), File("o.lso")}).exitCode, 1);
+  EXPECT_EQ(Run({"instrument", module, File("o.lso"), "--flags", "12345"}).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace quillet

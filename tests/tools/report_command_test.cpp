@@ -1,0 +1,314 @@
+// `quillet report` over reports built with the real timing code: the text,
+// JSON, folded and speedscope views, and refusal of bad input.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "timing/profile_data.h"
+#include "timing/report_writer.h"
+#include "tools/tool_run.h"
+
+namespace quillet {
+namespace {
+
+using Json = nlohmann::json;
+
+int64_t gNow = 0;
+int64_t ManualCounter() { return gNow; }
+
+constexpr uint32_t kModule = 0x5000;
+constexpr uint32_t kMain = 3;
+constexpr uint32_t kHelper = 4;
+constexpr uint32_t kUndescribed = 7;
+
+class ReportCommandTest : public testing::ToolTest {
+ protected:
+  // Writes `data` as a report file and returns its path.
+  std::string Save(const CProfileData& data, const std::vector<std::string>& messages = {},
+                   const std::string& name = "run.zvk") {
+    std::vector<uint8_t> bytes;
+    VectorSink sink(bytes);
+    EXPECT_TRUE(WriteReportTo(sink, data, [](const ProcedureInfo&) { return true; }, messages));
+    const std::string path = File(name);
+    WriteText(path, std::string(bytes.begin(), bytes.end()));
+    return path;
+  }
+
+  static void Describe(CProfileData& data, uint32_t handle, const std::string& name) {
+    ProcedureInfo p;
+    p.ProcedureId = handle;
+    p.DatabasePath = "apps/demo.nsf";
+    p.Title = "Slow agent";
+    p.FullName = name;
+    data.AddProcedure(kModule, p);
+  }
+
+  // MAIN (line 1, then line 2 calling HELPER three times; HELPER runs its
+  // line 5 for 100 ticks each time) and one call of an undescribed procedure.
+  // Times in ticks of a 1 MHz counter, so a tick is a microsecond:
+  //   MAIN   0..400: line 1 10 ticks, line 2 380 ticks (with every call made
+  //          from it); exclusive 400 - 3 x 101 - 20
+  //   HELPER 3 calls of 101 (1 before line 5, 100 on it)
+  //   undescribed: 20 ticks, no lines
+  std::string SampleReport() {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    Describe(data, kHelper, "HELPER");
+    gNow = 0;
+    data.Enter({kModule, kMain});
+    gNow = 10;
+    data.Line(1);
+    gNow = 20;
+    data.Line(2);
+    for (int i = 0; i < 3; ++i) {
+      data.Enter({kModule, kHelper});
+      gNow += 1;
+      data.Line(5);
+      gNow += 100;
+      data.Exit();
+      gNow += 1;
+    }
+    data.Enter({kModule, kUndescribed});
+    gNow += 20;
+    data.Exit();
+    gNow = 400;
+    data.Exit();
+    return Save(data, {"Instrument Lines: Jump too big: MAIN.", "second warning"});
+  }
+};
+
+TEST_F(ReportCommandTest, TextShowsProceduresLinesTreeAndWarnings) {
+  const std::string path = SampleReport();
+  const testing::ToolResult r = Run({"report", path});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Procedures by inclusive time"), std::string::npos);
+  EXPECT_NE(r.out.find("Procedures by exclusive time"), std::string::npos);
+  EXPECT_NE(r.out.find("Hottest lines"), std::string::npos);
+  EXPECT_NE(r.out.find("Call tree"), std::string::npos);
+  EXPECT_NE(r.out.find("Instrument Lines: Jump too big: MAIN."), std::string::npos);
+  EXPECT_NE(r.out.find("00005000:0007"), std::string::npos) << "undescribed procedure shown as module:handle";
+  EXPECT_NE(r.out.find("400.00 us"), std::string::npos) << r.out;  // MAIN's inclusive time, human units
+
+  // The first row of the exclusive table is HELPER (3 x 101 us), above MAIN.
+  const size_t exclusive = r.out.find("Procedures by exclusive time");
+  const size_t firstRow = r.out.find('\n', r.out.find('\n', exclusive) + 1) + 1;
+  const std::string row = r.out.substr(firstRow, r.out.find('\n', firstRow) - firstRow);
+  EXPECT_NE(row.find("HELPER"), std::string::npos) << row;
+  EXPECT_NE(row.find(" 3 "), std::string::npos) << row;  // call count
+
+  // The hottest lines: MAIN line 2 (it includes the calls made from it), then
+  // HELPER line 5 with three hits.
+  const size_t lines = r.out.find("Hottest lines");
+  const size_t firstLine = r.out.find('\n', r.out.find('\n', lines) + 1) + 1;
+  std::istringstream hottest(r.out.substr(firstLine));
+  std::string procedure;
+  int line = 0;
+  int hits = 0;
+  std::string rest;
+  hottest >> procedure >> line >> hits;
+  EXPECT_EQ(procedure, "MAIN");
+  EXPECT_EQ(line, 2);
+  EXPECT_EQ(hits, 1);
+  std::getline(hottest, rest);
+  hottest >> procedure >> line >> hits;
+  EXPECT_EQ(procedure, "HELPER");
+  EXPECT_EQ(line, 5);
+  EXPECT_EQ(hits, 3);
+}
+
+TEST_F(ReportCommandTest, JsonFiguresAddUp) {
+  const std::string path = SampleReport();
+  const testing::ToolResult r = Run({"report", path, "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["frequency"], 1'000'000);
+  EXPECT_EQ(j["calls"], 5);
+  EXPECT_EQ(j["open_calls"], 0);
+  EXPECT_EQ(j["total_ticks"], 400);
+  std::map<std::string, Json> byName;
+  for (const Json& p : j["procedures"]) byName[p["name"]] = p;
+  ASSERT_EQ(byName.size(), 3u);
+  EXPECT_EQ(j["procedures"][0]["name"], "MAIN");  // ordered by inclusive time
+  EXPECT_EQ(byName["MAIN"]["inclusive_ticks"], 400);
+  EXPECT_EQ(byName["HELPER"]["calls"], 3);
+  EXPECT_EQ(byName["HELPER"]["inclusive_ticks"], 3 * 101);
+  EXPECT_EQ(byName["HELPER"]["exclusive_ticks"], 3 * 101);
+  EXPECT_EQ(byName["00005000:0007"]["described"], false);
+  EXPECT_EQ(byName["00005000:0007"]["inclusive_ticks"], 20);
+  // Exclusive times of all procedures add up to the total.
+  int64_t exclusive = 0;
+  for (const auto& [name, p] : byName) exclusive += p["exclusive_ticks"].get<int64_t>();
+  EXPECT_EQ(exclusive, 400);
+  EXPECT_DOUBLE_EQ(byName["MAIN"]["inclusive_seconds"].get<double>(), 400e-6);
+
+  ASSERT_EQ(j["lines"].size(), 3u);
+  EXPECT_EQ(j["lines"][0]["procedure"], "MAIN");
+  EXPECT_EQ(j["lines"][0]["line"], 2);
+  EXPECT_EQ(j["lines"][0]["total_ticks"], 380);
+  EXPECT_DOUBLE_EQ(j["lines"][0]["percent_of_procedure"].get<double>(), 95.0);
+  EXPECT_EQ(j["lines"][1]["procedure"], "HELPER");
+  EXPECT_EQ(j["lines"][1]["line"], 5);
+  EXPECT_EQ(j["lines"][1]["hits"], 3);
+  EXPECT_EQ(j["lines"][1]["total_ticks"], 300);
+  EXPECT_EQ(j["messages"].size(), 2u);
+
+  const testing::ToolResult top = Run({"report", path, "--format", "json", "--top", "1"});
+  ASSERT_EQ(top.exitCode, 0) << top.err;
+  EXPECT_EQ(Json::parse(top.out)["procedures"].size(), 1u);
+}
+
+TEST_F(ReportCommandTest, FoldedHasOneLinePerStackWithSelfTime) {
+  const std::string path = SampleReport();
+  const testing::ToolResult r = Run({"report", path, "--format", "folded"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::map<std::string, long> stacks;
+  std::istringstream in(r.out);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t space = line.rfind(' ');
+    ASSERT_NE(space, std::string::npos) << line;
+    EXPECT_EQ(stacks.count(line.substr(0, space)), 0u) << "stack repeated: " << line;
+    stacks[line.substr(0, space)] = std::stol(line.substr(space + 1));
+  }
+  EXPECT_EQ(stacks["MAIN;HELPER"], 303);  // 1 MHz: ticks are microseconds
+  EXPECT_EQ(stacks["MAIN;00005000:0007"], 20);
+  EXPECT_EQ(stacks["MAIN"], 400 - 303 - 20);
+}
+
+TEST_F(ReportCommandTest, SpeedscopeIsAValidEventedProfile) {
+  const std::string path = SampleReport();
+  const testing::ToolResult r = Run({"report", path, "--format", "speedscope"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  // The fields the file-format schema requires.
+  EXPECT_EQ(j["$schema"], "https://www.speedscope.app/file-format-schema.json");
+  ASSERT_TRUE(j["shared"]["frames"].is_array());
+  const size_t frames = j["shared"]["frames"].size();
+  EXPECT_EQ(frames, 3u);
+  for (const Json& f : j["shared"]["frames"]) EXPECT_TRUE(f["name"].is_string());
+  ASSERT_EQ(j["profiles"].size(), 1u);
+  const Json& p = j["profiles"][0];
+  EXPECT_EQ(p["type"], "evented");
+  EXPECT_TRUE(p["name"].is_string());
+  EXPECT_EQ(p["unit"], "microseconds");
+  EXPECT_TRUE(p["startValue"].is_number());
+  EXPECT_DOUBLE_EQ(p["endValue"].get<double>(), 400.0);
+
+  // Events open and close like a stack, at times that never go back.
+  std::vector<int> open;
+  double last = 0;
+  for (const Json& e : p["events"]) {
+    const double at = e["at"].get<double>();
+    EXPECT_GE(at, last);
+    last = at;
+    const int frame = e["frame"].get<int>();
+    ASSERT_LT(static_cast<size_t>(frame), frames);
+    if (e["type"] == "O") {
+      open.push_back(frame);
+    } else {
+      ASSERT_EQ(e["type"], "C");
+      ASSERT_FALSE(open.empty());
+      EXPECT_EQ(open.back(), frame);
+      open.pop_back();
+    }
+  }
+  EXPECT_TRUE(open.empty());
+  EXPECT_EQ(p["events"].size(), 2u * 5);
+  EXPECT_LE(last, p["endValue"].get<double>());
+}
+
+TEST_F(ReportCommandTest, RecursionCountsInclusiveTimeOnce) {
+  CProfileData data(&ManualCounter, 1'000'000);
+  gNow = 0;
+  data.Enter({1, 1});
+  gNow = 10;
+  data.Enter({1, 1});
+  gNow = 60;
+  data.Exit();
+  gNow = 100;
+  data.Exit();
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  ASSERT_EQ(j["procedures"].size(), 1u);
+  EXPECT_EQ(j["procedures"][0]["calls"], 2);
+  EXPECT_EQ(j["procedures"][0]["inclusive_ticks"], 100);
+  EXPECT_EQ(j["procedures"][0]["exclusive_ticks"], 100);
+}
+
+TEST_F(ReportCommandTest, OpenCallsAndUnusableFrequency) {
+  // A call still open when the report was written, in a report whose
+  // frequency is 0: times are shown in ticks, the open call by its callee.
+  CProfileData data(&ManualCounter, 0);
+  gNow = 0;
+  data.Enter({1, 1});
+  data.Enter({1, 2});
+  gNow = 70;
+  data.Exit();
+  const std::string path = Save(data);
+  const testing::ToolResult text = Run({"report", path});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("70 ticks"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("1 call had not ended"), std::string::npos) << text.out;
+  const testing::ToolResult json = Run({"report", path, "--format", "json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const Json j = Json::parse(json.out);
+  EXPECT_EQ(j["open_calls"], 1);
+  EXPECT_EQ(j["total_ticks"], 70);
+  EXPECT_TRUE(j["total_seconds"].is_null());
+  const testing::ToolResult speedscope = Run({"report", path, "--format", "speedscope"});
+  ASSERT_EQ(speedscope.exitCode, 0) << speedscope.err;
+  EXPECT_EQ(Json::parse(speedscope.out)["profiles"][0]["unit"], "none");
+}
+
+TEST_F(ReportCommandTest, VeryDeepTreeStaysBounded) {
+  CProfileData data(&ManualCounter, 1'000'000);
+  constexpr int kDepth = 20000;
+  gNow = 0;
+  for (int i = 0; i < kDepth; ++i) {
+    data.Enter({2, static_cast<uint32_t>(i % 3)});
+    ++gNow;
+  }
+  for (int i = 0; i < kDepth; ++i) {
+    ++gNow;
+    data.Exit();
+  }
+  const std::string path = Save(data);
+  const testing::ToolResult folded = Run({"report", path, "--format", "folded"});
+  ASSERT_EQ(folded.exitCode, 0) << folded.err;
+  EXPECT_NE(folded.out.find("[deeper frames]"), std::string::npos);
+  EXPECT_LT(folded.out.size(), 50u << 20);
+  const testing::ToolResult text = Run({"report", path});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("not shown"), std::string::npos);
+  const testing::ToolResult speedscope = Run({"report", path, "--format", "speedscope"});
+  ASSERT_EQ(speedscope.exitCode, 0) << speedscope.err;
+  EXPECT_EQ(Json::parse(speedscope.out)["profiles"][0]["events"].size(), 2u * kDepth);
+}
+
+TEST_F(ReportCommandTest, BadInputIsAnErrorNotACrash) {
+  const testing::ToolResult missing = Run({"report", File("missing.zvk")});
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("quillet report"), std::string::npos);
+  EXPECT_TRUE(missing.out.empty());
+
+  // Every prefix of a good report is refused cleanly.
+  const std::string good = ReadText(SampleReport());
+  for (size_t n : {size_t{0}, size_t{11}, size_t{24}, good.size() / 2, good.size() - 1}) {
+    WriteText(File("cut.zvk"), good.substr(0, n));
+    const testing::ToolResult cut = Run({"report", File("cut.zvk")});
+    EXPECT_EQ(cut.exitCode, 1) << n;
+    EXPECT_FALSE(cut.err.empty()) << n;
+  }
+
+  const testing::ToolResult format = Run({"report", File("run.zvk"), "--format", "xml"});
+  EXPECT_EQ(format.exitCode, 2);
+  EXPECT_FALSE(format.err.empty());
+  const testing::ToolResult top = Run({"report", File("run.zvk"), "--top", "-3"});
+  EXPECT_EQ(top.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace quillet

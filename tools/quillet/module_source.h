@@ -1,0 +1,18 @@
+// Where the commands get module images: compiled from source or read as images.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet::tool {
+
+// Compiles the LotusScript source file at `path`. On failure prints the
+// diagnostics ("path:line:column: message") or the reason, sets `exitCode`
+// and returns false.
+bool CompileSourceFile(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode);
+
+// A ".lss" file (any case) is compiled; anything else is read as an image.
+bool LoadModuleImage(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode);
+
+}  // namespace quillet::tool

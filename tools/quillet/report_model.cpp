@@ -1,0 +1,213 @@
+// Folds a report's call tree into per-procedure, per-line and per-path figures.
+#include "tools/quillet/report_model.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <utility>
+
+namespace quillet::tool {
+namespace {
+
+const std::string kDeeperFrames = "[deeper frames]";
+
+std::string UndescribedName(uint32_t key, uint32_t handle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%08" PRIX32 ":%04" PRIX32, key, handle);
+  return text;
+}
+
+// Registers every described procedure, then names them: the full name, with
+// the module in front when several modules have a procedure of that name.
+void AddDescribed(const Report& report, ReportModel& model, std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
+  std::map<std::string, std::vector<uint32_t>> keysByName;
+  for (const ReportProcedure& p : report.Procedures) {
+    const auto id = std::make_pair(p.Key, p.ProcedureId);
+    if (index.count(id) != 0) continue;  // a repeated record: the first one stands
+    ProcedureStats stats;
+    stats.key = p.Key;
+    stats.handle = p.ProcedureId;
+    stats.description = &p;
+    stats.module = !p.Title.empty() ? p.Title : p.ModuleDisplayName;
+    index[id] = model.procedures.size();
+    model.procedures.push_back(std::move(stats));
+    if (!p.FullName.empty()) {
+      auto& keys = keysByName[p.FullName];
+      if (std::find(keys.begin(), keys.end(), p.Key) == keys.end()) keys.push_back(p.Key);
+    }
+  }
+  for (ProcedureStats& stats : model.procedures) {
+    const std::string& full = stats.description->FullName;
+    if (full.empty()) {
+      stats.name = UndescribedName(stats.key, stats.handle);
+    } else if (keysByName[full].size() > 1) {
+      const std::string qualifier =
+          stats.module.empty() ? UndescribedName(stats.key, stats.handle).substr(0, 8) : stats.module;
+      stats.name = qualifier + "/" + full;
+    } else {
+      stats.name = full;
+    }
+  }
+}
+
+size_t ProcedureOf(const ReportCall& call, ReportModel& model, std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
+  const auto id = std::make_pair(call.Key, call.ProcedureId);
+  auto it = index.find(id);
+  if (it != index.end()) return it->second;
+  ProcedureStats stats;
+  stats.key = call.Key;
+  stats.handle = call.ProcedureId;
+  stats.name = UndescribedName(call.Key, call.ProcedureId);
+  index[id] = model.procedures.size();
+  model.procedures.push_back(std::move(stats));
+  return model.procedures.size() - 1;
+}
+
+// A child index the walk may follow: inside the calls and after its parent
+// (the reader stores calls depth first), so no walk can loop.
+bool IsChild(const Report& report, size_t parent, uint32_t child) {
+  return child > parent && child < report.Calls.size();
+}
+
+size_t PathChild(ReportModel& model, size_t parent, size_t procedure) {
+  auto found = model.paths[parent].children.find(procedure);
+  if (found != model.paths[parent].children.end()) return found->second;
+  PathNode node;
+  node.procedure = procedure;
+  node.parent = parent;
+  node.depth = model.paths[parent].depth + 1;
+  model.paths.push_back(std::move(node));
+  const size_t added = model.paths.size() - 1;
+  model.paths[parent].children[procedure] = added;
+  return added;
+}
+
+}  // namespace
+
+ReportModel BuildReportModel(const Report& report) {
+  ReportModel model;
+  model.frequency = report.Frequency;
+  model.messages = report.Messages;
+  std::map<std::pair<uint32_t, uint32_t>, size_t> index;
+  AddDescribed(report, model, index);
+
+  const size_t n = report.Calls.size();
+  model.callCount = n;
+  model.duration.assign(n, 0);
+  model.callProcedure.assign(n, 0);
+  // Children come after their parent, so one backward pass sees every child
+  // before its parent.
+  for (size_t i = n; i-- > 0;) {
+    const ReportCall& call = report.Calls[i];
+    int64_t children = 0;
+    for (uint32_t c : call.Children)
+      if (IsChild(report, i, c)) children += model.duration[c];
+    model.duration[i] = std::max(std::max<int64_t>(call.Elapsed, 0), children);
+    if (call.Elapsed == 0) ++model.openCalls;
+  }
+  for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], model, index);
+
+  std::map<std::pair<size_t, int32_t>, LineStats> lines;
+  std::vector<uint32_t> active(model.procedures.size(), 0);
+  model.paths.emplace_back();  // the synthetic root
+
+  struct Frame {
+    size_t call;
+    size_t next;  // next child position
+    size_t path;
+  };
+  std::vector<Frame> stack;
+  auto enter = [&](size_t call, size_t parentPath) {
+    const ReportCall& c = report.Calls[call];
+    const size_t p = model.callProcedure[call];
+    ProcedureStats& stats = model.procedures[p];
+    ++stats.calls;
+    if (active[p]++ == 0) stats.inclusive += model.duration[call];
+    int64_t children = 0;
+    for (uint32_t child : c.Children)
+      if (IsChild(report, call, child)) children += model.duration[child];
+    const int64_t self = model.duration[call] - children;
+    stats.exclusive += self;
+    for (const LineEntry& e : c.Lines) {
+      LineStats& line = lines[{p, e.Line}];
+      line.procedure = p;
+      line.line = e.Line;
+      line.hits += e.Count;
+      line.total += e.Total;
+    }
+    // Below the depth limit every further frame goes into one frame.
+    size_t path;
+    if (model.paths[parentPath].depth >= kMaxPathDepth)
+      path = model.paths[parentPath].procedure == SIZE_MAX ? parentPath : PathChild(model, parentPath, SIZE_MAX);
+    else
+      path = PathChild(model, parentPath, p);
+    PathNode& node = model.paths[path];
+    node.self += self;
+    if (path != parentPath) {
+      node.calls += 1;
+      node.total += model.duration[call];
+    }
+    stack.push_back({call, 0, path});
+  };
+
+  for (uint32_t root : report.Roots) {
+    if (root >= n) continue;
+    model.totalTime += model.duration[root];
+    enter(root, 0);
+    while (!stack.empty()) {
+      Frame& top = stack.back();
+      const ReportCall& c = report.Calls[top.call];
+      if (top.next < c.Children.size()) {
+        const uint32_t child = c.Children[top.next++];
+        if (IsChild(report, top.call, child)) enter(child, top.path);
+        continue;
+      }
+      --active[model.callProcedure[top.call]];
+      stack.pop_back();
+    }
+  }
+  model.paths[0].total = model.totalTime;
+
+  for (auto& [id, stats] : lines) model.lines.push_back(stats);
+  std::stable_sort(model.lines.begin(), model.lines.end(),
+                   [](const LineStats& a, const LineStats& b) { return a.total > b.total; });
+  return model;
+}
+
+const std::string& FrameName(const ReportModel& model, const PathNode& node) {
+  return node.procedure == SIZE_MAX ? kDeeperFrames : model.procedures[node.procedure].name;
+}
+
+std::string FormatDuration(int64_t ticks, int64_t frequency) {
+  char text[48];
+  if (frequency <= 0) {
+    std::snprintf(text, sizeof text, "%" PRId64 " ticks", ticks);
+    return text;
+  }
+  const double seconds = static_cast<double>(ticks) / static_cast<double>(frequency);
+  if (seconds >= 1.0)
+    std::snprintf(text, sizeof text, "%.2f s", seconds);
+  else if (seconds >= 1e-3)
+    std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
+  else if (seconds >= 1e-6)
+    std::snprintf(text, sizeof text, "%.2f us", seconds * 1e6);
+  else
+    std::snprintf(text, sizeof text, "%.0f ns", seconds * 1e9);
+  return text;
+}
+
+double ToMicroseconds(int64_t ticks, int64_t frequency) {
+  if (frequency <= 0) return 0.0;
+  return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency);
+}
+
+std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field) {
+  std::vector<size_t> order(model.procedures.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return model.procedures[a].*field > model.procedures[b].*field;
+  });
+  return order;
+}
+
+}  // namespace quillet::tool

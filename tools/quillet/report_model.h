@@ -1,0 +1,75 @@
+// Figures derived from a report for its views: per-procedure totals, hottest
+// lines and the call tree folded by path.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "timing/report_reader.h"
+
+namespace quillet::tool {
+
+// Deeper frames than this are folded into one "[deeper frames]" frame in the
+// path tree, so that a very deep recursion does not make views quadratic.
+inline constexpr size_t kMaxPathDepth = 512;
+
+struct ProcedureStats {
+  uint32_t key = 0;
+  uint32_t handle = 0;
+  std::string name;    // what every view shows; "KKKKKKKK:HHHH" without a description
+  std::string module;  // Title, else ModuleDisplayName; empty without a description
+  const ReportProcedure* description = nullptr;
+  uint64_t calls = 0;
+  int64_t inclusive = 0;  // ticks of the outermost activations (recursion counted once)
+  int64_t exclusive = 0;  // ticks spent in the procedure itself
+};
+
+struct LineStats {
+  size_t procedure = 0;  // index into ReportModel::procedures
+  int32_t line = 0;
+  int64_t hits = 0;
+  int64_t total = 0;  // ticks, including procedures called from the line
+};
+
+// One node of the call tree with identical paths merged.
+struct PathNode {
+  size_t procedure = 0;  // index into procedures; SIZE_MAX for the folded-depth frame
+  size_t parent = SIZE_MAX;
+  size_t depth = 0;
+  uint64_t calls = 0;
+  int64_t total = 0;  // ticks
+  int64_t self = 0;   // ticks
+  std::map<size_t, size_t> children;  // procedure -> node
+};
+
+struct ReportModel {
+  int64_t frequency = 0;
+  std::vector<ProcedureStats> procedures;
+  std::vector<LineStats> lines;  // by total, hottest first
+  std::vector<PathNode> paths;   // node 0 is the synthetic root above the roots
+  std::vector<int64_t> duration;  // per call: max(Elapsed, sum of children), ticks
+  std::vector<size_t> callProcedure;  // per call: index into procedures
+  uint64_t callCount = 0;
+  uint64_t openCalls = 0;  // calls recorded without an exit
+  int64_t totalTime = 0;   // ticks of all roots
+  std::vector<std::string> messages;
+};
+
+// Builds the model without recursion (call trees may be tens of thousands deep).
+ReportModel BuildReportModel(const Report& report);
+
+// Name of a path node's frame.
+const std::string& FrameName(const ReportModel& model, const PathNode& node);
+
+// Ticks in human units ("1.50 ms"); "N ticks" when the frequency is unusable.
+std::string FormatDuration(int64_t ticks, int64_t frequency);
+// Ticks in microseconds; 0 when the frequency is unusable.
+double ToMicroseconds(int64_t ticks, int64_t frequency);
+
+// Procedure indexes ordered by `field` (inclusive or exclusive), largest first.
+std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field);
+
+}  // namespace quillet::tool

@@ -1,0 +1,21 @@
+// File access of the tool: whole files in and out, with a readable reason on failure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet::tool {
+
+// Files larger than this are refused rather than read into memory.
+inline constexpr uint64_t kMaxInputBytes = 256ull << 20;
+
+[[nodiscard]] bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error);
+[[nodiscard]] bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
+[[nodiscard]] bool WriteWholeFile(const std::string& path, std::string_view text, std::string& error);
+
+// Prints "quillet <command>: <message>" on stderr and returns kExitFailed.
+int Fail(std::string_view command, std::string_view message);
+
+}  // namespace quillet::tool

@@ -81,15 +81,30 @@ int Compare(int opcode, const Value& a, const Value& b, Value& out) {
   return 0;
 }
 
-int Logical(int opcode, const Value& a, const Value& b, Value& out) {
+// Both operands of a binary operator as numbers: rank and value of each.
+struct Operands {
   Rank ra{}, rb{};
   int64_t x = 0, y = 0;
   double dx = 0, dy = 0;
-  if (int e = Numeric(a, ra, x, dx)) return e;
-  if (int e = Numeric(b, rb, y, dy)) return e;
-  int32_t lx = 0, ly = 0;
+};
+
+int ReadOperands(const Value& a, const Value& b, Operands& o) {
+  if (int e = Numeric(a, o.ra, o.x, o.dx)) return e;
+  return Numeric(b, o.rb, o.y, o.dy);
+}
+
+// Both operands rounded to Long, for the bitwise and integer-division operators.
+int ReadLongs(const Value& a, const Value& b, int32_t& lx, int32_t& ly) {
   if (int e = ToLong(a, lx)) return e;
-  if (int e = ToLong(b, ly)) return e;
+  return ToLong(b, ly);
+}
+
+int Logical(int opcode, const Value& a, const Value& b, Value& out) {
+  Operands o;
+  if (int e = ReadOperands(a, b, o)) return e;
+  int32_t lx = 0, ly = 0;
+  if (int e = ReadLongs(a, b, lx, ly)) return e;
+  const Rank ra = o.ra, rb = o.rb;
   int32_t r = 0;
   switch (opcode) {
     case 192: r = ~lx | ly; break;     // Imp
@@ -107,11 +122,11 @@ int Logical(int opcode, const Value& a, const Value& b, Value& out) {
 }
 
 int Arithmetic(int opcode, const Value& a, const Value& b, Value& out) {
-  Rank ra{}, rb{};
-  int64_t x = 0, y = 0;
-  double dx = 0, dy = 0;
-  if (int e = Numeric(a, ra, x, dx)) return e;
-  if (int e = Numeric(b, rb, y, dy)) return e;
+  Operands o;
+  if (int e = ReadOperands(a, b, o)) return e;
+  const Rank ra = o.ra, rb = o.rb;
+  const int64_t x = o.x, y = o.y;
+  double dx = o.dx, dy = o.dy;
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
   if (opcode == 171 || opcode == 175 || opcode == 190 || rank == kRankDouble) {
     if (ra != kRankDouble) dx = static_cast<double>(x);
@@ -140,14 +155,11 @@ int Arithmetic(int opcode, const Value& a, const Value& b, Value& out) {
 
 // "\" and Mod: both operands rounded to integers first.
 int IntegerDivision(int opcode, const Value& a, const Value& b, Value& out) {
-  Rank ra{}, rb{};
-  int64_t x = 0, y = 0;
-  double dx = 0, dy = 0;
-  if (int e = Numeric(a, ra, x, dx)) return e;
-  if (int e = Numeric(b, rb, y, dy)) return e;
+  Operands o;
+  if (int e = ReadOperands(a, b, o)) return e;
   int32_t lx = 0, ly = 0;
-  if (int e = ToLong(a, lx)) return e;
-  if (int e = ToLong(b, ly)) return e;
+  if (int e = ReadLongs(a, b, lx, ly)) return e;
+  const Rank ra = o.ra, rb = o.rb;
   if (ly == 0) return err::kDivisionByZero;
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
   const int64_t r = opcode == 188 ? int64_t{lx} / ly : int64_t{lx} % ly;

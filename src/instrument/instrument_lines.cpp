@@ -29,13 +29,22 @@ bool IsJump(int opcode, bool withOnGosub) {
 
 bool IsLine(const COpCode& op) { return op.opcode() == op::kLine; }
 
-// Offsets of the instructions and the bytes inserted before each.
+// ShouldTimeLine over opcodes read through `opcodeAt(index)`.
+template <typename OpcodeAt>
+bool TimedLine(const InstructionList& list, size_t i, OpcodeAt opcodeAt) {
+  const size_t n = list.size();
+  if (n < 2 || i >= n - 2 || opcodeAt(i) != op::kLine) return false;
+  const auto& line = static_cast<const OpLine&>(*list[i]);
+  if (line.line == OpLine::kSyntheticLine || line.isCaseLine != 0) return false;
+  if (opcodeAt(i + 1) == op::kLine || opcodeAt(i + 2) == op::kLine) return false;
+  return !IsJump(opcodeAt(i + 1), false);
+}
+
+// The bytes inserted before each instruction, found by offset.
 class ShiftMap {
  public:
-  ShiftMap(const InstructionList& list, int32_t endOffset) : end_(endOffset) {
-    offsets_.reserve(list.size());
-    for (const auto& op : list) offsets_.push_back(op->offset);
-    shifts_.assign(list.size(), 0);
+  ShiftMap(const InstructionArrays& arrays, int32_t endOffset) : offsets_(arrays.offsets), end_(endOffset) {
+    shifts_.assign(offsets_.size(), 0);
   }
   void Record(size_t index, int32_t shift) { shifts_[index] = shift; }
   void SetTotal(int32_t total) { total_ = total; }
@@ -54,7 +63,7 @@ class ShiftMap {
   }
 
  private:
-  std::vector<int32_t> offsets_;
+  const std::vector<int32_t>& offsets_;
   std::vector<int32_t> shifts_;
   int32_t end_;
   int32_t total_ = 0;
@@ -128,15 +137,22 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     listing.code.insert(listing.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     listing.endOffset = end - codeOffset + prefixLength;
     // The prefix decodes on its own and must end exactly where the body starts.
+    InstructionArrays& arrays = listing.arrays;
     DecodeCursor cursor{prefix, 0, 0};
-    while (cursor.position < prefixLength) listing.list.push_back(DecodeNext(cursor));
+    while (cursor.position < prefixLength) {
+      listing.list.push_back(DecodeNext(cursor));
+      arrays.Add(*listing.list.back());
+    }
     if (cursor.position != prefixLength) return false;
     listing.list.reserve(listing.list.size() + body.size());
+    arrays.offsets.reserve(listing.list.capacity());
+    arrays.opcodes.reserve(listing.list.capacity());
     for (auto& instr : body) {
       instr->offset = instr->offset - codeOffset + prefixLength;
+      arrays.Add(*instr);
       listing.list.push_back(std::move(instr));
     }
-    MarkControlStructures(listing.list, isLabel, procedure);
+    MarkControlStructures(listing.list, arrays, isLabel, procedure);
     out = std::move(listing);
     return true;
   } catch (...) {
@@ -148,12 +164,7 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
 }
 
 bool ShouldTimeLine(const InstructionList& list, size_t i) {
-  const size_t n = list.size();
-  if (n < 2 || i >= n - 2 || !IsLine(*list[i])) return false;
-  const auto& line = static_cast<const OpLine&>(*list[i]);
-  if (line.line == OpLine::kSyntheticLine || line.isCaseLine != 0) return false;
-  if (IsLine(*list[i + 1]) || IsLine(*list[i + 2])) return false;
-  return !IsJump(list[i + 1]->opcode(), false);
+  return TimedLine(list, i, [&](size_t k) { return list[k]->opcode(); });
 }
 
 LineBase LineBase::From(int32_t lookedUp, bool classMember) {
@@ -171,16 +182,19 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
                          int32_t& inserted) {
   const InstructionList& list = listing.list;
   const std::span<const uint8_t> code = listing.code;
-  ShiftMap shifts(list, listing.endOffset);
+  const std::vector<int16_t>& opcodes = listing.arrays.opcodes;
+  if (opcodes.size() != list.size() || listing.arrays.offsets.size() != list.size()) return kErrCouldNotLoadFunction;
+  ShiftMap shifts(listing.arrays, listing.endOffset);
+  const auto opcodeAt = [&](size_t k) { return opcodes[k]; };
   out.clear();
   out.reserve(code.size() + call.bytes.size() * 8);
 
   int32_t total = 0;
   size_t copied = 0;
   for (size_t i = 0; i < list.size(); ++i) {
-    const COpCode& instr = *list[i];
     shifts.Record(i, total);
-    if (!IsLine(instr) || !ShouldTimeLine(list, i)) continue;
+    if (!TimedLine(list, i, opcodeAt)) continue;
+    const COpCode& instr = *list[i];
     const auto line = static_cast<const OpLine&>(instr).line;
     if (base.open) base = LineBase{false, line - 2};
     call.SetLine(static_cast<uint16_t>(line - base.base + 1));
@@ -194,7 +208,7 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   shifts.SetTotal(total);
 
   for (size_t i = 0; i < list.size(); ++i) {
-    if (!IsJump(list[i]->opcode(), true)) continue;
+    if (!IsJump(opcodes[i], true)) continue;
     if (!PatchJump(*list[i], code, out, shifts, shifts.At(i))) return kErrJumpTooBig;
   }
   inserted = total;

@@ -28,8 +28,9 @@ inline constexpr Status32 kErrNoLines = 0x12709;               // "NO LINES: Lin
 // count from the start of `code`.
 struct ProcedureListing {
   std::vector<uint8_t> code;
-  InstructionList list;  // without the OpEndSub
-  int32_t endOffset = 0;  // the OpEndSub's offset in `code`
+  InstructionList list;      // without the OpEndSub
+  InstructionArrays arrays;  // of `list`
+  int32_t endOffset = 0;     // the OpEndSub's offset in `code`
 };
 
 // Decodes the procedure at `codeOffset` of `byteCode` with `prefix` (code
@@ -61,7 +62,7 @@ struct LineBase {
 // True when the listing holds an OpLine of a real source line.
 bool HasSourceLines(const InstructionList& list);
 
-// Builds the procedure's code with `call` (its line argument set per line)
+// Builds the procedure's code (`listing.arrays` must describe its list) with `call` (its line argument set per line)
 // before every timed line and every jump moved to keep its target.
 // `inserted` is the number of bytes added. kErrJumpTooBig when a moved jump
 // does not fit 16 bits, would change its direction, or aims at no

@@ -54,8 +54,8 @@ bool HasAnnotation(const OpLine& line, std::string_view text) {
 
 class Marker {
  public:
-  Marker(InstructionList& list, const LabelLookup& isLabel, int32_t procedure)
-      : list_(list), n_(static_cast<long>(list.size())), index_(list), isLabel_(isLabel), procedure_(procedure) {}
+  Marker(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel, int32_t procedure)
+      : list_(list), n_(static_cast<long>(list.size())), index_(list, arrays), isLabel_(isLabel), procedure_(procedure) {}
 
   void Run() {
     MarkNonLabelJumps();
@@ -75,10 +75,12 @@ class Marker {
     if (i < 0 || i >= n_) throw std::out_of_range("instruction index outside the procedure");
     return *list_[static_cast<size_t>(i)];
   }
+  // The opcode at `i`, from the index's array. REQUIRES: 0 <= i < n_.
+  int Op(long i) const { return index_.Opcode(static_cast<size_t>(i)); }
   template <typename Visit>
   void ForEach(int code, Visit visit) {
     for (long i = 0; i < n_; ++i) {
-      if (Is(*list_[static_cast<size_t>(i)], code)) visit(i, *list_[static_cast<size_t>(i)]);
+      if (Op(i) == code) visit(i, *list_[static_cast<size_t>(i)]);
     }
   }
 
@@ -147,8 +149,8 @@ class Marker {
     // (line, separator or any jump), n when none does.
     std::vector<long> stop(static_cast<size_t>(n_) + 1, n_);
     for (long k = n_; k-- > 0;) {
-      const COpCode& x = *list_[static_cast<size_t>(k)];
-      const bool ends = IsLineOrSep(x) || Is(x, op::kJZ) || Is(x, op::kJNZ) || Is(x, op::kJmp);
+      const int x = Op(k);
+      const bool ends = x == op::kLine || x == op::kStmtSep || x == op::kJZ || x == op::kJNZ || x == op::kJmp;
       stop[static_cast<size_t>(k)] = ends ? k : stop[static_cast<size_t>(k) + 1];
     }
     ForEach(op::kJmp, [&](long i, COpCode& x) {
@@ -171,17 +173,17 @@ class Marker {
   // 7. Shapes recognised from an instruction and its neighbours.
   void MarkNeighbourShapes() {
     for (long j = 0; j < n_; ++j) {
-      COpCode& x = At(j);
-      COpCode* next = j + 1 < n_ ? &At(j + 1) : nullptr;
-      switch (x.opcode()) {
+      const int next = j + 1 < n_ ? Op(j + 1) : -1;
+      switch (Op(j)) {
         case op::kJZ:
-          if (next && Is(*next, op::kPop)) JZ(x).mark = kBeforePopOrDup;
+          if (next == op::kPop) JZ(At(j)).mark = kBeforePopOrDup;
           break;
         case op::kJNZ:
-          if (next && Is(*next, op::kDup)) JNZ(x).mark = kBeforePopOrDup;
+          if (next == op::kDup) JNZ(At(j)).mark = kBeforePopOrDup;
           break;
         case op::kJmp:
-          if (next && Is(*next, op::kPop)) {
+          if (next == op::kPop) {
+            COpCode& x = At(j);
             Jmp(x).setKind(kSelectExit);
             COpCode& end = index_.InstructionAt(Jmp(x).target());
             if (Is(end, op::kLine)) {
@@ -205,7 +207,7 @@ class Marker {
           }
           break;
         case op::kPop:
-          if (j > 0 && !Is(At(j - 1), op::kJmp) && !Is(At(j - 1), op::kJZ)) Pop(x).mark = 1;
+          if (j > 0 && Op(j - 1) != op::kJmp && Op(j - 1) != op::kJZ) Pop(At(j)).mark = 1;
           break;
         default:
           break;
@@ -219,9 +221,8 @@ class Marker {
     // Jumps of kind 4 by target; only this pass sets or clears kind 4.
     std::unordered_map<int32_t, std::set<long>> overElse;
     for (long j = 0; j + 1 < n_; ++j) {
-      COpCode& x = At(j);
-      if (!Is(x, op::kJZ)) continue;
-      OpJZ& z = JZ(x);
+      if (Op(j) != op::kJZ) continue;
+      OpJZ& z = JZ(At(j));
       if (!IsLineOrSep(At(j + 1)) || z.target() < z.offset || z.mark != 0) continue;
       z.mark = kIfTest;
       const long t = index_.IndexAt(z.target());
@@ -272,7 +273,15 @@ class Marker {
 }  // namespace
 
 void MarkControlStructures(InstructionList& list, const LabelLookup& isLabel, int32_t procedure) {
-  Marker(list, isLabel, procedure).Run();
+  MarkControlStructures(list, InstructionArrays::Of(list), isLabel, procedure);
+}
+
+void MarkControlStructures(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel,
+                           int32_t procedure) {
+  if (arrays.offsets.size() != list.size() || arrays.opcodes.size() != list.size()) {
+    return MarkControlStructures(list, isLabel, procedure);  // arrays of another list: read them again
+  }
+  Marker(list, arrays, isLabel, procedure).Run();
 }
 
 }  // namespace quillet

@@ -46,24 +46,50 @@ int IndexAt(const InstructionList& list, int32_t target);
 // there is none or no instruction lies at `offset`.
 COpCode* NextConditionalJump(const InstructionList& list, int32_t offset);
 
-// Offset -> index of one instruction list, built once in O(n log n) and
-// answering in O(log n); valid while the list and its offsets are unchanged.
-// Look-ups answer and throw exactly as the linear functions above.
+// Every instruction's offset and opcode in list order: scans over a whole
+// list read these instead of visiting each instruction object.
+struct InstructionArrays {
+  std::vector<int32_t> offsets;
+  std::vector<int16_t> opcodes;
+
+  void Add(const COpCode& instr) {
+    offsets.push_back(instr.offset);
+    opcodes.push_back(static_cast<int16_t>(instr.opcode()));
+  }
+  static InstructionArrays Of(const InstructionList& list);
+};
+
+// Offset -> index of one instruction list, built once in O(n) (O(n log n)
+// for a list out of offset order) and answering in O(log n); valid while the
+// list and its offsets are unchanged. Look-ups answer and throw exactly as the
+// linear functions above. It also keeps every instruction's opcode in one
+// array, so scans over the whole list need not visit each instruction object.
 class InstructionIndex {
  public:
   explicit InstructionIndex(const InstructionList& list);
+  // Over arrays already read from `list` (they must describe it and outlive
+  // the index).
+  InstructionIndex(const InstructionList& list, const InstructionArrays& arrays);
+  InstructionIndex(const InstructionIndex&) = delete;
+  InstructionIndex& operator=(const InstructionIndex&) = delete;
 
   int IndexAt(int32_t target) const;
   COpCode& InstructionAt(int32_t target) const;
   // The index of the first OpJZ or OpJNZ after `index`, or -1.
   int NextConditionalJumpAfter(int index) const;
+  // The opcode of the instruction at `index`. REQUIRES: index < list size.
+  int Opcode(size_t index) const { return arrays_.opcodes[index]; }
 
  private:
+  void Build();
   // The index for `target`, or -1.
   int Find(int32_t target) const;
 
   const InstructionList& list_;
-  std::vector<std::pair<int32_t, int>> byOffset_;  // sorted by offset, then index
+  const InstructionArrays owned_;    // when built from the list alone
+  const InstructionArrays& arrays_;  // owned_ or the caller's
+  bool inOrder_ = true;                            // offsets never decrease
+  std::vector<std::pair<int32_t, int>> byOffset_;  // out-of-order lists only: by offset, then index
   std::vector<int> nextConditional_;               // per index, as NextConditionalJumpAfter
 };
 
@@ -77,5 +103,8 @@ using LabelLookup = std::function<bool(int32_t offset)>;
 // the list and std::out_of_range for a neighbour outside it; the list's
 // instructions are then partly marked.
 void MarkControlStructures(InstructionList& list, const LabelLookup& isLabel, int32_t procedure);
+// The same, over the list's arrays already read.
+void MarkControlStructures(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel,
+                           int32_t procedure);
 
 }  // namespace quillet

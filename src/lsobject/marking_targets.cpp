@@ -57,22 +57,53 @@ COpCode* NextConditionalJump(const InstructionList& list, int32_t offset) {
   return nullptr;
 }
 
-InstructionIndex::InstructionIndex(const InstructionList& list) : list_(list) {
-  byOffset_.reserve(list.size());
-  for (size_t i = 0; i < list.size(); ++i) byOffset_.emplace_back(list[i]->offset, static_cast<int>(i));
-  // Decoded lists are already in offset order; sorting by (offset, index)
-  // keeps the first of equal offsets first, as the linear search finds it.
-  if (!std::is_sorted(byOffset_.begin(), byOffset_.end())) std::sort(byOffset_.begin(), byOffset_.end());
+InstructionArrays InstructionArrays::Of(const InstructionList& list) {
+  InstructionArrays arrays;
+  arrays.offsets.reserve(list.size());
+  arrays.opcodes.reserve(list.size());
+  for (const auto& instr : list) arrays.Add(*instr);
+  return arrays;
+}
 
-  nextConditional_.assign(list.size(), -1);
+InstructionIndex::InstructionIndex(const InstructionList& list)
+    : list_(list), owned_(InstructionArrays::Of(list)), arrays_(owned_) {
+  Build();
+}
+
+InstructionIndex::InstructionIndex(const InstructionList& list, const InstructionArrays& arrays)
+    : list_(list), arrays_(arrays) {
+  Build();
+}
+
+void InstructionIndex::Build() {
+  const std::vector<int32_t>& offsets = arrays_.offsets;
+  inOrder_ = std::is_sorted(offsets.begin(), offsets.end());
+  // Decoded lists are already in offset order and are searched as they
+  // stand; any other list gets pairs sorted by (offset, index), which keeps
+  // the first of equal offsets first, as the linear search finds it.
+  if (!inOrder_) {
+    byOffset_.reserve(offsets.size());
+    for (size_t i = 0; i < offsets.size(); ++i) byOffset_.emplace_back(offsets[i], static_cast<int>(i));
+    std::sort(byOffset_.begin(), byOffset_.end());
+  }
+
+  const size_t n = arrays_.opcodes.size();
+  nextConditional_.assign(n, -1);
   int next = -1;
-  for (size_t i = list.size(); i-- > 0;) {
+  for (size_t i = n; i-- > 0;) {
     nextConditional_[i] = next;
-    if (IsConditionalJump(*list[i])) next = static_cast<int>(i);
+    const int code = arrays_.opcodes[i];
+    if (code == op::kJZ || code == op::kJNZ) next = static_cast<int>(i);
   }
 }
 
 int InstructionIndex::Find(int32_t target) const {
+  if (inOrder_) {
+    // The first of equal offsets, as the linear search finds it.
+    const std::vector<int32_t>& offsets = arrays_.offsets;
+    const auto it = std::lower_bound(offsets.begin(), offsets.end(), target);
+    return it != offsets.end() && *it == target ? static_cast<int>(it - offsets.begin()) : -1;
+  }
   const auto it = std::lower_bound(byOffset_.begin(), byOffset_.end(), std::make_pair(target, -1));
   return it != byOffset_.end() && it->first == target ? it->second : -1;
 }

@@ -1,9 +1,12 @@
 // The instruction base class: one object per byte-code instruction.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "instrument/instruction_pool.h"
 
 namespace quillet {
 
@@ -20,6 +23,12 @@ class COpCode {
   COpCode(const COpCode&) = default;
   COpCode& operator=(const COpCode&) = default;
   virtual ~COpCode() = default;
+
+  // Instructions are created and freed by the thousand while decoding: their
+  // memory comes from the instruction pool. Deleting through a base pointer
+  // passes the dynamic type's size.
+  static void* operator new(std::size_t size) { return instruction_pool::Allocate(size); }
+  static void operator delete(void* block, std::size_t size) noexcept { instruction_pool::Release(block, size); }
 
   // The opcode byte of the instruction; -1 for the bare base class. Classes that
   // stand for several opcodes answer the one they were decoded from.

@@ -110,48 +110,40 @@ bool PatchJump(const COpCode& jump, std::span<const uint8_t> code, std::vector<u
   return MoveTarget(code, out, shifts, start, start + b - 2, start + b, newStart + b - 2, newStart + b);
 }
 
-// Decodes from `position` of `code` up to the OpEndSub; returns its offset.
-int32_t DecodeUntilEnd(std::span<const uint8_t> code, int32_t position, InstructionList& list) {
-  DecodeCursor cursor{code, position, 0};
-  for (;;) {
-    const int32_t at = cursor.position;
-    std::unique_ptr<COpCode> instr = DecodeNext(cursor);
-    if (instr->opcode() == op::kEndSub) return at;
-    list.push_back(std::move(instr));
-  }
-}
-
 }  // namespace
 
 bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::span<const uint8_t> prefix,
                     const LabelLookup& isLabel, int32_t procedure, ProcedureListing& out) noexcept {
   out = ProcedureListing{};
   try {
-    InstructionList body;
-    const int32_t end = DecodeUntilEnd(byteCode, codeOffset, body);
-    const auto prefixLength = static_cast<int32_t>(prefix.size());
-
     ProcedureListing listing;
+    InstructionArrays& arrays = listing.arrays;
+    const auto prefixLength = static_cast<int32_t>(prefix.size());
+    // The prefix decodes on its own and must end exactly where the body starts.
+    DecodeCursor prefixCursor{prefix, 0, 0};
+    while (prefixCursor.position < prefixLength) {
+      listing.list.push_back(DecodeNext(prefixCursor));
+      arrays.Add(*listing.list.back());
+    }
+    if (prefixCursor.position != prefixLength) return false;
+    // The body up to its OpEndSub, with offsets counted from the prefix's start.
+    DecodeCursor cursor{byteCode, codeOffset, 0};
+    int32_t end = 0;
+    for (;;) {
+      const int32_t at = cursor.position;
+      std::unique_ptr<COpCode> instr = DecodeNext(cursor);
+      if (instr->opcode() == op::kEndSub) {
+        end = at;
+        break;
+      }
+      instr->offset = at - codeOffset + prefixLength;
+      arrays.Add(*instr);
+      listing.list.push_back(std::move(instr));
+    }
     listing.code.reserve(prefix.size() + static_cast<size_t>(end - codeOffset) + 1);
     listing.code.assign(prefix.begin(), prefix.end());
     listing.code.insert(listing.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     listing.endOffset = end - codeOffset + prefixLength;
-    // The prefix decodes on its own and must end exactly where the body starts.
-    InstructionArrays& arrays = listing.arrays;
-    DecodeCursor cursor{prefix, 0, 0};
-    while (cursor.position < prefixLength) {
-      listing.list.push_back(DecodeNext(cursor));
-      arrays.Add(*listing.list.back());
-    }
-    if (cursor.position != prefixLength) return false;
-    listing.list.reserve(listing.list.size() + body.size());
-    arrays.offsets.reserve(listing.list.capacity());
-    arrays.opcodes.reserve(listing.list.capacity());
-    for (auto& instr : body) {
-      instr->offset = instr->offset - codeOffset + prefixLength;
-      arrays.Add(*instr);
-      listing.list.push_back(std::move(instr));
-    }
     MarkControlStructures(listing.list, arrays, isLabel, procedure);
     out = std::move(listing);
     return true;

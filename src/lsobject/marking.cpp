@@ -55,7 +55,17 @@ bool HasAnnotation(const OpLine& line, std::string_view text) {
 class Marker {
  public:
   Marker(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel, int32_t procedure)
-      : list_(list), n_(static_cast<long>(list.size())), index_(list, arrays), isLabel_(isLabel), procedure_(procedure) {}
+      : list_(list), n_(static_cast<long>(list.size())), index_(list, arrays), isLabel_(isLabel), procedure_(procedure) {
+    // The passes that visit one kind of jump walk its indices, found once.
+    for (long i = 0; i < n_; ++i) {
+      switch (Op(i)) {
+        case op::kJmp: jmps_.push_back(i); break;
+        case op::kJZ: jzs_.push_back(i); break;
+        case op::kJNZ: jnzs_.push_back(i); break;
+        default: break;
+      }
+    }
+  }
 
   void Run() {
     MarkNonLabelJumps();
@@ -77,11 +87,11 @@ class Marker {
   }
   // The opcode at `i`, from the index's array. REQUIRES: 0 <= i < n_.
   int Op(long i) const { return index_.Opcode(static_cast<size_t>(i)); }
+  // Visits the OpJmp, OpJZ or OpJNZ instructions in list order.
   template <typename Visit>
   void ForEach(int code, Visit visit) {
-    for (long i = 0; i < n_; ++i) {
-      if (Op(i) == code) visit(i, *list_[static_cast<size_t>(i)]);
-    }
+    const std::vector<long>& at = code == op::kJmp ? jmps_ : code == op::kJZ ? jzs_ : jnzs_;
+    for (const long i : at) visit(i, *list_[static_cast<size_t>(i)]);
   }
 
   // 1. Jumps that are no GoTo to a label are structural.
@@ -220,8 +230,8 @@ class Marker {
   void MarkIfTests() {
     // Jumps of kind 4 by target; only this pass sets or clears kind 4.
     std::unordered_map<int32_t, std::set<long>> overElse;
-    for (long j = 0; j + 1 < n_; ++j) {
-      if (Op(j) != op::kJZ) continue;
+    for (const long j : jzs_) {
+      if (j + 1 >= n_) break;
       OpJZ& z = JZ(At(j));
       if (!IsLineOrSep(At(j + 1)) || z.target() < z.offset || z.mark != 0) continue;
       z.mark = kIfTest;
@@ -268,6 +278,7 @@ class Marker {
   const InstructionIndex index_;
   const LabelLookup& isLabel_;
   const int32_t procedure_;
+  std::vector<long> jmps_, jzs_, jnzs_;  // indices of each kind of jump
 };
 
 }  // namespace

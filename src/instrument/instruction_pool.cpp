@@ -8,10 +8,11 @@
 namespace quillet::instruction_pool {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// AddressSanitizer builds use the heap so freed instructions are caught.
+#if defined(__SANITIZE_ADDRESS__)
 constexpr bool kPooled = false;
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#if __has_feature(address_sanitizer)
 constexpr bool kPooled = false;
 #else
 constexpr bool kPooled = true;

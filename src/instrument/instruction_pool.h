@@ -9,8 +9,8 @@
 // blocks to the process-wide lists, where any thread picks them up. Blocks may
 // be freed on another thread than the one that allocated them.
 //
-// Sanitizer builds use the general heap, so use-after-free and leak checks
-// see every instruction.
+// AddressSanitizer builds use the general heap, so use-after-free and leak
+// checks see every instruction.
 #pragma once
 
 #include <cstddef>

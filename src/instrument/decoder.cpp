@@ -54,7 +54,8 @@ std::unique_ptr<COpCode> DecodeNext(DecodeCursor& cursor) {
   }
   cursor.position = static_cast<int32_t>(reader.pos());
 
-  switch (instr->opcode()) {
+  // The opcode byte names the class for every opcode checked here.
+  switch (op) {
     case kOpLine:
       cursor.currentLine = static_cast<const OpLine&>(*instr).line;
       break;

@@ -114,18 +114,29 @@ bool PatchJump(const COpCode& jump, std::span<const uint8_t> code, std::vector<u
 
 bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::span<const uint8_t> prefix,
                     const LabelLookup& isLabel, int32_t procedure, ProcedureListing& out) noexcept {
-  out = ProcedureListing{};
+  // `out` is emptied but keeps its buffers: a caller that decodes procedure
+  // after procedure into one listing allocates them once.
+  const auto empty = [&] {
+    out.code.clear();
+    out.list.clear();
+    out.arrays.offsets.clear();
+    out.arrays.opcodes.clear();
+    out.endOffset = 0;
+  };
+  empty();
   try {
-    ProcedureListing listing;
-    InstructionArrays& arrays = listing.arrays;
+    InstructionArrays& arrays = out.arrays;
     const auto prefixLength = static_cast<int32_t>(prefix.size());
     // The prefix decodes on its own and must end exactly where the body starts.
     DecodeCursor prefixCursor{prefix, 0, 0};
     while (prefixCursor.position < prefixLength) {
-      listing.list.push_back(DecodeNext(prefixCursor));
-      arrays.Add(*listing.list.back());
+      out.list.push_back(DecodeNext(prefixCursor));
+      arrays.Add(*out.list.back());
     }
-    if (prefixCursor.position != prefixLength) return false;
+    if (prefixCursor.position != prefixLength) {
+      empty();
+      return false;
+    }
     // The body up to its OpEndSub, with offsets counted from the prefix's start.
     DecodeCursor cursor{byteCode, codeOffset, 0};
     int32_t end = 0;
@@ -138,19 +149,17 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
       }
       instr->offset = at - codeOffset + prefixLength;
       arrays.Add(*instr);
-      listing.list.push_back(std::move(instr));
+      out.list.push_back(std::move(instr));
     }
-    listing.code.reserve(prefix.size() + static_cast<size_t>(end - codeOffset) + 1);
-    listing.code.assign(prefix.begin(), prefix.end());
-    listing.code.insert(listing.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
-    listing.endOffset = end - codeOffset + prefixLength;
-    MarkControlStructures(listing.list, arrays, isLabel, procedure);
-    out = std::move(listing);
+    out.code.assign(prefix.begin(), prefix.end());
+    out.code.insert(out.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
+    out.endOffset = end - codeOffset + prefixLength;
+    MarkControlStructures(out.list, arrays, isLabel, procedure);
     return true;
   } catch (...) {
     // Decoder refusals, bad jump targets, neighbours outside the list and
     // allocation failures alike: the procedure cannot be timed by line.
-    out = ProcedureListing{};
+    empty();
     return false;
   }
 }

@@ -25,6 +25,7 @@ struct ModuleRewrite {
   std::span<const uint8_t> code;  // the byte code as it stands before any procedure
   TimerIdentity identity;         // key and note ID; the procedure per call
   CodeEdits edits;
+  ProcedureListing listing;       // reused procedure after procedure
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -56,7 +57,7 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
     const int64_t at = start + offset;
     return at >= 0 && at <= UINT32_MAX && symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
   };
-  ProcedureListing listing;
+  ProcedureListing& listing = w.listing;
   if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
                       listing))
     return kErrCouldNotLoadFunction;
@@ -142,7 +143,7 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   // The byte code is not changed until every procedure is done.
   const std::vector<uint8_t> code(module.ByteCode().Data().begin(), module.ByteCode().Data().end());
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  CodeEdits(std::move(offsets))};
+                  CodeEdits(std::move(offsets)), ProcedureListing{}};
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }

@@ -26,6 +26,7 @@ struct ModuleRewrite {
   TimerIdentity identity;         // key and note ID; the procedure per call
   CodeEdits edits;
   ProcedureListing listing;       // reused procedure after procedure
+  std::vector<uint8_t> replaced;  // the same for a procedure's code with line calls
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -98,16 +99,15 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
 
   Status32 r = 0;
   if ((flags & instrument_flags::kTimeLines) != 0 && (flags & instrument_flags::kNoLines) == 0) {
-    std::vector<uint8_t> replaced;
     uint32_t oldLength = 0;
-    r = InstrumentLines(w, p, entry, replaced, oldLength);
+    r = InstrumentLines(w, p, entry, w.replaced, oldLength);
     if (r == 0) {
-      w.edits.Add(p.codeOffset, oldLength, std::move(replaced));
+      w.edits.Add(p.codeOffset, oldLength, w.replaced);
       return;
     }
   }
   // Entry code alone (lines not asked for, or refused): inserted at the start.
-  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, std::move(entry));
+  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, entry);
   if (r != 0) Warn(w, p, r);
 }
 
@@ -143,7 +143,7 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   // The byte code is not changed until every procedure is done.
   const std::vector<uint8_t> code(module.ByteCode().Data().begin(), module.ByteCode().Data().end());
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  CodeEdits(std::move(offsets)), ProcedureListing{}};
+                  CodeEdits(std::move(offsets)), ProcedureListing{}, {}};
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }

@@ -114,7 +114,7 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
 // Installs the new byte code and moves every listed procedure's code offset.
 void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
   if (w.edits.Empty()) return;
-  const std::vector<uint8_t> code = w.edits.Apply(w.code);
+  std::vector<uint8_t> code = w.edits.Apply(w.code);
   const SymbolView symbols = w.module.Symbols();
   std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
   for (const ProcedureDescriptor& p : procedures) {
@@ -125,7 +125,7 @@ void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& proc
   }
   // Read every old offset before writing any: entries listed twice move once.
   for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
-  (void)w.module.ByteCode().SetData(code);
+  (void)w.module.ByteCode().SetData(std::move(code));
 }
 
 }  // namespace
@@ -140,10 +140,14 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   offsets.reserve(procedures.size());
   for (const ProcedureDescriptor& p : procedures) offsets.push_back(p.codeOffset);
 
-  // The byte code is not changed until every procedure is done.
-  const std::vector<uint8_t> code(module.ByteCode().Data().begin(), module.ByteCode().Data().end());
+  // The byte code is not changed until every procedure is done: it is read
+  // in place, and replaced once at the end.
+  const std::span<const uint8_t> code = module.ByteCode().Data();
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
                   CodeEdits(std::move(offsets)), ProcedureListing{}, {}};
+  // Room for about twice the old code up front (entry code and line calls
+  // add to every procedure); a store that needs more grows as usual.
+  w.edits.Reserve(code.size() * 2);
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }

@@ -11,6 +11,8 @@ CodeEdits::CodeEdits(std::vector<uint32_t> codeOffsets) : offsets_(std::move(cod
   tree_.assign(offsets_.size() + 1, 0);
 }
 
+void CodeEdits::Reserve(size_t bytes) { store_.reserve(bytes); }
+
 size_t CodeEdits::Rank(uint32_t offset) const {
   return static_cast<size_t>(std::lower_bound(offsets_.begin(), offsets_.end(), offset) - offsets_.begin());
 }

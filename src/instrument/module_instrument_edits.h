@@ -16,6 +16,8 @@ class CodeEdits {
   // procedures'); InsertedBefore counts over these.
   explicit CodeEdits(std::vector<uint32_t> codeOffsets);
 
+  // Room for `bytes` of new code, so the store is not regrown edit by edit.
+  void Reserve(size_t bytes);
   // Whether [start, start + oldLength) (at least the byte at start) meets a
   // range an earlier edit replaces.
   bool Overlaps(uint32_t start, uint32_t oldLength) const;

@@ -100,13 +100,9 @@ bool CMultiSection::SetData(std::span<const uint8_t> bytes) {
   const int64_t last = segmentSizes_.empty() ? 0 : segmentSizes_.back();
   if (growth < 0 && -growth > last) return false;
 
-  // Only real growth can start a segment; an empty section has none to close.
-  if (!IsSegmented() || growth <= 0 || segmentSizes_.empty() || last + growth < multi::kSegmentLimit) {
+  if (!StartsSegment(growth)) {
     data_.assign(bytes.begin(), bytes.end());
-    if (segmentSizes_.empty())
-      segmentSizes_.push_back(static_cast<int32_t>(growth));
-    else
-      segmentSizes_.back() = static_cast<int32_t>(last + growth);
+    GrowLastSegment(growth);
     return true;
   }
   const size_t pad = multi::kSegmentSpan - static_cast<size_t>(last);
@@ -118,6 +114,30 @@ bool CMultiSection::SetData(std::span<const uint8_t> bytes) {
   data_ = std::move(grown);
   segmentSizes_.push_back(static_cast<int32_t>(growth));
   return true;
+}
+
+bool CMultiSection::SetData(std::vector<uint8_t>&& bytes) {
+  const int64_t growth = static_cast<int64_t>(bytes.size()) - static_cast<int64_t>(data_.size());
+  if (StartsSegment(growth)) return SetData(std::span<const uint8_t>(bytes));
+  const int64_t last = segmentSizes_.empty() ? 0 : segmentSizes_.back();
+  if (growth < 0 && -growth > last) return false;
+  data_ = std::move(bytes);
+  GrowLastSegment(growth);
+  return true;
+}
+
+bool CMultiSection::StartsSegment(int64_t growth) const {
+  // Only real growth can start a segment; an empty section has none to close.
+  if (!IsSegmented() || growth <= 0 || segmentSizes_.empty()) return false;
+  return segmentSizes_.back() + growth >= multi::kSegmentLimit;
+}
+
+void CMultiSection::GrowLastSegment(int64_t growth) {
+  if (segmentSizes_.empty()) {
+    segmentSizes_.push_back(static_cast<int32_t>(growth));
+  } else {
+    segmentSizes_.back() = static_cast<int32_t>(segmentSizes_.back() + growth);
+  }
 }
 
 void CMultiSection::AppendData(std::span<const uint8_t> bytes) {

@@ -57,6 +57,9 @@ class CMultiSection : public CSection {
   // the byte code). Returns false, changing nothing, when the data would
   // shrink by more than its last segment holds.
   bool SetData(std::span<const uint8_t> bytes);
+  // The same, taking over `bytes` rather than copying them when no new
+  // segment starts (always so for the byte code).
+  bool SetData(std::vector<uint8_t>&& bytes);
   // SetData of the current data followed by `bytes`, without copying the
   // data already there; what editors that only append use.
   void AppendData(std::span<const uint8_t> bytes);
@@ -77,6 +80,10 @@ class CMultiSection : public CSection {
   uint32_t ChecksumSegments(uint32_t crc, size_t skip) const;
 
  private:
+  // Whether growing the data by `growth` bytes starts a new segment.
+  bool StartsSegment(int64_t growth) const;
+  // Counts `growth` bytes (negative: fewer) in the last segment.
+  void GrowLastSegment(int64_t growth);
   // Calls `visit(start, size)` for each segment, clamped to the data.
   template <typename Visit>
   void ForEachSegment(Visit visit) const;

@@ -145,9 +145,10 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   const std::span<const uint8_t> code = module.ByteCode().Data();
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
                   CodeEdits(std::move(offsets)), ProcedureListing{}, {}};
-  // Room for about twice the old code up front (entry code and line calls
-  // add to every procedure); a store that needs more grows as usual.
-  w.edits.Reserve(code.size() * 2);
+  // Room up front for the new code: a line call (29 bytes) before each short
+  // statement can make a procedure three or four times its size. Only what
+  // is written is touched; a store that needs more grows as usual.
+  w.edits.Reserve(code.size() * 4);
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }

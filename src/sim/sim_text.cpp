@@ -59,20 +59,53 @@ STATUS TranslateText(uint16_t mode, std::span<const uint8_t> in, std::vector<uin
   }
 }
 
+namespace {
+
+// Reads a text byte by byte as UpperText would leave it, without a copy: a
+// 0xC3 with a byte after it is a lead whose follower is upper-cased by the
+// Latin-1 rule and never starts a rule of its own.
+class UpperReader {
+ public:
+  explicit UpperReader(std::string_view text) : text_(text) {}
+
+  unsigned char At(size_t i) {
+    const auto c = static_cast<unsigned char>(text_[i]);
+    if (afterLead_) {
+      afterLead_ = false;
+      return (c >= 0xA0 && c <= 0xBE && c != 0xB7) ? static_cast<unsigned char>(c - 0x20) : c;
+    }
+    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+    if (c == 0xC3 && i + 1 < text_.size()) afterLead_ = true;
+    return c;
+  }
+
+ private:
+  std::string_view text_;
+  bool afterLead_ = false;
+};
+
+}  // namespace
+
 int CompareText(std::string_view a, std::string_view b, uint16_t option) {
-  std::string left(a), right(b);
+  // Upper-casing keeps every byte in its place, so the texts are compared in
+  // step and the lengths decide when the shorter runs out.
+  const size_t common = std::min(a.size(), b.size());
   if (option == kCompareNoCase) {
-    left = UpperText(a);
-    right = UpperText(b);
+    UpperReader left(a), right(b);
+    for (size_t i = 0; i < common; ++i) {
+      const unsigned char x = left.At(i);
+      const unsigned char y = right.At(i);
+      if (x != y) return x < y ? -1 : 1;
+    }
+  } else {
+    for (size_t i = 0; i < common; ++i) {
+      const auto x = static_cast<unsigned char>(a[i]);
+      const auto y = static_cast<unsigned char>(b[i]);
+      if (x != y) return x < y ? -1 : 1;
+    }
   }
-  const size_t common = std::min(left.size(), right.size());
-  for (size_t i = 0; i < common; ++i) {
-    const auto x = static_cast<unsigned char>(left[i]);
-    const auto y = static_cast<unsigned char>(right[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (left.size() == right.size()) return 0;
-  return left.size() < right.size() ? -1 : 1;
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 bool StatusTextOf(STATUS status, std::string& text) {

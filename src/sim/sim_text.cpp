@@ -61,41 +61,38 @@ STATUS TranslateText(uint16_t mode, std::span<const uint8_t> in, std::vector<uin
 
 namespace {
 
-// Reads a text byte by byte as UpperText would leave it, without a copy: a
-// 0xC3 with a byte after it is a lead whose follower is upper-cased by the
-// Latin-1 rule and never starts a rule of its own.
-class UpperReader {
- public:
-  explicit UpperReader(std::string_view text) : text_(text) {}
-
-  unsigned char At(size_t i) {
-    const auto c = static_cast<unsigned char>(text_[i]);
-    if (afterLead_) {
-      afterLead_ = false;
-      return (c >= 0xA0 && c <= 0xBE && c != 0xB7) ? static_cast<unsigned char>(c - 0x20) : c;
-    }
-    if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
-    if (c == 0xC3 && i + 1 < text_.size()) afterLead_ = true;
-    return c;
+// Byte i of `text` as UpperText leaves it. `lead` says byte i - 1 was a 0xC3
+// lead; its follower is upper-cased by the Latin-1 rule and never starts a
+// rule of its own.
+unsigned char UpperAt(std::string_view text, size_t i, bool& lead) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (lead) {
+    lead = false;
+    return (c >= 0xA0 && c <= 0xBE && c != 0xB7) ? static_cast<unsigned char>(c - 0x20) : c;
   }
-
- private:
-  std::string_view text_;
-  bool afterLead_ = false;
-};
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+  if (c == 0xC3 && i + 1 < text.size()) lead = true;
+  return c;
+}
 
 }  // namespace
 
 int CompareText(std::string_view a, std::string_view b, uint16_t option) {
   // Upper-casing keeps every byte in its place, so the texts are compared in
-  // step and the lengths decide when the shorter runs out.
+  // step, without upper-cased copies, and the lengths decide when the shorter
+  // runs out.
   const size_t common = std::min(a.size(), b.size());
   if (option == kCompareNoCase) {
-    UpperReader left(a), right(b);
+    bool leadA = false, leadB = false;
     for (size_t i = 0; i < common; ++i) {
-      const unsigned char x = left.At(i);
-      const unsigned char y = right.At(i);
-      if (x != y) return x < y ? -1 : 1;
+      const auto x = static_cast<unsigned char>(a[i]);
+      if (x == static_cast<unsigned char>(b[i]) && x != 0xC3 && leadA == leadB) {
+        leadA = leadB = false;  // one byte read in one state: the same capital, no lead after it
+        continue;
+      }
+      const unsigned char upperX = UpperAt(a, i, leadA);
+      const unsigned char upperY = UpperAt(b, i, leadB);
+      if (upperX != upperY) return upperX < upperY ? -1 : 1;
     }
   } else {
     for (size_t i = 0; i < common; ++i) {

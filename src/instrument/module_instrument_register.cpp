@@ -3,6 +3,7 @@
 #include "instrument/module_instrument.h"
 
 #include <cstring>
+#include <utility>
 
 #include "config/host_text.h"
 #include "config/message_catalog.h"
@@ -48,13 +49,14 @@ bool IsProfiledProcedure(CLSScriptModule& module, const ProcedureDescriptor& pro
 
 void RegisterProcedure(CLSScriptModule& module, const ProcedureDescriptor& procedure, const ItemContext& context,
                        CLSProfileApp& profile) {
-  std::string name = NameText(module, procedure.name);
-  if (procedure.owner != 0) {
-    const std::string cls = NameText(module, module.Symbols().NameHandle(procedure.owner));
-    if (HostCompare(cls, kTimerClassName, kCompareExact) == 0) return;
-    name = cls + "::" + name;
-  }
   ProcedureInfo info;
+  std::string& name = info.FullName;
+  if (procedure.owner != 0) {
+    name = NameText(module, module.Symbols().NameHandle(procedure.owner));
+    if (HostCompare(name, kTimerClassName, kCompareExact) == 0) return;
+    name += "::";
+  }
+  name += NameText(module, procedure.name);
   info.Key = ModuleKey(module);
   info.ProcedureId = procedure.symbol;
   info.DatabasePath = context.DatabasePath;
@@ -65,9 +67,9 @@ void RegisterProcedure(CLSScriptModule& module, const ProcedureDescriptor& proce
   info.SymbolFlags = procedure.flags;
   info.ItemName = context.ItemName;
   info.Title = context.Title;
-  info.FullName = std::move(name);
   info.ModuleDisplayName = ModuleDisplayName(context);
-  profile.Data.AddProcedure(info.Key, info);
+  const uint32_t key = info.Key;
+  profile.Data.AddProcedure(key, std::move(info));
 }
 
 void RegisterModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {

@@ -1,4 +1,5 @@
-// Instruction lists of the injected code.
+// Instruction lists of the injected code, and the per-procedure pieces
+// encoded straight to bytes.
 #include "instrument/timer_class_code.h"
 
 #include <memory>
@@ -14,11 +15,39 @@ constexpr int kEqualOperator = 178;
 // The DELETE body's end-of-run test skips exactly one timer call.
 constexpr int16_t kTimerCallLength = 25;
 constexpr size_t kFnIdMember = 2;
+constexpr size_t kEntryInstructions = 11;
 
 template <typename Op, typename... Args>
 void Add(InstructionList& list, Args... args) {
   list.push_back(std::make_unique<Op>(args...));
 }
+
+// Appends each instruction handed to it to a list.
+struct ListSink {
+  InstructionList& list;
+  template <typename Op>
+  void operator()(Op op) const {
+    list.push_back(std::make_unique<Op>(std::move(op)));
+  }
+};
+
+// Encodes each instruction handed to it after the previous one, as
+// EncodeInstructions encodes a list: the pieces built once per procedure
+// need no allocated instruction objects.
+class ByteSink {
+ public:
+  explicit ByteSink(size_t length) : bytes_(length, 0) {}
+  void operator()(const COpCode& op) { position_ += op.emit(bytes_, position_); }
+  size_t Position() const { return static_cast<size_t>(position_); }
+  std::vector<uint8_t> Take() {
+    bytes_.resize(Position());
+    return std::move(bytes_);
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int position_ = 0;
+};
 
 int16_t Word(uint32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF)); }
 
@@ -32,12 +61,24 @@ void AddFunctionTimerCall(InstructionList& list, const TimerClassHandles& h, uin
 }
 
 // Key low and high, procedure, note ID low and high.
-void AddIdentity(InstructionList& list, const TimerIdentity& id) {
-  Add<OpInteger>(list, Word(id.key));
-  Add<OpInteger>(list, Word(id.key >> 16));
-  Add<OpInteger>(list, static_cast<int16_t>(id.procedure));
-  Add<OpInteger>(list, Word(id.noteId));
-  Add<OpInteger>(list, Word(id.noteId >> 16));
+template <typename Out>
+void EmitIdentity(Out& out, const TimerIdentity& id) {
+  out(OpInteger(Word(id.key)));
+  out(OpInteger(Word(id.key >> 16)));
+  out(OpInteger(static_cast<int16_t>(id.procedure)));
+  out(OpInteger(Word(id.noteId)));
+  out(OpInteger(Word(id.noteId >> 16)));
+}
+
+template <typename Out>
+void EmitEntryCode(Out& out, uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id) {
+  out(OpLine(OpLine::kSyntheticLine));
+  out(OpLLoadObjPtr(timerVariable));
+  out(OpLoadCtor(timerClass));
+  EmitIdentity(out, id);
+  out(OpCallProc());
+  out(OpSet());
+  out(OpStmtSep());
 }
 
 }  // namespace
@@ -71,34 +112,32 @@ InstructionList BuildDeleteBody(const TimerClassHandles& handles, uint16_t funct
 
 InstructionList BuildEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id) {
   InstructionList list;
-  Add<OpLine>(list, OpLine::kSyntheticLine);
-  Add<OpLLoadObjPtr>(list, timerVariable);
-  Add<OpLoadCtor>(list, timerClass);
-  AddIdentity(list, id);
-  Add<OpCallProc>(list);
-  Add<OpSet>(list);
-  Add<OpStmtSep>(list);
+  list.reserve(kEntryInstructions);
+  ListSink out{list};
+  EmitEntryCode(out, timerVariable, timerClass, id);
   return list;
+}
+
+std::vector<uint8_t> EncodeEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id) {
+  ByteSink out(kEntryCodeLength);
+  EmitEntryCode(out, timerVariable, timerClass, id);
+  return out.Take();
 }
 
 void LineCall::SetLine(uint16_t argument) { StoreU16(bytes.data() + argumentAt, argument); }
 
 LineCall BuildLineCall(uint16_t lineTimer, const TimerIdentity& id) {
-  InstructionList head;
-  Add<OpLine>(head, OpLine::kSyntheticLine);
-  Add<OpLoadProc>(head, lineTimer);
-  AddIdentity(head, id);
-  Add<OpInteger>(head, timer_type::kLine);
+  ByteSink out(kLineCallLength);
+  out(OpLine(OpLine::kSyntheticLine));
+  out(OpLoadProc(lineTimer));
+  EmitIdentity(out, id);
+  out(OpInteger(timer_type::kLine));
   LineCall call;
-  call.bytes = EncodeInstructions(head);
-  call.argumentAt = call.bytes.size() + 1;  // after the line argument's opcode byte
-
-  InstructionList tail;
-  Add<OpInteger>(tail, int16_t{0});
-  Add<OpCallProc>(tail);
-  Add<OpStmtSep>(tail);
-  const std::vector<uint8_t> rest = EncodeInstructions(tail);
-  call.bytes.insert(call.bytes.end(), rest.begin(), rest.end());
+  call.argumentAt = out.Position() + 1;  // after the line argument's opcode byte
+  out(OpInteger(int16_t{0}));
+  out(OpCallProc());
+  out(OpStmtSep());
+  call.bytes = out.Take();
   return call;
 }
 

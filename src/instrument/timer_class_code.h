@@ -59,6 +59,9 @@ InstructionList BuildDeleteBody(const TimerClassHandles& handles, uint16_t funct
 
 // Stores a new timer instance in the procedure's local `timerVariable`.
 InstructionList BuildEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id);
+// The same entry code encoded (kEntryCodeLength bytes), built without an
+// instruction list.
+std::vector<uint8_t> EncodeEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id);
 
 // The encoded call of the line timer and where its line argument goes.
 struct LineCall {

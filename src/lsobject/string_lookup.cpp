@@ -20,14 +20,33 @@ void CStringTable::EnsureMaps() {
   if (mapsBuilt_ && mappedLength_ == data_.size()) return;
   offsetByText_.clear();
   textByOffset_.clear();
-  ForEachString([&](uint32_t position, uint16_t, const std::string& text) {
+  offsetByQuery_.clear();
+  // Short names dominate: an entry of a few units takes about 16 bytes.
+  textByOffset_.reserve(data_.size() / 16);
+  StringCursor cursor;
+  uint32_t position = 0;
+  uint16_t link = 0;
+  std::u16string units;
+  while (NextString(cursor, position, link, units)) {
     const uint32_t offset = position + strings::kEntryHeaderSize;
-    offsetByText_.emplace(text, offset);  // the first of equal texts wins
-    textByOffset_.emplace(offset, text);
-    return true;
-  });
+    const auto stored = textByOffset_.emplace(offset, text_->ToHost(units)).first;
+    offsetByText_.emplace(stored->second, offset);  // the first of equal texts wins
+  }
   mapsBuilt_ = true;
   mappedLength_ = data_.size();
+}
+
+bool CStringTable::FindOffset(std::string_view text, uint32_t& offset) {
+  EnsureMaps();
+  if (const auto known = offsetByQuery_.find(text); known != offsetByQuery_.end()) {
+    offset = known->second;
+    return true;
+  }
+  const auto found = offsetByText_.find(text);
+  if (found == offsetByText_.end()) return false;
+  offset = found->second;
+  offsetByQuery_.emplace(text, offset);
+  return true;
 }
 
 void CStringTable::EnsureExtendedIndex() const {
@@ -59,10 +78,8 @@ bool CStringTable::HandleForOffset(uint32_t offset, uint16_t& handle) const {
 
 bool CStringTable::FindString(std::string_view text, uint16_t& handle) {
   handle = 0;
-  EnsureMaps();
-  const auto found = offsetByText_.find(text);
-  if (found == offsetByText_.end()) return false;
-  return HandleForOffset(found->second, handle);
+  uint32_t offset = 0;
+  return FindOffset(text, offset) && HandleForOffset(offset, handle);
 }
 
 uint16_t CStringTable::EncodeHandle(uint32_t offset) {
@@ -88,13 +105,12 @@ uint16_t CStringTable::EncodeHandle(uint32_t offset) {
 }
 
 uint16_t CStringTable::FindOrAddString(std::string_view text) {
-  EnsureMaps();
-  if (const auto found = offsetByText_.find(text); found != offsetByText_.end()) {
+  if (uint32_t found = 0; FindOffset(text, found)) {
     uint16_t handle = 0;
-    if (HandleForOffset(found->second, handle)) return handle;
+    if (HandleForOffset(found, handle)) return handle;
     // A string beyond 64 KiB that nothing referred to yet gets its handle now
     // rather than a duplicate.
-    return EncodeHandle(found->second);
+    return EncodeHandle(found);
   }
   const uint32_t offset = AppendString(text);
   if (offset <= strings::kMaxDirectOffset) return static_cast<uint16_t>(offset);
@@ -122,9 +138,9 @@ uint32_t CStringTable::AppendString(std::string_view text) {
 
   const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);
   if (mapsCurrent) {
-    const std::string stored = text_->ToHost(units);  // what a later walk would read
-    offsetByText_.emplace(stored, offset);
-    textByOffset_.emplace(offset, stored);
+    // What a later walk would read.
+    const auto stored = textByOffset_.emplace(offset, text_->ToHost(units)).first;
+    offsetByText_.emplace(stored->second, offset);
     mappedLength_ = data_.size();
   }
   return offset;

@@ -1,6 +1,7 @@
 // Reading strings: offset validation, segment-aware walk and handle lookups.
 #include "lsobject/string_table.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "lsobject/module_errors.h"
@@ -22,25 +23,36 @@ CStringTable::CStringTable(const CStringTable& other)
     : CMultiSection(other),
       extended_(other.extended_),
       text_(other.text_),
-      offsetByText_(other.offsetByText_),
-      textByOffset_(other.textByOffset_),
+      offsetByText_(TextLess{other.text_}),
       mapsBuilt_(other.mapsBuilt_),
       mappedLength_(other.mappedLength_),
       handleByOffset_(other.handleByOffset_),
-      indexedLength_(other.indexedLength_) {}
+      indexedLength_(other.indexedLength_) {
+  CopyMaps(other);
+}
 
 CStringTable& CStringTable::operator=(const CStringTable& other) {
   if (this == &other) return *this;
   CMultiSection::operator=(other);
   extended_ = other.extended_;
   text_ = other.text_;
-  offsetByText_ = other.offsetByText_;
-  textByOffset_ = other.textByOffset_;
+  CopyMaps(other);
   mapsBuilt_ = other.mapsBuilt_;
   mappedLength_ = other.mappedLength_;
   handleByOffset_ = other.handleByOffset_;
   indexedLength_ = other.indexedLength_;
   return *this;
+}
+
+void CStringTable::CopyMaps(const CStringTable& other) {
+  // The text map's keys must view this table's own texts.
+  offsetByText_ = TextMap(TextLess{text_});
+  textByOffset_ = other.textByOffset_;
+  for (const auto& [text, offset] : other.offsetByText_) {
+    const auto stored = textByOffset_.find(offset);
+    if (stored != textByOffset_.end()) offsetByText_.emplace_hint(offsetByText_.end(), stored->second, offset);
+  }
+  offsetByQuery_ = other.offsetByQuery_;
 }
 
 void CStringTable::Clear() {
@@ -52,6 +64,7 @@ void CStringTable::Clear() {
 void CStringTable::ClearMaps() {
   offsetByText_.clear();
   textByOffset_.clear();
+  offsetByQuery_.clear();
   mapsBuilt_ = false;
   mappedLength_ = 0;
   handleByOffset_.clear();
@@ -62,51 +75,68 @@ void CStringTable::SetText(const ModuleText& text) {
   // The text map is ordered by the comparison, so it is rebuilt under the new one.
   text_ = &text;
   ClearMaps();
-  offsetByText_ = std::map<std::string, uint32_t, TextLess>(TextLess{text_});
+  offsetByText_ = TextMap(TextLess{text_});
+}
+
+bool CStringTable::ReadUnits(uint32_t offset, std::u16string& units, const char*& fault) const {
+  const uint64_t length = data_.size();
+  fault = nullptr;
+  if (offset <= 3 || offset % 4 != 0) fault = "Bad boundry";
+  else if (length < 2 || offset > length - 2) fault = "out of bounds";
+  if (fault != nullptr) return false;
+  const uint16_t n = LoadU16(data_.data() + offset - 2);
+  if (length < uint64_t{offset} + 2u * n + 2) fault = "Too short";
+  else if (LoadU16(data_.data() + offset + 2u * n) != 0) fault = "No NULL terminator";
+  if (fault != nullptr) return false;
+  units.resize(n);
+  for (uint16_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(LoadU16(data_.data() + offset + 2u * i));
+  return true;
 }
 
 std::u16string CStringTable::GetStringAt(uint32_t offset) const {
-  const uint64_t length = data_.size();
-  if (offset <= 3 || offset % 4 != 0) ThrowBadOffset(offset, "Bad boundry");
-  if (length < 2 || offset > length - 2) ThrowBadOffset(offset, "out of bounds");
-  const uint16_t n = LoadU16(data_.data() + offset - 2);
-  if (length < uint64_t{offset} + 2u * n + 2) ThrowBadOffset(offset, "Too short");
-  if (LoadU16(data_.data() + offset + 2u * n) != 0) ThrowBadOffset(offset, "No NULL terminator");
-  std::u16string units(n, u'\0');
-  for (uint16_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(LoadU16(data_.data() + offset + 2u * i));
+  std::u16string units;
+  const char* fault = nullptr;
+  if (!ReadUnits(offset, units, fault)) ThrowBadOffset(offset, fault);
   return units;
 }
 
 std::string CStringTable::GetTextAt(uint32_t offset) const { return text_->ToHost(GetStringAt(offset)); }
 
-int32_t CStringTable::ForEachString(const StringVisitor& visit) const {
+bool CStringTable::NextString(StringCursor& cursor, uint32_t& position, uint16_t& link,
+                              std::u16string& units) const {
+  const uint64_t p = cursor.position;
+  if (p + strings::kEntryHeaderSize > data_.size()) return false;
+  const char* fault = nullptr;
+  if (!ReadUnits(static_cast<uint32_t>(p + strings::kEntryHeaderSize), units, fault)) return false;
+  position = static_cast<uint32_t>(p);
+  link = LoadU16(data_.data() + p);
+
+  uint64_t next = p + strings::kEntryHeaderSize + 2u * units.size();
+  next += (next + 2) % 4 == 0 ? 2 : 4;  // past the terminator to the next multiple of 4
+  // A full segment sends the walk to the next 64 KiB boundary. The position
+  // is measured from the segment's start, so a segment of exactly 64 KiB
+  // is recognised too.
   const std::vector<int32_t>& sizes = SegmentSizes();
-  const uint64_t length = data_.size();
-  uint64_t p = 0;
-  size_t k = 0;
+  const size_t k = cursor.segment;
+  const uint64_t segmentStart = uint64_t{k} * multi::kSegmentSpan;
+  if (k < sizes.size() && next >= segmentStart &&
+      next - segmentStart >= static_cast<uint64_t>(std::max(sizes[k], 0))) {
+    next = segmentStart + multi::kSegmentSpan;
+    ++cursor.segment;
+  }
+  cursor.position = next;  // at least 4 past p, so a corrupt table cannot loop
+  return true;
+}
+
+int32_t CStringTable::ForEachString(const StringVisitor& visit) const {
+  StringCursor cursor;
+  uint32_t position = 0;
+  uint16_t link = 0;
+  std::u16string units;
   int32_t count = 0;
-  // Every step moves p forward by at least 4, so a corrupt table cannot loop.
-  while (p + strings::kEntryHeaderSize <= length) {
-    const uint16_t link = LoadU16(data_.data() + p);
-    const uint16_t n = LoadU16(data_.data() + p + 2);
-    std::string text;
-    try {
-      text = GetTextAt(static_cast<uint32_t>(p + strings::kEntryHeaderSize));
-    } catch (const CAssertionError&) {
-      break;
-    }
-    if (!visit(static_cast<uint32_t>(p), link, text)) break;
+  while (NextString(cursor, position, link, units)) {
+    if (!visit(position, link, text_->ToHost(units))) break;
     ++count;
-    p += strings::kEntryHeaderSize + 2u * n;
-    p += (p + 2) % 4 == 0 ? 2 : 4;  // past the terminator to the next multiple of 4
-    // A full segment sends the walk to the next 64 KiB boundary. The position
-    // is measured from the segment's start, so a segment of exactly 64 KiB
-    // is recognised too.
-    const uint64_t segmentStart = uint64_t{k} * multi::kSegmentSpan;
-    if (k < sizes.size() && p >= segmentStart && p - segmentStart >= static_cast<uint64_t>(std::max(sizes[k], 0))) {
-      p = segmentStart + multi::kSegmentSpan;
-      ++k;
-    }
   }
   return count;
 }

@@ -107,9 +107,30 @@ class CStringTable : public CMultiSection {
     const ModuleText* text;
     bool operator()(std::string_view a, std::string_view b) const { return text->Compare(a, b, kCompareNoCase) < 0; }
   };
+  struct QueryHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  // Keys view the texts held in textByOffset_, whose nodes never move.
+  using TextMap = std::map<std::string_view, uint32_t, TextLess>;
 
+  // Where a walk of the entries stands: entry position and segment.
+  struct StringCursor {
+    uint64_t position = 0;
+    size_t segment = 0;
+  };
+  // The units of the string at `offset`; false with the reason GetStringAt
+  // gives when the offset does not hold a well-formed string.
+  bool ReadUnits(uint32_t offset, std::u16string& units, const char*& fault) const;
+  // The entry at `cursor`, which then moves to the next entry; false at the
+  // end of the data or at a malformed entry.
+  bool NextString(StringCursor& cursor, uint32_t& position, uint16_t& link, std::u16string& units) const;
+
+  // The offset of the first string equal to `text` ignoring case.
+  bool FindOffset(std::string_view text, uint32_t& offset);
   void EnsureMaps();
   void ClearMaps();
+  void CopyMaps(const CStringTable& other);
   void EnsureExtendedIndex() const;
   // A new extended-table handle for `offset` that is neither an existing
   // string's offset nor one of the low indices 0..4.
@@ -120,8 +141,11 @@ class CStringTable : public CMultiSection {
   CExtendedStringTable extended_;
   const ModuleText* text_;
 
-  std::map<std::string, uint32_t, TextLess> offsetByText_;
+  TextMap offsetByText_;
   std::unordered_map<uint32_t, std::string> textByOffset_;
+  // Texts already looked up -> the offset the text map gave. Appends never
+  // change what an earlier look-up found, so only a rebuild clears it.
+  std::unordered_map<std::string, uint32_t, QueryHash, std::equal_to<>> offsetByQuery_;
   bool mapsBuilt_ = false;
   size_t mappedLength_ = 0;  // data length the maps describe
 

@@ -59,20 +59,50 @@ STATUS TranslateText(uint16_t mode, std::span<const uint8_t> in, std::vector<uin
   }
 }
 
+namespace {
+
+// Byte i of `text` as UpperText leaves it. `lead` says byte i - 1 was a 0xC3
+// lead; its follower is upper-cased by the Latin-1 rule and never starts a
+// rule of its own.
+unsigned char UpperAt(std::string_view text, size_t i, bool& lead) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (lead) {
+    lead = false;
+    return (c >= 0xA0 && c <= 0xBE && c != 0xB7) ? static_cast<unsigned char>(c - 0x20) : c;
+  }
+  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 'a' + 'A');
+  if (c == 0xC3 && i + 1 < text.size()) lead = true;
+  return c;
+}
+
+}  // namespace
+
 int CompareText(std::string_view a, std::string_view b, uint16_t option) {
-  std::string left(a), right(b);
+  // Upper-casing keeps every byte in its place, so the texts are compared in
+  // step, without upper-cased copies, and the lengths decide when the shorter
+  // runs out.
+  const size_t common = std::min(a.size(), b.size());
   if (option == kCompareNoCase) {
-    left = UpperText(a);
-    right = UpperText(b);
+    bool leadA = false, leadB = false;
+    for (size_t i = 0; i < common; ++i) {
+      const auto x = static_cast<unsigned char>(a[i]);
+      if (x == static_cast<unsigned char>(b[i]) && x != 0xC3 && leadA == leadB) {
+        leadA = leadB = false;  // one byte read in one state: the same capital, no lead after it
+        continue;
+      }
+      const unsigned char upperX = UpperAt(a, i, leadA);
+      const unsigned char upperY = UpperAt(b, i, leadB);
+      if (upperX != upperY) return upperX < upperY ? -1 : 1;
+    }
+  } else {
+    for (size_t i = 0; i < common; ++i) {
+      const auto x = static_cast<unsigned char>(a[i]);
+      const auto y = static_cast<unsigned char>(b[i]);
+      if (x != y) return x < y ? -1 : 1;
+    }
   }
-  const size_t common = std::min(left.size(), right.size());
-  for (size_t i = 0; i < common; ++i) {
-    const auto x = static_cast<unsigned char>(left[i]);
-    const auto y = static_cast<unsigned char>(right[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (left.size() == right.size()) return 0;
-  return left.size() < right.size() ? -1 : 1;
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 bool StatusTextOf(STATUS status, std::string& text) {

@@ -1,6 +1,8 @@
 // Call-tree bookkeeping of the timer events.
 #include "timing/profile_data.h"
 
+#include <utility>
+
 #include "platform/platform.h"
 
 namespace quillet {
@@ -69,10 +71,10 @@ void CProfileData::Line(int32_t line) {
   r.CurrentLine = line;
 }
 
-void CProfileData::AddProcedure(uint32_t key, const ProcedureInfo& info) {
-  auto copy = std::make_unique<ProcedureInfo>(info);
-  copy->Key = key;
-  procedures_[ProcedureKey{key, info.ProcedureId}] = std::move(copy);
+void CProfileData::AddProcedure(uint32_t key, ProcedureInfo info) {
+  const ProcedureKey at{key, info.ProcedureId};
+  info.Key = key;
+  procedures_.insert_or_assign(at, std::make_unique<ProcedureInfo>(std::move(info)));
 }
 
 void CProfileData::Clear() {

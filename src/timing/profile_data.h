@@ -60,8 +60,9 @@ class CProfileData {
   // A source line of the innermost open call starts. Ignored when no call is open.
   virtual void Line(int32_t line);
 
-  // Inserts or replaces the description of (key, info.ProcedureId).
-  void AddProcedure(uint32_t key, const ProcedureInfo& info);
+  // Inserts or replaces the description of (key, info.ProcedureId). Taken by
+  // value: a description built for the call is moved in, not copied.
+  void AddProcedure(uint32_t key, ProcedureInfo info);
   // Destroys the procedures and the whole call tree. Open calls are dropped
   // from CallStack in the same step, so later exits and lines find no stale
   // record.

@@ -1,7 +1,9 @@
 // Tests of finding and adding strings, their handles and the lookup maps.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <set>
+#include <string>
 
 #include "lsobject/module_errors.h"
 #include "lsobject/string_table.h"
@@ -86,6 +88,55 @@ TEST(StringFindOrAdd, MapsFollowDataInstalledBehindTheirBack) {
   EXPECT_FALSE(table.FindString("First", handle));
   EXPECT_TRUE(table.FindString("Second", handle));
   EXPECT_EQ(table.GetString(handle), u"Second");
+}
+
+TEST(StringFindOrAdd, TheFirstOfTextsEqualIgnoringCaseAnswersEveryLaterLookUp) {
+  sim::StringTableBuilder builder;
+  builder.Add("Timer");
+  builder.Add("TIMER");
+  builder.Add("Other");
+  const sim::StringTableImage image = builder.Build();
+  CStringTable table;
+  table.AppendData(image.strings[0]);
+  // Asked again (the exact text of the later string, then other cases), and
+  // after strings were appended: always the first one.
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(table.FindOrAddString("TIMER"), image.handles[0]);
+    EXPECT_EQ(table.FindOrAddString("timer"), image.handles[0]);
+    table.FindOrAddString("Appended" + std::to_string(round));
+  }
+  EXPECT_EQ(table.FindOrAddString("TIMER"), image.handles[0]);
+  // A table rebuilt with other data answers from that data, not from before.
+  sim::StringTableBuilder other;
+  other.Add("Timer2");
+  other.Add("tImEr");
+  const sim::StringTableImage second = other.Build();
+  ASSERT_TRUE(table.SetData(second.strings[0]));
+  uint16_t handle = 0;
+  ASSERT_TRUE(table.FindString("TIMER", handle));
+  EXPECT_EQ(handle, second.handles[1]);
+}
+
+TEST(StringFindOrAdd, CopiesLookUpInTheirOwnTexts) {
+  sim::StringTableBuilder builder;
+  for (const char* text : {"Alpha", "A rather longer name than fits inline", "Gamma"}) builder.Add(text);
+  const sim::StringTableImage image = builder.Build();
+  auto source = std::make_unique<CStringTable>();
+  source->AppendData(image.strings[0]);
+  ASSERT_EQ(source->FindOrAddString("GAMMA"), image.handles[2]);  // the maps are built
+
+  CStringTable copy(*source);
+  CStringTable assigned;
+  assigned.FindOrAddString("Unrelated");
+  assigned = *source;
+  source.reset();  // the copies must not read the source's texts
+  for (CStringTable* table : {&copy, &assigned}) {
+    EXPECT_EQ(table->FindOrAddString("a rather longer name than fits inline"), image.handles[1]);
+    EXPECT_EQ(table->FindOrAddString("alpha"), image.handles[0]);
+    EXPECT_EQ(table->GetText(image.handles[1]), "A rather longer name than fits inline");
+    const uint16_t added = table->FindOrAddString("Delta");
+    EXPECT_EQ(table->FindOrAddString("DELTA"), added);
+  }
 }
 
 TEST(StringFindOrAdd, AddingAfterTheMapsAreBuiltConvertsOnlyTheNewString) {

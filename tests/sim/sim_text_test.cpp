@@ -2,6 +2,9 @@
 // UTF-8 <-> UTF-16 translation, status texts, network paths.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "sim/sim_text.h"
 #include "config/notes_api.h"
 
@@ -19,6 +22,37 @@ TEST(SimText, CompareOption0IsExactAndOption3IgnoresCase) {
   EXPECT_GT(CompareText("abd", "abc", kCompareExact), 0);
   EXPECT_LT(CompareText("ab", "abc", kCompareNoCase), 0);  // a proper prefix orders first
   EXPECT_GT(CompareText("\xC3\xA9", "z", kCompareExact), 0);  // bytes compare unsigned
+}
+
+// Every text of up to three bytes over an alphabet that reaches each edge of
+// the upper-casing rule: the compare ignoring case must order exactly as the
+// upper-cased copies do.
+TEST(SimText, CompareIgnoringCaseAgreesWithUpperText) {
+  const std::string alphabet = {'a', 'A', '{', '\xC3', '\xA0', '\xBE', '\x80', '\xB7', '\xBF'};
+  std::vector<std::string> texts = {""};
+  for (size_t begin = 0, length = 0; length < 3; ++length) {
+    const size_t end = texts.size();
+    for (size_t t = begin; t < end; ++t)
+      for (char c : alphabet) texts.push_back(texts[t] + c);
+    begin = end;
+  }
+  auto sign = [](int v) { return (v > 0) - (v < 0); };
+  size_t disagreements = 0;
+  for (const std::string& a : texts)
+    for (const std::string& b : texts)
+      if (sign(CompareText(a, b, kCompareNoCase)) != sign(CompareText(UpperText(a), UpperText(b), kCompareExact)))
+        ++disagreements;
+  EXPECT_EQ(disagreements, 0u);
+
+  // A byte after a lead 0xC3 is never a letter of its own; a trailing 0xC3 stays.
+  EXPECT_NE(CompareText("\xC3" "a", "\xC3" "A", kCompareNoCase), 0);
+  EXPECT_EQ(CompareText("\xC3\xC3" "a", "\xC3\xC3" "A", kCompareNoCase), 0);
+  EXPECT_EQ(CompareText("x\xC3", "X\xC3", kCompareNoCase), 0);
+  EXPECT_LT(CompareText("x\xC3", "X\xC3\xA0", kCompareNoCase), 0);
+  EXPECT_EQ(CompareText("\xC3\xB7", "\xC3\x97", kCompareNoCase), 1);  // ÷ has no capital
+  EXPECT_EQ(CompareText("", "", kCompareNoCase), 0);
+  EXPECT_EQ(CompareText("", "a", kCompareNoCase), -1);
+  EXPECT_EQ(CompareText("abc", "AB", kCompareNoCase), 1);
 }
 
 TEST(SimText, UpperCaseCoversAsciiAndLatin1Only) {

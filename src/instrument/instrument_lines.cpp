@@ -3,6 +3,7 @@
 #include "instrument/instrument_lines.h"
 
 #include <algorithm>
+#include <array>
 
 #include "instrument/decoder.h"
 #include "instrument/opcodes.h"
@@ -14,17 +15,23 @@ namespace {
 constexpr int kOnGoto = 59;
 constexpr int kOnGosub = 61;
 
-// Instructions that carry relative targets. A line starting with one of them
-// (the last one aside) is no statement of its own.
+// Instructions that carry relative targets, by opcode: kJump, or kOnGosubJump
+// for the one whose line still counts as a statement of its own.
+enum JumpClass : uint8_t { kNoJump, kJump, kOnGosubJump };
+
+constexpr std::array<uint8_t, 256> kJumpClasses = [] {
+  std::array<uint8_t, 256> classes{};
+  for (int code : {58, 57, 56, 11, 52, 53, 54, 55, 15, 60, kOnGoto}) classes[static_cast<size_t>(code)] = kJump;
+  classes[kOnGosub] = kOnGosubJump;
+  return classes;
+}();
+
+// A line starting with a jump (OpOnGosub aside) is no statement of its own;
+// every jump, OpOnGosub included, is moved.
 bool IsJump(int opcode, bool withOnGosub) {
-  switch (opcode) {
-    case 58: case 57: case 56: case 11: case 52: case 53: case 54: case 55: case 15: case 60: case 59:
-      return true;
-    case kOnGosub:
-      return withOnGosub;
-    default:
-      return false;
-  }
+  if (opcode < 0 || opcode >= static_cast<int>(kJumpClasses.size())) return false;
+  const uint8_t c = kJumpClasses[static_cast<size_t>(opcode)];
+  return c == kJump || (withOnGosub && c == kOnGosubJump);
 }
 
 bool IsLine(const COpCode& op) { return op.opcode() == op::kLine; }
@@ -192,8 +199,10 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
 
   int32_t total = 0;
   size_t copied = 0;
+  std::vector<size_t> jumps;  // indices of the instructions to move
   for (size_t i = 0; i < list.size(); ++i) {
     shifts.Record(i, total);
+    if (IsJump(opcodes[i], true)) jumps.push_back(i);
     if (!TimedLine(list, i, opcodeAt)) continue;
     const COpCode& instr = *list[i];
     const auto line = static_cast<const OpLine&>(instr).line;
@@ -208,8 +217,7 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());
   shifts.SetTotal(total);
 
-  for (size_t i = 0; i < list.size(); ++i) {
-    if (!IsJump(opcodes[i], true)) continue;
+  for (const size_t i : jumps) {
     if (!PatchJump(*list[i], code, out, shifts, shifts.At(i))) return kErrJumpTooBig;
   }
   inserted = total;

@@ -45,8 +45,9 @@ class CExtendedStringTable : public CTableExtention {
 
 // Counted, terminated UTF-16 strings in 64 KiB segments. The table owns its
 // extended handle table and two lookup maps (host text -> offset, matched
-// ignoring case, and offset -> host text), built on first use and kept
-// current by appends; clearing the strings clears all three.
+// ignoring case, and offset -> host text, each text held once), built on
+// first use and kept current by appends, with a memo of the texts already
+// looked up; clearing the strings clears them all.
 class CStringTable : public CMultiSection {
  public:
   // (entry position, link word, host text); false stops the walk.

@@ -39,8 +39,7 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
   if (variable == 0 || variable > 0xFFFF) return kErrJumpTooBig;
   TimerIdentity id = w.identity;
   id.procedure = static_cast<uint16_t>(p.symbol);
-  entry = EncodeInstructions(
-      BuildEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id));
+  entry = EncodeEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id);
   return 0;
 }
 

@@ -195,7 +195,9 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   ShiftMap shifts(listing.arrays, listing.endOffset);
   const auto opcodeAt = [&](size_t k) { return opcodes[k]; };
   out.clear();
-  out.reserve(code.size() + call.bytes.size() * 8);
+  // At most one call per line marker: room for all, so the buffer never regrows.
+  const auto markers = static_cast<size_t>(std::count(opcodes.begin(), opcodes.end(), int16_t{op::kLine}));
+  out.reserve(code.size() + call.bytes.size() * markers);
 
   int32_t total = 0;
   size_t copied = 0;

@@ -26,7 +26,6 @@ struct ModuleRewrite {
   TimerIdentity identity;         // key and note ID; the procedure per call
   CodeEdits edits;
   ProcedureListing listing;       // reused procedure after procedure
-  std::vector<uint8_t> replaced;  // the same for a procedure's code with line calls
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -98,15 +97,17 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
 
   Status32 r = 0;
   if ((flags & instrument_flags::kTimeLines) != 0 && (flags & instrument_flags::kNoLines) == 0) {
+    // Built in its own buffer, which the edits keep: new code is written once.
+    std::vector<uint8_t> replaced;
     uint32_t oldLength = 0;
-    r = InstrumentLines(w, p, entry, w.replaced, oldLength);
+    r = InstrumentLines(w, p, entry, replaced, oldLength);
     if (r == 0) {
-      w.edits.Add(p.codeOffset, oldLength, w.replaced);
+      w.edits.Add(p.codeOffset, oldLength, std::move(replaced));
       return;
     }
   }
   // Entry code alone (lines not asked for, or refused): inserted at the start.
-  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, entry);
+  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, std::move(entry));
   if (r != 0) Warn(w, p, r);
 }
 
@@ -143,11 +144,7 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   // in place, and replaced once at the end.
   const std::span<const uint8_t> code = module.ByteCode().Data();
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  CodeEdits(std::move(offsets)), ProcedureListing{}, {}};
-  // Room up front for the new code: a line call (29 bytes) before each short
-  // statement can make a procedure three or four times its size. Only what
-  // is written is touched; a store that needs more grows as usual.
-  w.edits.Reserve(code.size() * 4);
+                  CodeEdits(std::move(offsets)), ProcedureListing{}};
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }

@@ -11,8 +11,6 @@ CodeEdits::CodeEdits(std::vector<uint32_t> codeOffsets) : offsets_(std::move(cod
   tree_.assign(offsets_.size() + 1, 0);
 }
 
-void CodeEdits::Reserve(size_t bytes) { store_.reserve(bytes); }
-
 size_t CodeEdits::Rank(uint32_t offset) const {
   return static_cast<size_t>(std::lower_bound(offsets_.begin(), offsets_.end(), offset) - offsets_.begin());
 }
@@ -26,10 +24,9 @@ bool CodeEdits::Overlaps(uint32_t start, uint32_t oldLength) const {
   return uint64_t{prevStart} + std::max<uint32_t>(prev.oldLength, 1) > start;
 }
 
-void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::span<const uint8_t> bytes) {
+void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes) {
   const int64_t inserted = static_cast<int64_t>(bytes.size()) - oldLength;
-  edits_.emplace(start, Edit{oldLength, store_.size(), bytes.size()});
-  store_.insert(store_.end(), bytes.begin(), bytes.end());
+  edits_.emplace(start, Edit{oldLength, std::move(bytes)});
   for (size_t i = Rank(start) + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += inserted;
 }
 
@@ -41,14 +38,13 @@ int64_t CodeEdits::InsertedBefore(uint32_t offset) const {
 
 std::vector<uint8_t> CodeEdits::Apply(std::span<const uint8_t> code) const {
   size_t grown = code.size();
-  for (const auto& [start, edit] : edits_) grown += edit.length - edit.oldLength;
+  for (const auto& [start, edit] : edits_) grown += edit.bytes.size() - edit.oldLength;
   std::vector<uint8_t> out;
   out.reserve(grown);
   size_t copied = 0;
   for (const auto& [start, edit] : edits_) {
     out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + start);
-    const auto bytes = store_.begin() + static_cast<ptrdiff_t>(edit.at);
-    out.insert(out.end(), bytes, bytes + static_cast<ptrdiff_t>(edit.length));
+    out.insert(out.end(), edit.bytes.begin(), edit.bytes.end());
     copied = size_t{start} + edit.oldLength;
   }
   out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());

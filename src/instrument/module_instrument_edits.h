@@ -16,14 +16,12 @@ class CodeEdits {
   // procedures'); InsertedBefore counts over these.
   explicit CodeEdits(std::vector<uint32_t> codeOffsets);
 
-  // Room for `bytes` of new code, so the store is not regrown edit by edit.
-  void Reserve(size_t bytes);
   // Whether [start, start + oldLength) (at least the byte at start) meets a
   // range an earlier edit replaces.
   bool Overlaps(uint32_t start, uint32_t oldLength) const;
-  // Replaces the `oldLength` bytes at `start` by a copy of `bytes`.
+  // Replaces the `oldLength` bytes at `start` by `bytes`.
   // REQUIRES: !Overlaps(start, oldLength); start is one of the code offsets.
-  void Add(uint32_t start, uint32_t oldLength, std::span<const uint8_t> bytes);
+  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes);
   // The bytes the edits added so far insert before `offset`: where code at
   // `offset` would stand had each edit been applied to the byte code in turn.
   int64_t InsertedBefore(uint32_t offset) const;
@@ -37,13 +35,11 @@ class CodeEdits {
  private:
   struct Edit {
     uint32_t oldLength;
-    size_t at;      // where its new bytes start in store_
-    size_t length;  // their number
+    std::vector<uint8_t> bytes;
   };
   size_t Rank(uint32_t offset) const;  // index of the first code offset >= offset
 
   std::map<uint32_t, Edit> edits_;  // by start
-  std::vector<uint8_t> store_;      // every edit's new bytes, in the order added
   std::vector<uint32_t> offsets_;   // sorted, unique
   std::vector<int64_t> tree_;       // Fenwick tree of inserted bytes by rank
 };

@@ -149,13 +149,14 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     int32_t end = 0;
     for (;;) {
       const int32_t at = cursor.position;
-      std::unique_ptr<COpCode> instr = DecodeNext(cursor);
-      if (instr->opcode() == op::kEndSub) {
+      std::unique_ptr<COpCode> instr = DecodeNext(cursor);  // `at` lies in the code once this returns
+      const int code = DecodedOpcode(byteCode[static_cast<size_t>(at)]);
+      if (code == op::kEndSub) {
         end = at;
         break;
       }
       instr->offset = at - codeOffset + prefixLength;
-      arrays.Add(*instr);
+      arrays.Add(instr->offset, code);
       out.list.push_back(std::move(instr));
     }
     out.code.assign(prefix.begin(), prefix.end());

@@ -50,6 +50,19 @@ std::unique_ptr<COpCode> MakeInstruction(int opcode) {
   }
 }
 
+int DecodedOpcode(uint8_t b) {
+  // Read once from the instructions themselves, so it cannot drift from them.
+  static const std::array<int16_t, 256> kDecoded = [] {
+    std::array<int16_t, 256> codes{};
+    for (size_t i = 0; i < codes.size(); ++i) {
+      const std::unique_ptr<COpCode> instr = MakeInstruction(static_cast<int>(i));
+      codes[i] = static_cast<int16_t>(instr ? instr->opcode() : -1);
+    }
+    return codes;
+  }();
+  return kDecoded[b];
+}
+
 namespace {
 
 template <class T>

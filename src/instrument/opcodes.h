@@ -22,6 +22,11 @@ namespace quillet {
 // the instruction set.
 std::unique_ptr<COpCode> MakeInstruction(int opcode);
 
+// The opcode() of an instruction decoded from byte `b`, without building one;
+// -1 outside the instruction set. A few classes answer another opcode than the
+// byte they are read from (both CVar forms answer 147).
+int DecodedOpcode(uint8_t b);
+
 enum class ReadResult {
   kOk,
   kUnknownOpcode,  // the byte is not part of the instruction set

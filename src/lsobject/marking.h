@@ -52,9 +52,10 @@ struct InstructionArrays {
   std::vector<int32_t> offsets;
   std::vector<int16_t> opcodes;
 
-  void Add(const COpCode& instr) {
-    offsets.push_back(instr.offset);
-    opcodes.push_back(static_cast<int16_t>(instr.opcode()));
+  void Add(const COpCode& instr) { Add(instr.offset, instr.opcode()); }
+  void Add(int32_t offset, int opcode) {
+    offsets.push_back(offset);
+    opcodes.push_back(static_cast<int16_t>(opcode));
   }
   static InstructionArrays Of(const InstructionList& list);
 };

@@ -63,6 +63,22 @@ TEST(OpcodeTable, VariantsAnswerTheOpcodeTheyWereBuiltFor) {
   EXPECT_EQ(MakeInstruction(158)->opcode(), 158);
 }
 
+TEST(OpcodeTable, DecodedOpcodeAnswersAsTheDecodedInstruction) {
+  // Operands of 1s (counts of 1 for the variable layouts) in enough bytes for
+  // any instruction: the decoded object must answer what the table says.
+  for (int op = 0; op < 256; ++op) {
+    Bytes bytes(64, 1);
+    bytes[0] = static_cast<uint8_t>(op);
+    ByteReader r(bytes);
+    std::unique_ptr<COpCode> out;
+    if (ReadInstruction(r, out) != ReadResult::kOk) {
+      EXPECT_EQ(DecodedOpcode(static_cast<uint8_t>(op)), -1) << op;
+      continue;
+    }
+    EXPECT_EQ(DecodedOpcode(static_cast<uint8_t>(op)), out->opcode()) << op;
+  }
+}
+
 TEST(ReadInstruction, EveryFixedLayoutReadsExactlyItsLengthAndRefusesEveryPrefix) {
   for (int op = 0; op < 256; ++op) {
     const OpcodeInfo& info = LookupOpcode(op);

@@ -56,12 +56,14 @@ class Marker {
  public:
   Marker(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel, int32_t procedure)
       : list_(list), n_(static_cast<long>(list.size())), index_(list, arrays), isLabel_(isLabel), procedure_(procedure) {
-    // The passes that visit one kind of jump walk its indices, found once.
+    // The passes that visit one kind of instruction walk its indices, found
+    // once; pass 7 walks every instruction it has a rule for, in list order.
     for (long i = 0; i < n_; ++i) {
       switch (Op(i)) {
-        case op::kJmp: jmps_.push_back(i); break;
-        case op::kJZ: jzs_.push_back(i); break;
-        case op::kJNZ: jnzs_.push_back(i); break;
+        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); break;
+        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); break;
+        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); break;
+        case op::kDup: case op::kPop: shapes_.push_back(i); break;
         default: break;
       }
     }
@@ -155,6 +157,7 @@ class Marker {
   // 6. A structural jump whose target code runs, without a statement boundary
   // or conditional jump, into a jump back to just after it dispatches a Case.
   void MarkCaseDispatches() {
+    if (jmps_.empty()) return;
     // stop[k]: the first index >= k holding an instruction that ends the scan
     // (line, separator or any jump), n when none does.
     std::vector<long> stop(static_cast<size_t>(n_) + 1, n_);
@@ -182,7 +185,7 @@ class Marker {
 
   // 7. Shapes recognised from an instruction and its neighbours.
   void MarkNeighbourShapes() {
-    for (long j = 0; j < n_; ++j) {
+    for (const long j : shapes_) {
       const int next = j + 1 < n_ ? Op(j + 1) : -1;
       switch (Op(j)) {
         case op::kJZ:
@@ -279,6 +282,7 @@ class Marker {
   const LabelLookup& isLabel_;
   const int32_t procedure_;
   std::vector<long> jmps_, jzs_, jnzs_;  // indices of each kind of jump
+  std::vector<long> shapes_;             // indices of jumps, OpDup and OpPop
 };
 
 }  // namespace

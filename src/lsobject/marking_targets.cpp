@@ -77,7 +77,17 @@ InstructionIndex::InstructionIndex(const InstructionList& list, const Instructio
 
 void InstructionIndex::Build() {
   const std::vector<int32_t>& offsets = arrays_.offsets;
-  inOrder_ = std::is_sorted(offsets.begin(), offsets.end());
+  const size_t n = arrays_.opcodes.size();
+  // One backward walk finds each index's next conditional jump and whether
+  // the offsets ever decrease.
+  nextConditional_.assign(n, -1);
+  int next = -1;
+  for (size_t i = n; i-- > 0;) {
+    nextConditional_[i] = next;
+    const int code = arrays_.opcodes[i];
+    if (code == op::kJZ || code == op::kJNZ) next = static_cast<int>(i);
+    if (i > 0 && offsets[i] < offsets[i - 1]) inOrder_ = false;
+  }
   // Decoded lists are already in offset order and are searched as they
   // stand; any other list gets pairs sorted by (offset, index), which keeps
   // the first of equal offsets first, as the linear search finds it.
@@ -85,15 +95,6 @@ void InstructionIndex::Build() {
     byOffset_.reserve(offsets.size());
     for (size_t i = 0; i < offsets.size(); ++i) byOffset_.emplace_back(offsets[i], static_cast<int>(i));
     std::sort(byOffset_.begin(), byOffset_.end());
-  }
-
-  const size_t n = arrays_.opcodes.size();
-  nextConditional_.assign(n, -1);
-  int next = -1;
-  for (size_t i = n; i-- > 0;) {
-    nextConditional_[i] = next;
-    const int code = arrays_.opcodes[i];
-    if (code == op::kJZ || code == op::kJNZ) next = static_cast<int>(i);
   }
 }
 

@@ -170,6 +170,31 @@ TEST(MultiSectionSetData, GrowthPastTheSegmentLimitStartsANewSegment) {
   EXPECT_EQ(strings.SegmentSizes(), (std::vector<int32_t>{65500, 101}));
 }
 
+TEST(MultiSectionSetData, TakingTheBytesOverGivesWhatCopyingGives) {
+  // The same growth, refused shrink and new segment, once copied and once moved in.
+  Bytes grown = Pattern(65500);
+  grown.resize(65600, 1);
+  CStringTable copied, moved;
+  ASSERT_TRUE(copied.SetData(std::span<const uint8_t>(Pattern(65500))));
+  ASSERT_TRUE(moved.SetData(Pattern(65500)));
+  ASSERT_TRUE(copied.SetData(std::span<const uint8_t>(grown)));
+  ASSERT_TRUE(moved.SetData(Bytes(grown)));
+  EXPECT_EQ(moved.SegmentSizes(), (std::vector<int32_t>{65500, 100}));
+  EXPECT_EQ(moved.SegmentSizes(), copied.SegmentSizes());
+  EXPECT_TRUE(std::equal(moved.Data().begin(), moved.Data().end(), copied.Data().begin(), copied.Data().end()));
+
+  Bytes shrunk(moved.Data().begin(), moved.Data().end() - 101);
+  EXPECT_FALSE(moved.SetData(std::move(shrunk)));
+  EXPECT_EQ(moved.Length(), 0x10000 + 100);
+
+  CByteCode code;
+  Bytes bytes = Pattern(70000);
+  const uint8_t* storage = bytes.data();
+  ASSERT_TRUE(code.SetData(std::move(bytes)));
+  EXPECT_EQ(code.Data().data(), storage);  // taken over, not copied
+  EXPECT_EQ(code.SegmentSizes(), (std::vector<int32_t>{70000}));
+}
+
 TEST(MultiSectionSetData, ByteCodeIsNeverPadded) {
   CByteCode code;
   ASSERT_TRUE(code.SetData(Pattern(65500)));

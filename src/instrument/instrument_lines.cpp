@@ -146,11 +146,12 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     }
     // The body up to its OpEndSub, with offsets counted from the prefix's start.
     DecodeCursor cursor{byteCode, codeOffset, 0};
+    const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
     int32_t end = 0;
     for (;;) {
       const int32_t at = cursor.position;
       std::unique_ptr<COpCode> instr = DecodeNext(cursor);  // `at` lies in the code once this returns
-      const int code = DecodedOpcode(byteCode[static_cast<size_t>(at)]);
+      const int code = opcodeOf[byteCode[static_cast<size_t>(at)]];
       if (code == op::kEndSub) {
         end = at;
         break;

@@ -50,7 +50,7 @@ std::unique_ptr<COpCode> MakeInstruction(int opcode) {
   }
 }
 
-int DecodedOpcode(uint8_t b) {
+const std::array<int16_t, 256>& DecodedOpcodes() {
   // Read once from the instructions themselves, so it cannot drift from them.
   static const std::array<int16_t, 256> kDecoded = [] {
     std::array<int16_t, 256> codes{};
@@ -60,8 +60,10 @@ int DecodedOpcode(uint8_t b) {
     }
     return codes;
   }();
-  return kDecoded[b];
+  return kDecoded;
 }
+
+int DecodedOpcode(uint8_t b) { return DecodedOpcodes()[b]; }
 
 namespace {
 

@@ -2,6 +2,7 @@
 // construction of instructions from opcode bytes.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,8 @@ std::unique_ptr<COpCode> MakeInstruction(int opcode);
 // -1 outside the instruction set. A few classes answer another opcode than the
 // byte they are read from (both CVar forms answer 147).
 int DecodedOpcode(uint8_t b);
+// The same for every byte at once, for loops over many instructions.
+const std::array<int16_t, 256>& DecodedOpcodes();
 
 enum class ReadResult {
   kOk,

@@ -22,18 +22,20 @@
 #include <vector>
 
 #include "lsobject/ls_script_module.h"
+#include "lsobject/symbol_entries.h"
 #include "sim/lsrun/value.h"
 
 namespace quillet::lsrun {
 
+// Symbol kinds, as the module model names them.
 namespace kind {
-inline constexpr uint16_t kVariable = 3;
-inline constexpr uint16_t kFunction = 7;
-inline constexpr uint16_t kSub = 8;
-inline constexpr uint16_t kProperty = 9;
-inline constexpr uint16_t kClass = 11;
-inline constexpr uint16_t kDeclaration = 15;
-inline constexpr uint16_t kLibrary = 26;
+using symbol::kClass;
+using symbol::kDeclaration;
+using symbol::kFunction;
+using symbol::kLibrary;
+using symbol::kProperty;
+using symbol::kSub;
+using symbol::kVariable;
 }  // namespace kind
 
 // A variable's storage as its entry describes it.

@@ -52,7 +52,8 @@ class Walker {
 
  private:
   // Visits one entry and what lies below it; returns its next sibling.
-  uint32_t Entry(uint32_t handle, uint32_t offset, uint32_t parent, int depth) {
+  // What a visit reports of the entry `handle` at `offset`.
+  SymbolVisit Describe(uint32_t handle, uint32_t offset, uint32_t parent) const {
     SymbolVisit v;
     v.handle = handle;
     v.kind = view_.U16(offset);
@@ -61,6 +62,11 @@ class Walker {
     v.value = view_.WalkValue(handle);
     v.flags = view_.Flags(handle);
     v.name = view_.NameHandle(handle);
+    return v;
+  }
+
+  uint32_t Entry(uint32_t handle, uint32_t offset, uint32_t parent, int depth) {
+    const SymbolVisit v = Describe(handle, offset, parent);
     if (v.kind != 0 && !Visit(v)) return 0;
     if (!recurse_ || depth >= kMaxDepth) return v.next;
 
@@ -92,14 +98,7 @@ class Walker {
       const uint32_t at = view_.Resolve(single);
       if (view_.Holds(at, 2) && budget_ > 0) {
         --budget_;
-        SymbolVisit v;
-        v.handle = single;
-        v.kind = view_.U16(at);
-        v.parent = container;
-        v.next = view_.NextSibling(single);
-        v.value = view_.WalkValue(single);
-        v.flags = view_.Flags(single);
-        v.name = view_.NameHandle(single);
+        const SymbolVisit v = Describe(single, at, container);
         if (v.kind != 0 && !Visit(v)) return;
       }
     }

@@ -70,7 +70,9 @@ STATUS CQuilletApp::HandleMessage(std::span<const uint8_t> message) {
 
 void CQuilletApp::HandleEnable(bool on, bool clear, int32_t value) {
   platform::LockHolder hold(lock_);
-  ClientEnable(on, true, value);
+  // The clear field decides: a controller that re-enables mid-session with
+  // clear 0 keeps what was collected so far.
+  ClientEnable(on, clear, value);
   if (!clear) return;
   if (ProfileRef context = CurrentProfile()) {
     context->Data.Clear();

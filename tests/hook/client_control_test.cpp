@@ -111,6 +111,26 @@ TEST_F(ClientControlTest, EnableWithClearDropsCollectedData) {
   EXPECT_TRUE(gProfilerApp->CurrentProfile()->Messages.empty());
 }
 
+// A controller that re-enables mid-session with clear 0 keeps the call tree,
+// the procedures and the warnings collected so far.
+TEST_F(ClientControlTest, EnableWithoutClearKeepsCollectedData) {
+  Perform("ENABLE,1,1,65535");
+  KVXFunctionTimer(7, 0, 3, 0, 0, kTimerProcedureEnter);
+  KVXFunctionTimer(7, 0, 3, 0, 0, kTimerProcedureExit);
+  ProcedureInfo info;
+  info.ProcedureId = 3;
+  info.FullName = "Work";
+  gProfilerApp->CurrentProfile()->Data.AddProcedure(7, info);
+  gProfilerApp->CurrentProfile()->Messages.push_back("warning");
+  Perform("ENABLE,1,0,80");
+  ProfileRef context = gProfilerApp->CurrentProfile();
+  EXPECT_EQ(context->Data.RootCount(), 1u);
+  EXPECT_EQ(context->Data.Procedures().size(), 1u);
+  EXPECT_EQ(context->Messages, std::vector<std::string>{"warning"});
+  EXPECT_EQ(context->ContextFlags, 80);
+  EXPECT_TRUE(context->Collecting);
+}
+
 TEST_F(ClientControlTest, PollThreadPerformsMessagesAndStopsWhenSwitchedOff) {
   Perform("ENABLE,1,1,65535");
   Send("SETFILTER,apps/sales.nsf");  // nobody polls but the poll thread

@@ -131,6 +131,23 @@ TEST_F(ClientControlTest, EnableWithoutClearKeepsCollectedData) {
   EXPECT_TRUE(context->Collecting);
 }
 
+// Switched off and on again before the poll thread saw the stop signal: the
+// switch-on resets the event, and the old thread must still end, leaving the
+// new period's thread alone.
+TEST_F(ClientControlTest, PollThreadOfThePreviousPeriodEndsAfterAQuickSwitchOnAgain) {
+  Perform("ENABLE,1,1,65535");
+  ASSERT_EQ(gProfilerApp->PollThreadCount(), 1);
+  Send("ENABLE,0,0,65535");
+  Send("ENABLE,1,1,65535");
+  gProfilerApp->PollMessages();  // both in one scan
+  EXPECT_TRUE(gProfilerApp->IsEnabled());
+  EXPECT_TRUE(WaitFor([&] { return gProfilerApp->PollThreadCount() == 1; }));
+  // The new period's thread keeps polling.
+  Send("SETFILTER,apps/sales.nsf");
+  EXPECT_TRUE(WaitFor([&] { return Watched() == std::vector<std::string>{"apps/sales.nsf"}; }));
+  EXPECT_EQ(gProfilerApp->PollThreadCount(), 1);
+}
+
 TEST_F(ClientControlTest, PollThreadPerformsMessagesAndStopsWhenSwitchedOff) {
   Perform("ENABLE,1,1,65535");
   Send("SETFILTER,apps/sales.nsf");  // nobody polls but the poll thread

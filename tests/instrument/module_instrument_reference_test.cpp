@@ -239,6 +239,24 @@ TEST_P(ReferenceTest, OnePassRewriteEqualsInsertionOneByOne) {
   ExpectSameRewrite(kProgram, GetParam());
 }
 
+// With line calls the second procedure's labels pass 64 KiB: both rewrites
+// move them into the label-offset table, in the same order.
+TEST_P(ReferenceTest, LabelsMovedIntoTheTableAgree) {
+  std::string source = "Sub Filler\n";
+  for (int i = 0; i < 2000; ++i) source += "  Print " + std::to_string(i) + "\n";
+  source +=
+      "End Sub\n"
+      "Sub Tail\n"
+      "  On Error GoTo oops\n"
+      "back:\n"
+      "  Print 1\n"
+      "  GoTo back\n"
+      "oops:\n"
+      "  Resume back\n"
+      "End Sub\n";
+  ExpectSameRewrite(source, GetParam());
+}
+
 INSTANTIATE_TEST_SUITE_P(Flags, ReferenceTest, ::testing::Values(0x0001, 0x0002, 0x0003, 0x0023, 0x0103, 0x0083));
 
 }  // namespace

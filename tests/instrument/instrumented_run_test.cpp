@@ -79,6 +79,22 @@ class InstrumentedRunTest : public ::testing::Test {
     return RunModule(image, options);
   }
 
+  // Instruments the program with `flags` and runs it: it prints as before,
+  // and its one end-of-run call comes right after the exit of the outermost
+  // call.
+  void RunToTheEndOfRun(int32_t flags) {
+    Status32 status = 0;
+    const std::vector<uint8_t> rewritten = Instrument(Compile(), flags, status);
+    ASSERT_EQ(status, 0u);
+    RunResult run = RunCapturing(rewritten);
+    ASSERT_TRUE(run.ok) << run.error;
+    EXPECT_EQ(run.output, "total 12\n");
+    ASSERT_EQ(Count(5), 1);
+    ASSERT_GE(calls_.size(), 2u);
+    EXPECT_EQ(calls_.back().type, 5);
+    EXPECT_EQ(calls_[calls_.size() - 2].type, 2);
+  }
+
   int Count(int type) const {
     int n = 0;
     for (const TimerCall& c : calls_) n += c.type == type ? 1 : 0;
@@ -129,43 +145,19 @@ TEST_F(InstrumentedRunTest, RewrittenModulePrintsTheSameAndTimesEveryCall) {
 }
 
 TEST_F(InstrumentedRunTest, EndOfRunCallFollowsTheInitializeExit) {
-  const std::vector<uint8_t> original = Compile();
-  Status32 status = 0;
-  const std::vector<uint8_t> rewritten =
-      Instrument(original, 0x0001 | instrument_flags::kEndRunAtInitialize, status);
-  ASSERT_EQ(status, 0u);
-
-  RunResult run = RunCapturing(rewritten);
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_EQ(run.output, "total 12\n");
+  RunToTheEndOfRun(0x0001 | instrument_flags::kEndRunAtInitialize);
   EXPECT_EQ(Count(3), 0) << "no line calls without line timing";
-  ASSERT_EQ(Count(5), 1);
-  // The end-of-run call comes right after the exit of the outermost call.
-  ASSERT_GE(calls_.size(), 2u);
-  EXPECT_EQ(calls_.back().type, 5);
-  EXPECT_EQ(calls_[calls_.size() - 2].type, 2);
 }
 
 // The module has no Terminate sub: the one the rewrite adds must be the
 // module's Terminate, so the runtime runs it after Initialize and its end
 // brings the end-of-run call.
 TEST_F(InstrumentedRunTest, EndOfRunAtTerminateRunsTheAddedSub) {
-  const std::vector<uint8_t> original = Compile();
-  Status32 status = 0;
-  const std::vector<uint8_t> rewritten =
-      Instrument(original, 0x0001 | instrument_flags::kEndRunAtTerminate, status);
-  ASSERT_EQ(status, 0u);
-
-  RunResult run = RunCapturing(rewritten);
-  ASSERT_TRUE(run.ok) << run.error;
-  EXPECT_EQ(run.output, "total 12\n");
+  RunToTheEndOfRun(0x0001 | instrument_flags::kEndRunAtTerminate);
   // Initialize, Accumulate, Twice three times, then the added Terminate.
   EXPECT_EQ(Count(1), 6);
   EXPECT_EQ(Count(2), 6);
-  ASSERT_EQ(Count(5), 1);
   ASSERT_GE(calls_.size(), 3u);
-  EXPECT_EQ(calls_.back().type, 5);
-  EXPECT_EQ(calls_[calls_.size() - 2].type, 2);
   EXPECT_EQ(calls_[calls_.size() - 3].type, 1) << "Terminate is entered and left right before the end of the run";
 }
 

@@ -43,18 +43,19 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
 }
 
 // The procedure's code with line calls (after `entry`), as a replacement of
-// its old code in `replaced`/`oldLength`.
+// its old code in `replaced`/`oldLength`, with where the code went in.
 Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::span<const uint8_t> entry,
-                         std::vector<uint8_t>& replaced, uint32_t& oldLength) {
+                         std::vector<uint8_t>& replaced, uint32_t& oldLength, EditInsertions& insertions) {
   if (p.codeOffset >= w.code.size()) return kErrCouldNotLoadFunction;
-  // Label positions are compared where this procedure's code would stand
-  // after the earlier procedures' insertions.
-  const int64_t start = int64_t{p.codeOffset} + w.edits.InsertedBefore(p.codeOffset);
+  // Labels move only when the new code is installed: until then they stand
+  // at the old positions, behind which the entry code is about to go.
+  const auto prefix = static_cast<int64_t>(entry.size());
   const SymbolView symbols = w.module.Symbols();
   const CLabelOffsetTable& labels = w.module.LabelOffsets();
   const LabelLookup isLabel = [&](int32_t offset) {
-    const int64_t at = start + offset;
-    return at >= 0 && at <= UINT32_MAX && symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
+    const int64_t at = int64_t{p.codeOffset} + offset - prefix;
+    return offset >= prefix && at <= UINT32_MAX &&
+           symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
   };
   ProcedureListing& listing = w.listing;
   if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
@@ -74,9 +75,12 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
   TimerIdentity id = w.identity;
   id.procedure = static_cast<uint16_t>(p.symbol);
   int32_t inserted = 0;
-  const Status32 r =
-      InsertLineCalls(listing, base, BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id), replaced,
-                      inserted);
+  const LineCall call = BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id);
+  const Status32 r = InsertLineCalls(listing, base, call, replaced, inserted, insertions.calls);
+  // Call offsets count from the listing's start, which the entry code leads.
+  for (uint32_t& at : insertions.calls) at -= static_cast<uint32_t>(prefix);
+  insertions.prefix = static_cast<uint32_t>(prefix);
+  insertions.callLength = static_cast<uint32_t>(call.bytes.size());
   return r;
 }
 
@@ -100,20 +104,27 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
     // Built in its own buffer, which the edits keep: new code is written once.
     std::vector<uint8_t> replaced;
     uint32_t oldLength = 0;
-    r = InstrumentLines(w, p, entry, replaced, oldLength);
+    EditInsertions insertions;
+    r = InstrumentLines(w, p, entry, replaced, oldLength, insertions);
     if (r == 0) {
-      w.edits.Add(p.codeOffset, oldLength, std::move(replaced));
+      w.edits.Add(p.codeOffset, oldLength, std::move(replaced), std::move(insertions));
       return;
     }
   }
   // Entry code alone (lines not asked for, or refused): inserted at the start.
-  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, std::move(entry));
+  if (!entry.empty()) {
+    const auto prefix = static_cast<uint32_t>(entry.size());
+    w.edits.Add(p.codeOffset, 0, std::move(entry), EditInsertions{prefix, {}, 0});
+  }
   if (r != 0) Warn(w, p, r);
 }
 
-// Installs the new byte code and moves every listed procedure's code offset.
-void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
-  if (w.edits.Empty()) return;
+// Installs the new byte code and moves every listed procedure's code offset
+// and every label. False, with the byte code unchanged, when the labels
+// cannot be moved.
+bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
+  if (w.edits.Empty()) return true;
+  if (!w.module.RelocateLabels([&](uint32_t p) { return w.edits.RelocateLabel(p); })) return false;
   std::vector<uint8_t> code = w.edits.Apply(w.code);
   const SymbolView symbols = w.module.Symbols();
   std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
@@ -126,6 +137,7 @@ void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& proc
   // Read every old offset before writing any: entries listed twice move once.
   for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
   (void)w.module.ByteCode().SetData(std::move(code));
+  return true;
 }
 
 }  // namespace
@@ -148,7 +160,10 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }
-  InstallEdits(w, procedures);
+  if (!InstallEdits(w, procedures)) {
+    AddInstrumentMessage(profile, kErrJumpTooBig, context.Title + " : " + ModuleDisplayName(context));
+    return kErrJumpTooBig;
+  }
   return 0;
 }
 

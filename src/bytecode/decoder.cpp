@@ -1,12 +1,12 @@
 // DecodeNext: the instruction-set table reads the operands, this file adds the
 // checks a compiled procedure must pass and the cursor's line tracking.
-#include "instrument/decoder.h"
+#include "bytecode/decoder.h"
 
 #include <cstdio>
 #include <string>
 
-#include "instrument/opcodes.h"
-#include "lsobject/module_errors.h"
+#include "bytecode/opcodes.h"
+#include "bytecode/module_errors.h"
 
 namespace quillet {
 namespace {

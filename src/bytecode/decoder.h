@@ -5,7 +5,7 @@
 #include <memory>
 #include <span>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // Per-thread free lists of instruction blocks over process-lifetime chunks.
-#include "instrument/instruction_pool.h"
+#include "bytecode/instruction_pool.h"
 
 #include <array>
 #include <mutex>

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "instrument/opcode_jumps.h"
-#include "instrument/opcode_misc.h"
-#include "lsobject/marking.h"
+#include "bytecode/opcode_jumps.h"
+#include "bytecode/opcode_misc.h"
+#include "bytecode/marking.h"
 
 namespace quillet {
 namespace {

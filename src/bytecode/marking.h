@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 
 namespace quillet {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "lsobject/marking.h"
-#include "lsobject/module_errors.h"
+#include "bytecode/marking.h"
+#include "bytecode/module_errors.h"
 
 namespace quillet {
 namespace {

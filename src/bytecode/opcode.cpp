@@ -1,7 +1,7 @@
 // The instruction base class and the encoder of instruction lists.
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 
-#include "instrument/opcode_layout.h"
+#include "bytecode/opcode_layout.h"
 
 namespace quillet {
 

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "instrument/instruction_pool.h"
+#include "bytecode/instruction_pool.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // Operand reading of built-in calls, event bindings and Evaluate/Execute.
-#include "instrument/opcode_calls.h"
+#include "bytecode/opcode_calls.h"
 
 namespace quillet {
 namespace {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "instrument/opcode_plain.h"
+#include "bytecode/opcode_plain.h"
 
 namespace quillet {
 

@@ -2,7 +2,7 @@
 #include <array>
 #include <type_traits>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 
 namespace quillet {
 namespace {
@@ -15,7 +15,7 @@ constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
               OperandLength(OperandLayout::Layout) > 3))                                  \
     throw "an encodable instruction must fit the encoder's 4 bytes";                      \
   table[byte] = OpcodeInfo{#Class, OperandLayout::Layout, Enc};
-#include "instrument/opcodes.def"
+#include "bytecode/opcodes.def"
   return table;
 }
 
@@ -45,7 +45,7 @@ std::unique_ptr<COpCode> MakeInstruction(int opcode) {
   switch (opcode) {
 #define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) \
   case byte: return MakeBlank<Class>(byte);
-#include "instrument/opcodes.def"
+#include "bytecode/opcodes.def"
     default: return nullptr;
   }
 }
@@ -79,7 +79,7 @@ ReadResult ReadOperands(int op, ByteReader& r, std::unique_ptr<COpCode>& out) {
   switch (op) {
 #define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) \
   case byte: return ReadAs<Class>(byte, r, out);
-#include "instrument/opcodes.def"
+#include "bytecode/opcodes.def"
     default: return ReadResult::kUnknownOpcode;
   }
 }

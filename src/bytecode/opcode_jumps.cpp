@@ -1,5 +1,5 @@
 // Jump instructions: operand reading and target re-encoding.
-#include "instrument/opcode_jumps.h"
+#include "bytecode/opcode_jumps.h"
 
 namespace quillet {
 

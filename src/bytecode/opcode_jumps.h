@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "instrument/opcode_plain.h"
+#include "bytecode/opcode_plain.h"
 
 namespace quillet {
 

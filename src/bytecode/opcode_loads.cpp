@@ -1,5 +1,5 @@
 // Operand reading of member, element and ReDim instructions.
-#include "instrument/opcode_loads.h"
+#include "bytecode/opcode_loads.h"
 
 namespace quillet {
 

@@ -1,5 +1,5 @@
 // Line markers, Print and the other instructions with a layout of their own.
-#include "instrument/opcode_misc.h"
+#include "bytecode/opcode_misc.h"
 
 #include <algorithm>
 

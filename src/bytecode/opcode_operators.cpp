@@ -1,5 +1,5 @@
 // Binary operators: the symbol and precedence table and the encoding.
-#include "instrument/opcode_operators.h"
+#include "bytecode/opcode_operators.h"
 
 namespace quillet {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/opcode_plain.h"
+#include "bytecode/opcode_plain.h"
 
 namespace quillet {
 

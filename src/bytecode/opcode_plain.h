@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "instrument/opcode.h"
-#include "instrument/opcode_layout.h"
-#include "instrument/operand_fields.h"
+#include "bytecode/opcode.h"
+#include "bytecode/opcode_layout.h"
+#include "bytecode/operand_fields.h"
 
 namespace quillet {
 
@@ -71,7 +71,7 @@ class OpVariant : public COpCode, public OperandFields<L> {
   };
 #define QUILLET_PLAIN_Own(byte, Class, Layout, Enc)
 #define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) QUILLET_PLAIN_##Def(byte, Class, Layout, Enc)
-#include "instrument/opcodes.def"
+#include "bytecode/opcodes.def"
 #undef QUILLET_PLAIN_Gen
 #undef QUILLET_PLAIN_Own
 

@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "instrument/opcode.h"
-#include "instrument/opcode_calls.h"
-#include "instrument/opcode_jumps.h"
-#include "instrument/opcode_layout.h"
-#include "instrument/opcode_loads.h"
-#include "instrument/opcode_misc.h"
-#include "instrument/opcode_operators.h"
-#include "instrument/opcode_plain.h"
+#include "bytecode/opcode.h"
+#include "bytecode/opcode_calls.h"
+#include "bytecode/opcode_jumps.h"
+#include "bytecode/opcode_layout.h"
+#include "bytecode/opcode_loads.h"
+#include "bytecode/opcode_misc.h"
+#include "bytecode/opcode_operators.h"
+#include "bytecode/opcode_plain.h"
 #include "util/bytes.h"
 
 namespace quillet {

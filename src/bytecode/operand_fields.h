@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "instrument/opcode_layout.h"
+#include "bytecode/opcode_layout.h"
 #include "util/bytes.h"
 
 namespace quillet {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <array>
 
-#include "instrument/decoder.h"
-#include "instrument/opcodes.h"
+#include "bytecode/decoder.h"
+#include "bytecode/opcodes.h"
 #include "util/bytes.h"
 
 namespace quillet {

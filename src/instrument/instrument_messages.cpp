@@ -1,9 +1,11 @@
 // Messages of the module and note instrumentation (warnings and refusals).
-#include "config/message_tables.h"
+#include "config/message_catalog.h"
 
 namespace quillet {
 
-extern const MessageEntry kInstrumentMessages[] = {
+namespace {
+
+const MessageEntry kInstrumentMessages[] = {
     {0x12700, "Profiler is not enabled."},
     {0x12701, "Profiler is watching this database."},
     {0x12703, "Instrument Lines: Could not load function %s."},
@@ -14,5 +16,9 @@ extern const MessageEntry kInstrumentMessages[] = {
     {0x12709, "NO LINES: Line instrumentation skipped for function '%s'."},
     {0, nullptr},
 };
+
+}  // namespace
+
+const MessageTableRegistration kInstrumentMessagesRegistration(kInstrumentMessages);
 
 }  // namespace quillet

@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "util/bytes.h"
 
 namespace quillet {

@@ -1,13 +1,13 @@
 // Tests of DecodeNext: layouts, special cases, refusals and the cursor bound.
-#include "instrument/decoder.h"
+#include "bytecode/decoder.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "instrument/opcodes.h"
-#include "lsobject/module_errors.h"
+#include "bytecode/opcodes.h"
+#include "bytecode/module_errors.h"
 
 namespace quillet {
 namespace {

@@ -1,7 +1,7 @@
 // Tests of the instruction pool: live blocks never share memory, blocks freed
 // on another thread or after a thread's end are handed out safely again, and
 // instructions deleted through the base class return their own size.
-#include "instrument/instruction_pool.h"
+#include "bytecode/instruction_pool.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "instrument/opcode_jumps.h"
-#include "instrument/opcode_misc.h"
+#include "bytecode/opcode_jumps.h"
+#include "bytecode/opcode_misc.h"
 
 namespace quillet {
 namespace {

@@ -1,6 +1,6 @@
 // Tests of the control-structure marking over the compiled shapes of loops,
 // If/ElseIf/Else, Select Case, For/Next and ForAll.
-#include "lsobject/marking.h"
+#include "bytecode/marking.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 #include "lsobject/procedure_shape.h"
 
 namespace quillet {

@@ -1,5 +1,5 @@
 // Tests of the instruction-set table, MakeInstruction and ReadInstruction.
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // Tests of jump targets: branch sizes, absolute targets and re-encoding.
-#include "instrument/opcode_jumps.h"
+#include "bytecode/opcode_jumps.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 
 namespace quillet {
 namespace {

@@ -1,12 +1,12 @@
 // Tests of instruction encoding and EncodeInstructions.
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 
 namespace quillet {
 namespace {

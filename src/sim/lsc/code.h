@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 #include "sim/lsc/symbols.h"
 
 namespace quillet::lsc {

@@ -5,15 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "bytecode/opcode_numbers.h"
 #include "bytecode/opcodes.h"
 #include "bytecode/module_errors.h"
 
 namespace quillet {
 namespace {
-
-constexpr int kOpBuiltinFileDisp = 5;
-constexpr int kOpBuiltinDisp = 6;
-constexpr int kOpLine = 26;
 
 template <typename... Args>
 [[noreturn]] void Fail(const char* format, Args... args) {
@@ -56,17 +53,17 @@ std::unique_ptr<COpCode> DecodeNext(DecodeCursor& cursor) {
 
   // The opcode byte names the class for every opcode checked here.
   switch (op) {
-    case kOpLine:
+    case op::kLine:
       cursor.currentLine = static_cast<const OpLine&>(*instr).line;
       break;
-    case kOpBuiltinDisp: {
+    case op::kBuiltinDisp: {
       const unsigned number = static_cast<const OpBuiltinDisp&>(*instr).subOperand;
       if (!IsKnownBuiltin(static_cast<int>(number))) {
         Fail("Unrecognized builtin 0x%.4X on line %d\n", number, cursor.currentLine);
       }
       break;
     }
-    case kOpBuiltinFileDisp: {
+    case op::kBuiltinFileDisp: {
       const unsigned number = static_cast<const OpBuiltinFileDisp&>(*instr).subOperand;
       if (number > OpBuiltinFileDisp::kLastFileBuiltin) {
         Fail("Unrecognized File builtin 0x%.4X on line %d", number, cursor.currentLine);

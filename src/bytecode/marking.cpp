@@ -12,6 +12,7 @@
 #include "bytecode/opcode_jumps.h"
 #include "bytecode/opcode_misc.h"
 #include "bytecode/marking.h"
+#include "util/ascii.h"
 
 namespace quillet {
 namespace {
@@ -36,18 +37,9 @@ OpStmtSep& Sep(COpCode& x) { return static_cast<OpStmtSep&>(x); }
 OpLine& Line(COpCode& x) { return static_cast<OpLine&>(x); }
 OpPop& Pop(COpCode& x) { return static_cast<OpPop&>(x); }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
-  return true;
-}
-
 bool HasAnnotation(const OpLine& line, std::string_view text) {
   for (const auto& entry : line.annotations) {
-    if (EqualsIgnoringCase(entry.second, text)) return true;
+    if (AsciiEqualNoCase(entry.second, text)) return true;
   }
   return false;
 }

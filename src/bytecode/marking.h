@@ -8,22 +8,9 @@
 #include <vector>
 
 #include "bytecode/opcode.h"
+#include "bytecode/opcode_numbers.h"
 
 namespace quillet {
-
-// Opcodes the marking looks at.
-namespace op {
-inline constexpr int kLine = 26;
-inline constexpr int kStmtSep = 27;
-inline constexpr int kEndSub = 29;
-inline constexpr int kPop = 49;
-inline constexpr int kDup = 50;
-inline constexpr int kNext = 54;
-inline constexpr int kNextForAll = 55;
-inline constexpr int kJZ = 56;
-inline constexpr int kJNZ = 57;
-inline constexpr int kJmp = 58;
-}  // namespace op
 
 // Where InstructionAt and IndexAt say a bad target was found; the texts are
 // the system's own and name the source of the original lookups.

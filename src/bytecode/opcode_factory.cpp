@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::array<OpcodeInfo, 256> BuildOpcodeTable() {
   std::array<OpcodeInfo, 256> table{};
-#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def)                                     \
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name)                                     \
   if (table[byte].name != nullptr) throw "opcode listed twice";                           \
   if (Enc && (OperandLength(OperandLayout::Layout) < 0 ||                                 \
               OperandLength(OperandLayout::Layout) > 3))                                  \
@@ -43,7 +43,7 @@ const OpcodeInfo& LookupOpcode(int opcode) {
 
 std::unique_ptr<COpCode> MakeInstruction(int opcode) {
   switch (opcode) {
-#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) \
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) \
   case byte: return MakeBlank<Class>(byte);
 #include "bytecode/opcodes.def"
     default: return nullptr;
@@ -77,7 +77,7 @@ ReadResult ReadAs(int op, ByteReader& r, std::unique_ptr<COpCode>& out) {
 
 ReadResult ReadOperands(int op, ByteReader& r, std::unique_ptr<COpCode>& out) {
   switch (op) {
-#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) \
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) \
   case byte: return ReadAs<Class>(byte, r, out);
 #include "bytecode/opcodes.def"
     default: return ReadResult::kUnknownOpcode;

@@ -119,6 +119,19 @@ constexpr int BranchSizeOf(OperandLayout layout) {
   }
 }
 
+// Whether a layout carries targets relative to the instruction: one (a jump,
+// a loop's exit or back edge, an error or Resume label) or a counted list.
+constexpr bool HasRelativeTargets(OperandLayout layout) {
+  switch (layout) {
+    case OperandLayout::kRel16:
+    case OperandLayout::kU16Rel16:
+    case OperandLayout::kSkip2Rel16:
+    case OperandLayout::kU16Skip4Rel16:
+    case OperandLayout::kCountTargets: return true;
+    default: return false;
+  }
+}
+
 // One row of the instruction-set table.
 struct OpcodeInfo {
   const char* name = nullptr;  // class name; nullptr: not part of the set

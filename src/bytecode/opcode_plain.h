@@ -70,7 +70,7 @@ class OpVariant : public COpCode, public OperandFields<L> {
     using OpFixed::OpFixed;                                        \
   };
 #define QUILLET_PLAIN_Own(byte, Class, Layout, Enc)
-#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def) QUILLET_PLAIN_##Def(byte, Class, Layout, Enc)
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) QUILLET_PLAIN_##Def(byte, Class, Layout, Enc)
 #include "bytecode/opcodes.def"
 #undef QUILLET_PLAIN_Gen
 #undef QUILLET_PLAIN_Own

@@ -8,8 +8,8 @@ namespace {
 const MessageEntry kConfigMessages[] = {
     {0x12C01, "Error opening configuration file %s"},
     {0x12C02, "Error opening log file %s"},
-    {0x10877, "Error: String not found"},
-    {0x1085A, "Entry not found"},
+    {kErrStringNotFound, "Error: String not found"},
+    {kErrEntryNotFound, "Entry not found"},
     {0, nullptr},
 };
 

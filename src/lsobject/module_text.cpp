@@ -7,11 +7,10 @@
 #include "config/notes_api.h"
 #include "platform/platform.h"
 #include "util/bytes.h"
+#include "util/ascii.h"
 
 namespace quillet {
 namespace {
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
@@ -19,8 +18,8 @@ int CompareWithoutHost(std::string_view a, std::string_view b, uint16_t option) 
   const bool fold = option == kCompareNoCase;
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold ? FoldAscii(a[i]) : a[i]);
-    const auto y = static_cast<unsigned char>(fold ? FoldAscii(b[i]) : b[i]);
+    const auto x = static_cast<unsigned char>(fold ? AsciiUpper(a[i]) : a[i]);
+    const auto y = static_cast<unsigned char>(fold ? AsciiUpper(b[i]) : b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);

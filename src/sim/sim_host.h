@@ -126,9 +126,9 @@ class SimHost final : public NotesApi {
   STATUS AttachFile(NoteHandle note, std::string_view filePath, std::string_view attachmentName) override;
   STATUS ExtractFile(NoteHandle note, ItemId attachment, std::string_view filePath) override;
 
-  // --- Composite data -------------------------------------------------------------
-  // Record enumeration and structure conversion are implemented here when the
-  // design-note reading declares them on NotesApi.
+  // --- NotesApi: composite data (sim_host_structure.cpp) ----------------------------
+  STATUS StructureConvert(uint16_t code, StructureForm from, std::span<const uint8_t> in, std::span<uint8_t> out,
+                          StructureSizes& sizes) override;
 
   // --- NotesApi: message queues ------------------------------------------------------
   STATUS QueueCreate(std::string_view name, uint16_t quota) override;

@@ -131,6 +131,7 @@ struct ItemInfo {
 // with that status, except for queue scans (see QueueScan).
 using ItemScanCallback = std::function<STATUS(const ItemInfo& item)>;
 using QueueScanCallback = std::function<STATUS(std::span<const uint8_t> message)>;
+using CompositeRecordCallback = std::function<STATUS(uint16_t signature, std::span<const uint8_t> record)>;
 
 // Fixed structures are known by a 16-bit structure code; codes up to
 // kLastNotesStructureCode are Notes-defined, higher ones the library's own.
@@ -268,9 +269,18 @@ class NotesApi {
   // start of `out` in the other form; with `out` empty only the sizes are
   // given. kErrUnknownStructure for a code the host does not define,
   // kErrBufferTooSmall when `in` or `out` is shorter than the structure.
-  // Record enumeration arrives with the design-note reading.
   virtual STATUS StructureConvert(uint16_t code, StructureForm from, std::span<const uint8_t> in,
                                   std::span<uint8_t> out, StructureSizes& sizes) = 0;
+  // Hands each composite-data record of `value` (its type word first, which
+  // must be kTypeCompositeData) to the callback in stored order: its
+  // signature (the whole word for a 16-bit or 32-bit length, the low byte
+  // for a length held in the signature's high byte) and its bytes, header
+  // included, padding excluded. Records start on even offsets. A non-zero
+  // callback result stops the walk and is returned. kErrBadCompositeRecord
+  // for another type word, or a record whose header or length does not fit
+  // the value; records before it have been handed over.
+  virtual STATUS EnumerateCompositeRecords(std::span<const uint8_t> value,
+                                           const CompositeRecordCallback& callback) = 0;
 
   // --- Message queues -------------------------------------------------------
   virtual STATUS QueueCreate(std::string_view name, uint16_t quota) = 0;  // fails when it exists

@@ -38,6 +38,7 @@ inline constexpr STATUS kErrDesignSaveRefused = 0x8246;   // design save refused
 inline constexpr STATUS kErrFileWriteFailed = 0x0108;     // a file could not be created or written
 inline constexpr STATUS kErrNotIdFile = 0x1968;           // the file is not an ID file
 inline constexpr STATUS kErrUnknownStructure = 0x0119;    // no fixed structure has this structure code
+inline constexpr STATUS kErrBadCompositeRecord = 0x011A;  // a composite-data record does not fit its value
 inline constexpr STATUS kErrInvalidFormula = 0x050C;      // a compiled formula is malformed
 
 // The system's own codes (texts in the message catalogue).

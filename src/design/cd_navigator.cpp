@@ -72,6 +72,9 @@ Status32 CKVXCDVMShape::Emit(const RewriteArgs& args, RecordBuffer& out) const {
 }
 
 Status32 CKVXCDVMAction::Emit(const RewriteArgs& args, RecordBuffer& out) const {
+  // Only the word-length layout is known; a byte-length 0xB5 record is kept.
+  const uint8_t mark = Data().size() >= 2 ? Data()[1] : 0;
+  if (mark != 0x00 && mark != 0xFF) return CopyRaw(out);
   CdFixedRecord fixed;
   if (Status32 status = fixed.Read(kStructViewMapAction, Data())) return status;
   const uint16_t type = fixed.U16(kActionTypeAt);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,25 @@ Bytes Paragraph();                                        // 0x81
 Bytes TextRun(std::string_view text);                     // 0xFF85, Swiss 10 pt
 // 0xFFB1 with `code` as the compiled module and `reserved` kept as it is.
 Bytes LsObjectRecord(std::span<const uint8_t> code, uint32_t reserved = 0);
+
+// Navigator records: a rectangle (byte-length header, 78-byte fixed part)
+// named `name`, and a click action (72-byte fixed part) of `type` with its
+// two pieces (0x00B5 keeps the word-length layout).
+Bytes Rectangle(std::string_view name);
+Bytes ClickAction(uint16_t signature, uint16_t type, const Bytes& first, const Bytes& second);
+
+// A hotspot begin (0xFFAD, 12-byte fixed part) with its data and, for signed
+// hotspots, the signature bytes after it.
+Bytes Hotspot(uint16_t type, uint32_t flags, const Bytes& data, const Bytes& signature = {});
+
+// A field (0xFF8A, 36-byte fixed part) with its pieces in stored order.
+struct FieldSpec {
+  Bytes defaultValue{}, translation{}, validation{};
+  std::string name{}, description{};
+  Bytes keywords{};
+  uint16_t flags = 0;
+};
+Bytes Field(const FieldSpec& field);
 
 // An item value: the type word, then the records, each padded to even.
 Bytes CompositeValue(uint16_t type, const std::vector<Bytes>& records);

@@ -218,6 +218,29 @@ TEST_F(RichTextRewrite, OutlineValuesAreWalkedAsHeaderAndEntries) {
   EXPECT_EQ(composite->records()[2]->Length(), 78);
 }
 
+TEST_F(RichTextRewrite, RecordEndingAtTheSegmentLimitStaysInItsSegment) {
+  for (size_t second : {32702u, 32704u}) {
+    const Bytes value = kit::CompositeValue(
+        kTypeCompositeData, {kit::WordRecord(0xFF85, Bytes(32702 - 4, 'a')), kit::WordRecord(0xFF85, Bytes(second - 4, 'b'))});
+    std::unique_ptr<CKVXItemComposite> composite;
+    ASSERT_EQ(CKVXItemComposite::FromValue(value, composite), kNoError);
+    RecordBuffer segment;
+    std::unique_ptr<RewriteCursor> cursor;
+    ASSERT_EQ(composite->Rewrite({}, segment, cursor), kNoError);
+    if (second == 32702) {
+      EXPECT_EQ(segment.length(), RecordBuffer::kSegmentSize);
+      EXPECT_FALSE(cursor) << "both records fill exactly one segment";
+      continue;
+    }
+    EXPECT_EQ(segment.length(), 32702u);
+    ASSERT_TRUE(cursor);
+    segment.Clear();
+    ASSERT_EQ(composite->Rewrite({}, segment, cursor), kNoError);
+    EXPECT_EQ(segment.length(), 32704u) << "the record that did not fit opens the next segment";
+    EXPECT_FALSE(cursor);
+  }
+}
+
 TEST_F(RichTextRewrite, TransientEntriesAreDroppedAtTheEnd) {
   AddInstance(kit::CompositeValue(kTypeCompositeData, {kit::Paragraph()}));
   CodeLocation location;

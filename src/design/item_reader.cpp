@@ -6,6 +6,7 @@
 #include "design/code_location.h"
 #include "design/design_messages.h"
 #include "design/item_composite.h"
+#include "design/item_text.h"
 #include "design/item_types.h"
 
 namespace quillet {
@@ -15,6 +16,8 @@ namespace {
 CKVXItemValue* MakePlainValue(uint16_t type, uint16_t readFlags, std::span<const uint8_t> bytes) {
   if ((readFlags & kReadAsBinary) == 0) {
     if (type == kTypeFormula) return new (std::nothrow) CKVXItemFormula(type, bytes);
+    if (type == kTypeText) return new (std::nothrow) CKVXItemText(type, bytes);
+    if (type == kTypeTextList) return new (std::nothrow) CKVXItemTextList(type, bytes);
     const bool hasClass = type == kTypeCollation || type == kTypeViewFormat || type == kTypeIcon ||
                           type == kTypeText || type == kTypeTextList;
     if (!hasClass && (readFlags & kReadPlaceholder) != 0) return new (std::nothrow) CKVXItemNullEnum(type);

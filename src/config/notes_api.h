@@ -131,6 +131,18 @@ struct ItemInfo {
 // with that status, except for queue scans (see QueueScan).
 using ItemScanCallback = std::function<STATUS(const ItemInfo& item)>;
 using QueueScanCallback = std::function<STATUS(std::span<const uint8_t> message)>;
+using CompositeRecordCallback = std::function<STATUS(uint16_t signature, std::span<const uint8_t> record)>;
+
+// Fixed structures are known by a 16-bit structure code; codes up to
+// kLastNotesStructureCode are Notes-defined, higher ones the library's own.
+// A structure has two forms, as stored in notes and as the host's C
+// structure, each with its size.
+inline constexpr uint16_t kLastNotesStructureCode = 471;
+enum class StructureForm : uint8_t { OnDisk, Host };
+struct StructureSizes {
+  uint16_t onDisk = 0;
+  uint16_t host = 0;
+};
 
 // The run-time-resolved host functions (looked up by name in "nnotes").
 extern "C" {
@@ -251,8 +263,24 @@ class NotesApi {
   virtual STATUS ExtractFile(NoteHandle note, ItemId attachment, std::string_view filePath) = 0;
 
   // --- Composite data -------------------------------------------------------
-  // Record enumeration and on-disk/host structure conversion arrive with the
-  // design-note reading; they are declared here when that work lands.
+  // Notes-defined fixed structures (up to kLastNotesStructureCode). `sizes`
+  // receives the structure's on-disk and host sizes. When `out` is not empty,
+  // the structure at the start of `in`, held in form `from`, is written to the
+  // start of `out` in the other form; with `out` empty only the sizes are
+  // given. kErrUnknownStructure for a code the host does not define,
+  // kErrBufferTooSmall when `in` or `out` is shorter than the structure.
+  virtual STATUS StructureConvert(uint16_t code, StructureForm from, std::span<const uint8_t> in,
+                                  std::span<uint8_t> out, StructureSizes& sizes) = 0;
+  // Hands each composite-data record of `value` (its type word first, which
+  // must be kTypeCompositeData) to the callback in stored order: its
+  // signature (the whole word for a 16-bit or 32-bit length, the low byte
+  // for a length held in the signature's high byte) and its bytes, header
+  // included, padding excluded. Records start on even offsets. A non-zero
+  // callback result stops the walk and is returned. kErrBadCompositeRecord
+  // for another type word, or a record whose header or length does not fit
+  // the value; records before it have been handed over.
+  virtual STATUS EnumerateCompositeRecords(std::span<const uint8_t> value,
+                                           const CompositeRecordCallback& callback) = 0;
 
   // --- Message queues -------------------------------------------------------
   virtual STATUS QueueCreate(std::string_view name, uint16_t quota) = 0;  // fails when it exists

@@ -37,6 +37,9 @@ inline constexpr STATUS kStampNotesHandled = 0x3300;      // probe answered, hos
 inline constexpr STATUS kErrDesignSaveRefused = 0x8246;   // design save refused while profiling
 inline constexpr STATUS kErrFileWriteFailed = 0x0108;     // a file could not be created or written
 inline constexpr STATUS kErrNotIdFile = 0x1968;           // the file is not an ID file
+inline constexpr STATUS kErrUnknownStructure = 0x0119;    // no fixed structure has this structure code
+inline constexpr STATUS kErrBadCompositeRecord = 0x011A;  // a composite-data record does not fit its value
+inline constexpr STATUS kErrInvalidFormula = 0x050C;      // a compiled formula is malformed
 
 // The system's own codes (texts in the message catalogue).
 inline constexpr Status32 kErrStringNotFound = 67703;     // 0x10877 "Error: String not found"

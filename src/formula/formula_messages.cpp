@@ -1,17 +1,18 @@
 // Messages of the compiled-formula validation and re-encoding.
 #include "config/message_catalog.h"
+#include "formula/formula_status.h"
 
 namespace quillet {
 
 namespace {
 
 const MessageEntry kFormulaMessages[] = {
-    {0x10851, "Formula record not found"},
-    {0x10852, "Bad formula expression"},
-    {0x10853, "Bad formula expression record"},
-    {0x10854, "Formula stack underflow"},
-    {0x10855, "Formula stack overflow"},
-    {0x10856, "Bad formula"},
+    {kErrFormulaRecordNotFound, "Formula record not found"},
+    {kErrBadFormulaExpression, "Bad formula expression"},
+    {kErrBadFormulaOperation, "Bad formula expression record"},
+    {kErrFormulaStackUnderflow, "Formula stack underflow"},
+    {kErrFormulaStackOverflow, "Formula stack overflow"},
+    {kErrBadFormula, "Bad formula"},
     {0, nullptr},
 };
 

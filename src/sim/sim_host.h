@@ -126,9 +126,10 @@ class SimHost final : public NotesApi {
   STATUS AttachFile(NoteHandle note, std::string_view filePath, std::string_view attachmentName) override;
   STATUS ExtractFile(NoteHandle note, ItemId attachment, std::string_view filePath) override;
 
-  // --- Composite data -------------------------------------------------------------
-  // Record enumeration and structure conversion are implemented here when the
-  // design-note reading declares them on NotesApi.
+  // --- NotesApi: composite data (sim_host_structure.cpp, sim_composite.cpp) -------
+  STATUS StructureConvert(uint16_t code, StructureForm from, std::span<const uint8_t> in, std::span<uint8_t> out,
+                          StructureSizes& sizes) override;
+  STATUS EnumerateCompositeRecords(std::span<const uint8_t> value, const CompositeRecordCallback& callback) override;
 
   // --- NotesApi: message queues ------------------------------------------------------
   STATUS QueueCreate(std::string_view name, uint16_t quota) override;

@@ -10,7 +10,7 @@
 
 namespace quillet::sim {
 
-inline constexpr std::array<std::pair<uint16_t, std::string_view>, 18> kSimStatusTexts{{
+inline constexpr std::array<std::pair<uint16_t, std::string_view>, 21> kSimStatusTexts{{
     {kErrFileNotFound, "File does not exist"},
     {kErrNoModifiedNotes, "No documents have been modified since specified time."},
     {kErrItemNotFound, "Note item not found"},
@@ -29,6 +29,9 @@ inline constexpr std::array<std::pair<uint16_t, std::string_view>, 18> kSimStatu
     {kErrReadOnly, "You are not authorized to perform that operation"},
     {kErrFileWriteFailed, "Cannot write file"},
     {kErrNotIdFile, "The file is not an ID file"},
+    {kErrUnknownStructure, "Unknown structure type"},
+    {kErrBadCompositeRecord, "Invalid composite data record"},
+    {kErrInvalidFormula, "Invalid formula format"},
 }};
 
 }  // namespace quillet::sim

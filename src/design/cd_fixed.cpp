@@ -1,0 +1,65 @@
+// Fixed parts and bounded pieces of composite-data records.
+#include "design/cd_fixed.h"
+
+#include <cassert>
+
+#include "config/notes_api.h"
+#include "design/design_messages.h"
+#include "design/structures.h"
+#include "util/bytes.h"
+
+namespace quillet {
+
+Status32 CdFixedRecord::Read(uint16_t code, std::span<const uint8_t> record) {
+  StructureSizes sizes;
+  if (Status32 status = StructureSize(code, sizes)) return status;
+  if (record.size() < sizes.onDisk) return kErrBadCompositeRecord;
+  host_.assign(sizes.host, 0);
+  if (Status32 status = StructureFromDisk(code, record, host_)) return status;
+  code_ = code;
+  record_ = record;
+  pos_ = sizes.onDisk;
+  return kNoError;
+}
+
+// Fields are read and written at their offsets in the packed layout, which
+// is the host form of every host this library runs on.
+uint16_t CdFixedRecord::U16(size_t at) const {
+  assert(at + 2 <= host_.size());
+  return at + 2 <= host_.size() ? LoadU16(host_.data() + at) : 0;
+}
+uint32_t CdFixedRecord::U32(size_t at) const {
+  assert(at + 4 <= host_.size());
+  return at + 4 <= host_.size() ? LoadU32(host_.data() + at) : 0;
+}
+void CdFixedRecord::SetU16(size_t at, uint16_t value) {
+  if (at + 2 <= host_.size()) StoreU16(host_.data() + at, value);
+}
+void CdFixedRecord::SetU32(size_t at, uint32_t value) {
+  if (at + 4 <= host_.size()) StoreU32(host_.data() + at, value);
+}
+
+bool CdFixedRecord::Piece(size_t length, std::span<const uint8_t>& piece) {
+  if (length > record_.size() - pos_) return false;
+  piece = record_.subspan(pos_, length);
+  pos_ += length;
+  return true;
+}
+
+Status32 CdFixedRecord::Begin(RecordBuffer& out) {
+  start_ = out.length();
+  return out.AppendStruct(code_, host_);
+}
+
+Status32 CdFixedRecord::Emit(PieceKind kind, std::span<const uint8_t> piece, const RewriteArgs& args,
+                             RecordBuffer& out, size_t& length) {
+  if (Status32 status = EmitCodePiece(kind, piece, args, out, length)) return status;
+  return length > 0xFFFF ? kErrRecordExceeds64K : kNoError;
+}
+
+Status32 CdFixedRecord::Finish(RecordBuffer& out, size_t lengthAt) {
+  SetU16(lengthAt, static_cast<uint16_t>(out.length() - start_));
+  return out.PutStruct(start_, code_, host_);
+}
+
+}  // namespace quillet

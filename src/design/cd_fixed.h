@@ -1,0 +1,50 @@
+// What the records with a fixed part and variable pieces share: the fixed
+// part read in host form, a bounded walk over the pieces that follow it, and
+// the rebuilt record whose lengths are patched at the end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "config/status.h"
+#include "design/code_piece.h"
+#include "design/record_buffer.h"
+
+namespace quillet {
+
+class CdFixedRecord {
+ public:
+  // Reads the fixed part of structure `code` from the start of `record`;
+  // kErrBadCompositeRecord when the record is shorter than it.
+  [[nodiscard]] Status32 Read(uint16_t code, std::span<const uint8_t> record);
+
+  uint16_t U16(size_t at) const;
+  uint32_t U32(size_t at) const;
+  void SetU16(size_t at, uint16_t value);
+  void SetU32(size_t at, uint32_t value);
+
+  // The next `length` bytes of the variable part; false when they run past
+  // the record.
+  [[nodiscard]] bool Piece(size_t length, std::span<const uint8_t>& piece);
+  std::span<const uint8_t> Rest() const { return record_.subspan(pos_); }
+
+  // Starts the rebuilt record in `out` with the fixed part as read.
+  [[nodiscard]] Status32 Begin(RecordBuffer& out);
+  // Emits a piece through the code-piece rule; `length` receives its new length.
+  [[nodiscard]] Status32 Emit(PieceKind kind, std::span<const uint8_t> piece, const RewriteArgs& args,
+                              RecordBuffer& out, size_t& length);
+  // Writes the fixed part again at the start of the rebuilt record, with
+  // the 16-bit record length at `lengthAt` set to the bytes written.
+  [[nodiscard]] Status32 Finish(RecordBuffer& out, size_t lengthAt);
+
+ private:
+  uint16_t code_ = 0;
+  std::span<const uint8_t> record_;
+  std::vector<uint8_t> host_;
+  size_t pos_ = 0;    // into the record
+  size_t start_ = 0;  // of the rebuilt record in `out`
+};
+
+}  // namespace quillet

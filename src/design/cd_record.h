@@ -1,0 +1,49 @@
+// Composite-data (rich-text) records as the rewrite sees them: each record
+// keeps a copy of its bytes and re-emits itself into a RecordBuffer. The
+// base class copies a record unchanged; members that carry code override
+// Emit to hand their pieces on and fix their lengths.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "config/status.h"
+#include "design/record_buffer.h"
+#include "design/rewrite_contract.h"
+
+namespace quillet {
+
+class CKVXCDRecord {
+ public:
+  CKVXCDRecord(uint16_t signature, std::span<const uint8_t> record)
+      : signature_(signature), bytes_(record.begin(), record.end()) {}
+  virtual ~CKVXCDRecord() = default;
+  CKVXCDRecord(const CKVXCDRecord&) = delete;
+  CKVXCDRecord& operator=(const CKVXCDRecord&) = delete;
+
+  // Appends the record, possibly rewritten, to `out`. On success the bytes
+  // appended are one record whose length field counts them (padding is the
+  // caller's business); on failure what was appended is for the caller to
+  // discard. A callback status is returned unchanged.
+  [[nodiscard]] virtual Status32 Emit(const RewriteArgs& /*args*/, RecordBuffer& out) const { return CopyRaw(out); }
+  // Appends the stored bytes unchanged.
+  [[nodiscard]] Status32 CopyRaw(RecordBuffer& out) const { return out.Append(bytes_); }
+
+  uint16_t Signature() const { return signature_; }
+  uint16_t Length() const { return static_cast<uint16_t>(bytes_.size()); }
+  std::span<const uint8_t> Data() const { return bytes_; }
+
+ private:
+  uint16_t signature_;
+  std::vector<uint8_t> bytes_;
+};
+
+// The record object for (item type, signature, record bytes): the member
+// class the item type and the signature select, a plain CKVXCDRecord for a
+// signature no table lists. kErrOutOfMemory when it cannot be made.
+[[nodiscard]] Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record,
+                                    std::unique_ptr<CKVXCDRecord>& out);
+
+}  // namespace quillet

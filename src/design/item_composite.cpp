@@ -1,0 +1,160 @@
+// Assembling a composite from its stored instances, and its segment-wise
+// rewrite.
+#include "design/item_composite.h"
+
+#include <new>
+
+#include "design/design_messages.h"
+#include "design/item_types.h"
+#include "util/bytes.h"
+
+namespace quillet {
+namespace {
+
+// Outline values are walked here, not by the host's enumerator:
+//   a header (signature 0x50) when the first word is one of the header
+//   words: 74 + 2 * (u16 at +4) bytes; then entries (signature 0x51), each
+//   starting with the word 72 and 72 + (u16 at +2) bytes long.
+constexpr uint16_t kSigOutlineHeader = 0x50;
+constexpr uint16_t kSigOutlineEntry = 0x51;
+constexpr uint16_t kOutlineHeaderWords[] = {0x0101, 0x0201, 0x0301, 0x0501, 0x0601};
+constexpr size_t kOutlineHeaderBase = 74;
+constexpr uint16_t kOutlineEntryMark = 72;
+
+// The iterator of a composite rewrite: the record emitted last, waiting to
+// be appended, and the status that ends the rewrite.
+struct CompositeCursor : RewriteCursor {
+  RecordBuffer record;
+  size_t next = 0;
+  Status32 pending = kNoError;
+};
+
+}  // namespace
+
+Status32 CKVXItemComposite::Add(uint16_t signature, std::span<const uint8_t> record) {
+  std::unique_ptr<CKVXCDRecord> made;
+  if (Status32 status = CreateRecord(type_, signature, record, made)) return status;
+  records_.push_back(std::move(made));
+  return kNoError;
+}
+
+Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
+  size_t pos = 0;
+  if (data.size() >= 6) {
+    const uint16_t first = LoadU16(data.data());
+    for (uint16_t word : kOutlineHeaderWords) {
+      if (first != word) continue;
+      const size_t length = kOutlineHeaderBase + 2 * size_t{LoadU16(data.data() + 4)};
+      if (length > data.size()) return kErrBadCompositeRecord;
+      if (Status32 status = Add(kSigOutlineHeader, data.first(length))) return status;
+      pos = length;
+      break;
+    }
+  }
+  while (data.size() - pos >= 4 && LoadU16(data.data() + pos) == kOutlineEntryMark) {
+    const size_t length = kOutlineEntryMark + size_t{LoadU16(data.data() + pos + 2)};
+    if (length > data.size() - pos) return kErrBadCompositeRecord;
+    if (Status32 status = Add(kSigOutlineEntry, data.subspan(pos, length))) return status;
+    pos += length;
+  }
+  return kNoError;
+}
+
+Status32 CKVXItemComposite::AddValue(std::span<const uint8_t> value) {
+  if (value.size() < 2) return kErrBadCompositeRecord;
+  if (LoadU16(value.data()) == kTypeOutline) return AddOutline(value.subspan(2));
+  // The enumerator reads composite values only: other record-bearing types
+  // are enumerated as such.
+  std::vector<uint8_t> composite(value.begin(), value.end());
+  StoreU16(composite.data(), kTypeCompositeData);
+  // The host's callback carries 16-bit statuses: a failed record stops the
+  // walk, and its own status is returned.
+  Status32 failed = kNoError;
+  const STATUS status = Notes().EnumerateCompositeRecords(
+      composite, [this, &failed](uint16_t signature, std::span<const uint8_t> record) -> STATUS {
+        failed = Add(signature, record);
+        return failed == kNoError ? kNoError : kErrInvalidArgument;
+      });
+  return failed != kNoError ? failed : status;
+}
+
+Status32 CKVXItemComposite::FromNote(NoteHandle note, std::string_view name, std::unique_ptr<CKVXItemComposite>& out) {
+  ItemInfo info;
+  if (STATUS status = Notes().ItemFind(note, name, info)) return status;
+  std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(info.type));
+  if (!made) return kErrOutOfMemory;
+  for (;;) {
+    if (Status32 status = made->AddValue(info.value)) return status;
+    const ItemId previous = info.item;
+    const STATUS next = Notes().ItemFindNext(note, previous, info);
+    if (StatusCode(next) == kErrItemNotFound) break;
+    if (next != kNoError) return next;
+  }
+  if (made->records_.empty()) return kErrItemNotFound;
+  out = std::move(made);
+  return kNoError;
+}
+
+Status32 CKVXItemComposite::FromValue(std::span<const uint8_t> value, std::unique_ptr<CKVXItemComposite>& out) {
+  if (value.size() < 2) return kErrBadCompositeRecord;
+  std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(LoadU16(value.data())));
+  if (!made) return kErrOutOfMemory;
+  if (Status32 status = made->AddValue(value)) return status;
+  out = std::move(made);
+  return kNoError;
+}
+
+Status32 CKVXItemComposite::Rewrite(const RewriteArgs& args, RecordBuffer& out,
+                                    std::unique_ptr<RewriteCursor>& cursor) {
+  return EmitRecords(args, out, cursor);
+}
+
+Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& out,
+                                        std::unique_ptr<RewriteCursor>& cursor) const {
+  auto prepare = [&](CompositeCursor& it) {
+    it.record.Clear();
+    if (it.next >= records_.size()) return;
+    const Status32 status = records_[it.next++]->Emit(args, it.record);
+    it.pending = status == kErrOutOfMemory ? kErrRecordExceeds64K : status;
+  };
+  if (!cursor) {
+    auto* made = new (std::nothrow) CompositeCursor;
+    if (made == nullptr) return kErrOutOfMemory;
+    cursor.reset(made);
+    prepare(*made);
+  }
+  auto& it = static_cast<CompositeCursor&>(*cursor);
+  const size_t outStart = out.length();
+  while (it.record.length() > 0 && it.pending == kNoError) {
+    const size_t begin = out.length();
+    Status32 status = out.Append(it.record.bytes());
+    if (status == kNoError) status = out.PadEven(begin);
+    if (status != kNoError) {
+      out.Truncate(begin);  // the whole record goes to the next segment
+      // A record that does not fit even an empty buffer never will.
+      it.pending = status == kErrOutOfMemory && begin > outStart ? kErrOutOfMemory : kErrRecordExceeds64K;
+      break;
+    }
+    prepare(it);
+  }
+  if (it.pending == kErrOutOfMemory) {
+    it.pending = kNoError;
+    return kNoError;
+  }
+  const Status32 status = it.pending;
+  cursor.reset();
+  return status;
+}
+
+Status32 CKVXItemComposite::Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const {
+  RecordBuffer segment;
+  std::unique_ptr<RewriteCursor> cursor;
+  do {
+    segment.Clear();
+    if (Status32 status = EmitRecords({}, segment, cursor)) return status;
+    if (STATUS status = Notes().ItemAppend(note, itemFlags, name, type_, segment.bytes())) return status;
+  } while (cursor);
+  return kNoError;
+}
+
+}  // namespace quillet

@@ -1,0 +1,50 @@
+// A composite (rich-text) value: the records of every instance of an item,
+// in stored order, re-emitted record by record into segments that are cut
+// only between records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "design/cd_record.h"
+#include "design/item_value.h"
+
+namespace quillet {
+
+class CKVXItemComposite : public CKVXItemValue {
+ public:
+  // Reads every instance of `name` in `note`. kErrItemNotFound when there is
+  // none or no instance holds a record; enumerator and factory statuses are
+  // returned unchanged.
+  [[nodiscard]] static Status32 FromNote(NoteHandle note, std::string_view name,
+                                         std::unique_ptr<CKVXItemComposite>& out);
+  // Reads one stored value, its type word first.
+  [[nodiscard]] static Status32 FromValue(std::span<const uint8_t> value, std::unique_ptr<CKVXItemComposite>& out);
+
+  // Emits the records into `out` until it is full, then returns 0 with
+  // `cursor` set; the record that did not fit comes first on the next call.
+  // A record that cannot be emitted within one segment: kErrRecordExceeds64K.
+  Status32 Rewrite(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) override;
+  // Writes the records unchanged as segments of `name`.
+  Status32 Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const override;
+  uint16_t Type() const override { return type_; }
+
+  const std::vector<std::unique_ptr<CKVXCDRecord>>& records() const { return records_; }
+
+ private:
+  explicit CKVXItemComposite(uint16_t type) : type_(type) {}
+  // Adds the records of one stored value (type word first).
+  Status32 AddValue(std::span<const uint8_t> value);
+  Status32 AddOutline(std::span<const uint8_t> data);
+  Status32 Add(uint16_t signature, std::span<const uint8_t> record);
+  Status32 EmitRecords(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) const;
+
+  uint16_t type_;
+  std::vector<std::unique_ptr<CKVXCDRecord>> records_;
+};
+
+}  // namespace quillet

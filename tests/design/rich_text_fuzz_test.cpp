@@ -1,0 +1,136 @@
+// Fuzz-style checks of the rich-text rewrite: truncations, length fields and
+// signatures of a built form body mutated at random (seeded). The rewrite
+// must fail with a status and leave the item untouched, or write segments
+// the host's enumerator reads back; the address sanitizer of the sanitizer
+// test run catches any read past a record.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "design/item_reader.h"
+#include "sim/scoped_sim_host.h"
+#include "support/formula_builder.h"
+#include "support/rich_text_builder.h"
+#include "util/bytes.h"
+
+namespace quillet {
+namespace {
+
+using kit::Bytes;
+
+Bytes FormulaOf(std::string_view text) {
+  kit::FormulaBuilder f;
+  f.Main().Number(1).Jump("end").String(text).Operator(0x20, 2).Label("end");
+  return f.Build();
+}
+
+// A form body with most members that carry code; records and their offsets.
+std::vector<Bytes> BodyRecords() {
+  kit::FieldSpec field{FormulaOf("default"), {}, FormulaOf("valid"), "Subject", "Help text", {1, 0, 2, 0, 'o', 'k'}};
+  Bytes hide(10, 0);
+  const Bytes formula = FormulaOf("hide");
+  hide.insert(hide.end(), formula.begin(), formula.end());
+  return {kit::Paragraph(),
+          kit::TextRun("Press"),
+          kit::Field(field),
+          kit::WordRecord(0xFFBB, hide),
+          kit::Hotspot(3, 0x100 | 0x10000, {'S', 'u', 'b'}),
+          kit::LsObjectRecord(kit::CompiledModule("Click", 2)),
+          kit::ByteRecord(0xAE, {}),
+          kit::Hotspot(1, 0x10, FormulaOf("popup"))};
+}
+
+struct Grow {
+  static Status32 Callback(PieceKind, std::span<const uint8_t> piece, uint32_t, RecordBuffer& out, CodeLocation*,
+                           void*) {
+    if (Status32 status = out.Append(piece)) return status;
+    return out.AppendZeros(3);  // longer code, odd length
+  }
+};
+
+class RichTextFuzz : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(sim_->CreateDatabase("fuzz.nsf"), kNoError);
+    ASSERT_EQ(sim_->DbOpen("fuzz.nsf", db_), kNoError);
+  }
+
+  std::vector<Bytes> Instances(NoteHandle note) {
+    std::vector<Bytes> values;
+    ItemInfo info;
+    for (STATUS s = sim_->ItemFind(note, "$Body", info); s == kNoError; s = sim_->ItemFindNext(note, info.item, info)) {
+      values.push_back(info.value);
+    }
+    return values;
+  }
+
+  // Rewrites `value` as the only instance of "$Body" of a fresh note.
+  void Check(const Bytes& value) {
+    NoteHandle note;
+    ASSERT_EQ(sim_->NoteCreate(db_, note), kNoError);
+    ASSERT_EQ(sim_->ItemAppend(note, 0, "$Body", kTypeCompositeData, std::span(value).subspan(2)), kNoError);
+    const Status32 status = RewriteRichTextItem(note, "$Body", nullptr, &Grow::Callback, nullptr);
+    const std::vector<Bytes> after = Instances(note);
+    if (status != kNoError) {
+      EXPECT_EQ(after, std::vector<Bytes>{value}) << "a failed rewrite leaves the item as it was";
+    } else {
+      for (const Bytes& segment : after) {
+        EXPECT_EQ(sim_->EnumerateCompositeRecords(segment, [](uint16_t, std::span<const uint8_t>) -> STATUS {
+          return kNoError;
+        }), kNoError);
+      }
+    }
+    ASSERT_EQ(sim_->NoteClose(note), kNoError);
+  }
+
+  sim::ScopedSimHost sim_;
+  DbHandle db_;
+};
+
+TEST_F(RichTextFuzz, EveryTruncation) {
+  const Bytes value = kit::CompositeValue(kTypeCompositeData, BodyRecords());
+  for (size_t length = 2; length <= value.size(); ++length) {
+    SCOPED_TRACE(length);
+    Check(Bytes(value.begin(), value.begin() + static_cast<ptrdiff_t>(length)));
+  }
+}
+
+TEST_F(RichTextFuzz, SeededMutationsOfLengthsSignaturesAndBytes) {
+  const std::vector<Bytes> records = BodyRecords();
+  const Bytes value = kit::CompositeValue(kTypeCompositeData, records);
+  std::vector<size_t> starts;  // of every record in the value
+  for (size_t at = 2, i = 0; i < records.size(); ++i) {
+    starts.push_back(at);
+    at += records[i].size() + records[i].size() % 2;
+  }
+  const uint16_t signatures[] = {0xFFB1, 0xFFAD, 0xFF8A, 0xFF84, 0xFFBB, 0xFF85, 0xFFBA, 0x00B1, 0x81, 0xAE};
+  std::mt19937 random(0xD15C);
+  for (int round = 0; round < 1500; ++round) {
+    Bytes mutated = value;
+    const size_t record = starts[random() % starts.size()];
+    switch (random() % 4) {
+      case 0:  // a record's signature
+        StoreU16(mutated.data() + record, signatures[random() % std::size(signatures)]);
+        break;
+      case 1:  // a 16-bit field inside a record's fixed part (lengths live there)
+        if (record + 40 < mutated.size()) {
+          const size_t at = record + 2 + 2 * (random() % 18);
+          StoreU16(mutated.data() + at, static_cast<uint16_t>(random() % 3 == 0 ? random() : random() % 64));
+        }
+        break;
+      case 2:  // any byte
+        mutated[2 + random() % (mutated.size() - 2)] = static_cast<uint8_t>(random());
+        break;
+      default:  // a truncation inside a record
+        mutated.resize(record + 1 + random() % 40 < mutated.size() ? record + 1 + random() % 40 : mutated.size());
+        break;
+    }
+    SCOPED_TRACE(round);
+    Check(mutated);
+    if (HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace quillet

@@ -133,7 +133,7 @@ uint32_t CStringTable::AppendString(std::string_view text) {
   std::vector<uint8_t> entry(entrySize, 0);
   StoreU16(entry.data(), strings::kEndOfChain);
   StoreU16(entry.data() + 2, static_cast<uint16_t>(n));
-  for (size_t i = 0; i < n; ++i) StoreU16(entry.data() + strings::kEntryHeaderSize + 2 * i, units[i]);
+  StoreUtf16Le(entry.data() + strings::kEntryHeaderSize, units);
   AppendData(entry);
 
   const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);

@@ -37,7 +37,7 @@ StringTableImage StringTableBuilder::Build() const {
     const size_t at = segment.size();
     segment.resize(at + size, 0);
     StoreU16(&segment[at + 2], static_cast<uint16_t>(text.size()));
-    for (size_t i = 0; i < text.size(); ++i) StoreU16(&segment[at + 4 + 2 * i], text[i]);
+    StoreUtf16Le(&segment[at + 4], text);
   }
 
   // Handles: offsets inside the first 64 KiB are their own; the others get

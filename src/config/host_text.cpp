@@ -9,6 +9,7 @@
 
 #include "config/notes_api.h"
 #include "platform/platform.h"
+#include "util/bytes.h"
 
 namespace quillet {
 namespace {
@@ -24,6 +25,13 @@ std::span<const uint8_t> Bytes(std::string_view text) {
 
 }  // namespace
 
+bool TranslateToHost(NotesApi& api, std::u16string_view units, std::string& out) {
+  std::vector<uint8_t> translated;
+  if (api.Translate(kTranslateUnicodeToHost, Utf16LeBytes(units), translated) != kNoError) return false;
+  out.assign(translated.begin(), translated.end());
+  return true;
+}
+
 size_t HostPieceLength(std::string_view text, size_t limit) {
   if (text.size() <= limit) return text.size();
   size_t n = limit;
@@ -34,23 +42,17 @@ size_t HostPieceLength(std::string_view text, size_t limit) {
 
 std::string ToHostText(std::u16string_view text) {
   std::string result;
-  std::vector<uint8_t> in;
-  std::vector<uint8_t> out;
+  std::string piece;
+  NotesApi& notes = Notes();
   while (!text.empty()) {
     size_t n = text.size() <= kHostTextPiece ? text.size() : kHostTextPiece;
     if (n < text.size() && IsHighSurrogate(text[n - 1])) --n;  // keep the pair together
-    std::u16string_view piece = text.substr(0, n);
-    in.clear();
-    for (char16_t c : piece) {
-      in.push_back(static_cast<uint8_t>(c));
-      in.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    out.clear();
-    if (Notes().Translate(kTranslateUnicodeToHost, in, out) == kNoError) {
-      result.append(out.begin(), out.end());
+    const std::u16string_view units = text.substr(0, n);
+    if (TranslateToHost(notes, units, piece)) {
+      result += piece;
     } else {
       // ASCII reads the same in both sets; UTF-8 loses less than dropping it.
-      result += platform::Utf16ToUtf8(piece);
+      result += platform::Utf16ToUtf8(units);
     }
     text.remove_prefix(n);
   }

@@ -11,8 +11,14 @@ namespace quillet {
 // The host translates and compares at most this many characters at a time.
 inline constexpr size_t kHostTextPiece = 10000;
 
+class NotesApi;
+
+// `units` in the host character set through `api`'s translation, in one call:
+// false, with `out` unchanged, when the host refuses it.
+[[nodiscard]] bool TranslateToHost(NotesApi& api, std::u16string_view units, std::string& out);
+
 // UTF-16 text in the host character set. Pieces are cut between characters,
-// never inside a surrogate pair.
+// never inside a surrogate pair; a piece the host refuses is kept as UTF-8.
 std::string ToHostText(std::u16string_view text);
 
 // Host text in upper case. Pieces are cut between characters, never inside a

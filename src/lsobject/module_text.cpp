@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "config/host_text.h"
 #include "config/notes_api.h"
 #include "platform/platform.h"
 #include "util/bytes.h"
@@ -42,21 +43,17 @@ const ModuleText& PlainModuleText() {
 }
 
 std::string NotesModuleText::ToHost(std::u16string_view units) const {
-  std::vector<uint8_t> in(units.size() * 2);
-  for (size_t i = 0; i < units.size(); ++i) StoreU16(in.data() + 2 * i, units[i]);
-  std::vector<uint8_t> out;
+  std::string text;
   // A text the host cannot translate reads as empty, like an unknown string.
-  if (api_.Translate(kTranslateUnicodeToHost, in, out) != kNoError) return {};
-  return std::string(out.begin(), out.end());
+  if (!TranslateToHost(api_, units, text)) return {};
+  return text;
 }
 
 std::u16string NotesModuleText::ToUnicode(std::string_view text) const {
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   std::vector<uint8_t> out;
   if (api_.Translate(kTranslateHostToUnicode, std::span<const uint8_t>(bytes, text.size()), out) != kNoError) return {};
-  std::u16string units(out.size() / 2, u'\0');
-  for (size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(LoadU16(out.data() + 2 * i));
-  return units;
+  return LoadUtf16Le(out.data(), out.size() / 2);
 }
 
 int NotesModuleText::Compare(std::string_view a, std::string_view b, uint16_t option) const {

@@ -128,12 +128,9 @@ uint32_t CStringTable::AppendString(std::string_view text) {
 
   // Link, count, units, terminator, and one more zero word to end on a
   // multiple of 4 when needed.
-  const size_t n = units.size();
-  const size_t entrySize = (strings::kEntryHeaderSize + 2 * n + 2 + 3) & ~size_t{3};
-  std::vector<uint8_t> entry(entrySize, 0);
-  StoreU16(entry.data(), strings::kEndOfChain);
-  StoreU16(entry.data() + 2, static_cast<uint16_t>(n));
-  for (size_t i = 0; i < n; ++i) StoreU16(entry.data() + strings::kEntryHeaderSize + 2 * i, units[i]);
+  const size_t entrySize = strings::EntrySize(units.size());
+  std::vector<uint8_t> entry;
+  strings::AppendEntry(entry, units);
   AppendData(entry);
 
   const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);

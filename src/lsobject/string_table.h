@@ -21,10 +21,12 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "lsobject/header.h"
 #include "lsobject/module_text.h"
 #include "lsobject/table_extention.h"
+#include "util/bytes.h"
 
 namespace quillet {
 
@@ -35,6 +37,19 @@ inline constexpr uint32_t kEntryHeaderSize = 4;   // link, count
 inline constexpr uint32_t kMaxDirectOffset = 0xFFFF;  // offsets up to here are their own handle
 // The longest text one entry may hold: an entry must fit a segment.
 inline constexpr size_t kMaxUnits = 0x7FF0;
+
+// The bytes of an entry holding `units` code units: link, count, the units,
+// a 0 terminator, and one more 0 word when needed to end on a multiple of 4.
+constexpr size_t EntrySize(size_t units) { return (kEntryHeaderSize + 2 * units + 2 + 3) & ~size_t{3}; }
+
+// Appends the entry of `units` to `out`, its link ending the chain.
+inline void AppendEntry(std::vector<uint8_t>& out, std::u16string_view units) {
+  const size_t at = out.size();
+  out.resize(at + EntrySize(units.size()), 0);
+  StoreU16(out.data() + at, kEndOfChain);
+  StoreU16(out.data() + at + 2, static_cast<uint16_t>(units.size()));
+  StoreUtf16Le(out.data() + at + kEntryHeaderSize, units);
+}
 }  // namespace strings
 
 // 16-bit string handle -> 32-bit string offset, for tables beyond 64 KiB.

@@ -50,9 +50,7 @@ std::map<uint32_t, std::u16string> Entries(const Segments& strings, std::vector<
         problems.push_back("string entry broken at " + Hex(static_cast<uint32_t>(k * kSegmentSpan + p)));
         break;
       }
-      std::u16string units;
-      for (size_t i = 0; i < n; ++i) units.push_back(static_cast<char16_t>(LoadU16(&s[p + 4 + 2 * i])));
-      entries[static_cast<uint32_t>(k * kSegmentSpan + p)] = units;
+      entries[static_cast<uint32_t>(k * kSegmentSpan + p)] = LoadUtf16Le(&s[p + 4], n);
       p += size;
     }
   }

@@ -42,14 +42,12 @@ STATUS TranslateText(uint16_t mode, std::span<const uint8_t> in, std::vector<uin
     }
     case kTranslateHostToUnicode: {
       const std::u16string wide = platform::Utf8ToUtf16(text);
-      out.resize(wide.size() * 2);
-      for (size_t i = 0; i < wide.size(); ++i) StoreU16(out.data() + 2 * i, wide[i]);
+      out = Utf16LeBytes(wide);
       return kNoError;
     }
     case kTranslateUnicodeToHost: {
       if (in.size() % 2 != 0) return kErrInvalidArgument;
-      std::u16string wide(in.size() / 2, u'\0');
-      for (size_t i = 0; i < wide.size(); ++i) wide[i] = LoadU16(in.data() + 2 * i);
+      const std::u16string wide = LoadUtf16Le(in.data(), in.size() / 2);
       const std::string narrow = platform::Utf16ToUtf8(wide);
       out.assign(narrow.begin(), narrow.end());
       return kNoError;

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "lsobject/string_table.h"
 #include "util/bytes.h"
 
 namespace quillet::sim {
@@ -10,8 +11,6 @@ namespace {
 
 constexpr size_t kSegmentSpan = 0x10000;
 constexpr size_t kSegmentLimit = 0xFFF9;  // a segment never reaches this size
-
-size_t EntrySize(size_t units) { return (4 + 2 * units + 2 + 3) / 4 * 4; }
 
 }  // namespace
 
@@ -30,14 +29,10 @@ StringTableImage StringTableBuilder::Build() const {
   StringTableImage t;
   std::vector<uint32_t> positions;
   for (const std::u16string& text : texts_) {
-    const size_t size = EntrySize(text.size());
+    const size_t size = strings::EntrySize(text.size());
     if (t.strings.empty() || t.strings.back().size() + size >= kSegmentLimit) t.strings.emplace_back();
     positions.push_back(static_cast<uint32_t>((t.strings.size() - 1) * kSegmentSpan + t.strings.back().size()));
-    Bytes& segment = t.strings.back();
-    const size_t at = segment.size();
-    segment.resize(at + size, 0);
-    StoreU16(&segment[at + 2], static_cast<uint16_t>(text.size()));
-    for (size_t i = 0; i < text.size(); ++i) StoreU16(&segment[at + 4 + 2 * i], text[i]);
+    strings::AppendEntry(t.strings.back(), text);
   }
 
   // Handles: offsets inside the first 64 KiB are their own; the others get
@@ -93,7 +88,7 @@ StringTableBuilder NumberedStrings(size_t bytes, std::string_view prefix) {
   for (size_t i = 0; total < bytes; ++i) {
     const std::string text = std::string(prefix) + std::to_string(i);
     builder.Add(text);
-    total += EntrySize(text.size());
+    total += strings::EntrySize(text.size());
   }
   return builder;
 }

@@ -14,25 +14,20 @@ const LineEntry* LineTable::Find(int32_t line) const {
   return (it != end() && it->Line == line) ? it : nullptr;
 }
 
-void* RecordPool::Allocate(size_t bytes) {
-  bytes = (bytes + 7) & ~size_t{7};
-  if (bytes > left_) {
-    // Oversized requests get a chunk of their own; the current chunk stays open.
-    if (bytes > kChunkSize / 4) {
-      chunks_.push_back(std::make_unique<std::byte[]>(bytes));
-      reserved_ += bytes;
-      return chunks_.back().get();
-    }
-    chunks_.push_back(std::make_unique<std::byte[]>(kChunkSize));
-    reserved_ += kChunkSize;
-    next_ = chunks_.back().get();
-    left_ = kChunkSize;
-  }
-  void* p = next_;
-  next_ += bytes;
-  left_ -= bytes;
-  return p;
+static_assert(alignof(CallRecord) <= 8 && alignof(LineEntry) <= 8);
+
+void* RecordPool::CountingHeap::do_allocate(size_t bytes, size_t alignment) {
+  void* block = std::pmr::new_delete_resource()->allocate(bytes, alignment);
+  reserved += bytes;
+  return block;
 }
+
+void RecordPool::CountingHeap::do_deallocate(void* block, size_t bytes, size_t alignment) {
+  std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
+  reserved -= bytes;
+}
+
+void* RecordPool::Allocate(size_t bytes) { return arena_.allocate(bytes, kAlignment); }
 
 CallRecord* RecordPool::NewRecord() {
   inUse_ += sizeof(CallRecord);
@@ -86,12 +81,9 @@ LineEntry& RecordPool::LineSlot(LineTable& table, int32_t line) {
 }
 
 void RecordPool::Clear() {
-  chunks_.clear();
-  next_ = nullptr;
-  left_ = 0;
+  arena_.release();
   freeBlocks_.fill(nullptr);
   inUse_ = 0;
-  reserved_ = 0;
 }
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet {
@@ -25,6 +26,21 @@ inline void StoreU16(uint8_t* p, uint16_t v) {
 }
 inline void StoreU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+// UTF-16 code units as little-endian bytes: 2 bytes a unit.
+inline void StoreUtf16Le(uint8_t* p, std::u16string_view units) {
+  for (size_t i = 0; i < units.size(); ++i) StoreU16(p + 2 * i, units[i]);
+}
+inline std::vector<uint8_t> Utf16LeBytes(std::u16string_view units) {
+  std::vector<uint8_t> bytes(units.size() * 2);
+  StoreUtf16Le(bytes.data(), units);
+  return bytes;
+}
+// `count` code units read from `p`.
+inline std::u16string LoadUtf16Le(const uint8_t* p, size_t count) {
+  std::u16string units(count, u'\0');
+  for (size_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(LoadU16(p + 2 * i));
+  return units;
 }
 inline void StoreU64(uint8_t* p, uint64_t v) {
   StoreU32(p, static_cast<uint32_t>(v));

@@ -64,10 +64,7 @@ bool ModuleView::Text(uint16_t handle, std::string& out) const {
   const uint32_t n = LoadU16(data.data() + offset - 2);
   if (data.size() < offset + 2 * n + 2) return false;
   if (LoadU16(data.data() + offset + 2 * n) != 0) return false;
-  std::u16string units;
-  units.reserve(n);
-  for (uint32_t i = 0; i < n; ++i) units.push_back(static_cast<char16_t>(LoadU16(data.data() + offset + 2 * i)));
-  out = platform::Utf16ToUtf8(units);
+  out = platform::Utf16ToUtf8(LoadUtf16Le(data.data() + offset, n));
   return true;
 }
 

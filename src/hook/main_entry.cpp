@@ -72,6 +72,9 @@ void Start(HookVector& vector) {
   vector.noteOpen = nullptr;
   vector.noteUpdate = nullptr;
   vector.dbStampNotes = nullptr;
+  // Without a usable host API nothing can be decided or reported: the library
+  // stays unhooked and touches nothing else.
+  if (InstalledNotes() == nullptr) return;
 
   const std::string processName = ProcessName(platform::ExecutablePath());
   LoadMessageCatalog();

@@ -108,6 +108,18 @@ class CQuilletApp {
   void PollThreadBody();
   void StopPollThreads();
 
+  // Counts a poll thread out when its body ends, by return or by exception.
+  class PollThreadExit {
+   public:
+    explicit PollThreadExit(CQuilletApp& app) : app_(app) {}
+    ~PollThreadExit();
+    PollThreadExit(const PollThreadExit&) = delete;
+    PollThreadExit& operator=(const PollThreadExit&) = delete;
+
+   private:
+    CQuilletApp& app_;
+  };
+
   int32_t instrumentFlags_;
   std::string moduleName_{kModuleName};
   std::string serverName_;

@@ -103,9 +103,9 @@ HookStatus QUILLET_HOOKAPI MainEntryPoint(HookVector* vector) noexcept {
 }
 
 HookStatus QUILLET_HOOKAPI Term(HookVector*) noexcept {
-  CQuilletApp* app = gProfilerApp;
-  gProfilerApp = nullptr;
-  delete app;
+  // Timer calls may still be running on script threads: the object is
+  // deleted once the last of them has let go of it.
+  delete gProfilerApp.Take();
   return kNoError;
 }
 

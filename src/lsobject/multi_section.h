@@ -38,7 +38,7 @@ class CMultiSection : public CSection {
   // Anything else (out of order, overlapping, skipping a segment, overflowing
   // a segment) is refused, so a hostile image cannot make us allocate more
   // than a small multiple of its own size.
-  [[nodiscard]] bool Read(std::span<const uint8_t> image, size_t position) override;
+  [[nodiscard]] bool ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) override;
   // Chunks of at most 4088 bytes, segment by segment.
   int32_t Write(ByteWriter& out) const override;
   virtual int32_t TotalSize() const;

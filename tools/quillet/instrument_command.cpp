@@ -37,7 +37,9 @@ int Instrument(const Options& options) {
   // The host's text services and message catalogue come from a simulated host.
   sim::ScopedSimHost host;
   CLSScriptModule module;
-  if (!module.Parse(image)) return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one");
+  ParseError refusal;
+  if (!module.Parse(image, refusal))
+    return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");
   if (IsInstrumentedModule(module)) return Fail("instrument", options.in + ": the module is instrumented already");
 
   CLSProfileApp profile("nquillet", "", flags);

@@ -68,8 +68,9 @@ void AddTimerEntries(RunOptions& run) {
 // Rewrites the module into the current profile context; empty on failure.
 std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRunOptions& options, std::string& error) {
   CLSScriptModule module;
-  if (!module.Parse(image)) {
-    error = "not a compiled LotusScript module, or a damaged one";
+  ParseError refusal;
+  if (!module.Parse(image, refusal)) {
+    error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
     return {};
   }
   if (IsInstrumentedModule(module)) {

@@ -9,6 +9,7 @@
 
 #include "config/host_text.h"
 #include "config/notes_api.h"
+#include "design/design_messages.h"
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument_edits.h"
 #include "instrument/timer_class.h"
@@ -111,9 +112,10 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
   if (r != 0) Warn(w, p, r);
 }
 
-// Installs the new byte code and moves every listed procedure's code offset.
-void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
-  if (w.edits.Empty()) return;
+// Installs the new byte code and then moves every listed procedure's code
+// offset; false, with no offset moved, when the byte code refuses the new code.
+bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
+  if (w.edits.Empty()) return true;
   std::vector<uint8_t> code = w.edits.Apply(w.code);
   const SymbolView symbols = w.module.Symbols();
   std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
@@ -123,9 +125,10 @@ void InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& proc
     const uint32_t old = symbols.U32(uint64_t{entry} + symbol::kCodeOffset);
     moves.emplace_back(entry, w.edits.Relocate(old));
   }
+  if (!w.module.ByteCode().SetData(std::move(code))) return false;
   // Read every old offset before writing any: entries listed twice move once.
   for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
-  (void)w.module.ByteCode().SetData(std::move(code));
+  return true;
 }
 
 }  // namespace
@@ -148,7 +151,7 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }
-  InstallEdits(w, procedures);
+  if (!InstallEdits(w, procedures)) return kErrOutOfMemory;
   return 0;
 }
 

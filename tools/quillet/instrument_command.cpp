@@ -55,7 +55,8 @@ int Instrument(const Options& options) {
   for (const std::string& m : profile.Messages) std::printf("warning: %s\n", m.c_str());
   if (status != 0) {
     char text[80];
-    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)", status);
+    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)",
+                  static_cast<unsigned>(status));
     return Fail("instrument", options.in + ": " + text);
   }
   const std::vector<uint8_t> rewritten = module.Serialize();

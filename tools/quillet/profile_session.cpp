@@ -96,7 +96,8 @@ std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRun
   const Status32 status = InstrumentModule(module, context, *profile);
   if (status != 0) {
     char text[64];
-    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)", status);
+    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)",
+                  static_cast<unsigned>(status));
     error = text;
     return {};
   }

@@ -37,13 +37,12 @@ bool CMultiSection::ReadRecord(std::span<const uint8_t> image, size_t position, 
   uint16_t type = 0;
   std::span<const uint8_t> body;
   if (!ReadRecordBody(image, position, type, body, error)) return false;
-  const std::string name(record::Name(type));
   const size_t offsetAt = position + record::kRecordHeaderSize;
   const auto refuse = [&](std::string_view why) {
-    return error.Refuse(kModuleSubject, offsetAt, name + " placement offset", why);
+    return error.Refuse(kModuleSubject, offsetAt, record::FieldName(type, "placement offset"), why);
   };
   if (body.size() < 4)
-    return error.Refuse(kModuleSubject, position + 2, name + " record length",
+    return error.Refuse(kModuleSubject, position + 2, record::FieldName(type, "record length"),
                         std::to_string(body.size()) + " leaves no room for the placement offset");
   const uint32_t offset = LoadU32(body.data());
   const std::span<const uint8_t> bytes = body.subspan(4);

@@ -34,17 +34,21 @@ std::string Truncated(size_t need, size_t left) {
 
 }  // namespace
 
+std::string record::FieldName(uint16_t type, std::string_view field) {
+  return std::string(Name(type)) + " " + std::string(field);
+}
+
 bool ReadRecordBody(std::span<const uint8_t> image, size_t position, uint16_t& type, std::span<const uint8_t>& body,
                     ParseError& error) {
   ByteReader reader(image);
   uint16_t length = 0;
   if (!reader.Seek(position) || !reader.ReadU16(type))
     return error.Refuse(kModuleSubject, position, "record type", Truncated(2, reader.remaining()));
-  const std::string name(record::Name(type));
   if (!reader.ReadU16(length))
-    return error.Refuse(kModuleSubject, position + 2, name + " record length", Truncated(2, reader.remaining()));
+    return error.Refuse(kModuleSubject, position + 2, record::FieldName(type, "record length"),
+                        Truncated(2, reader.remaining()));
   if (!reader.ReadBytes(length, body))
-    return error.Refuse(kModuleSubject, position + record::kRecordHeaderSize, name + " record body",
+    return error.Refuse(kModuleSubject, position + record::kRecordHeaderSize, record::FieldName(type, "record body"),
                         "length " + std::to_string(length) + " runs past the end of the image (" +
                             std::to_string(reader.remaining()) + " bytes left)");
   return true;

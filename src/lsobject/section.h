@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,6 +44,8 @@ inline constexpr size_t kRecordHeaderSize = 4;  // u16 type, u16 length
 
 // What a record type holds, for refusal messages ("string table").
 std::string_view Name(uint16_t type);
+// "<Name(type)> <field>", e.g. "byte code record body".
+std::string FieldName(uint16_t type, std::string_view field);
 }  // namespace record
 
 // The subject named in every module refusal.

@@ -70,8 +70,8 @@ STATUS SwitchToIdFile(std::string_view idPath, std::string_view password) {
   const std::string path(idPath);
   const std::string secret(password);
   if (auto kfmSwitch = reinterpret_cast<SECKFMSwitchToIDFileFn>(KeptFunction(kSECKFMSwitchToIDFile))) {
-    char userName[256] = {};  // the host fills it; nobody reads it
-    return kfmSwitch(path.c_str(), secret.c_str(), userName, sizeof userName, 0, nullptr);
+    char userName[256] = {};  // handed over, never read back; its size argument is 0
+    return kfmSwitch(path.c_str(), secret.c_str(), userName, 0, 0, nullptr);
   }
   if (auto regSwitch = reinterpret_cast<REGSwitchToIDFn>(KeptFunction(kREGSwitchToID))) {
     uint16_t unused1 = 0;

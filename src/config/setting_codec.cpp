@@ -5,6 +5,10 @@ namespace quillet {
 namespace {
 
 constexpr size_t kEscapeLength = 5;  // "&$xx;"
+// A single quote (0x27) is escaped too: the profile-file readers drop quotes
+// enclosing a value, so "'quoted'" stored plain would read back bare.
+constexpr uint8_t kFirstPlainByte = 0x28;
+constexpr uint8_t kLastPlainByte = 0x7F;
 
 int HexDigit(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -38,7 +42,7 @@ std::u16string EncodeSettingValue(std::string_view value) {
   std::u16string stored;
   for (char c : value) {
     const auto byte = static_cast<uint8_t>(c);
-    const bool plain = byte >= 0x27 && byte <= 0x7F;
+    const bool plain = byte >= kFirstPlainByte && byte <= kLastPlainByte;
     const size_t length = plain ? 1 : kEscapeLength;
     if (stored.size() + length > kSettingValueLimit) break;
     if (plain) {

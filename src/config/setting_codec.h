@@ -1,7 +1,8 @@
 // How a setting's host-text value is stored in the UTF-16 settings file.
 //
-//   byte 0x27..0x7F     one character of that code
+//   byte 0x28..0x7F     one character of that code
 //   any other byte      "&$" + two lowercase hex digits + ";"  ("&$%02x;")
+//                       (0x27 included: readers strip enclosing quotes)
 //
 // Reading also accepts "&#" + one or two hex digits + ";", a byte in the
 // native code page: a value holding one is translated to the host set after

@@ -32,6 +32,9 @@ void CQuilletApp::ClientEnable(bool on, bool clear, int32_t value) {
     return;
   }
   if (CurrentProfile()) PopProfile();
+  // The period's poll threads end even when the next switch-on resets the
+  // event before they see it signalled.
+  pollPeriod_.fetch_add(1, std::memory_order_acq_rel);
   if (platform::Handle event = platform::OpenNamedEvent(kRunningEventName)) {
     platform::SetEvent(event);
     platform::CloseHandle(event);
@@ -70,7 +73,9 @@ STATUS CQuilletApp::HandleMessage(std::span<const uint8_t> message) {
 
 void CQuilletApp::HandleEnable(bool on, bool clear, int32_t value) {
   platform::LockHolder hold(lock_);
-  ClientEnable(on, true, value);
+  // The clear field decides: a controller that re-enables mid-session with
+  // clear 0 keeps what was collected so far.
+  ClientEnable(on, clear, value);
   if (!clear) return;
   if (ProfileRef context = CurrentProfile()) {
     context->Data.Clear();
@@ -101,14 +106,15 @@ void CQuilletApp::StartPollThread() {
     std::lock_guard<std::mutex> guard(pollMutex_);
     ++pollThreads_;
   }
-  if (!platform::StartThread([this] { PollThreadBody(); })) {
+  const uint32_t period = pollPeriod_.load(std::memory_order_acquire);
+  if (!platform::StartThread([this, period] { PollThreadBody(period); })) {
     std::lock_guard<std::mutex> guard(pollMutex_);
     --pollThreads_;
     pollDone_.notify_all();
   }
 }
 
-void CQuilletApp::PollThreadBody() {
+void CQuilletApp::PollThreadBody(uint32_t period) {
   // However the body ends, even by an exception from the host, the thread
   // counts itself out: the destructor waits for the count to reach zero.
   const PollThreadExit countOut(*this);
@@ -122,6 +128,7 @@ void CQuilletApp::PollThreadBody() {
       if (result == platform::WaitResult::kSignaled) break;
       if (result == platform::WaitResult::kFailed) platform::SleepMilliseconds(kPollIntervalMs);
       if (stopping_.load(std::memory_order_acquire) || !RunningMutexHeld()) break;
+      if (pollPeriod_.load(std::memory_order_acquire) != period) break;
       try {
         PollQueue();
       } catch (...) {

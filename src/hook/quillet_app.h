@@ -105,7 +105,8 @@ class CQuilletApp {
   bool RunningMutexHeld() const { return runningMutex_.load(std::memory_order_acquire) != 0; }
   void PollQueue();
   void StartPollThread();
-  void PollThreadBody();
+  // Polls until stopped, switched off, or the switch-on period `period` ends.
+  void PollThreadBody(uint32_t period);
   void StopPollThreads();
 
   // Counts a poll thread out when its body ends, by return or by exception.
@@ -136,6 +137,7 @@ class CQuilletApp {
   std::condition_variable pollDone_;
   int pollThreads_ = 0;
   std::atomic<bool> stopping_{false};
+  std::atomic<uint32_t> pollPeriod_{0};  // switch-offs so far; a poll thread lives within one
 };
 
 // Holds the process's application object: filled by MainEntryPoint before

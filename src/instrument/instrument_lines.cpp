@@ -189,7 +189,7 @@ bool HasSourceLines(const InstructionList& list) {
 }
 
 Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, std::vector<uint8_t>& out,
-                         int32_t& inserted) {
+                         int32_t& inserted, std::vector<uint32_t>& calls) {
   const InstructionList& list = listing.list;
   const std::span<const uint8_t> code = listing.code;
   const std::vector<int16_t>& opcodes = listing.arrays.opcodes;
@@ -197,6 +197,7 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   ShiftMap shifts(listing.arrays, listing.endOffset);
   const auto opcodeAt = [&](size_t k) { return opcodes[k]; };
   out.clear();
+  calls.clear();
   // At most one call per line marker: room for all, so the buffer never regrows.
   const auto markers = static_cast<size_t>(std::count(opcodes.begin(), opcodes.end(), int16_t{op::kLine}));
   out.reserve(code.size() + call.bytes.size() * markers);
@@ -216,6 +217,7 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
     out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at));
     out.insert(out.end(), call.bytes.begin(), call.bytes.end());
     copied = at;
+    calls.push_back(static_cast<uint32_t>(at));
     total += static_cast<int32_t>(call.bytes.size());
   }
   out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());

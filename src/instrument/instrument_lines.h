@@ -64,10 +64,13 @@ bool HasSourceLines(const InstructionList& list);
 
 // Builds the procedure's code (`listing.arrays` must describe its list) with `call` (its line argument set per line)
 // before every timed line and every jump moved to keep its target.
-// `inserted` is the number of bytes added. kErrJumpTooBig when a moved jump
-// does not fit 16 bits, would change its direction, or aims at no
-// instruction of the procedure (nor its end); `out` is then unspecified.
+// `inserted` is the number of bytes added; `calls` receives the offsets (in
+// `listing.code`, ascending) of the instructions a call was put before.
+// kErrJumpTooBig when a moved jump does not fit 16 bits, would change its
+// direction, or aims at no instruction of the procedure (nor its end); `out`
+// is then unspecified.
 [[nodiscard]] Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call,
-                                       std::vector<uint8_t>& out, int32_t& inserted);
+                                       std::vector<uint8_t>& out, int32_t& inserted,
+                                       std::vector<uint32_t>& calls);
 
 }  // namespace quillet

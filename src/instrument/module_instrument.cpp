@@ -44,18 +44,19 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
 }
 
 // The procedure's code with line calls (after `entry`), as a replacement of
-// its old code in `replaced`/`oldLength`.
+// its old code in `replaced`/`oldLength`, with where the code went in.
 Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::span<const uint8_t> entry,
-                         std::vector<uint8_t>& replaced, uint32_t& oldLength) {
+                         std::vector<uint8_t>& replaced, uint32_t& oldLength, EditInsertions& insertions) {
   if (p.codeOffset >= w.code.size()) return kErrCouldNotLoadFunction;
-  // Label positions are compared where this procedure's code would stand
-  // after the earlier procedures' insertions.
-  const int64_t start = int64_t{p.codeOffset} + w.edits.InsertedBefore(p.codeOffset);
+  // Labels move only when the new code is installed: until then they stand
+  // at the old positions, behind which the entry code is about to go.
+  const auto prefix = static_cast<int64_t>(entry.size());
   const SymbolView symbols = w.module.Symbols();
   const CLabelOffsetTable& labels = w.module.LabelOffsets();
   const LabelLookup isLabel = [&](int32_t offset) {
-    const int64_t at = start + offset;
-    return at >= 0 && at <= UINT32_MAX && symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
+    const int64_t at = int64_t{p.codeOffset} + offset - prefix;
+    return offset >= prefix && at <= UINT32_MAX &&
+           symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
   };
   ProcedureListing& listing = w.listing;
   if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
@@ -75,9 +76,12 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
   TimerIdentity id = w.identity;
   id.procedure = static_cast<uint16_t>(p.symbol);
   int32_t inserted = 0;
-  const Status32 r =
-      InsertLineCalls(listing, base, BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id), replaced,
-                      inserted);
+  const LineCall call = BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id);
+  const Status32 r = InsertLineCalls(listing, base, call, replaced, inserted, insertions.calls);
+  // Call offsets count from the listing's start, which the entry code leads.
+  for (uint32_t& at : insertions.calls) at -= static_cast<uint32_t>(prefix);
+  insertions.prefix = static_cast<uint32_t>(prefix);
+  insertions.callLength = static_cast<uint32_t>(call.bytes.size());
   return r;
 }
 
@@ -101,21 +105,28 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
     // Built in its own buffer, which the edits keep: new code is written once.
     std::vector<uint8_t> replaced;
     uint32_t oldLength = 0;
-    r = InstrumentLines(w, p, entry, replaced, oldLength);
+    EditInsertions insertions;
+    r = InstrumentLines(w, p, entry, replaced, oldLength, insertions);
     if (r == 0) {
-      w.edits.Add(p.codeOffset, oldLength, std::move(replaced));
+      w.edits.Add(p.codeOffset, oldLength, std::move(replaced), std::move(insertions));
       return;
     }
   }
   // Entry code alone (lines not asked for, or refused): inserted at the start.
-  if (!entry.empty()) w.edits.Add(p.codeOffset, 0, std::move(entry));
+  if (!entry.empty()) {
+    const auto prefix = static_cast<uint32_t>(entry.size());
+    w.edits.Add(p.codeOffset, 0, std::move(entry), EditInsertions{prefix, {}, 0});
+  }
   if (r != 0) Warn(w, p, r);
 }
 
-// Installs the new byte code and then moves every listed procedure's code
-// offset; false, with no offset moved, when the byte code refuses the new code.
-bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
-  if (w.edits.Empty()) return true;
+// Installs the new byte code and moves every label and then every listed
+// procedure's code offset. 0x12704, with the byte code unchanged, when the
+// labels cannot be moved; 0x10857, with no code offset moved, when the byte
+// code refuses the new code.
+Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
+  if (w.edits.Empty()) return 0;
+  if (!w.module.RelocateLabels([&](uint32_t p) { return w.edits.RelocateLabel(p); })) return kErrJumpTooBig;
   std::vector<uint8_t> code = w.edits.Apply(w.code);
   const SymbolView symbols = w.module.Symbols();
   std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
@@ -125,10 +136,10 @@ bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& proc
     const uint32_t old = symbols.U32(uint64_t{entry} + symbol::kCodeOffset);
     moves.emplace_back(entry, w.edits.Relocate(old));
   }
-  if (!w.module.ByteCode().SetData(std::move(code))) return false;
+  if (!w.module.ByteCode().SetData(std::move(code))) return kErrOutOfMemory;
   // Read every old offset before writing any: entries listed twice move once.
   for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -151,7 +162,10 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }
-  if (!InstallEdits(w, procedures)) return kErrOutOfMemory;
+  if (const Status32 failed = InstallEdits(w, procedures); failed != 0) {
+    AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
+    return failed;
+  }
   return 0;
 }
 

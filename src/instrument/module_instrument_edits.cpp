@@ -24,9 +24,9 @@ bool CodeEdits::Overlaps(uint32_t start, uint32_t oldLength) const {
   return uint64_t{prevStart} + std::max<uint32_t>(prev.oldLength, 1) > start;
 }
 
-void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes) {
+void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes, EditInsertions insertions) {
   const int64_t inserted = static_cast<int64_t>(bytes.size()) - oldLength;
-  edits_.emplace(start, Edit{oldLength, std::move(bytes)});
+  edits_.emplace(start, Edit{oldLength, std::move(bytes), std::move(insertions)});
   for (size_t i = Rank(start) + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += inserted;
 }
 
@@ -53,6 +53,21 @@ std::vector<uint8_t> CodeEdits::Apply(std::span<const uint8_t> code) const {
 
 uint32_t CodeEdits::Relocate(uint32_t offset) const {
   return static_cast<uint32_t>(offset + InsertedBefore(offset));
+}
+
+uint32_t CodeEdits::RelocateLabel(uint32_t position) const {
+  auto next = edits_.upper_bound(position);
+  if (next != edits_.begin()) {
+    const auto& [start, edit] = *std::prev(next);
+    const uint32_t within = position - start;
+    if (within < std::max<uint32_t>(edit.oldLength, 1)) {
+      const EditInsertions& in = edit.insertions;
+      const auto calls =
+          static_cast<uint32_t>(std::lower_bound(in.calls.begin(), in.calls.end(), within) - in.calls.begin());
+      return Relocate(start) + in.prefix + within + calls * in.callLength;
+    }
+  }
+  return Relocate(position);
 }
 
 }  // namespace quillet

@@ -10,6 +10,16 @@
 
 namespace quillet {
 
+// Where an edit put code into the procedure's old bytes, for moving the
+// labels inside them: `prefix` bytes before its first byte (entry code),
+// then a line call of `callLength` bytes before the old byte at each offset
+// of `calls` (ascending, counted from the procedure's start).
+struct EditInsertions {
+  uint32_t prefix = 0;
+  std::vector<uint32_t> calls;
+  uint32_t callLength = 0;
+};
+
 class CodeEdits {
  public:
   // `codeOffsets`: every code offset an edit may start at (the listed
@@ -19,9 +29,10 @@ class CodeEdits {
   // Whether [start, start + oldLength) (at least the byte at start) meets a
   // range an earlier edit replaces.
   bool Overlaps(uint32_t start, uint32_t oldLength) const;
-  // Replaces the `oldLength` bytes at `start` by `bytes`.
+  // Replaces the `oldLength` bytes at `start` by `bytes`, which are the old
+  // bytes with `insertions` put in.
   // REQUIRES: !Overlaps(start, oldLength); start is one of the code offsets.
-  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes);
+  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes, EditInsertions insertions);
   // The bytes the edits added so far insert before `offset`: where code at
   // `offset` would stand had each edit been applied to the byte code in turn.
   int64_t InsertedBefore(uint32_t offset) const;
@@ -31,11 +42,19 @@ class CodeEdits {
   std::vector<uint8_t> Apply(std::span<const uint8_t> code) const;
   // The new position of a code offset: moved by every edit starting below it.
   uint32_t Relocate(uint32_t offset) const;
+  // The new position of a label at `position`: inside an edit's old bytes
+  // (or at the start of one that only inserts) it keeps its instruction,
+  // behind the entry code and the line calls inserted before that
+  // instruction; elsewhere as Relocate. Inserting each piece in turn and
+  // moving the labels at or after a procedure's start, and those after each
+  // line call's position, gives the same.
+  uint32_t RelocateLabel(uint32_t position) const;
 
  private:
   struct Edit {
     uint32_t oldLength;
     std::vector<uint8_t> bytes;
+    EditInsertions insertions;
   };
   size_t Rank(uint32_t offset) const;  // index of the first code offset >= offset
 

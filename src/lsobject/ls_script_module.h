@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -101,12 +102,21 @@ class CLSScriptModule {
   // The procedures `filter` selects (by default every one with code).
   int32_t ListProcedures(std::vector<ProcedureDescriptor>& list, const ProcedureFilter& filter = {});
   // Inserts `instructions` at the start of `procedure`'s code; procedures
-  // whose code lies after that point move by the inserted length. False for
-  // an entry that is no procedure with code inside the byte code.
+  // whose code lies after that point move by the inserted length, labels at
+  // or after it too (a label at the start stays on its instruction). False,
+  // with nothing changed, for an entry that is no procedure with code inside
+  // the byte code, or when the labels cannot be moved (RelocateLabels).
   [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions);
   // Adds `delta` to the code offset of every procedure whose code starts
   // after `after`.
   bool RelocateProcedures(uint32_t after, int32_t delta);
+  // Moves every label of every procedure with code from its byte-code
+  // position p to moved(p): the label-offset entry it resolves through, or
+  // its own 16-bit position. When a position kept in the label entry no
+  // longer fits 16 bits, every such label moves into the label-offset table.
+  // All positions are read before any is written. False, with nothing
+  // changed, when the table would need an index beyond 16 bits.
+  [[nodiscard]] bool RelocateLabels(const std::function<uint32_t(uint32_t)>& moved);
 
  protected:
   // Extension points of the header update and of Parse.

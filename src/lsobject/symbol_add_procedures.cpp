@@ -45,10 +45,12 @@ uint32_t SymbolView::AddSub(CHeader& header, CStringTable& strings, CByteCode& c
   const uint32_t handle = EncodeSymbolOffset(at);
 
   LinkAfterFirst(*this, header, header::kScope1, handle);
+  // LotusScript names ignore case: a Sub added as "Terminate" is the
+  // module's Terminate, which the runtime calls through the header.
   const ModuleText& text = strings.Text();
-  if (text.Compare(name, "TERMINATE", kCompareExact) == 0)
+  if (text.Compare(name, "TERMINATE", kCompareNoCase) == 0)
     header.SetU16(header::kTerminateSub, static_cast<uint16_t>(handle));
-  else if (text.Compare(name, "INITIALIZE", kCompareExact) == 0)
+  else if (text.Compare(name, "INITIALIZE", kCompareNoCase) == 0)
     header.SetU16(header::kInitializeSub, static_cast<uint16_t>(handle));
 
   SymbolIndex& index = symbols->Index();

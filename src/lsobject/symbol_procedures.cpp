@@ -92,8 +92,9 @@ std::string SymbolView::ProcedureName(CStringTable& strings, uint32_t handle, ui
   return name;
 }
 
-int32_t SymbolView::RelocateProcedures(const CHeader& header, uint32_t after, int32_t delta) const {
-  if (symbols == nullptr) return 0;
+const std::vector<uint32_t>& SymbolView::ProcedureEntries(const CHeader& header) const {
+  static const std::vector<uint32_t> kNone;
+  if (symbols == nullptr) return kNone;
   SymbolIndex& index = symbols->Index();
   const size_t length = symbols->Data().size();
   if (!index.ProceduresValid(length)) {
@@ -107,8 +108,12 @@ int32_t SymbolView::RelocateProcedures(const CHeader& header, uint32_t after, in
     });
     index.SetProcedures(length, std::move(offsets));
   }
+  return index.Procedures();
+}
+
+int32_t SymbolView::RelocateProcedures(const CHeader& header, uint32_t after, int32_t delta) const {
   int32_t moved = 0;
-  for (uint32_t offset : index.Procedures()) {
+  for (uint32_t offset : ProcedureEntries(header)) {
     // Entries are only ever appended, but their flags may have changed.
     if (!IsProcedure(U16(offset)) || (U16(uint64_t{offset} + kFlags) & kNoCode) != 0) continue;
     const uint32_t code = U32(uint64_t{offset} + kCodeOffset);

@@ -160,6 +160,10 @@ struct SymbolView {
   // accessors carry "GET_" or "SET_" in front of the procedure's own name
   // ("Owner::GET_Name"). At most 1023 bytes.
   std::string ProcedureName(CStringTable& strings, uint32_t handle, uint32_t owner, uint16_t flags) const;
+  // The entry offsets of every procedure with code the listing reaches, each
+  // once; kept by the table's index while the symbol data keeps its length
+  // (entries are only appended). Flags may have changed since: check them.
+  const std::vector<uint32_t>& ProcedureEntries(const CHeader& header) const;
   // Adds `delta` to the code offset of every procedure with code whose
   // offset is greater than `after`. Returns the number moved.
   int32_t RelocateProcedures(const CHeader& header, uint32_t after, int32_t delta) const;

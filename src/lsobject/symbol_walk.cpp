@@ -83,10 +83,13 @@ class Walker {
     return v.next;
   }
 
-  // The Set accessor is reached by position, not by a link.
+  // The Set accessor is reached by position, not by a link. Its position is
+  // encoded as any entry's: past 64 KiB it takes an index of the extended
+  // table, so that it is listed, registered and timed under one 16-bit handle.
   void ChainAtOffset(uint32_t offset, uint32_t parent, int depth) {
-    const uint32_t handle = view_.HandleOf(offset);
-    if (view_.Resolve(handle) != offset) return;  // no handle leads there
+    uint32_t handle = view_.HandleOf(offset);
+    if (handle > 0xFFFF) handle = view_.EncodeSymbolOffset(offset);
+    if (handle > 0xFFFF || view_.Resolve(handle) != offset) return;  // no handle leads there
     Chain(handle, parent, depth);
   }
 

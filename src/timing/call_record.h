@@ -5,7 +5,9 @@
 
 namespace quillet {
 
-inline constexpr int32_t kNoCurrentLine = 0xFFFF;  // CurrentLine when no line is being timed
+// CurrentLine when no line is being timed. Whether one is, is LineOpen: a
+// line argument may itself be 0xFFFF.
+inline constexpr int32_t kNoCurrentLine = 0xFFFF;
 
 // The count and total time of one source line within one call.
 struct LineStat {
@@ -45,6 +47,7 @@ struct CallRecord {
   uint32_t Key = 0;          // module key as recorded (after remapping)
   uint32_t ProcedureId = 0;  // the procedure handle (16-bit value)
   uint8_t IsRoot = 0;        // 1 when the record is one of the roots
+  uint8_t LineOpen = 0;      // 1 while CurrentLine is being timed
   int32_t CurrentLine = kNoCurrentLine;
   CallRecord* FirstChild = nullptr;
   CallRecord* LastChild = nullptr;

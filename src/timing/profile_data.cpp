@@ -44,11 +44,12 @@ void CProfileData::Enter(const ProcedureKey& key) {
 }
 
 void CProfileData::CloseLine(CallRecord& r, int64_t now) {
-  if (r.CurrentLine == kNoCurrentLine) return;
+  if (r.LineOpen == 0) return;
   LineEntry& stat = pool_.LineSlot(r.Lines, r.CurrentLine);
   stat.Count += 1;
   stat.Total += now - r.LineStart;
   r.CurrentLine = kNoCurrentLine;
+  r.LineOpen = 0;
   r.LineStart = 0;
 }
 
@@ -69,6 +70,7 @@ void CProfileData::Line(int32_t line) {
   // The new line starts after the bookkeeping, from a second reading.
   r.LineStart = counter_();
   r.CurrentLine = line;
+  r.LineOpen = 1;
 }
 
 void CProfileData::AddProcedure(uint32_t key, ProcedureInfo info) {

@@ -16,7 +16,8 @@ std::string Decode(std::u16string_view stored, bool* native = nullptr) {
 TEST(SettingCodec, EscapesBytesOutsideTheQuoteToDeleteRange) {
   EXPECT_EQ(EncodeSettingValue("a b"), u"a&$20;b");
   EXPECT_EQ(EncodeSettingValue("x&y"), u"x&$26;y");
-  EXPECT_EQ(EncodeSettingValue("k=v;'~"), u"k=v;'~");  // 0x27..0x7F stay as they are
+  EXPECT_EQ(EncodeSettingValue("k=v;(~\x7F"), u"k=v;(~\x7F");  // 0x28..0x7F stay as they are
+  EXPECT_EQ(EncodeSettingValue("k=v;'~"), u"k=v;&$27;~");    // a quote is escaped
   EXPECT_EQ(EncodeSettingValue("\xC3\xA9\n"), u"&$c3;&$a9;&$0a;");
 }
 

@@ -86,6 +86,19 @@ TEST_F(Settings, ValuesRoundTripWithEscapes) {
   EXPECT_EQ(read, value);
 }
 
+// The file's readers drop quotes around a value; stored escaped, the quotes
+// of a value are its own.
+TEST_F(Settings, QuotedValueKeepsItsQuotes) {
+  WriteSetting("ReportPath", "'quoted'");
+  EXPECT_EQ(Stored(u"ReportPath"), u"&$27;quoted&$27;");
+  std::string read;
+  ASSERT_TRUE(ReadSetting("ReportPath", read));
+  EXPECT_EQ(read, "'quoted'");
+  WriteSetting("LogPath", "\"double\"");
+  ASSERT_TRUE(ReadSetting("LogPath", read));
+  EXPECT_EQ(read, "\"double\"");
+}
+
 TEST_F(Settings, HashFormsAreDecodedAndTranslated) {
   ASSERT_TRUE(platform::WritePrivateProfileString(u"Profiler", u"ReportPath", u"&#41;&$20;&#62;&",
                                                   platform::Utf8ToUtf16(SettingsFilePath())));

@@ -116,6 +116,43 @@ TEST_F(ClientControlTest, EnableWithClearDropsCollectedData) {
   EXPECT_TRUE(gProfilerApp->CurrentProfile()->Messages.empty());
 }
 
+// A controller that re-enables mid-session with clear 0 keeps the call tree,
+// the procedures and the warnings collected so far.
+TEST_F(ClientControlTest, EnableWithoutClearKeepsCollectedData) {
+  Perform("ENABLE,1,1,65535");
+  KVXFunctionTimer(7, 0, 3, 0, 0, kTimerProcedureEnter);
+  KVXFunctionTimer(7, 0, 3, 0, 0, kTimerProcedureExit);
+  ProcedureInfo info;
+  info.ProcedureId = 3;
+  info.FullName = "Work";
+  gProfilerApp->CurrentProfile()->Data.AddProcedure(7, info);
+  gProfilerApp->CurrentProfile()->Messages.push_back("warning");
+  Perform("ENABLE,1,0,80");
+  ProfileRef context = gProfilerApp->CurrentProfile();
+  EXPECT_EQ(context->Data.RootCount(), 1u);
+  EXPECT_EQ(context->Data.Procedures().size(), 1u);
+  EXPECT_EQ(context->Messages, std::vector<std::string>{"warning"});
+  EXPECT_EQ(context->ContextFlags, 80);
+  EXPECT_TRUE(context->Collecting);
+}
+
+// Switched off and on again before the poll thread saw the stop signal: the
+// switch-on resets the event, and the old thread must still end, leaving the
+// new period's thread alone.
+TEST_F(ClientControlTest, PollThreadOfThePreviousPeriodEndsAfterAQuickSwitchOnAgain) {
+  Perform("ENABLE,1,1,65535");
+  ASSERT_EQ(gProfilerApp->PollThreadCount(), 1);
+  Send("ENABLE,0,0,65535");
+  Send("ENABLE,1,1,65535");
+  gProfilerApp->PollMessages();  // both in one scan
+  EXPECT_TRUE(gProfilerApp->IsEnabled());
+  EXPECT_TRUE(WaitFor([&] { return gProfilerApp->PollThreadCount() == 1; }));
+  // The new period's thread keeps polling.
+  Send("SETFILTER,apps/sales.nsf");
+  EXPECT_TRUE(WaitFor([&] { return Watched() == std::vector<std::string>{"apps/sales.nsf"}; }));
+  EXPECT_EQ(gProfilerApp->PollThreadCount(), 1);
+}
+
 TEST_F(ClientControlTest, PollThreadPerformsMessagesAndStopsWhenSwitchedOff) {
   Perform("ENABLE,1,1,65535");
   Send("SETFILTER,apps/sales.nsf");  // nobody polls but the poll thread

@@ -66,6 +66,22 @@ TEST_F(TimerConcurrencyTest, ContextInUseOutlivesItsPop) {
   EXPECT_EQ(held->Data.RootCount(), 1u);
 }
 
+// Switched off and on again and again while the poll threads run: each
+// switch-on period's thread ends with its period, whichever thread performs
+// the messages, and one thread is left polling.
+TEST_F(TimerConcurrencyTest, QuickSwitchesLeaveOnePollThread) {
+  StartClient();
+  Perform("ENABLE,1,1,65535");
+  for (int round = 0; round < 20; ++round) {
+    Send("ENABLE,0,0,65535");
+    Send("ENABLE,1,1,65535");
+    if (round % 2 == 0) gProfilerApp->PollMessages();  // else the poll thread performs them
+  }
+  EXPECT_TRUE(WaitFor([] { return gProfilerApp->PollThreadCount() == 1 && gProfilerApp->IsEnabled(); }));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250));
+  EXPECT_EQ(gProfilerApp->PollThreadCount(), 1);
+}
+
 TEST_F(TimerConcurrencyTest, ClientScriptHooksAndControllerRunTogether) {
   StartClient();
   ASSERT_NE(gProfilerApp, nullptr);

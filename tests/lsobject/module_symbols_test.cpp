@@ -227,6 +227,42 @@ TEST(ModuleSymbols, InsertAtProcedureStartMovesOnlyLaterProcedures) {
   EXPECT_FALSE(module.InsertAtProcedureStart(l.kit.handle.at("ACCOUNT"), Lines(1)));
 }
 
+// Code inserted at a procedure's start moves the labels at or after that
+// point through the label-offset table, the procedure's own first-instruction
+// label included; labels before it stay.
+TEST(ModuleSymbols, InsertAtProcedureStartMovesTheLabelsBehindIt) {
+  KitModule m = Typical();
+  m.procedures[0].labels = {{.name = "TOP", .at = 0}};
+  Loaded l = Load(m);
+  CLSScriptModule& module = *l.module;
+  const SymbolView symbols = module.Symbols();
+  const uint32_t initialize = l.kit.handle.at("INITIALIZE");
+  const uint32_t compute = l.kit.handle.at("COMPUTE");
+  const uint32_t init = symbols.CodeOffset(initialize);
+  const uint32_t c = symbols.CodeOffset(compute);
+  ASSERT_LT(init, c);
+  const auto labelAt = [&](uint32_t procedure, uint32_t position) {
+    return symbols.FindLabel(module.LabelOffsets(), procedure, position) != 0;
+  };
+  ASSERT_TRUE(labelAt(initialize, init));
+  ASSERT_TRUE(labelAt(compute, c + 6));
+
+  ASSERT_TRUE(module.InsertAtProcedureStart(compute, Lines(2)));  // 6 bytes
+  EXPECT_TRUE(labelAt(initialize, init));
+  EXPECT_TRUE(labelAt(compute, c + 12));
+  ASSERT_TRUE(module.InsertAtProcedureStart(initialize, Lines(1)));  // 3 bytes
+  EXPECT_TRUE(labelAt(initialize, init + 3));
+  EXPECT_TRUE(labelAt(compute, c + 15));
+  EXPECT_EQ(module.LabelOffsets().EntryCount(), 2);
+
+  // Every position is read before any is written: a move onto another
+  // label's old position does not move that one twice.
+  ASSERT_TRUE(module.RelocateLabels([&](uint32_t p) { return p == init + 3 ? c + 15 : p + 1; }));
+  EXPECT_TRUE(labelAt(initialize, c + 15));
+  EXPECT_TRUE(labelAt(compute, c + 16));
+  EXPECT_EQ(Problems(kit::CheckModuleImage(module.Serialize())), "");
+}
+
 TEST(ModuleSymbols, ListingIncludesEventsAndNeverProceduresWithoutCode) {
   KitModule m = Typical();
   m.procedures.push_back({.name = "QueryOpen", .kind = 8});

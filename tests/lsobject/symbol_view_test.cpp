@@ -146,6 +146,29 @@ TEST(SymbolWalk, RecursesIntoScopesAccessorsAndContainerLists) {
   EXPECT_EQ(v.WalkSymbols(8, 0, true, [&](const SymbolVisit&) { return ++seen < 3; }), 3);
 }
 
+// A Get accessor ending the first 64 KiB puts its Set accessor at 0x10000,
+// which no link names: the walk encodes the position as any handle is, so
+// the Set accessor is reported under a 16-bit handle that resolves to it.
+TEST(SymbolWalk, SetAccessorPastSixtyFourKilobytesGetsASixteenBitHandle) {
+  Tables t;
+  constexpr size_t kGet = 0x10000 - kProcedureSize;
+  constexpr size_t kSet = 0x10000;
+  std::vector<uint8_t> d = Data(kSet + kProcedureSize + 16, 0xFF);
+  std::fill(d.begin() + kGet, d.begin() + kSet + kProcedureSize, 0);
+  Entry(d, kGet, kProperty, 0, kAccessor);
+  Entry(d, kSet, kProperty, 0, kAccessor | kSetAccessor);
+  ASSERT_TRUE(t.symbols.SetData(d));
+  const SymbolView v = t.View();
+
+  const std::vector<uint32_t> visited = Visited(v, kGet, true);
+  ASSERT_EQ(visited.size(), 2u);
+  EXPECT_EQ(visited[0], kGet);
+  EXPECT_LE(visited[1], 0xFFFFu);
+  EXPECT_EQ(v.Resolve(visited[1]), kSet);
+  // A second walk finds the index the first one made.
+  EXPECT_EQ(Visited(v, kGet, true), visited);
+}
+
 TEST(SymbolWalk, CorruptChainsEndInsteadOfHanging) {
   Tables t;
   std::vector<uint8_t> d = Data(4096);

@@ -43,6 +43,30 @@ TEST(CProfileData, LinesOfOneCallAreCountedAndTimedUntilTheNextEvent) {
   EXPECT_TRUE(data.CallStack().empty());
 }
 
+// Line argument 0xFFFF is a line like any other: timed from its call to the
+// next event, and it leaves no line open after the exit.
+TEST(CProfileData, LineArgumentFFFFIsTimedLikeAnyOther) {
+  CProfileData data(&TestCounter, 1000);
+  gNow = 0;
+  data.Enter({7, 1});
+  gNow = 10;
+  data.Line(0xFFFF);  // starts at 11
+  gNow = 40;
+  data.Line(3);  // closes 0xFFFF at 40, starts line 3 at 41
+  gNow = 50;
+  data.Line(0xFFFF);  // closes line 3 at 50
+  gNow = 70;
+  data.Exit();  // closes 0xFFFF again at 70
+  const CallRecord& a = *data.FirstRoot();
+  ASSERT_EQ(a.Lines.size(), 2u);
+  ASSERT_NE(a.Lines.Find(0xFFFF), nullptr);
+  EXPECT_EQ(a.Lines.Find(0xFFFF)->Count, 2);
+  EXPECT_EQ(a.Lines.Find(0xFFFF)->Total, 29 + 19);
+  EXPECT_EQ(a.Lines.Find(3)->Total, 9);
+  EXPECT_EQ(a.LineOpen, 0);
+  EXPECT_EQ(a.LineStart, 0);
+}
+
 TEST(CProfileData, ALineIncludesTheCallsMadeFromIt) {
   CProfileData data(&TestCounter, 1000);
   gNow = 0;

@@ -56,7 +56,7 @@ struct Expr {
 enum class StmtKind {
   kAssign, kSet, kCall, kPrint, kIf, kWhile, kDo, kFor, kForAll, kSelect,
   kExit, kLabel, kGoTo, kGoSub, kReturn, kOnGoTo, kOnGoSub, kOnErrorGoTo,
-  kOnErrorResumeNext, kOnErrorGoTo0, kResumeNext, kDim,
+  kOnErrorResumeNext, kOnErrorGoTo0, kResumeNext, kResumeLabel, kDim,
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };

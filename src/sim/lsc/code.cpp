@@ -64,6 +64,17 @@ bool Assemble(const CodeBuffer& code, HandleSource& handles, std::vector<uint8_t
       return true;
     };
     const int end = offsets[i + 1];
+    if (in.op == kOpJmp && in.sym != nullptr) {
+      // A GoTo beyond a 16-bit distance jumps through its label: the long
+      // jump has the same length and names the label entry.
+      int to = 0;
+      int16_t rel = 0;
+      if (targetOf(in.targets.at(0), to) && !EncodeRelTarget(end, to, rel)) {
+        p[0] = kOpLongJmp;
+        StoreU16(p + 1, handles.SymbolHandle(*in.sym));
+        continue;
+      }
+    }
     switch (layout) {
       case OperandLayout::kNone:
         break;

@@ -16,7 +16,7 @@ namespace quillet::lsc {
 // Opcode bytes the compiler emits; each equals the row of the same class name
 // in the instruction-set table (checked by the tests).
 enum Op : uint8_t {
-  kOpOnErrorGoto0 = 10, kOpOnErrorGoto = 11, kOpOnErrorResume = 12, kOpResumeNext = 13,
+  kOpOnErrorGoto0 = 10, kOpOnErrorGoto = 11, kOpOnErrorResume = 12, kOpResumeNext = 13, kOpResumeLabel = 15,
   kOpLine = 26, kOpStmtSep = 27, kOpExitSub = 28, kOpEndSub = 29,
   kOpCallProc = 35,
   kOpLoadProc = 41, kOpLoadCtor = 42, kOpLoadMethod = 44, kOpLoadMeProc = 47,
@@ -30,6 +30,7 @@ enum Op : uint8_t {
   kOpNothing = 129, kOpTrue = 130, kOpFalse = 131,
   kOpInteger = 144,
   kOpUMinus = 159, kOpNot = 160,
+  kOpLongJmp = 220,
   kOpAssign = 165, kOpSet = 166,
   kOpAdd = 168, kOpSub = 169, kOpMul = 170, kOpDiv = 171,
   kOpLt = 176, kOpLe = 177, kOpEq = 178, kOpGe = 179, kOpGt = 180, kOpNe = 181,
@@ -39,7 +40,9 @@ enum Op : uint8_t {
 
 // One instruction before assembly. The 16-bit operand is `value`, or the
 // handle of `sym` or of the string `text` when those are set; jump operands
-// are labels of the same procedure.
+// are labels of the same procedure. An OpJmp whose `sym` is a source label
+// (a GoTo) becomes an OpLongJmp through that label when its distance does not
+// fit 16 bits.
 struct Instr {
   uint8_t op = 0;
   int32_t value = 0;

@@ -42,6 +42,8 @@ class ProcCodegen {
   void GenExit(const Stmt& s);
   void GenDim(const Stmt& s);
   int LabelOf(const std::string& name);
+  // The label's symbol entry (a long jump or On Error GoTo names it).
+  const Symbol* LabelSymbol(const std::string& name) const;
 
   // Expressions (codegen_expr.cpp).
   void GenExpr(const Expr& e);

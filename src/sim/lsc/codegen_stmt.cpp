@@ -24,6 +24,14 @@ int ProcCodegen::LabelOf(const std::string& name) {
   return -1;  // the resolver has refused unknown labels
 }
 
+const Symbol* ProcCodegen::LabelSymbol(const std::string& name) const {
+  const std::string u = UpperName(name);
+  for (const Symbol* l : proc_.labels) {
+    if (UpperName(l->name) == u) return l;
+  }
+  return nullptr;
+}
+
 void ProcCodegen::GenBlock(const Block& block) {
   for (const StmtPtr& s : block) GenStmt(*s);
 }
@@ -257,7 +265,7 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       GenExit(s);
       break;
     case StmtKind::kGoTo:
-      out_.EmitJump(kOpJmp, LabelOf(s.labels[0]));
+      out_.EmitJump(kOpJmp, LabelOf(s.labels[0])).sym = LabelSymbol(s.labels[0]);
       break;
     case StmtKind::kGoSub:
       out_.EmitJump(kOpGosub, LabelOf(s.labels[0]));
@@ -272,15 +280,9 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       for (const std::string& l : s.labels) in.targets.push_back(LabelOf(l));
       break;
     }
-    case StmtKind::kOnErrorGoTo: {
-      const std::string u = UpperName(s.labels[0]);
-      const Symbol* label = nullptr;
-      for (const Symbol* l : proc_.labels) {
-        if (UpperName(l->name) == u) label = l;
-      }
-      out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0])).sym = label;
+    case StmtKind::kOnErrorGoTo:
+      out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0])).sym = LabelSymbol(s.labels[0]);
       break;
-    }
     case StmtKind::kOnErrorGoTo0:
       out_.Emit(kOpOnErrorGoto0, 0);
       break;
@@ -289,6 +291,9 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       break;
     case StmtKind::kResumeNext:
       out_.Emit(kOpResumeNext);
+      break;
+    case StmtKind::kResumeLabel:
+      out_.EmitJump(kOpResumeLabel, LabelOf(s.labels[0]));
       break;
     default:
       break;

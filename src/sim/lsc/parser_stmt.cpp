@@ -106,11 +106,12 @@ StmtPtr Parser::ParseStatement() {
   }
   if (u == "RESUME") {
     Next();
-    if (!AcceptKw("NEXT")) {
-      Fail("only 'Resume Next' is supported");
-      return nullptr;
-    }
-    return NewStmt(StmtKind::kResumeNext, start);
+    if (AcceptKw("NEXT")) return NewStmt(StmtKind::kResumeNext, start);
+    auto s = NewStmt(StmtKind::kResumeLabel, start);
+    std::string label;
+    if (!ExpectName(label, "'Next' or a label name")) return nullptr;
+    s->labels.push_back(label);
+    return s;
   }
   // "name:" at the start of a line defines a label.
   bool lineStart = pos_ == 0 || toks_[pos_ - 1].kind == Tok::kNewline;

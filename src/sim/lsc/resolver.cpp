@@ -201,6 +201,7 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kGoTo:
     case StmtKind::kGoSub:
     case StmtKind::kOnErrorGoTo:
+    case StmtKind::kResumeLabel:
       for (const std::string& l : s.labels) CheckLabel(s, l);
       break;
     case StmtKind::kDim:

@@ -222,6 +222,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
       return Status::kOk;
     }
     case op::kJmp:
+    case op::kLongJmp:
       next = in.a;
       return Status::kOk;
     case op::kGosub:
@@ -270,9 +271,14 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
       return Status::kOk;
     case op::kResumeNext:
     case op::kResume0:
+    case op::kResumeLabel:
       if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
       f.inHandler = false;
-      next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
+      if (in.op == op::kResumeLabel) {
+        next = in.a;
+      } else {
+        next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
+      }
       return Status::kOk;
 
     // Calls.

@@ -48,6 +48,13 @@ uint16_t ModuleView::KindAt(uint32_t offset) const {
   return e.empty() ? 0 : LoadU16(e.data());
 }
 
+bool ModuleView::LabelPosition(uint16_t label, uint32_t& position) const {
+  auto e = Entry(Resolve(label), symbol::kLabelTarget + 2);
+  if (label == 0 || e.empty()) return false;
+  position = module_.LabelOffsets().Resolve(LoadU16(e.data() + symbol::kLabelTarget));
+  return true;
+}
+
 uint16_t ModuleView::HeaderU16(size_t offset) const {
   const CHeader& h = module_.Header();
   return h.Holds(offset, 2) ? h.U16(offset) : 0;

@@ -13,6 +13,7 @@
 // | 15 declare (40+)  | 20 alias, 24 library entry, 34 n, 36 result type, 40 n    |
 // |                   | parameter words (0x0800 | type)                           |
 // | 26 library (12)   | 4 name                                                    |
+// | label             | 12 position, through the label-offset table               |
 #pragma once
 
 #include <cstdint>
@@ -90,6 +91,10 @@ class ModuleView {
   uint32_t Resolve(uint16_t handle) const;
   // Kind of the entry at `offset`; 0 when fewer than 2 bytes lie there.
   uint16_t KindAt(uint32_t offset) const;
+  // The byte-code position a label entry stands for: its word at 12,
+  // resolved through the label-offset table. False when the entry does not
+  // fit the symbol data.
+  [[nodiscard]] bool LabelPosition(uint16_t label, uint32_t& position) const;
   // Text of a string handle; false for a handle that names no valid string.
   [[nodiscard]] bool Text(uint16_t handle, std::string& out) const;
   // The name of the entry at `offset` ("" when unreadable).

@@ -12,6 +12,7 @@ inline constexpr uint8_t kOnErrorGoto = 11;
 inline constexpr uint8_t kOnErrorResume = 12;
 inline constexpr uint8_t kResumeNext = 13;
 inline constexpr uint8_t kResume0 = 14;
+inline constexpr uint8_t kResumeLabel = 15;
 inline constexpr uint8_t kLine = 26;
 inline constexpr uint8_t kStmtSep = 27;
 inline constexpr uint8_t kExitSub = 28;
@@ -73,5 +74,6 @@ inline constexpr uint8_t kAssignLocal = 167;
 inline constexpr uint8_t kBinaryFirst = 168;  // OpBinaryOperator and OpExp, 168-198
 inline constexpr uint8_t kBinaryLast = 198;
 inline constexpr uint8_t kIsA = 216;
+inline constexpr uint8_t kLongJmp = 220;
 
 }  // namespace quillet::lsrun::op

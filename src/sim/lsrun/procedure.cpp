@@ -203,6 +203,20 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kLoadElemFromExpr:
       x.a = SubOperand(in);
       return true;
+    case op::kLongJmp:
+    case op::kOnErrorGoto: {
+      // A GoTo through the long jump and On Error GoTo go where the label
+      // entry says, as the runtime does; an On Error GoTo naming no label
+      // takes its relative target (below).
+      uint16_t label = 0;
+      if (auto j = dynamic_cast<const OpLongJmp*>(&in)) label = j->longOperand;
+      if (auto e = dynamic_cast<const OpOnErrorGoto*>(&in)) label = e->operand;
+      if (label == 0 && x.op == op::kOnErrorGoto) break;
+      uint32_t position = 0;
+      if (!view_.LabelPosition(label, position)) return Fail(in, "label operand names no label entry");
+      if (position > static_cast<uint32_t>(INT32_MAX)) return Fail(in, "label position beyond the byte code");
+      return IndexOf(in, static_cast<int32_t>(position), x.a);
+    }
     case op::kOnGoto:
       return TargetList(in, static_cast<const OpOnGoto&>(in), x);
     case op::kOnGosub:

@@ -75,7 +75,8 @@ TEST(LscCodegen, EmittedOpcodesMatchTheInstructionSetTable) {
       {kOpExp, "OpExp"}, {kOpCallProc, "OpCallProc"}, {kOpLoadProc, "OpLoadProc"}, {kOpLoadCtor, "OpLoadCtor"},
       {kOpTLoadObjPtr, "OpTLoadObjPtr"}, {kOpLLoadObjPtr, "OpLLoadObjPtr"}, {kOpMLoadObj, "OpMLoadObj"},
       {kOpOnErrorGoto, "OpOnErrorGoto"}, {kOpInteger, "OpInteger"}, {kOpPrintNoCR, "OpPrintNoCR"},
-      {kOpEndSub, "OpEndSub"}, {kOpExitSub, "OpExitSub"}, {kOpElem, "OpElem"}, {kOpSet, "OpSet"}};
+      {kOpEndSub, "OpEndSub"}, {kOpExitSub, "OpExitSub"}, {kOpElem, "OpElem"}, {kOpSet, "OpSet"},
+      {kOpResumeLabel, "OpResumeLabel"}, {kOpLongJmp, "OpLongJmp"}};
   for (auto [op, name] : rows) {
     ASSERT_NE(LookupOpcode(op).name, nullptr) << int(op);
     EXPECT_STREQ(LookupOpcode(op).name, name) << int(op);

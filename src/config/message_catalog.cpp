@@ -9,7 +9,6 @@
 #include <span>
 #include <vector>
 
-#include "config/message_tables.h"
 #include "config/notes_api.h"
 
 namespace quillet {
@@ -96,10 +95,6 @@ void LoadMessageCatalog() {
   }
   std::unique_lock lock(catalogue.mutex);
   if (catalogue.loaded) return;
-  for (const MessageEntry* table : {kConfigMessages, kHookMessages, kLsObjectMessages, kInstrumentMessages,
-                                    kDesignMessages, kFormulaMessages}) {
-    MergeTable(catalogue, table);
-  }
   for (const MessageEntry* table : catalogue.pending) MergeTable(catalogue, table);
   catalogue.pending.clear();
   catalogue.loaded = true;

@@ -23,8 +23,15 @@ struct MessageEntry {
 // wins. Tables registered after LoadMessageCatalog are merged at once.
 void RegisterMessageTable(const MessageEntry* table);
 
-// Merges the tables of every subsystem (and those registered so far) into
-// the catalogue. Idempotent and thread-safe; look-ups call it themselves.
+// Registers a subsystem's table while the program starts: each subsystem
+// defines one of these beside its table, in a `*_messages.cpp` file that every
+// program linking the subsystem takes in whole.
+struct MessageTableRegistration {
+  explicit MessageTableRegistration(const MessageEntry* table) { RegisterMessageTable(table); }
+};
+
+// Merges the tables registered so far into the catalogue. Idempotent and
+// thread-safe; look-ups call it themselves.
 void LoadMessageCatalog();
 
 // The text of `code` in the host character set, cut to `size - 1` bytes and

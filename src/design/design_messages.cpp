@@ -2,13 +2,15 @@
 // code location path's entry kinds and code kinds (codes in design_messages.h).
 #include "design/design_messages.h"
 
-#include "config/message_tables.h"
+#include "config/message_catalog.h"
 
 namespace quillet {
 
 static_assert(CodeKindMessage(103) == 0x109A0 && CodeKindMessage(104) == 0x109A1);
 
-extern const MessageEntry kDesignMessages[] = {
+namespace {
+
+const MessageEntry kDesignMessages[] = {
     {kErrOutOfMemory, "Out of memory"},
     {kErrUnsupportedDatatype, "Unsupported datatype"},
     {kErrRecordExceeds64K, "Record exceeds 64K"},
@@ -151,5 +153,9 @@ extern const MessageEntry kDesignMessages[] = {
     {CodeKindMessage(120), "Source"},
     {0, nullptr},
 };
+
+}  // namespace
+
+const MessageTableRegistration kDesignMessagesRegistration(kDesignMessages);
 
 }  // namespace quillet

@@ -1,9 +1,11 @@
 // Messages of the compiled-formula validation and re-encoding.
-#include "config/message_tables.h"
+#include "config/message_catalog.h"
 
 namespace quillet {
 
-extern const MessageEntry kFormulaMessages[] = {
+namespace {
+
+const MessageEntry kFormulaMessages[] = {
     {0x10851, "Formula record not found"},
     {0x10852, "Bad formula expression"},
     {0x10853, "Bad formula expression record"},
@@ -12,5 +14,9 @@ extern const MessageEntry kFormulaMessages[] = {
     {0x10856, "Bad formula"},
     {0, nullptr},
 };
+
+}  // namespace
+
+const MessageTableRegistration kFormulaMessagesRegistration(kFormulaMessages);
 
 }  // namespace quillet

@@ -5,15 +5,14 @@
 #include <algorithm>
 #include <array>
 
-#include "instrument/decoder.h"
-#include "instrument/opcodes.h"
+#include "bytecode/decoder.h"
+#include "bytecode/opcode_layout.h"
+#include "bytecode/opcode_numbers.h"
+#include "bytecode/opcodes.h"
 #include "util/bytes.h"
 
 namespace quillet {
 namespace {
-
-constexpr int kOnGoto = 59;
-constexpr int kOnGosub = 61;
 
 // Instructions that carry relative targets, by opcode: kJump, or kOnGosubJump
 // for the one whose line still counts as a statement of its own.
@@ -21,8 +20,10 @@ enum JumpClass : uint8_t { kNoJump, kJump, kOnGosubJump };
 
 constexpr std::array<uint8_t, 256> kJumpClasses = [] {
   std::array<uint8_t, 256> classes{};
-  for (int code : {58, 57, 56, 11, 52, 53, 54, 55, 15, 60, kOnGoto}) classes[static_cast<size_t>(code)] = kJump;
-  classes[kOnGosub] = kOnGosubJump;
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) \
+  if (HasRelativeTargets(OperandLayout::Layout)) classes[byte] = kJump;
+#include "bytecode/opcodes.def"
+  classes[op::kOnGosub] = kOnGosubJump;
   return classes;
 }();
 
@@ -102,7 +103,7 @@ bool PatchJump(const COpCode& jump, std::span<const uint8_t> code, std::vector<u
   const int64_t start = jump.offset;
   const int64_t newStart = start + shift;
   const int op = jump.opcode();
-  if (op == kOnGoto || op == kOnGosub) {
+  if (op == op::kOnGoto || op == op::kOnGosub) {
     if (start + 2 > static_cast<int64_t>(code.size())) return false;
     const int count = code[static_cast<size_t>(start) + 1];
     for (int k = 0; k < count; ++k) {

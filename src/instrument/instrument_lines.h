@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "config/status.h"
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 #include "instrument/timer_class_code.h"
-#include "lsobject/marking.h"
+#include "bytecode/marking.h"
 
 namespace quillet {
 

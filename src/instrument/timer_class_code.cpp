@@ -5,13 +5,13 @@
 #include <memory>
 #include <utility>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcode_numbers.h"
+#include "bytecode/opcodes.h"
 #include "util/bytes.h"
 
 namespace quillet {
 namespace {
 
-constexpr int kEqualOperator = 178;
 // The DELETE body's end-of-run test skips exactly one timer call.
 constexpr int16_t kTimerCallLength = 25;
 constexpr size_t kFnIdMember = 2;
@@ -103,7 +103,7 @@ InstructionList BuildDeleteBody(const TimerClassHandles& handles, uint16_t funct
     Add<OpLine>(list, OpLine::kSyntheticLine);
     Add<OpTLoadObj>(list, handles.members[kFnIdMember]);
     Add<OpInteger>(list, static_cast<int16_t>(*endOfRun));
-    list.push_back(std::make_unique<OpBinaryOperator>(kEqualOperator));
+    list.push_back(std::make_unique<OpBinaryOperator>(op::kEq));
     Add<OpJZ>(list, kTimerCallLength);
     AddFunctionTimerCall(list, handles, functionTimer, timer_type::kEndOfRun);
   }

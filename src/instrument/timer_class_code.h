@@ -18,7 +18,7 @@
 #include <optional>
 #include <vector>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 
 namespace quillet {
 

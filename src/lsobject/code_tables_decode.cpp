@@ -4,7 +4,7 @@
 #include <limits>
 #include <unordered_set>
 
-#include "instrument/decoder.h"
+#include "bytecode/decoder.h"
 #include "lsobject/ls_script_module.h"
 #include "lsobject/symbol_entries.h"
 

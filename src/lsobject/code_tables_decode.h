@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "instrument/opcode.h"
-#include "lsobject/marking.h"
+#include "bytecode/opcode.h"
+#include "bytecode/marking.h"
 
 namespace quillet {
 

@@ -23,7 +23,11 @@ namespace quillet {
 
 class CLSScriptModule {
  public:
+  // A module whose strings convert and compare without a host.
   CLSScriptModule() = default;
+  // A module whose strings convert and compare through `text`, which must
+  // outlive the module.
+  explicit CLSScriptModule(const ModuleText& text) { stringTable_.SetText(text); }
   CLSScriptModule(const CLSScriptModule&) = delete;
   CLSScriptModule& operator=(const CLSScriptModule&) = delete;
   virtual ~CLSScriptModule() = default;

@@ -1,10 +1,12 @@
 // Messages of the script items in design notes: the display names of the
 // design kinds (0x1095F + kind) and the save-conflict suffix of a title.
-#include "config/message_tables.h"
+#include "config/message_catalog.h"
 
 namespace quillet {
 
-extern const MessageEntry kLsObjectMessages[] = {
+namespace {
+
+const MessageEntry kLsObjectMessages[] = {
     {0x1084E, "(**Save Conflict**)"},
     {0x1095F + 0, "None"},
     {0x1095F + 1, "Form"},
@@ -53,5 +55,9 @@ extern const MessageEntry kLsObjectMessages[] = {
     {0x1095F + 44, "Properties File"},
     {0, nullptr},
 };
+
+}  // namespace
+
+const MessageTableRegistration kLsObjectMessagesRegistration(kLsObjectMessages);
 
 }  // namespace quillet

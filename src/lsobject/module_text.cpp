@@ -1,4 +1,4 @@
-// The process's module text services over the Notes API, or UTF-8 without a host.
+// A module's text services: over a host's Notes API, or UTF-8 without a host.
 #include "lsobject/module_text.h"
 
 #include <algorithm>
@@ -7,11 +7,10 @@
 #include "config/notes_api.h"
 #include "platform/platform.h"
 #include "util/bytes.h"
+#include "util/ascii.h"
 
 namespace quillet {
 namespace {
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 int Sign(int v) { return (v > 0) - (v < 0); }
 
@@ -19,50 +18,49 @@ int CompareWithoutHost(std::string_view a, std::string_view b, uint16_t option) 
   const bool fold = option == kCompareNoCase;
   const size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold ? FoldAscii(a[i]) : a[i]);
-    const auto y = static_cast<unsigned char>(fold ? FoldAscii(b[i]) : b[i]);
+    const auto x = static_cast<unsigned char>(fold ? AsciiUpper(a[i]) : a[i]);
+    const auto y = static_cast<unsigned char>(fold ? AsciiUpper(b[i]) : b[i]);
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-class HostText final : public ModuleText {
+class PlainText final : public ModuleText {
  public:
-  std::string ToHost(std::u16string_view units) const override {
-    NotesApi* api = InstalledNotes();
-    if (api == nullptr) return platform::Utf16ToUtf8(units);
-    std::vector<uint8_t> in(units.size() * 2);
-    for (size_t i = 0; i < units.size(); ++i) StoreU16(in.data() + 2 * i, units[i]);
-    std::vector<uint8_t> out;
-    // A text the host cannot translate reads as empty, like an unknown string.
-    if (api->Translate(kTranslateUnicodeToHost, in, out) != kNoError) return {};
-    return std::string(out.begin(), out.end());
-  }
-
-  std::u16string ToUnicode(std::string_view text) const override {
-    NotesApi* api = InstalledNotes();
-    if (api == nullptr) return platform::Utf8ToUtf16(text);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-    std::vector<uint8_t> out;
-    if (api->Translate(kTranslateHostToUnicode, std::span<const uint8_t>(bytes, text.size()), out) != kNoError)
-      return {};
-    std::u16string units(out.size() / 2, u'\0');
-    for (size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(LoadU16(out.data() + 2 * i));
-    return units;
-  }
-
+  std::string ToHost(std::u16string_view units) const override { return platform::Utf16ToUtf8(units); }
+  std::u16string ToUnicode(std::string_view text) const override { return platform::Utf8ToUtf16(text); }
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
-    NotesApi* api = InstalledNotes();
-    if (api == nullptr) return CompareWithoutHost(a, b, option);
-    return Sign(api->Compare(a, b, option));
+    return CompareWithoutHost(a, b, option);
   }
 };
 
 }  // namespace
 
-const ModuleText& HostModuleText() {
-  static const HostText text;
+const ModuleText& PlainModuleText() {
+  static const PlainText text;
   return text;
+}
+
+std::string NotesModuleText::ToHost(std::u16string_view units) const {
+  std::vector<uint8_t> in(units.size() * 2);
+  for (size_t i = 0; i < units.size(); ++i) StoreU16(in.data() + 2 * i, units[i]);
+  std::vector<uint8_t> out;
+  // A text the host cannot translate reads as empty, like an unknown string.
+  if (api_.Translate(kTranslateUnicodeToHost, in, out) != kNoError) return {};
+  return std::string(out.begin(), out.end());
+}
+
+std::u16string NotesModuleText::ToUnicode(std::string_view text) const {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  std::vector<uint8_t> out;
+  if (api_.Translate(kTranslateHostToUnicode, std::span<const uint8_t>(bytes, text.size()), out) != kNoError) return {};
+  std::u16string units(out.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i) units[i] = static_cast<char16_t>(LoadU16(out.data() + 2 * i));
+  return units;
+}
+
+int NotesModuleText::Compare(std::string_view a, std::string_view b, uint16_t option) const {
+  return Sign(api_.Compare(a, b, option));
 }
 
 }  // namespace quillet

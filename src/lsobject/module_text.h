@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/notes_api.h"  // the comparison options
+#include "config/notes_api.h"
 
 namespace quillet {
 
@@ -24,9 +24,20 @@ class ModuleText {
   virtual int Compare(std::string_view a, std::string_view b, uint16_t option) const = 0;
 };
 
-// The process's text services: the installed Notes API when there is one;
-// without a host (tools, tests) host text is UTF-8 and case is folded for
-// ASCII letters, as in the simulated host.
-const ModuleText& HostModuleText();
+// Text services without a host (tools, tests): host text is UTF-8 and case is
+// folded for ASCII letters. A module uses these unless it is handed others.
+const ModuleText& PlainModuleText();
+
+// Text services over a host's Notes API, which must outlive this object.
+class NotesModuleText final : public ModuleText {
+ public:
+  explicit NotesModuleText(NotesApi& api) : api_(api) {}
+  std::string ToHost(std::u16string_view units) const override;
+  std::u16string ToUnicode(std::string_view text) const override;
+  int Compare(std::string_view a, std::string_view b, uint16_t option) const override;
+
+ private:
+  NotesApi& api_;
+};
 
 }  // namespace quillet

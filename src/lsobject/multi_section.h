@@ -17,7 +17,7 @@
 #include <span>
 #include <vector>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 #include "lsobject/section.h"
 
 namespace quillet {

@@ -1,7 +1,7 @@
 // Finding and adding strings through the lookup maps; handles beyond 64 KiB.
 #include <cstdio>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 #include "lsobject/string_table.h"
 
 namespace quillet {

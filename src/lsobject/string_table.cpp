@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 
 namespace quillet {
 namespace {
@@ -17,7 +17,7 @@ namespace {
 
 }  // namespace
 
-CStringTable::CStringTable() : text_(&HostModuleText()), offsetByText_(TextLess{&HostModuleText()}) {}
+CStringTable::CStringTable() : text_(&PlainModuleText()), offsetByText_(TextLess{&PlainModuleText()}) {}
 
 CStringTable::CStringTable(const CStringTable& other)
     : CMultiSection(other),

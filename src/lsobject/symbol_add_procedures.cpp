@@ -2,7 +2,7 @@
 // each with an empty body at the end of the byte code.
 #include <memory>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/code_tables.h"
 #include "lsobject/string_table.h"
 #include "lsobject/symbol_add_common.h"

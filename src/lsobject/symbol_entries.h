@@ -117,10 +117,14 @@ inline constexpr size_t kAlias = 20;
 inline constexpr size_t kLibraryEntry = 24;
 inline constexpr size_t kWordCountPlusOne = 32;
 inline constexpr size_t kWordCount = 34;
+inline constexpr size_t kResultType = 36;  // 0 for a Sub
 inline constexpr size_t kParameterWords = 40;
+inline constexpr uint16_t kByValueWord = 0x0800;  // in a parameter word: passed ByVal
 inline constexpr uint16_t kDeclarationMarker = 10;  // at 10 and at 38
 inline constexpr uint16_t kParameterPad = 25;
 inline constexpr size_t kLibrarySize = 12;
+inline constexpr size_t kLibrarySibling = 2;  // kinds 2 and 26 keep their sibling here
+inline constexpr size_t kLibraryName = 4;
 
 // Scope record.
 inline constexpr size_t kScopeSize = 60;

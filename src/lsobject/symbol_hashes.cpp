@@ -6,7 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 #include "lsobject/name_hash.h"
 #include "lsobject/symbol_add_common.h"
 #include "lsobject/symbol_entries.h"

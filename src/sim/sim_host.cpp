@@ -13,6 +13,7 @@
 #include "sim/sim_path.h"
 #include "sim/sim_text.h"
 #include "sim/sim_value.h"
+#include "util/ascii.h"
 
 namespace quillet::sim {
 
@@ -20,13 +21,7 @@ namespace {
 constexpr size_t kEnvironmentValueMax = 255;  // the host's 256-byte buffer
 constexpr size_t kUserNameMax = 256;
 
-std::string EnvironmentKey(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return key;
-}
+std::string EnvironmentKey(std::string_view name) { return AsciiUpper(name); }
 }  // namespace
 
 SimItemSpec SimItemSpec::Text(std::string name, std::string_view text) {

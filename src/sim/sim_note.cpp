@@ -1,17 +1,13 @@
 // Item-list operations of a simulated note.
 #include "sim/sim_note.h"
+#include "util/ascii.h"
 
 #include <algorithm>
 
 namespace quillet::sim {
 
-namespace {
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-}  // namespace
-
 bool ItemNameEquals(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+  return AsciiEqualNoCase(a, b);
 }
 
 const SimItem* SimNote::Find(std::string_view name) const {

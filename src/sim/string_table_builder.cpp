@@ -15,15 +15,6 @@ size_t EntrySize(size_t units) { return (4 + 2 * units + 2 + 3) / 4 * 4; }
 
 }  // namespace
 
-uint16_t KitNameHash(std::u16string_view units) {
-  uint32_t h = 0;
-  for (char16_t u : units) {
-    h = ((h << 1) & 0xFFFF) | (h >> 15);
-    h ^= u;
-  }
-  return static_cast<uint16_t>(h);
-}
-
 size_t StringTableBuilder::Add(std::string_view ascii) {
   std::u16string units;
   for (char c : ascii) units.push_back(static_cast<unsigned char>(c));

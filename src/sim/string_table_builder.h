@@ -9,12 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "lsobject/name_hash.h"
 #include "sim/module_builder.h"
 
 namespace quillet::sim {
 
-// The string hash, written out again for the test kit.
-uint16_t KitNameHash(std::u16string_view units);
+// The string hash the test kit chains strings with: the module's own.
+inline uint16_t KitNameHash(std::u16string_view units) { return NameHash(units); }
 
 struct StringTableImage {
   Segments strings;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "instrument/decoder.h"
+#include "bytecode/decoder.h"
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument.h"
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/code_tables_decode.h"

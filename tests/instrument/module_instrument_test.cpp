@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "instrument/decoder.h"
+#include "bytecode/decoder.h"
 #include "instrument/instrument_lines.h"
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "instrument/timer_class.h"
 #include "lsobject/symbol_entries.h"
 #include "sim/lsc/compiler.h"

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
 #include "lsobject/procedure_shape.h"

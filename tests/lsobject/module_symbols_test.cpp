@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/ls_script_module.h"
 #include "lsobject/symbol_entries.h"
 #include "support/module_checker.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
 #include "lsobject/checksum.h"
 #include "lsobject/code_tables.h"
 #include "lsobject/string_table.h"

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 
 namespace quillet::testkit {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 #include "lsobject/string_table.h"
 #include "sim/string_table_builder.h"
 
@@ -22,11 +22,11 @@ class CountingText : public ModuleText {
   mutable int toHost = 0;
   std::string ToHost(std::u16string_view units) const override {
     ++toHost;
-    return HostModuleText().ToHost(units);
+    return PlainModuleText().ToHost(units);
   }
-  std::u16string ToUnicode(std::string_view text) const override { return HostModuleText().ToUnicode(text); }
+  std::u16string ToUnicode(std::string_view text) const override { return PlainModuleText().ToUnicode(text); }
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
-    return HostModuleText().Compare(a, b, option);
+    return PlainModuleText().Compare(a, b, option);
   }
 };
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "lsobject/module_errors.h"
+#include "bytecode/module_errors.h"
 #include "lsobject/name_hash.h"
 #include "sim/string_table_builder.h"
 

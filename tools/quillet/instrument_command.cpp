@@ -36,7 +36,8 @@ int Instrument(const Options& options) {
 
   // The host's text services and message catalogue come from a simulated host.
   sim::ScopedSimHost host;
-  CLSScriptModule module;
+  const NotesModuleText text(host.host());
+  CLSScriptModule module(text);
   ParseError refusal;
   if (!module.Parse(image, refusal))
     return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");

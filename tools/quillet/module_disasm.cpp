@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/code_tables_decode.h"
 #include "util/bytes.h"
 

@@ -66,8 +66,10 @@ void AddTimerEntries(RunOptions& run) {
 }
 
 // Rewrites the module into the current profile context; empty on failure.
-std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRunOptions& options, std::string& error) {
-  CLSScriptModule module;
+std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRunOptions& options, NotesApi& host,
+                                std::string& error) {
+  const NotesModuleText text(host);
+  CLSScriptModule module(text);
   ParseError refusal;
   if (!module.Parse(image, refusal)) {
     error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
@@ -134,7 +136,7 @@ ProfileRunResult Session(std::span<const uint8_t> image, const ProfileRunOptions
     return result;
   }
 
-  const std::vector<uint8_t> rewritten = Instrument(image, options, result.error);
+  const std::vector<uint8_t> rewritten = Instrument(image, options, sim.host(), result.error);
   if (rewritten.empty()) return result;
 
   RunOptions run;

@@ -2,7 +2,7 @@
 // instruction-set table.
 #include "sim/lsc/code.h"
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "util/bytes.h"
 
 namespace quillet::lsc {

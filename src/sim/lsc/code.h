@@ -8,34 +8,35 @@
 #include <string>
 #include <vector>
 
-#include "instrument/opcode.h"
+#include "bytecode/opcode.h"
+#include "bytecode/opcode_numbers.h"
 #include "sim/lsc/symbols.h"
 
 namespace quillet::lsc {
 
-// Opcode bytes the compiler emits; each equals the row of the same class name
-// in the instruction-set table (checked by the tests).
+// Opcode bytes the compiler emits, by their names in the instruction-set
+// table.
 enum Op : uint8_t {
-  kOpOnErrorGoto0 = 10, kOpOnErrorGoto = 11, kOpOnErrorResume = 12, kOpResumeNext = 13, kOpResumeLabel = 15,
-  kOpLine = 26, kOpStmtSep = 27, kOpExitSub = 28, kOpEndSub = 29,
-  kOpCallProc = 35,
-  kOpLoadProc = 41, kOpLoadCtor = 42, kOpLoadMethod = 44, kOpLoadMeProc = 47,
-  kOpPop = 49, kOpDup = 50, kOpFor = 52, kOpForAll = 53, kOpNext = 54, kOpNextForAll = 55,
-  kOpJZ = 56, kOpJNZ = 57, kOpJmp = 58, kOpOnGoto = 59, kOpGosub = 60, kOpOnGosub = 61, kOpReturn = 62,
-  kOpPrint = 63, kOpPrintNoCR = 64, kOpLoadMe = 69,
-  kOpGLoadObj = 71, kOpTLoadObj = 72, kOpPLoadObj = 73, kOpLLoadObj = 74, kOpMLoadObj = 76,
-  kOpGLoadObjPtr = 91, kOpTLoadObjPtr = 92, kOpPLoadObjPtr = 93, kOpLLoadObjPtr = 94, kOpMLoadObjPtr = 95,
-  kOpLoadElemFromExpr = 100, kOpElem = 103,
-  kOpStringLiteral = 125, kOpNumericLiteral = 126,
-  kOpNothing = 129, kOpTrue = 130, kOpFalse = 131,
-  kOpInteger = 144,
-  kOpUMinus = 159, kOpNot = 160,
-  kOpLongJmp = 220,
-  kOpAssign = 165, kOpSet = 166,
-  kOpAdd = 168, kOpSub = 169, kOpMul = 170, kOpDiv = 171,
-  kOpLt = 176, kOpLe = 177, kOpEq = 178, kOpGe = 179, kOpGt = 180, kOpNe = 181,
-  kOpIntDiv = 188, kOpMod = 189, kOpExp = 190, kOpConcat = 191,
-  kOpImp = 192, kOpEqv = 193, kOpXor = 194, kOpOr = 195, kOpAnd = 196,
+  kOpOnErrorGoto0 = op::kOnErrorGoto0, kOpOnErrorGoto = op::kOnErrorGoto, kOpOnErrorResume = op::kOnErrorResume, kOpResumeNext = op::kResumeNext, kOpResumeLabel = op::kResumeLabel,
+  kOpLine = op::kLine, kOpStmtSep = op::kStmtSep, kOpExitSub = op::kExitSub, kOpEndSub = op::kEndSub,
+  kOpCallProc = op::kCallProc,
+  kOpLoadProc = op::kLoadProc, kOpLoadCtor = op::kLoadCtor, kOpLoadMethod = op::kLoadMethod, kOpLoadMeProc = op::kLoadMeProc,
+  kOpPop = op::kPop, kOpDup = op::kDup, kOpFor = op::kFor, kOpForAll = op::kForAll, kOpNext = op::kNext, kOpNextForAll = op::kNextForAll,
+  kOpJZ = op::kJZ, kOpJNZ = op::kJNZ, kOpJmp = op::kJmp, kOpOnGoto = op::kOnGoto, kOpGosub = op::kGosub, kOpOnGosub = op::kOnGosub, kOpReturn = op::kReturn,
+  kOpPrint = op::kPrint, kOpPrintNoCR = op::kPrintNoCR, kOpLoadMe = op::kLoadMe,
+  kOpGLoadObj = op::kGLoadObj, kOpTLoadObj = op::kTLoadObj, kOpPLoadObj = op::kPLoadObj, kOpLLoadObj = op::kLLoadObj, kOpMLoadObj = op::kMLoadObj,
+  kOpGLoadObjPtr = op::kGLoadObjPtr, kOpTLoadObjPtr = op::kTLoadObjPtr, kOpPLoadObjPtr = op::kPLoadObjPtr, kOpLLoadObjPtr = op::kLLoadObjPtr, kOpMLoadObjPtr = op::kMLoadObjPtr,
+  kOpLoadElemFromExpr = op::kLoadElemFromExpr, kOpElem = op::kElemFirst,
+  kOpStringLiteral = op::kStringLiteral, kOpNumericLiteral = op::kNumericLiteral,
+  kOpNothing = op::kNothing, kOpTrue = op::kTrue, kOpFalse = op::kFalse,
+  kOpInteger = op::kInteger,
+  kOpUMinus = op::kUMinus, kOpNot = op::kNot,
+  kOpLongJmp = op::kLongJmp,
+  kOpAssign = op::kAssign, kOpSet = op::kSet,
+  kOpAdd = op::kAdd, kOpSub = op::kSub, kOpMul = op::kMul, kOpDiv = op::kDiv,
+  kOpLt = op::kLt, kOpLe = op::kLe, kOpEq = op::kEq, kOpGe = op::kGe, kOpGt = op::kGt, kOpNe = op::kNe,
+  kOpIntDiv = op::kIntDiv, kOpMod = op::kMod, kOpExp = op::kExp, kOpConcat = op::kConcat,
+  kOpImp = op::kImp, kOpEqv = op::kEqv, kOpXor = op::kXor, kOpOr = op::kOr, kOpAnd = op::kAnd,
 };
 
 // One instruction before assembly. The 16-bit operand is `value`, or the

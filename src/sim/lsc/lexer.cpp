@@ -1,5 +1,6 @@
 // Tokeniser of the LotusScript subset.
 #include "sim/lsc/lexer.h"
+#include "util/ascii.h"
 
 #include <cctype>
 #include <string>
@@ -11,11 +12,7 @@ bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) !=
 bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string Upper(std::string_view s) {
-  std::string u(s);
-  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return u;
-}
+std::string Upper(std::string_view s) { return AsciiUpper(s); }
 
 class Lexer {
  public:

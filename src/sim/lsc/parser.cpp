@@ -5,6 +5,7 @@
 #include <set>
 
 #include "sim/lsc/lexer.h"
+#include "util/ascii.h"
 
 namespace quillet::lsc {
 
@@ -165,8 +166,7 @@ bool Parser::ParseParams(std::vector<Param>& params) {
 }
 
 bool Parser::ParseEnd(const char* what) {
-  std::string kw(what);
-  for (char& c : kw) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string kw = AsciiUpper(what);
   const Token& word = Ahead(1);
   if (!IsKw("END") || word.kind != Tok::kIdent || word.upper != kw) {
     return Fail(std::string("expected 'End ") + what + "'");

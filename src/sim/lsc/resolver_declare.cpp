@@ -3,14 +3,11 @@
 #include <cctype>
 
 #include "sim/lsc/resolver_impl.h"
+#include "util/ascii.h"
 
 namespace quillet::lsc {
 
-std::string UpperName(const std::string& name) {
-  std::string u = name;
-  for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return u;
-}
+std::string UpperName(const std::string& name) { return AsciiUpper(name); }
 
 bool Resolver::Error(int line, int column, std::string message) {
   errors_.push_back({line, column, std::move(message)});

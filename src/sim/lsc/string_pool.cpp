@@ -48,14 +48,6 @@ std::u16string Utf8ToUtf16(const std::string& text) {
   return out;
 }
 
-uint16_t NameHash(const std::u16string& units) {
-  uint16_t h = 0;
-  for (char16_t u : units) {
-    h = static_cast<uint16_t>(((h << 1) | (h >> 15)) ^ u);
-  }
-  return h;
-}
-
 uint16_t StringPool::FindOrAdd(const std::string& text) {
   if (auto it = handles_.find(text); it != handles_.end()) return it->second;
   const std::u16string units = Utf8ToUtf16(text);

@@ -15,14 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "lsobject/name_hash.h"
+
 namespace quillet::lsc {
 
 // UTF-16 code units of UTF-8 text; a byte that does not start a valid
 // sequence stands for the character of the same value.
 std::u16string Utf8ToUtf16(const std::string& text);
 
-// h = (h rotated left by 1 within 16 bits) XOR unit, over all units.
-uint16_t NameHash(const std::u16string& units);
+// The module's name hash (lsobject/name_hash.h).
+using quillet::NameHash;
 
 class StringPool {
  public:

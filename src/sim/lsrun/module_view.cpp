@@ -3,31 +3,21 @@
 
 #include "platform/platform.h"
 #include "util/bytes.h"
+#include "util/ascii.h"
 
 namespace quillet::lsrun {
 namespace {
 
-constexpr size_t kVariableSize = 16;
-constexpr size_t kProcedureSize = 152;
-constexpr size_t kClassSize = 92;
-constexpr size_t kDeclarationSize = 40;
-constexpr size_t kLibrarySize = 12;
-constexpr uint16_t kParameterFlag = 0x0001;
-constexpr uint16_t kNoCodeFlag = 0x0040;
-constexpr uint16_t kByValueWord = 0x0800;
+using namespace symbol;
+
 constexpr uint16_t kNoString = 0xFFFF;
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+// The first entry of the scope record at `scope` inside an entry.
+constexpr size_t FirstOf(size_t scope) { return scope + kScopeFirst; }
 
 }  // namespace
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
+bool SameName(std::string_view a, std::string_view b) { return AsciiEqualNoCase(a, b); }
 
 ModuleView::ModuleView(CLSScriptModule& module)
     : module_(module), symbols_(module.SymbolTable().Data()), code_(module.ByteCode().Data()) {}
@@ -83,9 +73,10 @@ bool ModuleView::Text(uint16_t handle, std::string& out) const {
 
 std::string ModuleView::NameAt(uint32_t offset) const {
   const uint16_t k = KindAt(offset);
-  auto e = Entry(offset, k == kind::kLibrary ? 6 : 10);
+  const size_t nameAt = k == kind::kLibrary ? kLibraryName : kName;
+  auto e = Entry(offset, nameAt + 2);
   std::string name;
-  if (e.empty() || !Text(LoadU16(e.data() + (k == kind::kLibrary ? 4 : 8)), name)) return "";
+  if (e.empty() || !Text(LoadU16(e.data() + nameAt), name)) return "";
   return name;
 }
 
@@ -96,8 +87,8 @@ std::vector<uint32_t> ModuleView::Chain(uint16_t first) const {
   while (handle != 0 && out.size() < limit) {
     const uint32_t offset = Resolve(handle);
     const uint16_t k = KindAt(offset);
-    if (k == 0 || k == 22) break;
-    const size_t linkAt = (k == 2 || k == kind::kLibrary) ? 2 : 4;
+    if (k == 0 || k == kTerminator) break;
+    const size_t linkAt = (k == kEntry2 || k == kind::kLibrary) ? kLibrarySibling : kSibling;
     auto e = Entry(offset, linkAt + 2);
     if (e.empty()) break;
     out.push_back(offset);
@@ -111,11 +102,11 @@ std::vector<uint32_t> ModuleView::ModuleScope() const { return Chain(HeaderU16(h
 bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   auto e = Entry(offset, kVariableSize);
   if (e.empty() || LoadU16(e.data()) != kind::kVariable) return false;
-  const uint16_t typeWord = LoadU16(e.data() + 10);
-  const uint16_t typeArg = LoadU16(e.data() + 14);
+  const uint16_t typeWord = LoadU16(e.data() + kDataType);
+  const uint16_t typeArg = LoadU16(e.data() + kTypeArgument);
   out.offset = offset;
-  out.flags = LoadU16(e.data() + 2);
-  out.slot = LoadU16(e.data() + 12);
+  out.flags = LoadU16(e.data() + kFlags);
+  out.slot = LoadU16(e.data() + kSlot);
   out.type = SlotTypeOf(typeWord);
   out.isArray = (typeWord & type_word::kArrayFlag) != 0;
   out.count = out.isArray ? static_cast<uint16_t>(typeArg & 0x7FFF) : 0;
@@ -140,16 +131,16 @@ bool ModuleView::ReadProcedure(uint32_t offset, ProcedureInfo& out) const {
   out.offset = offset;
   out.kind = k;
   out.name = NameAt(offset);
-  const uint16_t owner = LoadU16(e.data() + 12);
+  const uint16_t owner = LoadU16(e.data() + kOwner);
   out.ownerClass = owner ? Resolve(owner) : 0;
-  out.paramCount = LoadU16(e.data() + 76);
-  out.hasCode = (LoadU16(e.data() + 2) & kNoCodeFlag) == 0;
-  out.codeOffset = LoadU32(e.data() + 84);
-  out.frameSlots = static_cast<uint16_t>((LoadU16(e.data() + 88) + 3) / 4);
-  out.resultType = SlotTypeOf(LoadU16(e.data() + 10));
+  out.paramCount = LoadU16(e.data() + kParameterCount);
+  out.hasCode = (LoadU16(e.data() + kFlags) & kNoCode) == 0;
+  out.codeOffset = LoadU32(e.data() + kCodeOffset);
+  out.frameSlots = static_cast<uint16_t>((LoadU16(e.data() + kFrameSize) + 3) / 4);
+  out.resultType = SlotTypeOf(LoadU16(e.data() + kDataType));
   out.paramTypes.assign(out.paramCount, SlotType::kVariant);
   out.locals.clear();
-  for (const VariableInfo& v : Variables(LoadU16(e.data() + 20))) {
+  for (const VariableInfo& v : Variables(LoadU16(e.data() + FirstOf(kLocalScope)))) {
     if (v.flags & kParameterFlag) {
       if (v.slot < out.paramCount) out.paramTypes[v.slot] = v.type;
     } else {
@@ -164,33 +155,33 @@ bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
   if (e.empty() || LoadU16(e.data()) != kind::kClass) return false;
   out.offset = offset;
   out.name = NameAt(offset);
-  out.slots = static_cast<uint16_t>((LoadU16(e.data() + 76) + 3) / 4);
-  const uint16_t ctor = LoadU16(e.data() + 84);
-  const uint16_t dtor = LoadU16(e.data() + 86);
+  out.slots = static_cast<uint16_t>((LoadU16(e.data() + kInstanceSize) + 3) / 4);
+  const uint16_t ctor = LoadU16(e.data() + kConstructor);
+  const uint16_t dtor = LoadU16(e.data() + kDestructor);
   out.ctor = ctor ? Resolve(ctor) : 0;
   out.dtor = dtor ? Resolve(dtor) : 0;
-  out.members = Variables(LoadU16(e.data() + 20));
+  out.members = Variables(LoadU16(e.data() + FirstOf(kMemberScope)));
   return true;
 }
 
 bool ModuleView::ReadDeclaration(uint32_t offset, DeclarationInfo& out) const {
   auto e = Entry(offset, kDeclarationSize);
   if (e.empty() || LoadU16(e.data()) != kind::kDeclaration) return false;
-  const uint16_t n = LoadU16(e.data() + 34);
+  const uint16_t n = LoadU16(e.data() + kWordCount);
   auto all = Entry(offset, kDeclarationSize + 2u * n);
   if (all.empty()) return false;
   out.offset = offset;
-  const uint16_t alias = LoadU16(e.data() + 20);
+  const uint16_t alias = LoadU16(e.data() + kAlias);
   if (alias == 0 || alias == kNoString || !Text(alias, out.name) || out.name.empty()) out.name = NameAt(offset);
-  const uint16_t library = LoadU16(e.data() + 24);
+  const uint16_t library = LoadU16(e.data() + kLibraryEntry);
   const uint32_t libraryOffset = Resolve(library);
   out.library = library != 0 && KindAt(libraryOffset) == kind::kLibrary ? NameAt(libraryOffset) : "";
-  const uint16_t result = LoadU16(e.data() + 36);
+  const uint16_t result = LoadU16(e.data() + kResultType);
   out.isFunction = result != 0;
   out.resultType = SlotTypeOf(result);
   out.paramTypes.clear();
   for (uint16_t i = 0; i < n; ++i) {
-    out.paramTypes.push_back(SlotTypeOf(static_cast<uint16_t>(LoadU16(all.data() + 40 + 2 * i) & ~kByValueWord)));
+    out.paramTypes.push_back(SlotTypeOf(static_cast<uint16_t>(LoadU16(all.data() + kParameterWords + 2 * i) & ~kByValueWord)));
   }
   return true;
 }

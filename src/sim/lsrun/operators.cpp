@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "sim/lsrun/errors.h"
+#include "sim/lsrun/ops.h"
 
 namespace quillet::lsrun {
 namespace {
@@ -70,12 +71,12 @@ int Compare(int opcode, const Value& a, const Value& b, Value& out) {
   }
   bool r = false;
   switch (opcode) {
-    case 176: case 182: r = c < 0; break;
-    case 177: case 183: r = c <= 0; break;
-    case 178: case 184: r = c == 0; break;
-    case 179: case 185: r = c >= 0; break;
-    case 180: case 186: r = c > 0; break;
-    default: r = c != 0; break;  // 181, 187
+    case op::kLt: case op::kLt2: r = c < 0; break;
+    case op::kLe: case op::kLe2: r = c <= 0; break;
+    case op::kEq: case op::kEq2: r = c == 0; break;
+    case op::kGe: case op::kGe2: r = c >= 0; break;
+    case op::kGt: case op::kGt2: r = c > 0; break;
+    default: r = c != 0; break;  // <>, both forms
   }
   out = Value::Boolean(r);
   return 0;
@@ -107,11 +108,11 @@ int Logical(int opcode, const Value& a, const Value& b, Value& out) {
   const Rank ra = o.ra, rb = o.rb;
   int32_t r = 0;
   switch (opcode) {
-    case 192: r = ~lx | ly; break;     // Imp
-    case 193: r = ~(lx ^ ly); break;   // Eqv
-    case 194: r = lx ^ ly; break;      // Xor
-    case 195: r = lx | ly; break;      // Or
-    default: r = lx & ly; break;       // And (196)
+    case op::kImp: r = ~lx | ly; break;     // Imp
+    case op::kEqv: r = ~(lx ^ ly); break;   // Eqv
+    case op::kXor: r = lx ^ ly; break;      // Xor
+    case op::kOr: r = lx | ly; break;      // Or
+    default: r = lx & ly; break;       // And
   }
   if (ra == kRankBoolean && rb == kRankBoolean) {
     out = Value::Boolean(r != 0);
@@ -128,15 +129,15 @@ int Arithmetic(int opcode, const Value& a, const Value& b, Value& out) {
   const int64_t x = o.x, y = o.y;
   double dx = o.dx, dy = o.dy;
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
-  if (opcode == 171 || opcode == 175 || opcode == 190 || rank == kRankDouble) {
+  if (opcode == op::kDiv || opcode == op::kDiv2 || opcode == op::kExp || rank == kRankDouble) {
     if (ra != kRankDouble) dx = static_cast<double>(x);
     if (rb != kRankDouble) dy = static_cast<double>(y);
     double r = 0;
     switch (opcode) {
-      case 168: case 172: r = dx + dy; break;
-      case 169: case 173: r = dx - dy; break;
-      case 170: case 174: r = dx * dy; break;
-      case 190: r = std::pow(dx, dy); break;
+      case op::kAdd: case op::kAdd2: r = dx + dy; break;
+      case op::kSub: case op::kSub2: r = dx - dy; break;
+      case op::kMul: case op::kMul2: r = dx * dy; break;
+      case op::kExp: r = std::pow(dx, dy); break;
       default:  // "/"
         if (dy == 0) return err::kDivisionByZero;
         r = dx / dy;
@@ -147,8 +148,8 @@ int Arithmetic(int opcode, const Value& a, const Value& b, Value& out) {
     return 0;
   }
   switch (opcode) {
-    case 168: case 172: return IntegerResult(x + y, rank, out);
-    case 169: case 173: return IntegerResult(x - y, rank, out);
+    case op::kAdd: case op::kAdd2: return IntegerResult(x + y, rank, out);
+    case op::kSub: case op::kSub2: return IntegerResult(x - y, rank, out);
     default: return IntegerResult(x * y, rank, out);
   }
 }
@@ -162,7 +163,7 @@ int IntegerDivision(int opcode, const Value& a, const Value& b, Value& out) {
   const Rank ra = o.ra, rb = o.rb;
   if (ly == 0) return err::kDivisionByZero;
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
-  const int64_t r = opcode == 188 ? int64_t{lx} / ly : int64_t{lx} % ly;
+  const int64_t r = opcode == op::kIntDiv ? int64_t{lx} / ly : int64_t{lx} % ly;
   return IntegerResult(r, rank == kRankDouble ? kRankLong : rank, out);
 }
 
@@ -240,26 +241,26 @@ int Truth(const Value& v, bool& out) {
 }
 
 int Binary(int opcode, const Value& a, const Value& b, Value& out) {
-  if (opcode == 191) {  // &
+  if (opcode == op::kConcat) {  // &
     std::string x, y;
     if (int e = ToText(a, x)) return e;
     if (int e = ToText(b, y)) return e;
     out = Value::String(x + y);
     return 0;
   }
-  if (opcode == 197) {  // Is: the same object (or both Nothing)
+  if (opcode == op::kIs) {  // Is: the same object (or both Nothing)
     if (a.type() != Value::Type::kObject || b.type() != Value::Type::kObject) return err::kTypeMismatch;
     out = Value::Boolean(a.object() == b.object());
     return 0;
   }
-  if ((opcode == 168 || opcode == 172) && a.type() == Value::Type::kString && b.type() == Value::Type::kString) {
+  if ((opcode == op::kAdd || opcode == op::kAdd2) && a.type() == Value::Type::kString && b.type() == Value::Type::kString) {
     out = Value::String(a.text() + b.text());
     return 0;
   }
-  if (opcode >= 176 && opcode <= 187) return Compare(opcode, a, b, out);
-  if (opcode >= 192 && opcode <= 196) return Logical(opcode, a, b, out);
-  if (opcode == 188 || opcode == 189) return IntegerDivision(opcode, a, b, out);
-  if ((opcode >= 168 && opcode <= 175) || opcode == 190) return Arithmetic(opcode, a, b, out);
+  if (opcode >= op::kLt && opcode <= op::kNe2) return Compare(opcode, a, b, out);
+  if (opcode >= op::kImp && opcode <= op::kAnd) return Logical(opcode, a, b, out);
+  if (opcode == op::kIntDiv || opcode == op::kMod) return IntegerDivision(opcode, a, b, out);
+  if ((opcode >= op::kAdd && opcode <= op::kDiv2) || opcode == op::kExp) return Arithmetic(opcode, a, b, out);
   return err::kIllegalFunctionCall;  // Like, IsA: not part of the runtime's subset
 }
 

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "instrument/decoder.h"
-#include "instrument/opcodes.h"
-#include "lsobject/module_errors.h"
+#include "bytecode/decoder.h"
+#include "bytecode/opcodes.h"
+#include "bytecode/module_errors.h"
 #include "sim/lsrun/ops.h"
 
 namespace quillet::lsrun {

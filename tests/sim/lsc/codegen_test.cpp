@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "sim/lsc/parser.h"
 #include "sim/lsc/resolver.h"
 

@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/code.h"

@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "instrument/opcodes.h"
-#include "lsobject/marking.h"
+#include "bytecode/opcodes.h"
+#include "bytecode/marking.h"
 #include "sim/lsc/codegen.h"
 #include "sim/lsc/parser.h"
 #include "sim/lsc/resolver.h"

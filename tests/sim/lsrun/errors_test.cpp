@@ -32,6 +32,16 @@ TEST(RunCode, HandBuiltInstructionsTheCompilerNeverEmits) {
   EXPECT_EQ(r.steps, 8u);
 }
 
+TEST(RunCode, ConversionOpcodesAreTheTableRows) {
+  // OpInteger 42; CStr (155); "&" with the string "7" made by CStr of 7; OpPrint 1.
+  RunResult r = RunCode({0x90, 0x2A, 0x00, 0x9B, 0x90, 0x07, 0x00, 0x9B, 0xBF, 0x3F, 0x01, 0x1D});
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.output, "427\n");
+  // CDat (154) is a conversion the runtime does not have: it stops rather
+  // than treating it as another opcode's conversion.
+  ExpectStops(RunCode({0x90, 0x2A, 0x00, 0x9A, 0x31, 0x1D}), "unsupported instruction 154");
+}
+
 TEST(RunCode, UnrunnableCodeStopsWithItsReason) {
   ExpectStops(RunCode({0x1A, 0x0C, 0x00, 0x07, 0x1D}), "Unknown opcode: 0x0007 on line 12");
   ExpectStops(RunCode({0x77, 0x1D}), "unsupported instruction 119");

@@ -4,7 +4,7 @@
 // serialised and run.
 #include <gtest/gtest.h>
 
-#include "instrument/opcodes.h"
+#include "bytecode/opcodes.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsrun/run_helpers.h"
 

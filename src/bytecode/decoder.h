@@ -1,0 +1,38 @@
+// The byte-code decoder: one instruction object per call, strictly checked.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "bytecode/opcode.h"
+
+namespace quillet {
+
+// A position in a byte block being decoded and the source line it is on.
+struct DecodeCursor {
+  std::span<const uint8_t> code;  // read only, never changed
+  int32_t position = 0;           // the next byte to read
+  int32_t currentLine = 0;        // line of the most recent OpLine read here
+};
+
+// Decodes the instruction at cursor.position and moves the cursor past it.
+// The instruction's offset is the position of its opcode byte; OpLine updates
+// currentLine. Throws CIllegalArgumentException (lsobject/module_errors.h),
+// returning nothing, for
+//   - an opcode outside the instruction set
+//       "Unknown opcode: 0x%.4X on line %d (offset: %X)" (position moved past
+//       the opcode byte);
+//   - a built-in number outside the known ranges
+//       "Unrecognized builtin 0x%.4X on line %d\n";
+//   - a file built-in number above 37
+//       "Unrecognized File builtin 0x%.4X on line %d";
+//   - a position outside the block, or an instruction whose operands run past
+//     its end (position left at the opcode byte).
+std::unique_ptr<COpCode> DecodeNext(DecodeCursor& cursor);
+
+// True for the built-in numbers OpBuiltinDisp may carry: 0-90, 94-95,
+// 112-123, 126-131 and 163-174.
+bool IsKnownBuiltin(int number);
+
+}  // namespace quillet

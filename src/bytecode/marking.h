@@ -1,0 +1,98 @@
+// Jump-target resolution and control-structure marking over a decoded
+// procedure: which jumps, separators and line markers belong to loops, If
+// and Select Case.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "bytecode/opcode.h"
+#include "bytecode/opcode_numbers.h"
+
+namespace quillet {
+
+// Where InstructionAt and IndexAt say a bad target was found; the texts are
+// the system's own and name the source of the original lookups.
+inline constexpr const char* kJumpTargetSource = "lsobject\\section.cpp";
+inline constexpr int kInstructionAtLine = 905;
+inline constexpr int kIndexAtLine = 922;
+
+// The instruction whose offset equals `target` (the first one, should several
+// share it). Throws CIllegalArgumentException
+//   "lsobject\section.cpp(905) - Invalid jump target : 0x%X (should be < 0x%X)\n"
+// with the target and the last instruction's offset when there is none.
+// A linear search: for one-off look-ups; the marking uses InstructionIndex.
+COpCode& InstructionAt(const InstructionList& list, int32_t target);
+
+// The index of that instruction; as InstructionAt, but the message is
+//   "lsobject\section.cpp (922): Invalid jump target : 0x%X (should be < 0x%X)\n".
+int IndexAt(const InstructionList& list, int32_t target);
+
+// The first OpJZ or OpJNZ after the instruction at `offset`; nullptr when
+// there is none or no instruction lies at `offset`.
+COpCode* NextConditionalJump(const InstructionList& list, int32_t offset);
+
+// Every instruction's offset and opcode in list order: scans over a whole
+// list read these instead of visiting each instruction object.
+struct InstructionArrays {
+  std::vector<int32_t> offsets;
+  std::vector<int16_t> opcodes;
+
+  void Add(const COpCode& instr) { Add(instr.offset, instr.opcode()); }
+  void Add(int32_t offset, int opcode) {
+    offsets.push_back(offset);
+    opcodes.push_back(static_cast<int16_t>(opcode));
+  }
+  static InstructionArrays Of(const InstructionList& list);
+};
+
+// Offset -> index of one instruction list, built once in O(n) (O(n log n)
+// for a list out of offset order) and answering in O(log n); valid while the
+// list and its offsets are unchanged. Look-ups answer and throw exactly as the
+// linear functions above. It also keeps every instruction's opcode in one
+// array, so scans over the whole list need not visit each instruction object.
+class InstructionIndex {
+ public:
+  explicit InstructionIndex(const InstructionList& list);
+  // Over arrays already read from `list` (they must describe it and outlive
+  // the index).
+  InstructionIndex(const InstructionList& list, const InstructionArrays& arrays);
+  InstructionIndex(const InstructionIndex&) = delete;
+  InstructionIndex& operator=(const InstructionIndex&) = delete;
+
+  int IndexAt(int32_t target) const;
+  COpCode& InstructionAt(int32_t target) const;
+  // The index of the first OpJZ or OpJNZ after `index`, or -1.
+  int NextConditionalJumpAfter(int index) const;
+  // The opcode of the instruction at `index`. REQUIRES: index < list size.
+  int Opcode(size_t index) const { return arrays_.opcodes[index]; }
+
+ private:
+  void Build();
+  // The index for `target`, or -1.
+  int Find(int32_t target) const;
+
+  const InstructionList& list_;
+  const InstructionArrays owned_;    // when built from the list alone
+  const InstructionArrays& arrays_;  // owned_ or the caller's
+  bool inOrder_ = true;                            // offsets never decrease
+  std::vector<std::pair<int32_t, int>> byOffset_;  // out-of-order lists only: by offset, then index
+  std::vector<int> nextConditional_;               // per index, as NextConditionalJumpAfter
+};
+
+// Answers whether a byte-code offset is the code offset of one of the
+// procedure's labels.
+using LabelLookup = std::function<bool(int32_t offset)>;
+
+// Runs the eight marking passes over `list` (all marks and kinds 0, as the
+// decoder leaves them). `procedure` is recorded in every case dispatch.
+// Throws CIllegalArgumentException for a jump target that is no instruction of
+// the list and std::out_of_range for a neighbour outside it; the list's
+// instructions are then partly marked.
+void MarkControlStructures(InstructionList& list, const LabelLookup& isLabel, int32_t procedure);
+// The same, over the list's arrays already read.
+void MarkControlStructures(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel,
+                           int32_t procedure);
+
+}  // namespace quillet

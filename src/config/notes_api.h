@@ -144,15 +144,16 @@ struct StructureSizes {
   uint16_t host = 0;
 };
 
-// The run-time-resolved host functions (looked up by name in "nnotes").
+// The run-time-resolved host functions (looked up by name in "nnotes"); C
+// functions, so they answer the bare status word.
 extern "C" {
-using NSFNoteExpandFn = STATUS (*)(uint32_t note);
-using SECAttachToIDFn = STATUS (*)(const char* idFile, const char* password, uint32_t* context);
-using SECReattachToRootIDFn = STATUS (*)(uint32_t context);
-using SECKFMSwitchToIDFileFn = STATUS (*)(const char* idFile, const char* password, char* userName,
-                                          uint16_t userNameSize, uint32_t reserved, void* reserved2);
-using REGSwitchToIDFn = STATUS (*)(uint32_t reserved, uint16_t* out1, uint16_t* out2, const char* idFile,
-                                   const char* password, uint32_t reserved2);
+using NSFNoteExpandFn = StatusWord (*)(uint32_t note);
+using SECAttachToIDFn = StatusWord (*)(const char* idFile, const char* password, uint32_t* context);
+using SECReattachToRootIDFn = StatusWord (*)(uint32_t context);
+using SECKFMSwitchToIDFileFn = StatusWord (*)(const char* idFile, const char* password, char* userName,
+                                              uint16_t userNameSize, uint32_t reserved, void* reserved2);
+using REGSwitchToIDFn = StatusWord (*)(uint32_t reserved, uint16_t* out1, uint16_t* out2, const char* idFile,
+                                       const char* password, uint32_t reserved2);
 }
 
 class NotesApi {

@@ -7,8 +7,35 @@
 
 namespace quillet {
 
-using STATUS = uint16_t;   // a host status as the host returns it
-using Status32 = uint32_t; // a host status or one of the system's own codes
+// A host status as the host's C interface passes it.
+using StatusWord = uint16_t;
+
+// A host status as the host returns it. A thin value type only so that a
+// status cannot be dropped unseen ([[nodiscard]]); it converts to and from
+// its 16-bit word, so values and comparisons are the word's own. Deliberate
+// discards are written static_cast<void>(...).
+class [[nodiscard]] STATUS {
+ public:
+  constexpr STATUS() = default;
+  constexpr STATUS(StatusWord word) : word_(word) {}
+  constexpr operator StatusWord() const { return word_; }
+
+ private:
+  StatusWord word_ = 0;
+};
+
+// A host status or one of the system's own codes above 0xFFFF; as STATUS,
+// never dropped unseen.
+class [[nodiscard]] Status32 {
+ public:
+  constexpr Status32() = default;
+  constexpr Status32(uint32_t code) : code_(code) {}
+  constexpr Status32(STATUS status) : code_(status) {}
+  constexpr operator uint32_t() const { return code_; }
+
+ private:
+  uint32_t code_ = 0;
+};
 
 inline constexpr uint16_t kStatusCodeMask = 0x3FFF;
 

@@ -115,6 +115,9 @@ void CQuilletApp::StartPollThread() {
 }
 
 void CQuilletApp::PollThreadBody(uint32_t period) {
+  // However the body ends, even by an exception from the host, the thread
+  // counts itself out: the destructor waits for the count to reach zero.
+  const PollThreadExit countOut(*this);
   NotesApi& notes = Notes();
   const bool registered = notes.ThreadInit() == kNoError;
   if (registered) {
@@ -135,10 +138,13 @@ void CQuilletApp::PollThreadBody(uint32_t period) {
     if (event != 0) platform::CloseHandle(event);
     notes.ThreadTerm();
   }
+}
+
+CQuilletApp::PollThreadExit::~PollThreadExit() {
   // Last touch of the object: the destructor may run as soon as this is seen.
-  std::lock_guard<std::mutex> guard(pollMutex_);
-  --pollThreads_;
-  pollDone_.notify_all();
+  std::lock_guard<std::mutex> guard(app_.pollMutex_);
+  --app_.pollThreads_;
+  app_.pollDone_.notify_all();
 }
 
 void CQuilletApp::StopPollThreads() {

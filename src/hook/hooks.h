@@ -9,7 +9,8 @@
 namespace quillet {
 
 // Decides the process role, creates the application object and fills the
-// hook vector. Always 0.
+// hook vector. Always 0; with no Notes API installed the vector's hook slots
+// are cleared and nothing else happens.
 HookStatus QUILLET_HOOKAPI MainEntryPoint(HookVector* vector) noexcept;
 // Destroys the application object. Always 0.
 HookStatus QUILLET_HOOKAPI Term(HookVector* vector) noexcept;

@@ -10,7 +10,8 @@
 namespace quillet {
 
 void LogError(Status32 status, const char* format, ...) {
-  if (gProfilerApp == nullptr || !gProfilerApp->IsServer()) return;
+  const AppUse app;
+  if (!app || !app->IsServer()) return;
   // Only the flag bits 14-15 are cleared: a 32-bit code is compared whole.
   if (status == 0 || (status & ~0xC000u) == kErrReadOnly) return;
   char text[kLogErrorTextMax + 1] = {};

@@ -72,6 +72,9 @@ void Start(HookVector& vector) {
   vector.noteOpen = nullptr;
   vector.noteUpdate = nullptr;
   vector.dbStampNotes = nullptr;
+  // Without a usable host API nothing can be decided or reported: the library
+  // stays unhooked and touches nothing else.
+  if (InstalledNotes() == nullptr) return;
 
   const std::string processName = ProcessName(platform::ExecutablePath());
   LoadMessageCatalog();
@@ -100,9 +103,9 @@ HookStatus QUILLET_HOOKAPI MainEntryPoint(HookVector* vector) noexcept {
 }
 
 HookStatus QUILLET_HOOKAPI Term(HookVector*) noexcept {
-  CQuilletApp* app = gProfilerApp;
-  gProfilerApp = nullptr;
-  delete app;
+  // Timer calls may still be running on script threads: the object is
+  // deleted once the last of them has let go of it.
+  delete gProfilerApp.Take();
   return kNoError;
 }
 

@@ -6,7 +6,27 @@
 
 namespace quillet {
 
-CQuilletApp* gProfilerApp = nullptr;
+ApplicationSlot gProfilerApp;
+
+CQuilletApp* ApplicationSlot::Take() noexcept {
+  CQuilletApp* app = app_.exchange(nullptr);
+  // A use counts itself in before it reads the slot (both sequentially
+  // consistent), so one that found the object is counted by now.
+  while (uses_.load() != 0) platform::SleepMilliseconds(1);
+  return app;
+}
+
+AppUse::AppUse() noexcept {
+  // Once Term has emptied the slot, calls return without touching the count.
+  if (gProfilerApp.app_.load() == nullptr) return;
+  gProfilerApp.uses_.fetch_add(1);
+  app_ = gProfilerApp.app_.load();
+  if (app_ == nullptr) gProfilerApp.uses_.fetch_sub(1);
+}
+
+AppUse::~AppUse() {
+  if (app_ != nullptr) gProfilerApp.uses_.fetch_sub(1);
+}
 
 CQuilletApp::CQuilletApp(int32_t instrumentFlags) : instrumentFlags_(instrumentFlags) {}
 

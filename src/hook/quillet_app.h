@@ -109,6 +109,18 @@ class CQuilletApp {
   void PollThreadBody(uint32_t period);
   void StopPollThreads();
 
+  // Counts a poll thread out when its body ends, by return or by exception.
+  class PollThreadExit {
+   public:
+    explicit PollThreadExit(CQuilletApp& app) : app_(app) {}
+    ~PollThreadExit();
+    PollThreadExit(const PollThreadExit&) = delete;
+    PollThreadExit& operator=(const PollThreadExit&) = delete;
+
+   private:
+    CQuilletApp& app_;
+  };
+
   int32_t instrumentFlags_;
   std::string moduleName_{kModuleName};
   std::string serverName_;
@@ -128,8 +140,47 @@ class CQuilletApp {
   std::atomic<uint32_t> pollPeriod_{0};  // switch-offs so far; a poll thread lives within one
 };
 
-// The process's application object: written by MainEntryPoint before any
-// hook can run, deleted by Term.
-extern CQuilletApp* gProfilerApp;
+// Holds the process's application object: filled by MainEntryPoint before
+// any hook can run, emptied by Term. Hooks and timer entries run on host
+// threads while Term may be running, so they reach the object only through
+// an AppUse, and Term deletes it only once no use is left.
+class ApplicationSlot {
+ public:
+  CQuilletApp* load() const noexcept { return app_.load(); }
+  operator CQuilletApp*() const noexcept { return load(); }
+  CQuilletApp* operator->() const noexcept { return load(); }
+  ApplicationSlot& operator=(CQuilletApp* app) noexcept {
+    app_.store(app);
+    return *this;
+  }
+  // Empties the slot, waits until every AppUse that found the object has
+  // ended, and hands the object to the caller. REQUIRES: the calling thread
+  // holds no AppUse.
+  CQuilletApp* Take() noexcept;
+
+ private:
+  friend class AppUse;
+  std::atomic<CQuilletApp*> app_{nullptr};
+  std::atomic<int> uses_{0};  // AppUse objects between finding and releasing the object
+};
+
+extern ApplicationSlot gProfilerApp;
+
+// One hook or timer call's use of the application object: null when there is
+// none, else an object that Term does not delete before this use ends.
+class AppUse {
+ public:
+  AppUse() noexcept;
+  ~AppUse();
+  AppUse(const AppUse&) = delete;
+  AppUse& operator=(const AppUse&) = delete;
+
+  explicit operator bool() const { return app_ != nullptr; }
+  CQuilletApp* operator->() const { return app_; }
+  CQuilletApp& operator*() const { return *app_; }
+
+ private:
+  CQuilletApp* app_ = nullptr;
+};
 
 }  // namespace quillet

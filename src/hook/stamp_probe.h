@@ -17,5 +17,7 @@ inline constexpr uint32_t kProbeAnswer = 68369;  // 0x10B11
 //   4      | u32   | answer: kProbeAnswer, or 0 when the question is 0
 inline constexpr uint32_t kProbeQuestionOffset = 0;
 inline constexpr uint32_t kProbeAnswerOffset = 4;
+// A shorter block is neither read nor written.
+inline constexpr uint16_t kProbeBlockSize = 8;
 
 }  // namespace quillet

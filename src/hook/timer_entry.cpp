@@ -13,8 +13,8 @@ namespace {
 // under the lock.
 template <typename Event>
 void Guarded(Event&& event) noexcept {
-  CQuilletApp* app = gProfilerApp;
-  if (app == nullptr) return;
+  const AppUse app;
+  if (!app) return;
   try {
     app->PollMessages();
     if (!app->IsEnabled()) return;

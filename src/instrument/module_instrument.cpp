@@ -9,6 +9,7 @@
 
 #include "config/host_text.h"
 #include "config/notes_api.h"
+#include "design/design_messages.h"
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument_edits.h"
 #include "instrument/timer_class.h"
@@ -119,12 +120,13 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
   if (r != 0) Warn(w, p, r);
 }
 
-// Installs the new byte code and moves every listed procedure's code offset
-// and every label. False, with the byte code unchanged, when the labels
-// cannot be moved.
-bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
-  if (w.edits.Empty()) return true;
-  if (!w.module.RelocateLabels([&](uint32_t p) { return w.edits.RelocateLabel(p); })) return false;
+// Installs the new byte code and moves every label and then every listed
+// procedure's code offset. 0x12704, with the byte code unchanged, when the
+// labels cannot be moved; 0x10857, with no code offset moved, when the byte
+// code refuses the new code.
+Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& procedures) {
+  if (w.edits.Empty()) return 0;
+  if (!w.module.RelocateLabels([&](uint32_t p) { return w.edits.RelocateLabel(p); })) return kErrJumpTooBig;
   std::vector<uint8_t> code = w.edits.Apply(w.code);
   const SymbolView symbols = w.module.Symbols();
   std::vector<std::pair<uint32_t, uint32_t>> moves;  // entry offset -> new code offset
@@ -134,10 +136,10 @@ bool InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& proc
     const uint32_t old = symbols.U32(uint64_t{entry} + symbol::kCodeOffset);
     moves.emplace_back(entry, w.edits.Relocate(old));
   }
+  if (!w.module.ByteCode().SetData(std::move(code))) return kErrOutOfMemory;
   // Read every old offset before writing any: entries listed twice move once.
   for (const auto& [entry, offset] : moves) symbols.SetU32(uint64_t{entry} + symbol::kCodeOffset, offset);
-  (void)w.module.ByteCode().SetData(std::move(code));
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -160,9 +162,9 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   for (const ProcedureDescriptor& p : procedures) {
     if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
   }
-  if (!InstallEdits(w, procedures)) {
-    AddInstrumentMessage(profile, kErrJumpTooBig, context.Title + " : " + ModuleDisplayName(context));
-    return kErrJumpTooBig;
+  if (const Status32 failed = InstallEdits(w, procedures); failed != 0) {
+    AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
+    return failed;
   }
   return 0;
 }

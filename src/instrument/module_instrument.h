@@ -20,8 +20,9 @@ namespace quillet {
 // warning in profile.Messages (none for the timer class's own "::NEW" and
 // "::DELETE") and the others go on. Returns 0, or the module-level failure of
 // BuildTimerClass, or 0x12704 when the labels cannot be moved to the new code
-// (the byte code then stays as it was); after a failure the module is to be
-// discarded.
+// (the byte code then stays as it was), or 0x10857 when the byte code refuses
+// the new code (no code offset is moved then); after a failure the module is
+// to be discarded.
 // The four handle fields of `profile` are expected at -1 for a new module.
 [[nodiscard]] Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile);
 

@@ -53,7 +53,7 @@ class CFunctionLineNumbers : public CMultiSection {
   // carries this table unchanged otherwise, so no other edit can stale it.
   int32_t LookupLine(uint16_t key) const;
 
-  [[nodiscard]] bool Read(std::span<const uint8_t> image, size_t position) override;
+  [[nodiscard]] bool ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) override;
   void Clear() override;
 
   // Whether the key map has been built (it is never built for empty data).

@@ -21,9 +21,9 @@ int32_t CFunctionLineNumbers::LookupLine(uint16_t key) const {
   return it == lines_->end() ? kNoLine : it->second;
 }
 
-bool CFunctionLineNumbers::Read(std::span<const uint8_t> image, size_t position) {
+bool CFunctionLineNumbers::ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) {
   lines_.reset();
-  return CMultiSection::Read(image, position);
+  return CMultiSection::ReadRecord(image, position, error);
 }
 
 void CFunctionLineNumbers::Clear() {

@@ -58,8 +58,13 @@ class CLSScriptModule {
   // than 300 bytes, a "BOSL" module, a missing, repeated or short (under 300
   // bytes) header, a refused record type, a record running past the end, or
   // chunks a multi-section refuses. On false the module is partly filled and
-  // is to be discarded or Reset. Never reads outside `image`.
-  [[nodiscard]] bool Parse(std::span<const uint8_t> image);
+  // is to be discarded or Reset. Never reads outside `image`. On false
+  // `error` holds the byte offset and name of the refused field.
+  [[nodiscard]] bool Parse(std::span<const uint8_t> image, ParseError& error);
+  [[nodiscard]] bool Parse(std::span<const uint8_t> image) {
+    ParseError ignored;
+    return Parse(image, ignored);
+  }
 
   // Updates the header and writes a new image: header, string and symbol
   // tables with their segment lists and extended tables, byte code and the
@@ -132,7 +137,7 @@ class CLSScriptModule {
   virtual void LinkProcedureOwners();
 
  private:
-  bool ReadRecords(std::span<const uint8_t> image, size_t position);
+  bool ReadRecords(std::span<const uint8_t> image, size_t position, ParseError& error);
   void WriteType11(ByteWriter& out);
 
   ScriptItemInfo itemInfo_;

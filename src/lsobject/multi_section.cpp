@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 #include "lsobject/checksum.h"
 
@@ -32,31 +33,39 @@ void CMultiSection::ForEachSegment(Visit visit) const {
   }
 }
 
-bool CMultiSection::Read(std::span<const uint8_t> image, size_t position) {
-  ByteReader reader(image);
-  uint16_t type = 0, bodyLength = 0;
-  uint32_t offset = 0;
-  std::span<const uint8_t> bytes;
-  if (!reader.Seek(position) || !reader.ReadU16(type) || !reader.ReadU16(bodyLength) || bodyLength < 4 ||
-      !reader.ReadU32(offset) || !reader.ReadBytes(bodyLength - 4u, bytes))
-    return false;
+bool CMultiSection::ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) {
+  uint16_t type = 0;
+  std::span<const uint8_t> body;
+  if (!ReadRecordBody(image, position, type, body, error)) return false;
+  const size_t offsetAt = position + record::kRecordHeaderSize;
+  const auto refuse = [&](std::string_view why) {
+    return error.Refuse(kModuleSubject, offsetAt, record::FieldName(type, "placement offset"), why);
+  };
+  if (body.size() < 4)
+    return error.Refuse(kModuleSubject, position + 2, record::FieldName(type, "record length"),
+                        std::to_string(body.size()) + " leaves no room for the placement offset");
+  const uint32_t offset = LoadU32(body.data());
+  const std::span<const uint8_t> bytes = body.subspan(4);
   const size_t n = bytes.size();
   const size_t length = data_.size();
   const size_t count = segmentSizes_.size();
   const bool continues = count > 0 && (!IsSegmented() || (offset >> 16) == count - 1);
 
   if (count == 0) {
-    if (offset != 0) return false;
+    if (offset != 0) return refuse(std::to_string(offset) + " where the first chunk must start at 0");
   } else if (continues) {
-    if (offset != length) return false;
-    if (IsSegmented() && (offset & 0xFFFF) + n > multi::kSegmentSpan) return false;
+    if (offset != length)
+      return refuse(std::to_string(offset) + " does not continue the data at " + std::to_string(length));
+    if (IsSegmented() && (offset & 0xFFFF) + n > multi::kSegmentSpan)
+      return refuse(std::to_string(n) + " bytes at " + std::to_string(offset) + " overflow their segment");
   } else if (offset != count * multi::kSegmentSpan) {
-    return false;  // out of order, overlapping or skipping a segment
+    // Out of order, overlapping or skipping a segment.
+    return refuse(std::to_string(offset) + " is not the start of segment " + std::to_string(count));
   }
   const uint64_t newLength = uint64_t{offset} + n;
   if (newLength > MaxDataFor(image.size()) ||
       newLength > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
-    return false;
+    return refuse(std::to_string(newLength) + " bytes of data are more than the image can hold");
 
   if (continues)
     segmentSizes_.back() += static_cast<int32_t>(n);

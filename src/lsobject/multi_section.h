@@ -38,7 +38,7 @@ class CMultiSection : public CSection {
   // Anything else (out of order, overlapping, skipping a segment, overflowing
   // a segment) is refused, so a hostile image cannot make us allocate more
   // than a small multiple of its own size.
-  [[nodiscard]] bool Read(std::span<const uint8_t> image, size_t position) override;
+  [[nodiscard]] bool ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) override;
   // Chunks of at most 4088 bytes, segment by segment.
   int32_t Write(ByteWriter& out) const override;
   virtual int32_t TotalSize() const;
@@ -56,10 +56,10 @@ class CMultiSection : public CSection {
   // 0xFFF9 bytes starts a new segment at the next 64 KiB boundary (never in
   // the byte code). Returns false, changing nothing, when the data would
   // shrink by more than its last segment holds.
-  bool SetData(std::span<const uint8_t> bytes);
+  [[nodiscard]] bool SetData(std::span<const uint8_t> bytes);
   // The same, taking over `bytes` rather than copying them when no new
   // segment starts (always so for the byte code).
-  bool SetData(std::vector<uint8_t>&& bytes);
+  [[nodiscard]] bool SetData(std::vector<uint8_t>&& bytes);
   // SetData of the current data followed by `bytes`, without copying the
   // data already there; what editors that only append use.
   void AppendData(std::span<const uint8_t> bytes);
@@ -67,9 +67,9 @@ class CMultiSection : public CSection {
   // Inserts `bytes` before data position `position` (-1: at the end) and
   // installs the result with SetData. Returns the bytes inserted, or -1,
   // changing nothing, when the position lies outside the data.
-  int32_t InsertBytes(int32_t position, std::span<const uint8_t> bytes);
+  [[nodiscard]] int32_t InsertBytes(int32_t position, std::span<const uint8_t> bytes);
   // InsertBytes of the encoded `instructions`; used on the byte code.
-  int32_t InsertCode(int32_t position, const InstructionList& instructions);
+  [[nodiscard]] int32_t InsertCode(int32_t position, const InstructionList& instructions);
 
   // Writes the segment-size record of this section under `type`; a section
   // without segments writes one entry, its length. Returns the bytes written.

@@ -12,9 +12,12 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "util/bytes.h"
+#include "util/parse_error.h"
 
 namespace quillet {
 
@@ -38,7 +41,20 @@ inline constexpr uint16_t kJumpTable = 16;
 inline constexpr uint16_t kFunctionLineNumbers = 17;
 
 inline constexpr size_t kRecordHeaderSize = 4;  // u16 type, u16 length
+
+// What a record type holds, for refusal messages ("string table").
+std::string_view Name(uint16_t type);
+// "<Name(type)> <field>", e.g. "byte code record body".
+std::string FieldName(uint16_t type, std::string_view field);
 }  // namespace record
+
+// The subject named in every module refusal.
+inline constexpr std::string_view kModuleSubject = "module";
+
+// Reads the header of the record at `position` and returns its type and body;
+// false, with `error` filled, when the header or the body runs past the image.
+[[nodiscard]] bool ReadRecordBody(std::span<const uint8_t> image, size_t position, uint16_t& type,
+                                  std::span<const uint8_t>& body, ParseError& error);
 
 // A section: its record type and its data, an owned byte buffer.
 class CSection {
@@ -49,8 +65,13 @@ class CSection {
   virtual int32_t Length() const { return static_cast<int32_t>(data_.size()); }
   // Reads the record that starts at `position` of `image`. Returns false, and
   // leaves the section as it was, when the record does not fit the image or
-  // does not fit the section.
-  [[nodiscard]] virtual bool Read(std::span<const uint8_t> image, size_t position) = 0;
+  // does not fit the section; `error` then says where and why.
+  [[nodiscard]] virtual bool ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) = 0;
+  // The same, for callers that need no reason.
+  [[nodiscard]] bool Read(std::span<const uint8_t> image, size_t position) {
+    ParseError ignored;
+    return ReadRecord(image, position, ignored);
+  }
   // Appends the section's records to `out`; returns the bytes written.
   virtual int32_t Write(ByteWriter& out) const = 0;
 
@@ -69,7 +90,7 @@ class CSection {
 class CSingleSection : public CSection {
  public:
   uint8_t RecordHeaderSize() const override { return record::kRecordHeaderSize; }
-  [[nodiscard]] bool Read(std::span<const uint8_t> image, size_t position) override;
+  [[nodiscard]] bool ReadRecord(std::span<const uint8_t> image, size_t position, ParseError& error) override;
   int32_t Write(ByteWriter& out) const override;
   virtual uint32_t UpdateChecksum(uint32_t crc) const;
 };

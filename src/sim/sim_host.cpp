@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 
 #include "platform/platform.h"
 #include "sim/sim_exports.h"
@@ -46,6 +47,10 @@ SimHost::~SimHost() {
 }
 
 STATUS SimHost::TakeFailure(std::string_view operation) {
+  if (auto thrown = throws_.find(std::string(operation)); thrown != throws_.end() && thrown->second > 0) {
+    --thrown->second;
+    throw std::runtime_error("simulated host: " + thrown->first + " failed");
+  }
   auto found = failures_.find(std::string(operation));
   if (found == failures_.end() || found->second.empty()) return kNoError;
   const STATUS status = found->second.front();
@@ -238,6 +243,11 @@ int32_t SimHost::ActiveHostThreads() const {
 void SimHost::FailNext(std::string_view operation, STATUS status) {
   std::lock_guard lock(mu_);
   failures_[std::string(operation)].push_back(status);
+}
+
+void SimHost::ThrowNext(std::string_view operation) {
+  std::lock_guard lock(mu_);
+  ++throws_[std::string(operation)];
 }
 
 STATUS SimHost::CreateIdFile(std::string_view path, std::string_view user, std::string_view password) {

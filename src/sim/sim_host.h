@@ -164,6 +164,9 @@ class SimHost final : public NotesApi {
   // The next call of `operation` (a NotesApi method or export name, e.g.
   // "DbOpen", "SECKFMSwitchToIDFile") returns `status`. Calls queue up.
   void FailNext(std::string_view operation, STATUS status);
+  // The next call of `operation` throws std::runtime_error instead, as a
+  // failed allocation inside the host's adapter would. Calls queue up.
+  void ThrowNext(std::string_view operation);
 
   // --- Control: data -------------------------------------------------------------------------
   // Creates an empty database (and its marker file on disk) with `title`.
@@ -231,6 +234,7 @@ class SimHost final : public NotesApi {
   std::set<std::u16string> loadedModules_;
   int32_t hostThreads_ = 0;
   std::map<std::string, std::vector<STATUS>> failures_;
+  std::map<std::string, int> throws_;  // pending ThrowNext calls per operation
 
   std::map<std::string, std::shared_ptr<SimDatabase>> databases_;  // PathKey -> database
   std::map<uint32_t, std::shared_ptr<SimDatabase>> openDbs_;

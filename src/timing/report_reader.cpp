@@ -20,11 +20,7 @@ class Parser {
 
  private:
   bool Fail(size_t offset, std::string_view field, std::string_view what) {
-    error_.Offset = offset;
-    error_.Field = std::string(field);
-    error_.Text = "report refused at byte " + std::to_string(offset) + ", " + error_.Field + ": " +
-                  std::string(what);
-    return false;
+    return error_.Refuse("report", offset, field, what);
   }
   bool Truncated(std::string_view field, size_t need) {
     return Fail(r_.pos(), field,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "timing/call_record.h"
+#include "util/parse_error.h"
 
 namespace quillet {
 
@@ -48,11 +49,7 @@ struct Report {
 
 // Why a report was refused: the field being read and the byte offset where
 // it starts; `Text` is the whole message.
-struct ReportError {
-  size_t Offset = 0;
-  std::string Field;
-  std::string Text;
-};
+using ReportError = ParseError;
 
 // Parses `bytes` as one whole report. On failure returns false, fills `error`
 // and leaves `report` untouched.

@@ -2,6 +2,11 @@
 // queue, the named mutex and event, and the poll threads.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <memory>
+#include <thread>
+
 #include "hook/hook_fixture.h"
 #include "hook/timer_entry.h"
 #include "platform/platform.h"
@@ -171,6 +176,23 @@ TEST_F(ClientControlTest, TermStopsRunningPollThreads) {
   EXPECT_EQ(gProfilerApp, nullptr);
   EXPECT_EQ(sim->ActiveHostThreads(), 0);
   EXPECT_FALSE(MutexExists());
+}
+
+TEST_F(ClientControlTest, TermReturnsWhenAPollThreadEndsByAnException) {
+  sim->ThrowNext("ThreadInit");  // the poll thread's first host call
+  Perform("ENABLE,1,1,65535");
+  // Term runs aside so that a wait that never ends fails the test instead of
+  // hanging it.
+  auto ended = std::make_shared<std::promise<void>>();
+  std::future<void> done = ended->get_future();
+  std::thread([this, ended] {
+    Term(&vector);
+    ended->set_value();
+  }).detach();
+  ASSERT_EQ(done.wait_for(std::chrono::seconds(5)), std::future_status::ready)
+      << "Term still waits for a poll thread that ended by an exception";
+  EXPECT_EQ(gProfilerApp, nullptr);
+  EXPECT_EQ(sim->ActiveHostThreads(), 0);
 }
 
 TEST_F(ClientControlTest, UnknownMessagesAreConsumedWithoutEffect) {

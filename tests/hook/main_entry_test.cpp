@@ -63,7 +63,7 @@ TEST_F(MainEntryTest, ServerObjectTakesItsSettings) {
   sim->SetCurrentUser("CN=Domino One/O=Acme");
   Start(u"C:\\Domino\\nhttp.exe", u"nhttp.exe", true);
   ASSERT_TRUE(ServerHooked());
-  auto* server = static_cast<CQuilletSvr*>(gProfilerApp);
+  auto* server = static_cast<CQuilletSvr*>(gProfilerApp.load());
   EXPECT_EQ(server->InstrumentFlags(), 0x54);
   EXPECT_TRUE(server->ServerLogging());
   EXPECT_EQ(server->ServerName(), "CN=Domino One/O=Acme");

@@ -45,6 +45,20 @@ TEST(StampProbe, OtherNamesStampAsUsual) {
   EXPECT_EQ(LoadU32(block + 4), 0x07070707u);
 }
 
+TEST(StampProbe, ShortBlockIsNeitherReadNorWritten) {
+  const char name[] = "$QUILLET_MESSAGE";
+  for (uint16_t length = 0; length < 8; ++length) {
+    // Only `length` bytes belong to the caller; the rest are a neighbour's.
+    uint8_t block[12] = {1, 0, 0, 0, 7, 7, 7, 7, 9, 9, 9, 9};
+    EXPECT_EQ(HookDbStampNotes(nullptr, nullptr, nullptr, 0, 0, name, 16, block, length), kStampNotesHandled);
+    EXPECT_EQ(LoadU32(block + 4), 0x07070707u) << "length " << length;
+  }
+  uint8_t block[12] = {1, 0, 0, 0, 7, 7, 7, 7, 9, 9, 9, 9};
+  EXPECT_EQ(HookDbStampNotes(nullptr, nullptr, nullptr, 0, 0, name, 16, block, 12), kStampNotesHandled);
+  EXPECT_EQ(LoadU32(block + 4), 68369u);
+  EXPECT_EQ(LoadU32(block + 8), 0x09090909u);
+}
+
 TEST(StampProbe, MissingNameOrBlockIsSafe) {
   EXPECT_EQ(HookDbStampNotes(nullptr, nullptr, nullptr, 0, 0, nullptr, 16, nullptr, 0), kNoError);
   EXPECT_EQ(Stamp("$QUILLET_MESSAGE", nullptr), kStampNotesHandled);

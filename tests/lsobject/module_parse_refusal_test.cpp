@@ -145,5 +145,78 @@ TEST(ModuleParseRefusal, CorruptedBytesNeverReadOutsideTheImage) {
   EXPECT_GT(accepted, 0);  // data bytes changed are still a module
 }
 
+// The offset and field of a refusal, checked against the message too.
+void ExpectRefusedAt(std::span<const uint8_t> image, size_t offset, const std::string& field) {
+  CLSScriptModule module;
+  ParseError error;
+  ASSERT_FALSE(module.Parse(image, error)) << field;
+  EXPECT_EQ(error.Offset, offset) << error.Text;
+  EXPECT_EQ(error.Field, field) << error.Text;
+  EXPECT_EQ(error.Text.rfind("module refused at byte " + std::to_string(offset) + ", " + field + ": ", 0), 0u)
+      << error.Text;
+}
+
+// The record of `type` at or after `from`; the image's size when none.
+size_t RecordOfType(const Bytes& image, uint16_t type, size_t from = 0) {
+  for (size_t p : Boundaries(image, ActionPrefix::kSize))
+    if (p >= from && p + 4 <= image.size() && LoadU16(&image[p]) == type) return p;
+  return image.size();
+}
+
+TEST(ModuleParseRefusal, RefusalsSayWhereAndWhichField) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  const size_t first = ActionPrefix::kSize;
+
+  ExpectRefusedAt(std::span<const uint8_t>(good).first(299), 0, "image length");
+
+  Bytes bosl = good;
+  std::copy_n("BOSL", 4, bosl.begin() + first + 4);
+  ExpectRefusedAt(bosl, first + 4, "module marker");
+
+  const size_t unknown2 = RecordOfType(good, 2);
+  ASSERT_LT(unknown2, good.size());
+  Bytes refused = good;
+  StoreU16(&refused[unknown2], 6);
+  ExpectRefusedAt(refused, unknown2, "record type");
+
+  Bytes twoHeaders = good;
+  StoreU16(&twoHeaders[unknown2], 1);
+  ExpectRefusedAt(twoHeaders, unknown2, "record type");
+
+  Bytes headless = good;
+  StoreU16(&headless[first], 2);
+  // Found missing where the records end (a pad byte may follow).
+  ExpectRefusedAt(headless, Boundaries(good, first).back(), "header record");
+}
+
+TEST(ModuleParseRefusal, TruncatedRecordsNameTheirSection) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  const size_t code = RecordOfType(good, 4);
+  ASSERT_LT(code, good.size());
+  const uint16_t length = LoadU16(&good[code + 2]);
+  // Cut inside the body, inside the length word, and a body claiming more.
+  ExpectRefusedAt(std::span<const uint8_t>(good).first(code + 4 + length / 2), code + 4, "byte code record body");
+  ExpectRefusedAt(std::span<const uint8_t>(good).first(code + 3), code + 2, "byte code record length");
+  Bytes longer = good;
+  StoreU16(&longer[code + 2], 0xFFFF);
+  ExpectRefusedAt(longer, code + 4, "byte code record body");
+}
+
+TEST(ModuleParseRefusal, MisplacedChunksNameThePlacementOffset) {
+  const Bytes good = sim::BuildModuleImage(Small());
+  const size_t chunk1 = RecordOfType(good, 3);
+  const size_t chunk2 = RecordOfType(good, 3, chunk1 + 1);
+  ASSERT_LT(chunk2, good.size());
+  Bytes gap = good;
+  StoreU32(&gap[chunk2 + 4], LoadU32(&good[chunk2 + 4]) + 1);  // leaves a one-byte gap
+  ExpectRefusedAt(gap, chunk2 + 4, "string table placement offset");
+  Bytes late = good;
+  StoreU32(&late[chunk1 + 4], 64);  // the first chunk must start the data
+  ExpectRefusedAt(late, chunk1 + 4, "string table placement offset");
+  Bytes noOffset = good;
+  StoreU16(&noOffset[chunk1 + 2], 3);  // too short to hold the offset word
+  ExpectRefusedAt(noOffset, chunk1 + 2, "string table record length");
+}
+
 }  // namespace
 }  // namespace quillet

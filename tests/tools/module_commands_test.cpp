@@ -206,6 +206,27 @@ TEST_F(ModuleCommandsTest, DamagedModulesAreRefusedCleanly) {
   }
 }
 
+TEST_F(ModuleCommandsTest, RefusalsShowTheOffsetAndField) {
+  const std::string good = ReadText(CompileExample("select_case"));
+  // The first record (after an agent's 14-byte prefix, if any) is the
+  // header of 512 bytes: cut into its body.
+  const auto* bytes = reinterpret_cast<const uint8_t*>(good.data());
+  const size_t first = LoadU16(bytes) == 0x0281 ? 14 : 0;
+  ASSERT_EQ(LoadU16(bytes + first), 1u);
+  const std::string bodyAt = std::to_string(first + 4);
+  WriteText(File("cut.lso"), good.substr(0, 400));
+  for (const char* command : {"dump", "roundtrip"}) {
+    const testing::ToolResult r = command == std::string("dump") ? Run({"dump", File("cut.lso")})
+                                                                 : Run({"roundtrip", File("cut.lso"), File("o.lso")});
+    EXPECT_EQ(r.exitCode, 1) << command;
+    EXPECT_NE(r.err.find("module refused at byte " + bodyAt + ", header record body: length "), std::string::npos)
+        << command << ": " << r.err;
+  }
+  WriteText(File("short.lso"), good.substr(0, 120));
+  const testing::ToolResult r = Run({"dump", File("short.lso")});
+  EXPECT_NE(r.err.find("module refused at byte 0, image length: 120 bytes"), std::string::npos) << r.err;
+}
+
 TEST_F(ModuleCommandsTest, CompileReportsErrorsWithPositions) {
   WriteText(File("bad.lss"), "Sub Initialize\n  x = = 1\nEnd Sub\n");
   const testing::ToolResult r = Run({"compile", File("bad.lss"), "-o", File("bad.lso")});

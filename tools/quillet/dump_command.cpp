@@ -23,8 +23,9 @@ bool LoadModule(const char* command, const std::string& path, CLSScriptModule& m
     exitCode = Fail(command, error);
     return false;
   }
-  if (!module.Parse(image)) {
-    exitCode = Fail(command, path + ": not a compiled LotusScript module, or a damaged one");
+  ParseError refusal;
+  if (!module.Parse(image, refusal)) {
+    exitCode = Fail(command, path + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");
     return false;
   }
   return true;

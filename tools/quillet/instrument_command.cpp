@@ -38,7 +38,9 @@ int Instrument(const Options& options) {
   sim::ScopedSimHost host;
   const NotesModuleText text(host.host());
   CLSScriptModule module(text);
-  if (!module.Parse(image)) return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one");
+  ParseError refusal;
+  if (!module.Parse(image, refusal))
+    return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");
   if (IsInstrumentedModule(module)) return Fail("instrument", options.in + ": the module is instrumented already");
 
   CLSProfileApp profile("nquillet", "", flags);
@@ -54,7 +56,8 @@ int Instrument(const Options& options) {
   for (const std::string& m : profile.Messages) std::printf("warning: %s\n", m.c_str());
   if (status != 0) {
     char text[80];
-    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)", status);
+    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)",
+                  static_cast<unsigned>(status));
     return Fail("instrument", options.in + ": " + text);
   }
   const std::vector<uint8_t> rewritten = module.Serialize();

@@ -70,8 +70,9 @@ std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRun
                                 std::string& error) {
   const NotesModuleText text(host);
   CLSScriptModule module(text);
-  if (!module.Parse(image)) {
-    error = "not a compiled LotusScript module, or a damaged one";
+  ParseError refusal;
+  if (!module.Parse(image, refusal)) {
+    error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
     return {};
   }
   if (IsInstrumentedModule(module)) {
@@ -97,7 +98,8 @@ std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRun
   const Status32 status = InstrumentModule(module, context, *profile);
   if (status != 0) {
     char text[64];
-    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)", status);
+    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)",
+                  static_cast<unsigned>(status));
     error = text;
     return {};
   }

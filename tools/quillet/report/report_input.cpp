@@ -1,0 +1,50 @@
+// Loading a report for the report and diff commands.
+#include "tools/quillet/report/report_input.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "tools/quillet/commands.h"
+#include "tools/quillet/tool_io.h"
+
+namespace quillet::tool {
+
+bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
+                     ReportInput& input, int& exitCode) {
+  for (const std::string& path : sources) {
+    std::string error;
+    if (!input.sources.Add(path, error)) {
+      exitCode = Fail(command, error);
+      return false;
+    }
+  }
+  ReportError error;
+  if (!ReadReportFile(file, input.report, error)) {
+    exitCode = Fail(command, file + ": " + error.Text);
+    return false;
+  }
+  if (input.report.Calls.size() >= kProgressCalls)
+    std::fprintf(stderr, "quillet %s: read %s (%zu calls), building the model\n", command, file.c_str(),
+                 input.report.Calls.size());
+  input.model = BuildReportModel(input.report, input.sources.Empty() ? nullptr : &input.sources);
+  return true;
+}
+
+void Progress(const char* command, const ReportModel& model, const std::string& what) {
+  if (model.callCount < kProgressCalls) return;
+  std::fprintf(stderr, "quillet %s: %s (%" PRIu64 " calls, %zu call paths)\n", command, what.c_str(), model.callCount,
+               model.paths.size());
+}
+
+int WriteOutput(const char* command, const std::string& path, std::string_view text) {
+  if (path.empty()) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+      return Fail(command, "cannot write to the standard output");
+    return kExitOk;
+  }
+  std::string error;
+  if (!WriteWholeFile(path, text, error)) return Fail(command, error);
+  return kExitOk;
+}
+
+}  // namespace quillet::tool

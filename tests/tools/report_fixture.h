@@ -53,6 +53,14 @@ class ReportTest : public ToolTest {
     CProfileData data(&ManualCounter, 1'000'000);
     Describe(data, kMain, "MAIN");
     Describe(data, kHelper, "HELPER");
+    RecordSample(data, 100, kUndescribed, 20, 400);
+    return Save(data, {"Instrument Lines: Jump too big: MAIN.", "second warning"});
+  }
+
+  // The run of SampleReport with HELPER's line 5 taking `helperTicks`, the
+  // last call going to procedure `other` for `otherTicks`, and MAIN ending
+  // at tick `end`.
+  static void RecordSample(CProfileData& data, int64_t helperTicks, uint32_t other, int64_t otherTicks, int64_t end) {
     gNow = 0;
     data.Enter({kModule, kMain});
     gNow = 10;
@@ -63,16 +71,15 @@ class ReportTest : public ToolTest {
       data.Enter({kModule, kHelper});
       gNow += 1;
       data.Line(5);
-      gNow += 100;
+      gNow += helperTicks;
       data.Exit();
       gNow += 1;
     }
-    data.Enter({kModule, kUndescribed});
-    gNow += 20;
+    data.Enter({kModule, other});
+    gNow += otherTicks;
     data.Exit();
-    gNow = 400;
+    gNow = end;
     data.Exit();
-    return Save(data, {"Instrument Lines: Jump too big: MAIN.", "second warning"});
   }
 };
 

@@ -257,32 +257,16 @@ TEST_F(ReportViewsTest, ClassMembersKeepTheirLines) {
 
 class DiffTest : public ReportViewsTest {
  protected:
+  static constexpr uint32_t kNewOne = 9;
+
   // The sample run after a change: HELPER takes 51 ticks a call instead of
   // 101, the undescribed call is gone and a procedure NEWONE appears.
   std::string FasterReport() {
     CProfileData data(&ManualCounter, 1'000'000);
     Describe(data, kMain, "MAIN");
     Describe(data, kHelper, "HELPER");
-    Describe(data, 9, "NEWONE");
-    gNow = 0;
-    data.Enter({kModule, kMain});
-    gNow = 10;
-    data.Line(1);
-    gNow = 20;
-    data.Line(2);
-    for (int i = 0; i < 3; ++i) {
-      data.Enter({kModule, kHelper});
-      gNow += 1;
-      data.Line(5);
-      gNow += 50;
-      data.Exit();
-      gNow += 1;
-    }
-    data.Enter({kModule, 9});
-    gNow += 4;
-    data.Exit();
-    gNow = 250;
-    data.Exit();
+    Describe(data, kNewOne, "NEWONE");
+    RecordSample(data, 50, kNewOne, 4, 250);
     return Save(data, {}, "after.zvk");
   }
 };

@@ -17,24 +17,13 @@ namespace quillet::tool {
 void AddReportCommand(CLI::App& app, int& exitCode) {
   CLI::App* cmd = app.add_subcommand(
       "report", "Show a report file (.zvk) as text, JSON, HTML, folded stacks, speedscope, pprof or callgrind");
-  struct Options {
+  struct Options : ViewOptions {
     std::string file;
-    std::string format = "text";
-    int64_t top = 20;
-    std::vector<std::string> sources;
-    std::string output;
   };
   auto options = std::make_shared<Options>();
   cmd->add_option("FILE", options->file, "report file written by the profiler")->required();
-  cmd->add_option("--format", options->format, "text, json, html, folded, speedscope, pprof or callgrind")
-      ->check(CLI::IsMember({"text", "json", "html", "folded", "speedscope", "pprof", "callgrind"}))
-      ->capture_default_str();
-  CLI::Option* top = cmd->add_option("--top", options->top, "rows of the procedure and line lists (0: all)")
-                         ->check(CLI::Range(int64_t{0}, int64_t{1000000}))
-                         ->capture_default_str();
-  cmd->add_option("--source", options->sources, "a folder of .lss files or one .lss file (repeatable)");
-  cmd->add_option("-o,--output", options->output, "write to this file instead of stdout");
-  cmd->callback([options, top, &exitCode] {
+  AddViewOptions(cmd, *options, {"text", "json", "html", "folded", "speedscope", "pprof", "callgrind"});
+  cmd->callback([options, &exitCode] {
     ReportInput input;
     if (!LoadReportInput("report", options->file, options->sources, input, exitCode)) return;
     const ReportModel& model = input.model;
@@ -42,10 +31,9 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
     Progress("report", model, "rendering " + options->format);
     std::string out;
     if (options->format == "text") {
-      out = RenderReportText(model, options->file, static_cast<size_t>(options->top));
+      out = RenderReportText(model, options->file, options->Rows());
     } else if (options->format == "json") {
-      // The JSON form lists everything unless a limit is asked for.
-      out = RenderReportJson(model, top->count() > 0 ? static_cast<size_t>(options->top) : 0).dump(2) + "\n";
+      out = RenderReportJson(model, options->Rows()).dump(2) + "\n";
     } else if (options->format == "html") {
       out = RenderReportHtml(model, sources, options->file);
     } else if (options->format == "folded") {

@@ -4,10 +4,28 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include <CLI/CLI.hpp>
+
 #include "tools/quillet/commands.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
+
+void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::string>& formats) {
+  std::string names;
+  for (const std::string& f : formats) names += (names.empty() ? "" : ", ") + f;
+  cmd->add_option("--format", options.format, names)->check(CLI::IsMember(formats))->capture_default_str();
+  cmd->add_option_function<int64_t>(
+         "--top",
+         [&options](const int64_t& top) {
+           options.top = top;
+           options.topGiven = true;
+         },
+         "rows of the procedure and line lists (0: all; default 20, JSON: all)")
+      ->check(CLI::Range(int64_t{0}, int64_t{1000000}));
+  cmd->add_option("--source", options.sources, "a folder of .lss files or one .lss file (repeatable)");
+  cmd->add_option("-o,--output", options.output, "write to this file instead of stdout");
+}
 
 bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
                      ReportInput& input, int& exitCode) {

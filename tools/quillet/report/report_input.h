@@ -10,7 +10,27 @@
 #include "tools/quillet/report/source_index.h"
 #include "tools/quillet/report_model.h"
 
+namespace CLI {
+class App;
+class Option;
+}
+
 namespace quillet::tool {
+
+// The options the report and diff commands share.
+struct ViewOptions {
+  std::string format = "text";
+  int64_t top = 20;
+  bool topGiven = false;  // the JSON forms list everything unless a limit is asked for
+  std::vector<std::string> sources;
+  std::string output;
+
+  // The row limit for `format`: 0 (everything) for JSON without --top.
+  size_t Rows() const { return format == "json" && !topGiven ? 0 : static_cast<size_t>(top); }
+};
+
+// Registers --format (one of `formats`), --top, --source and -o on `cmd`.
+void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::string>& formats);
 
 // Reports with at least this many calls get progress lines on stderr.
 inline constexpr uint64_t kProgressCalls = 200000;

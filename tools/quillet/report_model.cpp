@@ -48,8 +48,10 @@ void AddDescribed(const Report& report, const SourceIndex* sources, ReportModel&
     } else {
       stats.name = full;
     }
-    if (sources != nullptr && !full.empty())
+    if (sources != nullptr && !full.empty()) {
       stats.fileLines = sources->LineOffset(stats.module, full, stats.lineOffset);
+      if (const SourceFile* file = sources->Find(stats.module)) stats.sourcePath = file->path;
+    }
   }
 }
 

@@ -28,6 +28,7 @@ struct ProcedureStats {
   int64_t exclusive = 0;  // ticks spent in the procedure itself
   int32_t lineOffset = 0;  // added to recorded line numbers to give file lines
   bool fileLines = false;  // lineOffset is known: lines are the file's
+  std::string sourcePath;  // the module's source file, when it was given
 };
 
 struct LineStats {

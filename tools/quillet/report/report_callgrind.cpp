@@ -29,8 +29,10 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
   const size_t deeper = procedures;  // the folded-depth frame
   auto nameOf = [&](size_t p) { return p == deeper ? std::string("[deeper frames]") : OneLine(model.procedures[p].name); };
   auto fileOf = [&](size_t p) {
-    if (p == deeper || model.procedures[p].module.empty()) return std::string("(unknown)");
-    return OneLine(model.procedures[p].module);
+    if (p == deeper) return std::string("(unknown)");
+    const ProcedureStats& stats = model.procedures[p];
+    if (!stats.sourcePath.empty()) return OneLine(stats.sourcePath);
+    return stats.module.empty() ? std::string("(unknown)") : OneLine(stats.module);
   };
 
   std::vector<int32_t> firstLine(procedures + 1, 0);

@@ -23,7 +23,9 @@ void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::
          },
          "rows of the procedure and line lists (0: all; default 20, JSON: all)")
       ->check(CLI::Range(int64_t{0}, int64_t{1000000}));
-  cmd->add_option("--source", options.sources, "a folder of .lss files or one .lss file (repeatable)");
+  // One value per --source, so that a source never swallows the report file after it.
+  cmd->add_option("--source", options.sources, "a folder of .lss files or one .lss file (repeatable)")
+      ->allow_extra_args(false);
   cmd->add_option("-o,--output", options.output, "write to this file instead of stdout");
 }
 

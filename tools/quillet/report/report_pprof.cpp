@@ -89,7 +89,7 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
     function->set_id(id);
     function->set_name(strings.Index(folded ? "[deeper frames]" : p->name));
     function->set_system_name(function->name());
-    if (!folded) function->set_filename(strings.Index(p->module));
+    if (!folded) function->set_filename(strings.Index(p->sourcePath.empty() ? p->module : p->sourcePath));
     if (!folded) function->set_start_line(firstLine[id - 1]);
     auto* location = profile.add_location();
     location->set_id(id);

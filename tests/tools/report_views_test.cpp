@@ -163,6 +163,7 @@ TEST_F(ReportViewsTest, CallgrindAnnotateReadsTheTotals) {
   const testing::ToolResult r = Shell("callgrind_annotate " + Quote(file));
   ASSERT_NE(r.exitCode, 127) << "callgrind_annotate is missing: run scripts/setup (apt-get install valgrind)";
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_EQ((r.out + r.err).find("WARNING"), std::string::npos) << r.out << r.err;
   // "400,000 (100.0%)  5 (100.0%)  PROGRAM TOTALS": the total time in
   // nanoseconds and the line hits.
   std::smatch m;

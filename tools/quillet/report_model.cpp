@@ -134,6 +134,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
       if (IsChild(report, call, child)) children += model.duration[child];
     const int64_t self = model.duration[call] - children;
     stats.exclusive += self;
+    const bool leaf = children == 0 && c.Elapsed > 0;
     for (const LineEntry& e : c.Lines) {
       const int32_t fileLine = static_cast<int32_t>(e.Line) + stats.lineOffset;
       LineStats& line = lines[{p, fileLine}];
@@ -141,6 +142,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
       line.line = fileLine;
       line.hits += e.Count;
       if (outermost) line.total += e.Total;
+      if (leaf) line.self += e.Total;
     }
     // Below the depth limit every further frame goes into one frame.
     size_t path;

@@ -39,6 +39,10 @@ struct LineStats {
   // lines are timed in its outermost calls only: its nested calls run inside
   // one of those lines already.
   int64_t total = 0;
+  // Ticks spent on the line itself, known from the calls that called nothing
+  // (their line times hold no callees); the rest of the procedure's
+  // exclusive time cannot be placed on a line.
+  int64_t self = 0;
 };
 
 // One node of the call tree with identical paths merged.

@@ -1,6 +1,7 @@
 // The callgrind format of a report, so callgrind's readers open it: each
-// procedure's exclusive time on its first line, its line hits as a second
-// event, and its calls with their inclusive time.
+// procedure's exclusive time on its lines (Time, in nanoseconds or ticks),
+// its line hits as a second event, and its calls with their inclusive time.
+#include <algorithm>
 #include <cinttypes>
 #include <map>
 
@@ -58,7 +59,6 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
   out += "# callgrind format\nversion: 1\ncreator: quillet\n";
   Append(out, "cmd: %s\n", OneLine(title).c_str());
   out += "positions: line\nevents: Time Hits\n";
-  Append(out, "event: Time : Time (%s)\nevent: Hits : Line hits\n", model.frequency > 0 ? "ns" : "ticks");
   int64_t hits = 0;
   for (const LineStats& l : model.lines) hits += l.hits;
   Append(out, "summary: %" PRId64 " %" PRId64 "\n", ToNanoseconds(model.totalTime, model.frequency), hits);
@@ -82,8 +82,14 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
     out += '\n';
     fl("fl", p);
     fn("fn", p);
-    Append(out, "%" PRId32 " %" PRId64 " 0\n", firstLine[p], ToNanoseconds(self[p], model.frequency));
-    for (const LineStats* l : lines[p]) Append(out, "%" PRId32 " 0 %" PRId64 "\n", l->line, l->hits);
+    // Lines carry the self time known to be theirs; the rest of the
+    // procedure's exclusive time goes on its first line.
+    int64_t placed = 0;
+    for (const LineStats* l : lines[p]) placed += l->self;
+    Append(out, "%" PRId32 " %" PRId64 " 0\n", firstLine[p],
+           ToNanoseconds(std::max<int64_t>(self[p] - placed, 0), model.frequency));
+    for (const LineStats* l : lines[p])
+      Append(out, "%" PRId32 " %" PRId64 " %" PRId64 "\n", l->line, ToNanoseconds(l->self, model.frequency), l->hits);
     for (const auto& [callee, cost] : callees[p]) {
       if (fileOf(callee) != fileOf(p)) fl("cfl", callee);
       fn("cfn", callee);

@@ -47,7 +47,7 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
     } else if (options->format == "callgrind") {
       out = RenderCallgrind(model, options->file);
     } else {
-      out = RenderSpeedscope(input.report, model, options->file).dump() + "\n";
+      out = RenderSpeedscope(input.report, model, options->file);
     }
     exitCode = WriteOutput("report", options->output, out);
   });

@@ -71,7 +71,7 @@ async function html(file, screenshot) {
     const frames = await page.$$eval('#flame .frame', es => es.map(e => ({
       node: +e.dataset.node, name: e.textContent, width: parseFloat(e.style.width), top: parseFloat(e.style.top) })));
     seen.flameFrames = frames.length;
-    const target = frames.filter(f => f.top > 0).sort((a, b) => a.width - b.width)[0];
+    const target = frames.filter(f => f.top > 0 && f.width >= 8).sort((a, b) => a.width - b.width)[0];
     if (target) {
       await page.click(`#flame .frame[data-node="${target.node}"]`);
       const zoomed = await page.$eval(`#flame .frame[data-node="${target.node}"]`, e => parseFloat(e.style.width));

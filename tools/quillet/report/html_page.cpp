@@ -143,6 +143,7 @@ function treeRow(i) {
   return row;
 }
 for (const k of kids[0]) $('tree').append(treeRow(k));
+if (D.droppedPaths) $('tree-note').textContent = `${D.droppedPaths} call paths of less than 0.001% of the total time are left out of the tree and the flame graph.`;
 
 // Callers and callees of a procedure, from the merged paths
 function relations(p) {
@@ -237,7 +238,7 @@ function drawFlame() {
   while (stack.length && drawn < 20000) {
     const [i, x, depth] = stack.pop();
     const w = width * T.total[i] / whole;
-    if (w < 0.5) continue;
+    if (w < 1) continue;
     put(i, x, w, depth);
     let cx = x;
     for (const k of kids[i]) { stack.push([k, cx, depth + 1]); cx += width * T.total[k] / whole; }
@@ -271,7 +272,7 @@ constexpr std::string_view kBody = R"HTML(
 <div id="flame"></div></section>
 <section><h2>Procedures</h2><div class="scroll"><table id="procedures"></table></div></section>
 <section><h2>Hottest lines</h2><div class="scroll"><table id="lines"></table></div></section>
-<section><h2>Call tree</h2><div class="scroll" id="tree"></div></section>
+<section><h2>Call tree</h2><p id="tree-note"></p><div class="scroll" id="tree"></div></section>
 <section><h2>Selected: <span id="selected-name"></span><span id="selected-figures"></span></h2>
 <h2>Callers</h2><table id="callers"></table><h2>Callees</h2><table id="callees"></table>
 <h2>Source</h2><div class="scroll" id="source"></div></section>

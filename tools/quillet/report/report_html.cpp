@@ -15,17 +15,33 @@ using Json = nlohmann::json;
 // The page lists this many hottest lines; the annotated source has them all.
 constexpr size_t kPageLines = 200;
 
-Json TreeArrays(const ReportModel& model) {
+// A larger tree keeps only the paths of at least 1/kSmallPathShare of the
+// total time, so the page stays quick to open.
+constexpr size_t kPageMaxPaths = 100000;
+constexpr int64_t kSmallPathShare = 100000;
+
+Json TreeArrays(const ReportModel& model, size_t& dropped) {
   const size_t n = model.paths.size();
-  std::vector<int64_t> parent(n), proc(n), calls(n), total(n), self(n), depth(n);
+  // Parents come before their children, so one pass sees each parent first.
+  std::vector<int64_t> index(n, -1);
+  std::vector<int64_t> parent, proc, calls, total, self, depth;
+  dropped = 0;
   for (size_t i = 0; i < n; ++i) {
     const PathNode& node = model.paths[i];
-    parent[i] = node.parent == SIZE_MAX ? -1 : static_cast<int64_t>(node.parent);
-    proc[i] = node.procedure == SIZE_MAX ? -1 : static_cast<int64_t>(node.procedure);
-    calls[i] = static_cast<int64_t>(node.calls);
-    total[i] = node.total;
-    self[i] = node.self;
-    depth[i] = static_cast<int64_t>(node.depth);
+    if (i > 0) {
+      const bool small = n > kPageMaxPaths && node.total < model.totalTime / kSmallPathShare;
+      if (index[node.parent] < 0 || small) {
+        ++dropped;
+        continue;
+      }
+    }
+    index[i] = static_cast<int64_t>(parent.size());
+    parent.push_back(i == 0 ? -1 : index[node.parent]);
+    proc.push_back(node.procedure == SIZE_MAX ? -1 : static_cast<int64_t>(node.procedure));
+    calls.push_back(static_cast<int64_t>(node.calls));
+    total.push_back(node.total);
+    self.push_back(node.self);
+    depth.push_back(static_cast<int64_t>(node.depth));
   }
   return Json{{"parent", parent}, {"proc", proc}, {"calls", calls}, {"total", total}, {"self", self}, {"depth", depth}};
 }
@@ -77,7 +93,9 @@ std::string RenderReportHtml(const ReportModel& model, const SourceIndex* source
     lines.push_back({{"proc", l.procedure}, {"line", l.line}, {"hits", l.hits}, {"total", l.total}});
   }
   data["lines"] = std::move(lines);
-  data["tree"] = TreeArrays(model);
+  size_t dropped = 0;
+  data["tree"] = TreeArrays(model, dropped);
+  data["droppedPaths"] = dropped;
   data["sourcesGiven"] = sources != nullptr && !sources->Empty();
   data["files"] = Json::array();
   data["sources"] = Json::object();

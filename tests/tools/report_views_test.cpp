@@ -136,6 +136,36 @@ TEST_F(ReportViewsTest, HtmlOpensInChromiumAndAnswersClicks) {
   EXPECT_EQ(seen["search"]["result"], "matched 303.00 us (75.8%)");
 }
 
+TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
+  // 1,000 procedures under the root, each calling 101 others once: 101,000
+  // leaf paths of one tick each, far below 0.001% of the total.
+  CProfileData data(&ManualCounter, 1'000'000);
+  gNow = 0;
+  data.Enter({kModule, 5000});
+  for (uint32_t a = 0; a < 1000; ++a) {
+    data.Enter({kModule, a});
+    gNow += 200;
+    for (uint32_t b = 0; b < 101; ++b) {
+      data.Enter({kModule, 1000 + b});
+      ++gNow;
+      data.Exit();
+    }
+    data.Exit();
+  }
+  data.Exit();
+  const std::string html = ReadText(Render(Save(data), "html"));
+  const size_t start = html.find('>', html.find("id=\"report-data\"")) + 1;
+  const Json page = Json::parse(html.substr(start, html.find("</script>", start) - start));
+  EXPECT_EQ(page["droppedPaths"], 101'000);
+  const Json& tree = page["tree"];
+  ASSERT_EQ(tree["parent"].size(), 1002u);  // the synthetic root, the root, its 1,000 callees
+  for (size_t i = 2; i < 1002; ++i) {
+    EXPECT_EQ(tree["parent"][i], 1) << i;
+    EXPECT_EQ(tree["total"][i], 301) << i;
+  }
+  EXPECT_EQ(page["totalTime"], 301'000);
+}
+
 TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   const std::string report = SampleReport();
   const Json seen = Client("pprof", Render(report, "pprof", {"--source", SourceDir()}));

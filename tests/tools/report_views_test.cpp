@@ -188,6 +188,22 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   EXPECT_EQ(seen["totals"][0], 5 + 5);  // 5 calls, 5 line hits
 }
 
+TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
+  const std::string file = Render(SampleReport(), "pprof", {"--source", SourceDir()});
+  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
+  // The pprof tool of the Go distribution, offline, with a home of its own.
+  const std::string go = "HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof ";
+  const testing::ToolResult top = Shell(go + "-top " + Quote(file));
+  ASSERT_EQ(top.exitCode, 0) << top.err;
+  EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
+  // Line hits against the source file's lines.
+  const testing::ToolResult list = Shell(go + "-list HELPER -sample_index=calls " + Quote(file));
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
+}
+
 TEST_F(ReportViewsTest, CallgrindAnnotateReadsTheTotals) {
   const std::string file = Render(SampleReport(), "callgrind", {"--source", SourceDir()});
   const testing::ToolResult r = Shell("callgrind_annotate " + Quote(file));

@@ -8,7 +8,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 #include "tools/report_fixture.h"
 
@@ -362,6 +364,20 @@ TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {
   EXPECT_EQ(html.out.rfind("<!DOCTYPE html>", 0), 0u);
   EXPECT_NE(html.out.find("<td class=\"name\">HELPER</td><td>303.00 us</td><td>153.00 us</td>"), std::string::npos);
   EXPECT_EQ(html.out.find("NEWONE"), std::string::npos) << "--top 2 keeps two rows";
+
+  // With the sources, lines are the file's; --after-source gives AFTER its own.
+  const std::string moved = File("moved");
+  std::filesystem::create_directories(moved);
+  WriteText(moved + "/Slow agent.lss", "\n\n" + std::string(kSlowAgentSource));
+  const testing::ToolResult sourced =
+      Run({"diff", "--source", SourceDir(), "--after-source", moved, before, after, "--format", "json"});
+  ASSERT_EQ(sourced.exitCode, 0) << sourced.err;
+  const Json lines = Json::parse(sourced.out)["lines"];
+  std::set<std::tuple<std::string, int, std::string>> found;
+  for (const Json& l : lines)
+    found.insert({l["procedure"].get<std::string>(), l["line"].get<int>(), l["only_in"].is_null() ? "" : l["only_in"].get<std::string>()});
+  EXPECT_TRUE(found.count({"HELPER", 11, "before"})) << lines;
+  EXPECT_TRUE(found.count({"HELPER", 13, "after"})) << lines;
 
   const testing::ToolResult bad = Run({"diff", before, File("missing.zvk")});
   EXPECT_EQ(bad.exitCode, 1);

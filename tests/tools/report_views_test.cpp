@@ -168,6 +168,24 @@ TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
   EXPECT_EQ(page["totalTime"], 301'000);
 }
 
+TEST_F(ReportViewsTest, NamesCannotBreakOutOfThePage) {
+  const std::string hostile = "X</script><script>alert(1)</script><!--";
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, hostile, "<b>module</b>");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  gNow = 10;
+  data.Exit();
+  const std::string html = ReadText(Render(Save(data, {}, "<i>.zvk"), "html"));
+  EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(html.find("<i>"), std::string::npos) << "the title is escaped";
+  // The name comes back whole from the page's figures.
+  const size_t start = html.find('>', html.find("id=\"report-data\"")) + 1;
+  const Json page = Json::parse(html.substr(start, html.find("</script>", start) - start));
+  EXPECT_EQ(page["procedures"][0]["name"], hostile);
+  EXPECT_EQ(page["procedures"][0]["module"], "<b>module</b>");
+}
+
 TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   const std::string report = SampleReport();
   const Json seen = Client("pprof", Render(report, "pprof", {"--source", SourceDir()}));

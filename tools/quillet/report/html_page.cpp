@@ -312,13 +312,15 @@ std::string ReportPage(std::string_view title, std::string_view dataJson) {
   out.reserve(dataJson.size() + kScript.size() + kStyle.size() + kBody.size() + 512);
   AppendHead(out, title);
   out += kBody;
-  // The figures are JSON inside a script element: "</" could close it early.
+  // The figures are JSON inside a script element, where "</script" or "<!--"
+  // would change how the page parses: every "<" (only ever inside a JSON
+  // string) is written as its escape.
   out += "<script type=\"application/json\" id=\"report-data\">";
   size_t from = 0;
-  for (size_t at = dataJson.find("</"); at != std::string_view::npos; at = dataJson.find("</", from)) {
+  for (size_t at = dataJson.find('<'); at != std::string_view::npos; at = dataJson.find('<', from)) {
     out.append(dataJson.substr(from, at - from));
-    out += "<\\/";
-    from = at + 2;
+    out += "\\u003c";
+    from = at + 1;
   }
   out.append(dataJson.substr(from));
   out += "</script>\n<script>";

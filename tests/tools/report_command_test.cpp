@@ -6,78 +6,21 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "timing/profile_data.h"
-#include "timing/report_writer.h"
-#include "tools/tool_run.h"
+#include "tools/report_fixture.h"
 
 namespace quillet {
 namespace {
 
 using Json = nlohmann::json;
 
-int64_t gNow = 0;
-int64_t ManualCounter() { return gNow; }
+using testing::gNow;
+using testing::kHelper;
+using testing::kMain;
+using testing::kModule;
+using testing::kUndescribed;
+using testing::ManualCounter;
 
-constexpr uint32_t kModule = 0x5000;
-constexpr uint32_t kMain = 3;
-constexpr uint32_t kHelper = 4;
-constexpr uint32_t kUndescribed = 7;
-
-class ReportCommandTest : public testing::ToolTest {
- protected:
-  // Writes `data` as a report file and returns its path.
-  std::string Save(const CProfileData& data, const std::vector<std::string>& messages = {},
-                   const std::string& name = "run.zvk") {
-    std::vector<uint8_t> bytes;
-    VectorSink sink(bytes);
-    EXPECT_TRUE(WriteReportTo(sink, data, [](const ProcedureInfo&) { return true; }, messages));
-    const std::string path = File(name);
-    WriteText(path, std::string(bytes.begin(), bytes.end()));
-    return path;
-  }
-
-  static void Describe(CProfileData& data, uint32_t handle, const std::string& name) {
-    ProcedureInfo p;
-    p.ProcedureId = handle;
-    p.DatabasePath = "apps/demo.nsf";
-    p.Title = "Slow agent";
-    p.FullName = name;
-    data.AddProcedure(kModule, p);
-  }
-
-  // MAIN (line 1, then line 2 calling HELPER three times; HELPER runs its
-  // line 5 for 100 ticks each time) and one call of an undescribed procedure.
-  // Times in ticks of a 1 MHz counter, so a tick is a microsecond:
-  //   MAIN   0..400: line 1 10 ticks, line 2 380 ticks (with every call made
-  //          from it); exclusive 400 - 3 x 101 - 20
-  //   HELPER 3 calls of 101 (1 before line 5, 100 on it)
-  //   undescribed: 20 ticks, no lines
-  std::string SampleReport() {
-    CProfileData data(&ManualCounter, 1'000'000);
-    Describe(data, kMain, "MAIN");
-    Describe(data, kHelper, "HELPER");
-    gNow = 0;
-    data.Enter({kModule, kMain});
-    gNow = 10;
-    data.Line(1);
-    gNow = 20;
-    data.Line(2);
-    for (int i = 0; i < 3; ++i) {
-      data.Enter({kModule, kHelper});
-      gNow += 1;
-      data.Line(5);
-      gNow += 100;
-      data.Exit();
-      gNow += 1;
-    }
-    data.Enter({kModule, kUndescribed});
-    gNow += 20;
-    data.Exit();
-    gNow = 400;
-    data.Exit();
-    return Save(data, {"Instrument Lines: Jump too big: MAIN.", "second warning"});
-  }
-};
+class ReportCommandTest : public testing::ReportTest {};
 
 TEST_F(ReportCommandTest, TextShowsProceduresLinesTreeAndWarnings) {
   const std::string path = SampleReport();

@@ -14,11 +14,11 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 void AddReportCommand(CLI::App& app, int& exitCode);
+void AddDiffCommand(CLI::App& app, int& exitCode);
 void AddDumpCommand(CLI::App& app, int& exitCode);
 void AddRoundtripCommand(CLI::App& app, int& exitCode);
 void AddCompileCommand(CLI::App& app, int& exitCode);
 void AddRunCommand(CLI::App& app, int& exitCode);
 void AddInstrumentCommand(CLI::App& app, int& exitCode);
-
 
 }  // namespace quillet::tool

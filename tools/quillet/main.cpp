@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1, 1);
     int exitCode = kExitOk;
     AddReportCommand(app, exitCode);
+    AddDiffCommand(app, exitCode);
     AddDumpCommand(app, exitCode);
     AddRoundtripCommand(app, exitCode);
     AddCompileCommand(app, exitCode);

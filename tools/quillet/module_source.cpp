@@ -9,16 +9,12 @@
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
-namespace {
-
 bool IsSourceName(const std::string& path) {
   if (path.size() < 4) return false;
   std::string ext = path.substr(path.size() - 4);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext == ".lss";
 }
-
-}  // namespace
 
 bool CompileSourceFile(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode) {
   std::vector<uint8_t> bytes;

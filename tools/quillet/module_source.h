@@ -12,6 +12,9 @@ namespace quillet::tool {
 // and returns false.
 bool CompileSourceFile(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode);
 
+// Whether `path` names a LotusScript source file (".lss", any case).
+bool IsSourceName(const std::string& path);
+
 // A ".lss" file (any case) is compiled; anything else is read as an image.
 bool LoadModuleImage(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode);
 

@@ -7,47 +7,49 @@
 
 #include "timing/report_reader.h"
 #include "tools/quillet/commands.h"
+#include "tools/quillet/report/report_formats.h"
+#include "tools/quillet/report/report_input.h"
 #include "tools/quillet/report_views.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
 
 void AddReportCommand(CLI::App& app, int& exitCode) {
-  CLI::App* cmd = app.add_subcommand("report", "Show a report file (.zvk) as text, JSON, folded stacks or speedscope");
-  struct Options {
+  CLI::App* cmd = app.add_subcommand(
+      "report", "Show a report file (.zvk) as text, JSON, HTML, folded stacks, speedscope, pprof or callgrind");
+  struct Options : ViewOptions {
     std::string file;
-    std::string format = "text";
-    int64_t top = 20;
   };
   auto options = std::make_shared<Options>();
   cmd->add_option("FILE", options->file, "report file written by the profiler")->required();
-  cmd->add_option("--format", options->format, "text, json, folded or speedscope")
-      ->check(CLI::IsMember({"text", "json", "folded", "speedscope"}))
-      ->capture_default_str();
-  CLI::Option* top = cmd->add_option("--top", options->top, "rows of the procedure and line lists (0: all)")
-                         ->check(CLI::Range(int64_t{0}, int64_t{1000000}))
-                         ->capture_default_str();
-  cmd->callback([options, top, &exitCode] {
-    Report report;
-    ReportError error;
-    if (!ReadReportFile(options->file, report, error)) {
-      exitCode = Fail("report", options->file + ": " + error.Text);
-      return;
-    }
-    const ReportModel model = BuildReportModel(report);
+  AddViewOptions(cmd, *options, {"text", "json", "html", "folded", "speedscope", "pprof", "callgrind"});
+  cmd->callback([options, &exitCode] {
+    ReportInput input;
+    if (!LoadReportInput("report", options->file, options->sources, input, exitCode)) return;
+    const ReportModel& model = input.model;
+    const SourceIndex* sources = input.sources.Empty() ? nullptr : &input.sources;
+    Progress("report", model, "rendering " + options->format);
     std::string out;
     if (options->format == "text") {
-      out = RenderReportText(model, options->file, static_cast<size_t>(options->top));
+      out = RenderReportText(model, options->file, options->Rows());
     } else if (options->format == "json") {
-      // The JSON form lists everything unless a limit is asked for.
-      out = RenderReportJson(model, top->count() > 0 ? static_cast<size_t>(options->top) : 0).dump(2) + "\n";
+      out = RenderReportJson(model, options->Rows()).dump(2) + "\n";
+    } else if (options->format == "html") {
+      out = RenderReportHtml(model, sources, options->file);
     } else if (options->format == "folded") {
       out = RenderFolded(model);
+    } else if (options->format == "pprof") {
+      std::string error;
+      if (!RenderPprof(model, out, error)) {
+        exitCode = Fail("report", error);
+        return;
+      }
+    } else if (options->format == "callgrind") {
+      out = RenderCallgrind(model, options->file);
     } else {
-      out = RenderSpeedscope(report, model, options->file).dump() + "\n";
+      out = RenderSpeedscope(input.report, model, options->file);
     }
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    exitCode = kExitOk;
+    exitCode = WriteOutput("report", options->output, out);
   });
 }
 

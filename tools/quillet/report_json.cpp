@@ -1,5 +1,7 @@
 // The JSON and speedscope views of a report.
 #include <algorithm>
+#include <charconv>
+#include <string>
 #include <vector>
 
 #include "tools/quillet/report_views.h"
@@ -73,7 +75,7 @@ Json RenderReportJson(const ReportModel& model, size_t top) {
   return out;
 }
 
-Json RenderSpeedscope(const Report& report, const ReportModel& model, const std::string& name) {
+std::string RenderSpeedscope(const Report& report, const ReportModel& model, const std::string& name) {
   Json frames = Json::array();
   for (const ProcedureStats& p : model.procedures) {
     Json frame;
@@ -86,8 +88,23 @@ Json RenderSpeedscope(const Report& report, const ReportModel& model, const std:
   auto at = [&](int64_t ticks) -> double {
     return convert ? ToMicroseconds(ticks, model.frequency) : static_cast<double>(ticks);
   };
+  const auto dump = [](const Json& value) { return value.dump(-1, ' ', false, Json::error_handler_t::replace); };
 
-  Json events = Json::array();
+  // The events are written as text: a million calls make two million of them.
+  std::string events;
+  bool first = true;
+  auto event = [&](char type, size_t call, int64_t ticks) {
+    char number[64];
+    const auto end = std::to_chars(number, number + sizeof number, at(ticks)).ptr;
+    events += first ? "{\"type\":\"" : ",{\"type\":\"";
+    first = false;
+    events += type;
+    events += "\",\"frame\":";
+    events += std::to_string(model.callProcedure[call]);
+    events += ",\"at\":";
+    events.append(number, end);
+    events += '}';
+  };
   struct Frame {
     size_t call;
     size_t next;     // next child position
@@ -97,7 +114,7 @@ Json RenderSpeedscope(const Report& report, const ReportModel& model, const std:
   std::vector<Frame> stack;
   int64_t clock = 0;
   auto open = [&](size_t call, int64_t start) {
-    events.push_back({{"type", "O"}, {"frame", model.callProcedure[call]}, {"at", at(start)}});
+    event('O', call, start);
     stack.push_back({call, 0, start, start});
   };
   for (uint32_t root : report.Roots) {
@@ -114,28 +131,20 @@ Json RenderSpeedscope(const Report& report, const ReportModel& model, const std:
         open(child, start);
         continue;
       }
-      const int64_t end = top.start + model.duration[top.call];
-      events.push_back({{"type", "C"}, {"frame", model.callProcedure[top.call]}, {"at", at(end)}});
+      event('C', top.call, top.start + model.duration[top.call]);
       stack.pop_back();
     }
     clock += model.duration[root];
   }
 
-  Json profile;
-  profile["type"] = "evented";
-  profile["name"] = name;
-  profile["unit"] = convert ? "microseconds" : "none";
-  profile["startValue"] = 0.0;
-  profile["endValue"] = at(clock);
-  profile["events"] = std::move(events);
-
-  Json out;
-  out["$schema"] = "https://www.speedscope.app/file-format-schema.json";
-  out["shared"] = {{"frames", std::move(frames)}};
-  out["profiles"] = Json::array({std::move(profile)});
-  out["name"] = name;
-  out["activeProfileIndex"] = 0;
-  out["exporter"] = "quillet";
+  const std::string title = dump(Json(name));
+  std::string out = "{\"$schema\":\"https://www.speedscope.app/file-format-schema.json\",\"shared\":{\"frames\":";
+  out += dump(frames);
+  out += "},\"profiles\":[{\"type\":\"evented\",\"name\":" + title + ",\"unit\":\"";
+  out += convert ? "microseconds" : "none";
+  out += "\",\"startValue\":0,\"endValue\":" + dump(Json(at(clock))) + ",\"events\":[";
+  out += events;
+  out += "]}],\"name\":" + title + ",\"activeProfileIndex\":0,\"exporter\":\"quillet\"}\n";
   return out;
 }
 

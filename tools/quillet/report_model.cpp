@@ -19,7 +19,8 @@ std::string UndescribedName(uint32_t key, uint32_t handle) {
 
 // Registers every described procedure, then names them: the full name, with
 // the module in front when several modules have a procedure of that name.
-void AddDescribed(const Report& report, ReportModel& model, std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
+void AddDescribed(const Report& report, const SourceIndex* sources, ReportModel& model,
+                  std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
   std::map<std::string, std::vector<uint32_t>> keysByName;
   for (const ReportProcedure& p : report.Procedures) {
     const auto id = std::make_pair(p.Key, p.ProcedureId);
@@ -46,6 +47,10 @@ void AddDescribed(const Report& report, ReportModel& model, std::map<std::pair<u
       stats.name = qualifier + "/" + full;
     } else {
       stats.name = full;
+    }
+    if (sources != nullptr && !full.empty()) {
+      stats.fileLines = sources->LineOffset(stats.module, full, stats.lineOffset);
+      if (const SourceFile* file = sources->Find(stats.module)) stats.sourcePath = file->path;
     }
   }
 }
@@ -84,12 +89,12 @@ size_t PathChild(ReportModel& model, size_t parent, size_t procedure) {
 
 }  // namespace
 
-ReportModel BuildReportModel(const Report& report) {
+ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
   ReportModel model;
   model.frequency = report.Frequency;
   model.messages = report.Messages;
   std::map<std::pair<uint32_t, uint32_t>, size_t> index;
-  AddDescribed(report, model, index);
+  AddDescribed(report, sources, model, index);
 
   const size_t n = report.Calls.size();
   model.callCount = n;
@@ -122,18 +127,22 @@ ReportModel BuildReportModel(const Report& report) {
     const size_t p = model.callProcedure[call];
     ProcedureStats& stats = model.procedures[p];
     ++stats.calls;
-    if (active[p]++ == 0) stats.inclusive += model.duration[call];
+    const bool outermost = active[p]++ == 0;
+    if (outermost) stats.inclusive += model.duration[call];
     int64_t children = 0;
     for (uint32_t child : c.Children)
       if (IsChild(report, call, child)) children += model.duration[child];
     const int64_t self = model.duration[call] - children;
     stats.exclusive += self;
+    const bool leaf = children == 0 && c.Elapsed > 0;
     for (const LineEntry& e : c.Lines) {
-      LineStats& line = lines[{p, e.Line}];
+      const int32_t fileLine = static_cast<int32_t>(e.Line) + stats.lineOffset;
+      LineStats& line = lines[{p, fileLine}];
       line.procedure = p;
-      line.line = e.Line;
+      line.line = fileLine;
       line.hits += e.Count;
-      line.total += e.Total;
+      if (outermost) line.total += e.Total;
+      if (leaf) line.self += e.Total;
     }
     // Below the depth limit every further frame goes into one frame.
     size_t path;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "timing/report_reader.h"
+#include "tools/quillet/report/source_index.h"
 
 namespace quillet::tool {
 
@@ -25,13 +26,23 @@ struct ProcedureStats {
   uint64_t calls = 0;
   int64_t inclusive = 0;  // ticks of the outermost activations (recursion counted once)
   int64_t exclusive = 0;  // ticks spent in the procedure itself
+  int32_t lineOffset = 0;  // added to recorded line numbers to give file lines
+  bool fileLines = false;  // lineOffset is known: lines are the file's
+  std::string sourcePath;  // the module's source file, when it was given
 };
 
 struct LineStats {
   size_t procedure = 0;  // index into ReportModel::procedures
   int32_t line = 0;
-  int64_t hits = 0;
-  int64_t total = 0;  // ticks, including procedures called from the line
+  int64_t hits = 0;  // every execution, nested calls of a recursive procedure too
+  // Ticks, including procedures called from the line. A recursive procedure's
+  // lines are timed in its outermost calls only: its nested calls run inside
+  // one of those lines already.
+  int64_t total = 0;
+  // Ticks spent on the line itself, known from the calls that called nothing
+  // (their line times hold no callees); the rest of the procedure's
+  // exclusive time cannot be placed on a line.
+  int64_t self = 0;
 };
 
 // One node of the call tree with identical paths merged.
@@ -59,7 +70,8 @@ struct ReportModel {
 };
 
 // Builds the model without recursion (call trees may be tens of thousands deep).
-ReportModel BuildReportModel(const Report& report);
+// With `sources`, line numbers are those of the source files.
+ReportModel BuildReportModel(const Report& report, const SourceIndex* sources = nullptr);
 
 // Name of a path node's frame.
 const std::string& FrameName(const ReportModel& model, const PathNode& node);

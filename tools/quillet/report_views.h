@@ -17,7 +17,7 @@ nlohmann::ordered_json RenderReportJson(const ReportModel& model, size_t top);
 // frequency is unusable), in path order; stacks without self time are left out.
 std::string RenderFolded(const ReportModel& model);
 // A speedscope file with one evented profile laid out from the call tree:
-// each call opens where its previous sibling closed.
-nlohmann::ordered_json RenderSpeedscope(const Report& report, const ReportModel& model, const std::string& name);
+// each call opens where its previous sibling closed. Ends with a newline.
+std::string RenderSpeedscope(const Report& report, const ReportModel& model, const std::string& name);
 
 }  // namespace quillet::tool

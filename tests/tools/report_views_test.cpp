@@ -1,0 +1,423 @@
+// The views for people and other tools: HTML opened in headless Chromium,
+// pprof read by an independent decoder, callgrind read by callgrind_annotate,
+// speedscope checked against its schema; the diff of two runs; line numbers
+// and line times of recursive and module-level procedures.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <tuple>
+
+#include "tools/report_fixture.h"
+
+namespace quillet {
+namespace {
+
+using Json = nlohmann::json;
+using testing::gNow;
+using testing::kHelper;
+using testing::kMain;
+using testing::kModule;
+using testing::ManualCounter;
+
+// The source of the sample report's module "Slow agent": MAIN is declared on
+// line 2, so its recorded lines 1 and 2 are the file's 3 and 4; HELPER is
+// declared on line 6, its recorded line 5 is the file's line 11.
+constexpr const char* kSlowAgentSource =
+    "' the sample module\n"
+    "Sub MAIN\n"
+    "  x = 1\n"
+    "  Call HELPER\n"
+    "End Sub\n"
+    "Sub HELPER\n"
+    "  ' a comment\n"
+    "  ' another\n"
+    "  ' and another\n"
+    "  ' and one more\n"
+    "  Sleep 100\n"
+    "End Sub\n";
+
+class ReportViewsTest : public testing::ReportTest {
+ protected:
+  std::string SourceDir() {
+    const std::string dir = File("src");
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/Slow agent.lss", kSlowAgentSource);
+    return dir;
+  }
+
+  // Runs a shell command; the exit code and what it printed on stdout.
+  testing::ToolResult Shell(const std::string& command) const {
+    const std::string out = File("client.out");
+    const std::string err = File("client.err");
+    const int status = std::system((command + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+    testing::ToolResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    r.out = ReadText(out);
+    r.err = ReadText(err);
+    return r;
+  }
+
+  // What the independent client `kind` saw in `file` (see clients/check.js).
+  // A missing client fails the test with the reason; it is never skipped.
+  Json Client(const std::string& kind, const std::string& file, const std::string& extra = "") const {
+    const testing::ToolResult node = Shell("command -v node");
+    if (node.exitCode != 0) {
+      ADD_FAILURE() << "node is missing: run scripts/setup to install the report clients";
+      return Json();
+    }
+    std::string command = "node " + Quote(std::string(QUILLET_SOURCE_DIR) + "/tests/tools/clients/check.js") + " " +
+                          kind + " " + Quote(file);
+    if (!extra.empty()) command += " " + Quote(extra);
+    const testing::ToolResult r = Shell(command);
+    if (r.exitCode != 0) {
+      ADD_FAILURE() << "client " << kind << " failed (exit " << r.exitCode << "): " << r.err;
+      return Json();
+    }
+    return Json::parse(r.out);
+  }
+
+  std::string Render(const std::string& report, const std::string& format, std::vector<std::string> more = {}) {
+    const std::string out = File("view." + format);
+    std::vector<std::string> args = {"report", report, "--format", format, "-o", out};
+    args.insert(args.end(), more.begin(), more.end());
+    const testing::ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(r.out.empty()) << "with -o nothing goes to stdout";
+    return out;
+  }
+};
+
+TEST_F(ReportViewsTest, HtmlOpensInChromiumAndAnswersClicks) {
+  const std::string html = Render(SampleReport(), "html", {"--source", SourceDir()});
+  const Json seen = Client("html", html, File("report.png"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_TRUE(seen["errors"].empty()) << seen["errors"];
+  EXPECT_TRUE(seen["requests"].empty()) << "the page must need no network: " << seen["requests"];
+  EXPECT_TRUE(std::filesystem::exists(File("report.png")));
+
+  EXPECT_EQ(seen["summary"][0], "400.00 usTotal time");
+  EXPECT_EQ(seen["procedureOrder"][0], "MAIN");  // by inclusive time at first
+  // Calls sorted largest first, then smallest first.
+  EXPECT_EQ(seen["byCallsDown"], Json({"3", "1", "1"}));
+  EXPECT_EQ(seen["byCallsUp"], Json({"1", "1", "3"}));
+
+  EXPECT_EQ(seen["treeRoots"], Json({"MAIN"}));
+  EXPECT_EQ(seen["treeChildren"], Json({"HELPER", "00005000:0007"}));  // by total time
+
+  // The procedure with the most exclusive time is selected at first, with
+  // its caller and its source, lines numbered as in the file.
+  EXPECT_EQ(seen["selected"], "HELPER");
+  EXPECT_EQ(seen["callers"], Json({"MAIN"}));
+  EXPECT_TRUE(seen["callees"].empty());
+  ASSERT_FALSE(seen["source"].empty());
+  EXPECT_EQ(seen["source"].front()["line"], 6);  // from the declaration
+  EXPECT_EQ(seen["source"].back()["line"], 12);  // to End Sub
+  for (const Json& row : seen["source"]) {
+    const bool timed = row["line"] == 11;
+    EXPECT_EQ(row["heated"], timed) << row;
+    if (timed) {
+      EXPECT_EQ(row["hits"], "3");
+      EXPECT_EQ(row["text"], "  Sleep 100");
+    }
+  }
+
+  // A frame of the second level fills the width once zoomed into, and
+  // selects its procedure.
+  const Json& zoom = seen["zoom"];
+  ASSERT_TRUE(zoom.is_object());
+  EXPECT_LT(zoom["widthBefore"].get<double>(), zoom["flameWidth"].get<double>() / 2);
+  EXPECT_NEAR(zoom["widthAfter"].get<double>(), zoom["flameWidth"].get<double>(), 1.0);
+  EXPECT_EQ(zoom["selected"], zoom["name"]);
+  // Searching marks the frames of that name and sums their time.
+  EXPECT_EQ(seen["search"]["matches"], Json({"HELPER"}));
+  EXPECT_EQ(seen["search"]["result"], "matched 303.00 us (75.8%)");
+}
+
+TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
+  // 1,000 procedures under the root, each calling 101 others once: 101,000
+  // leaf paths of one tick each, far below 0.001% of the total.
+  CProfileData data(&ManualCounter, 1'000'000);
+  gNow = 0;
+  data.Enter({kModule, 5000});
+  for (uint32_t a = 0; a < 1000; ++a) {
+    data.Enter({kModule, a});
+    gNow += 200;
+    for (uint32_t b = 0; b < 101; ++b) {
+      data.Enter({kModule, 1000 + b});
+      ++gNow;
+      data.Exit();
+    }
+    data.Exit();
+  }
+  data.Exit();
+  const std::string html = ReadText(Render(Save(data), "html"));
+  const size_t start = html.find('>', html.find("id=\"report-data\"")) + 1;
+  const Json page = Json::parse(html.substr(start, html.find("</script>", start) - start));
+  EXPECT_EQ(page["droppedPaths"], 101'000);
+  const Json& tree = page["tree"];
+  ASSERT_EQ(tree["parent"].size(), 1002u);  // the synthetic root, the root, its 1,000 callees
+  for (size_t i = 2; i < 1002; ++i) {
+    EXPECT_EQ(tree["parent"][i], 1) << i;
+    EXPECT_EQ(tree["total"][i], 301) << i;
+  }
+  EXPECT_EQ(page["totalTime"], 301'000);
+}
+
+TEST_F(ReportViewsTest, NamesCannotBreakOutOfThePage) {
+  const std::string hostile = "X</script><script>alert(1)</script><!--";
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, hostile, "<b>module</b>");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  gNow = 10;
+  data.Exit();
+  const std::string html = ReadText(Render(Save(data, {}, "<i>.zvk"), "html"));
+  EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+  EXPECT_EQ(html.find("<i>"), std::string::npos) << "the title is escaped";
+  // The name comes back whole from the page's figures.
+  const size_t start = html.find('>', html.find("id=\"report-data\"")) + 1;
+  const Json page = Json::parse(html.substr(start, html.find("</script>", start) - start));
+  EXPECT_EQ(page["procedures"][0]["name"], hostile);
+  EXPECT_EQ(page["procedures"][0]["module"], "<b>module</b>");
+}
+
+TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
+  const std::string report = SampleReport();
+  const Json seen = Client("pprof", Render(report, "pprof", {"--source", SourceDir()}));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds"}));
+  EXPECT_EQ(seen["defaultSampleType"], "time");
+  // Self times of the call paths add up to the total; the line samples add
+  // their hits to the calls but no time.
+  EXPECT_EQ(seen["totals"][1], 400'000);
+  EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000}));
+  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 303'000}));
+  EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000}));
+  std::map<std::pair<std::string, int>, int> hits;
+  for (const Json& l : seen["lines"]) {
+    EXPECT_EQ(l["time"], 0);
+    hits[{l["procedure"].get<std::string>(), l["line"].get<int>()}] = l["hits"].get<int>();
+  }
+  const std::map<std::pair<std::string, int>, int> expected = {{{"MAIN", 3}, 1}, {{"MAIN", 4}, 1}, {{"HELPER", 11}, 3}};
+  EXPECT_EQ(hits, expected);
+  EXPECT_EQ(seen["totals"][0], 5 + 5);  // 5 calls, 5 line hits
+}
+
+TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
+  const std::string file = Render(SampleReport(), "pprof", {"--source", SourceDir()});
+  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
+  // The pprof tool of the Go distribution, offline, with a home of its own.
+  const std::string go = "HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof ";
+  const testing::ToolResult top = Shell(go + "-top " + Quote(file));
+  ASSERT_EQ(top.exitCode, 0) << top.err;
+  EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
+  // Line hits against the source file's lines.
+  const testing::ToolResult list = Shell(go + "-list HELPER -sample_index=calls " + Quote(file));
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
+}
+
+TEST_F(ReportViewsTest, CallgrindAnnotateReadsTheTotals) {
+  const std::string file = Render(SampleReport(), "callgrind", {"--source", SourceDir()});
+  const testing::ToolResult r = Shell("callgrind_annotate " + Quote(file));
+  ASSERT_NE(r.exitCode, 127) << "callgrind_annotate is missing: run scripts/setup (apt-get install valgrind)";
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_EQ((r.out + r.err).find("WARNING"), std::string::npos) << r.out << r.err;
+  // "400,000 (100.0%)  5 (100.0%)  PROGRAM TOTALS": the total time in
+  // nanoseconds and the line hits.
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(r.out, m, std::regex(R"(([\d,]+) \S*\s+([\d,]+) \S*\s+PROGRAM TOTALS)"))) << r.out;
+  EXPECT_EQ(m[1], "400,000");
+  EXPECT_EQ(m[2], "5");
+  // Per function: exclusive time and hits, in its module's source file.
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(303,000 \S*\s+3 \S*\s+\S*/Slow agent\.lss:HELPER)"))) << r.out;
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(77,000 \S*\s+2 \S*\s+\S*/Slow agent\.lss:MAIN)"))) << r.out;
+}
+
+TEST_F(ReportViewsTest, SpeedscopeMatchesItsSchema) {
+  const std::string file = Render(SampleReport(), "speedscope");
+  const Json seen = Client("speedscope", file);
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["valid"], true) << seen["errors"];
+  // The validator does refuse a file that breaks the schema.
+  Json broken = Json::parse(ReadText(file));
+  broken["profiles"][0]["events"][0]["type"] = "X";
+  WriteText(File("broken.json"), broken.dump());
+  EXPECT_EQ(Client("speedscope", File("broken.json"))["valid"], false);
+}
+
+TEST_F(ReportViewsTest, RecursiveLinesAreTimedOnce) {
+  // FACT recurses three deep from its line 2; each level spends 10 ticks on
+  // line 1 first. The outermost call lasts 100 ticks.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "FACT");
+  gNow = 0;
+  for (int level = 0; level < 3; ++level) {
+    data.Enter({kModule, kMain});
+    data.Line(1);
+    gNow += 10;
+    data.Line(2);
+  }
+  gNow = 60;
+  for (int level = 0; level < 3; ++level) {
+    gNow += 10 + 10 * level;
+    data.Exit();
+  }
+  ASSERT_EQ(gNow, 120);
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["procedures"][0]["inclusive_ticks"], 120);
+  std::map<int, Json> lines;
+  for (const Json& l : j["lines"]) lines[l["line"].get<int>()] = l;
+  // Line 2 holds the whole recursion below it once: 110 of 120 ticks.
+  EXPECT_EQ(lines[2]["total_ticks"], 110);
+  EXPECT_EQ(lines[2]["hits"], 3);
+  EXPECT_EQ(lines[1]["total_ticks"], 10);
+  EXPECT_EQ(lines[1]["hits"], 3);
+  for (const auto& [line, l] : lines) EXPECT_LE(l["percent_of_procedure"].get<double>(), 100.0) << line;
+}
+
+TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {
+  const std::string report = SampleReport();
+  auto lineSet = [&](const std::vector<std::string>& more) {
+    // The sources come before the report file: each --source takes one value.
+    std::vector<std::string> args = {"report"};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {report, "--format", "json"});
+    const testing::ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::set<std::pair<std::string, int>> lines;
+    const Json j = Json::parse(r.out);
+    for (const Json& l : j["lines"]) lines.insert({l["procedure"].get<std::string>(), l["line"].get<int>()});
+    return lines;
+  };
+  using Lines = std::set<std::pair<std::string, int>>;
+  EXPECT_EQ(lineSet({}), (Lines{{"MAIN", 1}, {"MAIN", 2}, {"HELPER", 5}}));  // as recorded
+  EXPECT_EQ(lineSet({"--source", SourceDir()}), (Lines{{"MAIN", 3}, {"MAIN", 4}, {"HELPER", 11}}));
+  // One file given directly works as well.
+  EXPECT_EQ(lineSet({"--source", SourceDir() + "/Slow agent.lss"}), (Lines{{"MAIN", 3}, {"MAIN", 4}, {"HELPER", 11}}));
+  const testing::ToolResult missing = Run({"report", report, "--source", File("nowhere.lss")});
+  EXPECT_EQ(missing.exitCode, 1);
+}
+
+TEST_F(ReportViewsTest, ClassMembersKeepTheirLines) {
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "Account::Deposit", "bank");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(4);
+  gNow = 5;
+  data.Exit();
+  const std::string dir = File("src");
+  std::filesystem::create_directories(dir);
+  WriteText(dir + "/bank.lss", "Class Account\n  Sub Deposit\n    x = 1\n    y = 2\n  End Sub\nEnd Class\nSub Deposit\nEnd Sub\n");
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json", "--source", dir});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["lines"][0]["line"], 4);
+}
+
+class DiffTest : public ReportViewsTest {
+ protected:
+  static constexpr uint32_t kNewOne = 9;
+
+  // The sample run after a change: HELPER takes 51 ticks a call instead of
+  // 101, the undescribed call is gone and a procedure NEWONE appears.
+  std::string FasterReport() {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    Describe(data, kHelper, "HELPER");
+    Describe(data, kNewOne, "NEWONE");
+    RecordSample(data, 50, kNewOne, 4, 250);
+    return Save(data, {}, "after.zvk");
+  }
+};
+
+TEST_F(DiffTest, JsonSortsByLargestChangeAndMarksOneSidedRows) {
+  const std::string before = SampleReport();
+  const std::string after = FasterReport();
+  const testing::ToolResult r = Run({"diff", before, after, "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["total_before_ns"], 400'000);
+  EXPECT_EQ(j["total_after_ns"], 250'000);
+  const Json& p = j["procedures"];
+  ASSERT_EQ(p.size(), 4u);
+  EXPECT_EQ(p[0]["procedure"], "HELPER");  // -150 us
+  EXPECT_EQ(p[0]["delta_ns"], -150'000);
+  EXPECT_NEAR(p[0]["delta_percent"].get<double>(), -100.0 * 150 / 303, 1e-9);
+  EXPECT_EQ(p[1]["procedure"], "MAIN");  // -150 us as well: ties by name
+  EXPECT_EQ(p[1]["before"]["calls"], 1);
+  EXPECT_EQ(p[2]["procedure"], "00005000:0007");
+  EXPECT_EQ(p[2]["only_in"], "before");
+  EXPECT_TRUE(p[2]["after"].is_null());
+  EXPECT_EQ(p[3]["procedure"], "NEWONE");
+  EXPECT_EQ(p[3]["only_in"], "after");
+  EXPECT_TRUE(p[3]["delta_percent"].is_null());
+  // Lines: HELPER line 5 lost 150 us, MAIN line 2 as much.
+  EXPECT_EQ(j["lines"][0]["delta_ns"], -150'000);
+  EXPECT_EQ(j["lines"][0]["before"]["hits"], 3);
+}
+
+TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {
+  const std::string before = SampleReport();
+  const std::string after = FasterReport();
+  const testing::ToolResult text = Run({"diff", before, after});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_NE(text.out.find("total time 400.00 us -> 250.00 us (-150.00 us, -37.5%)"), std::string::npos) << text.out;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(303\.00 us\s+153\.00 us\s+-150\.00 us\s+-49\.5%\s+3\s+3\s+HELPER)")))
+      << text.out;
+  EXPECT_NE(text.out.find("00005000:0007  [only in before]"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("NEWONE  [only in after]"), std::string::npos) << text.out;
+
+  const testing::ToolResult html = Run({"diff", before, after, "--format", "html", "--top", "2"});
+  ASSERT_EQ(html.exitCode, 0) << html.err;
+  EXPECT_EQ(html.out.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(html.out.find("<td class=\"name\">HELPER</td><td>303.00 us</td><td>153.00 us</td>"), std::string::npos);
+  EXPECT_EQ(html.out.find("NEWONE"), std::string::npos) << "--top 2 keeps two rows";
+
+  // With the sources, lines are the file's; --after-source gives AFTER its own.
+  const std::string moved = File("moved");
+  std::filesystem::create_directories(moved);
+  WriteText(moved + "/Slow agent.lss", "\n\n" + std::string(kSlowAgentSource));
+  const testing::ToolResult sourced =
+      Run({"diff", "--source", SourceDir(), "--after-source", moved, before, after, "--format", "json"});
+  ASSERT_EQ(sourced.exitCode, 0) << sourced.err;
+  const Json lines = Json::parse(sourced.out)["lines"];
+  std::set<std::tuple<std::string, int, std::string>> found;
+  for (const Json& l : lines)
+    found.insert({l["procedure"].get<std::string>(), l["line"].get<int>(), l["only_in"].is_null() ? "" : l["only_in"].get<std::string>()});
+  EXPECT_TRUE(found.count({"HELPER", 11, "before"})) << lines;
+  EXPECT_TRUE(found.count({"HELPER", 13, "after"})) << lines;
+
+  const testing::ToolResult bad = Run({"diff", before, File("missing.zvk")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("quillet diff"), std::string::npos);
+}
+
+TEST_F(ReportViewsTest, LargeReportsShowProgressOnStderrOnly) {
+  CProfileData data(&ManualCounter, 1'000'000);
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  for (int i = 0; i < 200'000; ++i) {
+    data.Enter({kModule, kHelper});
+    ++gNow;
+    data.Exit();
+  }
+  data.Exit();
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json", "--top", "1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("quillet report: read"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("rendering json"), std::string::npos) << r.err;
+  EXPECT_EQ(Json::parse(r.out)["calls"], 200'001);
+}
+
+}  // namespace
+}  // namespace quillet

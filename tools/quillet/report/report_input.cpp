@@ -1,0 +1,70 @@
+// Loading a report for the report and diff commands.
+#include "tools/quillet/report/report_input.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/quillet/commands.h"
+#include "tools/quillet/tool_io.h"
+
+namespace quillet::tool {
+
+void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::string>& formats) {
+  std::string names;
+  for (const std::string& f : formats) names += (names.empty() ? "" : ", ") + f;
+  cmd->add_option("--format", options.format, names)->check(CLI::IsMember(formats))->capture_default_str();
+  cmd->add_option_function<int64_t>(
+         "--top",
+         [&options](const int64_t& top) {
+           options.top = top;
+           options.topGiven = true;
+         },
+         "rows of the procedure and line lists (0: all; default 20, JSON: all)")
+      ->check(CLI::Range(int64_t{0}, int64_t{1000000}));
+  // One value per --source, so that a source never swallows the report file after it.
+  cmd->add_option("--source", options.sources, "a folder of .lss files or one .lss file (repeatable)")
+      ->allow_extra_args(false);
+  cmd->add_option("-o,--output", options.output, "write to this file instead of stdout");
+}
+
+bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
+                     ReportInput& input, int& exitCode) {
+  for (const std::string& path : sources) {
+    std::string error;
+    if (!input.sources.Add(path, error)) {
+      exitCode = Fail(command, error);
+      return false;
+    }
+  }
+  ReportError error;
+  if (!ReadReportFile(file, input.report, error)) {
+    exitCode = Fail(command, file + ": " + error.Text);
+    return false;
+  }
+  if (input.report.Calls.size() >= kProgressCalls)
+    std::fprintf(stderr, "quillet %s: read %s (%zu calls), building the model\n", command, file.c_str(),
+                 input.report.Calls.size());
+  input.model = BuildReportModel(input.report, input.sources.Empty() ? nullptr : &input.sources);
+  return true;
+}
+
+void Progress(const char* command, const ReportModel& model, const std::string& what) {
+  if (model.callCount < kProgressCalls) return;
+  std::fprintf(stderr, "quillet %s: %s (%" PRIu64 " calls, %zu call paths)\n", command, what.c_str(), model.callCount,
+               model.paths.size());
+}
+
+int WriteOutput(const char* command, const std::string& path, std::string_view text) {
+  if (path.empty()) {
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0)
+      return Fail(command, "cannot write to the standard output");
+    return kExitOk;
+  }
+  std::string error;
+  if (!WriteWholeFile(path, text, error)) return Fail(command, error);
+  return kExitOk;
+}
+
+}  // namespace quillet::tool

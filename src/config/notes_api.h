@@ -132,15 +132,23 @@ struct ItemInfo {
 using ItemScanCallback = std::function<STATUS(const ItemInfo& item)>;
 using QueueScanCallback = std::function<STATUS(std::span<const uint8_t> message)>;
 
+// Host functions remove their own arguments on 32-bit Windows (stdcall);
+// elsewhere there is one convention.
+#if defined(_WIN32) && !defined(_WIN64)
+#define QUILLET_LNPUBLIC __stdcall
+#else
+#define QUILLET_LNPUBLIC
+#endif
+
 // The run-time-resolved host functions (looked up by name in "nnotes").
 extern "C" {
-using NSFNoteExpandFn = STATUS (*)(uint32_t note);
-using SECAttachToIDFn = STATUS (*)(const char* idFile, const char* password, uint32_t* context);
-using SECReattachToRootIDFn = STATUS (*)(uint32_t context);
-using SECKFMSwitchToIDFileFn = STATUS (*)(const char* idFile, const char* password, char* userName,
-                                          uint16_t userNameSize, uint32_t reserved, void* reserved2);
-using REGSwitchToIDFn = STATUS (*)(uint32_t reserved, uint16_t* out1, uint16_t* out2, const char* idFile,
-                                   const char* password, uint32_t reserved2);
+using NSFNoteExpandFn = STATUS(QUILLET_LNPUBLIC*)(uint32_t note);
+using SECAttachToIDFn = STATUS(QUILLET_LNPUBLIC*)(const char* idFile, const char* password, uint32_t* context);
+using SECReattachToRootIDFn = STATUS(QUILLET_LNPUBLIC*)(uint32_t context);
+using SECKFMSwitchToIDFileFn = STATUS(QUILLET_LNPUBLIC*)(const char* idFile, const char* password, char* userName,
+                                                        uint16_t userNameSize, uint32_t reserved, void* reserved2);
+using REGSwitchToIDFn = STATUS(QUILLET_LNPUBLIC*)(uint32_t reserved, uint16_t* out1, uint16_t* out2,
+                                                 const char* idFile, const char* password, uint32_t reserved2);
 }
 
 class NotesApi {

@@ -27,19 +27,19 @@ STATUS Guarded(Body body) {
   }
 }
 
-STATUS SimNSFNoteExpand(uint32_t note) {
+STATUS QUILLET_LNPUBLIC SimNSFNoteExpand(uint32_t note) {
   return Guarded([&](SimHost& host) { return host.NoteExpand(NoteHandle{note}); });
 }
 
-STATUS SimSECAttachToID(const char* idFile, const char* password, uint32_t* context) {
+STATUS QUILLET_LNPUBLIC SimSECAttachToID(const char* idFile, const char* password, uint32_t* context) {
   return Guarded([&](SimHost& host) { return host.AttachToId(idFile, password, context); });
 }
 
-STATUS SimSECReattachToRootID(uint32_t /*context*/) {
+STATUS QUILLET_LNPUBLIC SimSECReattachToRootID(uint32_t /*context*/) {
   return Guarded([&](SimHost& host) { return host.ReattachToRootId(); });
 }
 
-STATUS SimSECKFMSwitchToIDFile(const char* idFile, const char* password, char* userName, uint16_t userNameSize,
+STATUS QUILLET_LNPUBLIC SimSECKFMSwitchToIDFile(const char* idFile, const char* password, char* userName, uint16_t userNameSize,
                                uint32_t /*reserved*/, void* /*reserved2*/) {
   return Guarded([&](SimHost& host) {
     std::string user;
@@ -53,7 +53,7 @@ STATUS SimSECKFMSwitchToIDFile(const char* idFile, const char* password, char* u
   });
 }
 
-STATUS SimREGSwitchToID(uint32_t /*reserved*/, uint16_t* out1, uint16_t* out2, const char* idFile,
+STATUS QUILLET_LNPUBLIC SimREGSwitchToID(uint32_t /*reserved*/, uint16_t* out1, uint16_t* out2, const char* idFile,
                         const char* password, uint32_t /*reserved2*/) {
   return Guarded([&](SimHost& host) {
     std::string user;

@@ -5,13 +5,7 @@
 
 #include <cstdint>
 
-// C API functions remove their own arguments on 32-bit Windows (stdcall);
-// elsewhere there is one convention.
-#if defined(_WIN32) && !defined(_WIN64)
-#define QUILLET_LNPUBLIC __stdcall
-#else
-#define QUILLET_LNPUBLIC
-#endif
+#include "config/notes_api.h"  // QUILLET_LNPUBLIC, the C API's calling convention
 
 namespace quillet::nnotes {
 

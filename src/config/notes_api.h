@@ -144,16 +144,24 @@ struct StructureSizes {
   uint16_t host = 0;
 };
 
+// Host functions remove their own arguments on 32-bit Windows (stdcall);
+// elsewhere there is one convention.
+#if defined(_WIN32) && !defined(_WIN64)
+#define QUILLET_LNPUBLIC __stdcall
+#else
+#define QUILLET_LNPUBLIC
+#endif
+
 // The run-time-resolved host functions (looked up by name in "nnotes"); C
 // functions, so they answer the bare status word.
 extern "C" {
-using NSFNoteExpandFn = StatusWord (*)(uint32_t note);
-using SECAttachToIDFn = StatusWord (*)(const char* idFile, const char* password, uint32_t* context);
-using SECReattachToRootIDFn = StatusWord (*)(uint32_t context);
-using SECKFMSwitchToIDFileFn = StatusWord (*)(const char* idFile, const char* password, char* userName,
-                                              uint16_t userNameSize, uint32_t reserved, void* reserved2);
-using REGSwitchToIDFn = StatusWord (*)(uint32_t reserved, uint16_t* out1, uint16_t* out2, const char* idFile,
-                                       const char* password, uint32_t reserved2);
+using NSFNoteExpandFn = StatusWord(QUILLET_LNPUBLIC*)(uint32_t note);
+using SECAttachToIDFn = StatusWord(QUILLET_LNPUBLIC*)(const char* idFile, const char* password, uint32_t* context);
+using SECReattachToRootIDFn = StatusWord(QUILLET_LNPUBLIC*)(uint32_t context);
+using SECKFMSwitchToIDFileFn = StatusWord(QUILLET_LNPUBLIC*)(const char* idFile, const char* password, char* userName,
+                                                        uint16_t userNameSize, uint32_t reserved, void* reserved2);
+using REGSwitchToIDFn = StatusWord(QUILLET_LNPUBLIC*)(uint32_t reserved, uint16_t* out1, uint16_t* out2,
+                                                 const char* idFile, const char* password, uint32_t reserved2);
 }
 
 class NotesApi {

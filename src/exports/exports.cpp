@@ -1,10 +1,11 @@
 // The hook driver's exports: undecorated C names over the core's entry points.
-// Nothing else of ours leaves the library (nquillet.map); on 32-bit Windows a
-// module-definition file keeps the stdcall hooks undecorated.
+// Nothing else of ours leaves the library (nquillet.map). On Windows the
+// module-definition file alone names the exports: a dllexport here would add
+// the decorated stdcall names of 32-bit builds beside the undecorated ones.
 #include "hook/hooks.h"
 
 #if defined(_WIN32)
-#define QUILLET_EXPORT __declspec(dllexport)
+#define QUILLET_EXPORT
 #else
 #define QUILLET_EXPORT __attribute__((visibility("default")))
 #endif

@@ -1,6 +1,6 @@
 // The platform seam: the few Win32 facilities the system uses, behind a small
 // portable interface. src/platform/linux implements it for Linux and the
-// simulated host; src/platform/win32 forwards to Win32 (not built here).
+// simulated host; src/platform/win32 forwards to Win32 (built by win/).
 #pragma once
 
 #include <cstdint>
@@ -138,14 +138,15 @@ class OutputFile {
   intptr_t fd_ = -1;
 };
 
-// GetModuleHandleW / GetProcAddress. On Linux modules are the tables that the
-// simulated host registers (for example "nnotes"); names compare ignoring case
-// and an optional ".dll" suffix.
+// GetModuleHandleW / GetProcAddress. Modules registered with RegisterModule
+// come first (the simulated host registers, for example, "nnotes"): their
+// names compare ignoring case and an optional ".dll" suffix. Other names go
+// to the platform's loader (Windows); on Linux there are no others.
 using ModuleHandle = uintptr_t;
 ModuleHandle GetModuleHandle(std::u16string_view name);
 void* GetProcAddress(ModuleHandle module, std::string_view name);
 // Registers or replaces a module's export table (a replaced module keeps its
-// handle); an empty optional removes it. Does nothing on Windows.
+// handle); an empty optional removes it.
 void RegisterModule(std::u16string_view name, std::optional<std::map<std::string, void*>> exports);
 
 // UTF-8 <-> UTF-16 for the seam's own use (paths, INI files). Malformed input

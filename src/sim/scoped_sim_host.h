@@ -13,7 +13,8 @@ namespace quillet::sim {
 
 class ScopedSimHost {
  public:
-  // The data directory is made under $QUILLET_TEST_TMP when set, else /tmp.
+  // The data directory is made under $QUILLET_TEST_TMP when set, else in the
+  // system's temporary directory.
   ScopedSimHost();
   // Uninstalls the host (restoring the one installed before), unregisters its
   // exports and modules and removes the data directory.

@@ -27,19 +27,19 @@ STATUS Guarded(Body body) {
   }
 }
 
-StatusWord SimNSFNoteExpand(uint32_t note) {
+StatusWord QUILLET_LNPUBLIC SimNSFNoteExpand(uint32_t note) {
   return Guarded([&](SimHost& host) { return host.NoteExpand(NoteHandle{note}); });
 }
 
-StatusWord SimSECAttachToID(const char* idFile, const char* password, uint32_t* context) {
+StatusWord QUILLET_LNPUBLIC SimSECAttachToID(const char* idFile, const char* password, uint32_t* context) {
   return Guarded([&](SimHost& host) { return host.AttachToId(idFile, password, context); });
 }
 
-StatusWord SimSECReattachToRootID(uint32_t /*context*/) {
+StatusWord QUILLET_LNPUBLIC SimSECReattachToRootID(uint32_t /*context*/) {
   return Guarded([&](SimHost& host) { return host.ReattachToRootId(); });
 }
 
-StatusWord SimSECKFMSwitchToIDFile(const char* idFile, const char* password, char* userName, uint16_t userNameSize,
+StatusWord QUILLET_LNPUBLIC SimSECKFMSwitchToIDFile(const char* idFile, const char* password, char* userName, uint16_t userNameSize,
                                uint32_t /*reserved*/, void* /*reserved2*/) {
   return Guarded([&](SimHost& host) {
     std::string user;
@@ -53,7 +53,7 @@ StatusWord SimSECKFMSwitchToIDFile(const char* idFile, const char* password, cha
   });
 }
 
-StatusWord SimREGSwitchToID(uint32_t /*reserved*/, uint16_t* out1, uint16_t* out2, const char* idFile,
+StatusWord QUILLET_LNPUBLIC SimREGSwitchToID(uint32_t /*reserved*/, uint16_t* out1, uint16_t* out2, const char* idFile,
                         const char* password, uint32_t /*reserved2*/) {
   return Guarded([&](SimHost& host) {
     std::string user;

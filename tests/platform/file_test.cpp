@@ -84,10 +84,13 @@ TEST(MessageBox, SinkReceivesTextAndCanBeRestored) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0], "Profiler|Profiling is on");
   EXPECT_TRUE(SetMessageBoxSink(nullptr));  // hands back the test's sink
+#if !defined(_WIN32)
+  // Linux has no desktop: the box is printed. (Windows shows a real one.)
   testing::internal::CaptureStderr();
   ShowMessageBox("T", "to stderr");
   EXPECT_NE(testing::internal::GetCapturedStderr().find("to stderr"), std::string::npos);
   EXPECT_EQ(shown.size(), 1u);
+#endif
 }
 
 }  // namespace

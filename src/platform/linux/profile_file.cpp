@@ -14,18 +14,13 @@
 
 #include "platform/linux/linux_files.h"
 #include "platform/platform.h"
+#include "platform/profile_text.h"
 
 namespace quillet::platform {
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f\x1a";
-
-std::string_view Trim(std::string_view text) {
-  const size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
+using profile_text::Trim;
 
 // Simple case folding to upper case: ASCII, Latin-1, basic Greek and Cyrillic.
 char16_t FoldCase(char16_t c) {
@@ -126,10 +121,6 @@ std::string_view Unquote(std::string_view value) {
   return value;
 }
 
-bool FitsOnOneLine(std::u16string_view text) {
-  return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) == std::u16string_view::npos;
-}
-
 std::mutex& WriteMutex() {
   static std::mutex mutex;
   return mutex;
@@ -187,11 +178,7 @@ bool WritePrivateProfileString(std::u16string_view section, std::u16string_view 
                                std::u16string_view value, std::u16string_view file) {
   const std::string sectionName(Trim(Utf16ToUtf8(section)));
   const std::string keyName(Trim(Utf16ToUtf8(key)));
-  if (!FitsOnOneLine(section) || !FitsOnOneLine(key) || !FitsOnOneLine(value) ||
-      sectionName.find(']') != std::string::npos || keyName.empty() ||
-      keyName.find('=') != std::string::npos || keyName.starts_with('[')) {
-    return false;
-  }
+  if (!profile_text::EntryFits(section, key, value)) return false;
   const std::string path = linux_files::NativePath(file);
   std::lock_guard guard(WriteMutex());
   std::string text = linux_files::ReadWholeFile(path).value_or(std::string());

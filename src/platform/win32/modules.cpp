@@ -1,18 +1,18 @@
-// Module lookup on Windows: the loader's own tables.
+// Module lookup on Windows: the loader's own tables, asked after the tables
+// the simulated host registers (src/platform/module_registry.cpp).
+#include "platform/native.h"
 #include "platform/win32/windows_seam.h"
 
-namespace quillet::platform {
+namespace quillet::platform::native {
 
-ModuleHandle GetModuleHandle(std::u16string_view name) {
-  return reinterpret_cast<ModuleHandle>(::GetModuleHandleW(win32::Wide(name).c_str()));
+uintptr_t LoadedModule(std::u16string_view name) {
+  if (name.empty()) return 0;
+  return reinterpret_cast<uintptr_t>(::GetModuleHandleW(win32::Wide(name).c_str()));
 }
 
-void* GetProcAddress(ModuleHandle module, std::string_view name) {
-  if (module == 0) return nullptr;
+void* LoadedModuleExport(uintptr_t module, std::string_view name) {
+  if (name.empty()) return nullptr;
   return reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(module), std::string(name).c_str()));
 }
 
-// Real modules are registered by the loader; there is nothing to simulate.
-void RegisterModule(std::u16string_view, std::optional<std::map<std::string, void*>>) {}
-
-}  // namespace quillet::platform
+}  // namespace quillet::platform::native

@@ -1,4 +1,5 @@
 // Profile (INI) files on Windows: the profile API itself.
+#include "platform/profile_text.h"
 #include "platform/win32/windows_seam.h"
 
 namespace quillet::platform {
@@ -20,8 +21,11 @@ int32_t GetPrivateProfileInt(std::u16string_view section, std::u16string_view ke
                                                       defaultValue, win32::Wide(file).c_str()));
 }
 
+// Entries that would not read back as written are refused before the API,
+// which would write them and break the file's lines.
 bool WritePrivateProfileString(std::u16string_view section, std::u16string_view key,
                                std::u16string_view value, std::u16string_view file) {
+  if (!profile_text::EntryFits(section, key, value)) return false;
   return ::WritePrivateProfileStringW(win32::Wide(section).c_str(), win32::Wide(key).c_str(),
                                       win32::Wide(value).c_str(), win32::Wide(file).c_str()) != FALSE;
 }

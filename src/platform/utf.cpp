@@ -1,4 +1,5 @@
-// UTF-8 <-> UTF-16 conversion for the platform seam (paths, INI files).
+// UTF-8 <-> UTF-16 conversion for the platform seam (paths, INI files), the
+// same on every platform so that malformed text reads the same everywhere.
 #include "platform/platform.h"
 #include "util/utf8.h"
 

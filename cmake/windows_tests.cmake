@@ -1,0 +1,42 @@
+# The 64-bit test suite run under Wine: the core and the simulated host over
+# the Win32 platform layer, and the built nquillet.dll loaded as a host loads
+# it. Only the command-line tool's tests and the ELF export test stay out.
+
+# GoogleTest from Debian's source package, built with the cross compiler.
+set(QUILLET_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+add_subdirectory(${QUILLET_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+file(GLOB_RECURSE QUILLET_SIM_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/src/sim/*.cpp)
+add_library(quillet_sim STATIC ${QUILLET_SIM_SOURCES})
+target_link_libraries(quillet_sim PUBLIC quillet_core)
+
+file(GLOB_RECURSE QUILLET_TEST_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/*.cpp)
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/tools/")
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/exports/exports_test\\.cpp$")
+# Checks of the Linux build itself: a forked bare process loading the .so,
+# the shipped library's symbols, and compiles with the host compiler.
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/exports/(bare_process|shipped_symbols)_test\\.cpp$")
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/config/status_test\\.cpp$")
+add_executable(quillet_tests ${QUILLET_TEST_SOURCES})
+target_include_directories(quillet_tests PRIVATE ${QUILLET_ROOT}/tests)
+target_link_libraries(quillet_tests PRIVATE quillet_sim GTest::gtest GTest::gmock GTest::gtest_main)
+add_dependencies(quillet_tests nquillet)
+
+# Wine sees the build directory through its Z: drive.
+function(quillet_wine_path path out)
+  string(REPLACE "/" "\\" windows "${path}")
+  set(${out} "Z:${windows}" PARENT_SCOPE)
+endfunction()
+quillet_wine_path(${CMAKE_BINARY_DIR}/nquillet.dll QUILLET_NQUILLET_WINE_PATH)
+quillet_wine_path(${CMAKE_BINARY_DIR}/test-tmp QUILLET_TEST_TMP_WINE)
+string(REPLACE "\\" "\\\\" nquillet_define "${QUILLET_NQUILLET_WINE_PATH}")
+target_compile_definitions(quillet_tests PRIVATE QUILLET_NQUILLET_PATH="${nquillet_define}")
+
+# One Wine process runs the whole suite: starting one per test case would
+# cost more than the tests. scripts/wine-env prepares the prefix.
+set(QUILLET_WINE wine CACHE STRING "The Wine loader for 64-bit programs")
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
+add_test(NAME wine_quillet_tests COMMAND ${QUILLET_WINE} $<TARGET_FILE:quillet_tests> --gtest_brief=1)
+set_tests_properties(wine_quillet_tests PROPERTIES ENVIRONMENT "QUILLET_TEST_TMP=${QUILLET_TEST_TMP_WINE}")

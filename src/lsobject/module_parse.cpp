@@ -3,6 +3,7 @@
 #include <new>
 
 #include "lsobject/ls_script_module.h"
+#include "lsobject/symbol_hashes.h"
 
 namespace quillet {
 namespace {
@@ -32,6 +33,12 @@ bool CLSScriptModule::Parse(std::span<const uint8_t> image) {
   try {
     if (!ReadRecords(image, position)) return false;
   } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // A link into the checksum word or into the middle of another entry would
+  // have the next serialisation write over intact entries.
+  if (!ScopeHashesFitEntries(Symbols(), header_, stringTable_)) {
+    Reset();
     return false;
   }
   LinkProcedureOwners();

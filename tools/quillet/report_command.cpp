@@ -35,18 +35,25 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
       return;
     }
     const ReportModel model = BuildReportModel(report);
+    // Report texts are in the host's character set: bytes that are not UTF-8
+    // become U+FFFD in the JSON views rather than failing them.
+    constexpr auto kReplace = nlohmann::ordered_json::error_handler_t::replace;
     std::string out;
     if (options->format == "text") {
       out = RenderReportText(model, options->file, static_cast<size_t>(options->top));
     } else if (options->format == "json") {
       // The JSON form lists everything unless a limit is asked for.
-      out = RenderReportJson(model, top->count() > 0 ? static_cast<size_t>(options->top) : 0).dump(2) + "\n";
+      const size_t limit = top->count() > 0 ? static_cast<size_t>(options->top) : 0;
+      out = RenderReportJson(model, limit).dump(2, ' ', false, kReplace) + "\n";
     } else if (options->format == "folded") {
       out = RenderFolded(model);
     } else {
-      out = RenderSpeedscope(report, model, options->file).dump() + "\n";
+      out = RenderSpeedscope(report, model, options->file).dump(-1, ' ', false, kReplace) + "\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
+    // The folded and speedscope views carry no messages: say it beside them.
+    if (model.implausible && (options->format == "folded" || options->format == "speedscope"))
+      std::fprintf(stderr, "quillet report: %s\n", model.messages.back().c_str());
     exitCode = kExitOk;
   });
 }

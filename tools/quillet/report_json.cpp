@@ -110,15 +110,15 @@ Json RenderSpeedscope(const Report& report, const ReportModel& model, const std:
         const uint32_t child = c.Children[top.next++];
         if (child <= top.call || child >= report.Calls.size()) continue;
         const int64_t start = top.cursor;
-        top.cursor += model.duration[child];
+        top.cursor = CappedSum(top.cursor, model.duration[child]);
         open(child, start);
         continue;
       }
-      const int64_t end = top.start + model.duration[top.call];
+      const int64_t end = CappedSum(top.start, model.duration[top.call]);
       events.push_back({{"type", "C"}, {"frame", model.callProcedure[top.call]}, {"at", at(end)}});
       stack.pop_back();
     }
-    clock += model.duration[root];
+    clock = CappedSum(clock, model.duration[root]);
   }
 
   Json profile;

@@ -194,6 +194,23 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
   if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
   HashWritePlan plan;
   RebuildAll(symbols, header, strings, &plan);
+  // Parse itself writes the owner of every procedure held by a container of
+  // module scope 4 (LinkProcedureOwners): those writes must fit too.
+  if (header.Holds(header::kScope4 + kScopeFirst, 2)) {
+    symbols.WalkSymbols(header.U16(header::kScope4 + kScopeFirst), 0, false, [&](const SymbolVisit& container) {
+      const uint16_t kind = container.kind;
+      if (kind != kContainer16 && kind != kClass && kind != kContainer10 && !IsProcedureKind(kind)) return true;
+      const uint32_t first = symbols.Field16(container.handle, kMemberScope + kScopeFirst);
+      symbols.WalkSymbols(first, container.handle, false, [&](const SymbolVisit& member) {
+        const uint64_t at = symbols.Resolve(member.handle);
+        if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
+        plan.kept.push_back({at, at + CommonFieldBytes(member.kind), at});
+        if (IsProcedureKind(member.kind)) plan.writes.push_back({at + kOwner, at + kOwner + 2, at});
+        return true;
+      });
+      return true;
+    });
+  }
   return plan.Fits();
 }
 

@@ -129,14 +129,18 @@ class ScopeHashes {
       plan_->kept.push_back({at, at + kScopeSize, at});
       plan_->writes.push_back({at + kScopeBuckets, at + kScopeSize, at});
     }
-    view_.WalkSymbols(LoadU16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
-      const uint64_t at = view_.Resolve(v.handle);
-      if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
-      plan_->kept.push_back({at, at + CommonFieldBytes(v.kind), at});
-      if (HasHashLink(v.kind) && view_.Holds(at, kName + 2))
-        plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, at});
-      return true;
-    });
+    // Entries of kind 0 are stepped over by their sibling link: it counts too.
+    view_.WalkSymbols(
+        LoadU16(scope + kScopeFirst), 0, false,
+        [&](const SymbolVisit& v) {
+          const uint64_t at = view_.Resolve(v.handle);
+          if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
+          plan_->kept.push_back({at, at + CommonFieldBytes(v.kind), at});
+          if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2))
+            plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, at});
+          return true;
+        },
+        true);
   }
 
   void RebuildProcedure(uint32_t at) {
@@ -201,13 +205,16 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
       const uint16_t kind = container.kind;
       if (kind != kContainer16 && kind != kClass && kind != kContainer10 && !IsProcedureKind(kind)) return true;
       const uint32_t first = symbols.Field16(container.handle, kMemberScope + kScopeFirst);
-      symbols.WalkSymbols(first, container.handle, false, [&](const SymbolVisit& member) {
-        const uint64_t at = symbols.Resolve(member.handle);
-        if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
-        plan.kept.push_back({at, at + CommonFieldBytes(member.kind), at});
-        if (IsProcedureKind(member.kind)) plan.writes.push_back({at + kOwner, at + kOwner + 2, at});
-        return true;
-      });
+      symbols.WalkSymbols(
+          first, container.handle, false,
+          [&](const SymbolVisit& member) {
+            const uint64_t at = symbols.Resolve(member.handle);
+            if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
+            plan.kept.push_back({at, at + CommonFieldBytes(member.kind), at});
+            if (IsProcedureKind(member.kind)) plan.writes.push_back({at + kOwner, at + kOwner + 2, at});
+            return true;
+          },
+          true);
       return true;
     });
   }

@@ -175,11 +175,17 @@ TEST(ModuleParseRefusal, LinksIntoTheChecksumWordOrIntoAnotherEntryAreRefused) {
   CLSScriptModule module;
   // Two entries 16 bytes apart: what a serialisation writes stays in each.
   EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 24}, {24, 0}})));
-  // A chain starting inside the table's checksum word.
-  EXPECT_FALSE(module.Parse(ChainModule(2, {{2, 0}})));
-  // A sibling link 4 bytes into the next entry: the first entry's hash link
-  // (at 6) would be written over the second's fields.
-  EXPECT_FALSE(module.Parse(ChainModule(8, {{8, 12}, {12, 0}})));
+  // A sibling link 6 bytes into the next entry: the first entry's hash link
+  // (at 6) would be written over the second's kind.
+  EXPECT_FALSE(module.Parse(ChainModule(8, {{8, 14}, {14, 0}})));
+  // A chain starting inside the table's checksum word ends there: the bytes
+  // the checksum overwrites are never read as an entry, so writing the module
+  // twice gives the same image.
+  ASSERT_TRUE(module.Parse(ChainModule(2, {{2, 0}})));
+  const Bytes once = module.Serialize();
+  CLSScriptModule again;
+  ASSERT_TRUE(again.Parse(once));
+  EXPECT_EQ(again.Serialize(), once);
   // A link back into the entry itself is a cycle, which walks stop at.
   EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 8}})));
 }

@@ -129,6 +129,18 @@ class ScopeHashes {
       plan_->kept.push_back({at, at + kScopeSize, at});
       plan_->writes.push_back({at + kScopeBuckets, at + kScopeSize, at});
     }
+    // An entry added to the scope is linked after its last entry: that link
+    // is written too.
+    if (const uint32_t last = LoadU16(scope + kScopeLast); last != 0) {
+      const uint64_t at = view_.Resolve(last);
+      const uint16_t kind = view_.U16(at);
+      if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
+      plan_->kept.push_back({at, at + CommonFieldBytes(kind), at});
+      if (kind != kTerminator) {
+        const uint64_t sibling = at + (kind == kEntry2 || kind == kLibrary ? 2 : kSibling);
+        plan_->writes.push_back({sibling, sibling + 2, at});
+      }
+    }
     // Entries of kind 0 are stepped over by their sibling link: it counts too.
     view_.WalkSymbols(
         LoadU16(scope + kScopeFirst), 0, false,

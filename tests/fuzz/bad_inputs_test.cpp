@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "lsobject/ls_script_module.h"
 #include "tools/tool_run.h"
 
 namespace quillet {
@@ -80,6 +82,24 @@ TEST_F(BadInputsTest, EveryCorpusFileHasACase) {
     for (const Case& c : cases) listed = listed || c.input == entry.path().string();
     EXPECT_TRUE(listed) << entry.path();
   }
+}
+
+// A module of the corpus that parses writes the same image twice over.
+TEST(BadInputModules, ThoseThatParseSerialiseStably) {
+  int parsed = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(kCorpus)) {
+    if (entry.path().extension() != ".lso") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    const std::vector<uint8_t> image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    CLSScriptModule module;
+    if (!module.Parse(image)) continue;
+    ++parsed;
+    const std::vector<uint8_t> once = module.Serialize();
+    CLSScriptModule again;
+    ASSERT_TRUE(again.Parse(once)) << entry.path();
+    EXPECT_EQ(again.Serialize(), once) << entry.path();
+  }
+  EXPECT_GE(parsed, 1);
 }
 
 class FailedWriteTest : public testing::ToolTest {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "lsobject/ls_script_module.h"
+#include "lsobject/symbol_hashes.h"
 
 namespace quillet {
 namespace {
@@ -37,6 +38,12 @@ bool CLSScriptModule::Parse(std::span<const uint8_t> image, ParseError& error) {
     if (!ReadRecords(image, position, error)) return false;
   } catch (const std::bad_alloc&) {
     return error.Refuse(kModuleSubject, position, "sections", "out of memory");
+  }
+  // A link into the checksum word or into the middle of another entry would
+  // have the next serialisation write over intact entries.
+  if (!ScopeHashesFitEntries(Symbols(), header_, stringTable_)) {
+    Reset();
+    return false;
   }
   LinkProcedureOwners();
   return true;

@@ -92,6 +92,12 @@ int32_t CMultiSection::Write(ByteWriter& out) const {
   return static_cast<int32_t>(written);
 }
 
+int32_t CMultiSection::SegmentCount() const {
+  int32_t count = 0;
+  ForEachSegment([&](size_t, size_t) { ++count; });
+  return count;
+}
+
 int32_t CMultiSection::TotalSize() const {
   int64_t total = 0;
   for (int32_t s : segmentSizes_) total += s;

@@ -42,7 +42,9 @@ class CMultiSection : public CSection {
   // Chunks of at most 4088 bytes, segment by segment.
   int32_t Write(ByteWriter& out) const override;
   virtual int32_t TotalSize() const;
-  virtual int32_t SegmentCount() const { return static_cast<int32_t>(segmentSizes_.size()); }
+  // The segments Write writes: a segment past the data (an empty record read
+  // at the start of an empty table) is not written, so it is not counted.
+  virtual int32_t SegmentCount() const;
   // Folds every segment's bytes into `crc`.
   virtual uint32_t UpdateChecksum(uint32_t crc) const { return ChecksumSegments(crc, 0); }
 

@@ -2,6 +2,7 @@
 // procedures of module scope 4's containers to their owners after Parse.
 #include "lsobject/symbol_hashes.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_set>
 #include <vector>
@@ -23,12 +24,59 @@ bool HasHashLink(uint16_t kind) {
   return kind != kEntry2 && kind != kTerminator && kind != kEntry24 && kind != kLibrary;
 }
 
+// Bytes of an entry's common fields (kind, flags, sibling, hash link, name).
+size_t CommonFieldBytes(uint16_t kind) {
+  switch (kind) {
+    case kTerminator:
+    case kLibrary: return 6;
+    case kEntry24: return 8;
+    default: return kName + 2;
+  }
+}
+
+// What a rebuild would write, gathered without writing: the bytes each
+// written field or scope covers, and the bytes every entry and scope it walks
+// relies on, all as offsets into the symbol data.
+struct HashWritePlan {
+  struct Span {
+    uint64_t from;
+    uint64_t to;     // one past the last byte
+    uint64_t owner;  // the entry or scope the bytes belong to
+  };
+  std::vector<Span> writes;
+  std::vector<Span> kept;
+  bool insideChecksum = false;  // an entry lies in the table's checksum word
+
+  // True when no write lands in bytes of another entry or scope.
+  bool Fits() {
+    if (insideChecksum) return false;
+    std::sort(kept.begin(), kept.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
+    uint64_t longest = 0;
+    for (const Span& k : kept) longest = std::max(longest, k.to - k.from);
+    for (const Span& w : writes) {
+      // Only spans starting less than `longest` before the write can reach it.
+      const uint64_t earliest = w.from >= longest ? w.from - longest + 1 : 0;
+      auto it = std::lower_bound(kept.begin(), kept.end(), earliest,
+                                 [](const Span& k, uint64_t at) { return k.from < at; });
+      for (; it != kept.end() && it->from < w.to; ++it)
+        if (it->to > w.from && it->owner != w.owner) return false;
+    }
+    return true;
+  }
+};
+
 class ScopeHashes {
  public:
-  ScopeHashes(SymbolView view, const CStringTable& strings) : view_(view), strings_(strings) {}
+  ScopeHashes(SymbolView view, const CStringTable& strings, HashWritePlan* plan = nullptr)
+      : view_(view), strings_(strings), plan_(plan) {}
 
-  // Rebuilds the scope record at `scope` (60 writable bytes) from its chain.
+  // Rebuilds the scope record at `scope` (60 writable bytes) from its chain;
+  // with a plan, only notes what that would write.
   void Rebuild(uint8_t* scope) {
+    if (plan_ != nullptr) {
+      Plan(scope);
+      return;
+    }
     std::array<std::vector<uint32_t>, kBucketCount> buckets;
     std::unordered_set<uint32_t> seen;  // a corrupt chain may repeat entries
     view_.WalkSymbols(LoadU16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
@@ -73,6 +121,40 @@ class ScopeHashes {
   }
 
  private:
+  void Plan(const uint8_t* scope) {
+    const uint8_t* base = view_.symbols->Data().data();
+    const size_t length = view_.symbols->Data().size();
+    if (scope >= base && scope < base + length) {
+      const uint64_t at = static_cast<uint64_t>(scope - base);
+      plan_->kept.push_back({at, at + kScopeSize, at});
+      plan_->writes.push_back({at + kScopeBuckets, at + kScopeSize, at});
+    }
+    // An entry added to the scope is linked after its last entry: that link
+    // is written too.
+    if (const uint32_t last = LoadU16(scope + kScopeLast); last != 0) {
+      const uint64_t at = view_.Resolve(last);
+      const uint16_t kind = view_.U16(at);
+      if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
+      plan_->kept.push_back({at, at + CommonFieldBytes(kind), at});
+      if (kind != kTerminator) {
+        const uint64_t sibling = at + (kind == kEntry2 || kind == kLibrary ? 2 : kSibling);
+        plan_->writes.push_back({sibling, sibling + 2, at});
+      }
+    }
+    // Entries of kind 0 are stepped over by their sibling link: it counts too.
+    view_.WalkSymbols(
+        LoadU16(scope + kScopeFirst), 0, false,
+        [&](const SymbolVisit& v) {
+          const uint64_t at = view_.Resolve(v.handle);
+          if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
+          plan_->kept.push_back({at, at + CommonFieldBytes(v.kind), at});
+          if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2))
+            plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, at});
+          return true;
+        },
+        true);
+  }
+
   void RebuildProcedure(uint32_t at) {
     if (uint8_t* locals = InSymbols(uint64_t{at} + kLocalScope)) Rebuild(locals);
     if (uint8_t* labels = InSymbols(uint64_t{at} + kLabelScope)) Rebuild(labels);
@@ -93,6 +175,7 @@ class ScopeHashes {
 
   SymbolView view_;
   const CStringTable& strings_;
+  HashWritePlan* plan_;
 };
 
 constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kScope4, header::kScope2};
@@ -103,9 +186,10 @@ constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kS
 // 4 are rebuilt with the procedures they hold: the classes this system adds
 // (and their members and locals) live there, and their hash tables must
 // match their chains as much as those of module-level procedures do.
-void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings) {
-  if (symbols.symbols == nullptr || !HeaderUsable(header)) return;
-  ScopeHashes hashes(symbols, strings);
+namespace {
+
+void RebuildAll(SymbolView symbols, CHeader& header, const CStringTable& strings, HashWritePlan* plan) {
+  ScopeHashes hashes(symbols, strings, plan);
   for (size_t scope : kModuleScopes) hashes.Rebuild(header.MutableData().data() + scope);
   for (size_t scope : kModuleScopes) {
     symbols.WalkSymbols(header.U16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
@@ -113,6 +197,40 @@ void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable&
       return true;
     });
   }
+}
+
+}  // namespace
+
+void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return;
+  RebuildAll(symbols, header, strings, nullptr);
+}
+
+bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
+  HashWritePlan plan;
+  RebuildAll(symbols, header, strings, &plan);
+  // Parse itself writes the owner of every procedure held by a container of
+  // module scope 4 (LinkProcedureOwners): those writes must fit too.
+  if (header.Holds(header::kScope4 + kScopeFirst, 2)) {
+    symbols.WalkSymbols(header.U16(header::kScope4 + kScopeFirst), 0, false, [&](const SymbolVisit& container) {
+      const uint16_t kind = container.kind;
+      if (kind != kContainer16 && kind != kClass && kind != kContainer10 && !IsProcedureKind(kind)) return true;
+      const uint32_t first = symbols.Field16(container.handle, kMemberScope + kScopeFirst);
+      symbols.WalkSymbols(
+          first, container.handle, false,
+          [&](const SymbolVisit& member) {
+            const uint64_t at = symbols.Resolve(member.handle);
+            if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
+            plan.kept.push_back({at, at + CommonFieldBytes(member.kind), at});
+            if (IsProcedureKind(member.kind)) plan.writes.push_back({at + kOwner, at + kOwner + 2, at});
+            return true;
+          },
+          true);
+      return true;
+    });
+  }
+  return plan.Fits();
 }
 
 void SymbolView::LinkProcedureOwners(const CHeader& header) const {

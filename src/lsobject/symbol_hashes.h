@@ -15,4 +15,12 @@ namespace quillet {
 // update, run before the checksum.
 void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings);
 
+// Whether RebuildScopeHashes would write only into the fields it rebuilds:
+// false when an entry it reaches lies in the table's checksum word, or a hash
+// link or scope it writes lands in another entry's common fields or scope
+// record, or an owner link Parse writes does (a link of a damaged module
+// pointing into the middle of an entry).
+// Writes nothing.
+[[nodiscard]] bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings);
+
 }  // namespace quillet

@@ -136,7 +136,10 @@ struct SymbolView {
   // --- Walks (symbol_walk.cpp) ------------------------------------------------
   // Visits the chain starting at `first` (and, with `recurse`, the scopes and
   // lists below its entries). Returns the number of entries visited.
-  int32_t WalkSymbols(uint32_t first, uint32_t parent, bool recurse, const SymbolVisitor& visit) const;
+  // With `visitKindZero`, entries whose kind word is 0 (stepped over, never
+  // visited otherwise) are visited too.
+  int32_t WalkSymbols(uint32_t first, uint32_t parent, bool recurse, const SymbolVisitor& visit,
+                      bool visitKindZero = false) const;
   // WalkSymbols over the module chains headed at header offsets 30, 32, 64,
   // 184, 36, 124 and 244, in that order.
   int32_t WalkModule(const CHeader& header, bool recurse, const SymbolVisitor& visit) const;

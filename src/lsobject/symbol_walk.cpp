@@ -21,8 +21,8 @@ bool IsProcedure(uint16_t kind) { return kind == kFunction || kind == kSub || ki
 // cycles with Brent's method.
 class Walker {
  public:
-  Walker(const SymbolView& view, bool recurse, const SymbolVisitor& visit)
-      : view_(view), recurse_(recurse), visit_(visit) {
+  Walker(const SymbolView& view, bool recurse, const SymbolVisitor& visit, bool visitKindZero = false)
+      : view_(view), recurse_(recurse), visitKindZero_(visitKindZero), visit_(visit) {
     const size_t length = view.symbols != nullptr ? view.symbols->Data().size() : 0;
     budget_ = length + 64;
   }
@@ -37,6 +37,8 @@ class Walker {
     size_t power = 1, steps = 0;
     while (handle != 0 && !stopped_) {
       const uint32_t offset = view_.Resolve(handle);
+      // The table's first bytes are the module checksum, never an entry.
+      if (offset < CSymbolTable::kChecksumBytes) return;
       // Brent: back at the entry saved at the last power of two is a cycle.
       if (!view_.Holds(offset, 2) || budget_ == 0 || offset == saved) return;
       --budget_;
@@ -67,7 +69,7 @@ class Walker {
 
   uint32_t Entry(uint32_t handle, uint32_t offset, uint32_t parent, int depth) {
     const SymbolVisit v = Describe(handle, offset, parent);
-    if (v.kind != 0 && !Visit(v)) return 0;
+    if ((v.kind != 0 || visitKindZero_) && !Visit(v)) return 0;
     if (!recurse_ || depth >= kMaxDepth) return v.next;
 
     if (IsProcedure(v.kind) && (v.flags & kNoCode) == 0) {
@@ -138,6 +140,7 @@ class Walker {
 
   const SymbolView& view_;
   const bool recurse_;
+  const bool visitKindZero_;
   const SymbolVisitor& visit_;
   size_t budget_ = 0;
   int32_t count_ = 0;
@@ -155,8 +158,9 @@ constexpr size_t kModuleChains[] = {kChain30,
 
 }  // namespace
 
-int32_t SymbolView::WalkSymbols(uint32_t first, uint32_t parent, bool recurse, const SymbolVisitor& visit) const {
-  Walker walker(*this, recurse, visit);
+int32_t SymbolView::WalkSymbols(uint32_t first, uint32_t parent, bool recurse, const SymbolVisitor& visit,
+                                bool visitKindZero) const {
+  Walker walker(*this, recurse, visit, visitKindZero);
   walker.Chain(first, parent, 0);
   return walker.count();
 }

@@ -114,12 +114,15 @@ int32_t GetPrivateProfileInt(std::u16string_view section, std::u16string_view ke
 bool WritePrivateProfileString(std::u16string_view section, std::u16string_view key,
                                std::u16string_view value, std::u16string_view file);
 
-// File system (GetFileAttributesW, DeleteFileW, CreateFileW/WriteFile/CloseHandle).
+// File system (GetFileAttributesW, DeleteFileW, MoveFileExW, CreateFileW/WriteFile/CloseHandle).
 struct FileAttributes {
   bool directory = false;
+  bool device = false;  // neither a file nor a directory: a device or a pipe
 };
 std::optional<FileAttributes> GetFileAttributes(std::u16string_view path);
 bool DeleteFile(std::u16string_view path);
+// Renames `from` to `to`, replacing a file already at `to` in one step.
+bool MoveFileReplacing(std::u16string_view from, std::u16string_view to);
 
 // A file opened for writing (created or truncated). Writes are not buffered
 // here; callers buffer.

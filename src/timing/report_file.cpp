@@ -1,4 +1,6 @@
 // Writing the report file: the procedure filter and a buffered file sink.
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "config/host_text.h"
@@ -33,14 +35,24 @@ bool IsReportedDatabase(std::string_view path, const std::vector<std::string>& w
 
 bool CProfileData::WriteReport(std::u16string_view path, const std::vector<std::string>& watchedPaths,
                                const std::vector<std::string>& messages) const {
-  platform::OutputFile file;
-  if (!file.Create(path)) return false;
-  FileSink sink(file);
-  const bool written = WriteReportTo(
-      sink, *this, [&](const ProcedureInfo& p) { return IsReportedDatabase(p.DatabasePath, watchedPaths); },
-      messages);
-  const bool closed = file.Close();
-  return written && closed;
+  auto writeTo = [&](std::u16string_view target) {
+    platform::OutputFile file;
+    if (!file.Create(target)) return false;
+    FileSink sink(file);
+    const bool written = WriteReportTo(
+        sink, *this, [&](const ProcedureInfo& p) { return IsReportedDatabase(p.DatabasePath, watchedPaths); },
+        messages);
+    return file.Close() && written;
+  };
+  // A device cannot be replaced: it is written in place.
+  const std::optional<platform::FileAttributes> existing = platform::GetFileAttributes(path);
+  if (existing && existing->device) return writeTo(path);
+  // Otherwise the report goes to a file beside the target that replaces it
+  // only when wholly written, so a failed write leaves no partial report.
+  const std::u16string temporary = std::u16string(path) + u".tmp";
+  if (writeTo(temporary) && platform::MoveFileReplacing(temporary, path)) return true;
+  static_cast<void>(platform::DeleteFile(temporary));
+  return false;
 }
 
 }  // namespace quillet

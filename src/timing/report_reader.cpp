@@ -1,8 +1,10 @@
 // Report parsing: every count and length is checked against the bytes left.
 #include "timing/report_reader.h"
 
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "timing/report_format.h"
@@ -213,14 +215,27 @@ bool ReadReport(std::span<const uint8_t> bytes, Report& report, ReportError& err
 }
 
 bool ReadReportFile(const std::string& path, Report& report, ReportError& error) {
-  std::ifstream in(path, std::ios::binary);
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
   if (!in) {
-    error = ReportError{0, "file", "cannot open report file " + path};
+    error = ReportError{0, "file", "cannot open report file " + path + ": " + std::strerror(errno)};
     return false;
   }
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = ReportError{0, "file", "cannot read report file " + path};
+  std::vector<uint8_t> bytes;
+  uint8_t block[65536];
+  for (;;) {
+    const size_t n = std::fread(block, 1, sizeof block, in.get());
+    if (bytes.size() + n > kMaxReportFileBytes) {
+      error = ReportError{0, "file", "report file " + path + " is larger than a report can be"};
+      return false;
+    }
+    bytes.insert(bytes.end(), block, block + n);
+    if (n < sizeof block) break;
+  }
+  if (std::ferror(in.get())) {
+    error = ReportError{0, "file", "cannot read report file " + path + ": " + std::strerror(errno)};
     return false;
   }
   return ReadReport(bytes, report, error);

@@ -55,6 +55,10 @@ using ReportError = ParseError;
 // and leaves `report` untouched.
 [[nodiscard]] bool ReadReport(std::span<const uint8_t> bytes, Report& report, ReportError& error);
 
+// Larger report files are refused unread: a profile that large is not one
+// this system writes, and the views hold the whole report in memory.
+inline constexpr uint64_t kMaxReportFileBytes = 256ull << 20;
+
 // Reads the file at `path` (a file-system path) and parses it.
 [[nodiscard]] bool ReadReportFile(const std::string& path, Report& report, ReportError& error);
 

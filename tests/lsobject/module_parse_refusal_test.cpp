@@ -1,7 +1,11 @@
 // Malformed module images: each is refused cleanly, none is read past its end.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "lsobject/ls_script_module.h"
+#include "lsobject/symbol_entries.h"
 #include "sim/module_builder.h"
 
 namespace quillet {
@@ -216,6 +220,47 @@ TEST(ModuleParseRefusal, MisplacedChunksNameThePlacementOffset) {
   Bytes noOffset = good;
   StoreU16(&noOffset[chunk1 + 2], 3);  // too short to hold the offset word
   ExpectRefusedAt(noOffset, chunk1 + 2, "string table record length");
+}
+
+}  // namespace
+}  // namespace quillet
+
+namespace quillet {
+namespace {
+
+// A module whose scope 1 chain starts at `first`, over symbol data holding
+// kind-3 entries at the given offsets with the given sibling links.
+Bytes ChainModule(uint16_t first, const std::vector<std::pair<uint16_t, uint16_t>>& entries) {
+  sim::ModuleDescription d;
+  d.header = Bytes(512, 0);
+  StoreU16(&d.header[header::kScope1 + symbol::kScopeFirst], first);
+  Bytes symbols(200, 0);
+  for (const auto& [at, sibling] : entries) {
+    StoreU16(&symbols[at + symbol::kKind], symbol::kVariable);
+    StoreU16(&symbols[at + symbol::kSibling], sibling);
+  }
+  d.symbols = {symbols};
+  d.strings = {Bytes(16, 0)};
+  return sim::BuildModuleImage(d);
+}
+
+TEST(ModuleParseRefusal, LinksIntoTheChecksumWordOrIntoAnotherEntryAreRefused) {
+  CLSScriptModule module;
+  // Two entries 16 bytes apart: what a serialisation writes stays in each.
+  EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 24}, {24, 0}})));
+  // A sibling link 6 bytes into the next entry: the first entry's hash link
+  // (at 6) would be written over the second's kind.
+  EXPECT_FALSE(module.Parse(ChainModule(8, {{8, 14}, {14, 0}})));
+  // A chain starting inside the table's checksum word ends there: the bytes
+  // the checksum overwrites are never read as an entry, so writing the module
+  // twice gives the same image.
+  ASSERT_TRUE(module.Parse(ChainModule(2, {{2, 0}})));
+  const Bytes once = module.Serialize();
+  CLSScriptModule again;
+  ASSERT_TRUE(again.Parse(once));
+  EXPECT_EQ(again.Serialize(), once);
+  // A link back into the entry itself is a cycle, which walks stop at.
+  EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 8}})));
 }
 
 }  // namespace

@@ -194,3 +194,25 @@ TEST(ReportReader, TrailingBytesAndHugeCountsAreRefused) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(ReportReaderFile, UnreadableInputsAreRefusedWithTheirReason) {
+  Report report;
+  report.Frequency = 77;
+  ReportError error;
+  // A directory opens but cannot be read.
+  EXPECT_FALSE(ReadReportFile("/tmp", report, error));
+  EXPECT_EQ(error.Field, "file");
+  EXPECT_NE(error.Text.find("Is a directory"), std::string::npos) << error.Text;
+  EXPECT_FALSE(ReadReportFile("/nonexistent/r.zvk", report, error));
+  EXPECT_NE(error.Text.find("No such file"), std::string::npos) << error.Text;
+  // An endless input stops at the size limit instead of filling memory.
+  EXPECT_FALSE(ReadReportFile("/dev/zero", report, error));
+  EXPECT_NE(error.Text.find("larger than a report can be"), std::string::npos) << error.Text;
+  EXPECT_EQ(report.Frequency, 77);
+}
+
+}  // namespace
+}  // namespace quillet

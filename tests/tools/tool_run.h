@@ -52,8 +52,17 @@ class ToolTest : public ::testing::Test {
   }
 
   // Runs `quillet args...`; the environment is the test's own.
-  ToolResult Run(const std::vector<std::string>& args) const {
-    std::string command = Quote(QUILLET_TOOL_PATH);
+  ToolResult Run(const std::vector<std::string>& args) const { return RunAfter("", args); }
+
+  // Runs `quillet args...` with files limited to `blocks` blocks of `ulimit -f`:
+  // a write past the limit fails with EFBIG, as on a full disk.
+  ToolResult RunWithFileLimit(int blocks, const std::vector<std::string>& args) const {
+    return RunAfter("trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; exec ", args);
+  }
+
+ private:
+  ToolResult RunAfter(const std::string& shellPrefix, const std::vector<std::string>& args) const {
+    std::string command = shellPrefix + Quote(QUILLET_TOOL_PATH);
     for (const std::string& a : args) command += " " + Quote(a);
     const std::string out = File("stdout.txt");
     const std::string err = File("stderr.txt");
@@ -66,7 +75,6 @@ class ToolTest : public ::testing::Test {
     return result;
   }
 
- private:
   std::filesystem::path dir_;
 };
 

@@ -36,7 +36,7 @@ void AddDiffCommand(CLI::App& app, int& exitCode) {
     if (options->format == "text")
       out = RenderDiffText(diff, rows);
     else if (options->format == "json")
-      out = RenderDiffJson(diff, rows).dump(2) + "\n";
+      out = RenderDiffJson(diff, rows).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
     else
       out = RenderDiffHtml(diff, rows);
     exitCode = WriteOutput("diff", options->output, out);

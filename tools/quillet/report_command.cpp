@@ -29,11 +29,14 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
     const ReportModel& model = input.model;
     const SourceIndex* sources = input.sources.Empty() ? nullptr : &input.sources;
     Progress("report", model, "rendering " + options->format);
+    // Report texts are in the host's character set: bytes that are not UTF-8
+    // become U+FFFD in the JSON views rather than failing them.
+    constexpr auto kReplace = nlohmann::ordered_json::error_handler_t::replace;
     std::string out;
     if (options->format == "text") {
       out = RenderReportText(model, options->file, options->Rows());
     } else if (options->format == "json") {
-      out = RenderReportJson(model, options->Rows()).dump(2) + "\n";
+      out = RenderReportJson(model, options->Rows()).dump(2, ' ', false, kReplace) + "\n";
     } else if (options->format == "html") {
       out = RenderReportHtml(model, sources, options->file);
     } else if (options->format == "folded") {
@@ -50,6 +53,9 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
       out = RenderSpeedscope(input.report, model, options->file);
     }
     exitCode = WriteOutput("report", options->output, out);
+    // The folded and speedscope views carry no messages: say it beside them.
+    if (exitCode == kExitOk && model.implausible && (options->format == "folded" || options->format == "speedscope"))
+      std::fprintf(stderr, "quillet report: %s\n", model.messages.back().c_str());
   });
 }
 

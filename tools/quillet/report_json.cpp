@@ -127,14 +127,14 @@ std::string RenderSpeedscope(const Report& report, const ReportModel& model, con
         const uint32_t child = c.Children[top.next++];
         if (child <= top.call || child >= report.Calls.size()) continue;
         const int64_t start = top.cursor;
-        top.cursor += model.duration[child];
+        top.cursor = CappedSum(top.cursor, model.duration[child]);
         open(child, start);
         continue;
       }
-      event('C', top.call, top.start + model.duration[top.call]);
+      event('C', top.call, CappedSum(top.start, model.duration[top.call]));
       stack.pop_back();
     }
-    clock += model.duration[root];
+    clock = CappedSum(clock, model.duration[root]);
   }
 
   const std::string title = dump(Json(name));

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <utility>
 
@@ -10,6 +11,17 @@ namespace quillet::tool {
 namespace {
 
 const std::string kDeeperFrames = "[deeper frames]";
+const std::string kImplausibleTimes =
+    "the report's times are implausible: their sums pass the counter's range and are shown capped";
+
+// Adds to a running sum of ticks, stopping at the int64 limits; `capped`
+// records that a sum was cut, which only a damaged report can cause.
+void AddTicks(int64_t& sum, int64_t value, bool& capped) {
+  if (__builtin_add_overflow(sum, value, &sum)) {
+    sum = value > 0 ? INT64_MAX : INT64_MIN;
+    capped = true;
+  }
+}
 
 std::string UndescribedName(uint32_t key, uint32_t handle) {
   char text[32];
@@ -95,6 +107,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
   model.messages = report.Messages;
   std::map<std::pair<uint32_t, uint32_t>, size_t> index;
   AddDescribed(report, sources, model, index);
+  bool capped = false;
 
   const size_t n = report.Calls.size();
   model.callCount = n;
@@ -106,7 +119,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     const ReportCall& call = report.Calls[i];
     int64_t children = 0;
     for (uint32_t c : call.Children)
-      if (IsChild(report, i, c)) children += model.duration[c];
+      if (IsChild(report, i, c)) AddTicks(children, model.duration[c], capped);
     model.duration[i] = std::max(std::max<int64_t>(call.Elapsed, 0), children);
     if (call.Elapsed == 0) ++model.openCalls;
   }
@@ -128,21 +141,21 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     ProcedureStats& stats = model.procedures[p];
     ++stats.calls;
     const bool outermost = active[p]++ == 0;
-    if (outermost) stats.inclusive += model.duration[call];
+    if (outermost) AddTicks(stats.inclusive, model.duration[call], capped);
     int64_t children = 0;
     for (uint32_t child : c.Children)
-      if (IsChild(report, call, child)) children += model.duration[child];
-    const int64_t self = model.duration[call] - children;
-    stats.exclusive += self;
+      if (IsChild(report, call, child)) AddTicks(children, model.duration[child], capped);
+    const int64_t self = model.duration[call] - children;  // duration is at least children
+    AddTicks(stats.exclusive, self, capped);
     const bool leaf = children == 0 && c.Elapsed > 0;
     for (const LineEntry& e : c.Lines) {
       const int32_t fileLine = static_cast<int32_t>(e.Line) + stats.lineOffset;
       LineStats& line = lines[{p, fileLine}];
       line.procedure = p;
       line.line = fileLine;
-      line.hits += e.Count;
-      if (outermost) line.total += e.Total;
-      if (leaf) line.self += e.Total;
+      AddTicks(line.hits, e.Count, capped);
+      if (outermost) AddTicks(line.total, e.Total, capped);
+      if (leaf) AddTicks(line.self, e.Total, capped);
     }
     // Below the depth limit every further frame goes into one frame.
     size_t path;
@@ -151,17 +164,17 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     else
       path = PathChild(model, parentPath, p);
     PathNode& node = model.paths[path];
-    node.self += self;
+    AddTicks(node.self, self, capped);
     if (path != parentPath) {
       node.calls += 1;
-      node.total += model.duration[call];
+      AddTicks(node.total, model.duration[call], capped);
     }
     stack.push_back({call, 0, path});
   };
 
   for (uint32_t root : report.Roots) {
     if (root >= n) continue;
-    model.totalTime += model.duration[root];
+    AddTicks(model.totalTime, model.duration[root], capped);
     enter(root, 0);
     while (!stack.empty()) {
       Frame& top = stack.back();
@@ -176,6 +189,10 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     }
   }
   model.paths[0].total = model.totalTime;
+  if (capped) {
+    model.implausible = true;
+    model.messages.push_back(kImplausibleTimes);
+  }
 
   for (auto& [id, stats] : lines) model.lines.push_back(stats);
   std::stable_sort(model.lines.begin(), model.lines.end(),
@@ -205,9 +222,22 @@ std::string FormatDuration(int64_t ticks, int64_t frequency) {
   return text;
 }
 
+int64_t CappedSum(int64_t a, int64_t b) {
+  bool capped = false;
+  AddTicks(a, b, capped);
+  return a;
+}
+
 double ToMicroseconds(int64_t ticks, int64_t frequency) {
   if (frequency <= 0) return 0.0;
   return static_cast<double>(ticks) * 1e6 / static_cast<double>(frequency);
+}
+
+int64_t RoundToTicks(double value) {
+  // 2^63 is the first double past the int64 range.
+  if (!(value < 9223372036854775808.0)) return INT64_MAX;
+  if (value < -9223372036854775808.0) return INT64_MIN;
+  return static_cast<int64_t>(value);
 }
 
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field) {

@@ -66,6 +66,7 @@ struct ReportModel {
   uint64_t callCount = 0;
   uint64_t openCalls = 0;  // calls recorded without an exit
   int64_t totalTime = 0;   // ticks of all roots
+  bool implausible = false;  // a sum passed the int64 range and was capped (also a message)
   std::vector<std::string> messages;
 };
 
@@ -78,8 +79,12 @@ const std::string& FrameName(const ReportModel& model, const PathNode& node);
 
 // Ticks in human units ("1.50 ms"); "N ticks" when the frequency is unusable.
 std::string FormatDuration(int64_t ticks, int64_t frequency);
+// a + b held at the int64 limits.
+int64_t CappedSum(int64_t a, int64_t b);
 // Ticks in microseconds; 0 when the frequency is unusable.
 double ToMicroseconds(int64_t ticks, int64_t frequency);
+// A double truncated to int64, held at the int64 limits (NaN gives the maximum).
+int64_t RoundToTicks(double value);
 
 // Procedure indexes ordered by `field` (inclusive or exclusive), largest first.
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field);

@@ -145,7 +145,7 @@ std::string RenderFolded(const ReportModel& model) {
     if (!stack.empty()) stack += ';';
     stack += node.procedure == SIZE_MAX ? FrameName(model, node) : names[node.procedure];
     const double self = model.frequency > 0 ? ToMicroseconds(node.self, model.frequency) : static_cast<double>(node.self);
-    const long long value = static_cast<long long>(self + 0.5);
+    const int64_t value = RoundToTicks(self + 0.5);
     if (value > 0) {
       out += stack;
       out += ' ';

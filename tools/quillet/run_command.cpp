@@ -28,6 +28,8 @@ struct Options {
   bool profile = false;
   std::string flags;
   std::string report;
+  uint32_t timeLimit = RunOptions{}.maxSeconds;
+  size_t stringLimit = RunOptions{}.maxStringLength;
 };
 
 int Profile(const Options& options, const std::vector<uint8_t>& image) {
@@ -72,6 +74,12 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--flags", options->flags, "instrumentation flags for --profile, hexadecimal (default 3)")
       ->needs(profile);
   cmd->add_option("--report", options->report, "report file for --profile (default: FILE with .zvk)")->needs(profile);
+  cmd->add_option("--time-limit", options->timeLimit, "seconds before the run stops as endless")
+      ->check(CLI::Range(uint32_t{1}, uint32_t{86400}))
+      ->capture_default_str();
+  cmd->add_option("--string-limit", options->stringLimit, "longest string in bytes (beyond: \"Out of string space\")")
+      ->check(CLI::Range(size_t{1}, lsrun::kMaxStringLength))
+      ->capture_default_str();
   cmd->callback([options, &exitCode] {
     std::vector<uint8_t> image;
     if (!LoadModuleImage("run", options->file, image, exitCode)) return;
@@ -82,6 +90,8 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
     }
     RunOptions run;
     run.entry = options->entry;
+    run.maxSeconds = options->timeLimit;
+    run.maxStringLength = options->stringLimit;
     const RunResult result = RunModule(image, run);
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);

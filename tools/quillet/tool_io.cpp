@@ -6,6 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tools/quillet/commands.h"
 
 namespace quillet::tool {
@@ -48,12 +52,42 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::st
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view text, std::string& error) {
-  File file(std::fopen(path.c_str(), "wb"));
-  if (!file) {
+  // A device or pipe is written in place; a file is replaced only once its
+  // new contents are wholly written, so a failed write leaves the old file.
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+        std::fflush(file.get()) != 0) {
+      error = Reason(path);
+      return false;
+    }
+    return true;
+  }
+  const std::string temporary = path + ".quillet-" + std::to_string(::getpid()) + ".tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
     error = Reason(path);
     return false;
   }
-  if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() || std::fflush(file.get()) != 0) {
+  const char* data = text.data();
+  size_t left = text.size();
+  int failure = 0;  // errno of the first step that failed
+  while (failure == 0 && left > 0) {
+    const ssize_t n = ::write(fd, data, left);
+    if (n > 0) {
+      data += n;
+      left -= static_cast<size_t>(n);
+    } else if (n == 0 || errno != EINTR) {
+      failure = n == 0 ? EIO : errno;
+    }
+  }
+  if (failure == 0 && ::fsync(fd) != 0) failure = errno;
+  if (::close(fd) != 0 && failure == 0) failure = errno;
+  if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+  if (failure != 0) {
+    ::unlink(temporary.c_str());
+    errno = failure;
     error = Reason(path);
     return false;
   }

@@ -71,12 +71,17 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view contents) {
 std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   struct stat info {};
   if (::stat(linux_files::NativePath(path).c_str(), &info) != 0) return std::nullopt;
-  return FileAttributes{.directory = S_ISDIR(info.st_mode)};
+  return FileAttributes{.directory = S_ISDIR(info.st_mode),
+                        .device = !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode)};
 }
 
 // Like DeleteFileW, refuses directories (unlink fails on them).
 bool DeleteFile(std::u16string_view path) {
   return ::unlink(linux_files::NativePath(path).c_str()) == 0;
+}
+
+bool MoveFileReplacing(std::u16string_view from, std::u16string_view to) {
+  return ::rename(linux_files::NativePath(from).c_str(), linux_files::NativePath(to).c_str()) == 0;
 }
 
 OutputFile::~OutputFile() { Close(); }

@@ -6,10 +6,16 @@ namespace quillet::platform {
 std::optional<FileAttributes> GetFileAttributes(std::u16string_view path) {
   const DWORD attributes = ::GetFileAttributesW(win32::Wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-  return FileAttributes{.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0};
+  return FileAttributes{.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                        .device = (attributes & FILE_ATTRIBUTE_DEVICE) != 0};
 }
 
 bool DeleteFile(std::u16string_view path) { return ::DeleteFileW(win32::Wide(path).c_str()) != FALSE; }
+
+bool MoveFileReplacing(std::u16string_view from, std::u16string_view to) {
+  return ::MoveFileExW(win32::Wide(from).c_str(), win32::Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
 
 // fd_ holds the HANDLE; INVALID_HANDLE_VALUE is -1, so IsOpen() holds as is.
 OutputFile::~OutputFile() { Close(); }

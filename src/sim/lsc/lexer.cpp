@@ -30,6 +30,7 @@ class Lexer {
     return pos_ + ahead < src_.size() ? src_[pos_ + ahead] : '\0';
   }
   void Advance() {
+    if (pos_ >= src_.size()) return;
     if (src_[pos_] == '\n') {
       ++line_;
       col_ = 1;
@@ -82,8 +83,9 @@ class Lexer {
     while (pos_ < src_.size()) {
       SkipToEol();
       if (pos_ >= src_.size()) break;
+      // The line ends in CR LF, LF or a lone CR, which may be the last byte.
       if (Peek() == '\r') Advance();
-      Advance();
+      if (Peek() == '\n') Advance();
       size_t p = pos_;
       while (p < src_.size() && IsBlank(src_[p])) ++p;
       if (Upper(src_.substr(p, 8)) == "%END REM") {

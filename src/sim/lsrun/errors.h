@@ -9,6 +9,7 @@ inline constexpr int kIllegalFunctionCall = 5;
 inline constexpr int kOverflow = 6;
 inline constexpr int kSubscriptOutOfRange = 9;
 inline constexpr int kDivisionByZero = 11;
+inline constexpr int kOutOfStringSpace = 14;
 inline constexpr int kTypeMismatch = 13;
 inline constexpr int kResumeWithoutError = 20;
 inline constexpr int kOutOfStackSpace = 28;
@@ -24,6 +25,7 @@ inline const char* Text(int code) {
     case kOverflow: return "Overflow";
     case kSubscriptOutOfRange: return "Subscript out of range";
     case kDivisionByZero: return "Division by zero";
+    case kOutOfStringSpace: return "Out of string space";
     case kTypeMismatch: return "Type mismatch";
     case kResumeWithoutError: return "Resume without error";
     case kOutOfStackSpace: return "Out of stack space";

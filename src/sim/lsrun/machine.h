@@ -2,6 +2,7 @@
 // trapping of runtime errors. One Machine runs one module once.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -123,6 +124,9 @@ class Machine : public Instance::Owner {
   Frame* current_ = nullptr;
   uint32_t depth_ = 0;
   uint64_t steps_ = 0;
+  // The clock is read once every so many steps, against the run's deadline.
+  static constexpr uint64_t kStepsPerClockCheck = 4096;
+  std::chrono::steady_clock::time_point deadline_;
   std::string output_;
   std::string error_;
   int errorCode_ = 0;

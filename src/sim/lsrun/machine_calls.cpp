@@ -11,7 +11,10 @@
 namespace quillet::lsrun {
 
 Machine::Machine(CLSScriptModule& module, const RunOptions& options)
-    : module_(module), view_(module), options_(options) {}
+    : module_(module),
+      view_(module),
+      options_(options),
+      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)) {}
 
 Machine::~Machine() { FreeAll(); }
 

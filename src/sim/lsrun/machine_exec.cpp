@@ -58,6 +58,10 @@ Status Machine::Execute(Frame& f) {
     if (++steps_ > options_.maxSteps) {
       return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
     }
+    // Steps alone do not bound the work: one step may copy a long string.
+    if (steps_ % kStepsPerClockCheck == 0 && std::chrono::steady_clock::now() > deadline_) {
+      return Fatal("time limit of " + std::to_string(options_.maxSeconds) + " seconds reached");
+    }
     int32_t next = pc + 1;
     int error = 0;
     const Insn& in = p.code[static_cast<size_t>(pc)];
@@ -327,7 +331,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     Value b = PopValue();
     Value a = PopValue();
     Value r;
-    error = Binary(in.op, a, b, r);
+    error = Binary(in.op, a, b, r, options_.maxStringLength);
     stack_.push_back(std::move(r));
     return Status::kOk;
   }

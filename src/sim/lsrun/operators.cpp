@@ -240,11 +240,12 @@ int Truth(const Value& v, bool& out) {
   return 0;
 }
 
-int Binary(int opcode, const Value& a, const Value& b, Value& out) {
+int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxString) {
   if (opcode == op::kConcat) {  // &
     std::string x, y;
     if (int e = ToText(a, x)) return e;
     if (int e = ToText(b, y)) return e;
+    if (x.size() > maxString || y.size() > maxString - x.size()) return err::kOutOfStringSpace;
     out = Value::String(x + y);
     return 0;
   }
@@ -254,6 +255,7 @@ int Binary(int opcode, const Value& a, const Value& b, Value& out) {
     return 0;
   }
   if ((opcode == op::kAdd || opcode == op::kAdd2) && a.type() == Value::Type::kString && b.type() == Value::Type::kString) {
+    if (a.text().size() > maxString || b.text().size() > maxString - a.text().size()) return err::kOutOfStringSpace;
     out = Value::String(a.text() + b.text());
     return 0;
   }

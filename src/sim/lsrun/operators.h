@@ -20,7 +20,9 @@ namespace quillet::lsrun {
 
 // `opcode` is the binary operator's byte (168-198, both rows of arithmetic
 // and comparison opcodes).
-[[nodiscard]] int Binary(int opcode, const Value& a, const Value& b, Value& out);
+// A string longer than `maxString` bytes is "Out of string space".
+[[nodiscard]] int Binary(int opcode, const Value& a, const Value& b, Value& out,
+                         size_t maxString = kMaxStringLength);
 [[nodiscard]] int Negate(const Value& v, Value& out);
 [[nodiscard]] int Not(const Value& v, Value& out);
 

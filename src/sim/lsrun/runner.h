@@ -18,6 +18,10 @@ struct RunOptions {
   std::string entry;
   // Instructions executed before the run stops as endless.
   uint64_t maxSteps = 100'000'000;
+  // Seconds of running before the run stops as endless, whatever the steps.
+  uint32_t maxSeconds = 60;
+  // Bytes a string may hold; a longer result is "Out of string space".
+  size_t maxStringLength = lsrun::kMaxStringLength;
   // Nested procedure calls (destructors included) before "Out of stack space".
   uint32_t maxCallDepth = 256;
   // Searched first for every external declaration; a test can capture the

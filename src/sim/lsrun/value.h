@@ -3,12 +3,16 @@
 // storage slots as the loads with "Ptr" push them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quillet::lsrun {
+
+// The longest string the language holds (2 GB); beyond it, "Out of string space".
+inline constexpr size_t kMaxStringLength = 0x7FFFFFFF;
 
 // Declared data types as the symbol entries record them (variable entry
 // offset 10). Arrays add kArrayFlag; their element count lives in the type

@@ -80,6 +80,20 @@ TEST(LscParser, ContinuationCommentsAndRemAreNotCode) {
   EXPECT_EQ(body[2]->kind, StmtKind::kPrint);
 }
 
+TEST(LscParser, RemBlockEndsWithAnyLineBreakEvenAtTheLastByte) {
+  // A lone CR as the very last byte once made the lexer read past the source.
+  Parsed unended = Parse(std::string("%REM\r"));
+  EXPECT_FALSE(unended.ok);
+  EXPECT_TRUE(FirstErrorAt(unended, 1, 1, "%Rem block without %End Rem"));
+  // CR LF, LF and lone CR all end a line of the block.
+  for (const char* lineBreak : {"\r\n", "\n", "\r"}) {
+    const std::string br = lineBreak;
+    Parsed p = Parse("%REM" + br + "  End Sub" + br + "%END REM" + br + "Sub Initialize" + br + "End Sub" + br);
+    EXPECT_TRUE(p.ok) << (p.errors.empty() ? "" : p.errors.front().message);
+    EXPECT_EQ(p.module.procs.size(), 1u);
+  }
+}
+
 TEST(LscParser, PrecedenceFollowsTheLanguage) {
   Parsed p = Parse("Sub S\n x = 1 + 2 * 3 ^ 2 = 19 And Not a Or b\nEnd Sub\n");
   ASSERT_TRUE(p.ok);

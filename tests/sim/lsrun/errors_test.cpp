@@ -74,6 +74,42 @@ TEST(RunCode, StepLimitEndsAnEndlessLoop) {
   EXPECT_EQ(r.steps, 1001u);
 }
 
+TEST(RunCode, StringsBeyondTheLimitAreOutOfStringSpace) {
+  RunOptions options;
+  options.maxStringLength = 1000;
+  const char* doubling =
+      "Sub Initialize\n  Dim s As String\n  Dim i As Integer\n  s = \"x\"\n"
+      "  For i = 1 To 40\n    s = s & s\n  Next\nEnd Sub\n";
+  ExpectStops(testing::CompileAndRun(doubling, options), "Out of string space");
+  // Nine doublings make 512 bytes: within a limit of 512, not of 511.
+  const char* nineTimes =
+      "Sub Initialize\n  Dim s As String\n  Dim i As Integer\n  s = \"x\"\n"
+      "  For i = 1 To 9\n    s = s + s\n  Next\n  Print \"done\"\nEnd Sub\n";
+  options.maxStringLength = 512;
+  const RunResult fits = testing::CompileAndRun(nineTimes, options);
+  EXPECT_TRUE(fits.ok) << fits.error;
+  EXPECT_EQ(fits.output, "done\n");
+  options.maxStringLength = 511;
+  ExpectStops(testing::CompileAndRun(nineTimes, options), "Out of string space");
+  // The error traps like any other.
+  const RunResult trapped = testing::CompileAndRun(
+      "Sub Initialize\n  On Error GoTo Full\n  Dim s As String\n  s = \"x\"\n"
+      "  Do While True\n    s = s & s\n  Loop\n  Exit Sub\nFull:\n  Print \"full\"\nEnd Sub\n",
+      options);
+  EXPECT_TRUE(trapped.ok) << trapped.error;
+  EXPECT_EQ(trapped.output, "full\n");
+}
+
+TEST(RunCode, TimeLimitEndsWorkTheStepsDoNotBound) {
+  RunOptions options;
+  options.maxSeconds = 1;
+  const RunResult r = testing::CompileAndRun(
+      "Sub Initialize\n  Dim s As String\n  Do While True\n    s = s & \"0123456789abcdef\"\n  Loop\nEnd Sub\n",
+      options);
+  ExpectStops(r, "time limit of 1 seconds reached");
+  EXPECT_LT(r.steps, options.maxSteps);
+}
+
 TEST(RunCode, DeepRecursionRunsOutOfStackSpace) {
   RunOptions options;
   options.maxCallDepth = 50;

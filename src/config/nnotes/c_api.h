@@ -12,7 +12,9 @@ namespace quillet::nnotes {
 using WORD = uint16_t;
 using DWORD = uint32_t;
 using BOOL = int32_t;
-using STATUS = uint16_t;
+// The C API's STATUS is a WORD: the bare StatusWord (the library's STATUS is a
+// value type around it).
+
 using DHANDLE = uint32_t;  // database, note, ID table and memory handles
 using NOTEID = uint32_t;
 
@@ -60,63 +62,63 @@ using OSGetEnvironmentLongFn = long(QUILLET_LNPUBLIC*)(const char* name);
 using OSSetEnvironmentVariableFn = void(QUILLET_LNPUBLIC*)(const char* name, const char* value);
 using OSGetDataDirectoryFn = WORD(QUILLET_LNPUBLIC*)(char* path);
 // Takes a printf-style format: the caller removes the arguments.
-using AddInLogMessageTextFn = void (*)(const char* format, STATUS status, ...);
-using NotesInitThreadFn = STATUS(QUILLET_LNPUBLIC*)();
+using AddInLogMessageTextFn = void (*)(const char* format, StatusWord status, ...);
+using NotesInitThreadFn = StatusWord(QUILLET_LNPUBLIC*)();
 using NotesTermThreadFn = void(QUILLET_LNPUBLIC*)();
-using SECKFMGetUserNameFn = STATUS(QUILLET_LNPUBLIC*)(char* userName);
+using SECKFMGetUserNameFn = StatusWord(QUILLET_LNPUBLIC*)(char* userName);
 using OSCurrentTIMEDATEFn = void(QUILLET_LNPUBLIC*)(TIMEDATE* now);
 using TimeConstantFn = void(QUILLET_LNPUBLIC*)(WORD which, TIMEDATE* value);
 using OSTranslateFn = WORD(QUILLET_LNPUBLIC*)(WORD mode, const char* in, WORD inLength, char* out, WORD outLength);
-using OSLoadStringFn = WORD(QUILLET_LNPUBLIC*)(void* module, STATUS status, char* text, WORD size);
-using OSPathNetConstructFn = STATUS(QUILLET_LNPUBLIC*)(const char* port, const char* server, const char* file,
+using OSLoadStringFn = WORD(QUILLET_LNPUBLIC*)(void* module, StatusWord status, char* text, WORD size);
+using OSPathNetConstructFn = StatusWord(QUILLET_LNPUBLIC*)(const char* port, const char* server, const char* file,
                                                        char* path);
 using OSLockObjectFn = void*(QUILLET_LNPUBLIC*)(DHANDLE handle);
 using OSUnlockObjectFn = BOOL(QUILLET_LNPUBLIC*)(DHANDLE handle);
 
-using NSFDbOpenFn = STATUS(QUILLET_LNPUBLIC*)(const char* path, DHANDLE* db);
-using NSFDbOpenExtendedFn = STATUS(QUILLET_LNPUBLIC*)(const char* path, WORD options, DHANDLE names,
+using NSFDbOpenFn = StatusWord(QUILLET_LNPUBLIC*)(const char* path, DHANDLE* db);
+using NSFDbOpenExtendedFn = StatusWord(QUILLET_LNPUBLIC*)(const char* path, WORD options, DHANDLE names,
                                                       TIMEDATE* modifiedSince, DHANDLE* db, TIMEDATE* dataModified,
                                                       TIMEDATE* nonDataModified);
-using NSFDbCloseFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db);
-using NSFDbPathGetFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, char* canonical, char* expanded);
-using NSFDbReplicaInfoGetFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, DBREPLICAINFO* info);
-using NSFDbGetModifiedNoteTableFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, WORD noteClassMask, TIMEDATE since,
+using NSFDbCloseFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db);
+using NSFDbPathGetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, char* canonical, char* expanded);
+using NSFDbReplicaInfoGetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, DBREPLICAINFO* info);
+using NSFDbGetModifiedNoteTableFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, WORD noteClassMask, TIMEDATE since,
                                                               TIMEDATE* until, DHANDLE* table);
-using NSFDbCreateAndCopyFn = STATUS(QUILLET_LNPUBLIC*)(const char* source, const char* target, WORD noteClass,
+using NSFDbCreateAndCopyFn = StatusWord(QUILLET_LNPUBLIC*)(const char* source, const char* target, WORD noteClass,
                                                        WORD limit, DWORD flags, DHANDLE* db);
-using NSFDbInfoGetFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, char* info);
-using NSFDbInfoSetFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, const char* info);
+using NSFDbInfoGetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, char* info);
+using NSFDbInfoSetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, const char* info);
 using NSFDbInfoParseFn = void(QUILLET_LNPUBLIC*)(const char* info, WORD what, char* buffer, WORD length);
 using NSFDbInfoModifyFn = void(QUILLET_LNPUBLIC*)(char* info, WORD what, const char* buffer);
-using NSFDbCopyACLFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE source, DHANDLE target);
-using NSFDbGetSpecialNoteIDFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, WORD index, NOTEID* id);
-using NSFDbIDGetFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, TIMEDATE* id);
-using NSFDbGetNoteInfoByUNIDFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, UNID* unid, NOTEID* id,
+using NSFDbCopyACLFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE source, DHANDLE target);
+using NSFDbGetSpecialNoteIDFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, WORD index, NOTEID* id);
+using NSFDbIDGetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, TIMEDATE* id);
+using NSFDbGetNoteInfoByUNIDFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, UNID* unid, NOTEID* id,
                                                            ORIGINATORID* oid, TIMEDATE* modified, WORD* noteClass);
 using IDScanFn = BOOL(QUILLET_LNPUBLIC*)(DHANDLE table, BOOL first, NOTEID* id);
-using IDDestroyTableFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE table);
+using IDDestroyTableFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE table);
 
-using NSFNoteOpenFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, NOTEID id, WORD flags, DHANDLE* note);
-using NSFNoteCreateFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE db, DHANDLE* note);
-using NSFNoteCopyFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE source, DHANDLE* copy);
-using NSFNoteUpdateFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, WORD flags);
-using NSFNoteCloseFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note);
+using NSFNoteOpenFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, NOTEID id, WORD flags, DHANDLE* note);
+using NSFNoteCreateFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, DHANDLE* note);
+using NSFNoteCopyFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE source, DHANDLE* copy);
+using NSFNoteUpdateFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, WORD flags);
+using NSFNoteCloseFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note);
 using NSFNoteGetInfoFn = void(QUILLET_LNPUBLIC*)(DHANDLE note, WORD member, void* value);
 using NSFNoteSetInfoFn = void(QUILLET_LNPUBLIC*)(DHANDLE note, WORD member, void* value);
 using NSFNoteIsSignedOrSealedFn = BOOL(QUILLET_LNPUBLIC*)(DHANDLE note, BOOL* isSigned, BOOL* isSealed);
-using NSFNoteUnsignFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note);
-using NSFNoteSignFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note);
-using NSFNoteContractFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note);
-using NSFNoteVerifySignatureFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, char* reserved, TIMEDATE* when,
+using NSFNoteUnsignFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note);
+using NSFNoteSignFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note);
+using NSFNoteContractFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note);
+using NSFNoteVerifySignatureFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, char* reserved, TIMEDATE* when,
                                                            char* signer, char* certifier);
-using NSFNoteAttachFileFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* itemName, WORD itemNameLength,
+using NSFNoteAttachFileFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* itemName, WORD itemNameLength,
                                                       const char* path, const char* originalName, WORD encoding);
-using NSFNoteExtractFileFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item, const char* path,
+using NSFNoteExtractFileFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item, const char* path,
                                                        void* decryptionKey);
 
-using NSFItemInfoFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, WORD nameLength, BLOCKID* item,
+using NSFItemInfoFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, WORD nameLength, BLOCKID* item,
                                                 WORD* type, BLOCKID* value, DWORD* valueLength);
-using NSFItemInfoNextFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID previous, const char* name,
+using NSFItemInfoNextFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID previous, const char* name,
                                                     WORD nameLength, BLOCKID* item, WORD* type, BLOCKID* value,
                                                     DWORD* valueLength);
 using NSFItemQueryFn = void(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item, char* name, WORD nameSize,
@@ -128,27 +130,27 @@ using NSFItemGetTimeFn = BOOL(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name,
 using NSFItemGetTextListEntriesFn = WORD(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name);
 using NSFItemGetTextListEntryFn = WORD(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, WORD entry, char* text,
                                                           WORD size);
-using NSFItemSetTextFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, const char* text, WORD length);
-using NSFItemSetNumberFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, double* value);
-using NSFItemSetTimeFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, TIMEDATE* value);
-using NSFItemAppendFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, WORD flags, const char* name, WORD nameLength,
+using NSFItemSetTextFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, const char* text, WORD length);
+using NSFItemSetNumberFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, double* value);
+using NSFItemSetTimeFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, TIMEDATE* value);
+using NSFItemAppendFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, WORD flags, const char* name, WORD nameLength,
                                                   WORD type, const void* value, DWORD valueLength);
-using NSFItemDeleteFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, WORD nameLength);
-using NSFItemDeleteByBLOCKIDFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item);
-using NSFItemCopyFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item);
-using NSFItemScanCallback = STATUS(QUILLET_LNPUBLIC*)(WORD spare, WORD flags, char* name, WORD nameLength,
+using NSFItemDeleteFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, WORD nameLength);
+using NSFItemDeleteByBLOCKIDFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item);
+using NSFItemCopyFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, BLOCKID item);
+using NSFItemScanCallback = StatusWord(QUILLET_LNPUBLIC*)(WORD spare, WORD flags, char* name, WORD nameLength,
                                                       void* value, DWORD valueLength, void* context);
-using NSFItemScanFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE note, NSFItemScanCallback callback, void* context);
+using NSFItemScanFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, NSFItemScanCallback callback, void* context);
 using NSFItemConvertToTextFn = WORD(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, char* text, WORD size,
                                                        char separator);
 
-using MQCreateFn = STATUS(QUILLET_LNPUBLIC*)(const char* name, WORD quota, DWORD options);
-using MQOpenFn = STATUS(QUILLET_LNPUBLIC*)(const char* name, DWORD options, DHANDLE* queue);
-using MQCloseFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE queue, DWORD options);
-using MQPutFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE queue, WORD priority, const char* message, WORD length,
+using MQCreateFn = StatusWord(QUILLET_LNPUBLIC*)(const char* name, WORD quota, DWORD options);
+using MQOpenFn = StatusWord(QUILLET_LNPUBLIC*)(const char* name, DWORD options, DHANDLE* queue);
+using MQCloseFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE queue, DWORD options);
+using MQPutFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE queue, WORD priority, const char* message, WORD length,
                                           DWORD options);
-using MQScanCallback = STATUS(QUILLET_LNPUBLIC*)(const char* message, WORD length, WORD priority, void* context);
-using MQScanFn = STATUS(QUILLET_LNPUBLIC*)(DHANDLE queue, char* buffer, WORD size, DWORD options,
+using MQScanCallback = StatusWord(QUILLET_LNPUBLIC*)(const char* message, WORD length, WORD priority, void* context);
+using MQScanFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE queue, char* buffer, WORD size, DWORD options,
                                            MQScanCallback callback, void* context);
 }  // extern "C"
 

@@ -117,7 +117,7 @@ void NnotesBinding::ConsoleLine(std::string_view text) {
 
 STATUS NnotesBinding::ThreadInit() {
   auto init = Find<NotesInitThreadFn>("NotesInitThread");
-  return init == nullptr ? kErrFunctionNotAvailable : init();
+  return init == nullptr ? kErrFunctionNotAvailable : STATUS(init());
 }
 
 void NnotesBinding::ThreadTerm() {
@@ -228,7 +228,7 @@ STATUS NnotesBinding::DbOpenModifiedSince(std::string_view path, const TimeDate&
 
 STATUS NnotesBinding::DbClose(DbHandle db) {
   auto close = Find<NSFDbCloseFn>("NSFDbClose");
-  return close == nullptr ? kErrFunctionNotAvailable : close(db.value);
+  return close == nullptr ? kErrFunctionNotAvailable : STATUS(close(db.value));
 }
 
 STATUS NnotesBinding::DbCanonicalPath(DbHandle db, std::string& path) {
@@ -316,12 +316,12 @@ std::string NnotesBinding::DbInfoWithTitle(std::string_view info, std::string_vi
 // the caller's default level is the template's own in every use.
 STATUS NnotesBinding::DbCopyAcl(DbHandle source, DbHandle target, uint16_t) {
   auto copy = Find<NSFDbCopyACLFn>("NSFDbCopyACL");
-  return copy == nullptr ? kErrFunctionNotAvailable : copy(source.value, target.value);
+  return copy == nullptr ? kErrFunctionNotAvailable : STATUS(copy(source.value, target.value));
 }
 
 STATUS NnotesBinding::DbSpecialNoteId(DbHandle db, uint16_t index, NoteId& id) {
   auto get = Find<NSFDbGetSpecialNoteIDFn>("NSFDbGetSpecialNoteID");
-  return get == nullptr ? kErrFunctionNotAvailable : get(db.value, index, &id);
+  return get == nullptr ? kErrFunctionNotAvailable : STATUS(get(db.value, index, &id));
 }
 
 STATUS NnotesBinding::DbIdentity(DbHandle db, TimeDate& id) {
@@ -357,7 +357,7 @@ bool NnotesBinding::TableScan(TableHandle table, bool first, NoteId& id) {
 
 STATUS NnotesBinding::TableDestroy(TableHandle table) {
   auto destroy = Find<IDDestroyTableFn>("IDDestroyTable");
-  return destroy == nullptr ? kErrFunctionNotAvailable : destroy(table.value);
+  return destroy == nullptr ? kErrFunctionNotAvailable : STATUS(destroy(table.value));
 }
 
 }  // namespace quillet

@@ -62,12 +62,12 @@ STATUS NnotesBinding::NoteCopy(NoteHandle source, NoteHandle& copy) {
 
 STATUS NnotesBinding::NoteUpdate(NoteHandle note, uint16_t flags) {
   auto update = Find<NSFNoteUpdateFn>("NSFNoteUpdate");
-  return update == nullptr ? kErrFunctionNotAvailable : update(note.value, flags);
+  return update == nullptr ? kErrFunctionNotAvailable : STATUS(update(note.value, flags));
 }
 
 STATUS NnotesBinding::NoteClose(NoteHandle note) {
   auto close = Find<NSFNoteCloseFn>("NSFNoteClose");
-  return close == nullptr ? kErrFunctionNotAvailable : close(note.value);
+  return close == nullptr ? kErrFunctionNotAvailable : STATUS(close(note.value));
 }
 
 DbHandle NnotesBinding::NoteDatabase(NoteHandle note) {
@@ -117,17 +117,17 @@ bool NnotesBinding::NoteIsSigned(NoteHandle note, bool& sealed) {
 
 STATUS NnotesBinding::NoteRemoveSignature(NoteHandle note) {
   auto unsign = Find<NSFNoteUnsignFn>("NSFNoteUnsign");
-  return unsign == nullptr ? kErrFunctionNotAvailable : unsign(note.value);
+  return unsign == nullptr ? kErrFunctionNotAvailable : STATUS(unsign(note.value));
 }
 
 STATUS NnotesBinding::NoteSign(NoteHandle note) {
   auto sign = Find<NSFNoteSignFn>("NSFNoteSign");
-  return sign == nullptr ? kErrFunctionNotAvailable : sign(note.value);
+  return sign == nullptr ? kErrFunctionNotAvailable : STATUS(sign(note.value));
 }
 
 STATUS NnotesBinding::NoteContract(NoteHandle note) {
   auto contract = Find<NSFNoteContractFn>("NSFNoteContract");
-  return contract == nullptr ? kErrFunctionNotAvailable : contract(note.value);
+  return contract == nullptr ? kErrFunctionNotAvailable : STATUS(contract(note.value));
 }
 
 STATUS NnotesBinding::NoteSigner(NoteHandle note, std::string& signer, std::string& certifier) {
@@ -246,7 +246,7 @@ STATUS NnotesBinding::ItemSetText(NoteHandle note, std::string_view name, std::s
 
 STATUS NnotesBinding::ItemSetNumber(NoteHandle note, std::string_view name, double value) {
   auto set = Find<NSFItemSetNumberFn>("NSFItemSetNumber");
-  return set == nullptr ? kErrFunctionNotAvailable : set(note.value, Z(name).c_str(), &value);
+  return set == nullptr ? kErrFunctionNotAvailable : STATUS(set(note.value, Z(name).c_str(), &value));
 }
 
 STATUS NnotesBinding::ItemSetTime(NoteHandle note, std::string_view name, const TimeDate& value) {
@@ -274,14 +274,14 @@ STATUS NnotesBinding::ItemDelete(NoteHandle note, std::string_view name) {
 
 STATUS NnotesBinding::ItemDeleteById(NoteHandle note, ItemId item) {
   auto remove = Find<NSFItemDeleteByBLOCKIDFn>("NSFItemDeleteByBLOCKID");
-  return remove == nullptr ? kErrFunctionNotAvailable : remove(note.value, ToBlock(item));
+  return remove == nullptr ? kErrFunctionNotAvailable : STATUS(remove(note.value, ToBlock(item)));
 }
 
 // An item's block identifies it across notes: the host copies it from its
 // own note into `target`.
 STATUS NnotesBinding::ItemCopy(NoteHandle target, NoteHandle, ItemId item) {
   auto copy = Find<NSFItemCopyFn>("NSFItemCopy");
-  return copy == nullptr ? kErrFunctionNotAvailable : copy(target.value, ToBlock(item));
+  return copy == nullptr ? kErrFunctionNotAvailable : STATUS(copy(target.value, ToBlock(item)));
 }
 
 namespace {
@@ -292,7 +292,7 @@ struct ScanContext {
 
 // The host hands name, flags and value (type word first); it names no item
 // block, so `item` stays invalid. Nothing may escape into the host.
-STATUS QUILLET_LNPUBLIC ItemScanTrampoline(WORD, WORD flags, char* name, WORD nameLength, void* value,
+StatusWord QUILLET_LNPUBLIC ItemScanTrampoline(WORD, WORD flags, char* name, WORD nameLength, void* value,
                                            DWORD valueLength, void* context) {
   try {
     ItemInfo info;
@@ -311,7 +311,7 @@ struct QueueContext {
   const QueueScanCallback* callback;
 };
 
-STATUS QUILLET_LNPUBLIC QueueScanTrampoline(const char* message, WORD length, WORD, void* context) {
+StatusWord QUILLET_LNPUBLIC QueueScanTrampoline(const char* message, WORD length, WORD, void* context) {
   try {
     return (*static_cast<QueueContext*>(context)->callback)(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(message), length));
@@ -350,14 +350,14 @@ STATUS NnotesBinding::AttachFile(NoteHandle note, std::string_view filePath, std
 STATUS NnotesBinding::ExtractFile(NoteHandle note, ItemId attachment, std::string_view filePath) {
   auto extract = Find<NSFNoteExtractFileFn>("NSFNoteExtractFile");
   return extract == nullptr ? kErrFunctionNotAvailable
-                            : extract(note.value, ToBlock(attachment), Z(filePath).c_str(), nullptr);
+                            : STATUS(extract(note.value, ToBlock(attachment), Z(filePath).c_str(), nullptr));
 }
 
 // --- Message queues ---------------------------------------------------------
 
 STATUS NnotesBinding::QueueCreate(std::string_view name, uint16_t quota) {
   auto create = Find<MQCreateFn>("MQCreate");
-  return create == nullptr ? kErrFunctionNotAvailable : create(Z(name).c_str(), quota, 0);
+  return create == nullptr ? kErrFunctionNotAvailable : STATUS(create(Z(name).c_str(), quota, 0));
 }
 
 STATUS NnotesBinding::QueueOpen(std::string_view name, QueueHandle& queue) {
@@ -371,7 +371,7 @@ STATUS NnotesBinding::QueueOpen(std::string_view name, QueueHandle& queue) {
 
 STATUS NnotesBinding::QueueClose(QueueHandle queue) {
   auto close = Find<MQCloseFn>("MQClose");
-  return close == nullptr ? kErrFunctionNotAvailable : close(queue.value, 0);
+  return close == nullptr ? kErrFunctionNotAvailable : STATUS(close(queue.value, 0));
 }
 
 STATUS NnotesBinding::QueuePut(QueueHandle queue, std::span<const uint8_t> message) {

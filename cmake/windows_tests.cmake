@@ -13,7 +13,7 @@ add_library(quillet_sim STATIC ${QUILLET_SIM_SOURCES})
 target_link_libraries(quillet_sim PUBLIC quillet_core)
 
 file(GLOB_RECURSE QUILLET_TEST_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/*.cpp)
-list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/tools/")
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/(tools|fuzz)/")
 list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/exports/exports_test\\.cpp$")
 # Checks of the Linux build itself: a forked bare process loading the .so,
 # the shipped library's symbols, and compiles with the host compiler.

@@ -54,14 +54,14 @@ struct FakeHost {
 };
 FakeHost* gFake = nullptr;
 
-STATUS QUILLET_LNPUBLIC FakeDbOpen(const char* path, DHANDLE* db) {
+StatusWord QUILLET_LNPUBLIC FakeDbOpen(const char* path, DHANDLE* db) {
   gFake->openedPath = path;
   if (std::strcmp(path, "missing.nsf") == 0) return kErrFileNotFound;
   *db = 0x44;
   return kNoError;
 }
 long QUILLET_LNPUBLIC FakeEnvironmentLong(const char* name) { return std::strcmp(name, "KitType") == 0 ? 2 : 0; }
-void FakeLog(const char* format, STATUS status, ...) {
+void FakeLog(const char* format, StatusWord status, ...) {
   // The binding passes "%s" and the line as its one argument.
   EXPECT_STREQ(format, "%s");
   EXPECT_EQ(status, kNoError);
@@ -70,7 +70,7 @@ void FakeLog(const char* format, STATUS status, ...) {
   gFake->consoleText += va_arg(args, const char*);
   va_end(args);
 }
-STATUS QUILLET_LNPUBLIC FakeItemInfo(DHANDLE, const char* name, WORD nameLength, BLOCKID* item, WORD* type,
+StatusWord QUILLET_LNPUBLIC FakeItemInfo(DHANDLE, const char* name, WORD nameLength, BLOCKID* item, WORD* type,
                                      BLOCKID* value, DWORD* length) {
   if (std::string(name, nameLength) != "Body") return kErrItemNotFound;
   *item = BLOCKID{0x77, 8};
@@ -93,14 +93,14 @@ void QUILLET_LNPUBLIC FakeItemQuery(DHANDLE, BLOCKID item, char* name, WORD name
 }
 void* QUILLET_LNPUBLIC FakeLock(DHANDLE handle) { return handle == 0x99 ? gFake->pool.data() : nullptr; }
 BOOL QUILLET_LNPUBLIC FakeUnlock(DHANDLE) { return 1; }
-STATUS QUILLET_LNPUBLIC FakeItemDelete(DHANDLE, const char*, WORD length) {
+StatusWord QUILLET_LNPUBLIC FakeItemDelete(DHANDLE, const char*, WORD length) {
   gFake->lastDeleteLength = length;
   return kNoError;
 }
-STATUS QUILLET_LNPUBLIC FakeMQScan(DHANDLE queue, char*, WORD, DWORD, MQScanCallback callback, void* context) {
+StatusWord QUILLET_LNPUBLIC FakeMQScan(DHANDLE queue, char*, WORD, DWORD, MQScanCallback callback, void* context) {
   EXPECT_EQ(queue, 0x55u);
   for (auto message = gFake->queue.begin(); message != gFake->queue.end();) {
-    const STATUS status = callback(message->data(), static_cast<WORD>(message->size()), 0, context);
+    const StatusWord status = callback(message->data(), static_cast<WORD>(message->size()), 0, context);
     if (status == kErrRemoveMessage) {
       message = gFake->queue.erase(message);
     } else if (status != kNoError) {

@@ -198,6 +198,9 @@ TEST(ReportReader, TrailingBytesAndHugeCountsAreRefused) {
 namespace quillet {
 namespace {
 
+// The inputs are POSIX paths (a directory, a device without end); the Windows
+// build has neither.
+#if !defined(_WIN32)
 TEST(ReportReaderFile, UnreadableInputsAreRefusedWithTheirReason) {
   Report report;
   report.Frequency = 77;
@@ -213,6 +216,7 @@ TEST(ReportReaderFile, UnreadableInputsAreRefusedWithTheirReason) {
   EXPECT_NE(error.Text.find("larger than a report can be"), std::string::npos) << error.Text;
   EXPECT_EQ(report.Frequency, 77);
 }
+#endif
 
 }  // namespace
 }  // namespace quillet

@@ -84,7 +84,7 @@ void BM_InstrumentModule(benchmark::State& state) {
     const bool parsed = module->Parse(image);
     byteCode = module->ByteCode().Length();
     state.ResumeTiming();
-    const quillet::Status32 r = parsed ? quillet::InstrumentModule(*module, context, *profile) : 1;
+    const quillet::Status32 r = parsed ? quillet::InstrumentModule(*module, context, *profile) : quillet::Status32(1);
     if (r != 0) state.SkipWithError(("not instrumented: " + std::to_string(r)).c_str());
     benchmark::DoNotOptimize(module->ByteCode().Data().data());
   }

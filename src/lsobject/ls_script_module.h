@@ -76,8 +76,10 @@ class CLSScriptModule {
   // type are kept; a note without the item gets kNewScriptItemFlags and
   // kNewScriptItemType. Then the note's signature is removed
   // (`leaveUnsigned`) or, for a signed item, the note is signed again.
-  // Returns the first failing status; when storing fails, the note's items
-  // are put back as they were (the module itself stays serialised). Throws
+  // Returns the first failing status; when storing fails, the items it
+  // touched are put back with their old flags, types and values, after the
+  // note's other items (the module itself stays serialised). A failure to
+  // sign comes after the items are stored and leaves them stored. Throws
   // nothing.
   [[nodiscard]] Status32 SaveToNote(NoteHandle note, std::string_view itemName, bool leaveUnsigned);
 

@@ -62,7 +62,8 @@ constexpr bool IsLoadableScriptType(uint16_t type) { return type == kTypeLsObjec
 
 // The names of the note's script items, each once (names that differ only in
 // case count as one), sorted ascending ignoring case. A failing item scan
-// returns its status and leaves `names` empty.
+// returns its status and leaves `names` empty. Exceptions from the host
+// pass through to the caller's boundary.
 [[nodiscard]] STATUS ListScriptItems(NoteHandle note, std::vector<std::string>& names);
 
 // "%X_KVX": the name of the marker item of a module stored with `checksum`.

@@ -186,7 +186,9 @@ TEST_F(ScriptItems, LoadFailsWhenALaterPieceCannotBeRead) {
 // --- Storing ------------------------------------------------------------------
 
 TEST_F(ScriptItems, StoredModuleReplacesItsItemsAndLeavesAMarker) {
-  auto opened = Open(kit::ScriptLibraryNote("Lib", kLibrarySource, 2));
+  sim::NoteFile library = kit::ScriptLibraryNote("Lib", kLibrarySource, 2);
+  library.isSigned = false;  // so that signing the stored items shows
+  auto opened = Open(library);
   const NoteHandle note = opened->handle();
   CLSScriptModule module;
   ASSERT_TRUE(module.LoadFromNote(note, "$ScriptLib_O"));
@@ -221,6 +223,21 @@ TEST_F(ScriptItems, LeaveUnsignedRemovesTheSignature) {
   CLSScriptModule module;
   ASSERT_TRUE(module.LoadFromNote(opened->handle(), "$ScriptLib_O"));
   ASSERT_EQ(module.SaveToNote(opened->handle(), "$ScriptLib_O", true), 0u);
+  bool sealed = false;
+  EXPECT_FALSE(sim_->NoteIsSigned(opened->handle(), sealed));
+}
+
+TEST_F(ScriptItems, UnsignedItemLeavesTheNoteUnsigned) {
+  sim::NoteFile library = kit::DesignNote(kNoteClassFilter, "Lib", kit::kScriptLibraryFlags);
+  library.isSigned = false;
+  kit::AddScriptItems(library, "$ScriptLib_O", kit::CompileScript(kLibrarySource), 1, kTypeLsObject, kItemSummary);
+  auto opened = Open(library);
+  CLSScriptModule module;
+  ASSERT_TRUE(module.LoadFromNote(opened->handle(), "$ScriptLib_O"));
+  ASSERT_EQ(module.SaveToNote(opened->handle(), "$ScriptLib_O", false), 0u);
+  quillet::ItemInfo info;
+  ASSERT_EQ(sim_->ItemFind(opened->handle(), "$ScriptLib_O", info), kNoError);
+  EXPECT_EQ(info.flags, kItemSummary);
   bool sealed = false;
   EXPECT_FALSE(sim_->NoteIsSigned(opened->handle(), sealed));
 }

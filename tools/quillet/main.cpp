@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     AddInstrumentCommand(app, exitCode);
     AddInstrumentNoteCommand(app, exitCode);
     AddRunCommand(app, exitCode);
+    AddNoteItemsCommand(app, exitCode);
 
     try {
       app.parse(argc, argv);

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     AddRoundtripCommand(app, exitCode);
     AddCompileCommand(app, exitCode);
     AddInstrumentCommand(app, exitCode);
+    AddInstrumentNoteCommand(app, exitCode);
     AddRunCommand(app, exitCode);
     AddNoteItemsCommand(app, exitCode);
 

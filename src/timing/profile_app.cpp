@@ -43,7 +43,8 @@ void CLSProfileApp::TimerEnter(uint32_t key, uint32_t handle) {
 
 void CLSProfileApp::AnnounceMemoryLimit() {
   limitAnnounced_ = true;
-  Notes().ConsoleLine(MemoryLimitConsoleLine(memoryLimitMB_));
+  limitReachedMB_ = memoryLimitMB_;
+  Notes().ConsoleLine(MemoryLimitConsoleLine(limitReachedMB_));
 }
 
 void CLSProfileApp::TimerExit(uint32_t, uint32_t) { Data.Exit(); }
@@ -92,7 +93,7 @@ bool CLSProfileApp::WriteReport(const char* path, bool collecting) {
   if (!HostPathToUtf16(path, filePath)) return false;
   if (Data.DroppedCalls() == 0) return Data.WriteReport(filePath, watched, Messages);
   std::vector<std::string> messages = Messages;
-  messages.push_back(DroppedCallsMessage(Data.DroppedCalls(), memoryLimitMB_));
+  messages.push_back(DroppedCallsMessage(Data.DroppedCalls(), limitReachedMB_));
   return Data.WriteReport(filePath, watched, messages);
 }
 

@@ -76,6 +76,7 @@ class CLSProfileApp {
   void AnnounceMemoryLimit();
 
   int32_t memoryLimitMB_ = kDefaultMaxProfileMemoryMB;  // as last read; the data's limit follows it
+  int32_t limitReachedMB_ = kDefaultMaxProfileMemoryMB;  // the limit the first dropped call met
   bool limitAnnounced_ = false;  // the console line was written since the last clear
 };
 

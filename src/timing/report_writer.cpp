@@ -37,6 +37,8 @@ class BlockWriter {
     Flush();
     if (ok_) ok_ = sink_.Write(bytes);
   }
+  // `n` bytes of the block to fill directly, or null when `n` exceeds a block.
+  uint8_t* Reserve(size_t n) { return n <= kBlock ? Room(n) : nullptr; }
   void PutText(std::string_view text) { PutBytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()}); }
 
   void PutTerminated(std::string_view text) {
@@ -88,20 +90,40 @@ void PutProcedure(BlockWriter& w, const ProcedureInfo& p) {
   w.PutTerminated({});
 }
 
-// One call record without its children; the child count ends it.
+// One call record without its children; the child count ends it. A record
+// that fits the block is stored with one bounds check.
 void PutCall(BlockWriter& w, const CallRecord& r) {
-  w.PutU32(r.Key);
-  w.PutU32(r.ProcedureId);
-  w.PutU8(r.IsRoot);
-  w.PutU64(static_cast<uint64_t>(r.Elapsed));
-  w.PutU32(report::kCallConstant);
-  w.PutU32(r.LineCount);
-  for (const LineEntry& e : r.Lines()) {
-    w.PutU32(static_cast<uint32_t>(e.Line));
-    w.PutU32(static_cast<uint32_t>(e.Count));
-    w.PutU64(static_cast<uint64_t>(e.Total));
+  const size_t size = report::kCallRecordFixedSize + size_t{r.LineCount} * report::kLineEntrySize;
+  uint8_t* at = w.Reserve(size);
+  if (at == nullptr) {
+    w.PutU32(r.Key);
+    w.PutU32(r.ProcedureId);
+    w.PutU8(r.IsRoot);
+    w.PutU64(static_cast<uint64_t>(r.Elapsed));
+    w.PutU32(report::kCallConstant);
+    w.PutU32(r.LineCount);
+    for (const LineEntry& e : r.Lines()) {
+      w.PutU32(static_cast<uint32_t>(e.Line));
+      w.PutU32(static_cast<uint32_t>(e.Count));
+      w.PutU64(static_cast<uint64_t>(e.Total));
+    }
+    w.PutU32(r.ChildCount());
+    return;
   }
-  w.PutU32(r.ChildCount());
+  StoreU32(at, r.Key);
+  StoreU32(at + 4, r.ProcedureId);
+  at[8] = r.IsRoot;
+  StoreU64(at + 9, static_cast<uint64_t>(r.Elapsed));
+  StoreU32(at + 17, report::kCallConstant);
+  StoreU32(at + 21, r.LineCount);
+  at += 25;
+  for (const LineEntry& e : r.Lines()) {
+    StoreU32(at, static_cast<uint32_t>(e.Line));
+    StoreU32(at + 4, static_cast<uint32_t>(e.Count));
+    StoreU64(at + 8, static_cast<uint64_t>(e.Total));
+    at += report::kLineEntrySize;
+  }
+  StoreU32(at, r.ChildCount());
 }
 
 // Depth first without recursion: a deep script recursion must not exhaust

@@ -27,14 +27,30 @@ namespace platform = quillet::platform;
 
 double Min(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
+// The three measured operations, each taking the lock as an entry point does.
+void FloorEvent(platform::RecursiveLock& lock) {
+  lock.Enter();
+  benchmark::DoNotOptimize(platform::PerformanceCounter());
+  lock.Leave();
+}
+void LineEvent(platform::RecursiveLock& lock, CLSProfileApp& app, int32_t& line) {
+  lock.Enter();
+  app.TimerLine(0x1234, 7, 10 + (line++ & 3));
+  lock.Leave();
+}
+void EnterExitEvents(platform::RecursiveLock& lock, CLSProfileApp& app) {
+  lock.Enter();
+  app.TimerEnter(0x1234, 2);
+  lock.Leave();
+  lock.Enter();
+  app.TimerExit(0x1234, 2);
+  lock.Leave();
+}
+
 // The least any timer event costs: one counter reading inside the lock.
 void BM_Floor_CounterAndLock(benchmark::State& state) {
   platform::RecursiveLock lock;
-  for (auto _ : state) {
-    lock.Enter();
-    benchmark::DoNotOptimize(platform::PerformanceCounter());
-    lock.Leave();
-  }
+  for (auto _ : state) FloorEvent(lock);
 }
 BENCHMARK(BM_Floor_CounterAndLock)->ComputeStatistics("min", Min);
 
@@ -44,11 +60,7 @@ void BM_TimerLine(benchmark::State& state) {
   CLSProfileApp app("bench", "", 0x54);
   app.TimerEnter(0x1234, 7);
   int32_t line = 0;
-  for (auto _ : state) {
-    lock.Enter();
-    app.TimerLine(0x1234, 7, 10 + (line++ & 3));
-    lock.Leave();
-  }
+  for (auto _ : state) LineEvent(lock, app, line);
   benchmark::DoNotOptimize(app.Data.FirstRoot());
 }
 BENCHMARK(BM_TimerLine)->ComputeStatistics("min", Min);
@@ -61,12 +73,7 @@ void BM_TimerEnterExitPair(benchmark::State& state) {
   app.TimerEnter(0x1234, 1);
   int64_t n = 0;
   for (auto _ : state) {
-    lock.Enter();
-    app.TimerEnter(0x1234, 2);
-    lock.Leave();
-    lock.Enter();
-    app.TimerExit(0x1234, 2);
-    lock.Leave();
+    EnterExitEvents(lock, app);
     if ((++n & 0xFFFFF) == 0) {  // keep memory bounded over long runs
       state.PauseTiming();
       app.Data.Clear();
@@ -89,24 +96,9 @@ void BM_TimerRatios(benchmark::State& state) {
   BestBatch floor, line, enterExit;
   int32_t next = 0;
   for (auto _ : state) {
-    floor.Run(kBatch, [&] {
-      lock.Enter();
-      benchmark::DoNotOptimize(platform::PerformanceCounter());
-      lock.Leave();
-    });
-    line.Run(kBatch, [&] {
-      lock.Enter();
-      lines.TimerLine(0x1234, 7, 10 + (next++ & 3));
-      lock.Leave();
-    });
-    enterExit.Run(kBatch, [&] {
-      lock.Enter();
-      calls.TimerEnter(0x1234, 2);
-      lock.Leave();
-      lock.Enter();
-      calls.TimerExit(0x1234, 2);
-      lock.Leave();
-    });
+    floor.Run(kBatch, [&] { FloorEvent(lock); });
+    line.Run(kBatch, [&] { LineEvent(lock, lines, next); });
+    enterExit.Run(kBatch, [&] { EnterExitEvents(lock, calls); });
     if (calls.Data.Pool().BytesInUse() > (64u << 20)) {  // outside the batches: keep memory bounded
       calls.Data.Clear();
       calls.TimerEnter(0x1234, 1);

@@ -165,6 +165,15 @@ TEST_F(ProfileAppTest, FailuresToOpenOrWriteAreReportedAndKeepTheData) {
   EXPECT_EQ(std::filesystem::file_size(path), report::kEmptyReportSize + report::kCallRecordFixedSize);
 }
 
+// The report `app` writes to `path`, read back; empty when either step fails.
+Report WrittenReport(CLSProfileApp& app, const std::string& path) {
+  Report report;
+  ReportError error;
+  EXPECT_TRUE(app.WriteReport(path.c_str(), true));
+  EXPECT_TRUE(ReadReportFile(path, report, error)) << error.Text;
+  return report;
+}
+
 TEST_F(ProfileAppTest, MemoryLimitDropsCallsSaysSoOnceAndCountsThemInTheReport) {
   EXPECT_EQ(app_.Data.MemoryLimit(), MegabytesToBytes(kDefaultMaxProfileMemoryMB));
   WriteSetting("MaxProfileMemoryMB", "1");
@@ -188,11 +197,7 @@ TEST_F(ProfileAppTest, MemoryLimitDropsCallsSaysSoOnceAndCountsThemInTheReport) 
   ASSERT_EQ(console.size(), 1u);
   EXPECT_NE(console[0].find("1 MB"), std::string::npos);
 
-  const std::string path = PathIn("limited.zvk");
-  ASSERT_TRUE(app_.WriteReport(path.c_str(), true));
-  Report report;
-  ReportError error;
-  ASSERT_TRUE(ReadReportFile(path, report, error)) << error.Text;
+  const Report report = WrittenReport(app_, PathIn("limited.zvk"));
   ASSERT_EQ(report.Messages.size(), 2u);
   EXPECT_EQ(report.Messages[0], "warning");
   EXPECT_EQ(report.Messages[1], DroppedCallsMessage(dropped, 1));

@@ -90,6 +90,18 @@ void PutProcedure(BlockWriter& w, const ProcedureInfo& p) {
   w.PutTerminated({});
 }
 
+// The number of children of `r`. Records sit in the pool in start order, so
+// the siblings to come lie just ahead in memory: fetching ahead of the chain
+// keeps a wide call from waiting on memory once per child.
+uint32_t CountChildren(const CallRecord& r) {
+  uint32_t n = 0;
+  for (const CallRecord* c = r.FirstChild; c != nullptr; c = c->NextSibling) {
+    __builtin_prefetch(reinterpret_cast<const char*>(c) + 1024);
+    ++n;
+  }
+  return n;
+}
+
 // One call record without its children; the child count ends it. A record
 // that fits the block is stored with one bounds check.
 void PutCall(BlockWriter& w, const CallRecord& r) {
@@ -107,7 +119,7 @@ void PutCall(BlockWriter& w, const CallRecord& r) {
       w.PutU32(static_cast<uint32_t>(e.Count));
       w.PutU64(static_cast<uint64_t>(e.Total));
     }
-    w.PutU32(r.ChildCount());
+    w.PutU32(CountChildren(r));
     return;
   }
   StoreU32(at, r.Key);
@@ -123,7 +135,7 @@ void PutCall(BlockWriter& w, const CallRecord& r) {
     StoreU64(at + 8, static_cast<uint64_t>(e.Total));
     at += report::kLineEntrySize;
   }
-  StoreU32(at, r.ChildCount());
+  StoreU32(at, CountChildren(r));
 }
 
 // Depth first without recursion: a deep script recursion must not exhaust

@@ -25,13 +25,10 @@ struct LineEntry {
   LineStat Stat() const { return LineStat{Count, Total}; }
 };
 
-// A call's lines, ordered by line argument. Kept as a sorted array in the
-// profile data's pool: lines arrive mostly in ascending order, so an insert is
-// usually an append, and a call with two lines costs 32 bytes here.
+// A read-only view of a call's lines, ordered by line argument.
 struct LineTable {
-  LineEntry* Entries = nullptr;
+  const LineEntry* Entries = nullptr;
   uint32_t Size = 0;
-  uint32_t Capacity = 0;
 
   const LineEntry* begin() const { return Entries; }
   const LineEntry* end() const { return Entries + Size; }
@@ -41,27 +38,30 @@ struct LineTable {
   const LineEntry* Find(int32_t line) const;
 };
 
-// One call. Children form an intrusive list (first, last, next sibling) of
-// records owned by the profile data's pool, in start order.
+// One call, 48 bytes. Children form an intrusive list (first child, next
+// sibling) of records owned by the profile data's pool, in start order. What
+// only an open call needs (entry time, the line being timed, the last child)
+// lives in its OpenCall on the call stack, not here: the tree keeps nothing
+// per record that the report does not write.
 struct CallRecord {
   uint32_t Key = 0;          // module key as recorded (after remapping)
   uint32_t ProcedureId = 0;  // the procedure handle (16-bit value)
-  uint8_t IsRoot = 0;        // 1 when the record is one of the roots
-  uint8_t LineOpen = 0;      // 1 while CurrentLine is being timed
-  int32_t CurrentLine = kNoCurrentLine;
   CallRecord* FirstChild = nullptr;
-  CallRecord* LastChild = nullptr;
   CallRecord* NextSibling = nullptr;
-  LineTable Lines;
-  int64_t LineStart = 0;  // counter value when CurrentLine started; 0 when none
-  int64_t EntryTime = 0;  // counter value at Enter
-  int64_t Elapsed = 0;    // Exit time minus EntryTime; 0 until the call exits
+  LineEntry* LineData = nullptr;  // LineCount entries in line order, in the pool
+  int64_t Elapsed = 0;            // Exit time minus entry time; 0 until the call exits
+  uint32_t LineCount = 0;
+  uint8_t IsRoot = 0;  // 1 when the record is one of the roots
 
+  LineTable Lines() const { return LineTable{LineData, LineCount}; }
   uint32_t ChildCount() const {
     uint32_t n = 0;
     for (const CallRecord* c = FirstChild; c != nullptr; c = c->NextSibling) ++n;
     return n;
   }
 };
+
+static_assert(sizeof(void*) > 4 || sizeof(CallRecord) <= 40, "32-bit records stay small");
+static_assert(sizeof(void*) == 4 || sizeof(CallRecord) == 48, "a call record takes 48 bytes");
 
 }  // namespace quillet

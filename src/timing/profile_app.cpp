@@ -22,11 +22,15 @@ bool HostPathToUtf16(std::string_view path, std::u16string& out) {
 }  // namespace
 
 CLSProfileApp::CLSProfileApp(std::string_view moduleName, std::string_view serverName, int32_t instrumentFlags)
-    : ModuleName(moduleName), ServerName(serverName), ContextFlags(instrumentFlags) {}
+    : ModuleName(moduleName), ServerName(serverName), ContextFlags(instrumentFlags) {
+  Data.SetMemoryLimit(MegabytesToBytes(memoryLimitMB_));
+}
 
 CLSProfileApp::CLSProfileApp(std::string_view moduleName, std::string_view serverName, int32_t instrumentFlags,
                              CounterFn counter, int64_t frequency)
-    : Data(counter, frequency), ModuleName(moduleName), ServerName(serverName), ContextFlags(instrumentFlags) {}
+    : Data(counter, frequency), ModuleName(moduleName), ServerName(serverName), ContextFlags(instrumentFlags) {
+  Data.SetMemoryLimit(MegabytesToBytes(memoryLimitMB_));
+}
 
 void CLSProfileApp::TimerEnter(uint32_t key, uint32_t handle) {
   if (!KeyRemap.empty()) {
@@ -34,6 +38,13 @@ void CLSProfileApp::TimerEnter(uint32_t key, uint32_t handle) {
     if (it != KeyRemap.end()) key = it->second;
   }
   Data.Enter(ProcedureKey{key, handle});
+  if (Data.DroppedCalls() != 0 && !limitAnnounced_) AnnounceMemoryLimit();
+}
+
+void CLSProfileApp::AnnounceMemoryLimit() {
+  limitAnnounced_ = true;
+  limitReachedMB_ = memoryLimitMB_;
+  Notes().ConsoleLine(MemoryLimitConsoleLine(limitReachedMB_));
 }
 
 void CLSProfileApp::TimerExit(uint32_t, uint32_t) { Data.Exit(); }
@@ -46,6 +57,8 @@ void CLSProfileApp::TimerLine(uint32_t key, uint32_t handle, int32_t line) {
 void CLSProfileApp::Refresh(bool collecting) {
   Collecting = collecting;
   if (ReadSettingInt("FilterBindEvents") == 0) FilterBindEvents = 0;
+  memoryLimitMB_ = ReadMaxProfileMemoryMB();
+  Data.SetMemoryLimit(MegabytesToBytes(memoryLimitMB_));
   LineTimerHandle = FunctionTimerHandle = TimerClassHandle = SpareHandle = kNoSymbolHandle;
 }
 
@@ -55,6 +68,7 @@ void CLSProfileApp::ResetContext(bool collecting, bool clear, int value) {
   if (clear) {
     Data.Clear();
     Messages.clear();
+    limitAnnounced_ = false;
   }
 }
 
@@ -77,7 +91,10 @@ bool CLSProfileApp::WriteReport(const char* path, bool collecting) {
   }
   std::u16string filePath;
   if (!HostPathToUtf16(path, filePath)) return false;
-  return Data.WriteReport(filePath, watched, Messages);
+  if (Data.DroppedCalls() == 0) return Data.WriteReport(filePath, watched, Messages);
+  std::vector<std::string> messages = Messages;
+  messages.push_back(DroppedCallsMessage(Data.DroppedCalls(), limitReachedMB_));
+  return Data.WriteReport(filePath, watched, messages);
 }
 
 }  // namespace quillet

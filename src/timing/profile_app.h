@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "timing/memory_limit.h"
 #include "timing/profile_data.h"
 
 namespace quillet {
@@ -37,8 +38,8 @@ class CLSProfileApp {
   // first, as a new root.
   virtual void TimerLine(uint32_t key, uint32_t handle, int32_t line);
 
-  // Sets Collecting, re-reads "FilterBindEvents", forgets the cached symbol
-  // handles, stores `value` in ContextFlags unless it is kKeepContextFlags and,
+  // Sets Collecting, re-reads "FilterBindEvents" and the memory limit
+  // "MaxProfileMemoryMB", forgets the cached symbol handles, stores `value` in ContextFlags unless it is kKeepContextFlags and,
   // with `clear`, drops the collected data and the messages.
   void ResetContext(bool collecting, bool clear, int value);
   // Appends `path` unless it is already the watched (first) database.
@@ -49,6 +50,7 @@ class CLSProfileApp {
 
   // Resets the context as ResetContext does (without clearing), then writes
   // the report to `path` (host text). A null path writes nothing and succeeds.
+  // Calls dropped at the memory limit add a message after Messages.
   // False when the file cannot be opened or written; the collected data is
   // never changed.
   [[nodiscard]] bool WriteReport(const char* path, bool collecting);
@@ -70,6 +72,12 @@ class CLSProfileApp {
  private:
   // The part of ResetContext that WriteReport shares.
   void Refresh(bool collecting);
+  // Says once on the console that calls are being dropped.
+  void AnnounceMemoryLimit();
+
+  int32_t memoryLimitMB_ = kDefaultMaxProfileMemoryMB;  // as last read; the data's limit follows it
+  int32_t limitReachedMB_ = kDefaultMaxProfileMemoryMB;  // the limit the first dropped call met
+  bool limitAnnounced_ = false;  // the console line was written since the last clear
 };
 
 }  // namespace quillet

@@ -4,7 +4,9 @@
 #include <compare>
 #include <cstdint>
 #include <map>
+#include <limits>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,20 @@ struct ProcedureInfo {
   std::string ModuleDisplayName;
 };
 
+// What an open call needs beyond its record: its entry time, the line being
+// timed, its last child (where the next child is linked) and the room of its
+// line table. Lives on the call stack only while the call is open.
+struct OpenCall {
+  CallRecord* Record = nullptr;  // null for a call left unrecorded by the memory limit
+  CallRecord* LastChild = nullptr;
+  int64_t EntryTime = 0;  // counter value at Enter
+  int64_t LineStart = 0;  // counter value when CurrentLine started; 0 when none
+  int32_t CurrentLine = kNoCurrentLine;
+  uint8_t LineOpen = 0;  // 1 while CurrentLine is being timed
+  uint32_t LineCapacity = 0;
+  uint32_t LineHint = std::numeric_limits<uint32_t>::max();  // see RecordPool::LineSlot
+};
+
 // Source of performance-counter ticks; replaceable so that tests control time.
 using CounterFn = int64_t (*)();
 
@@ -53,11 +69,15 @@ class CProfileData {
   CProfileData& operator=(const CProfileData&) = delete;
 
   // A procedure was entered: a new record, child of the innermost open call or
-  // a new root.
+  // a new root. Once the records hold the memory limit, or when the
+  // innermost open call went unrecorded, the call is counted as dropped and
+  // only its place on the call stack is kept, so its exit closes it and its
+  // time stays in its parent's.
   virtual void Enter(const ProcedureKey& key);
   // The innermost open call ended. Ignored when no call is open.
   virtual void Exit();
-  // A source line of the innermost open call starts. Ignored when no call is open.
+  // A source line of the innermost open call starts. Ignored when no call is
+  // open. One counter reading ends the previous line and starts this one.
   virtual void Line(int32_t line);
 
   // Inserts or replaces the description of (key, info.ProcedureId). Taken by
@@ -67,6 +87,12 @@ class CProfileData {
   // from CallStack in the same step, so later exits and lines find no stale
   // record.
   void Clear();
+
+  // Bytes the records may hold from the system before new calls are dropped.
+  void SetMemoryLimit(uint64_t bytes) { memoryLimit_ = bytes; }
+  uint64_t MemoryLimit() const { return memoryLimit_; }
+  // Calls not recorded because of the memory limit, since creation or Clear.
+  uint64_t DroppedCalls() const { return dropped_; }
 
   // Writes the report file at `path` (truncating it). Procedure records are
   // included when their database is one of `watchedPaths` (ignoring case) or a
@@ -78,21 +104,25 @@ class CProfileData {
   // The roots in start order: iterate with `for (r = FirstRoot(); r; r = r->NextSibling)`.
   const CallRecord* FirstRoot() const { return firstRoot_; }
   uint32_t RootCount() const { return rootCount_; }
-  const std::vector<CallRecord*>& CallStack() const { return callStack_; }
+  // The open calls, innermost at the back.
+  std::span<const OpenCall> CallStack() const { return {frames_.data(), depth_}; }
   int64_t Frequency() const { return frequency_; }
   const std::map<ProcedureKey, std::unique_ptr<ProcedureInfo>>& Procedures() const { return procedures_; }
   const RecordPool& Pool() const { return pool_; }
 
  private:
-  void CloseLine(CallRecord& r, int64_t now);
+  void CloseLine(OpenCall& call, int64_t now);
 
-  std::vector<CallRecord*> callStack_;  // innermost open call at the back; not owning
+  std::vector<OpenCall> frames_;  // the call stack; entries past depth_ are kept for reuse
+  size_t depth_ = 0;
   CallRecord* firstRoot_ = nullptr;     // Roots, owned through pool_
   CallRecord* lastRoot_ = nullptr;
   uint32_t rootCount_ = 0;
   int64_t frequency_ = 0;
   std::map<ProcedureKey, std::unique_ptr<ProcedureInfo>> procedures_;
   CounterFn counter_;
+  uint64_t memoryLimit_ = std::numeric_limits<uint64_t>::max();
+  uint64_t dropped_ = 0;
   RecordPool pool_;
 };
 

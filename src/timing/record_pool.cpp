@@ -15,23 +15,23 @@ const LineEntry* LineTable::Find(int32_t line) const {
 }
 
 static_assert(alignof(CallRecord) <= 8 && alignof(LineEntry) <= 8);
+static_assert(sizeof(LineEntry) == 16);
 
-void* RecordPool::CountingHeap::do_allocate(size_t bytes, size_t alignment) {
-  void* block = std::pmr::new_delete_resource()->allocate(bytes, alignment);
-  reserved += bytes;
-  return block;
-}
+RecordPool::~RecordPool() { Clear(); }
 
-void RecordPool::CountingHeap::do_deallocate(void* block, size_t bytes, size_t alignment) {
-  std::pmr::new_delete_resource()->deallocate(block, bytes, alignment);
-  reserved -= bytes;
-}
-
-void* RecordPool::Allocate(size_t bytes) { return arena_.allocate(bytes, kAlignment); }
-
-CallRecord* RecordPool::NewRecord() {
-  inUse_ += sizeof(CallRecord);
-  return new (Allocate(sizeof(CallRecord))) CallRecord();
+void* RecordPool::AllocateSlow(size_t bytes) {
+  // A block larger than a chunk gets a chunk of its own; the current chunk
+  // keeps serving small blocks.
+  const size_t size = std::max(bytes, kChunkSize);
+  chunks_.reserve(chunks_.size() + 1);
+  char* chunk = static_cast<char*>(::operator new(size));
+  chunks_.push_back(chunk);
+  reserved_ += size;
+  if (size == kChunkSize) {
+    next_ = chunk + bytes;
+    end_ = chunk + size;
+  }
+  return chunk;
 }
 
 LineEntry* RecordPool::NewLineBlock(uint32_t capacity) {
@@ -53,37 +53,55 @@ void RecordPool::FreeLineBlock(LineEntry* block, uint32_t capacity) {
   freeBlocks_[cls] = block;
 }
 
-LineEntry& RecordPool::LineSlot(LineTable& table, int32_t line) {
-  LineEntry* first = table.Entries;
-  LineEntry* last = first + table.Size;
-  // Fast paths: the last line again, or a line after every known one.
+LineEntry& RecordPool::FindOrInsert(CallRecord& r, uint32_t& capacity, uint32_t& hint, int32_t line) {
+  LineEntry* first = r.LineData;
+  LineEntry* last = first + r.LineCount;
+  // A line after every known one is an append; otherwise search.
   LineEntry* at = last;
-  if (table.Size != 0 && line <= last[-1].Line) {
+  if (r.LineCount != 0 && line <= last[-1].Line) {
     at = std::lower_bound(first, last, line, [](const LineEntry& e, int32_t l) { return e.Line < l; });
-    if (at->Line == line) return *at;
-  }
-  const size_t index = static_cast<size_t>(at - first);
-  if (table.Size == table.Capacity) {
-    const uint32_t capacity = table.Capacity == 0 ? 2 : table.Capacity * 2;
-    LineEntry* grown = NewLineBlock(capacity);
-    if (table.Size != 0) {
-      std::memcpy(static_cast<void*>(grown), first, table.Size * sizeof(LineEntry));
-      FreeLineBlock(first, table.Capacity);
+    if (at->Line == line) {
+      hint = static_cast<uint32_t>(at - first);
+      return *at;
     }
-    table.Entries = grown;
-    table.Capacity = capacity;
   }
-  LineEntry* slot = table.Entries + index;
-  std::memmove(static_cast<void*>(slot + 1), slot, (table.Size - index) * sizeof(LineEntry));
+  const uint32_t index = static_cast<uint32_t>(at - first);
+  if (r.LineCount == capacity) {
+    const uint32_t grown = capacity == 0 ? 1 : capacity * 2;
+    LineEntry* block = NewLineBlock(grown);
+    if (r.LineCount != 0) {
+      std::memcpy(static_cast<void*>(block), first, r.LineCount * sizeof(LineEntry));
+      FreeLineBlock(first, capacity);
+    }
+    r.LineData = block;
+    capacity = grown;
+  }
+  LineEntry* slot = r.LineData + index;
+  std::memmove(static_cast<void*>(slot + 1), slot, (r.LineCount - index) * sizeof(LineEntry));
   *slot = LineEntry{line, 0, 0};
-  ++table.Size;
+  ++r.LineCount;
+  hint = index;
   return *slot;
 }
 
+void RecordPool::Fit(CallRecord& r, uint32_t capacity) {
+  LineEntry* exact = nullptr;
+  if (r.LineCount != 0) {
+    inUse_ += size_t{r.LineCount} * sizeof(LineEntry);
+    exact = static_cast<LineEntry*>(Allocate(size_t{r.LineCount} * sizeof(LineEntry)));
+    std::memcpy(static_cast<void*>(exact), r.LineData, r.LineCount * sizeof(LineEntry));
+  }
+  if (capacity != 0) FreeLineBlock(r.LineData, capacity);
+  r.LineData = exact;
+}
+
 void RecordPool::Clear() {
-  arena_.release();
+  for (void* chunk : chunks_) ::operator delete(chunk);
+  chunks_.clear();
+  next_ = end_ = nullptr;
   freeBlocks_.fill(nullptr);
   inUse_ = 0;
+  reserved_ = 0;
 }
 
 }  // namespace quillet

@@ -4,64 +4,81 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <memory_resource>
 #include <vector>
 
 #include "timing/call_record.h"
 
 namespace quillet {
 
-// Owns every CallRecord and line table of one profile data. Both come from a
-// standard monotonic arena (timer events only bump a pointer, no heap call per
-// record; it measured faster than chunks of our own); the whole tree is
-// released at once by Clear or destruction, so tearing down a deep tree never
-// recurses.
-// Line tables grow by doubling; outgrown blocks are kept on a free list per
-// capacity and reused.
+// Owns every CallRecord and line table of one profile data. Both are carved
+// from fixed-size chunks by bumping a pointer (no heap call per record, and
+// no chunk much larger than what it holds); the whole tree is released at
+// once by Clear or destruction, so tearing down a deep tree never recurses.
+//
+// An open call's line table grows by doubling from one entry; outgrown
+// blocks go to a free list per capacity and serve the next table that grows.
+// When the call exits, FitLines moves a table with spare room to a block of
+// its exact size, so a finished call keeps 16 bytes per distinct line.
 class RecordPool {
  public:
   RecordPool() = default;
+  ~RecordPool();
   RecordPool(const RecordPool&) = delete;
   RecordPool& operator=(const RecordPool&) = delete;
 
   // A fresh record with every field at its initial value.
-  CallRecord* NewRecord();
-  // The entry of `line` in `table`, inserted in line order with Count 0 and
-  // Total 0 when missing. The reference stays valid until the next insert.
-  LineEntry& LineSlot(LineTable& table, int32_t line);
+  CallRecord* NewRecord() {
+    inUse_ += sizeof(CallRecord);
+    return new (Allocate(sizeof(CallRecord))) CallRecord();
+  }
+
+  // The entry of `line` in the lines of `r`, an open call whose table has
+  // room for `capacity` entries; inserted in line order with Count 0 and
+  // Total 0 when missing (growing the table and `capacity`). `hint` is the
+  // index returned last time, tried first with the entry after it. The
+  // reference stays valid until the next insert.
+  LineEntry& LineSlot(CallRecord& r, uint32_t& capacity, uint32_t& hint, int32_t line) {
+    const uint32_t next = hint + 1;
+    if (next < r.LineCount && r.LineData[next].Line == line) return r.LineData[hint = next];
+    if (hint < r.LineCount && r.LineData[hint].Line == line) return r.LineData[hint];
+    return FindOrInsert(r, capacity, hint, line);
+  }
+  // Called when `r` exits: a table with spare room moves to an exact block.
+  void FitLines(CallRecord& r, uint32_t capacity) {
+    if (capacity != r.LineCount) Fit(r, capacity);
+  }
   // Releases every record and line table.
   void Clear();
 
-  // Bytes handed out to records and live line tables (the tree's own size).
+  // Bytes handed out to records and line tables (the tree's own size).
   size_t BytesInUse() const { return inUse_; }
-  // Bytes held from the system, including unused chunk space.
-  size_t BytesReserved() const { return heap_.reserved; }
+  // Bytes held from the system: every chunk, used or not.
+  size_t BytesReserved() const { return reserved_; }
 
  private:
-  static constexpr size_t kChunkSize = 256 * 1024;  // the arena's first block
+  static constexpr size_t kChunkSize = 256 * 1024;
   static constexpr size_t kAlignment = 8;
-  static constexpr size_t kClasses = 32;  // line-table capacities 2^1 .. 2^31
+  static constexpr size_t kClasses = 32;  // line-table capacities 2^0 .. 2^31
 
-  void* Allocate(size_t bytes);
+  void* Allocate(size_t bytes) {
+    bytes = (bytes + kAlignment - 1) & ~(kAlignment - 1);
+    if (bytes > static_cast<size_t>(end_ - next_)) return AllocateSlow(bytes);
+    void* block = next_;
+    next_ += bytes;
+    return block;
+  }
+  void* AllocateSlow(size_t bytes);
+  LineEntry& FindOrInsert(CallRecord& r, uint32_t& capacity, uint32_t& hint, int32_t line);
+  void Fit(CallRecord& r, uint32_t capacity);
   LineEntry* NewLineBlock(uint32_t capacity);
   void FreeLineBlock(LineEntry* block, uint32_t capacity);
 
-  // The general heap, counting what the arena holds from it.
-  class CountingHeap final : public std::pmr::memory_resource {
-   public:
-    size_t reserved = 0;
-
-   private:
-    void* do_allocate(size_t bytes, size_t alignment) override;
-    void do_deallocate(void* block, size_t bytes, size_t alignment) override;
-    bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
-  };
-
-  CountingHeap heap_;  // declared before the arena: it outlives it
-  std::pmr::monotonic_buffer_resource arena_{kChunkSize, &heap_};
+  std::vector<void*> chunks_;  // owned, released by Clear
+  char* next_ = nullptr;       // free space of the newest chunk
+  char* end_ = nullptr;
   std::array<LineEntry*, kClasses> freeBlocks_{};  // singly linked through the block's first bytes
   size_t inUse_ = 0;
+  size_t reserved_ = 0;
 };
 
 }  // namespace quillet

@@ -42,7 +42,7 @@ TEST_F(TimerConcurrencyTest, ServerThreadsKeepSeparateContexts) {
       for (const CallRecord* r = context->Data.FirstRoot(); r != nullptr; r = r->NextSibling) {
         ++seen[t].roots;
         if (r->Key != key) ++seen[t].foreign;
-        seen[t].lines += r->Lines.size();
+        seen[t].lines += r->Lines().size();
       }
     });
   }

@@ -41,8 +41,8 @@ TEST_F(TimerEntryTest, EnterLineExitBuildOneCall) {
   const CallRecord* call = context->Data.FirstRoot();
   EXPECT_EQ(call->Key, 0x00020001u);
   EXPECT_EQ(call->ProcedureId, 9u);
-  ASSERT_NE(call->Lines.Find(10), nullptr);
-  ASSERT_NE(call->Lines.Find(11), nullptr);
+  ASSERT_NE(call->Lines().Find(10), nullptr);
+  ASSERT_NE(call->Lines().Find(11), nullptr);
   EXPECT_TRUE(context->Data.CallStack().empty());
 }
 

@@ -38,7 +38,8 @@ TEST_F(ProfileAppTest, LineWithNoOpenCallEntersItsProcedureAsARoot) {
   ASSERT_EQ(app_.Data.RootCount(), 1u);
   const CallRecord& root = *app_.Data.FirstRoot();
   EXPECT_EQ(root.ProcedureId, 9u);
-  EXPECT_EQ(root.CurrentLine, 12);
+  ASSERT_EQ(app_.Data.CallStack().size(), 1u);
+  EXPECT_EQ(app_.Data.CallStack()[0].CurrentLine, 12);
   ASSERT_EQ(Children(root).size(), 1u);
   EXPECT_EQ(Children(root)[0]->ProcedureId, 10u);
   EXPECT_EQ(app_.Data.CallStack().size(), 1u);  // the root stays open until an exit
@@ -162,6 +163,54 @@ TEST_F(ProfileAppTest, FailuresToOpenOrWriteAreReportedAndKeepTheData) {
   const std::string path = PathIn("after.zvk");
   ASSERT_TRUE(app_.WriteReport(path.c_str(), false));
   EXPECT_EQ(std::filesystem::file_size(path), report::kEmptyReportSize + report::kCallRecordFixedSize);
+}
+
+// The report `app` writes to `path`, read back; empty when either step fails.
+Report WrittenReport(CLSProfileApp& app, const std::string& path) {
+  Report report;
+  ReportError error;
+  EXPECT_TRUE(app.WriteReport(path.c_str(), true));
+  EXPECT_TRUE(ReadReportFile(path, report, error)) << error.Text;
+  return report;
+}
+
+TEST_F(ProfileAppTest, MemoryLimitDropsCallsSaysSoOnceAndCountsThemInTheReport) {
+  EXPECT_EQ(app_.Data.MemoryLimit(), MegabytesToBytes(kDefaultMaxProfileMemoryMB));
+  WriteSetting("MaxProfileMemoryMB", "1");
+  app_.ResetContext(true, false, kKeepContextFlags);
+  EXPECT_EQ(app_.Data.MemoryLimit(), uint64_t{1} << 20);
+  app_.Messages.push_back("warning");
+  host_->ClearConsole();
+
+  app_.TimerEnter(1, 1);
+  constexpr int kCalls = 60000;  // about 2.7 MiB of records without a limit
+  for (int i = 0; i < kCalls; ++i) {
+    app_.TimerEnter(1, 2);
+    app_.TimerLine(1, 2, 7);
+    app_.TimerExit(1, 2);
+  }
+  app_.TimerExit(1, 1);
+  const uint64_t dropped = app_.Data.DroppedCalls();
+  ASSERT_GT(dropped, 0u);
+  EXPECT_EQ(app_.Data.FirstRoot()->ChildCount() + dropped, static_cast<uint64_t>(kCalls));
+  const std::vector<std::string> console = host_->ConsoleLines();
+  ASSERT_EQ(console.size(), 1u);
+  EXPECT_NE(console[0].find("1 MB"), std::string::npos);
+
+  const Report report = WrittenReport(app_, PathIn("limited.zvk"));
+  ASSERT_EQ(report.Messages.size(), 2u);
+  EXPECT_EQ(report.Messages[0], "warning");
+  EXPECT_EQ(report.Messages[1], DroppedCallsMessage(dropped, 1));
+  EXPECT_NE(report.Messages[1].find(std::to_string(dropped)), std::string::npos);
+  EXPECT_EQ(app_.Messages.size(), 1u);  // the count is the report's, not a rewrite warning
+
+  // A cleared context starts counting again and may say so again.
+  WriteSetting("MaxProfileMemoryMB", "0");  // not a size: the default applies
+  app_.ResetContext(true, true, kKeepContextFlags);
+  EXPECT_EQ(app_.Data.MemoryLimit(), MegabytesToBytes(kDefaultMaxProfileMemoryMB));
+  app_.TimerEnter(1, 1);
+  EXPECT_EQ(app_.Data.DroppedCalls(), 0u);
+  EXPECT_EQ(host_->ConsoleLines().size(), 1u);
 }
 
 }  // namespace

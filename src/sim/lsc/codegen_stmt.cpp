@@ -280,14 +280,29 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       for (const std::string& l : s.labels) in.targets.push_back(LabelOf(l));
       break;
     }
-    case StmtKind::kOnErrorGoTo:
-      out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0])).sym = LabelSymbol(s.labels[0]);
+    case StmtKind::kOnErrorGoTo: {
+      Instr& in = out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0]));
+      in.sym = LabelSymbol(s.labels[0]);
+      in.extra = static_cast<uint16_t>(s.errorNumber);
       break;
+    }
     case StmtKind::kOnErrorGoTo0:
-      out_.Emit(kOpOnErrorGoto0, 0);
+      out_.Emit(kOpOnErrorGoto0, s.errorNumber);
       break;
     case StmtKind::kOnErrorResumeNext:
-      out_.Emit(kOpOnErrorResume, 0);
+      out_.Emit(kOpOnErrorResume, s.errorNumber);
+      break;
+    case StmtKind::kResume0:
+      out_.Emit(kOpResume0);
+      break;
+    case StmtKind::kError:
+      GenExpr(*s.value);
+      if (!s.items.empty()) GenExpr(*s.items[0]);
+      out_.Emit(s.items.empty() ? kOpErrorStmt : kOpErrorStmtWithArg);
+      break;
+    case StmtKind::kErrSet:
+      GenExpr(*s.value);
+      out_.Emit(kOpErrStmt);
       break;
     case StmtKind::kResumeNext:
       out_.Emit(kOpResumeNext);

@@ -26,6 +26,11 @@ uint16_t TypeWord(const Symbol& s) {
     case TypeKind::kString: w = 3; break;
     case TypeKind::kVariant: w = 4; break;
     case TypeKind::kObject: w = 0x0409; break;
+    case TypeKind::kDouble: w = 5; break;
+    case TypeKind::kSingle: w = 6; break;
+    case TypeKind::kCurrency: w = 7; break;
+    case TypeKind::kBoolean: w = 8; break;
+    case TypeKind::kByte: w = 9; break;
   }
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }

@@ -20,6 +20,18 @@ bool IsReservedWord(const std::string& u) {
   return kWords.count(u) != 0;
 }
 
+bool SuffixType(char suffix, TypeKind& kind) {
+  switch (suffix) {
+    case '%': kind = TypeKind::kInteger; return true;
+    case '&': kind = TypeKind::kLong; return true;
+    case '!': kind = TypeKind::kSingle; return true;
+    case '#': kind = TypeKind::kDouble; return true;
+    case '@': kind = TypeKind::kCurrency; return true;
+    case '$': kind = TypeKind::kString; return true;
+    default: return false;
+  }
+}
+
 bool Parser::Fail(const Token& at, std::string message) {
   if (!failed_ && errors_.size() < errorLimit_) {
     errors_.push_back({at.line, at.column, std::move(message)});
@@ -77,8 +89,16 @@ bool Parser::ParseType(TypeRef& type) {
     type.kind = TypeKind::kString;
   } else if (u == "VARIANT") {
     type.kind = TypeKind::kVariant;
-  } else if (u == "SINGLE" || u == "DOUBLE" || u == "CURRENCY" || u == "BOOLEAN" || u == "BYTE") {
-    return Fail("type '" + Cur().text + "' is not supported (use Integer, Long, String, Variant or a class)");
+  } else if (u == "DOUBLE") {
+    type.kind = TypeKind::kDouble;
+  } else if (u == "SINGLE") {
+    type.kind = TypeKind::kSingle;
+  } else if (u == "CURRENCY") {
+    type.kind = TypeKind::kCurrency;
+  } else if (u == "BOOLEAN") {
+    type.kind = TypeKind::kBoolean;
+  } else if (u == "BYTE") {
+    type.kind = TypeKind::kByte;
   } else if (IsReservedWord(u)) {
     return Fail("expected a type name after 'As'");
   } else {
@@ -98,6 +118,7 @@ bool Parser::ParseOption(Module& m) {
     m.optionDeclare = true;
     return true;
   }
+  if (IsKw("BASE") || IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
   return Fail("expected 'Public' or 'Declare' after 'Option'");
 }
 
@@ -107,7 +128,10 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
     VarDecl d;
     d.line = Cur().line;
     d.column = Cur().column;
+    const char suffix = Cur().suffix;
     if (!ExpectName(d.name, "a variable name")) return false;
+    if (IsKw("LIST")) return Fail("lists are not supported");
+    if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) return Fail("dynamic arrays ('Dim a()') are not supported");
     if (Accept(Tok::kLParen)) {
       auto bound = [&](int& v) {
         bool neg = Accept(Tok::kMinus);
@@ -125,6 +149,7 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
       } else {
         d.upper = first;
       }
+      if (Is(Tok::kComma)) return Fail("multi-dimensional arrays are not supported");
       if (d.upper < d.lower) return Fail("array upper bound is below its lower bound");
       if (d.upper - d.lower >= 16384) return Fail("array has too many elements");
       if (!Expect(Tok::kRParen, "')'")) return false;
@@ -142,6 +167,9 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
       }
     } else if (!ParseType(d.type)) {
       return false;
+    } else if (suffix != 0) {
+      if (IsKw("AS") || d.type.kind != TypeKind::kVariant) return Fail("a name with a type suffix cannot have 'As'");
+      SuffixType(suffix, d.type.kind);
     }
     out.push_back(std::move(d));
   } while (Accept(Tok::kComma));
@@ -154,12 +182,18 @@ bool Parser::ParseParams(std::vector<Param>& params) {
   if (Accept(Tok::kRParen)) return true;
   do {
     Param p;
-    if (IsKw("BYREF")) return Fail("ByRef parameters are not supported (use ByVal)");
-    AcceptKw("BYVAL");
+    if (!AcceptKw("BYREF")) p.byVal = AcceptKw("BYVAL");
     p.line = Cur().line;
     p.column = Cur().column;
+    const char suffix = Cur().suffix;
     if (!ExpectName(p.name, "a parameter name")) return false;
+    if (Accept(Tok::kLParen)) {
+      if (!Expect(Tok::kRParen, "')' after an array parameter's name")) return false;
+      if (p.byVal) return Fail("an array parameter cannot be ByVal");
+      p.isArray = true;
+    }
     if (!ParseType(p.type)) return false;
+    if (suffix != 0) SuffixType(suffix, p.type.kind);
     params.push_back(std::move(p));
   } while (Accept(Tok::kComma));
   return Expect(Tok::kRParen, "')' after the parameters");
@@ -187,8 +221,10 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   } else if (!ExpectName(proc.name, proc.isFunction ? "a Function name" : "a Sub name")) {
     return false;
   }
+  const char suffix = toks_[pos_ - 1].suffix;
   if (!ParseParams(proc.params)) return false;
   if (proc.isFunction && !ParseType(proc.result)) return false;
+  if (proc.isFunction && suffix != 0) SuffixType(suffix, proc.result.kind);
   if (!proc.isFunction && IsKw("AS")) return Fail("a Sub has no result type");
   if (!AtStatementEnd()) return Fail("expected the end of the line");
   proc.body = ParseBlock();
@@ -208,7 +244,9 @@ bool Parser::ParseClass(ClassDecl& cls) {
     if (IsKw("END")) return ParseEnd("Class");
     bool ok = true;
     AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
-    if (AcceptKw("SUB") || IsKw("FUNCTION")) {
+    if (IsKw("PROPERTY")) {
+      ok = Fail("properties ('Property Get/Set') are not supported");
+    } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");
       ok = ParseProc(p, true);
@@ -252,7 +290,9 @@ void Parser::ParseModuleBody(Module& m) {
   while (!Is(Tok::kEnd) && errors_.size() < errorLimit_) {
     if (Accept(Tok::kNewline) || Accept(Tok::kColon)) continue;
     bool ok = true;
-    if (AcceptKw("OPTION")) {
+    if (IsKw("CONST") || IsKw("TYPE") || IsKw("STATIC") || IsKw("PROPERTY")) {
+      ok = Fail("'" + Cur().text + "' is not supported");
+    } else if (AcceptKw("OPTION")) {
       ok = ParseOption(m);
     } else if (AcceptKw("DECLARE")) {
       ExternalDecl ext;

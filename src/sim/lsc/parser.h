@@ -60,6 +60,7 @@ class Parser {
   Block ParseBlock();
   bool AtBlockEnd() const;
   StmtPtr ParseStatement();
+  const char* UnsupportedStatement() const;
   StmtPtr ParseIf(const Token& start);
   StmtPtr ParseWhile(const Token& start);
   StmtPtr ParseDo(const Token& start);

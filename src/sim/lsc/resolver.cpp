@@ -15,6 +15,12 @@ void Resolver::ResolveCall(Expr& target) {
     return;
   }
   Symbol* s = Lookup(target.text);
+  if (!s) {
+    bool handled = false;
+    ExprType t;
+    ResolveBuiltin(target, t, true, handled);
+    if (handled) return;
+  }
   if (!s || (s->kind != SymKind::kProc && s->kind != SymKind::kExternal)) {
     Error(target.line, target.column, "'" + target.text + "' is not a declared Sub or Function");
     return;
@@ -35,6 +41,10 @@ void Resolver::ResolveTarget(Expr& target, bool isSet) {
   }
   bool ok = target.kind == ExprKind::kName ? ResolveName(target, t) : ResolveMember(target, t);
   if (!ok) return;
+  if (target.kind == ExprKind::kBuiltin) {
+    Error(target.line, target.column, "cannot assign to the built-in function '" + target.text + "'");
+    return;
+  }
   const Symbol* s = target.sym;
   bool returnValue = s == proc_ && s->isFunction && !target.hasArgs;
   bool variable = s->kind == SymKind::kModuleVar || s->kind == SymKind::kLocal ||
@@ -112,9 +122,26 @@ void Resolver::ResolveStmt(Stmt& s) {
   };
   switch (s.kind) {
     case StmtKind::kAssign:
+      // Err = n sets the error number, unless a variable is called Err.
+      if (s.target->kind == ExprKind::kName && !s.target->hasArgs && UpperName(s.target->text) == "ERR" &&
+          !Lookup(s.target->text)) {
+        s.kind = StmtKind::kErrSet;
+        ResolveExpr(*s.value, t);
+        break;
+      }
+      [[fallthrough]];
     case StmtKind::kSet:
       ResolveTarget(*s.target, s.kind == StmtKind::kSet);
       ResolveExpr(*s.value, t);
+      break;
+    case StmtKind::kErrSet:
+      ResolveExpr(*s.value, t);
+      break;
+    case StmtKind::kError:
+      ResolveExpr(*s.value, t);
+      for (ExprPtr& item : s.items) ResolveExpr(*item, t);
+      break;
+    case StmtKind::kResume0:
       break;
     case StmtKind::kCall:
       ResolveCall(*s.target);
@@ -155,7 +182,11 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kForAll: {
       Expr& arr = *s.value;
       if (arr.kind == ExprKind::kName && !arr.hasArgs) {
-        if (Symbol* a = Lookup(arr.text); a && a->isArray) {
+        Symbol* a = Lookup(arr.text);
+        const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
+                                    a->kind == SymKind::kParam || a->kind == SymKind::kMember);
+        // An array, or a Variant that holds one when the loop starts.
+        if (variable && (a->isArray || a->type.kind == TypeKind::kVariant)) {
           arr.sym = a;
         } else {
           Error(arr.line, arr.column, "ForAll needs an array variable");

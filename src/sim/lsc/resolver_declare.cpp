@@ -55,9 +55,8 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
     Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
     ps->owner = s;
     ps->slot = static_cast<int>(s->params.size());
-    if (prm.type.kind == TypeKind::kObject) {
-      Error(prm.line, prm.column, "object parameters are not supported");
-    }
+    ps->byVal = prm.byVal;
+    ps->isArray = prm.isArray;
     BindType(prm.type, ps, prm.line, prm.column);
     if (AddTo(s->scope, ps)) s->params.push_back(ps);
   }

@@ -34,6 +34,7 @@ struct Symbol {
   int slot = 0;      // frame offset, parameter index, instance offset, module offset
   bool isFunction = false;
   bool implicit = false;  // variable created by its first use
+  bool byVal = false;     // parameter passed by value
   Symbol* owner = nullptr;  // procedure of a local/param/label, class of a member or method
   Symbol* classType = nullptr;  // class of an object variable or Function result
 

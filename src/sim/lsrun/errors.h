@@ -36,4 +36,10 @@ inline const char* Text(int code) {
   }
 }
 
+// The text of an error the script raises with Error n and no message.
+inline const char* UserText(int code) {
+  const char* text = Text(code);
+  return text[0] == 'R' && text[1] == 'u' ? "User-defined error" : text;
+}
+
 }  // namespace quillet::lsrun::err

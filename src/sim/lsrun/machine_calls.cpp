@@ -136,7 +136,20 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.proc = &proc;
   f.params.resize(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(args[i], info.paramTypes[i], f.params[i])) return Raise(e);
+    // A reference argument binds the parameter to the caller's variable
+    // (one level: a parameter passed on refers to the original), when the
+    // types agree or the parameter is a Variant or an array.
+    Value& a = args[i];
+    if (a.type() == Value::Type::kRef && a.ref() != nullptr) {
+      Value r = a.ref()->type() == Value::Type::kRef ? *a.ref() : a;
+      const SlotType want = info.paramTypes[i];
+      if (r.ref() != nullptr &&
+          (r.ref()->type() == Value::Type::kArray || want == SlotType::kVariant || want == r.slotType())) {
+        f.params[i] = std::move(r);
+        continue;
+      }
+    }
+    if (int e = Convert(a, info.paramTypes[i], f.params[i])) return Raise(e);
   }
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
@@ -166,10 +179,12 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f = Frame{};
   if (s == Status::kFatal || s == Status::kEnd) return s;
   const std::string error = error_;
+  const std::string text = errorText_;
   const int code = errorCode_;
   const Status d = Drain();
   if (s == Status::kError) {
     error_ = error;  // the error in flight wins over one from a destructor
+    errorText_ = text;
     errorCode_ = code;
     return d == Status::kFatal ? d : s;
   }
@@ -299,8 +314,16 @@ std::string Machine::Where() const {
   return where;
 }
 
+Status Machine::RaiseUser(int code, const std::string& text) {
+  errorCode_ = code;
+  errorText_ = text;
+  error_ = text + ", error " + std::to_string(code) + Where();
+  return Status::kError;
+}
+
 Status Machine::Raise(int code, const std::string& detail) {
   errorCode_ = code;
+  errorText_ = err::Text(code);
   error_ = std::string(err::Text(code)) + (detail.empty() ? "" : " (" + detail + ")") + ", error " +
            std::to_string(code) + Where();
   return Status::kError;

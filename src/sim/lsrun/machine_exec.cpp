@@ -13,6 +13,7 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
+constexpr size_t kPrintZone = 14;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
 const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
@@ -38,17 +39,74 @@ int Store(const Value& ref, const Value& v, bool isSet) {
 }  // namespace
 
 bool Machine::Trap(Frame& f, int32_t pc, int32_t& next) {
-  if (!f.resumeNext && (f.handler < 0 || f.inHandler)) return false;
+  int32_t handler = f.handler;
+  bool resumeNext = f.resumeNext;
+  for (const Frame::NumberedHandler& h : f.numbered) {
+    if (h.number == errorCode_) {
+      handler = h.handler;
+      resumeNext = h.resumeNext;
+    }
+  }
+  if (!resumeNext && (handler < 0 || f.inHandler)) return false;
   stack_.resize(f.stackBase);
   markers_.resize(f.markerBase);
-  if (f.resumeNext) {
+  // Err, Erl and Error$ describe the trapped error from here on.
+  errNumber_ = errorCode_;
+  errLine_ = f.line;
+  errText_ = errorText_;
+  if (resumeNext) {
     next = f.proc->NextStatement(pc);
   } else {
     f.inHandler = true;
     f.errorAt = pc;
-    next = f.handler;
+    next = handler;
   }
   return true;
+}
+
+Status Machine::ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error) {
+  const Procedure& p = *f.proc;
+  auto set = [&](int32_t handler, bool resumeNext) {
+    if (in.b == 0) {
+      f.handler = handler;
+      f.resumeNext = resumeNext;
+      f.numbered.clear();
+      return;
+    }
+    for (Frame::NumberedHandler& h : f.numbered) {
+      if (h.number == in.b) {
+        h.handler = handler;
+        h.resumeNext = resumeNext;
+        return;
+      }
+    }
+    f.numbered.push_back({in.b, handler, resumeNext});
+  };
+  switch (in.op) {
+    case op::kOnErrorGoto:
+      set(in.a, false);
+      return Status::kOk;
+    case op::kOnErrorGoto0:
+      set(-1, false);
+      return Status::kOk;
+    case op::kOnErrorResume:
+      set(-1, true);
+      return Status::kOk;
+    default:
+      break;
+  }
+  // Resume, Resume Next, Resume label: leave the handler; the error is over.
+  if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
+  f.inHandler = false;
+  errNumber_ = 0;
+  errLine_ = 0;
+  errText_.clear();
+  if (in.op == op::kResumeLabel) {
+    next = in.a;
+  } else {
+    next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
+  }
+  return Status::kOk;
 }
 
 Status Machine::Execute(Frame& f) {
@@ -197,24 +255,22 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     }
     case op::kUMinus:
     case op::kNot:
+    case op::kCVar:
+    case op::kCVarFirst:
+    case op::kCByte:
     case op::kCInt:
     case op::kCLng:
+    case op::kCSng:
     case op::kCDbl:
-    case op::kCStr: {
+    case op::kCCur:
+    case op::kCDat:
+    case op::kCStr:
+    case op::kCBool:
+    case op::kAbs:
+    case op::kInt:
+    case op::kFix:
       if (!Need(f, 1)) return Fatal("stack underflow");
-      Value v = PopValue();
-      Value r;
-      switch (in.op) {
-        case op::kUMinus: error = Negate(v, r); break;
-        case op::kNot: error = Not(v, r); break;
-        case op::kCInt: error = Convert(v, SlotType::kInteger, r); break;
-        case op::kCLng: error = Convert(v, SlotType::kLong, r); break;
-        case op::kCDbl: error = Convert(v, SlotType::kDouble, r); break;
-        default: error = Convert(v, SlotType::kString, r); break;
-      }
-      stack_.push_back(std::move(r));
-      return Status::kOk;
-    }
+      return Unary(in, error);
 
     // Jumps.
     case op::kJZ:
@@ -262,28 +318,54 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
 
     // Error handling.
     case op::kOnErrorGoto:
-      f.handler = in.a;
-      f.resumeNext = false;
-      return Status::kOk;
     case op::kOnErrorGoto0:
-      f.handler = -1;
-      f.resumeNext = false;
-      return Status::kOk;
     case op::kOnErrorResume:
-      f.handler = -1;
-      f.resumeNext = true;
-      return Status::kOk;
     case op::kResumeNext:
     case op::kResume0:
     case op::kResumeLabel:
-      if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
-      f.inHandler = false;
-      if (in.op == op::kResumeLabel) {
-        next = in.a;
-      } else {
-        next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
-      }
+      return ErrorHandling(f, in, next, error);
+    case op::kErr:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(errNumber_)));
       return Status::kOk;
+    case op::kErl:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(errLine_)));
+      return Status::kOk;
+    case op::kError:
+      stack_.push_back(Value::String(errText_));
+      return Status::kOk;
+    case op::kErrorWithArg:
+    case op::kErrorStmt:
+    case op::kErrorStmtWithArg:
+    case op::kErrStmt: {
+      const size_t n = in.op == op::kErrorStmtWithArg ? 2 : 1;
+      if (!Need(f, n)) return Fatal("stack underflow");
+      std::string text;
+      if (n == 2 && (error = ToText(PopValue(), text)) != 0) return Status::kOk;
+      int32_t code = 0;
+      if ((error = ToLong(PopValue(), code)) != 0) return Status::kOk;
+      if (code < 0 || code > 32767 || (code == 0 && in.op != op::kErrStmt && in.op != op::kErrorWithArg)) {
+        return (error = err::kIllegalFunctionCall, Status::kOk);
+      }
+      if (in.op == op::kErrorWithArg) {
+        stack_.push_back(Value::String(code == 0 ? "" : err::Text(code)));
+        return Status::kOk;
+      }
+      if (in.op == op::kErrStmt) {
+        errNumber_ = code;
+        if (code == 0) {
+          errLine_ = 0;
+          errText_.clear();
+        }
+        return Status::kOk;
+      }
+      return RaiseUser(code, n == 2 ? text : std::string(err::UserText(code)));
+    }
+    case op::kDefaultArg:
+    case op::kPrintTab:  // Print takes the missing value for a zone separator
+      stack_.push_back(Value::Missing());
+      return Status::kOk;
+    case op::kBuiltinDisp:
+      return Builtin(in, error);
 
     // Calls.
     case op::kLoadProc:
@@ -443,6 +525,12 @@ Status Machine::Print(const Insn& in, int& error) {
   if (stack_.size() - current_->stackBase < n) return Fatal("stack underflow");
   std::string line;
   for (size_t k = stack_.size() - n; k < stack_.size(); ++k) {
+    if (stack_[k].IsMissing()) {  // "," : on to the next zone of 14 columns
+      const size_t lineStart = output_.rfind('\n');
+      const size_t column = output_.size() - (lineStart == std::string::npos ? 0 : lineStart + 1) + line.size();
+      line.append(kPrintZone - column % kPrintZone, ' ');
+      continue;
+    }
     std::string text;
     if (!FormatValue(stack_[k], text)) {
       error = err::kTypeMismatch;

@@ -9,6 +9,7 @@
 #include "bytecode/decoder.h"
 #include "bytecode/opcodes.h"
 #include "bytecode/module_errors.h"
+#include "sim/lsrun/operators.h"
 #include "sim/lsrun/ops.h"
 
 namespace quillet::lsrun {
@@ -70,8 +71,21 @@ bool JumpTarget(const COpCode& in, int32_t& target) {
   return false;
 }
 
-bool ParseNumber(const std::string& text, Value& out) {
+// A numeric literal's text: a Long, or with a fraction or exponent a Double;
+// a trailing suffix (! # @ & %) gives the type.
+bool ParseNumber(std::string text, Value& out) {
   if (text.empty()) return false;
+  const char suffix = text.back();
+  if (suffix == '!' || suffix == '#' || suffix == '@' || suffix == '&' || suffix == '%') {
+    text.pop_back();
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') return false;
+    Value typed = Value::Double(d);
+    const SlotType type = suffix == '!' ? SlotType::kSingle : suffix == '@' ? SlotType::kCurrency
+                          : suffix == '&' ? SlotType::kLong : suffix == '%' ? SlotType::kInteger : SlotType::kDouble;
+    return Convert(typed, type, out) == 0;
+  }
   char* end = nullptr;
   errno = 0;
   const long long i = std::strtoll(text.c_str(), &end, 10);
@@ -197,6 +211,11 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kInteger:
       if (auto f = Fields<OperandLayout::kS16>(in)) x.a = f->value;
       return true;
+    case op::kOnErrorGoto0:
+    case op::kOnErrorResume:
+      x.b = HandleOperand(in);  // the error number, 0 for every error
+      return true;
+    case op::kBuiltinDisp:
     case op::kSByte:
     case op::kPrint:
     case op::kPrintNoCR:
@@ -210,7 +229,10 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       // takes its relative target (below).
       uint16_t label = 0;
       if (auto j = dynamic_cast<const OpLongJmp*>(&in)) label = j->longOperand;
-      if (auto e = dynamic_cast<const OpOnErrorGoto*>(&in)) label = e->operand;
+      if (auto e = dynamic_cast<const OpOnErrorGoto*>(&in)) {
+        label = e->operand;
+        x.b = LoadU16(e->skipped.data());  // the error number, 0 for every error
+      }
       if (label == 0 && x.op == op::kOnErrorGoto) break;
       uint32_t position = 0;
       if (!view_.LabelPosition(label, position)) return Fail(in, "label operand names no label entry");

@@ -23,13 +23,17 @@ inline constexpr uint16_t kLong = 2;
 inline constexpr uint16_t kString = 3;
 inline constexpr uint16_t kVariant = 4;
 inline constexpr uint16_t kDouble = 5;
+inline constexpr uint16_t kSingle = 6;
+inline constexpr uint16_t kCurrency = 7;
+inline constexpr uint16_t kBoolean = 8;
+inline constexpr uint16_t kByte = 9;
 inline constexpr uint16_t kObject = 0x0409;
 inline constexpr uint16_t kArrayFlag = 0x2000;
 }  // namespace type_word
 
 // What a storage slot accepts; stored in references so that an assignment
 // converts the way the slot's declaration asks for.
-enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject };
+enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject, kSingle, kCurrency, kBoolean, kByte };
 SlotType SlotTypeOf(uint16_t typeWord);
 
 // A heap block shared by values. The last release hands it back to its
@@ -59,10 +63,14 @@ class Value {
  public:
   enum class Type : uint8_t {
     kEmpty,
-    kBoolean,  // n: -1 True, 0 False
-    kInteger,  // n: 16-bit range
-    kLong,     // n
-    kDouble,   // d
+    kBoolean,   // n: -1 True, 0 False
+    kByte,      // n: 0-255
+    kInteger,   // n: 16-bit range
+    kLong,      // n
+    kSingle,    // d, rounded to single precision
+    kDouble,    // d
+    kCurrency,  // c: ten-thousandths, exact
+    kDate,      // d: days since 30 Dec 1899, the fraction the time of day
     kString,   // block: StrRep
     kObject,   // block: Instance, or null for Nothing
     kArray,    // block: ArrayRep
@@ -93,6 +101,12 @@ class Value {
   static Value Integer(int16_t v);
   static Value Long(int32_t v);
   static Value Double(double v);
+  static Value Single(double v);  // rounds to single precision
+  static Value Byte(uint8_t v);
+  static Value Currency(int64_t tenThousandths);
+  static Value Date(double serial);
+  static Value Missing();
+  static Value Null();
   static Value String(std::string text);
   static Value Object(Instance* instance);  // null: Nothing
   static Value Nothing() { return Object(nullptr); }
@@ -102,9 +116,14 @@ class Value {
   static Value DefaultOf(SlotType type);
 
   Type type() const { return type_; }
-  bool IsNumeric() const { return type_ >= Type::kBoolean && type_ <= Type::kDouble; }
+  bool IsNumeric() const { return type_ >= Type::kBoolean && type_ <= Type::kDate; }
+  // An omitted optional argument of a built-in function (kEmpty underneath).
+  bool IsMissing() const { return type_ == Type::kEmpty && n_ == kMissingMark; }
+  // Null, the "no value" some built-ins answer (kEmpty underneath).
+  bool IsNull() const { return type_ == Type::kEmpty && n_ == kNullMark; }
   int32_t n() const { return n_; }
   double d() const { return u_.d; }
+  int64_t c() const { return u_.c; }
   const std::string& text() const;
   Instance* object() const;
   ArrayRep* array() const;
@@ -121,8 +140,11 @@ class Value {
   Type type_ = Type::kEmpty;
   SlotType slot_ = SlotType::kVariant;
   int32_t n_ = 0;
+  static constexpr int32_t kMissingMark = 0x4D495353;
+  static constexpr int32_t kNullMark = 0x4E554C4C;
   union {
     double d;
+    int64_t c;
     Counted* block;
     Value* ref;
   } u_{};

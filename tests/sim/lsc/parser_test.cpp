@@ -160,12 +160,46 @@ TEST(LscParser, ReportsLineAndColumnOfMalformedPrograms) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 1 $ 2\nEnd Sub\n"), 2, 9, "unexpected character '$'"));
   EXPECT_TRUE(FirstErrorAt(Parse("x = 1\n"), 1, 1, "only allowed inside a Sub"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  Next j\nEnd Sub\n"), 3, 8, "does not match"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S(ByRef a)\nEnd Sub\n"), 1, 7, "ByRef"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Dim d As Double\n"), 1, 10, "not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 99999999999\nEnd Sub\n"), 2, 7, "number too large"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 1.5%\nEnd Sub\n"), 2, 7, "cannot have the suffix '%'"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 40000%\nEnd Sub\n"), 2, 7, "too large for an Integer"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Select Case x\n  Case Else\n  Case 1\n  End Select\nEnd Sub\n"), 4, 3,
                            "must be the last"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = \nEnd Sub\n"), 2, 7, "expected an expression"));
+}
+
+// Constructs outside the subset are named at their line, never mistaken for
+// calls or reported as syntax errors further on.
+TEST(LscParser, NamesUnsupportedConstructs) {
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim Preserve a(5)\nEnd Sub\n"), 2, 3, "'ReDim Preserve' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Erase a\nEnd Sub\n"), 2, 3, "'Erase' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  With x\n  End With\nEnd Sub\n"), 2, 3, "'With' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  End\nEnd Sub\n"), 2, 3, "'End' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = 5\n"), 1, 1, "'Const' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Base 1\n"), 1, 8, "'Option Base' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Dim l List As String\n"), 1, 7, "lists are not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Dim a() As String\n"), 1, 6, "dynamic arrays"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,
+                           "properties"));
+}
+
+// Literals: fractions, exponents, suffixes and octal read as their types.
+TEST(LscParser, ReadsNumericLiteralsWithTheirTypes) {
+  Parsed p = Parse("Sub S\n  Print 1.5; .25; 2E3; 7&; 2@; &O17; 3000000000\nEnd Sub\n");
+  ASSERT_TRUE(p.errors.empty()) << p.errors[0].message;
+  const auto& items = p.module.procs[0].body[0]->items;
+  ASSERT_EQ(items.size(), 7u);
+  EXPECT_EQ(items[0]->kind, ExprKind::kReal);
+  EXPECT_EQ(items[0]->text, "1.5");
+  EXPECT_EQ(items[1]->text, ".25");
+  EXPECT_EQ(items[2]->text, "2E3");
+  EXPECT_EQ(items[3]->kind, ExprKind::kLong);
+  EXPECT_EQ(items[3]->value, 7);
+  EXPECT_EQ(items[4]->kind, ExprKind::kReal);
+  EXPECT_EQ(items[4]->suffix, '@');
+  EXPECT_EQ(items[5]->kind, ExprKind::kInteger);
+  EXPECT_EQ(items[5]->value, 15);
+  EXPECT_EQ(items[6]->kind, ExprKind::kReal);
 }
 
 TEST(LscParser, RecoversAndReportsSeveralErrors) {

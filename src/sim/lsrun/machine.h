@@ -89,6 +89,7 @@ class Machine : public Instance::Owner {
     bool inHandler = false;
     int32_t errorAt = -1;
     uint16_t line = 0;
+    Frame* caller = nullptr;
   };
 
   // machine_exec.cpp
@@ -155,6 +156,14 @@ class Machine : public Instance::Owner {
   bool freeing_ = false;   // FreeAll: releases change nothing
   std::unordered_map<uint32_t, std::unique_ptr<Procedure>> procedures_;
   std::unordered_map<uint32_t, std::unique_ptr<ClassInfo>> classes_;
+  // External declarations bound to their native function on first use, so a
+  // timer call does not read the entry and search the tables again.
+  struct BoundDeclaration {
+    DeclarationInfo decl;
+    const NativeFunction* fn = nullptr;
+  };
+  std::unordered_map<uint32_t, BoundDeclaration> declarations_;
+  std::vector<Value> nativeArgs_;  // reused for the converted arguments
   std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
   uint64_t created_ = 0;
   std::deque<Instance*> pending_;  // released, destructor not yet run

@@ -200,16 +200,6 @@ int DataTypeOf(const Value& v) {
   }
 }
 
-SlotType SlotOfValue(const Value& v) {
-  switch (v.type()) {
-    case Value::Type::kInteger: return SlotType::kInteger;
-    case Value::Type::kLong: return SlotType::kLong;
-    case Value::Type::kDouble: return SlotType::kDouble;
-    case Value::Type::kString: return SlotType::kString;
-    default: return SlotType::kVariant;
-  }
-}
-
 std::string SlotTypeName(SlotType t) {
   switch (t) {
     case SlotType::kInteger: return "INTEGER";

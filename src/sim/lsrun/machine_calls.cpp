@@ -165,6 +165,7 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
 
   Frame* caller = current_;
+  f.caller = caller;
   current_ = &f;
   ++depth_;
   Status s = Execute(f);
@@ -246,18 +247,35 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
 }
 
 Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
-  DeclarationInfo decl;
-  if (!view_.ReadDeclaration(offset, decl)) return Fatal("unreadable external declaration");
-  const NativeFunction* fn = options_.natives.Find(decl.library, decl.name);
-  if (fn == nullptr && options_.timerEntries) fn = TimerEntry(decl.library, decl.name);
+  auto bound = declarations_.find(offset);
+  if (bound == declarations_.end()) {
+    BoundDeclaration b;
+    if (!view_.ReadDeclaration(offset, b.decl)) return Fatal("unreadable external declaration");
+    b.fn = options_.natives.Find(b.decl.library, b.decl.name);
+    if (b.fn == nullptr && options_.timerEntries) b.fn = TimerEntry(b.decl.library, b.decl.name);
+    bound = declarations_.emplace(offset, std::move(b)).first;
+  }
+  const DeclarationInfo& decl = bound->second.decl;
+  const NativeFunction* fn = bound->second.fn;
   if (fn == nullptr) {
     return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
   }
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
-  std::vector<Value> converted(args.size());
+  // A native may call back into nothing here, so one buffer serves every call.
+  std::vector<Value> converted;
+  converted.swap(nativeArgs_);
+  converted.resize(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
     if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
   }
+  struct GiveBack {
+    std::vector<Value>& from;
+    std::vector<Value>& to;
+    ~GiveBack() {
+      from.clear();
+      to.swap(from);
+    }
+  } giveBack{converted, nativeArgs_};
   Value result;
   int e = 0;
   try {
@@ -307,10 +325,15 @@ const ClassInfo* Machine::ClassAt(uint32_t offset) {
   return classes_.emplace(offset, std::move(cls)).first->second.get();
 }
 
+// The procedure and line of the innermost statement with a line: code that
+// runs before a procedure's first line (the entry code a rewritten module
+// adds) reports the statement that called it, as the plain run would.
 std::string Machine::Where() const {
-  if (current_ == nullptr || current_->proc == nullptr) return "";
-  std::string where = " in '" + current_->proc->info.name + "'";
-  if (current_->line != 0) where += " at line " + std::to_string(current_->line);
+  const Frame* f = current_;
+  while (f != nullptr && f->line == 0 && f->caller != nullptr) f = f->caller;
+  if (f == nullptr || f->proc == nullptr) return "";
+  std::string where = " in '" + f->proc->info.name + "'";
+  if (f->line != 0) where += " at line " + std::to_string(f->line);
   return where;
 }
 

@@ -362,7 +362,8 @@ class CorpusTest : public ::testing::TestWithParam<Program> {
  protected:
   // The same image rewritten with procedure and line timing; the timer
   // calls are answered here.
-  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image) {
+  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image) { return Instrument(image, profile_); }
+  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image, CLSProfileApp& profile) {
     CLSScriptModule module;
     EXPECT_TRUE(module.Parse(image));
     ItemContext context;
@@ -370,7 +371,7 @@ class CorpusTest : public ::testing::TestWithParam<Program> {
     context.Title = "Corpus";
     context.NoteId = 0x2A;
     context.Flags = 0x0003;
-    EXPECT_EQ(InstrumentModule(module, context, profile_), 0u);
+    EXPECT_EQ(InstrumentModule(module, context, profile), 0u);
     return module.Serialize();
   }
 
@@ -398,6 +399,55 @@ TEST_P(CorpusTest, PrintsTheWorkedOutOutputPlainAndProfiled) {
   ASSERT_TRUE(profiled.ok) << profiled.error;
   EXPECT_EQ(profiled.output, plain.output);
   EXPECT_GT(timerCalls, 0) << "the rewritten module made no timer calls";
+}
+
+// Recursion without end: the profiled run stops with the same error at the
+// same line, and no more than the entry code's one call short of the plain
+// run's depth.
+TEST_F(CorpusTest, DeepRecursionStopsAtTheSameLineProfiled) {
+  const char* untrapped =
+      "Function Depth(n As Long) As Long\n"
+      "  Depth = Depth(n + 1)\n"
+      "End Function\n"
+      "Sub Initialize\n"
+      "  Print Depth(1)\n"
+      "End Sub\n";
+  const char* trapped =
+      "Dim deepest As Long\n"
+      "Sub Down(ByVal n As Long)\n"
+      "  deepest = n\n"
+      "  Down n + 1\n"
+      "End Sub\n"
+      "Sub Initialize\n"
+      "  On Error GoTo stopped\n"
+      "  Down 1\n"
+      "stopped:\n"
+      "  Print deepest\n"
+      "End Sub\n";
+  RunOptions options;
+  auto quiet = [](std::span<const lsrun::Value>, lsrun::Value&) { return 0; };
+  options.natives.Register("nquillet", "KVXFunctionTimer", quiet);
+  options.natives.Register("nquillet", "KVXLineTimer", quiet);
+
+  const std::vector<uint8_t> image = testing::Compile(untrapped);
+  RunResult plain = RunModule(image, {});
+  RunResult profiled = RunModule(Instrument(image), options);
+  ASSERT_FALSE(plain.ok);
+  ASSERT_FALSE(profiled.ok);
+  EXPECT_NE(plain.error.find("Out of stack space, error 28 in 'Depth' at line 2"), std::string::npos) << plain.error;
+  EXPECT_EQ(profiled.error, plain.error);
+
+  const std::vector<uint8_t> counting = testing::Compile(trapped);
+  RunResult plainDepth = RunModule(counting, {});
+  CLSProfileApp second{"nquillet", "", 0};  // one profile session per module
+  RunResult profiledDepth = RunModule(Instrument(counting, second), options);
+  ASSERT_TRUE(plainDepth.ok) << plainDepth.error;
+  ASSERT_TRUE(profiledDepth.ok) << profiledDepth.error;
+  const int a = std::stoi(plainDepth.output);
+  const int b = std::stoi(profiledDepth.output);
+  EXPECT_EQ(a, static_cast<int>(RunOptions{}.maxCallDepth) - 1);
+  EXPECT_LE(a - b, 1);
+  EXPECT_GE(a - b, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, CorpusTest, ::testing::ValuesIn(kPrograms),

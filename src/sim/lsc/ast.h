@@ -74,6 +74,7 @@ enum class StmtKind {
   kError,    // Error n [, message]: value, items[0]
   kResume0,  // Resume / Resume 0
   kErrSet,   // Err = n: value
+  kEnd,      // End: the run stops
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };

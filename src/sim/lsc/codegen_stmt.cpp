@@ -76,6 +76,19 @@ void ProcCodegen::GenIf(const Stmt& s) {
 //   OpJmp END; N2: OpPop          (the exit: no Case matched)
 //   else-body
 //   END: OpStmtSep
+namespace {
+
+uint8_t CompareOpcode(const std::string& op) {
+  if (op == "<>") return kOpNe;
+  if (op == "<") return kOpLt;
+  if (op == "<=") return kOpLe;
+  if (op == ">") return kOpGt;
+  if (op == ">=") return kOpGe;
+  return kOpEq;
+}
+
+}  // namespace
+
 void ProcCodegen::GenSelect(const Stmt& s) {
   Line(s.line);
   GenExpr(*s.value);
@@ -86,10 +99,27 @@ void ProcCodegen::GenSelect(const Stmt& s) {
     const int match = out_.NewLabel();
     const int next = out_.NewLabel();
     for (size_t v = 0; v < arm.values.size(); ++v) {
-      out_.Emit(kOpDup);
-      GenExpr(*arm.values[v]);
-      out_.Emit(kOpEq);
+      const Expr& value = *arm.values[v];
       const bool last = v + 1 == arm.values.size();
+      const bool isTest = value.kind == ExprKind::kBinary && !value.left;
+      const bool range = value.kind == ExprKind::kBinary && value.op == "TO";
+      if (range) {
+        // low To high: below low goes on to the next value (or Case).
+        const int skip = last ? next : out_.NewLabel();
+        out_.Emit(kOpDup);
+        GenExpr(*value.left);
+        out_.Emit(kOpGe);
+        out_.EmitJump(kOpJZ, skip);
+        out_.Emit(kOpDup);
+        GenExpr(*value.right);
+        out_.Emit(kOpLe);
+        out_.EmitJump(last ? kOpJZ : kOpJNZ, last ? next : match);
+        if (!last) out_.Bind(skip);
+        continue;
+      }
+      out_.Emit(kOpDup);
+      GenExpr(isTest ? *value.right : value);
+      out_.Emit(isTest ? CompareOpcode(value.op) : static_cast<uint8_t>(kOpEq));
       out_.EmitJump(last ? kOpJZ : kOpJNZ, last ? next : match);
     }
     out_.Bind(match);
@@ -294,6 +324,9 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       break;
     case StmtKind::kResume0:
       out_.Emit(kOpResume0);
+      break;
+    case StmtKind::kEnd:
+      out_.Emit(kOpEnd);
       break;
     case StmtKind::kError:
       GenExpr(*s.value);

@@ -199,6 +199,69 @@ bool Parser::ParseParams(std::vector<Param>& params) {
   return Expect(Tok::kRParen, "')' after the parameters");
 }
 
+namespace {
+
+// A constant value: literals and operators on them.
+bool IsConstant(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kInteger:
+    case ExprKind::kLong:
+    case ExprKind::kReal:
+    case ExprKind::kString:
+    case ExprKind::kTrue:
+    case ExprKind::kFalse:
+      return true;
+    case ExprKind::kUnary:
+      return IsConstant(*e.left);
+    case ExprKind::kBinary:
+      return e.left && e.right && IsConstant(*e.left) && IsConstant(*e.right);
+    default:
+      return false;
+  }
+}
+
+ExprPtr Clone(const Expr& e, int line, int column) {
+  auto c = std::make_unique<Expr>();
+  c->kind = e.kind;
+  c->line = line;
+  c->column = column;
+  c->value = e.value;
+  c->text = e.text;
+  c->op = e.op;
+  c->suffix = e.suffix;
+  c->depth = e.depth;
+  if (e.left) c->left = Clone(*e.left, line, column);
+  if (e.right) c->right = Clone(*e.right, line, column);
+  return c;
+}
+
+}  // namespace
+
+bool Parser::ParseConst(bool local) {
+  do {
+    const Token name = Cur();
+    std::string n;
+    if (!ExpectName(n, "a constant name")) return false;
+    if (!Expect(Tok::kEq, "'=' after the constant's name")) return false;
+    ExprPtr value = ParseExpr();
+    if (!value) return false;
+    if (!IsConstant(*value)) return Fail(name, "the value of Const '" + n + "' must be made of literals");
+    auto& scope = local ? localConsts_ : moduleConsts_;
+    if (scope.count(name.upper) != 0) return Fail(name, "'" + n + "' is already declared");
+    scope.emplace(name.upper, std::move(value));
+  } while (Accept(Tok::kComma));
+  return true;
+}
+
+ExprPtr Parser::ConstantFor(const Token& name) const {
+  auto it = localConsts_.find(name.upper);
+  if (it == localConsts_.end()) {
+    it = moduleConsts_.find(name.upper);
+    if (it == moduleConsts_.end()) return nullptr;
+  }
+  return Clone(*it->second, name.line, name.column);
+}
+
 bool Parser::ParseEnd(const char* what) {
   const std::string kw = AsciiUpper(what);
   const Token& word = Ahead(1);
@@ -222,6 +285,7 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
     return false;
   }
   const char suffix = toks_[pos_ - 1].suffix;
+  localConsts_.clear();
   if (!ParseParams(proc.params)) return false;
   if (proc.isFunction && !ParseType(proc.result)) return false;
   if (proc.isFunction && suffix != 0) SuffixType(suffix, proc.result.kind);
@@ -246,6 +310,7 @@ bool Parser::ParseClass(ClassDecl& cls) {
     AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
     if (IsKw("PROPERTY")) {
       ok = Fail("properties ('Property Get/Set') are not supported");
+      SkipBlock("PROPERTY");
     } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");
@@ -290,8 +355,15 @@ void Parser::ParseModuleBody(Module& m) {
   while (!Is(Tok::kEnd) && errors_.size() < errorLimit_) {
     if (Accept(Tok::kNewline) || Accept(Tok::kColon)) continue;
     bool ok = true;
-    if (IsKw("CONST") || IsKw("TYPE") || IsKw("STATIC") || IsKw("PROPERTY")) {
+    bool scopedConst = (IsKw("PUBLIC") || IsKw("PRIVATE")) && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "CONST";
+    if (scopedConst) Next();
+    if (AcceptKw("CONST")) {
+      ok = ParseConst(false);
+    } else if (IsKw("TYPE") || IsKw("STATIC") || IsKw("PROPERTY")) {
+      const std::string word = Cur().upper;
       ok = Fail("'" + Cur().text + "' is not supported");
+      if (word == "TYPE") SkipBlock("TYPE");  // its members would only add follow-on errors
+      if (word == "PROPERTY") SkipBlock("PROPERTY");
     } else if (AcceptKw("OPTION")) {
       ok = ParseOption(m);
     } else if (AcceptKw("DECLARE")) {

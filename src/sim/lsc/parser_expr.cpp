@@ -267,6 +267,12 @@ ExprPtr Parser::ParsePrimary() {
     Fail("'" + at.text + "' cannot be used in an expression");
     return nullptr;
   }
+  if (Ahead(1).kind != Tok::kLParen) {
+    if (ExprPtr constant = ConstantFor(at)) {
+      Next();
+      return constant;
+    }
+  }
   auto e = NewExpr(ExprKind::kName, at);
   e->text = at.text;
   e->suffix = at.suffix;

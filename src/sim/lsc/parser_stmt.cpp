@@ -50,6 +50,19 @@ Block Parser::ParseBlock() {
   return block;
 }
 
+// Skips an unsupported block up to and including its "End <word>"; stops
+// at the end of the source.
+void Parser::SkipBlock(const char* word) {
+  while (!Is(Tok::kEnd)) {
+    if (IsKw("END") && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == word) {
+      Next();
+      Next();
+      return;
+    }
+    Next();
+  }
+}
+
 // Statements of the language the compiler does not translate: named, so
 // that they are not taken for calls of unknown procedures.
 const char* Parser::UnsupportedStatement() const {
@@ -58,10 +71,8 @@ const char* Parser::UnsupportedStatement() const {
   const bool alone = next.kind == Tok::kNewline || next.kind == Tok::kColon || next.kind == Tok::kEnd;
   if (u == "REDIM") return next.kind == Tok::kIdent && next.upper == "PRESERVE" ? "ReDim Preserve" : "ReDim";
   if (u == "ERASE") return "Erase";
-  if (u == "CONST") return "Const";
   if (u == "STATIC") return "Static";
   if (u == "WITH") return "With";
-  if (u == "END" && alone) return "End";
   if (u == "STOP" && alone) return "Stop";
   return nullptr;
 }
@@ -80,6 +91,7 @@ StmtPtr Parser::ParseStatement() {
   const std::string& u = start.upper;
   if (const char* what = UnsupportedStatement(); what != nullptr) {
     Fail("'" + std::string(what) + "' is not supported");
+    if (u == "WITH") SkipBlock("WITH");  // its body would only add follow-on errors
     return nullptr;
   }
   if (u == "IF") return ParseIf(start);
@@ -127,6 +139,16 @@ StmtPtr Parser::ParseStatement() {
   if (u == "RETURN") {
     Next();
     return NewStmt(StmtKind::kReturn, start);
+  }
+  if (u == "CONST") {
+    Next();
+    auto s = NewStmt(StmtKind::kDim, start);  // declares, runs nothing
+    if (!ParseConst(true)) return nullptr;
+    return s;
+  }
+  if (u == "END") {  // alone: the block words reach here only as the End statement
+    Next();
+    return NewStmt(StmtKind::kEnd, start);
   }
   if (u == "ERROR") {
     Next();

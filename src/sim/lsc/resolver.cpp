@@ -142,6 +142,7 @@ void Resolver::ResolveStmt(Stmt& s) {
       for (ExprPtr& item : s.items) ResolveExpr(*item, t);
       break;
     case StmtKind::kResume0:
+    case StmtKind::kEnd:
       break;
     case StmtKind::kCall:
       ResolveCall(*s.target);
@@ -154,7 +155,15 @@ void Resolver::ResolveStmt(Stmt& s) {
       if (s.value) ResolveExpr(*s.value, t);
       for (Arm& a : s.arms) {
         if (a.cond) ResolveExpr(*a.cond, t);
-        for (ExprPtr& v : a.values) ResolveExpr(*v, t);
+        for (ExprPtr& v : a.values) {
+          // Case Is / To: the selector stands on the missing side.
+          if (s.kind == StmtKind::kSelect && v->kind == ExprKind::kBinary && (!v->left || v->op == "TO")) {
+            if (v->left) ResolveExpr(*v->left, t);
+            ResolveExpr(*v->right, t);
+          } else {
+            ResolveExpr(*v, t);
+          }
+        }
         ResolveBlock(a.body);
       }
       ResolveBlock(s.elseBody);

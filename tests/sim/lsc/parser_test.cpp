@@ -173,14 +173,25 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim Preserve a(5)\nEnd Sub\n"), 2, 3, "'ReDim Preserve' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Erase a\nEnd Sub\n"), 2, 3, "'Erase' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  With x\n  End With\nEnd Sub\n"), 2, 3, "'With' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  End\nEnd Sub\n"), 2, 3, "'End' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = 5\n"), 1, 1, "'Const' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Static n As Integer\nEnd Sub\n"), 2, 3, "'Static' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 1\n"), 1, 8, "'Option Base' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim l List As String\n"), 1, 7, "lists are not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim a() As String\n"), 1, 6, "dynamic arrays"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
   EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,
                            "properties"));
+}
+
+// An unsupported block is one error, not one per line of its body.
+TEST(LscParser, UnsupportedBlocksGiveOneError) {
+  Parsed with = Parse("Sub S\n  With doc\n    .Title = 1\n    .Save\n  End With\n  x = 1\nEnd Sub\n");
+  ASSERT_EQ(with.errors.size(), 1u) << with.errors.back().message;
+  Parsed type = Parse("Type Point\n  x As Integer\n  y As Integer\nEnd Type\nSub S\nEnd Sub\n");
+  ASSERT_EQ(type.errors.size(), 1u) << type.errors.back().message;
+  Parsed prop = Parse("Class C\n  Property Get V As Integer\n    V = 1\n  End Property\nEnd Class\n");
+  ASSERT_EQ(prop.errors.size(), 1u) << prop.errors.back().message;
 }
 
 // Literals: fractions, exponents, suffixes and octal read as their types.

@@ -356,6 +356,36 @@ const Program kPrograms[] = {
      "  Print i * 2; \" \"; l * d\n"
      "End Sub\n",
      "INTEGER LONG DOUBLE DOUBLE\n600 35000\n"},
+    {"SelectCaseRangesAndTests",
+     "Function Grade(score As Integer) As String\n"
+     "  Select Case score\n"
+     "  Case Is >= 90\n"
+     "    Grade = \"A\"\n"
+     "  Case 80 To 89\n"
+     "    Grade = \"B\"\n"
+     "  Case 70 To 79, 65\n"
+     "    Grade = \"C\"\n"
+     "  Case Else\n"
+     "    Grade = \"F\"\n"
+     "  End Select\n"
+     "End Function\n"
+     "Sub Initialize\n"
+     "  Print Grade(95); Grade(85); Grade(72); Grade(65); Grade(66); Grade(10)\n"
+     "End Sub\n",
+     "ABCCFF\n"},
+    {"ConstantsAndEnd",
+     "Const GREETING = \"Hi\"\n"
+     "Const LIMIT = 2 * 5\n"
+     "Sub Initialize\n"
+     "  Const STEP_SIZE = 3\n"
+     "  Dim i As Integer\n"
+     "  For i = 1 To LIMIT Step STEP_SIZE\n"
+     "    Print GREETING & \" \" & i\n"
+     "  Next\n"
+     "  End\n"
+     "  Print \"never\"\n"
+     "End Sub\n",
+     "Hi 1\nHi 4\nHi 7\nHi 10\n"},
 };
 
 class CorpusTest : public ::testing::TestWithParam<Program> {

@@ -75,6 +75,8 @@ enum class StmtKind {
   kResume0,  // Resume / Resume 0
   kErrSet,   // Err = n: value
   kEnd,      // End: the run stops
+  kReDim,    // ReDim [Preserve] target(value To limit): value may be null
+  kErase,    // Erase target
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
@@ -102,6 +104,7 @@ struct VarDecl {
   int lower = 0;
   int upper = 0;
   bool autoNew = false;  // Dim x As New C
+  bool dynamic = false;  // Dim a() As T: no elements until ReDim
   std::vector<ExprPtr> newArgs;
   Symbol* sym = nullptr;
 };
@@ -129,6 +132,7 @@ struct Stmt {
   std::vector<VarDecl> decls;       // local Dim
   bool singleLine = false;          // one-line If
   int errorNumber = 0;              // On Error n ...: the error it handles, 0 all
+  bool preserve = false;            // ReDim Preserve
 };
 
 struct Param {

@@ -3,6 +3,7 @@
 // their own and the End Sub line with its OpLine, so that no jump ever
 // targets the end of the procedure.
 #include "sim/lsc/codegen.h"
+#include "sim/lsc/module_writer.h"
 
 namespace quillet::lsc {
 
@@ -327,6 +328,21 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       break;
     case StmtKind::kEnd:
       out_.Emit(kOpEnd);
+      break;
+    case StmtKind::kReDim:
+      // The array's reference, its bounds; the operand is the element type.
+      GenVariable(*s.target->sym, true);
+      if (s.value) {
+        GenExpr(*s.value);
+      } else {
+        out_.Emit(kOpInteger, 0);
+      }
+      GenExpr(*s.limit);
+      out_.Emit(s.preserve ? kOpRedimPreserve : kOpRedim, ElementTypeWord(*s.target->sym));
+      break;
+    case StmtKind::kErase:
+      GenVariable(*s.target->sym, true);
+      out_.Emit(kOpErase);
       break;
     case StmtKind::kError:
       GenExpr(*s.value);

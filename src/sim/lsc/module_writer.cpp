@@ -35,6 +35,12 @@ uint16_t TypeWord(const Symbol& s) {
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }
 
+}  // namespace
+
+uint16_t ElementTypeWord(const Symbol& s) { return static_cast<uint16_t>(TypeWord(s) & ~0x2000); }
+
+namespace {
+
 class ModuleWriter : public HandleSource {
  public:
   ModuleWriter(const ModuleSymbols& syms, std::vector<CompileError>& errors) : syms_(syms), errors_(errors) {}

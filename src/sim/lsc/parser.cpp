@@ -131,8 +131,13 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
     const char suffix = Cur().suffix;
     if (!ExpectName(d.name, "a variable name")) return false;
     if (IsKw("LIST")) return Fail("lists are not supported");
-    if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) return Fail("dynamic arrays ('Dim a()') are not supported");
-    if (Accept(Tok::kLParen)) {
+    if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) {
+      Next();
+      Next();
+      d.isArray = true;
+      d.dynamic = true;
+      d.upper = -1;  // no elements
+    } else if (Accept(Tok::kLParen)) {
       auto bound = [&](int& v) {
         bool neg = Accept(Tok::kMinus);
         if (!Is(Tok::kNumber) || Cur().number > 32767) return Fail("expected an array bound (a constant number)");

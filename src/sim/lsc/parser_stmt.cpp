@@ -69,8 +69,6 @@ const char* Parser::UnsupportedStatement() const {
   const std::string& u = Cur().upper;
   const Token& next = Ahead(1);
   const bool alone = next.kind == Tok::kNewline || next.kind == Tok::kColon || next.kind == Tok::kEnd;
-  if (u == "REDIM") return next.kind == Tok::kIdent && next.upper == "PRESERVE" ? "ReDim Preserve" : "ReDim";
-  if (u == "ERASE") return "Erase";
   if (u == "STATIC") return "Static";
   if (u == "WITH") return "With";
   if (u == "STOP" && alone) return "Stop";
@@ -139,6 +137,50 @@ StmtPtr Parser::ParseStatement() {
   if (u == "RETURN") {
     Next();
     return NewStmt(StmtKind::kReturn, start);
+  }
+  if (u == "REDIM") {
+    // ReDim [Preserve] name([low To] high) [As type]
+    Next();
+    auto s = NewStmt(StmtKind::kReDim, start);
+    s->preserve = AcceptKw("PRESERVE");
+    const Token name = Cur();
+    auto target = std::make_unique<Expr>();
+    target->kind = ExprKind::kName;
+    target->line = name.line;
+    target->column = name.column;
+    if (!ExpectName(target->text, "an array name after 'ReDim'")) return nullptr;
+    if (!Expect(Tok::kLParen, "'(' and the new bounds")) return nullptr;
+    ExprPtr first = ParseExpr();
+    if (!first) return nullptr;
+    if (AcceptKw("TO")) {
+      s->value = std::move(first);
+      s->limit = ParseExpr();
+      if (!s->limit) return nullptr;
+    } else {
+      s->limit = std::move(first);
+    }
+    if (Is(Tok::kComma)) {
+      Fail("multi-dimensional arrays are not supported");
+      return nullptr;
+    }
+    if (!Expect(Tok::kRParen, "')'")) return nullptr;
+    if (IsKw("AS")) {
+      Fail("'ReDim ... As' is not supported: declare the type with 'Dim name() As type'");
+      return nullptr;
+    }
+    s->target = std::move(target);
+    return s;
+  }
+  if (u == "ERASE") {
+    Next();
+    auto s = NewStmt(StmtKind::kErase, start);
+    auto target = std::make_unique<Expr>();
+    target->kind = ExprKind::kName;
+    target->line = Cur().line;
+    target->column = Cur().column;
+    if (!ExpectName(target->text, "an array name after 'Erase'")) return nullptr;
+    s->target = std::move(target);
+    return s;
   }
   if (u == "CONST") {
     Next();

@@ -144,6 +144,22 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kResume0:
     case StmtKind::kEnd:
       break;
+    case StmtKind::kReDim:
+    case StmtKind::kErase: {
+      Symbol* a = Lookup(s.target->text);
+      const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
+                                  a->kind == SymKind::kParam || a->kind == SymKind::kMember);
+      if (!variable || !a->isArray) {
+        Error(s.target->line, s.target->column, "'" + s.target->text + "' is not an array variable");
+      } else if (s.kind == StmtKind::kReDim && a->count != 0) {
+        Error(s.target->line, s.target->column, "'" + s.target->text + "' has fixed bounds; declare it with 'Dim " + s.target->text + "()' to ReDim it");
+      } else {
+        s.target->sym = a;
+      }
+      if (s.value) ResolveExpr(*s.value, t);
+      if (s.limit) ResolveExpr(*s.limit, t);
+      break;
+    }
     case StmtKind::kCall:
       ResolveCall(*s.target);
       break;

@@ -99,6 +99,7 @@ class Machine : public Instance::Owner {
   Status Element(const Insn& in, int& error);
   Status Print(const Insn& in, int& error);
   Status ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error);
+  Status Redim(Frame& f, const Insn& in, int& error);
   bool Trap(Frame& f, int32_t pc, int32_t& next);
 
   // machine_builtins.cpp

@@ -610,6 +610,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
     case builtin::kUBound: {
       ArrayRep* rep = args[0].array();
       if (rep == nullptr) return fail(err::kTypeMismatch);
+      if (rep->dynamic && rep->items.empty()) return fail(err::kSubscriptOutOfRange);  // never sized
       a = 1;
       if (!missing(1) && lng(1, a)) return Status::kOk;
       if (a != 1) return fail(err::kSubscriptOutOfRange);

@@ -18,6 +18,17 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
 
 Machine::~Machine() { FreeAll(); }
 
+namespace {
+
+// The array a variable entry declares; one without elements is dynamic.
+Value NewArray(const VariableInfo& v) {
+  auto* rep = new ArrayRep(v.lower, v.count, v.type);
+  rep->dynamic = v.count == 0;
+  return Value::Array(rep);
+}
+
+}  // namespace
+
 void Machine::Load() {
   std::vector<VariableInfo> vars;
   size_t slots = 0;
@@ -29,7 +40,7 @@ void Machine::Load() {
   }
   globals_.assign(slots, Value());
   for (const VariableInfo& v : vars) {
-    globals_[v.slot / 4u] = v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+    globals_[v.slot / 4u] = v.isArray ? NewArray(v) : Value::DefaultOf(v.type);
   }
 }
 
@@ -154,8 +165,7 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
     if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] =
-        v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+    f.locals[v.slot / 4u] = v.isArray ? NewArray(v) : Value::DefaultOf(v.type);
   }
   if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
   f.me = std::move(me);

@@ -1,5 +1,6 @@
 // The instruction loop: one procedure's frame from its first instruction to
 // its end, with runtime errors trapped by the frame's On Error settings.
+#include <algorithm>
 #include <utility>
 
 #include "sim/lsrun/errors.h"
@@ -14,6 +15,7 @@ constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
 constexpr size_t kPrintZone = 14;
+constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
 const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
@@ -360,6 +362,10 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
       }
       return RaiseUser(code, n == 2 ? text : std::string(err::UserText(code)));
     }
+    case op::kRedim:
+    case op::kRedimPreserve:
+    case op::kErase:
+      return Redim(f, in, error);
     case op::kDefaultArg:
     case op::kPrintTab:  // Print takes the missing value for a zone separator
       stack_.push_back(Value::Missing());
@@ -517,6 +523,51 @@ Status Machine::Element(const Insn& in, int& error) {
   } else {
     stack_.push_back(Value::Ref(&item, rep->element, rep));
   }
+  return Status::kOk;
+}
+
+// ReDim [Preserve] (reference, lower, upper) puts a new array in the
+// variable; Erase (reference) empties a dynamic array and resets a fixed one.
+Status Machine::Redim(Frame& f, const Insn& in, int& error) {
+  const size_t n = in.op == op::kErase ? 1 : 3;
+  if (!Need(f, n)) return Fatal("stack underflow");
+  int32_t lower = 0, upper = 0;
+  if (n == 3) {
+    Value hi = PopValue();
+    Value lo = PopValue();
+    if ((error = ToLong(hi, upper)) != 0 || (error = ToLong(lo, lower)) != 0) {
+      stack_.pop_back();
+      return Status::kOk;
+    }
+  }
+  Value ref = PopValue();
+  if (ref.type() != Value::Type::kRef) return Fatal("ReDim or Erase of something that is not a variable");
+  Value* slot = ref.ref();
+  if (slot->type() == Value::Type::kRef) slot = slot->ref();  // a parameter passed by reference
+  ArrayRep* old = slot->array();
+  if (in.op == op::kErase) {
+    if (old == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+    if (old->dynamic) {
+      auto* empty = new ArrayRep(old->lower, 0, old->element);
+      empty->dynamic = true;
+      *slot = Value::Array(empty);
+    } else {
+      for (Value& item : old->items) item = Value::DefaultOf(old->element);
+    }
+    return Status::kOk;
+  }
+  const int64_t count = int64_t{upper} - lower + 1;
+  if (count < 0 || count > kMaxArrayElements) return (error = err::kSubscriptOutOfRange, Status::kOk);
+  auto* rep = new ArrayRep(lower, static_cast<size_t>(count), in.type);
+  rep->dynamic = true;
+  Value fresh = Value::Array(rep);
+  if (in.op == op::kRedimPreserve && old != nullptr) {
+    const size_t keep = std::min(old->items.size(), rep->items.size());
+    for (size_t k = 0; k < keep; ++k) {
+      if ((error = Convert(old->items[k], in.type, rep->items[k])) != 0) return Status::kOk;
+    }
+  }
+  *slot = std::move(fresh);
   return Status::kOk;
 }
 

@@ -215,6 +215,10 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kOnErrorResume:
       x.b = HandleOperand(in);  // the error number, 0 for every error
       return true;
+    case op::kRedim:
+    case op::kRedimPreserve:
+      x.type = SlotTypeOf(HandleOperand(in));  // the element type word
+      return true;
     case op::kBuiltinDisp:
     case op::kSByte:
     case op::kPrint:

@@ -161,8 +161,9 @@ class StrRep : public Counted {
   void LastReleased() override { delete this; }
 };
 
-// A fixed-size array (the subset has one dimension and no ReDim), so element
-// addresses stay valid for as long as the array lives.
+// A one-dimensional array of fixed size: ReDim replaces the whole array
+// rather than resizing it, so element addresses stay valid for as long as
+// the array lives.
 class ArrayRep : public Counted {
  public:
   ArrayRep(int32_t lower, size_t count, SlotType element)
@@ -170,6 +171,7 @@ class ArrayRep : public Counted {
   const int32_t lower;
   const SlotType element;
   std::vector<Value> items;
+  bool dynamic = false;  // declared without bounds: ReDim sizes it, Erase empties it
 
  protected:
   void LastReleased() override { delete this; }

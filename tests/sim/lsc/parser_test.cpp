@@ -170,15 +170,16 @@ TEST(LscParser, ReportsLineAndColumnOfMalformedPrograms) {
 // Constructs outside the subset are named at their line, never mistaken for
 // calls or reported as syntax errors further on.
 TEST(LscParser, NamesUnsupportedConstructs) {
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim Preserve a(5)\nEnd Sub\n"), 2, 3, "'ReDim Preserve' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Erase a\nEnd Sub\n"), 2, 3, "'Erase' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5) As String\nEnd Sub\n"), 2, 14, "'ReDim ... As' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5, 5)\nEnd Sub\n"), 2, 12, "multi-dimensional"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Stop\nEnd Sub\n"), 2, 3, "'Stop' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  With x\n  End With\nEnd Sub\n"), 2, 3, "'With' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Static n As Integer\nEnd Sub\n"), 2, 3, "'Static' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 1\n"), 1, 8, "'Option Base' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim l List As String\n"), 1, 7, "lists are not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Dim a() As String\n"), 1, 6, "dynamic arrays"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare NoCase\n"), 1, 8, "'Option Compare' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
   EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,
                            "properties"));

@@ -386,6 +386,34 @@ const Program kPrograms[] = {
      "  Print \"never\"\n"
      "End Sub\n",
      "Hi 1\nHi 4\nHi 7\nHi 10\n"},
+    {"DynamicArrays",
+     "Sub Fill(items() As String, ByVal n As Integer)\n"
+     "  ReDim items(1 To n)\n"
+     "  For i = 1 To n\n"
+     "    items(i) = \"v\" & i\n"
+     "  Next\n"
+     "End Sub\n"
+     "Sub Initialize\n"
+     "  Dim names() As String\n"
+     "  On Error Resume Next\n"
+     "  n = UBound(names)\n"
+     "  Print Err\n"
+     "  On Error GoTo 0\n"
+     "  Fill names, 3\n"
+     "  Print LBound(names); \" \"; UBound(names); \" \"; Join(names, \",\")\n"
+     "  ReDim Preserve names(1 To 4)\n"
+     "  names(4) = \"w\"\n"
+     "  Print Join(names, \",\")\n"
+     "  ReDim names(2)\n"
+     "  Print UBound(names); \" [\"; names(0); \"]\"\n"
+     "  Erase names\n"
+     "  Print IsArray(names)\n"
+     "  Dim fixed(2) As Integer\n"
+     "  fixed(1) = 5\n"
+     "  Erase fixed\n"
+     "  Print fixed(1); \" \"; UBound(fixed)\n"
+     "End Sub\n",
+     "9\n1 3 v1,v2,v3\nv1,v2,v3,w\n2 []\nTrue\n0 2\n"},
 };
 
 class CorpusTest : public ::testing::TestWithParam<Program> {

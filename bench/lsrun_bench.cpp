@@ -28,21 +28,11 @@ std::vector<uint8_t> CompileOrEmpty(const std::string& source) {
   return image;
 }
 
-std::vector<uint8_t> LoopModule(long iterations) {
-  return CompileOrEmpty(
-      "Sub Initialize\n"
-      "  Dim i As Long, s As Long\n"
-      "  For i = 1 To " + std::to_string(iterations) + "\n"
-      "    s = s + i Mod 7\n"
-      "  Next\n"
-      "  Print s\n"
-      "End Sub\n");
-}
-
-void BM_InterpretLoop(benchmark::State& state) {
-  const std::vector<uint8_t> image = LoopModule(static_cast<long>(state.range(0)));
+// Runs `image` once an iteration and reports the instructions it executes
+// and how many a second.
+void RunInstructions(benchmark::State& state, const std::vector<uint8_t>& image, const char* what) {
   if (image.empty()) {
-    state.SkipWithError("the loop module does not compile");
+    state.SkipWithError(what);
     return;
   }
   quillet::RunOptions options;
@@ -62,38 +52,32 @@ void BM_InterpretLoop(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(steps) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+void BM_InterpretLoop(benchmark::State& state) {
+  RunInstructions(state,
+                  CompileOrEmpty("Sub Initialize\n"
+                                 "  Dim i As Long, s As Long\n"
+                                 "  For i = 1 To " + std::to_string(state.range(0)) + "\n"
+                                 "    s = s + i Mod 7\n"
+                                 "  Next\n"
+                                 "  Print s\n"
+                                 "End Sub\n"),
+                  "the loop module does not compile");
+}
 // 1,000,000 iterations of about ten instructions each.
 BENCHMARK(BM_InterpretLoop)->Arg(1'000'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Strings: built-in calls, concatenation and comparison in a loop.
 void BM_InterpretStrings(benchmark::State& state) {
-  const std::vector<uint8_t> image = CompileOrEmpty(
-      "Sub Initialize\n"
-      "  Dim i As Long, n As Long, s As String\n"
-      "  For i = 1 To " + std::to_string(state.range(0)) + "\n"
-      "    s = UCase(Left(\"item \" & CStr(i Mod 100), 6))\n"
-      "    If InStr(s, \"7\") > 0 Then n = n + Len(Trim(s))\n"
-      "  Next\n"
-      "  Print n\n"
-      "End Sub\n");
-  if (image.empty()) {
-    state.SkipWithError("the string module does not compile");
-    return;
-  }
-  quillet::RunOptions options;
-  options.maxSteps = 1'000'000'000;
-  uint64_t steps = 0;
-  for (auto _ : state) {
-    const quillet::RunResult r = quillet::RunModule(image, options);
-    if (!r.ok) {
-      state.SkipWithError(r.error.c_str());
-      return;
-    }
-    steps = r.steps;
-    benchmark::DoNotOptimize(r.output.data());
-  }
-  state.counters["instructions/s"] =
-      benchmark::Counter(static_cast<double>(steps) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  RunInstructions(state,
+                  CompileOrEmpty("Sub Initialize\n"
+                                 "  Dim i As Long, n As Long, s As String\n"
+                                 "  For i = 1 To " + std::to_string(state.range(0)) + "\n"
+                                 "    s = UCase(Left(\"item \" & CStr(i Mod 100), 6))\n"
+                                 "    If InStr(s, \"7\") > 0 Then n = n + Len(Trim(s))\n"
+                                 "  Next\n"
+                                 "  Print n\n"
+                                 "End Sub\n"),
+                  "the string module does not compile");
 }
 BENCHMARK(BM_InterpretStrings)->Arg(200'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 

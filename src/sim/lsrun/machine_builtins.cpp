@@ -119,6 +119,13 @@ std::string FormatDate(double serial, const std::string& fmt) {
     };
     const char c = u[k];
     char buf[32];
+    // A run of one letter is the number as it is, of two or more two digits.
+    auto number = [&](char letter, int value) {
+      const size_t n = run(letter);
+      std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", value);
+      out += buf;
+      k += n;
+    };
     if (c == 'Y') {
       const size_t n = run('Y');
       std::snprintf(buf, sizeof buf, n <= 2 ? "%02d" : "%04d", n <= 2 ? t.year % 100 : t.year);
@@ -136,27 +143,14 @@ std::string FormatDate(double serial, const std::string& fmt) {
       }
       k += n;
     } else if (c == 'D') {
-      const size_t n = run('D');
-      std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", t.day);
-      out += buf;
-      k += n;
+      number('D', t.day);
     } else if (c == 'H') {
-      const size_t n = run('H');
-      const int h = twelve ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour;
-      std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", h);
-      out += buf;
-      k += n;
+      number('H', twelve ? (t.hour % 12 == 0 ? 12 : t.hour % 12) : t.hour);
       afterHour = true;
     } else if (c == 'N' || (c == 'M' && afterHour)) {
-      const size_t n = run(c);
-      std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", t.minute);
-      out += buf;
-      k += n;
+      number(c, t.minute);
     } else if (c == 'S') {
-      const size_t n = run('S');
-      std::snprintf(buf, sizeof buf, n >= 2 ? "%02d" : "%d", t.second);
-      out += buf;
-      k += n;
+      number('S', t.second);
     } else if (u.compare(k, 5, "AM/PM") == 0) {
       out += t.hour < 12 ? "AM" : "PM";
       k += 5;

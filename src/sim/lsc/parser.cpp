@@ -118,7 +118,15 @@ bool Parser::ParseOption(Module& m) {
     m.optionDeclare = true;
     return true;
   }
-  if (IsKw("BASE") || IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
+  if (AcceptKw("BASE")) {
+    if (!Is(Tok::kNumber) || Cur().isReal || (Cur().number != 0 && Cur().number != 1)) {
+      return Fail("expected 0 or 1 after 'Option Base'");
+    }
+    optionBase_ = static_cast<int>(Cur().number);
+    Next();
+    return true;
+  }
+  if (IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
   return Fail("expected 'Public' or 'Declare' after 'Option'");
 }
 
@@ -152,6 +160,7 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
         d.lower = first;
         if (!bound(d.upper)) return false;
       } else {
+        d.lower = optionBase_;
         d.upper = first;
       }
       if (Is(Tok::kComma)) return Fail("multi-dimensional arrays are not supported");

@@ -92,6 +92,7 @@ class Parser {
   ExprPtr ConstantFor(const Token& name) const;
   std::map<std::string, ExprPtr> moduleConsts_;
   std::map<std::string, ExprPtr> localConsts_;
+  int optionBase_ = 0;  // Option Base: the lower bound when a declaration names none
 
   // Recursion guard: nested parentheses, Not/minus chains and nested
   // statements share one budget, and an expression tree has a height limit,

@@ -158,6 +158,12 @@ StmtPtr Parser::ParseStatement() {
       if (!s->limit) return nullptr;
     } else {
       s->limit = std::move(first);
+      auto base = std::make_unique<Expr>();  // Option Base
+      base->kind = ExprKind::kInteger;
+      base->line = start.line;
+      base->column = start.column;
+      base->value = optionBase_;
+      s->value = std::move(base);
     }
     if (Is(Tok::kComma)) {
       Fail("multi-dimensional arrays are not supported");

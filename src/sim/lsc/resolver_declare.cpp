@@ -38,7 +38,6 @@ bool Resolver::DeclareVariable(const VarDecl& d, Symbol* s) {
   if (d.isArray) {
     if (d.dynamic && d.autoNew) return Error(d.line, d.column, "'As New' cannot declare an array");
     if (d.lower != 0 && d.lower != 1) return Error(d.line, d.column, "array lower bound must be 0 or 1");
-    if (d.type.kind == TypeKind::kObject) return Error(d.line, d.column, "arrays of objects are not supported");
     s->isArray = true;
     s->lower = d.lower;
     s->count = d.upper - d.lower + 1;

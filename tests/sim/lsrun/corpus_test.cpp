@@ -414,6 +414,26 @@ const Program kPrograms[] = {
      "  Print fixed(1); \" \"; UBound(fixed)\n"
      "End Sub\n",
      "9\n1 3 v1,v2,v3\nv1,v2,v3,w\n2 []\nTrue\n0 2\n"},
+    {"ArraysOfObjectsAndOptionBase",
+     "Option Base 1\n"
+     "Class Item\n"
+     "  Public label As String\n"
+     "  Sub New(ByVal l As String)\n"
+     "    label = l\n"
+     "  End Sub\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim items(3) As Item\n"
+     "  For i = LBound(items) To UBound(items)\n"
+     "    Set items(i) = New Item(\"n\" & i)\n"
+     "  Next\n"
+     "  Print LBound(items); \" \"; items(2).label; \" \"; items(1) Is Nothing\n"
+     "  Dim more() As Item\n"
+     "  ReDim more(2)\n"
+     "  Set more(1) = items(3)\n"
+     "  Print LBound(more); \" \"; more(1).label; \" \"; more(2) Is Nothing\n"
+     "End Sub\n",
+     "1 n2 False\n1 n3 True\n"},
 };
 
 class CorpusTest : public ::testing::TestWithParam<Program> {

@@ -105,6 +105,7 @@ struct VarDecl {
   int upper = 0;
   bool autoNew = false;  // Dim x As New C
   bool dynamic = false;  // Dim a() As T: no elements until ReDim
+  bool isList = false;   // Dim l List As T
   std::vector<ExprPtr> newArgs;
   Symbol* sym = nullptr;
 };

@@ -40,6 +40,7 @@ enum Op : uint8_t {
   kOpLike = op::kLike, kOpIs = op::kIs,
   kOpResume0 = op::kResume0, kOpErrorStmt = op::kErrorStmt, kOpErrorStmtWithArg = op::kErrorStmtWithArg,
   kOpErrStmt = op::kErrStmt, kOpBuiltinDisp = op::kBuiltinDisp, kOpDefaultArg = op::kDefaultArg, kOpEnd = op::kEnd, kOpPrintTab = op::kPrintTab,
+  kOpIsElement = op::kIsElement, kOpListTag = op::kListTag,
   kOpRedim = op::kRedim, kOpRedimPreserve = op::kRedimPreserve, kOpErase = op::kErase,
 };
 

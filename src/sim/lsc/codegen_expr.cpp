@@ -48,7 +48,7 @@ void ProcCodegen::GenPtr(const Expr& e) {
     return;
   }
   GenVariable(s, true);
-  if (s.isArray && e.hasArgs) {
+  if ((s.isArray || s.isList) && e.hasArgs) {
     GenExpr(*e.args[0]);
     out_.Emit(kOpElem, 1);
   }
@@ -80,6 +80,17 @@ void ProcCodegen::GenArg(const Expr& a) {
 // A built-in: its own instruction, or OpBuiltinDisp after exactly as many
 // values as it takes, an OpDefaultArg standing for each omitted one.
 void ProcCodegen::GenBuiltin(const Expr& e, bool asStatement) {
+  if (e.opcode == kOpIsElement) {
+    const Expr& element = *e.args[0];
+    GenVariable(*element.sym, false);
+    GenExpr(*element.args[0]);
+    out_.Emit(kOpIsElement);
+    return;
+  }
+  if (e.opcode == kOpListTag) {
+    out_.EmitSym(kOpListTag, e.args[0]->sym);
+    return;
+  }
   if (e.builtin < 0) {
     for (const ExprPtr& a : e.args) GenExpr(*a);
     out_.Emit(e.opcode);
@@ -159,7 +170,7 @@ void ProcCodegen::GenExpr(const Expr& e) {
       bool callable = s.kind == SymKind::kProc || s.kind == SymKind::kExternal;
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
-      if (s.isArray && e.hasArgs) {
+      if ((s.isArray || s.isList) && e.hasArgs) {
         GenExpr(*e.args[0]);
         out_.Emit(kOpLoadElemFromExpr, 1);
       }

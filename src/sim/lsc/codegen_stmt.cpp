@@ -341,7 +341,11 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       out_.Emit(s.preserve ? kOpRedimPreserve : kOpRedim, ElementTypeWord(*s.target->sym));
       break;
     case StmtKind::kErase:
-      GenVariable(*s.target->sym, true);
+      if (s.target->hasArgs) {
+        GenPtr(*s.target);  // the element's reference: Erase takes it out of its list
+      } else {
+        GenVariable(*s.target->sym, true);
+      }
       out_.Emit(kOpErase);
       break;
     case StmtKind::kError:

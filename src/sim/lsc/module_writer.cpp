@@ -32,6 +32,7 @@ uint16_t TypeWord(const Symbol& s) {
     case TypeKind::kBoolean: w = 8; break;
     case TypeKind::kByte: w = 9; break;
   }
+  if (s.isList) return static_cast<uint16_t>(w | 0x4000);
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }
 

@@ -138,8 +138,9 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
     d.column = Cur().column;
     const char suffix = Cur().suffix;
     if (!ExpectName(d.name, "a variable name")) return false;
-    if (IsKw("LIST")) return Fail("lists are not supported");
-    if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) {
+    if (AcceptKw("LIST")) {
+      d.isList = true;
+    } else if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) {
       Next();
       Next();
       d.isArray = true;

@@ -185,6 +185,10 @@ StmtPtr Parser::ParseStatement() {
     target->line = Cur().line;
     target->column = Cur().column;
     if (!ExpectName(target->text, "an array name after 'Erase'")) return nullptr;
+    if (Is(Tok::kLParen)) {  // Erase list(tag)
+      target->hasArgs = true;
+      if (!ParseArgs(target->args)) return nullptr;
+    }
     s->target = std::move(target);
     return s;
   }

@@ -53,7 +53,7 @@ void Resolver::ResolveTarget(Expr& target, bool isSet) {
     Error(target.line, target.column, "cannot assign to '" + target.text + "'");
     return;
   }
-  if (s->isArray && !target.hasArgs) {
+  if ((s->isArray || s->isList) && !target.hasArgs) {
     Error(target.line, target.column, "cannot assign to the whole array '" + target.text + "'");
     return;
   }
@@ -149,7 +149,13 @@ void Resolver::ResolveStmt(Stmt& s) {
       Symbol* a = Lookup(s.target->text);
       const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
                                   a->kind == SymKind::kParam || a->kind == SymKind::kMember);
-      if (!variable || !a->isArray) {
+      if (s.kind == StmtKind::kErase && variable && a->isList) {
+        // Erase l (every element) or Erase l(tag) (that one).
+        s.target->sym = a;
+        if (s.target->hasArgs) ResolveExpr(*s.target->args[0], t);
+        break;
+      }
+      if (!variable || !a->isArray || s.target->hasArgs) {
         Error(s.target->line, s.target->column, "'" + s.target->text + "' is not an array variable");
       } else if (s.kind == StmtKind::kReDim && a->count != 0) {
         Error(s.target->line, s.target->column, "'" + s.target->text + "' has fixed bounds; declare it with 'Dim " + s.target->text + "()' to ReDim it");
@@ -211,7 +217,7 @@ void Resolver::ResolveStmt(Stmt& s) {
         const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
                                     a->kind == SymKind::kParam || a->kind == SymKind::kMember);
         // An array, or a Variant that holds one when the loop starts.
-        if (variable && (a->isArray || a->type.kind == TypeKind::kVariant)) {
+        if (variable && (a->isArray || a->isList || a->type.kind == TypeKind::kVariant)) {
           arr.sym = a;
         } else {
           Error(arr.line, arr.column, "ForAll needs an array variable");

@@ -35,6 +35,7 @@ bool Resolver::BindType(const TypeRef& type, Symbol* s, int line, int column) {
 }
 
 bool Resolver::DeclareVariable(const VarDecl& d, Symbol* s) {
+  s->isList = d.isList;
   if (d.isArray) {
     if (d.dynamic && d.autoNew) return Error(d.line, d.column, "'As New' cannot declare an array");
     if (d.lower != 0 && d.lower != 1) return Error(d.line, d.column, "array lower bound must be 0 or 1");
@@ -70,6 +71,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
     m->owner = cs;
     if (d.autoNew) Error(d.line, d.column, "'As New' is not supported for class members");
     if (d.isArray) Error(d.line, d.column, "array members are not supported");
+    if (d.isList) Error(d.line, d.column, "list members are not supported");
     BindType(d.type, m, d.line, d.column);
     m->slot = cs->instanceSize;
     if (AddTo(cs->memberScope, m)) {

@@ -84,6 +84,27 @@ TypeKind ResultKindOf(const std::string& upper, char suffix) {
 bool Resolver::ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& handled) {
   const std::string u = UpperName(e.text);
   handled = false;
+  if ((u == "ISELEMENT" || u == "LISTTAG") && !Lookup(e.text)) {
+    // IsElement(l(tag)) and ListTag(forAllVariable) take their argument as
+    // written, not as a value.
+    handled = true;
+    e.kind = ExprKind::kBuiltin;
+    if (e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' expects 1 argument(s), not " + std::to_string(e.args.size()));
+    Expr& a = *e.args[0];
+    Symbol* v = a.kind == ExprKind::kName ? Lookup(a.text) : nullptr;
+    if (u == "ISELEMENT") {
+      if (!v || !v->isList || !a.hasArgs || a.args.size() != 1) return Error(a.line, a.column, "IsElement needs a list element: IsElement(list(tag))");
+      a.sym = v;
+      e.opcode = op::kIsElement;
+      ExprType t;
+      return ResolveExpr(*a.args[0], t);
+    }
+    if (!v || v->kind != SymKind::kLocal || a.hasArgs) return Error(a.line, a.column, "ListTag needs the variable of a ForAll over a list");
+    a.sym = v;
+    e.opcode = op::kListTag;
+    type.kind = TypeKind::kString;
+    return true;
+  }
   const lsrun::BuiltinSpec* spec = lsrun::FindBuiltin(u);
   const OpcodeBuiltin* byOpcode = nullptr;
   for (const OpcodeBuiltin& b : kOpcodeBuiltins) {
@@ -186,9 +207,9 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kParam:
     case SymKind::kMember:
       type = TypeOf(s);
-      if (e.hasArgs && !s->isArray) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
+      if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
       if (e.hasArgs && e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' has one dimension");
-      if (s->isArray && e.hasArgs) {
+      if ((s->isArray || s->isList) && e.hasArgs) {
         ExprType it;
         return ResolveExpr(*e.args[0], it);
       }

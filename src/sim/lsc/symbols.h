@@ -29,6 +29,7 @@ struct Symbol {
   int column = 0;
   TypeRef type;      // variable type, Function result
   bool isArray = false;
+  bool isList = false;  // elements by tag: l("key")
   int lower = 0;
   int count = 0;     // array element count
   int slot = 0;      // frame offset, parameter index, instance offset, module offset

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,8 +63,10 @@ class Machine : public Instance::Owner {
     Value step;
   };
   struct ForAllState {
-    Value array;
+    Value array;  // the array or list iterated
     size_t index = 0;
+    std::list<std::pair<std::string, Value>>::iterator entry;  // of a list
+    int32_t slot = -1;  // the loop variable's local slot, for ListTag
   };
   struct Frame {
     const Procedure* proc = nullptr;

@@ -20,8 +20,10 @@ Machine::~Machine() { FreeAll(); }
 
 namespace {
 
-// The array a variable entry declares; one without elements is dynamic.
+// The array or list a variable entry declares; an array without elements
+// is dynamic.
 Value NewArray(const VariableInfo& v) {
+  if (v.isList) return Value::List(new ListRep(v.type));
   auto* rep = new ArrayRep(v.lower, v.count, v.type);
   rep->dynamic = v.count == 0;
   return Value::Array(rep);
@@ -40,7 +42,7 @@ void Machine::Load() {
   }
   globals_.assign(slots, Value());
   for (const VariableInfo& v : vars) {
-    globals_[v.slot / 4u] = v.isArray ? NewArray(v) : Value::DefaultOf(v.type);
+    globals_[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
   }
 }
 
@@ -165,7 +167,7 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
     if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] = v.isArray ? NewArray(v) : Value::DefaultOf(v.type);
+    f.locals[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
   }
   if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
   f.me = std::move(me);

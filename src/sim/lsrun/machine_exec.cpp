@@ -366,6 +366,25 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kRedimPreserve:
     case op::kErase:
       return Redim(f, in, error);
+    case op::kIsElement: {
+      if (!Need(f, 2)) return Fatal("stack underflow");
+      Value key = PopValue();
+      Value held = PopValue();
+      ListRep* list = Deref(held).list();
+      if (list == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+      std::string tag;
+      if ((error = ToText(key, tag)) != 0) return Status::kOk;
+      stack_.push_back(Value::Boolean(list->Find(tag, false) != nullptr));
+      return Status::kOk;
+    }
+    case op::kListTag:
+      for (const ForAllState& st : f.forAlls) {
+        if (st.slot == in.c && st.array.list() != nullptr) {
+          stack_.push_back(Value::String(st.entry->first));
+          return Status::kOk;
+        }
+      }
+      return (error = err::kIllegalFunctionCall, Status::kOk);
     case op::kDefaultArg:
     case op::kPrintTab:  // Print takes the missing value for a zone separator
       stack_.push_back(Value::Missing());
@@ -478,6 +497,16 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
     case op::kForAll: {
       if (!Need(f, 1)) return Fatal("stack underflow");
       Value array = PopValue();
+      if (ListRep* list = Deref(array).list()) {
+        if (list->entries.empty()) {
+          next = in.a;
+          return Status::kOk;
+        }
+        ForAllState st{Value::List(list), 0, list->entries.begin(), in.c};
+        f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->second, list->element, list);
+        f.forAlls[static_cast<size_t>(in.b)] = std::move(st);
+        return Status::kOk;
+      }
       ArrayRep* rep = Deref(array).array();
       if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
       if (rep->items.empty()) {
@@ -485,11 +514,21 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
         return Status::kOk;
       }
       f.locals[static_cast<size_t>(in.c)] = Value::Ref(&rep->items[0], rep->element, rep);
-      f.forAlls[static_cast<size_t>(in.b)] = ForAllState{Value::Array(rep), 0};
+      f.forAlls[static_cast<size_t>(in.b)] = ForAllState{Value::Array(rep), 0, {}, in.c};
       return Status::kOk;
     }
     default: {  // NextForAll
       ForAllState& st = f.forAlls[static_cast<size_t>(in.b)];
+      if (ListRep* list = st.array.list()) {
+        if (++st.entry != list->entries.end()) {
+          f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->second, list->element, list);
+          next = in.a;
+        } else {
+          f.locals[static_cast<size_t>(in.c)] = Value();
+          st = ForAllState{};
+        }
+        return Status::kOk;
+      }
       ArrayRep* rep = st.array.array();
       if (rep == nullptr) return Fatal("End ForAll without an active ForAll");
       if (++st.index < rep->items.size()) {
@@ -511,6 +550,19 @@ Status Machine::Element(const Insn& in, int& error) {
   Value index = PopValue();
   Value array = PopValue();
   const Value& held = array.type() == Value::Type::kRef ? Deref(*array.ref()) : array;
+  if (ListRep* list = held.list()) {
+    // A list element by its tag: a reference makes a missing one.
+    std::string tag;
+    if ((error = ToText(index, tag)) != 0) return Status::kOk;
+    Value* item = list->Find(tag, in.op != op::kLoadElemFromExpr);
+    if (item == nullptr) return (error = err::kListItemDoesNotExist, Status::kOk);
+    if (in.op == op::kLoadElemFromExpr) {
+      stack_.push_back(*item);
+    } else {
+      stack_.push_back(Value::Ref(item, list->element, list));
+    }
+    return Status::kOk;
+  }
   ArrayRep* rep = held.array();
   if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
   int32_t i = 0;
@@ -542,8 +594,20 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
   }
   Value ref = PopValue();
   if (ref.type() != Value::Type::kRef) return Fatal("ReDim or Erase of something that is not a variable");
+  if (in.op == op::kErase) {
+    // Erase l(tag): the reference an element access made into the list.
+    if (auto* list = dynamic_cast<ListRep*>(ref.holder())) {
+      if (!list->Remove(ref.ref())) return (error = err::kListItemDoesNotExist, Status::kOk);
+      return Status::kOk;
+    }
+  }
   Value* slot = ref.ref();
   if (slot->type() == Value::Type::kRef) slot = slot->ref();  // a parameter passed by reference
+  if (ListRep* list = slot->list(); list != nullptr && in.op == op::kErase) {
+    list->entries.clear();
+    list->index.clear();
+    return Status::kOk;
+  }
   ArrayRep* old = slot->array();
   if (in.op == op::kErase) {
     if (old == nullptr) return (error = err::kTypeMismatch, Status::kOk);

@@ -51,7 +51,8 @@ int Numeric(const Value& v, Rank& rank, int64_t& i, double& d) {
     case Value::Type::kRef:
       return v.ref() ? Numeric(*v.ref(), rank, i, d) : err::kTypeMismatch;
     case Value::Type::kObject:
-    case Value::Type::kArray: break;
+    case Value::Type::kArray:
+    case Value::Type::kList: break;
   }
   return err::kTypeMismatch;
 }

@@ -157,7 +157,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       if (!Variable(in, v)) return false;
       if (v.slot / 4u >= globalSlots_) return Fail(in, "module variable slot out of range");
       x.a = v.slot / 4;
-      x.type = v.isArray ? SlotType::kVariant : v.type;
+      x.type = v.isArray || v.isList ? SlotType::kVariant : v.type;
       return true;
     case op::kLLoadObj:
     case op::kLLoadObjPtr:
@@ -169,7 +169,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       if (!Variable(in, v)) return false;
       if (v.slot / 4u >= info_.frameSlots) return Fail(in, "local variable slot beyond the frame");
       x.a = v.slot / 4;
-      x.type = v.isArray ? SlotType::kVariant : v.type;
+      x.type = v.isArray || v.isList ? SlotType::kVariant : v.type;
       return true;
     case op::kPLoadObj:
     case op::kPLoadObjPtr:
@@ -214,6 +214,11 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kOnErrorGoto0:
     case op::kOnErrorResume:
       x.b = HandleOperand(in);  // the error number, 0 for every error
+      return true;
+    case op::kListTag:
+      if (!Variable(in, v)) return false;
+      if (v.slot / 4u >= info_.frameSlots) return Fail(in, "ListTag of a variable that is not a local of the frame");
+      x.c = v.slot / 4;
       return true;
     case op::kRedim:
     case op::kRedimPreserve:

@@ -9,7 +9,7 @@
 namespace quillet::lsrun {
 
 SlotType SlotTypeOf(uint16_t typeWord) {
-  switch (typeWord & ~type_word::kArrayFlag) {
+  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag)) {
     case type_word::kInteger: return SlotType::kInteger;
     case type_word::kLong: return SlotType::kLong;
     case type_word::kString: return SlotType::kString;
@@ -115,6 +115,14 @@ Value Value::Array(ArrayRep* array) {
   return v;
 }
 
+Value Value::List(ListRep* list) {
+  Value v;
+  v.type_ = Type::kList;
+  v.u_.block = list;
+  list->AddRef();
+  return v;
+}
+
 Value Value::Ref(Value* slot, SlotType type, Counted* holder) {
   Value v;
   v.type_ = Type::kRef;
@@ -150,7 +158,8 @@ Counted* Value::Block() const {
   switch (type_) {
     case Type::kString:
     case Type::kObject:
-    case Type::kArray: return u_.block;
+    case Type::kArray:
+    case Type::kList: return u_.block;
     default: return nullptr;
   }
 }
@@ -210,7 +219,8 @@ bool FormatValue(const Value& v, std::string& text) {
     case Value::Type::kRef:
       return v.ref() != nullptr && FormatValue(*v.ref(), text);
     case Value::Type::kObject:
-    case Value::Type::kArray: return false;
+    case Value::Type::kArray:
+    case Value::Type::kList: return false;
   }
   return false;
 }

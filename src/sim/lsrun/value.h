@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <list>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillet::lsrun {
@@ -29,6 +32,7 @@ inline constexpr uint16_t kBoolean = 8;
 inline constexpr uint16_t kByte = 9;
 inline constexpr uint16_t kObject = 0x0409;
 inline constexpr uint16_t kArrayFlag = 0x2000;
+inline constexpr uint16_t kListFlag = 0x4000;  // Dim l List As T
 }  // namespace type_word
 
 // What a storage slot accepts; stored in references so that an assignment
@@ -58,6 +62,7 @@ class Counted {
 class Value;
 class Instance;
 class ArrayRep;
+class ListRep;
 
 class Value {
  public:
@@ -74,6 +79,7 @@ class Value {
     kString,   // block: StrRep
     kObject,   // block: Instance, or null for Nothing
     kArray,    // block: ArrayRep
+    kList,     // block: ListRep
     kRef,      // ref: the slot; holder keeps its storage alive; slot: its type
   };
 
@@ -111,6 +117,7 @@ class Value {
   static Value Object(Instance* instance);  // null: Nothing
   static Value Nothing() { return Object(nullptr); }
   static Value Array(ArrayRep* array);
+  static Value List(ListRep* list);
   static Value Ref(Value* slot, SlotType type, Counted* holder);
   // The default content of a slot of `type`.
   static Value DefaultOf(SlotType type);
@@ -127,6 +134,8 @@ class Value {
   const std::string& text() const;
   Instance* object() const;
   ArrayRep* array() const;
+  ListRep* list() const;
+  Counted* holder() const { return holder_; }
   Value* ref() const { return u_.ref; }
   SlotType slotType() const { return slot_; }
 
@@ -204,6 +213,42 @@ class Instance : public Counted {
 inline Instance* Value::object() const {
   return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;
 }
+// A list: elements by tag in the order they were added; element addresses
+// stay valid until the element is erased.
+class ListRep : public Counted {
+ public:
+  explicit ListRep(SlotType element) : element(element) {}
+  const SlotType element;
+  std::list<std::pair<std::string, Value>> entries;
+  std::unordered_map<std::string, std::list<std::pair<std::string, Value>>::iterator> index;
+
+  // The element of `tag`, made with the element type's default when absent
+  // and `create`; null otherwise.
+  Value* Find(const std::string& tag, bool create) {
+    auto it = index.find(tag);
+    if (it != index.end()) return &it->second->second;
+    if (!create) return nullptr;
+    entries.emplace_back(tag, Value::DefaultOf(element));
+    index.emplace(tag, std::prev(entries.end()));
+    return &entries.back().second;
+  }
+  // Removes the element stored at `slot`; false when none is there.
+  bool Remove(const Value* slot) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (&it->second == slot) {
+        index.erase(it->first);
+        entries.erase(it);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ protected:
+  void LastReleased() override { delete this; }
+};
+
+inline ListRep* Value::list() const { return type_ == Type::kList ? static_cast<ListRep*>(u_.block) : nullptr; }
 inline ArrayRep* Value::array() const { return type_ == Type::kArray ? static_cast<ArrayRep*>(u_.block) : nullptr; }
 
 // The text a value prints as; false (text untouched) for objects and arrays.

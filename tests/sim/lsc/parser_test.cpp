@@ -178,7 +178,6 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Dim l List As String\n"), 1, 7, "lists are not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Compare NoCase\n"), 1, 8, "'Option Compare' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
   EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,

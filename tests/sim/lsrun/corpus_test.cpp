@@ -434,6 +434,27 @@ const Program kPrograms[] = {
      "  Print LBound(more); \" \"; more(1).label; \" \"; more(2) Is Nothing\n"
      "End Sub\n",
      "1 n2 False\n1 n3 True\n"},
+    {"ListsByTag",
+     "Sub Initialize\n"
+     "  Dim stock List As Integer\n"
+     "  stock(\"apples\") = 3\n"
+     "  stock(\"pears\") = 5\n"
+     "  stock(\"plums\") = 1\n"
+     "  stock(\"apples\") = stock(\"apples\") + 4\n"
+     "  ForAll n In stock\n"
+     "    Print ListTag(n) & \"=\" & n\n"
+     "    n = n * 10\n"
+     "  End ForAll\n"
+     "  Print IsElement(stock(\"pears\")); \" \"; IsElement(stock(\"kiwis\"))\n"
+     "  Erase stock(\"pears\")\n"
+     "  Print IsElement(stock(\"pears\")); \" \"; stock(\"apples\")\n"
+     "  On Error Resume Next\n"
+     "  x = stock(\"kiwis\")\n"
+     "  Print Err\n"
+     "  Erase stock\n"
+     "  Print IsElement(stock(\"apples\"))\n"
+     "End Sub\n",
+     "apples=7\npears=5\nplums=1\nTrue False\nFalse 70\n120\nFalse\n"},
 };
 
 class CorpusTest : public ::testing::TestWithParam<Program> {

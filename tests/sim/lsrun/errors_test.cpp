@@ -48,7 +48,7 @@ TEST(RunCode, ConversionOpcodesAreTheTableRows) {
 
 TEST(RunCode, UnrunnableCodeStopsWithItsReason) {
   ExpectStops(RunCode({0x1A, 0x0C, 0x00, 0x07, 0x1D}), "Unknown opcode: 0x0007 on line 12");
-  ExpectStops(RunCode({0x79, 0x00, 0x00, 0x1D}), "unsupported instruction 121");
+  ExpectStops(RunCode({0x41, 0x1D}), "unsupported instruction 65");
   ExpectStops(RunCode({0x90, 0x01, 0x00}), "cannot run 'INITIALIZE'");  // no OpEndSub before the end
   ExpectStops(RunCode({0x3A, 0x01, 0x00, 0x90, 0x01, 0x00, 0x1D}), "not the start of an instruction");
   ExpectStops(RunCode({0x36, 0xFD, 0xFF, 0x1D}), "Next without its For");

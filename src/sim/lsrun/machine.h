@@ -65,7 +65,7 @@ class Machine : public Instance::Owner {
   struct ForAllState {
     Value array;  // the array or list iterated
     size_t index = 0;
-    std::list<std::pair<std::string, Value>>::iterator entry;  // of a list
+    ListRep::Entries::iterator entry;  // of a list
     int32_t slot = -1;  // the loop variable's local slot, for ListTag
   };
   struct Frame {

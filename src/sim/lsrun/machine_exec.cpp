@@ -380,7 +380,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kListTag:
       for (const ForAllState& st : f.forAlls) {
         if (st.slot == in.c && st.array.list() != nullptr) {
-          stack_.push_back(Value::String(st.entry->first));
+          stack_.push_back(Value::String(st.entry->tag));
           return Status::kOk;
         }
       }
@@ -503,7 +503,7 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
           return Status::kOk;
         }
         ForAllState st{Value::List(list), 0, list->entries.begin(), in.c};
-        f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->second, list->element, list);
+        f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->value, list->element, list);
         f.forAlls[static_cast<size_t>(in.b)] = std::move(st);
         return Status::kOk;
       }
@@ -520,8 +520,9 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
     default: {  // NextForAll
       ForAllState& st = f.forAlls[static_cast<size_t>(in.b)];
       if (ListRep* list = st.array.list()) {
-        if (++st.entry != list->entries.end()) {
-          f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->second, list->element, list);
+        // Erasing the element the loop stands on ends the loop.
+        if (!st.entry->erased && ++st.entry != list->entries.end()) {
+          f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->value, list->element, list);
           next = in.a;
         } else {
           f.locals[static_cast<size_t>(in.c)] = Value();
@@ -604,8 +605,7 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
   Value* slot = ref.ref();
   if (slot->type() == Value::Type::kRef) slot = slot->ref();  // a parameter passed by reference
   if (ListRep* list = slot->list(); list != nullptr && in.op == op::kErase) {
-    list->entries.clear();
-    list->index.clear();
+    list->RemoveAll();
     return Status::kOk;
   }
   ArrayRep* old = slot->array();

@@ -213,35 +213,50 @@ class Instance : public Counted {
 inline Instance* Value::object() const {
   return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;
 }
-// A list: elements by tag in the order they were added; element addresses
-// stay valid until the element is erased.
+// A list: elements by tag in the order they were added. An erased element
+// moves to `erased` rather than going away, so a reference to it (a ForAll
+// variable, a parameter) never dangles; its memory goes with the list.
 class ListRep : public Counted {
  public:
+  struct Entry {
+    std::string tag;
+    Value value;
+    bool erased = false;
+  };
+  using Entries = std::list<Entry>;
+
   explicit ListRep(SlotType element) : element(element) {}
   const SlotType element;
-  std::list<std::pair<std::string, Value>> entries;
-  std::unordered_map<std::string, std::list<std::pair<std::string, Value>>::iterator> index;
+  Entries entries;
+  Entries erased;
+  std::unordered_map<std::string, Entries::iterator> index;
 
   // The element of `tag`, made with the element type's default when absent
   // and `create`; null otherwise.
   Value* Find(const std::string& tag, bool create) {
     auto it = index.find(tag);
-    if (it != index.end()) return &it->second->second;
+    if (it != index.end()) return &it->second->value;
     if (!create) return nullptr;
-    entries.emplace_back(tag, Value::DefaultOf(element));
+    entries.push_back(Entry{tag, Value::DefaultOf(element), false});
     index.emplace(tag, std::prev(entries.end()));
-    return &entries.back().second;
+    return &entries.back().value;
   }
-  // Removes the element stored at `slot`; false when none is there.
+  // Erases the element stored at `slot`; false when none is there.
   bool Remove(const Value* slot) {
     for (auto it = entries.begin(); it != entries.end(); ++it) {
-      if (&it->second == slot) {
-        index.erase(it->first);
-        entries.erase(it);
+      if (&it->value == slot) {
+        index.erase(it->tag);
+        it->erased = true;
+        erased.splice(erased.end(), entries, it);
         return true;
       }
     }
     return false;
+  }
+  void RemoveAll() {
+    for (Entry& e : entries) e.erased = true;
+    erased.splice(erased.end(), entries);
+    index.clear();
   }
 
  protected:

@@ -455,6 +455,24 @@ const Program kPrograms[] = {
      "  Print IsElement(stock(\"apples\"))\n"
      "End Sub\n",
      "apples=7\npears=5\nplums=1\nTrue False\nFalse 70\n120\nFalse\n"},
+    {"ErasingInsideForAll",
+     "Sub Initialize\n"
+     "  Dim seen List As String\n"
+     "  seen(\"a\") = \"1\" : seen(\"b\") = \"2\" : seen(\"c\") = \"3\"\n"
+     "  ForAll v In seen\n"
+     "    If ListTag(v) = \"b\" Then\n"
+     "      Erase seen(\"b\")\n"
+     "      Print \"erased, still \" & v\n"
+     "    Else\n"
+     "      Print v\n"
+     "    End If\n"
+     "  End ForAll\n"
+     "  ForAll v2 In seen\n"
+     "    Print ListTag(v2);\n"
+     "  End ForAll\n"
+     "  Print\n"
+     "End Sub\n",
+     "1\nerased, still 2\nac\n"},
 };
 
 class CorpusTest : public ::testing::TestWithParam<Program> {

@@ -106,6 +106,7 @@ struct VarDecl {
   bool autoNew = false;  // Dim x As New C
   bool dynamic = false;  // Dim a() As T: no elements until ReDim
   bool isList = false;   // Dim l List As T
+  bool isPrivate = false;  // Private class member
   std::vector<ExprPtr> newArgs;
   Symbol* sym = nullptr;
 };
@@ -148,6 +149,7 @@ struct Param {
 
 struct ProcDecl {
   bool isFunction = false;
+  bool isPrivate = false;  // Private method
   std::string name;
   int line = 0;
   int column = 0;

@@ -322,17 +322,21 @@ bool Parser::ParseClass(ClassDecl& cls) {
     if (Is(Tok::kEnd)) return Fail("expected 'End Class'");
     if (IsKw("END")) return ParseEnd("Class");
     bool ok = true;
-    AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
+    const bool isPrivate = AcceptKw("PRIVATE");
+    if (!isPrivate) AcceptKw("PUBLIC");
+    const size_t membersBefore = cls.members.size();
     if (IsKw("PROPERTY")) {
       ok = Fail("properties ('Property Get/Set') are not supported");
       SkipBlock("PROPERTY");
     } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");
+      p.isPrivate = isPrivate;
       ok = ParseProc(p, true);
       if (ok) cls.methods.push_back(std::move(p));
     } else if (AcceptKw("DIM") || Is(Tok::kIdent)) {
       ok = ParseDimList(cls.members, false);
+      for (size_t k = membersBefore; k < cls.members.size(); ++k) cls.members[k].isPrivate = isPrivate;
     } else {
       ok = Fail("expected a member declaration, 'Sub', 'Function' or 'End Class'");
     }

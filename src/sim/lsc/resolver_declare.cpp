@@ -69,6 +69,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   for (const VarDecl& d : c.members) {
     Symbol* m = syms_.Make(SymKind::kMember, d.name, d.line, d.column);
     m->owner = cs;
+    m->isPrivate = d.isPrivate;
     if (d.autoNew) Error(d.line, d.column, "'As New' is not supported for class members");
     if (d.isArray) Error(d.line, d.column, "array members are not supported");
     if (d.isList) Error(d.line, d.column, "list members are not supported");
@@ -81,6 +82,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   }
   for (const ProcDecl& p : c.methods) {
     Symbol* ms = DeclareProc(p, cs);
+    ms->isPrivate = p.isPrivate;
     std::string u = UpperName(p.name);
     if (u == "NEW") {
       if (p.isFunction) Error(p.line, p.column, "'New' must be a Sub");

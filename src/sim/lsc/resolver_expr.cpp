@@ -243,6 +243,9 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
   }
   Symbol* m = it->second;
+  if (m->isPrivate && cls_ != objType.cls) {
+    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + objType.cls->name + "'");
+  }
   e.sym = m;
   type = TypeOf(m);
   if (m->kind == SymKind::kMember) {

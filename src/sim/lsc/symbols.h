@@ -36,6 +36,7 @@ struct Symbol {
   bool isFunction = false;
   bool implicit = false;  // variable created by its first use
   bool byVal = false;     // parameter passed by value
+  bool isPrivate = false; // class member only its own class's methods reach
   Symbol* owner = nullptr;  // procedure of a local/param/label, class of a member or method
   Symbol* classType = nullptr;  // class of an object variable or Function result
 

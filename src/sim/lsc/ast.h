@@ -13,7 +13,11 @@ namespace quillet::lsc {
 struct Symbol;  // resolver.h
 
 // Declared type of a variable, parameter or Function result.
-enum class TypeKind { kVariant, kInteger, kLong, kString, kObject };
+enum class TypeKind { kVariant, kInteger, kLong, kString, kObject, kDouble, kSingle, kCurrency, kBoolean, kByte };
+
+// The type a suffix character (% & ! # @ $) gives a name or literal; false
+// for any other character.
+bool SuffixType(char suffix, TypeKind& kind);
 
 struct TypeRef {
   TypeKind kind = TypeKind::kVariant;
@@ -33,6 +37,9 @@ enum class ExprKind {
   kNothing,
   kTrue,
   kFalse,
+  kReal,     // literal with a fraction, an exponent or a type suffix: `text`
+  kPrintZone,  // "," between Print items
+  kBuiltin,  // built-in function: `builtin` (OpBuiltinDisp number) or `opcode`
 };
 
 struct Expr;
@@ -51,12 +58,25 @@ struct Expr {
   bool hasArgs = false;       // written with parentheses
   int depth = 1;              // height of the tree below and including this node
   Symbol* sym = nullptr;  // set by the resolver for kName/kMember/kNew
+  char suffix = 0;            // type suffix written after a name
+  bool passRef = false;       // an argument passed by reference: push its reference
+  int builtin = -1;           // kBuiltin: OpBuiltinDisp number, or -1 with `opcode`
+  uint8_t opcode = 0;         // kBuiltin with an instruction of its own (CInt, Err...)
+  bool builtinSub = false;    // kBuiltin that leaves no result (Randomize)
+  int omitted = 0;            // kBuiltin: OpDefaultArg pushed for missing arguments
+  bool omittedFirst = false;  // ... before the arguments (InStr) rather than after
 };
 
 enum class StmtKind {
   kAssign, kSet, kCall, kPrint, kIf, kWhile, kDo, kFor, kForAll, kSelect,
   kExit, kLabel, kGoTo, kGoSub, kReturn, kOnGoTo, kOnGoSub, kOnErrorGoTo,
   kOnErrorResumeNext, kOnErrorGoTo0, kResumeNext, kResumeLabel, kDim,
+  kError,    // Error n [, message]: value, items[0]
+  kResume0,  // Resume / Resume 0
+  kErrSet,   // Err = n: value
+  kEnd,      // End: the run stops
+  kReDim,    // ReDim [Preserve] target(value To limit): value may be null
+  kErase,    // Erase target
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
@@ -84,6 +104,9 @@ struct VarDecl {
   int lower = 0;
   int upper = 0;
   bool autoNew = false;  // Dim x As New C
+  bool dynamic = false;  // Dim a() As T: no elements until ReDim
+  bool isList = false;   // Dim l List As T
+  bool isPrivate = false;  // Private class member
   std::vector<ExprPtr> newArgs;
   Symbol* sym = nullptr;
 };
@@ -110,10 +133,14 @@ struct Stmt {
   std::vector<std::string> labels;  // GoTo/GoSub/On targets, label name
   std::vector<VarDecl> decls;       // local Dim
   bool singleLine = false;          // one-line If
+  int errorNumber = 0;              // On Error n ...: the error it handles, 0 all
+  bool preserve = false;            // ReDim Preserve
 };
 
 struct Param {
   std::string name;
+  bool byVal = false;
+  bool isArray = false;  // name()
   int line = 0;
   int column = 0;
   TypeRef type;
@@ -122,6 +149,7 @@ struct Param {
 
 struct ProcDecl {
   bool isFunction = false;
+  bool isPrivate = false;  // Private method
   std::string name;
   int line = 0;
   int column = 0;

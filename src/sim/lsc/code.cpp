@@ -98,6 +98,7 @@ bool Assemble(const CodeBuffer& code, HandleSource& handles, std::vector<uint8_t
         break;
       case OperandLayout::kU16Skip4Rel16:
         StoreU16(p + 1, operand);
+        StoreU16(p + 3, in.extra);
         if (!putRel(p + 7, end, in.targets.at(0))) return false;
         break;
       case OperandLayout::kCountTargets:

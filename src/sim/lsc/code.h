@@ -37,6 +37,11 @@ enum Op : uint8_t {
   kOpLt = op::kLt, kOpLe = op::kLe, kOpEq = op::kEq, kOpGe = op::kGe, kOpGt = op::kGt, kOpNe = op::kNe,
   kOpIntDiv = op::kIntDiv, kOpMod = op::kMod, kOpExp = op::kExp, kOpConcat = op::kConcat,
   kOpImp = op::kImp, kOpEqv = op::kEqv, kOpXor = op::kXor, kOpOr = op::kOr, kOpAnd = op::kAnd,
+  kOpLike = op::kLike, kOpIs = op::kIs,
+  kOpResume0 = op::kResume0, kOpErrorStmt = op::kErrorStmt, kOpErrorStmtWithArg = op::kErrorStmtWithArg,
+  kOpErrStmt = op::kErrStmt, kOpBuiltinDisp = op::kBuiltinDisp, kOpDefaultArg = op::kDefaultArg, kOpEnd = op::kEnd, kOpPrintTab = op::kPrintTab,
+  kOpIsElement = op::kIsElement, kOpListTag = op::kListTag,
+  kOpRedim = op::kRedim, kOpRedimPreserve = op::kRedimPreserve, kOpErase = op::kErase,
 };
 
 // One instruction before assembly. The 16-bit operand is `value`, or the
@@ -51,6 +56,7 @@ struct Instr {
   bool hasText = false;
   std::string text;
   std::vector<int> targets;  // labels: one per relative target
+  uint16_t extra = 0;        // OpOnErrorGoto: the error number it handles (0 all)
 };
 
 // The instructions of one procedure with their jump labels.

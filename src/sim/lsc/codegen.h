@@ -50,6 +50,8 @@ class ProcCodegen {
   void GenPtr(const Expr& e);
   void GenCall(const Expr& e, bool asStatement);
   void GenCallee(const Expr& e);
+  void GenArg(const Expr& a);
+  void GenBuiltin(const Expr& e, bool asStatement);
   void GenVariable(const Symbol& s, bool ptr);
 
   const Symbol& proc_;

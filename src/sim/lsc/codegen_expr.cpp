@@ -12,7 +12,7 @@ uint8_t BinaryOpcode(const std::string& op) {
       {"+", kOpAdd}, {"-", kOpSub}, {"*", kOpMul}, {"/", kOpDiv}, {"\\", kOpIntDiv},
       {"MOD", kOpMod}, {"^", kOpExp}, {"&", kOpConcat}, {"=", kOpEq}, {"<>", kOpNe},
       {"<", kOpLt}, {"<=", kOpLe}, {">", kOpGt}, {">=", kOpGe}, {"AND", kOpAnd},
-      {"OR", kOpOr}, {"XOR", kOpXor}, {"EQV", kOpEqv}, {"IMP", kOpImp}};
+      {"OR", kOpOr}, {"XOR", kOpXor}, {"EQV", kOpEqv}, {"IMP", kOpImp}, {"LIKE", kOpLike}, {"IS", kOpIs}};
   return kOps.at(op);
 }
 
@@ -48,7 +48,7 @@ void ProcCodegen::GenPtr(const Expr& e) {
     return;
   }
   GenVariable(s, true);
-  if (s.isArray && e.hasArgs) {
+  if ((s.isArray || s.isList) && e.hasArgs) {
     GenExpr(*e.args[0]);
     out_.Emit(kOpElem, 1);
   }
@@ -68,9 +68,48 @@ void ProcCodegen::GenCallee(const Expr& e) {
   }
 }
 
-void ProcCodegen::GenCall(const Expr& e, bool asStatement) {
-  GenCallee(e);
+// An argument: its reference when it is passed by reference.
+void ProcCodegen::GenArg(const Expr& a) {
+  if (a.passRef) {
+    GenPtr(a);
+  } else {
+    GenExpr(a);
+  }
+}
+
+// A built-in: its own instruction, or OpBuiltinDisp after exactly as many
+// values as it takes, an OpDefaultArg standing for each omitted one.
+void ProcCodegen::GenBuiltin(const Expr& e, bool asStatement) {
+  if (e.opcode == kOpIsElement) {
+    const Expr& element = *e.args[0];
+    GenVariable(*element.sym, false);
+    GenExpr(*element.args[0]);
+    out_.Emit(kOpIsElement);
+    return;
+  }
+  if (e.opcode == kOpListTag) {
+    out_.EmitSym(kOpListTag, e.args[0]->sym);
+    return;
+  }
+  if (e.builtin < 0) {
+    for (const ExprPtr& a : e.args) GenExpr(*a);
+    out_.Emit(e.opcode);
+    return;
+  }
+  // InStr(s, find) leaves out its leading start; every other omission is
+  // at the end.
+  const int leading = e.omittedFirst ? 1 : 0;
+  for (int k = 0; k < leading; ++k) out_.Emit(kOpDefaultArg);
   for (const ExprPtr& a : e.args) GenExpr(*a);
+  for (int k = leading; k < e.omitted; ++k) out_.Emit(kOpDefaultArg);
+  out_.Emit(kOpBuiltinDisp, e.builtin);
+  if (asStatement && !e.builtinSub) out_.Emit(kOpPop);
+}
+
+void ProcCodegen::GenCall(const Expr& e, bool asStatement) {
+  if (e.kind == ExprKind::kBuiltin) return GenBuiltin(e, asStatement);
+  GenCallee(e);
+  for (const ExprPtr& a : e.args) GenArg(*a);
   out_.Emit(kOpCallProc);
   if (asStatement && e.sym->isFunction) out_.Emit(kOpPop);  // the unused result
 }
@@ -82,6 +121,15 @@ void ProcCodegen::GenExpr(const Expr& e) {
       return;
     case ExprKind::kLong:
       out_.EmitText(kOpNumericLiteral, std::to_string(e.value));
+      return;
+    case ExprKind::kReal:
+      // The literal's text with its suffix: the runtime reads the type from it.
+      out_.EmitText(kOpNumericLiteral, e.text + (e.suffix ? std::string(1, e.suffix) : std::string()));
+      return;
+    case ExprKind::kBuiltin:
+      return GenBuiltin(e, false);
+    case ExprKind::kPrintZone:
+      out_.Emit(kOpPrintTab);
       return;
     case ExprKind::kString:
       out_.EmitText(kOpStringLiteral, e.text);
@@ -109,7 +157,7 @@ void ProcCodegen::GenExpr(const Expr& e) {
       return;
     case ExprKind::kNew:
       out_.EmitSym(kOpLoadCtor, e.sym);
-      for (const ExprPtr& a : e.args) GenExpr(*a);
+      for (const ExprPtr& a : e.args) GenArg(*a);
       out_.Emit(kOpCallProc);
       return;
     case ExprKind::kMember:
@@ -122,7 +170,7 @@ void ProcCodegen::GenExpr(const Expr& e) {
       bool callable = s.kind == SymKind::kProc || s.kind == SymKind::kExternal;
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
-      if (s.isArray && e.hasArgs) {
+      if ((s.isArray || s.isList) && e.hasArgs) {
         GenExpr(*e.args[0]);
         out_.Emit(kOpLoadElemFromExpr, 1);
       }

@@ -3,6 +3,7 @@
 // their own and the End Sub line with its OpLine, so that no jump ever
 // targets the end of the procedure.
 #include "sim/lsc/codegen.h"
+#include "sim/lsc/module_writer.h"
 
 namespace quillet::lsc {
 
@@ -76,6 +77,19 @@ void ProcCodegen::GenIf(const Stmt& s) {
 //   OpJmp END; N2: OpPop          (the exit: no Case matched)
 //   else-body
 //   END: OpStmtSep
+namespace {
+
+uint8_t CompareOpcode(const std::string& op) {
+  if (op == "<>") return kOpNe;
+  if (op == "<") return kOpLt;
+  if (op == "<=") return kOpLe;
+  if (op == ">") return kOpGt;
+  if (op == ">=") return kOpGe;
+  return kOpEq;
+}
+
+}  // namespace
+
 void ProcCodegen::GenSelect(const Stmt& s) {
   Line(s.line);
   GenExpr(*s.value);
@@ -86,10 +100,27 @@ void ProcCodegen::GenSelect(const Stmt& s) {
     const int match = out_.NewLabel();
     const int next = out_.NewLabel();
     for (size_t v = 0; v < arm.values.size(); ++v) {
-      out_.Emit(kOpDup);
-      GenExpr(*arm.values[v]);
-      out_.Emit(kOpEq);
+      const Expr& value = *arm.values[v];
       const bool last = v + 1 == arm.values.size();
+      const bool isTest = value.kind == ExprKind::kBinary && !value.left;
+      const bool range = value.kind == ExprKind::kBinary && value.op == "TO";
+      if (range) {
+        // low To high: below low goes on to the next value (or Case).
+        const int skip = last ? next : out_.NewLabel();
+        out_.Emit(kOpDup);
+        GenExpr(*value.left);
+        out_.Emit(kOpGe);
+        out_.EmitJump(kOpJZ, skip);
+        out_.Emit(kOpDup);
+        GenExpr(*value.right);
+        out_.Emit(kOpLe);
+        out_.EmitJump(last ? kOpJZ : kOpJNZ, last ? next : match);
+        if (!last) out_.Bind(skip);
+        continue;
+      }
+      out_.Emit(kOpDup);
+      GenExpr(isTest ? *value.right : value);
+      out_.Emit(isTest ? CompareOpcode(value.op) : static_cast<uint8_t>(kOpEq));
       out_.EmitJump(last ? kOpJZ : kOpJNZ, last ? next : match);
     }
     out_.Bind(match);
@@ -280,14 +311,51 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       for (const std::string& l : s.labels) in.targets.push_back(LabelOf(l));
       break;
     }
-    case StmtKind::kOnErrorGoTo:
-      out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0])).sym = LabelSymbol(s.labels[0]);
+    case StmtKind::kOnErrorGoTo: {
+      Instr& in = out_.EmitJump(kOpOnErrorGoto, LabelOf(s.labels[0]));
+      in.sym = LabelSymbol(s.labels[0]);
+      in.extra = static_cast<uint16_t>(s.errorNumber);
       break;
+    }
     case StmtKind::kOnErrorGoTo0:
-      out_.Emit(kOpOnErrorGoto0, 0);
+      out_.Emit(kOpOnErrorGoto0, s.errorNumber);
       break;
     case StmtKind::kOnErrorResumeNext:
-      out_.Emit(kOpOnErrorResume, 0);
+      out_.Emit(kOpOnErrorResume, s.errorNumber);
+      break;
+    case StmtKind::kResume0:
+      out_.Emit(kOpResume0);
+      break;
+    case StmtKind::kEnd:
+      out_.Emit(kOpEnd);
+      break;
+    case StmtKind::kReDim:
+      // The array's reference, its bounds; the operand is the element type.
+      GenVariable(*s.target->sym, true);
+      if (s.value) {
+        GenExpr(*s.value);
+      } else {
+        out_.Emit(kOpInteger, 0);
+      }
+      GenExpr(*s.limit);
+      out_.Emit(s.preserve ? kOpRedimPreserve : kOpRedim, ElementTypeWord(*s.target->sym));
+      break;
+    case StmtKind::kErase:
+      if (s.target->hasArgs) {
+        GenPtr(*s.target);  // the element's reference: Erase takes it out of its list
+      } else {
+        GenVariable(*s.target->sym, true);
+      }
+      out_.Emit(kOpErase);
+      break;
+    case StmtKind::kError:
+      GenExpr(*s.value);
+      if (!s.items.empty()) GenExpr(*s.items[0]);
+      out_.Emit(s.items.empty() ? kOpErrorStmt : kOpErrorStmtWithArg);
+      break;
+    case StmtKind::kErrSet:
+      GenExpr(*s.value);
+      out_.Emit(kOpErrStmt);
       break;
     case StmtKind::kResumeNext:
       out_.Emit(kOpResumeNext);

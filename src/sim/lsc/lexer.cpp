@@ -3,6 +3,7 @@
 #include "util/ascii.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <string>
 
 namespace quillet::lsc {
@@ -11,6 +12,8 @@ namespace {
 bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSuffix(char c) { return c == '%' || c == '&' || c == '!' || c == '#' || c == '@' || c == '$'; }
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
 std::string Upper(std::string_view s) { return AsciiUpper(s); }
 
@@ -107,17 +110,73 @@ class Lexer {
       SkipToEol();
       return;
     }
+    // A suffix character right after the name types it ("count%", "Mid$");
+    // "a&b" stays a concatenation.
+    char suffix = 0;
+    if (IsSuffix(Peek()) && !IsNameChar(Peek(1))) {
+      suffix = Peek();
+      Advance();
+    }
     Push(Tok::kIdent, std::move(text), l, c);
+    tokens_.back().suffix = suffix;
+  }
+
+  // A decimal literal with a fraction or an exponent, or one beyond a Long.
+  void Real(int l, int c, size_t start) {
+    if (Peek() == '.') {
+      Advance();
+      while (IsDigit(Peek())) Advance();
+    }
+    if ((Peek() == 'E' || Peek() == 'e') &&
+        (IsDigit(Peek(1)) || ((Peek(1) == '+' || Peek(1) == '-') && IsDigit(Peek(2))))) {
+      Advance();
+      if (Peek() == '+' || Peek() == '-') Advance();
+      while (IsDigit(Peek())) Advance();
+    }
+    Token t;
+    t.kind = Tok::kNumber;
+    t.line = l;
+    t.column = c;
+    t.isReal = true;
+    t.text = std::string(src_.substr(start, pos_ - start));
+    t.real = std::strtod(t.text.c_str(), nullptr);
+    if (IsSuffix(Peek()) && Peek() != '$') {
+      t.suffix = Peek();
+      Advance();
+    }
+    if (IsNameChar(Peek())) {
+      Error(line_, col_, "invalid character in number");
+      while (pos_ < src_.size() && IsNameChar(Peek())) Advance();
+    }
+    if (t.suffix == '%' || t.suffix == '&') Error(l, c, "a number with a fraction cannot have the suffix '" + std::string(1, t.suffix) + "'");
+    tokens_.push_back(std::move(t));
   }
 
   void Number(int base, size_t digitsFrom) {
     int l = line_, c = col_;
+    if (base == 10) {
+      // Look ahead: a fraction, an exponent or a value beyond a Long makes
+      // the literal a floating-point one.
+      size_t p = pos_;
+      while (p < src_.size() && IsDigit(src_[p])) ++p;
+      const bool fraction = p < src_.size() && src_[p] == '.' && (p + 1 >= src_.size() || !std::isalpha(static_cast<unsigned char>(src_[p + 1])) || src_[p + 1] == 'e' || src_[p + 1] == 'E');
+      const bool exponent = p + 1 < src_.size() && (src_[p] == 'E' || src_[p] == 'e') &&
+                            (IsDigit(src_[p + 1]) || ((src_[p + 1] == '+' || src_[p + 1] == '-') && p + 2 < src_.size() && IsDigit(src_[p + 2])));
+      const std::string digits(src_.substr(pos_, p - pos_));
+      const bool big = digits.size() > 10 || (!digits.empty() && std::stoull(digits) > 0x7FFFFFFFull);
+      const bool realSuffix = p < src_.size() && (src_[p] == '!' || src_[p] == '#' || src_[p] == '@');
+      if (fraction || exponent || big || realSuffix || digits.empty()) {
+        const size_t start = pos_;
+        while (IsDigit(Peek())) Advance();
+        return Real(l, c, start);
+      }
+    }
     while (pos_ < digitsFrom) Advance();
     uint64_t value = 0;
     bool overflow = false, any = false;
     while (pos_ < src_.size()) {
       char ch = Peek();
-      int d = std::isdigit(static_cast<unsigned char>(ch)) ? ch - '0'
+      int d = std::isdigit(static_cast<unsigned char>(ch)) ? (base == 8 && ch > '7' ? -1 : ch - '0')
               : (base == 16 && std::isxdigit(static_cast<unsigned char>(ch)))
                   ? std::toupper(static_cast<unsigned char>(ch)) - 'A' + 10
                   : -1;
@@ -127,12 +186,17 @@ class Lexer {
       any = true;
       Advance();
     }
+    char suffix = 0;
+    if (Peek() == '%' || Peek() == '&') {
+      suffix = Peek();
+      Advance();
+    }
     if (IsNameChar(Peek())) {
       Error(line_, col_, "invalid character in number");
       while (pos_ < src_.size() && IsNameChar(Peek())) Advance();
     }
     if (!any) {
-      Error(l, c, "hexadecimal number without digits");
+      Error(l, c, base == 16 ? "hexadecimal number without digits" : "octal number without digits");
     } else if (overflow || (base == 10 && value > 0x7FFFFFFFull)) {
       Error(l, c, "number too large");
     }
@@ -140,8 +204,15 @@ class Lexer {
     t.kind = Tok::kNumber;
     t.line = l;
     t.column = c;
-    // &H literals are 32-bit patterns: &HFFFFFFFF is -1.
-    t.number = base == 16 ? static_cast<int32_t>(static_cast<uint32_t>(value)) : static_cast<int64_t>(value);
+    // &H and &O literals are 32-bit patterns: &HFFFFFFFF is -1; with "%"
+    // a 16-bit one: &HFFFF% is -1.
+    t.number = base != 10 ? static_cast<int32_t>(static_cast<uint32_t>(value)) : static_cast<int64_t>(value);
+    if (base != 10 && suffix == '%') {
+      if (value > 0xFFFF) Error(l, c, "number too large for an Integer");
+      t.number = static_cast<int16_t>(static_cast<uint16_t>(value));
+    }
+    if (base == 10 && suffix == '%' && value > 32767) Error(l, c, "number too large for an Integer");
+    t.suffix = suffix;
     t.text = std::string(src_.substr(digitsFrom, pos_ - digitsFrom));
     tokens_.push_back(std::move(t));
   }
@@ -208,8 +279,9 @@ class Lexer {
     if (c == '_' && TryContinuation()) return;
     if (c == '%' && TryRemBlock()) return;
     if (IsNameStart(c)) return Name();
-    if (std::isdigit(static_cast<unsigned char>(c))) return Number(10, pos_);
+    if (std::isdigit(static_cast<unsigned char>(c)) || (c == '.' && IsDigit(Peek(1)))) return Number(10, pos_);
     if (c == '&' && (Peek(1) == 'H' || Peek(1) == 'h')) return Number(16, pos_ + 2);
+    if (c == '&' && (Peek(1) == 'O' || Peek(1) == 'o')) return Number(8, pos_ + 2);
     if (c == '"') return String();
     Symbol();
   }

@@ -26,9 +26,21 @@ uint16_t TypeWord(const Symbol& s) {
     case TypeKind::kString: w = 3; break;
     case TypeKind::kVariant: w = 4; break;
     case TypeKind::kObject: w = 0x0409; break;
+    case TypeKind::kDouble: w = 5; break;
+    case TypeKind::kSingle: w = 6; break;
+    case TypeKind::kCurrency: w = 7; break;
+    case TypeKind::kBoolean: w = 8; break;
+    case TypeKind::kByte: w = 9; break;
   }
+  if (s.isList) return static_cast<uint16_t>(w | 0x4000);
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }
+
+}  // namespace
+
+uint16_t ElementTypeWord(const Symbol& s) { return static_cast<uint16_t>(TypeWord(s) & ~0x2000); }
+
+namespace {
 
 class ModuleWriter : public HandleSource {
  public:

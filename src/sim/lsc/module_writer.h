@@ -33,6 +33,10 @@
 
 namespace quillet::lsc {
 
+// The type word of a variable without its array flag: what ReDim's operand
+// names as the element type.
+uint16_t ElementTypeWord(const Symbol& s);
+
 // One procedure's generated code, ready for assembly.
 struct CompiledProcedure {
   const Symbol* sym = nullptr;

@@ -20,6 +20,18 @@ bool IsReservedWord(const std::string& u) {
   return kWords.count(u) != 0;
 }
 
+bool SuffixType(char suffix, TypeKind& kind) {
+  switch (suffix) {
+    case '%': kind = TypeKind::kInteger; return true;
+    case '&': kind = TypeKind::kLong; return true;
+    case '!': kind = TypeKind::kSingle; return true;
+    case '#': kind = TypeKind::kDouble; return true;
+    case '@': kind = TypeKind::kCurrency; return true;
+    case '$': kind = TypeKind::kString; return true;
+    default: return false;
+  }
+}
+
 bool Parser::Fail(const Token& at, std::string message) {
   if (!failed_ && errors_.size() < errorLimit_) {
     errors_.push_back({at.line, at.column, std::move(message)});
@@ -77,8 +89,16 @@ bool Parser::ParseType(TypeRef& type) {
     type.kind = TypeKind::kString;
   } else if (u == "VARIANT") {
     type.kind = TypeKind::kVariant;
-  } else if (u == "SINGLE" || u == "DOUBLE" || u == "CURRENCY" || u == "BOOLEAN" || u == "BYTE") {
-    return Fail("type '" + Cur().text + "' is not supported (use Integer, Long, String, Variant or a class)");
+  } else if (u == "DOUBLE") {
+    type.kind = TypeKind::kDouble;
+  } else if (u == "SINGLE") {
+    type.kind = TypeKind::kSingle;
+  } else if (u == "CURRENCY") {
+    type.kind = TypeKind::kCurrency;
+  } else if (u == "BOOLEAN") {
+    type.kind = TypeKind::kBoolean;
+  } else if (u == "BYTE") {
+    type.kind = TypeKind::kByte;
   } else if (IsReservedWord(u)) {
     return Fail("expected a type name after 'As'");
   } else {
@@ -98,6 +118,15 @@ bool Parser::ParseOption(Module& m) {
     m.optionDeclare = true;
     return true;
   }
+  if (AcceptKw("BASE")) {
+    if (!Is(Tok::kNumber) || Cur().isReal || (Cur().number != 0 && Cur().number != 1)) {
+      return Fail("expected 0 or 1 after 'Option Base'");
+    }
+    optionBase_ = static_cast<int>(Cur().number);
+    Next();
+    return true;
+  }
+  if (IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
   return Fail("expected 'Public' or 'Declare' after 'Option'");
 }
 
@@ -107,8 +136,17 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
     VarDecl d;
     d.line = Cur().line;
     d.column = Cur().column;
+    const char suffix = Cur().suffix;
     if (!ExpectName(d.name, "a variable name")) return false;
-    if (Accept(Tok::kLParen)) {
+    if (AcceptKw("LIST")) {
+      d.isList = true;
+    } else if (Is(Tok::kLParen) && Ahead(1).kind == Tok::kRParen) {
+      Next();
+      Next();
+      d.isArray = true;
+      d.dynamic = true;
+      d.upper = -1;  // no elements
+    } else if (Accept(Tok::kLParen)) {
       auto bound = [&](int& v) {
         bool neg = Accept(Tok::kMinus);
         if (!Is(Tok::kNumber) || Cur().number > 32767) return Fail("expected an array bound (a constant number)");
@@ -123,8 +161,10 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
         d.lower = first;
         if (!bound(d.upper)) return false;
       } else {
+        d.lower = optionBase_;
         d.upper = first;
       }
+      if (Is(Tok::kComma)) return Fail("multi-dimensional arrays are not supported");
       if (d.upper < d.lower) return Fail("array upper bound is below its lower bound");
       if (d.upper - d.lower >= 16384) return Fail("array has too many elements");
       if (!Expect(Tok::kRParen, "')'")) return false;
@@ -142,6 +182,9 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
       }
     } else if (!ParseType(d.type)) {
       return false;
+    } else if (suffix != 0) {
+      if (IsKw("AS") || d.type.kind != TypeKind::kVariant) return Fail("a name with a type suffix cannot have 'As'");
+      SuffixType(suffix, d.type.kind);
     }
     out.push_back(std::move(d));
   } while (Accept(Tok::kComma));
@@ -154,15 +197,84 @@ bool Parser::ParseParams(std::vector<Param>& params) {
   if (Accept(Tok::kRParen)) return true;
   do {
     Param p;
-    if (IsKw("BYREF")) return Fail("ByRef parameters are not supported (use ByVal)");
-    AcceptKw("BYVAL");
+    if (!AcceptKw("BYREF")) p.byVal = AcceptKw("BYVAL");
     p.line = Cur().line;
     p.column = Cur().column;
+    const char suffix = Cur().suffix;
     if (!ExpectName(p.name, "a parameter name")) return false;
+    if (Accept(Tok::kLParen)) {
+      if (!Expect(Tok::kRParen, "')' after an array parameter's name")) return false;
+      if (p.byVal) return Fail("an array parameter cannot be ByVal");
+      p.isArray = true;
+    }
     if (!ParseType(p.type)) return false;
+    if (suffix != 0) SuffixType(suffix, p.type.kind);
     params.push_back(std::move(p));
   } while (Accept(Tok::kComma));
   return Expect(Tok::kRParen, "')' after the parameters");
+}
+
+namespace {
+
+// A constant value: literals and operators on them.
+bool IsConstant(const Expr& e) {
+  switch (e.kind) {
+    case ExprKind::kInteger:
+    case ExprKind::kLong:
+    case ExprKind::kReal:
+    case ExprKind::kString:
+    case ExprKind::kTrue:
+    case ExprKind::kFalse:
+      return true;
+    case ExprKind::kUnary:
+      return IsConstant(*e.left);
+    case ExprKind::kBinary:
+      return e.left && e.right && IsConstant(*e.left) && IsConstant(*e.right);
+    default:
+      return false;
+  }
+}
+
+ExprPtr Clone(const Expr& e, int line, int column) {
+  auto c = std::make_unique<Expr>();
+  c->kind = e.kind;
+  c->line = line;
+  c->column = column;
+  c->value = e.value;
+  c->text = e.text;
+  c->op = e.op;
+  c->suffix = e.suffix;
+  c->depth = e.depth;
+  if (e.left) c->left = Clone(*e.left, line, column);
+  if (e.right) c->right = Clone(*e.right, line, column);
+  return c;
+}
+
+}  // namespace
+
+bool Parser::ParseConst(bool local) {
+  do {
+    const Token name = Cur();
+    std::string n;
+    if (!ExpectName(n, "a constant name")) return false;
+    if (!Expect(Tok::kEq, "'=' after the constant's name")) return false;
+    ExprPtr value = ParseExpr();
+    if (!value) return false;
+    if (!IsConstant(*value)) return Fail(name, "the value of Const '" + n + "' must be made of literals");
+    auto& scope = local ? localConsts_ : moduleConsts_;
+    if (scope.count(name.upper) != 0) return Fail(name, "'" + n + "' is already declared");
+    scope.emplace(name.upper, std::move(value));
+  } while (Accept(Tok::kComma));
+  return true;
+}
+
+ExprPtr Parser::ConstantFor(const Token& name) const {
+  auto it = localConsts_.find(name.upper);
+  if (it == localConsts_.end()) {
+    it = moduleConsts_.find(name.upper);
+    if (it == moduleConsts_.end()) return nullptr;
+  }
+  return Clone(*it->second, name.line, name.column);
 }
 
 bool Parser::ParseEnd(const char* what) {
@@ -187,8 +299,11 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   } else if (!ExpectName(proc.name, proc.isFunction ? "a Function name" : "a Sub name")) {
     return false;
   }
+  const char suffix = toks_[pos_ - 1].suffix;
+  localConsts_.clear();
   if (!ParseParams(proc.params)) return false;
   if (proc.isFunction && !ParseType(proc.result)) return false;
+  if (proc.isFunction && suffix != 0) SuffixType(suffix, proc.result.kind);
   if (!proc.isFunction && IsKw("AS")) return Fail("a Sub has no result type");
   if (!AtStatementEnd()) return Fail("expected the end of the line");
   proc.body = ParseBlock();
@@ -207,14 +322,21 @@ bool Parser::ParseClass(ClassDecl& cls) {
     if (Is(Tok::kEnd)) return Fail("expected 'End Class'");
     if (IsKw("END")) return ParseEnd("Class");
     bool ok = true;
-    AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
-    if (AcceptKw("SUB") || IsKw("FUNCTION")) {
+    const bool isPrivate = AcceptKw("PRIVATE");
+    if (!isPrivate) AcceptKw("PUBLIC");
+    const size_t membersBefore = cls.members.size();
+    if (IsKw("PROPERTY")) {
+      ok = Fail("properties ('Property Get/Set') are not supported");
+      SkipBlock("PROPERTY");
+    } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");
+      p.isPrivate = isPrivate;
       ok = ParseProc(p, true);
       if (ok) cls.methods.push_back(std::move(p));
     } else if (AcceptKw("DIM") || Is(Tok::kIdent)) {
       ok = ParseDimList(cls.members, false);
+      for (size_t k = membersBefore; k < cls.members.size(); ++k) cls.members[k].isPrivate = isPrivate;
     } else {
       ok = Fail("expected a member declaration, 'Sub', 'Function' or 'End Class'");
     }
@@ -252,7 +374,16 @@ void Parser::ParseModuleBody(Module& m) {
   while (!Is(Tok::kEnd) && errors_.size() < errorLimit_) {
     if (Accept(Tok::kNewline) || Accept(Tok::kColon)) continue;
     bool ok = true;
-    if (AcceptKw("OPTION")) {
+    bool scopedConst = (IsKw("PUBLIC") || IsKw("PRIVATE")) && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "CONST";
+    if (scopedConst) Next();
+    if (AcceptKw("CONST")) {
+      ok = ParseConst(false);
+    } else if (IsKw("TYPE") || IsKw("STATIC") || IsKw("PROPERTY")) {
+      const std::string word = Cur().upper;
+      ok = Fail("'" + Cur().text + "' is not supported");
+      if (word == "TYPE") SkipBlock("TYPE");  // its members would only add follow-on errors
+      if (word == "PROPERTY") SkipBlock("PROPERTY");
+    } else if (AcceptKw("OPTION")) {
       ok = ParseOption(m);
     } else if (AcceptKw("DECLARE")) {
       ExternalDecl ext;

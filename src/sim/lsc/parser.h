@@ -2,6 +2,7 @@
 // statements and expressions, with error recovery at line ends.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,8 @@ class Parser {
   Block ParseBlock();
   bool AtBlockEnd() const;
   StmtPtr ParseStatement();
+  const char* UnsupportedStatement() const;
+  void SkipBlock(const char* word);
   StmtPtr ParseIf(const Token& start);
   StmtPtr ParseWhile(const Token& start);
   StmtPtr ParseDo(const Token& start);
@@ -81,6 +84,15 @@ class Parser {
   ExprPtr ParsePostfix();
   ExprPtr ParsePrimary();
   bool ParseArgs(std::vector<ExprPtr>& args);
+
+  // Const NAME = value {, ...}: constant values, put in place of the name
+  // wherever it is read (module constants everywhere after their
+  // declaration, local ones up to the end of their procedure).
+  bool ParseConst(bool local);
+  ExprPtr ConstantFor(const Token& name) const;
+  std::map<std::string, ExprPtr> moduleConsts_;
+  std::map<std::string, ExprPtr> localConsts_;
+  int optionBase_ = 0;  // Option Base: the lower bound when a declaration names none
 
   // Recursion guard: nested parentheses, Not/minus chains and nested
   // statements share one budget, and an expression tree has a height limit,

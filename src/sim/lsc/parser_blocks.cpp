@@ -2,6 +2,8 @@
 // ForAll and Select Case.
 #include "sim/lsc/parser.h"
 
+#include <algorithm>
+
 namespace quillet::lsc {
 namespace {
 
@@ -195,15 +197,53 @@ StmtPtr Parser::ParseSelect(const Token& start) {
     arm.line = caseTok.line;
     arm.column = caseTok.column;
     do {
+      // "Is <op> value" compares the selector; "low To high" is a range.
+      // Both become a binary node whose missing left side is the selector.
       if (IsKw("IS")) {
-        Fail("'Case Is' tests are not supported");
-        return nullptr;
+        const Token isTok = Cur();
+        Next();
+        std::string op;
+        switch (Cur().kind) {
+          case Tok::kEq: op = "="; break;
+          case Tok::kNe: op = "<>"; break;
+          case Tok::kLt: op = "<"; break;
+          case Tok::kLe: op = "<="; break;
+          case Tok::kGt: op = ">"; break;
+          case Tok::kGe: op = ">="; break;
+          default:
+            Fail("expected a comparison after 'Case Is'");
+            return nullptr;
+        }
+        Next();
+        ExprPtr v = ParseExpr();
+        if (!v) return nullptr;
+        auto test = std::make_unique<Expr>();
+        test->kind = ExprKind::kBinary;
+        test->line = isTok.line;
+        test->column = isTok.column;
+        test->op = op;
+        test->right = std::move(v);
+        test->depth = test->right->depth + 1;
+        arm.values.push_back(std::move(test));
+        continue;
       }
       ExprPtr v = ParseExpr();
       if (!v) return nullptr;
       if (IsKw("TO")) {
-        Fail("'Case ... To ...' ranges are not supported");
-        return nullptr;
+        const Token toTok = Cur();
+        Next();
+        ExprPtr high = ParseExpr();
+        if (!high) return nullptr;
+        auto range = std::make_unique<Expr>();
+        range->kind = ExprKind::kBinary;
+        range->line = toTok.line;
+        range->column = toTok.column;
+        range->op = "TO";
+        range->depth = std::max(v->depth, high->depth) + 1;
+        range->left = std::move(v);
+        range->right = std::move(high);
+        arm.values.push_back(std::move(range));
+        continue;
       }
       arm.values.push_back(std::move(v));
     } while (Accept(Tok::kComma));

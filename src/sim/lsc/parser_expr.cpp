@@ -32,7 +32,7 @@ std::string BinaryOp(int level, const Token& t) {
         case Tok::kLe: return "<=";
         case Tok::kGt: return ">";
         case Tok::kGe: return ">=";
-        default: return "";
+        default: return kw("LIKE") ? "LIKE" : kw("IS") ? "IS" : "";
       }
     case 6: return t.kind == Tok::kAmp ? "&" : "";
     case 7: return t.kind == Tok::kPlus ? "+" : t.kind == Tok::kMinus ? "-" : "";
@@ -59,7 +59,10 @@ bool Parser::CheckDepth(Expr& e) {
   for (const ExprPtr& a : e.args) below = std::max(below, a->depth);
   e.depth = below + 1;
   if (e.depth <= kMaxExprDepth) return true;
-  return Fail(Token{Tok::kEnd, "", "", 0, e.line, e.column}, "expression is too complex");
+  Token at;
+  at.line = e.line;
+  at.column = e.column;
+  return Fail(at, "expression is too complex");
 }
 
 ExprPtr Parser::ParseExpr() {
@@ -126,11 +129,18 @@ ExprPtr Parser::ParseUnary() {
     }
     ExprPtr operand = ParseUnary();
     if (!operand || !minus) return operand;
-    if (operand->kind == ExprKind::kInteger || operand->kind == ExprKind::kLong) {
+    if (operand->kind == ExprKind::kInteger || (operand->kind == ExprKind::kLong && operand->suffix == 0)) {
       operand->value = -operand->value;
       operand->line = at.line;
       operand->column = at.column;
       ClassifyLiteral(*operand);
+      return operand;
+    }
+    if (operand->kind == ExprKind::kReal || operand->kind == ExprKind::kLong) {
+      operand->value = -operand->value;
+      if (operand->kind == ExprKind::kReal) operand->text = "-" + operand->text;
+      operand->line = at.line;
+      operand->column = at.column;
       return operand;
     }
     auto e = NewExpr(ExprKind::kUnary, at);
@@ -194,7 +204,15 @@ ExprPtr Parser::ParsePrimary() {
     case Tok::kNumber: {
       auto e = NewExpr(ExprKind::kInteger, at);
       e->value = at.number;
-      ClassifyLiteral(*e);
+      e->suffix = at.suffix;
+      if (at.isReal) {
+        e->kind = ExprKind::kReal;
+        e->text = at.text;
+      } else if (at.suffix == '&') {
+        e->kind = ExprKind::kLong;
+      } else {
+        ClassifyLiteral(*e);
+      }
       Next();
       return e;
     }
@@ -233,12 +251,31 @@ ExprPtr Parser::ParsePrimary() {
     }
     return CheckDepth(*e) ? std::move(e) : nullptr;
   }
+  if (u == "ERROR") {
+    // Error / Error$ / Error$(n): the message of the current or a given error.
+    Next();
+    auto e = NewExpr(ExprKind::kName, at);
+    e->text = at.text;
+    e->suffix = at.suffix;
+    if (Is(Tok::kLParen)) {
+      e->hasArgs = true;
+      if (!ParseArgs(e->args)) return nullptr;
+    }
+    return CheckDepth(*e) ? std::move(e) : nullptr;
+  }
   if (IsReservedWord(u)) {
     Fail("'" + at.text + "' cannot be used in an expression");
     return nullptr;
   }
+  if (Ahead(1).kind != Tok::kLParen) {
+    if (ExprPtr constant = ConstantFor(at)) {
+      Next();
+      return constant;
+    }
+  }
   auto e = NewExpr(ExprKind::kName, at);
   e->text = at.text;
+  e->suffix = at.suffix;
   Next();
   if (Is(Tok::kLParen)) {
     e->hasArgs = true;

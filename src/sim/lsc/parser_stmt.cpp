@@ -21,7 +21,11 @@ bool IsBlockWord(const Token& t) {
 
 }  // namespace
 
-bool Parser::AtBlockEnd() const { return IsBlockWord(Cur()); }
+bool Parser::AtBlockEnd() const {
+  // "End" alone is the End statement, not the end of a block.
+  if (IsKw("END") && (Ahead(1).kind == Tok::kNewline || Ahead(1).kind == Tok::kColon)) return false;
+  return IsBlockWord(Cur());
+}
 
 Block Parser::ParseBlock() {
   Block block;
@@ -46,6 +50,31 @@ Block Parser::ParseBlock() {
   return block;
 }
 
+// Skips an unsupported block up to and including its "End <word>"; stops
+// at the end of the source.
+void Parser::SkipBlock(const char* word) {
+  while (!Is(Tok::kEnd)) {
+    if (IsKw("END") && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == word) {
+      Next();
+      Next();
+      return;
+    }
+    Next();
+  }
+}
+
+// Statements of the language the compiler does not translate: named, so
+// that they are not taken for calls of unknown procedures.
+const char* Parser::UnsupportedStatement() const {
+  const std::string& u = Cur().upper;
+  const Token& next = Ahead(1);
+  const bool alone = next.kind == Tok::kNewline || next.kind == Tok::kColon || next.kind == Tok::kEnd;
+  if (u == "STATIC") return "Static";
+  if (u == "WITH") return "With";
+  if (u == "STOP" && alone) return "Stop";
+  return nullptr;
+}
+
 StmtPtr Parser::ParseStatement() {
   const Token start = Cur();
   Nest nest(*this);
@@ -58,6 +87,11 @@ StmtPtr Parser::ParseStatement() {
     return nullptr;
   }
   const std::string& u = start.upper;
+  if (const char* what = UnsupportedStatement(); what != nullptr) {
+    Fail("'" + std::string(what) + "' is not supported");
+    if (u == "WITH") SkipBlock("WITH");  // its body would only add follow-on errors
+    return nullptr;
+  }
   if (u == "IF") return ParseIf(start);
   if (u == "WHILE") return ParseWhile(start);
   if (u == "DO") return ParseDo(start);
@@ -104,9 +138,90 @@ StmtPtr Parser::ParseStatement() {
     Next();
     return NewStmt(StmtKind::kReturn, start);
   }
+  if (u == "REDIM") {
+    // ReDim [Preserve] name([low To] high) [As type]
+    Next();
+    auto s = NewStmt(StmtKind::kReDim, start);
+    s->preserve = AcceptKw("PRESERVE");
+    const Token name = Cur();
+    auto target = std::make_unique<Expr>();
+    target->kind = ExprKind::kName;
+    target->line = name.line;
+    target->column = name.column;
+    if (!ExpectName(target->text, "an array name after 'ReDim'")) return nullptr;
+    if (!Expect(Tok::kLParen, "'(' and the new bounds")) return nullptr;
+    ExprPtr first = ParseExpr();
+    if (!first) return nullptr;
+    if (AcceptKw("TO")) {
+      s->value = std::move(first);
+      s->limit = ParseExpr();
+      if (!s->limit) return nullptr;
+    } else {
+      s->limit = std::move(first);
+      auto base = std::make_unique<Expr>();  // Option Base
+      base->kind = ExprKind::kInteger;
+      base->line = start.line;
+      base->column = start.column;
+      base->value = optionBase_;
+      s->value = std::move(base);
+    }
+    if (Is(Tok::kComma)) {
+      Fail("multi-dimensional arrays are not supported");
+      return nullptr;
+    }
+    if (!Expect(Tok::kRParen, "')'")) return nullptr;
+    if (IsKw("AS")) {
+      Fail("'ReDim ... As' is not supported: declare the type with 'Dim name() As type'");
+      return nullptr;
+    }
+    s->target = std::move(target);
+    return s;
+  }
+  if (u == "ERASE") {
+    Next();
+    auto s = NewStmt(StmtKind::kErase, start);
+    auto target = std::make_unique<Expr>();
+    target->kind = ExprKind::kName;
+    target->line = Cur().line;
+    target->column = Cur().column;
+    if (!ExpectName(target->text, "an array name after 'Erase'")) return nullptr;
+    if (Is(Tok::kLParen)) {  // Erase list(tag)
+      target->hasArgs = true;
+      if (!ParseArgs(target->args)) return nullptr;
+    }
+    s->target = std::move(target);
+    return s;
+  }
+  if (u == "CONST") {
+    Next();
+    auto s = NewStmt(StmtKind::kDim, start);  // declares, runs nothing
+    if (!ParseConst(true)) return nullptr;
+    return s;
+  }
+  if (u == "END") {  // alone: the block words reach here only as the End statement
+    Next();
+    return NewStmt(StmtKind::kEnd, start);
+  }
+  if (u == "ERROR") {
+    Next();
+    auto s = NewStmt(StmtKind::kError, start);
+    s->value = ParseExpr();
+    if (!s->value) return nullptr;
+    if (Accept(Tok::kComma)) {
+      ExprPtr message = ParseExpr();
+      if (!message) return nullptr;
+      s->items.push_back(std::move(message));
+    }
+    return s;
+  }
   if (u == "RESUME") {
     Next();
     if (AcceptKw("NEXT")) return NewStmt(StmtKind::kResumeNext, start);
+    if (AtStatementEnd()) return NewStmt(StmtKind::kResume0, start);
+    if (Is(Tok::kNumber) && !Cur().isReal && Cur().number == 0) {
+      Next();
+      return NewStmt(StmtKind::kResume0, start);
+    }
     auto s = NewStmt(StmtKind::kResumeLabel, start);
     std::string label;
     if (!ExpectName(label, "'Next' or a label name")) return nullptr;
@@ -164,8 +279,15 @@ StmtPtr Parser::ParsePrint(const Token& start) {
     if (!item) return nullptr;
     s->items.push_back(std::move(item));
     if (Is(Tok::kComma)) {
-      Fail("separate Print items with ';'");
-      return nullptr;
+      // "," moves on to the next print zone: an item of its own.
+      auto zone = std::make_unique<Expr>();
+      zone->kind = ExprKind::kPrintZone;
+      zone->line = Cur().line;
+      zone->column = Cur().column;
+      s->items.push_back(std::move(zone));
+      Next();
+      if (AtStatementEnd() || IsKw("ELSE")) s->printNoNewline = true;
+      continue;
     }
     if (!Accept(Tok::kSemicolon)) break;
     if (AtStatementEnd() || IsKw("ELSE")) s->printNoNewline = true;
@@ -200,16 +322,31 @@ StmtPtr Parser::ParseExit(const Token& start) {
 StmtPtr Parser::ParseOn(const Token& start) {
   Next();
   if (AcceptKw("ERROR")) {
+    // On Error [n] ...: a handler for error n alone, or for every error.
+    int number = 0;
+    if (Is(Tok::kNumber)) {
+      if (Cur().isReal || Cur().number < 1 || Cur().number > 32767) {
+        Fail("expected an error number from 1 to 32767");
+        return nullptr;
+      }
+      number = static_cast<int>(Cur().number);
+      Next();
+    }
     if (AcceptKw("RESUME")) {
       if (!ExpectKw("NEXT")) return nullptr;
-      return NewStmt(StmtKind::kOnErrorResumeNext, start);
+      auto s = NewStmt(StmtKind::kOnErrorResumeNext, start);
+      s->errorNumber = number;
+      return s;
     }
     if (!ExpectKw("GOTO")) return nullptr;
     if (Is(Tok::kNumber) && Cur().number == 0) {
       Next();
-      return NewStmt(StmtKind::kOnErrorGoTo0, start);
+      auto s = NewStmt(StmtKind::kOnErrorGoTo0, start);
+      s->errorNumber = number;
+      return s;
     }
     auto s = NewStmt(StmtKind::kOnErrorGoTo, start);
+    s->errorNumber = number;
     std::string label;
     if (!ExpectName(label, "a label name or 0")) return nullptr;
     s->labels.push_back(label);

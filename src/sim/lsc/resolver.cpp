@@ -15,6 +15,12 @@ void Resolver::ResolveCall(Expr& target) {
     return;
   }
   Symbol* s = Lookup(target.text);
+  if (!s) {
+    bool handled = false;
+    ExprType t;
+    ResolveBuiltin(target, t, true, handled);
+    if (handled) return;
+  }
   if (!s || (s->kind != SymKind::kProc && s->kind != SymKind::kExternal)) {
     Error(target.line, target.column, "'" + target.text + "' is not a declared Sub or Function");
     return;
@@ -35,6 +41,10 @@ void Resolver::ResolveTarget(Expr& target, bool isSet) {
   }
   bool ok = target.kind == ExprKind::kName ? ResolveName(target, t) : ResolveMember(target, t);
   if (!ok) return;
+  if (target.kind == ExprKind::kBuiltin) {
+    Error(target.line, target.column, "cannot assign to the built-in function '" + target.text + "'");
+    return;
+  }
   const Symbol* s = target.sym;
   bool returnValue = s == proc_ && s->isFunction && !target.hasArgs;
   bool variable = s->kind == SymKind::kModuleVar || s->kind == SymKind::kLocal ||
@@ -43,7 +53,7 @@ void Resolver::ResolveTarget(Expr& target, bool isSet) {
     Error(target.line, target.column, "cannot assign to '" + target.text + "'");
     return;
   }
-  if (s->isArray && !target.hasArgs) {
+  if ((s->isArray || s->isList) && !target.hasArgs) {
     Error(target.line, target.column, "cannot assign to the whole array '" + target.text + "'");
     return;
   }
@@ -112,10 +122,50 @@ void Resolver::ResolveStmt(Stmt& s) {
   };
   switch (s.kind) {
     case StmtKind::kAssign:
+      // Err = n sets the error number, unless a variable is called Err.
+      if (s.target->kind == ExprKind::kName && !s.target->hasArgs && UpperName(s.target->text) == "ERR" &&
+          !Lookup(s.target->text)) {
+        s.kind = StmtKind::kErrSet;
+        ResolveExpr(*s.value, t);
+        break;
+      }
+      [[fallthrough]];
     case StmtKind::kSet:
       ResolveTarget(*s.target, s.kind == StmtKind::kSet);
       ResolveExpr(*s.value, t);
       break;
+    case StmtKind::kErrSet:
+      ResolveExpr(*s.value, t);
+      break;
+    case StmtKind::kError:
+      ResolveExpr(*s.value, t);
+      for (ExprPtr& item : s.items) ResolveExpr(*item, t);
+      break;
+    case StmtKind::kResume0:
+    case StmtKind::kEnd:
+      break;
+    case StmtKind::kReDim:
+    case StmtKind::kErase: {
+      Symbol* a = Lookup(s.target->text);
+      const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
+                                  a->kind == SymKind::kParam || a->kind == SymKind::kMember);
+      if (s.kind == StmtKind::kErase && variable && a->isList) {
+        // Erase l (every element) or Erase l(tag) (that one).
+        s.target->sym = a;
+        if (s.target->hasArgs) ResolveExpr(*s.target->args[0], t);
+        break;
+      }
+      if (!variable || !a->isArray || s.target->hasArgs) {
+        Error(s.target->line, s.target->column, "'" + s.target->text + "' is not an array variable");
+      } else if (s.kind == StmtKind::kReDim && a->count != 0) {
+        Error(s.target->line, s.target->column, "'" + s.target->text + "' has fixed bounds; declare it with 'Dim " + s.target->text + "()' to ReDim it");
+      } else {
+        s.target->sym = a;
+      }
+      if (s.value) ResolveExpr(*s.value, t);
+      if (s.limit) ResolveExpr(*s.limit, t);
+      break;
+    }
     case StmtKind::kCall:
       ResolveCall(*s.target);
       break;
@@ -127,7 +177,15 @@ void Resolver::ResolveStmt(Stmt& s) {
       if (s.value) ResolveExpr(*s.value, t);
       for (Arm& a : s.arms) {
         if (a.cond) ResolveExpr(*a.cond, t);
-        for (ExprPtr& v : a.values) ResolveExpr(*v, t);
+        for (ExprPtr& v : a.values) {
+          // Case Is / To: the selector stands on the missing side.
+          if (s.kind == StmtKind::kSelect && v->kind == ExprKind::kBinary && (!v->left || v->op == "TO")) {
+            if (v->left) ResolveExpr(*v->left, t);
+            ResolveExpr(*v->right, t);
+          } else {
+            ResolveExpr(*v, t);
+          }
+        }
         ResolveBlock(a.body);
       }
       ResolveBlock(s.elseBody);
@@ -155,7 +213,11 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kForAll: {
       Expr& arr = *s.value;
       if (arr.kind == ExprKind::kName && !arr.hasArgs) {
-        if (Symbol* a = Lookup(arr.text); a && a->isArray) {
+        Symbol* a = Lookup(arr.text);
+        const bool variable = a && (a->kind == SymKind::kModuleVar || a->kind == SymKind::kLocal ||
+                                    a->kind == SymKind::kParam || a->kind == SymKind::kMember);
+        // An array, or a Variant that holds one when the loop starts.
+        if (variable && (a->isArray || a->isList || a->type.kind == TypeKind::kVariant)) {
           arr.sym = a;
         } else {
           Error(arr.line, arr.column, "ForAll needs an array variable");

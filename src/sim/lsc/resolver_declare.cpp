@@ -35,9 +35,10 @@ bool Resolver::BindType(const TypeRef& type, Symbol* s, int line, int column) {
 }
 
 bool Resolver::DeclareVariable(const VarDecl& d, Symbol* s) {
+  s->isList = d.isList;
   if (d.isArray) {
+    if (d.dynamic && d.autoNew) return Error(d.line, d.column, "'As New' cannot declare an array");
     if (d.lower != 0 && d.lower != 1) return Error(d.line, d.column, "array lower bound must be 0 or 1");
-    if (d.type.kind == TypeKind::kObject) return Error(d.line, d.column, "arrays of objects are not supported");
     s->isArray = true;
     s->lower = d.lower;
     s->count = d.upper - d.lower + 1;
@@ -55,9 +56,8 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
     Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
     ps->owner = s;
     ps->slot = static_cast<int>(s->params.size());
-    if (prm.type.kind == TypeKind::kObject) {
-      Error(prm.line, prm.column, "object parameters are not supported");
-    }
+    ps->byVal = prm.byVal;
+    ps->isArray = prm.isArray;
     BindType(prm.type, ps, prm.line, prm.column);
     if (AddTo(s->scope, ps)) s->params.push_back(ps);
   }
@@ -69,8 +69,10 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   for (const VarDecl& d : c.members) {
     Symbol* m = syms_.Make(SymKind::kMember, d.name, d.line, d.column);
     m->owner = cs;
+    m->isPrivate = d.isPrivate;
     if (d.autoNew) Error(d.line, d.column, "'As New' is not supported for class members");
     if (d.isArray) Error(d.line, d.column, "array members are not supported");
+    if (d.isList) Error(d.line, d.column, "list members are not supported");
     BindType(d.type, m, d.line, d.column);
     m->slot = cs->instanceSize;
     if (AddTo(cs->memberScope, m)) {
@@ -80,6 +82,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   }
   for (const ProcDecl& p : c.methods) {
     Symbol* ms = DeclareProc(p, cs);
+    ms->isPrivate = p.isPrivate;
     std::string u = UpperName(p.name);
     if (u == "NEW") {
       if (p.isFunction) Error(p.line, p.column, "'New' must be a Sub");

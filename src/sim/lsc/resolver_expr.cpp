@@ -2,6 +2,9 @@
 // New, and implicit variables when Option Declare is off.
 #include "sim/lsc/resolver_impl.h"
 
+#include "bytecode/opcode_numbers.h"
+#include "sim/lsrun/builtin_table.h"
+
 namespace quillet::lsc {
 
 ExprType Resolver::TypeOf(const Symbol* s) const {
@@ -32,6 +35,7 @@ Symbol* Resolver::Implicit(const Expr& e) {
   Symbol* s = syms_.Make(SymKind::kLocal, e.text, e.line, e.column);
   s->owner = proc_;
   s->implicit = true;
+  SuffixType(e.suffix, s->type.kind);
   s->slot = proc_->frameSize;
   proc_->frameSize += 4;
   proc_->scope.emplace(UpperName(e.text), s);
@@ -45,9 +49,143 @@ bool Resolver::ResolveArgs(Expr& e, Symbol* callee, size_t expected) {
     ok = Error(e.line, e.column, "'" + callee->name + "' expects " + std::to_string(expected) +
                                      " argument(s), not " + std::to_string(e.args.size()));
   }
+  return ResolveParamArgs(e, callee->kind == SymKind::kClass ? (callee->ctor ? callee->ctor->params : std::vector<Symbol*>{})
+                                                               : callee->params) && ok;
+}
+
+namespace {
+
+// Built-ins with an instruction of their own, and their argument count.
+struct OpcodeBuiltin {
+  const char* name;
+  uint8_t opcode;
+  int args;
+};
+constexpr OpcodeBuiltin kOpcodeBuiltins[] = {
+    {"CINT", op::kCInt, 1}, {"CLNG", op::kCLng, 1}, {"CDBL", op::kCDbl, 1}, {"CSNG", op::kCSng, 1},
+    {"CCUR", op::kCCur, 1}, {"CBOOL", op::kCBool, 1}, {"CDAT", op::kCDat, 1}, {"CSTR", op::kCStr, 1},
+    {"CBYTE", op::kCByte, 1}, {"CVAR", op::kCVar, 1}, {"ABS", op::kAbs, 1}, {"INT", op::kInt, 1},
+    {"FIX", op::kFix, 1}, {"ERR", op::kErr, 0}, {"ERL", op::kErl, 0}, {"ERROR", op::kError, 0},
+};
+
+TypeKind ResultKindOf(const std::string& upper, char suffix) {
+  static const char* const kText[] = {"LEFT", "RIGHT", "MID", "UCASE", "LCASE", "TRIM", "LTRIM", "RTRIM",
+                                      "REPLACE", "JOIN", "STRCONV", "SPACE", "STRING", "CHR", "FULLTRIM",
+                                      "STR", "FORMAT", "TYPENAME", "ENVIRON", "HEX", "OCT", "CSTR", "ERROR"};
+  if (suffix == '$') return TypeKind::kString;
+  for (const char* t : kText) {
+    if (upper == t) return TypeKind::kString;
+  }
+  return TypeKind::kVariant;
+}
+
+}  // namespace
+
+bool Resolver::ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& handled) {
+  const std::string u = UpperName(e.text);
+  handled = false;
+  if ((u == "ISELEMENT" || u == "LISTTAG") && !Lookup(e.text)) {
+    // IsElement(l(tag)) and ListTag(forAllVariable) take their argument as
+    // written, not as a value.
+    handled = true;
+    e.kind = ExprKind::kBuiltin;
+    if (e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' expects 1 argument(s), not " + std::to_string(e.args.size()));
+    Expr& a = *e.args[0];
+    Symbol* v = a.kind == ExprKind::kName ? Lookup(a.text) : nullptr;
+    if (u == "ISELEMENT") {
+      if (!v || !v->isList || !a.hasArgs || a.args.size() != 1) return Error(a.line, a.column, "IsElement needs a list element: IsElement(list(tag))");
+      a.sym = v;
+      e.opcode = op::kIsElement;
+      ExprType t;
+      return ResolveExpr(*a.args[0], t);
+    }
+    if (!v || v->kind != SymKind::kLocal || a.hasArgs) return Error(a.line, a.column, "ListTag needs the variable of a ForAll over a list");
+    a.sym = v;
+    e.opcode = op::kListTag;
+    type.kind = TypeKind::kString;
+    return true;
+  }
+  const lsrun::BuiltinSpec* spec = lsrun::FindBuiltin(u);
+  const OpcodeBuiltin* byOpcode = nullptr;
+  for (const OpcodeBuiltin& b : kOpcodeBuiltins) {
+    if (u == b.name) byOpcode = &b;
+  }
+  if (!spec && !byOpcode) return false;
+  handled = true;
+  if (e.suffix != 0 && e.suffix != '$') return Error(e.line, e.column, "'" + e.text + "' takes no suffix but '$'");
+  e.kind = ExprKind::kBuiltin;
+  type.kind = ResultKindOf(u, e.suffix);
+  const size_t n = e.args.size();
+  bool ok = true;
+  const bool savedWhole = wholeArrayOk_;
+  wholeArrayOk_ = true;  // LBound(a), IsArray(a), Join(a)...
   for (ExprPtr& a : e.args) {
     ExprType t;
     ok = ResolveExpr(*a, t) && ok;
+  }
+  wholeArrayOk_ = savedWhole;
+  if (byOpcode) {
+    e.opcode = byOpcode->opcode;
+    if (u == "ERROR" && n == 1) {
+      e.opcode = op::kErrorWithArg;
+      return ok;
+    }
+    if (n != static_cast<size_t>(byOpcode->args)) {
+      return Error(e.line, e.column, "'" + e.text + "' expects " + std::to_string(byOpcode->args) + " argument(s), not " + std::to_string(n));
+    }
+    if (asStatement) return Error(e.line, e.column, "'" + e.text + "' is a function; use its value");
+    return ok;
+  }
+  if (n < spec->minArgs || n > spec->maxArgs) {
+    const std::string range = spec->minArgs == spec->maxArgs ? std::to_string(spec->minArgs)
+                                                             : std::to_string(spec->minArgs) + " to " + std::to_string(spec->maxArgs);
+    return Error(e.line, e.column, "'" + e.text + "' expects " + range + " argument(s), not " + std::to_string(n));
+  }
+  if (!spec->isFunction && !asStatement) return Error(e.line, e.column, "'" + e.text + "' is a statement and has no value");
+  e.builtin = spec->number;
+  e.builtinSub = !spec->isFunction;
+  e.omitted = spec->maxArgs - static_cast<int>(n);
+  // InStr(s1, s2) leaves out the start, which comes first.
+  e.omittedFirst = spec->leadingOptional && n == spec->minArgs;
+  return ok;
+}
+
+bool Resolver::ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params) {
+  bool ok = true;
+  for (size_t i = 0; i < e.args.size(); ++i) {
+    Expr& a = *e.args[i];
+    const Symbol* p = i < params.size() ? params[i] : nullptr;
+    const bool wholeArray = p && (p->isArray || p->type.kind == TypeKind::kVariant);
+    const bool savedWhole = wholeArrayOk_;
+    wholeArrayOk_ = wholeArray;
+    ExprType t;
+    const bool argOk = ResolveExpr(a, t);
+    wholeArrayOk_ = savedWhole;
+    ok = argOk && ok;
+    if (!argOk || !p || p->byVal || p->owner == nullptr || p->owner->kind == SymKind::kExternal) continue;
+    const Symbol* v = a.sym;
+    const bool variable = (a.kind == ExprKind::kName || a.kind == ExprKind::kMember) && v &&
+                          (v->kind == SymKind::kModuleVar || v->kind == SymKind::kLocal ||
+                           v->kind == SymKind::kParam || v->kind == SymKind::kMember);
+    if (p->isArray) {
+      if (!variable || !v->isArray || a.hasArgs) {
+        ok = Error(a.line, a.column, "'" + p->name + "' takes an array variable");
+      } else if (p->type.kind != TypeKind::kVariant && v->type.kind != p->type.kind) {
+        ok = Error(a.line, a.column, "type mismatch: the array '" + v->name + "' is not of the parameter's type");
+      } else {
+        a.passRef = true;
+      }
+      continue;
+    }
+    if (!variable) continue;  // an expression: its value goes by value
+    if (v->isArray && !a.hasArgs) {
+      a.passRef = true;  // a whole array into a Variant parameter
+      continue;
+    }
+    // By reference only when the types agree (or the parameter is a
+    // Variant); otherwise the runtime passes a converted copy, as
+    // LotusScript does for a variable of another type.
+    if (p->type.kind == TypeKind::kVariant || p->type.kind == v->type.kind) a.passRef = true;
   }
   return ok;
 }
@@ -55,6 +193,9 @@ bool Resolver::ResolveArgs(Expr& e, Symbol* callee, size_t expected) {
 bool Resolver::ResolveName(Expr& e, ExprType& type) {
   Symbol* s = Lookup(e.text);
   if (!s) {
+    bool handled = false;
+    const bool ok = ResolveBuiltin(e, type, false, handled);
+    if (handled) return ok;
     if (e.hasArgs) return Error(e.line, e.column, "'" + e.text + "' is not a declared procedure or array");
     s = Implicit(e);
     if (!s) return false;
@@ -66,9 +207,9 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kParam:
     case SymKind::kMember:
       type = TypeOf(s);
-      if (e.hasArgs && !s->isArray) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
+      if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
       if (e.hasArgs && e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' has one dimension");
-      if (s->isArray && e.hasArgs) {
+      if ((s->isArray || s->isList) && e.hasArgs) {
         ExprType it;
         return ResolveExpr(*e.args[0], it);
       }
@@ -102,6 +243,9 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
   }
   Symbol* m = it->second;
+  if (m->isPrivate && cls_ != objType.cls) {
+    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + objType.cls->name + "'");
+  }
   e.sym = m;
   type = TypeOf(m);
   if (m->kind == SymKind::kMember) {
@@ -126,6 +270,12 @@ bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
     case ExprKind::kString:
       type.kind = TypeKind::kString;
       return true;
+    case ExprKind::kReal:
+      type.kind = TypeKind::kDouble;
+      return true;
+    case ExprKind::kPrintZone:
+    case ExprKind::kBuiltin:  // resolved once already
+      return true;
     case ExprKind::kTrue:
     case ExprKind::kFalse:
       return true;
@@ -139,7 +289,7 @@ bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
       return true;
     case ExprKind::kName: {
       bool ok = ResolveName(e, type);
-      if (ok && e.sym && e.sym->isArray && !e.hasArgs) {
+      if (ok && e.sym && e.sym->isArray && !e.hasArgs && !wholeArrayOk_) {
         return Error(e.line, e.column, "the array '" + e.text + "' needs an index here");
       }
       return ok;

@@ -40,6 +40,12 @@ class Resolver {
   void ResolveTarget(Expr& target, bool isSet);
   bool ResolveExpr(Expr& e, ExprType& type);
   bool ResolveArgs(Expr& e, Symbol* callee, size_t expected);
+  // Arguments against the parameters they bind to: a variable, element or
+  // member given for a parameter without ByVal is passed by reference.
+  bool ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params);
+  // A name no declaration claims that names a built-in function; false when
+  // it names none (`handled` false) or its use is wrong (`handled` true).
+  bool ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& handled);
   bool ResolveName(Expr& e, ExprType& type);
   bool ResolveMember(Expr& e, ExprType& type);
   Symbol* Lookup(const std::string& name);
@@ -53,6 +59,7 @@ class Resolver {
   Symbol* proc_ = nullptr;  // procedure being resolved
   Symbol* cls_ = nullptr;   // its class, for methods
   std::vector<ExitKind> loops_;  // enclosing For/ForAll/Do
+  bool wholeArrayOk_ = false;    // an array without index may stand here
 };
 
 }  // namespace quillet::lsc

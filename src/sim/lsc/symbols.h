@@ -29,11 +29,14 @@ struct Symbol {
   int column = 0;
   TypeRef type;      // variable type, Function result
   bool isArray = false;
+  bool isList = false;  // elements by tag: l("key")
   int lower = 0;
   int count = 0;     // array element count
   int slot = 0;      // frame offset, parameter index, instance offset, module offset
   bool isFunction = false;
   bool implicit = false;  // variable created by its first use
+  bool byVal = false;     // parameter passed by value
+  bool isPrivate = false; // class member only its own class's methods reach
   Symbol* owner = nullptr;  // procedure of a local/param/label, class of a member or method
   Symbol* classType = nullptr;  // class of an object variable or Function result
 

@@ -10,7 +10,7 @@ enum class Tok {
   kEnd,        // end of the source
   kNewline,    // end of a logical line
   kIdent,      // a name or a keyword (the parser tells them apart)
-  kNumber,     // integer literal, value in `number`
+  kNumber,     // numeric literal, value in `number` (or `real`)
   kString,     // string literal, text without quotes in `text`
   kColon, kComma, kSemicolon, kDot, kLParen, kRParen,
   kPlus, kMinus, kStar, kSlash, kBackslash, kCaret, kAmp,
@@ -22,6 +22,9 @@ struct Token {
   std::string text;   // as written (string literals: their contents)
   std::string upper;  // upper-case spelling of names, for keyword tests
   int64_t number = 0;
+  bool isReal = false;  // kNumber written with a fraction, exponent or suffix
+  double real = 0;      // its value when isReal
+  char suffix = 0;      // type suffix of a name or number (% & ! # @ $)
   int line = 0;
   int column = 0;
 };

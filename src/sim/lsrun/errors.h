@@ -15,6 +15,7 @@ inline constexpr int kResumeWithoutError = 20;
 inline constexpr int kOutOfStackSpace = 28;
 inline constexpr int kErrorInLoadingDll = 48;
 inline constexpr int kObjectVariableNotSet = 91;
+inline constexpr int kListItemDoesNotExist = 120;
 inline constexpr int kWrongArguments = 450;
 
 // The text of a runtime error number.
@@ -31,9 +32,16 @@ inline const char* Text(int code) {
     case kOutOfStackSpace: return "Out of stack space";
     case kErrorInLoadingDll: return "Error in loading DLL";
     case kObjectVariableNotSet: return "Object variable not set";
+    case kListItemDoesNotExist: return "List item does not exist";
     case kWrongArguments: return "Wrong number of arguments";
     default: return "Runtime error";
   }
+}
+
+// The text of an error the script raises with Error n and no message.
+inline const char* UserText(int code) {
+  const char* text = Text(code);
+  return text[0] == 'R' && text[1] == 'u' ? "User-defined error" : text;
 }
 
 }  // namespace quillet::lsrun::err

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
@@ -62,8 +63,10 @@ class Machine : public Instance::Owner {
     Value step;
   };
   struct ForAllState {
-    Value array;
+    Value array;  // the array or list iterated
     size_t index = 0;
+    ListRep::Entries::iterator entry;  // of a list
+    int32_t slot = -1;  // the loop variable's local slot, for ListTag
   };
   struct Frame {
     const Procedure* proc = nullptr;
@@ -78,9 +81,18 @@ class Machine : public Instance::Owner {
     std::vector<int32_t> gosubs;
     int32_t handler = -1;  // On Error GoTo target
     bool resumeNext = false;  // On Error Resume Next
+    // On Error n ...: settings for one error number, ahead of the general
+    // ones (handler -1 and no resumeNext: that error is not trapped).
+    struct NumberedHandler {
+      int number;
+      int32_t handler;
+      bool resumeNext;
+    };
+    std::vector<NumberedHandler> numbered;
     bool inHandler = false;
     int32_t errorAt = -1;
     uint16_t line = 0;
+    Frame* caller = nullptr;
   };
 
   // machine_exec.cpp
@@ -89,7 +101,13 @@ class Machine : public Instance::Owner {
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
   Status Print(const Insn& in, int& error);
+  Status ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error);
+  Status Redim(Frame& f, const Insn& in, int& error);
   bool Trap(Frame& f, int32_t pc, int32_t& next);
+
+  // machine_builtins.cpp
+  Status Builtin(const Insn& in, int& error);
+  Status Unary(const Insn& in, int& error);
 
   // machine_calls.cpp
   Status Call(const Procedure& proc, std::vector<Value>& args, Value me, Value* result);
@@ -105,6 +123,8 @@ class Machine : public Instance::Owner {
   // Errors: Raise records a trappable runtime error, Fatal one that ends the
   // run; both name the procedure and line running now.
   Status Raise(int code, const std::string& detail = "");
+  // An error the script raises itself (Error n [, text]).
+  Status RaiseUser(int code, const std::string& text);
   Status Fatal(const std::string& message);
   std::string Where() const;
 
@@ -130,10 +150,24 @@ class Machine : public Instance::Owner {
   std::string output_;
   std::string error_;
   int errorCode_ = 0;
+  std::string errorText_;  // the message of the error in flight, as Error$ gives it
+  // Err, Erl and Error$: the last trapped error, until Resume or Err = 0.
+  int errNumber_ = 0;
+  int errLine_ = 0;
+  std::string errText_;
+  uint64_t rndState_ = 0x2545F4914F6CDD1Dull;  // Rnd's generator
   bool halted_ = false;    // a fatal error: no more script code runs
   bool freeing_ = false;   // FreeAll: releases change nothing
   std::unordered_map<uint32_t, std::unique_ptr<Procedure>> procedures_;
   std::unordered_map<uint32_t, std::unique_ptr<ClassInfo>> classes_;
+  // External declarations bound to their native function on first use, so a
+  // timer call does not read the entry and search the tables again.
+  struct BoundDeclaration {
+    DeclarationInfo decl;
+    const NativeFunction* fn = nullptr;
+  };
+  std::unordered_map<uint32_t, BoundDeclaration> declarations_;
+  std::vector<Value> nativeArgs_;  // reused for the converted arguments
   std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
   uint64_t created_ = 0;
   std::deque<Instance*> pending_;  // released, destructor not yet run

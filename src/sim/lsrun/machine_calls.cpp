@@ -18,6 +18,19 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
 
 Machine::~Machine() { FreeAll(); }
 
+namespace {
+
+// The array or list a variable entry declares; an array without elements
+// is dynamic.
+Value NewArray(const VariableInfo& v) {
+  if (v.isList) return Value::List(new ListRep(v.type));
+  auto* rep = new ArrayRep(v.lower, v.count, v.type);
+  rep->dynamic = v.count == 0;
+  return Value::Array(rep);
+}
+
+}  // namespace
+
 void Machine::Load() {
   std::vector<VariableInfo> vars;
   size_t slots = 0;
@@ -29,7 +42,7 @@ void Machine::Load() {
   }
   globals_.assign(slots, Value());
   for (const VariableInfo& v : vars) {
-    globals_[v.slot / 4u] = v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+    globals_[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
   }
 }
 
@@ -136,13 +149,25 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.proc = &proc;
   f.params.resize(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(args[i], info.paramTypes[i], f.params[i])) return Raise(e);
+    // A reference argument binds the parameter to the caller's variable
+    // (one level: a parameter passed on refers to the original), when the
+    // types agree or the parameter is a Variant or an array.
+    Value& a = args[i];
+    if (a.type() == Value::Type::kRef && a.ref() != nullptr) {
+      Value r = a.ref()->type() == Value::Type::kRef ? *a.ref() : a;
+      const SlotType want = info.paramTypes[i];
+      if (r.ref() != nullptr &&
+          (r.ref()->type() == Value::Type::kArray || want == SlotType::kVariant || want == r.slotType())) {
+        f.params[i] = std::move(r);
+        continue;
+      }
+    }
+    if (int e = Convert(a, info.paramTypes[i], f.params[i])) return Raise(e);
   }
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
     if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] =
-        v.isArray ? Value::Array(new ArrayRep(v.lower, v.count, v.type)) : Value::DefaultOf(v.type);
+    f.locals[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
   }
   if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
   f.me = std::move(me);
@@ -152,6 +177,7 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
 
   Frame* caller = current_;
+  f.caller = caller;
   current_ = &f;
   ++depth_;
   Status s = Execute(f);
@@ -166,10 +192,12 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f = Frame{};
   if (s == Status::kFatal || s == Status::kEnd) return s;
   const std::string error = error_;
+  const std::string text = errorText_;
   const int code = errorCode_;
   const Status d = Drain();
   if (s == Status::kError) {
     error_ = error;  // the error in flight wins over one from a destructor
+    errorText_ = text;
     errorCode_ = code;
     return d == Status::kFatal ? d : s;
   }
@@ -231,18 +259,35 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
 }
 
 Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
-  DeclarationInfo decl;
-  if (!view_.ReadDeclaration(offset, decl)) return Fatal("unreadable external declaration");
-  const NativeFunction* fn = options_.natives.Find(decl.library, decl.name);
-  if (fn == nullptr && options_.timerEntries) fn = TimerEntry(decl.library, decl.name);
+  auto bound = declarations_.find(offset);
+  if (bound == declarations_.end()) {
+    BoundDeclaration b;
+    if (!view_.ReadDeclaration(offset, b.decl)) return Fatal("unreadable external declaration");
+    b.fn = options_.natives.Find(b.decl.library, b.decl.name);
+    if (b.fn == nullptr && options_.timerEntries) b.fn = TimerEntry(b.decl.library, b.decl.name);
+    bound = declarations_.emplace(offset, std::move(b)).first;
+  }
+  const DeclarationInfo& decl = bound->second.decl;
+  const NativeFunction* fn = bound->second.fn;
   if (fn == nullptr) {
     return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
   }
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
-  std::vector<Value> converted(args.size());
+  // A native may call back into nothing here, so one buffer serves every call.
+  std::vector<Value> converted;
+  converted.swap(nativeArgs_);
+  converted.resize(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
     if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
   }
+  struct GiveBack {
+    std::vector<Value>& from;
+    std::vector<Value>& to;
+    ~GiveBack() {
+      from.clear();
+      to.swap(from);
+    }
+  } giveBack{converted, nativeArgs_};
   Value result;
   int e = 0;
   try {
@@ -292,15 +337,28 @@ const ClassInfo* Machine::ClassAt(uint32_t offset) {
   return classes_.emplace(offset, std::move(cls)).first->second.get();
 }
 
+// The procedure and line of the innermost statement with a line: code that
+// runs before a procedure's first line (the entry code a rewritten module
+// adds) reports the statement that called it, as the plain run would.
 std::string Machine::Where() const {
-  if (current_ == nullptr || current_->proc == nullptr) return "";
-  std::string where = " in '" + current_->proc->info.name + "'";
-  if (current_->line != 0) where += " at line " + std::to_string(current_->line);
+  const Frame* f = current_;
+  while (f != nullptr && f->line == 0 && f->caller != nullptr) f = f->caller;
+  if (f == nullptr || f->proc == nullptr) return "";
+  std::string where = " in '" + f->proc->info.name + "'";
+  if (f->line != 0) where += " at line " + std::to_string(f->line);
   return where;
+}
+
+Status Machine::RaiseUser(int code, const std::string& text) {
+  errorCode_ = code;
+  errorText_ = text;
+  error_ = text + ", error " + std::to_string(code) + Where();
+  return Status::kError;
 }
 
 Status Machine::Raise(int code, const std::string& detail) {
   errorCode_ = code;
+  errorText_ = err::Text(code);
   error_ = std::string(err::Text(code)) + (detail.empty() ? "" : " (" + detail + ")") + ", error " +
            std::to_string(code) + Where();
   return Status::kError;

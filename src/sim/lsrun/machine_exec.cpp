@@ -1,5 +1,6 @@
 // The instruction loop: one procedure's frame from its first instruction to
 // its end, with runtime errors trapped by the frame's On Error settings.
+#include <algorithm>
 #include <utility>
 
 #include "sim/lsrun/errors.h"
@@ -13,6 +14,8 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
+constexpr size_t kPrintZone = 14;
+constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
 const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
@@ -38,17 +41,74 @@ int Store(const Value& ref, const Value& v, bool isSet) {
 }  // namespace
 
 bool Machine::Trap(Frame& f, int32_t pc, int32_t& next) {
-  if (!f.resumeNext && (f.handler < 0 || f.inHandler)) return false;
+  int32_t handler = f.handler;
+  bool resumeNext = f.resumeNext;
+  for (const Frame::NumberedHandler& h : f.numbered) {
+    if (h.number == errorCode_) {
+      handler = h.handler;
+      resumeNext = h.resumeNext;
+    }
+  }
+  if (!resumeNext && (handler < 0 || f.inHandler)) return false;
   stack_.resize(f.stackBase);
   markers_.resize(f.markerBase);
-  if (f.resumeNext) {
+  // Err, Erl and Error$ describe the trapped error from here on.
+  errNumber_ = errorCode_;
+  errLine_ = f.line;
+  errText_ = errorText_;
+  if (resumeNext) {
     next = f.proc->NextStatement(pc);
   } else {
     f.inHandler = true;
     f.errorAt = pc;
-    next = f.handler;
+    next = handler;
   }
   return true;
+}
+
+Status Machine::ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error) {
+  const Procedure& p = *f.proc;
+  auto set = [&](int32_t handler, bool resumeNext) {
+    if (in.b == 0) {
+      f.handler = handler;
+      f.resumeNext = resumeNext;
+      f.numbered.clear();
+      return;
+    }
+    for (Frame::NumberedHandler& h : f.numbered) {
+      if (h.number == in.b) {
+        h.handler = handler;
+        h.resumeNext = resumeNext;
+        return;
+      }
+    }
+    f.numbered.push_back({in.b, handler, resumeNext});
+  };
+  switch (in.op) {
+    case op::kOnErrorGoto:
+      set(in.a, false);
+      return Status::kOk;
+    case op::kOnErrorGoto0:
+      set(-1, false);
+      return Status::kOk;
+    case op::kOnErrorResume:
+      set(-1, true);
+      return Status::kOk;
+    default:
+      break;
+  }
+  // Resume, Resume Next, Resume label: leave the handler; the error is over.
+  if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
+  f.inHandler = false;
+  errNumber_ = 0;
+  errLine_ = 0;
+  errText_.clear();
+  if (in.op == op::kResumeLabel) {
+    next = in.a;
+  } else {
+    next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
+  }
+  return Status::kOk;
 }
 
 Status Machine::Execute(Frame& f) {
@@ -197,24 +257,22 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     }
     case op::kUMinus:
     case op::kNot:
+    case op::kCVar:
+    case op::kCVarFirst:
+    case op::kCByte:
     case op::kCInt:
     case op::kCLng:
+    case op::kCSng:
     case op::kCDbl:
-    case op::kCStr: {
+    case op::kCCur:
+    case op::kCDat:
+    case op::kCStr:
+    case op::kCBool:
+    case op::kAbs:
+    case op::kInt:
+    case op::kFix:
       if (!Need(f, 1)) return Fatal("stack underflow");
-      Value v = PopValue();
-      Value r;
-      switch (in.op) {
-        case op::kUMinus: error = Negate(v, r); break;
-        case op::kNot: error = Not(v, r); break;
-        case op::kCInt: error = Convert(v, SlotType::kInteger, r); break;
-        case op::kCLng: error = Convert(v, SlotType::kLong, r); break;
-        case op::kCDbl: error = Convert(v, SlotType::kDouble, r); break;
-        default: error = Convert(v, SlotType::kString, r); break;
-      }
-      stack_.push_back(std::move(r));
-      return Status::kOk;
-    }
+      return Unary(in, error);
 
     // Jumps.
     case op::kJZ:
@@ -262,28 +320,77 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
 
     // Error handling.
     case op::kOnErrorGoto:
-      f.handler = in.a;
-      f.resumeNext = false;
-      return Status::kOk;
     case op::kOnErrorGoto0:
-      f.handler = -1;
-      f.resumeNext = false;
-      return Status::kOk;
     case op::kOnErrorResume:
-      f.handler = -1;
-      f.resumeNext = true;
-      return Status::kOk;
     case op::kResumeNext:
     case op::kResume0:
     case op::kResumeLabel:
-      if (!f.inHandler) return (error = err::kResumeWithoutError, Status::kOk);
-      f.inHandler = false;
-      if (in.op == op::kResumeLabel) {
-        next = in.a;
-      } else {
-        next = in.op == op::kResumeNext ? p.NextStatement(f.errorAt) : p.StatementStart(f.errorAt);
-      }
+      return ErrorHandling(f, in, next, error);
+    case op::kErr:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(errNumber_)));
       return Status::kOk;
+    case op::kErl:
+      stack_.push_back(Value::Integer(static_cast<int16_t>(errLine_)));
+      return Status::kOk;
+    case op::kError:
+      stack_.push_back(Value::String(errText_));
+      return Status::kOk;
+    case op::kErrorWithArg:
+    case op::kErrorStmt:
+    case op::kErrorStmtWithArg:
+    case op::kErrStmt: {
+      const size_t n = in.op == op::kErrorStmtWithArg ? 2 : 1;
+      if (!Need(f, n)) return Fatal("stack underflow");
+      std::string text;
+      if (n == 2 && (error = ToText(PopValue(), text)) != 0) return Status::kOk;
+      int32_t code = 0;
+      if ((error = ToLong(PopValue(), code)) != 0) return Status::kOk;
+      if (code < 0 || code > 32767 || (code == 0 && in.op != op::kErrStmt && in.op != op::kErrorWithArg)) {
+        return (error = err::kIllegalFunctionCall, Status::kOk);
+      }
+      if (in.op == op::kErrorWithArg) {
+        stack_.push_back(Value::String(code == 0 ? "" : err::Text(code)));
+        return Status::kOk;
+      }
+      if (in.op == op::kErrStmt) {
+        errNumber_ = code;
+        if (code == 0) {
+          errLine_ = 0;
+          errText_.clear();
+        }
+        return Status::kOk;
+      }
+      return RaiseUser(code, n == 2 ? text : std::string(err::UserText(code)));
+    }
+    case op::kRedim:
+    case op::kRedimPreserve:
+    case op::kErase:
+      return Redim(f, in, error);
+    case op::kIsElement: {
+      if (!Need(f, 2)) return Fatal("stack underflow");
+      Value key = PopValue();
+      Value held = PopValue();
+      ListRep* list = Deref(held).list();
+      if (list == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+      std::string tag;
+      if ((error = ToText(key, tag)) != 0) return Status::kOk;
+      stack_.push_back(Value::Boolean(list->Find(tag, false) != nullptr));
+      return Status::kOk;
+    }
+    case op::kListTag:
+      for (const ForAllState& st : f.forAlls) {
+        if (st.slot == in.c && st.array.list() != nullptr) {
+          stack_.push_back(Value::String(st.entry->tag));
+          return Status::kOk;
+        }
+      }
+      return (error = err::kIllegalFunctionCall, Status::kOk);
+    case op::kDefaultArg:
+    case op::kPrintTab:  // Print takes the missing value for a zone separator
+      stack_.push_back(Value::Missing());
+      return Status::kOk;
+    case op::kBuiltinDisp:
+      return Builtin(in, error);
 
     // Calls.
     case op::kLoadProc:
@@ -390,6 +497,16 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
     case op::kForAll: {
       if (!Need(f, 1)) return Fatal("stack underflow");
       Value array = PopValue();
+      if (ListRep* list = Deref(array).list()) {
+        if (list->entries.empty()) {
+          next = in.a;
+          return Status::kOk;
+        }
+        ForAllState st{Value::List(list), 0, list->entries.begin(), in.c};
+        f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->value, list->element, list);
+        f.forAlls[static_cast<size_t>(in.b)] = std::move(st);
+        return Status::kOk;
+      }
       ArrayRep* rep = Deref(array).array();
       if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
       if (rep->items.empty()) {
@@ -397,11 +514,22 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
         return Status::kOk;
       }
       f.locals[static_cast<size_t>(in.c)] = Value::Ref(&rep->items[0], rep->element, rep);
-      f.forAlls[static_cast<size_t>(in.b)] = ForAllState{Value::Array(rep), 0};
+      f.forAlls[static_cast<size_t>(in.b)] = ForAllState{Value::Array(rep), 0, {}, in.c};
       return Status::kOk;
     }
     default: {  // NextForAll
       ForAllState& st = f.forAlls[static_cast<size_t>(in.b)];
+      if (ListRep* list = st.array.list()) {
+        // Erasing the element the loop stands on ends the loop.
+        if (!st.entry->erased && ++st.entry != list->entries.end()) {
+          f.locals[static_cast<size_t>(in.c)] = Value::Ref(&st.entry->value, list->element, list);
+          next = in.a;
+        } else {
+          f.locals[static_cast<size_t>(in.c)] = Value();
+          st = ForAllState{};
+        }
+        return Status::kOk;
+      }
       ArrayRep* rep = st.array.array();
       if (rep == nullptr) return Fatal("End ForAll without an active ForAll");
       if (++st.index < rep->items.size()) {
@@ -423,6 +551,19 @@ Status Machine::Element(const Insn& in, int& error) {
   Value index = PopValue();
   Value array = PopValue();
   const Value& held = array.type() == Value::Type::kRef ? Deref(*array.ref()) : array;
+  if (ListRep* list = held.list()) {
+    // A list element by its tag: a reference makes a missing one.
+    std::string tag;
+    if ((error = ToText(index, tag)) != 0) return Status::kOk;
+    Value* item = list->Find(tag, in.op != op::kLoadElemFromExpr);
+    if (item == nullptr) return (error = err::kListItemDoesNotExist, Status::kOk);
+    if (in.op == op::kLoadElemFromExpr) {
+      stack_.push_back(*item);
+    } else {
+      stack_.push_back(Value::Ref(item, list->element, list));
+    }
+    return Status::kOk;
+  }
   ArrayRep* rep = held.array();
   if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
   int32_t i = 0;
@@ -438,11 +579,73 @@ Status Machine::Element(const Insn& in, int& error) {
   return Status::kOk;
 }
 
+// ReDim [Preserve] (reference, lower, upper) puts a new array in the
+// variable; Erase (reference) empties a dynamic array and resets a fixed one.
+Status Machine::Redim(Frame& f, const Insn& in, int& error) {
+  const size_t n = in.op == op::kErase ? 1 : 3;
+  if (!Need(f, n)) return Fatal("stack underflow");
+  int32_t lower = 0, upper = 0;
+  if (n == 3) {
+    Value hi = PopValue();
+    Value lo = PopValue();
+    if ((error = ToLong(hi, upper)) != 0 || (error = ToLong(lo, lower)) != 0) {
+      stack_.pop_back();
+      return Status::kOk;
+    }
+  }
+  Value ref = PopValue();
+  if (ref.type() != Value::Type::kRef) return Fatal("ReDim or Erase of something that is not a variable");
+  if (in.op == op::kErase) {
+    // Erase l(tag): the reference an element access made into the list.
+    if (auto* list = dynamic_cast<ListRep*>(ref.holder())) {
+      if (!list->Remove(ref.ref())) return (error = err::kListItemDoesNotExist, Status::kOk);
+      return Status::kOk;
+    }
+  }
+  Value* slot = ref.ref();
+  if (slot->type() == Value::Type::kRef) slot = slot->ref();  // a parameter passed by reference
+  if (ListRep* list = slot->list(); list != nullptr && in.op == op::kErase) {
+    list->RemoveAll();
+    return Status::kOk;
+  }
+  ArrayRep* old = slot->array();
+  if (in.op == op::kErase) {
+    if (old == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+    if (old->dynamic) {
+      auto* empty = new ArrayRep(old->lower, 0, old->element);
+      empty->dynamic = true;
+      *slot = Value::Array(empty);
+    } else {
+      for (Value& item : old->items) item = Value::DefaultOf(old->element);
+    }
+    return Status::kOk;
+  }
+  const int64_t count = int64_t{upper} - lower + 1;
+  if (count < 0 || count > kMaxArrayElements) return (error = err::kSubscriptOutOfRange, Status::kOk);
+  auto* rep = new ArrayRep(lower, static_cast<size_t>(count), in.type);
+  rep->dynamic = true;
+  Value fresh = Value::Array(rep);
+  if (in.op == op::kRedimPreserve && old != nullptr) {
+    const size_t keep = std::min(old->items.size(), rep->items.size());
+    for (size_t k = 0; k < keep; ++k) {
+      if ((error = Convert(old->items[k], in.type, rep->items[k])) != 0) return Status::kOk;
+    }
+  }
+  *slot = std::move(fresh);
+  return Status::kOk;
+}
+
 Status Machine::Print(const Insn& in, int& error) {
   const size_t n = static_cast<size_t>(in.a);
   if (stack_.size() - current_->stackBase < n) return Fatal("stack underflow");
   std::string line;
   for (size_t k = stack_.size() - n; k < stack_.size(); ++k) {
+    if (stack_[k].IsMissing()) {  // "," : on to the next zone of 14 columns
+      const size_t lineStart = output_.rfind('\n');
+      const size_t column = output_.size() - (lineStart == std::string::npos ? 0 : lineStart + 1) + line.size();
+      line.append(kPrintZone - column % kPrintZone, ' ');
+      continue;
+    }
     std::string text;
     if (!FormatValue(stack_[k], text)) {
       error = err::kTypeMismatch;

@@ -106,6 +106,7 @@ bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   out.slot = LoadU16(e.data() + kSlot);
   out.type = SlotTypeOf(typeWord);
   out.isArray = (typeWord & type_word::kArrayFlag) != 0;
+  out.isList = (typeWord & type_word::kListFlag) != 0;
   out.count = out.isArray ? static_cast<uint16_t>(typeArg & 0x7FFF) : 0;
   out.lower = out.isArray && (typeArg & 0x8000) ? 1 : 0;
   return true;

@@ -46,6 +46,7 @@ struct VariableInfo {
   uint16_t slot = 0;  // frame/instance/module byte offset, or parameter index
   SlotType type = SlotType::kVariant;
   bool isArray = false;
+  bool isList = false;
   int32_t lower = 0;
   uint16_t count = 0;  // array elements
 };

@@ -14,16 +14,27 @@
 namespace quillet::lsrun {
 namespace {
 
-enum Rank { kRankBoolean, kRankInteger, kRankLong, kRankDouble };
+enum Rank { kRankBoolean, kRankInteger, kRankLong, kRankSingle, kRankDouble, kRankCurrency, kRankDate };
 
-// The numeric form of a scalar: strings must read as a whole number text.
+constexpr double kCurrencyScale = 10000.0;
+// The largest magnitude a Currency holds, in ten-thousandths.
+constexpr double kCurrencyLimit = 9.2233720368547758e18;
+
+bool IsFloating(Rank r) { return r == kRankSingle || r == kRankDouble || r == kRankDate; }
+
+// The numeric form of a scalar: `i` for Boolean, Integer and Long, `i` in
+// ten-thousandths for Currency, `d` otherwise. Strings must read as a number.
 int Numeric(const Value& v, Rank& rank, int64_t& i, double& d) {
   switch (v.type()) {
     case Value::Type::kEmpty: rank = kRankInteger; i = 0; return 0;
     case Value::Type::kBoolean: rank = kRankBoolean; i = v.n(); return 0;
+    case Value::Type::kByte:
     case Value::Type::kInteger: rank = kRankInteger; i = v.n(); return 0;
     case Value::Type::kLong: rank = kRankLong; i = v.n(); return 0;
+    case Value::Type::kSingle: rank = kRankSingle; d = v.d(); return 0;
     case Value::Type::kDouble: rank = kRankDouble; d = v.d(); return 0;
+    case Value::Type::kCurrency: rank = kRankCurrency; i = v.c(); return 0;
+    case Value::Type::kDate: rank = kRankDate; d = v.d(); return 0;
     case Value::Type::kString: {
       const std::string& t = v.text();
       const char* begin = t.c_str();
@@ -40,9 +51,53 @@ int Numeric(const Value& v, Rank& rank, int64_t& i, double& d) {
     case Value::Type::kRef:
       return v.ref() ? Numeric(*v.ref(), rank, i, d) : err::kTypeMismatch;
     case Value::Type::kObject:
-    case Value::Type::kArray: break;
+    case Value::Type::kArray:
+    case Value::Type::kList: break;
   }
   return err::kTypeMismatch;
+}
+
+double AsDouble(Rank rank, int64_t i, double d) {
+  if (rank == kRankCurrency) return static_cast<double>(i) / kCurrencyScale;
+  return IsFloating(rank) ? d : static_cast<double>(i);
+}
+
+// Ten-thousandths of a number of any rank; Overflow beyond Currency's range.
+int AsCurrency(Rank rank, int64_t i, double d, int64_t& out) {
+  if (rank == kRankCurrency) return (out = i, 0);
+  if (!IsFloating(rank)) return (out = i * 10000, 0);
+  const double scaled = std::nearbyint(d * kCurrencyScale);
+  if (!(scaled > -kCurrencyLimit && scaled < kCurrencyLimit)) return err::kOverflow;
+  out = static_cast<int64_t>(scaled);
+  return 0;
+}
+
+int CurrencyResult(__int128 r, Value& out) {
+  if (r > INT64_MAX || r < INT64_MIN) return err::kOverflow;
+  out = Value::Currency(static_cast<int64_t>(r));
+  return 0;
+}
+
+// Rounds a quotient of ten-thousandths half away from zero.
+__int128 RoundedDiv(__int128 n, __int128 d) {
+  const bool negative = (n < 0) != (d < 0);
+  if (n < 0) n = -n;
+  if (d < 0) d = -d;
+  __int128 q = (n + d / 2) / d;
+  return negative ? -q : q;
+}
+
+int FloatingResult(double r, Rank rank, Value& out) {
+  if (!std::isfinite(r)) return err::kOverflow;
+  if (rank == kRankSingle) {
+    if (std::fabs(r) > std::numeric_limits<float>::max()) return err::kOverflow;
+    out = Value::Single(r);
+  } else if (rank == kRankDate) {
+    out = Value::Date(r);
+  } else {
+    out = Value::Double(r);
+  }
+  return 0;
 }
 
 // An integer result of rank Integer or Long: Integer when it fits 16 bits
@@ -119,39 +174,53 @@ int Logical(int opcode, const Value& a, const Value& b, Value& out) {
     return 0;
   }
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
-  return IntegerResult(r, rank == kRankDouble ? kRankLong : rank, out);
+  return IntegerResult(r, rank > kRankLong ? kRankLong : rank, out);
 }
 
 int Arithmetic(int opcode, const Value& a, const Value& b, Value& out) {
   Operands o;
   if (int e = ReadOperands(a, b, o)) return e;
   const Rank ra = o.ra, rb = o.rb;
-  const int64_t x = o.x, y = o.y;
-  double dx = o.dx, dy = o.dy;
-  const Rank rank = std::max(std::max(ra, rb), kRankInteger);
-  if (opcode == op::kDiv || opcode == op::kDiv2 || opcode == op::kExp || rank == kRankDouble) {
-    if (ra != kRankDouble) dx = static_cast<double>(x);
-    if (rb != kRankDouble) dy = static_cast<double>(y);
+  const bool add = opcode == op::kAdd || opcode == op::kAdd2;
+  const bool sub = opcode == op::kSub || opcode == op::kSub2;
+  const bool mul = opcode == op::kMul || opcode == op::kMul2;
+  Rank rank = std::max(std::max(ra, rb), kRankInteger);
+  // A date moved by a number of days stays a date; anything else with a
+  // date is a plain number.
+  if (rank == kRankDate) rank = (add || sub) && (ra == kRankDate) != (rb == kRankDate) ? kRankDate : kRankDouble;
+  if (rank == kRankCurrency && opcode != op::kExp) {
+    int64_t cx = 0, cy = 0;
+    if (int e = AsCurrency(ra, o.x, o.dx, cx)) return e;
+    if (int e = AsCurrency(rb, o.y, o.dy, cy)) return e;
+    if (add) return CurrencyResult(static_cast<__int128>(cx) + cy, out);
+    if (sub) return CurrencyResult(static_cast<__int128>(cx) - cy, out);
+    if (mul) return CurrencyResult(RoundedDiv(static_cast<__int128>(cx) * cy, 10000), out);
+    if (cy == 0) return err::kDivisionByZero;
+    return CurrencyResult(RoundedDiv(static_cast<__int128>(cx) * 10000, cy), out);
+  }
+  if (opcode == op::kDiv || opcode == op::kDiv2 || opcode == op::kExp || IsFloating(rank) || rank == kRankCurrency) {
+    const double dx = AsDouble(ra, o.x, o.dx);
+    const double dy = AsDouble(rb, o.y, o.dy);
     double r = 0;
-    switch (opcode) {
-      case op::kAdd: case op::kAdd2: r = dx + dy; break;
-      case op::kSub: case op::kSub2: r = dx - dy; break;
-      case op::kMul: case op::kMul2: r = dx * dy; break;
-      case op::kExp: r = std::pow(dx, dy); break;
-      default:  // "/"
-        if (dy == 0) return err::kDivisionByZero;
-        r = dx / dy;
-        break;
+    if (add) {
+      r = dx + dy;
+    } else if (sub) {
+      r = dx - dy;
+    } else if (mul) {
+      r = dx * dy;
+    } else if (opcode == op::kExp) {
+      r = std::pow(dx, dy);
+    } else {
+      if (dy == 0) return err::kDivisionByZero;
+      r = dx / dy;
     }
-    if (!std::isfinite(r)) return err::kOverflow;
-    out = Value::Double(r);
-    return 0;
+    if (rank != kRankSingle && rank != kRankDate) rank = kRankDouble;
+    return FloatingResult(r, rank, out);
   }
-  switch (opcode) {
-    case op::kAdd: case op::kAdd2: return IntegerResult(x + y, rank, out);
-    case op::kSub: case op::kSub2: return IntegerResult(x - y, rank, out);
-    default: return IntegerResult(x * y, rank, out);
-  }
+  const int64_t x = o.x, y = o.y;
+  if (add) return IntegerResult(x + y, rank, out);
+  if (sub) return IntegerResult(x - y, rank, out);
+  return IntegerResult(x * y, rank, out);
 }
 
 // "\" and Mod: both operands rounded to integers first.
@@ -164,18 +233,70 @@ int IntegerDivision(int opcode, const Value& a, const Value& b, Value& out) {
   if (ly == 0) return err::kDivisionByZero;
   const Rank rank = std::max(std::max(ra, rb), kRankInteger);
   const int64_t r = opcode == op::kIntDiv ? int64_t{lx} / ly : int64_t{lx} % ly;
-  return IntegerResult(r, rank == kRankDouble ? kRankLong : rank, out);
+  return IntegerResult(r, rank > kRankLong ? kRankLong : rank, out);
+}
+
+// One pattern element at p against character c; `next` is the position
+// after the element.
+bool ElementMatches(std::string_view p, size_t at, char c, size_t& next) {
+  if (p[at] == '?') return (next = at + 1, true);
+  if (p[at] == '#') return (next = at + 1, c >= '0' && c <= '9');
+  if (p[at] != '[') return (next = at + 1, p[at] == c);
+  size_t k = at + 1;
+  const bool negate = k < p.size() && p[k] == '!';
+  if (negate) ++k;
+  bool found = false;
+  for (; k < p.size() && p[k] != ']'; ++k) {
+    if (k + 2 < p.size() && p[k + 1] == '-' && p[k + 2] != ']') {
+      found = found || (c >= p[k] && c <= p[k + 2]);
+      k += 2;
+    } else {
+      found = found || p[k] == c;
+    }
+  }
+  next = k < p.size() ? k + 1 : k;
+  return found != negate;
 }
 
 }  // namespace
+
+bool LikeMatch(std::string_view text, std::string_view pattern) {
+  // Iterative matching with one backtrack point for the last "*".
+  size_t t = 0, p = 0, starP = std::string_view::npos, starT = 0;
+  while (t < text.size()) {
+    size_t next = 0;
+    if (p < pattern.size() && pattern[p] == '*') {
+      starP = ++p;
+      starT = t;
+    } else if (p < pattern.size() && ElementMatches(pattern, p, text[t], next)) {
+      p = next;
+      ++t;
+    } else if (starP != std::string_view::npos) {
+      p = starP;
+      t = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
 
 int ToDouble(const Value& v, double& out) {
   Rank rank{};
   int64_t i = 0;
   double d = 0;
   if (int e = Numeric(v, rank, i, d)) return e;
-  out = rank == kRankDouble ? d : static_cast<double>(i);
+  out = AsDouble(rank, i, d);
   return 0;
+}
+
+int ToCurrency(const Value& v, int64_t& out) {
+  Rank rank{};
+  int64_t i = 0;
+  double d = 0;
+  if (int e = Numeric(v, rank, i, d)) return e;
+  return AsCurrency(rank, i, d, out);
 }
 
 int ToLong(const Value& v, int32_t& out) {
@@ -183,7 +304,11 @@ int ToLong(const Value& v, int32_t& out) {
   int64_t i = 0;
   double d = 0;
   if (int e = Numeric(v, rank, i, d)) return e;
-  if (rank == kRankDouble) {
+  if (rank == kRankCurrency) {
+    d = static_cast<double>(i) / kCurrencyScale;
+    rank = kRankDouble;
+  }
+  if (IsFloating(rank)) {
     const double r = std::nearbyint(d);
     if (!(r >= INT32_MIN && r <= INT32_MAX)) return err::kOverflow;
     i = static_cast<int64_t>(r);
@@ -210,10 +335,32 @@ int Convert(const Value& v, SlotType type, Value& out) {
       out = Value::String(std::move(t));
       return 0;
     }
-    case SlotType::kDouble: {
+    case SlotType::kDouble:
+    case SlotType::kSingle: {
       double d = 0;
       if (int e = ToDouble(v, d)) return e;
-      out = Value::Double(d);
+      if (type == SlotType::kDouble) return (out = Value::Double(d), 0);
+      if (std::fabs(d) > std::numeric_limits<float>::max()) return err::kOverflow;
+      out = Value::Single(d);
+      return 0;
+    }
+    case SlotType::kCurrency: {
+      int64_t c = 0;
+      if (int e = ToCurrency(v, c)) return e;
+      out = Value::Currency(c);
+      return 0;
+    }
+    case SlotType::kBoolean: {
+      bool b = false;
+      if (int e = Truth(v, b)) return e;
+      out = Value::Boolean(b);
+      return 0;
+    }
+    case SlotType::kByte: {
+      int32_t l = 0;
+      if (int e = ToLong(v, l)) return e;
+      if (l < 0 || l > 255) return err::kOverflow;
+      out = Value::Byte(static_cast<uint8_t>(l));
       return 0;
     }
     case SlotType::kInteger:
@@ -263,7 +410,14 @@ int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxStr
   if (opcode >= op::kImp && opcode <= op::kAnd) return Logical(opcode, a, b, out);
   if (opcode == op::kIntDiv || opcode == op::kMod) return IntegerDivision(opcode, a, b, out);
   if ((opcode >= op::kAdd && opcode <= op::kDiv2) || opcode == op::kExp) return Arithmetic(opcode, a, b, out);
-  return err::kIllegalFunctionCall;  // Like, IsA: not part of the runtime's subset
+  if (opcode == op::kLike) {
+    std::string x, y;
+    if (int e = ToText(a, x)) return e;
+    if (int e = ToText(b, y)) return e;
+    out = Value::Boolean(LikeMatch(x, y));
+    return 0;
+  }
+  return err::kIllegalFunctionCall;  // IsA: not part of the runtime's subset
 }
 
 int Negate(const Value& v, Value& out) {
@@ -271,10 +425,8 @@ int Negate(const Value& v, Value& out) {
   int64_t i = 0;
   double d = 0;
   if (int e = Numeric(v, rank, i, d)) return e;
-  if (rank == kRankDouble) {
-    out = Value::Double(-d);
-    return 0;
-  }
+  if (rank == kRankCurrency) return CurrencyResult(-static_cast<__int128>(i), out);
+  if (IsFloating(rank)) return FloatingResult(-d, rank, out);
   return IntegerResult(-i, std::max(rank, kRankInteger), out);
 }
 
@@ -289,7 +441,7 @@ int Not(const Value& v, Value& out) {
   }
   int32_t l = 0;
   if (int e = ToLong(v, l)) return e;
-  return IntegerResult(~int64_t{l}, rank == kRankDouble ? kRankLong : rank, out);
+  return IntegerResult(~int64_t{l}, rank > kRankLong ? kRankLong : rank, out);
 }
 
 }  // namespace quillet::lsrun

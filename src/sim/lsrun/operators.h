@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "sim/lsrun/value.h"
 
@@ -12,6 +13,11 @@ namespace quillet::lsrun {
 [[nodiscard]] int ToDouble(const Value& v, double& out);
 // Rounds half to even, as the runtime's integer conversions do.
 [[nodiscard]] int ToLong(const Value& v, int32_t& out);
+// Ten-thousandths, rounded; Overflow beyond the Currency range.
+[[nodiscard]] int ToCurrency(const Value& v, int64_t& out);
+// Like: "?" one character, "*" any run, "#" a digit, "[a-z]" / "[!a-z]" a
+// character in / not in the list.
+bool LikeMatch(std::string_view text, std::string_view pattern);
 [[nodiscard]] int ToText(const Value& v, std::string& out);
 // The value a slot of `type` holds after an assignment of `v`.
 [[nodiscard]] int Convert(const Value& v, SlotType type, Value& out);

@@ -9,6 +9,7 @@
 #include "bytecode/decoder.h"
 #include "bytecode/opcodes.h"
 #include "bytecode/module_errors.h"
+#include "sim/lsrun/operators.h"
 #include "sim/lsrun/ops.h"
 
 namespace quillet::lsrun {
@@ -70,8 +71,21 @@ bool JumpTarget(const COpCode& in, int32_t& target) {
   return false;
 }
 
-bool ParseNumber(const std::string& text, Value& out) {
+// A numeric literal's text: a Long, or with a fraction or exponent a Double;
+// a trailing suffix (! # @ & %) gives the type.
+bool ParseNumber(std::string text, Value& out) {
   if (text.empty()) return false;
+  const char suffix = text.back();
+  if (suffix == '!' || suffix == '#' || suffix == '@' || suffix == '&' || suffix == '%') {
+    text.pop_back();
+    char* end = nullptr;
+    const double d = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') return false;
+    Value typed = Value::Double(d);
+    const SlotType type = suffix == '!' ? SlotType::kSingle : suffix == '@' ? SlotType::kCurrency
+                          : suffix == '&' ? SlotType::kLong : suffix == '%' ? SlotType::kInteger : SlotType::kDouble;
+    return Convert(typed, type, out) == 0;
+  }
   char* end = nullptr;
   errno = 0;
   const long long i = std::strtoll(text.c_str(), &end, 10);
@@ -143,7 +157,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       if (!Variable(in, v)) return false;
       if (v.slot / 4u >= globalSlots_) return Fail(in, "module variable slot out of range");
       x.a = v.slot / 4;
-      x.type = v.isArray ? SlotType::kVariant : v.type;
+      x.type = v.isArray || v.isList ? SlotType::kVariant : v.type;
       return true;
     case op::kLLoadObj:
     case op::kLLoadObjPtr:
@@ -155,7 +169,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       if (!Variable(in, v)) return false;
       if (v.slot / 4u >= info_.frameSlots) return Fail(in, "local variable slot beyond the frame");
       x.a = v.slot / 4;
-      x.type = v.isArray ? SlotType::kVariant : v.type;
+      x.type = v.isArray || v.isList ? SlotType::kVariant : v.type;
       return true;
     case op::kPLoadObj:
     case op::kPLoadObjPtr:
@@ -197,6 +211,20 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kInteger:
       if (auto f = Fields<OperandLayout::kS16>(in)) x.a = f->value;
       return true;
+    case op::kOnErrorGoto0:
+    case op::kOnErrorResume:
+      x.b = HandleOperand(in);  // the error number, 0 for every error
+      return true;
+    case op::kListTag:
+      if (!Variable(in, v)) return false;
+      if (v.slot / 4u >= info_.frameSlots) return Fail(in, "ListTag of a variable that is not a local of the frame");
+      x.c = v.slot / 4;
+      return true;
+    case op::kRedim:
+    case op::kRedimPreserve:
+      x.type = SlotTypeOf(HandleOperand(in));  // the element type word
+      return true;
+    case op::kBuiltinDisp:
     case op::kSByte:
     case op::kPrint:
     case op::kPrintNoCR:
@@ -210,7 +238,10 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       // takes its relative target (below).
       uint16_t label = 0;
       if (auto j = dynamic_cast<const OpLongJmp*>(&in)) label = j->longOperand;
-      if (auto e = dynamic_cast<const OpOnErrorGoto*>(&in)) label = e->operand;
+      if (auto e = dynamic_cast<const OpOnErrorGoto*>(&in)) {
+        label = e->operand;
+        x.b = LoadU16(e->skipped.data());  // the error number, 0 for every error
+      }
       if (label == 0 && x.op == op::kOnErrorGoto) break;
       uint32_t position = 0;
       if (!view_.LabelPosition(label, position)) return Fail(in, "label operand names no label entry");

@@ -4,14 +4,20 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim/lsrun/dates.h"
+
 namespace quillet::lsrun {
 
 SlotType SlotTypeOf(uint16_t typeWord) {
-  switch (typeWord & ~type_word::kArrayFlag) {
+  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag)) {
     case type_word::kInteger: return SlotType::kInteger;
     case type_word::kLong: return SlotType::kLong;
     case type_word::kString: return SlotType::kString;
     case type_word::kDouble: return SlotType::kDouble;
+    case type_word::kSingle: return SlotType::kSingle;
+    case type_word::kCurrency: return SlotType::kCurrency;
+    case type_word::kBoolean: return SlotType::kBoolean;
+    case type_word::kByte: return SlotType::kByte;
     case type_word::kObject: return SlotType::kObject;
     default: return SlotType::kVariant;
   }
@@ -45,6 +51,46 @@ Value Value::Double(double d) {
   return v;
 }
 
+Value Value::Single(double d) {
+  Value v;
+  v.type_ = Type::kSingle;
+  v.u_.d = static_cast<double>(static_cast<float>(d));
+  return v;
+}
+
+Value Value::Byte(uint8_t b) {
+  Value v;
+  v.type_ = Type::kByte;
+  v.n_ = b;
+  return v;
+}
+
+Value Value::Currency(int64_t tenThousandths) {
+  Value v;
+  v.type_ = Type::kCurrency;
+  v.u_.c = tenThousandths;
+  return v;
+}
+
+Value Value::Date(double serial) {
+  Value v;
+  v.type_ = Type::kDate;
+  v.u_.d = serial;
+  return v;
+}
+
+Value Value::Null() {
+  Value v;
+  v.n_ = kNullMark;
+  return v;
+}
+
+Value Value::Missing() {
+  Value v;
+  v.n_ = kMissingMark;
+  return v;
+}
+
 Value Value::String(std::string text) {
   Value v;
   v.type_ = Type::kString;
@@ -69,6 +115,14 @@ Value Value::Array(ArrayRep* array) {
   return v;
 }
 
+Value Value::List(ListRep* list) {
+  Value v;
+  v.type_ = Type::kList;
+  v.u_.block = list;
+  list->AddRef();
+  return v;
+}
+
 Value Value::Ref(Value* slot, SlotType type, Counted* holder) {
   Value v;
   v.type_ = Type::kRef;
@@ -84,6 +138,10 @@ Value Value::DefaultOf(SlotType type) {
     case SlotType::kInteger: return Integer(0);
     case SlotType::kLong: return Long(0);
     case SlotType::kDouble: return Double(0);
+    case SlotType::kSingle: return Single(0);
+    case SlotType::kCurrency: return Currency(0);
+    case SlotType::kBoolean: return Boolean(false);
+    case SlotType::kByte: return Byte(0);
     case SlotType::kString: return String("");
     case SlotType::kObject: return Nothing();
     case SlotType::kVariant: break;
@@ -100,7 +158,8 @@ Counted* Value::Block() const {
   switch (type_) {
     case Type::kString:
     case Type::kObject:
-    case Type::kArray: return u_.block;
+    case Type::kArray:
+    case Type::kList: return u_.block;
     default: return nullptr;
   }
 }
@@ -110,6 +169,7 @@ void Value::Clear() {
   Counted* block = Block();
   Counted* holder = holder_;
   type_ = Type::kEmpty;
+  n_ = 0;
   holder_ = nullptr;
   if (block) block->Release();
   if (holder) holder->Release();
@@ -142,20 +202,25 @@ bool FormatValue(const Value& v, std::string& text) {
     case Value::Type::kInteger:
     case Value::Type::kLong: text = std::to_string(v.n()); return true;
     case Value::Type::kString: text = v.text(); return true;
-    case Value::Type::kDouble: {
-      // Fifteen significant digits; like the runtime, no zero before the
-      // point of a fraction (".5", "-.25").
+    case Value::Type::kByte: text = std::to_string(v.n()); return true;
+    case Value::Type::kDouble:
+    case Value::Type::kSingle: {
+      // Fifteen (Single: seven) significant digits; like the runtime, no
+      // zero before the point of a fraction (".5", "-.25").
       char buf[40];
-      std::snprintf(buf, sizeof buf, "%.15G", v.d());
+      std::snprintf(buf, sizeof buf, v.type() == Value::Type::kDouble ? "%.15G" : "%.7G", v.d());
       text = buf;
       if (text.rfind("0.", 0) == 0) text.erase(0, 1);
       if (text.rfind("-0.", 0) == 0) text.erase(1, 1);
       return true;
     }
+    case Value::Type::kCurrency: text = CurrencyText(v.c()); return true;
+    case Value::Type::kDate: text = DateText(v.d()); return true;
     case Value::Type::kRef:
       return v.ref() != nullptr && FormatValue(*v.ref(), text);
     case Value::Type::kObject:
-    case Value::Type::kArray: return false;
+    case Value::Type::kArray:
+    case Value::Type::kList: return false;
   }
   return false;
 }

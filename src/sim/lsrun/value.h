@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <list>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quillet::lsrun {
@@ -23,13 +26,18 @@ inline constexpr uint16_t kLong = 2;
 inline constexpr uint16_t kString = 3;
 inline constexpr uint16_t kVariant = 4;
 inline constexpr uint16_t kDouble = 5;
+inline constexpr uint16_t kSingle = 6;
+inline constexpr uint16_t kCurrency = 7;
+inline constexpr uint16_t kBoolean = 8;
+inline constexpr uint16_t kByte = 9;
 inline constexpr uint16_t kObject = 0x0409;
 inline constexpr uint16_t kArrayFlag = 0x2000;
+inline constexpr uint16_t kListFlag = 0x4000;  // Dim l List As T
 }  // namespace type_word
 
 // What a storage slot accepts; stored in references so that an assignment
 // converts the way the slot's declaration asks for.
-enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject };
+enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject, kSingle, kCurrency, kBoolean, kByte };
 SlotType SlotTypeOf(uint16_t typeWord);
 
 // A heap block shared by values. The last release hands it back to its
@@ -54,18 +62,24 @@ class Counted {
 class Value;
 class Instance;
 class ArrayRep;
+class ListRep;
 
 class Value {
  public:
   enum class Type : uint8_t {
     kEmpty,
-    kBoolean,  // n: -1 True, 0 False
-    kInteger,  // n: 16-bit range
-    kLong,     // n
-    kDouble,   // d
+    kBoolean,   // n: -1 True, 0 False
+    kByte,      // n: 0-255
+    kInteger,   // n: 16-bit range
+    kLong,      // n
+    kSingle,    // d, rounded to single precision
+    kDouble,    // d
+    kCurrency,  // c: ten-thousandths, exact
+    kDate,      // d: days since 30 Dec 1899, the fraction the time of day
     kString,   // block: StrRep
     kObject,   // block: Instance, or null for Nothing
     kArray,    // block: ArrayRep
+    kList,     // block: ListRep
     kRef,      // ref: the slot; holder keeps its storage alive; slot: its type
   };
 
@@ -93,21 +107,35 @@ class Value {
   static Value Integer(int16_t v);
   static Value Long(int32_t v);
   static Value Double(double v);
+  static Value Single(double v);  // rounds to single precision
+  static Value Byte(uint8_t v);
+  static Value Currency(int64_t tenThousandths);
+  static Value Date(double serial);
+  static Value Missing();
+  static Value Null();
   static Value String(std::string text);
   static Value Object(Instance* instance);  // null: Nothing
   static Value Nothing() { return Object(nullptr); }
   static Value Array(ArrayRep* array);
+  static Value List(ListRep* list);
   static Value Ref(Value* slot, SlotType type, Counted* holder);
   // The default content of a slot of `type`.
   static Value DefaultOf(SlotType type);
 
   Type type() const { return type_; }
-  bool IsNumeric() const { return type_ >= Type::kBoolean && type_ <= Type::kDouble; }
+  bool IsNumeric() const { return type_ >= Type::kBoolean && type_ <= Type::kDate; }
+  // An omitted optional argument of a built-in function (kEmpty underneath).
+  bool IsMissing() const { return type_ == Type::kEmpty && n_ == kMissingMark; }
+  // Null, the "no value" some built-ins answer (kEmpty underneath).
+  bool IsNull() const { return type_ == Type::kEmpty && n_ == kNullMark; }
   int32_t n() const { return n_; }
   double d() const { return u_.d; }
+  int64_t c() const { return u_.c; }
   const std::string& text() const;
   Instance* object() const;
   ArrayRep* array() const;
+  ListRep* list() const;
+  Counted* holder() const { return holder_; }
   Value* ref() const { return u_.ref; }
   SlotType slotType() const { return slot_; }
 
@@ -121,8 +149,11 @@ class Value {
   Type type_ = Type::kEmpty;
   SlotType slot_ = SlotType::kVariant;
   int32_t n_ = 0;
+  static constexpr int32_t kMissingMark = 0x4D495353;
+  static constexpr int32_t kNullMark = 0x4E554C4C;
   union {
     double d;
+    int64_t c;
     Counted* block;
     Value* ref;
   } u_{};
@@ -139,8 +170,9 @@ class StrRep : public Counted {
   void LastReleased() override { delete this; }
 };
 
-// A fixed-size array (the subset has one dimension and no ReDim), so element
-// addresses stay valid for as long as the array lives.
+// A one-dimensional array of fixed size: ReDim replaces the whole array
+// rather than resizing it, so element addresses stay valid for as long as
+// the array lives.
 class ArrayRep : public Counted {
  public:
   ArrayRep(int32_t lower, size_t count, SlotType element)
@@ -148,6 +180,7 @@ class ArrayRep : public Counted {
   const int32_t lower;
   const SlotType element;
   std::vector<Value> items;
+  bool dynamic = false;  // declared without bounds: ReDim sizes it, Erase empties it
 
  protected:
   void LastReleased() override { delete this; }
@@ -180,6 +213,57 @@ class Instance : public Counted {
 inline Instance* Value::object() const {
   return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;
 }
+// A list: elements by tag in the order they were added. An erased element
+// moves to `erased` rather than going away, so a reference to it (a ForAll
+// variable, a parameter) never dangles; its memory goes with the list.
+class ListRep : public Counted {
+ public:
+  struct Entry {
+    std::string tag;
+    Value value;
+    bool erased = false;
+  };
+  using Entries = std::list<Entry>;
+
+  explicit ListRep(SlotType element) : element(element) {}
+  const SlotType element;
+  Entries entries;
+  Entries erased;
+  std::unordered_map<std::string, Entries::iterator> index;
+
+  // The element of `tag`, made with the element type's default when absent
+  // and `create`; null otherwise.
+  Value* Find(const std::string& tag, bool create) {
+    auto it = index.find(tag);
+    if (it != index.end()) return &it->second->value;
+    if (!create) return nullptr;
+    entries.push_back(Entry{tag, Value::DefaultOf(element), false});
+    index.emplace(tag, std::prev(entries.end()));
+    return &entries.back().value;
+  }
+  // Erases the element stored at `slot`; false when none is there.
+  bool Remove(const Value* slot) {
+    for (auto it = entries.begin(); it != entries.end(); ++it) {
+      if (&it->value == slot) {
+        index.erase(it->tag);
+        it->erased = true;
+        erased.splice(erased.end(), entries, it);
+        return true;
+      }
+    }
+    return false;
+  }
+  void RemoveAll() {
+    for (Entry& e : entries) e.erased = true;
+    erased.splice(erased.end(), entries);
+    index.clear();
+  }
+
+ protected:
+  void LastReleased() override { delete this; }
+};
+
+inline ListRep* Value::list() const { return type_ == Type::kList ? static_cast<ListRep*>(u_.block) : nullptr; }
 inline ArrayRep* Value::array() const { return type_ == Type::kArray ? static_cast<ArrayRep*>(u_.block) : nullptr; }
 
 // The text a value prints as; false (text untouched) for objects and arrays.

@@ -237,3 +237,42 @@ TEST(LscCodegen, RefusesJumpsBeyondSixteenBits) {
 
 }  // namespace
 }  // namespace quillet::lsc
+
+namespace quillet::lsc {
+namespace {
+
+// A variable for a parameter without ByVal goes as its reference; ByVal, an
+// expression, a variable of another type and a Declare'd function's
+// argument go as values.
+TEST(LscCodegen, ArgumentsPassByReferenceUnlessByValOrAnExpression) {
+  auto g = Gen("  Dim a As Integer, l As Long\n  Call T(a, a)\n  Call T(a + 1, l)\n  Call N(a)\n",
+               "Declare Sub N Lib \"lib\" (v As Integer)\nSub T(ByVal v As Integer, r As Integer)\nEnd Sub\n");
+  EXPECT_EQ(Shape(*g),
+            "Line6 LoadProc LLoadObj LLoadObjPtr CallProc StmtSep "
+            "Line7 LoadProc LLoadObj Integer BinaryOperator LLoadObj CallProc StmtSep "
+            "Line8 LoadProc LLoadObj CallProc StmtSep Line9 EndSub");
+}
+
+// Built-ins: the dispatch after exactly the longest form's arguments, the
+// omitted ones as default arguments (InStr's start first); conversions and
+// Err by their own instructions; Err without a declaration is never a
+// variable.
+TEST(LscCodegen, BuiltinsPushEveryArgumentSlot) {
+  auto g = Gen("  x = InStr(\"ab\", \"b\") + Mid$(\"abc\", 2) + CInt(Err)\n");
+  EXPECT_EQ(Shape(*g),
+            "Line2 LLoadObjPtr DefaultArg StringLiteral StringLiteral DefaultArg BuiltinDisp "
+            "StringLiteral Integer DefaultArg BuiltinDisp BinaryOperator Err CInt BinaryOperator Assign StmtSep "
+            "Line3 EndSub");
+  ASSERT_EQ(g->proc->locals.size(), 1u) << "only x is a variable";
+}
+
+TEST(LscCodegen, ErrorStatementsUseTheErrorInstructions) {
+  auto g = Gen("  On Error 11 GoTo h\n  Error 5, \"x\"\n  Err = 0\n  Resume\nh:\n  Resume Next\n");
+  EXPECT_EQ(Shape(*g),
+            "Line2 OnErrorGoto StmtSep Line3 Integer StringLiteral ErrorStmtWithArg StmtSep "
+            "Line4 Integer ErrStmt StmtSep Line5 Resume0 StmtSep @Line6 Line7 ResumeNext StmtSep Line8 EndSub");
+  EXPECT_EQ(g->code.code()[1].extra, 11) << "the error number travels with On Error";
+}
+
+}  // namespace
+}  // namespace quillet::lsc

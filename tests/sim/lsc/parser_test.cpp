@@ -160,12 +160,57 @@ TEST(LscParser, ReportsLineAndColumnOfMalformedPrograms) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 1 $ 2\nEnd Sub\n"), 2, 9, "unexpected character '$'"));
   EXPECT_TRUE(FirstErrorAt(Parse("x = 1\n"), 1, 1, "only allowed inside a Sub"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  Next j\nEnd Sub\n"), 3, 8, "does not match"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S(ByRef a)\nEnd Sub\n"), 1, 7, "ByRef"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Dim d As Double\n"), 1, 10, "not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 99999999999\nEnd Sub\n"), 2, 7, "number too large"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 1.5%\nEnd Sub\n"), 2, 7, "cannot have the suffix '%'"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = 40000%\nEnd Sub\n"), 2, 7, "too large for an Integer"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Select Case x\n  Case Else\n  Case 1\n  End Select\nEnd Sub\n"), 4, 3,
                            "must be the last"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = \nEnd Sub\n"), 2, 7, "expected an expression"));
+}
+
+// Constructs outside the subset are named at their line, never mistaken for
+// calls or reported as syntax errors further on.
+TEST(LscParser, NamesUnsupportedConstructs) {
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5) As String\nEnd Sub\n"), 2, 14, "'ReDim ... As' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5, 5)\nEnd Sub\n"), 2, 12, "multi-dimensional"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Stop\nEnd Sub\n"), 2, 3, "'Stop' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  With x\n  End With\nEnd Sub\n"), 2, 3, "'With' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Static n As Integer\nEnd Sub\n"), 2, 3, "'Static' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare NoCase\n"), 1, 8, "'Option Compare' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,
+                           "properties"));
+}
+
+// An unsupported block is one error, not one per line of its body.
+TEST(LscParser, UnsupportedBlocksGiveOneError) {
+  Parsed with = Parse("Sub S\n  With doc\n    .Title = 1\n    .Save\n  End With\n  x = 1\nEnd Sub\n");
+  ASSERT_EQ(with.errors.size(), 1u) << with.errors.back().message;
+  Parsed type = Parse("Type Point\n  x As Integer\n  y As Integer\nEnd Type\nSub S\nEnd Sub\n");
+  ASSERT_EQ(type.errors.size(), 1u) << type.errors.back().message;
+  Parsed prop = Parse("Class C\n  Property Get V As Integer\n    V = 1\n  End Property\nEnd Class\n");
+  ASSERT_EQ(prop.errors.size(), 1u) << prop.errors.back().message;
+}
+
+// Literals: fractions, exponents, suffixes and octal read as their types.
+TEST(LscParser, ReadsNumericLiteralsWithTheirTypes) {
+  Parsed p = Parse("Sub S\n  Print 1.5; .25; 2E3; 7&; 2@; &O17; 3000000000\nEnd Sub\n");
+  ASSERT_TRUE(p.errors.empty()) << p.errors[0].message;
+  const auto& items = p.module.procs[0].body[0]->items;
+  ASSERT_EQ(items.size(), 7u);
+  EXPECT_EQ(items[0]->kind, ExprKind::kReal);
+  EXPECT_EQ(items[0]->text, "1.5");
+  EXPECT_EQ(items[1]->text, ".25");
+  EXPECT_EQ(items[2]->text, "2E3");
+  EXPECT_EQ(items[3]->kind, ExprKind::kLong);
+  EXPECT_EQ(items[3]->value, 7);
+  EXPECT_EQ(items[4]->kind, ExprKind::kReal);
+  EXPECT_EQ(items[4]->suffix, '@');
+  EXPECT_EQ(items[5]->kind, ExprKind::kInteger);
+  EXPECT_EQ(items[5]->value, 15);
+  EXPECT_EQ(items[6]->kind, ExprKind::kReal);
 }
 
 TEST(LscParser, RecoversAndReportsSeveralErrors) {

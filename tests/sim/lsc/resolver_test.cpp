@@ -110,6 +110,13 @@ TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
       {"Sub T(ByVal a)\nEnd Sub\nSub S\n  T 1, 2\nEnd Sub\n", "4:3 'T' expects 1 argument(s), not 2"},
       {"Sub T\nEnd Sub\nSub S\n  x = T\nEnd Sub\n", "4:7 'T' is a Sub and has no value"},
       {"Sub S\n  Dim v As Missing\nEnd Sub\n", "2:7 unknown class 'Missing'"},
+      {"Class C\n  Private secret As Integer\n  Public shown As Integer\n  Private Sub Hidden\n  End Sub\n"
+       "  Sub Peek(other As C)\n    shown = other.secret\n  End Sub\nEnd Class\n"
+       "Sub S\n  Dim c As New C\n  c.shown = 1\n  c.Hidden\nEnd Sub\n",
+       "13:5 'Hidden' is private to class 'C'"},
+      {"Class C\n  Private secret As Integer\nEnd Class\nSub S\n  Dim c As New C\n  Print c.secret\nEnd Sub\n",
+       "6:11 'secret' is private to class 'C'"},
+      {"Sub S\n  x = 1\n  Err.Number = 1\nEnd Sub\n", "3:3 cannot tell the class of this object; declare it with 'As <class>'"},
       {"Class C\nEnd Class\nSub S\n  Dim v\n  v.go\nEnd Sub\n", "5:3 cannot tell the class of this object"},
       {"Class C\nEnd Class\nSub S\n  Dim v As C\n  Set v = New C\n  v.go\nEnd Sub\n", "6:5 class 'C' has no member 'go'"},
       {"Class C\nEnd Class\nSub S\n  Dim v As C\n  v = New C\nEnd Sub\n", "5:3 use 'Set' to assign an object reference"},

@@ -37,14 +37,18 @@ TEST(RunCode, ConversionOpcodesAreTheTableRows) {
   RunResult r = RunCode({0x90, 0x2A, 0x00, 0x9B, 0x90, 0x07, 0x00, 0x9B, 0xBF, 0x3F, 0x01, 0x1D});
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.output, "427\n");
-  // CDat (154) is a conversion the runtime does not have: it stops rather
-  // than treating it as another opcode's conversion.
-  ExpectStops(RunCode({0x90, 0x2A, 0x00, 0x9A, 0x31, 0x1D}), "unsupported instruction 154");
+  // CDat (154) makes day 42 a date: 10 February 1900.
+  r = RunCode({0x90, 0x2A, 0x00, 0x9A, 0x3F, 0x01, 0x1D});
+  EXPECT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.output, "02/10/1900\n");
+  // Fraction (164) is an instruction the runtime does not have: it stops
+  // rather than treating it as another opcode's conversion.
+  ExpectStops(RunCode({0x90, 0x2A, 0x00, 0xA4, 0x31, 0x1D}), "unsupported instruction 164");
 }
 
 TEST(RunCode, UnrunnableCodeStopsWithItsReason) {
   ExpectStops(RunCode({0x1A, 0x0C, 0x00, 0x07, 0x1D}), "Unknown opcode: 0x0007 on line 12");
-  ExpectStops(RunCode({0x77, 0x1D}), "unsupported instruction 119");
+  ExpectStops(RunCode({0x41, 0x1D}), "unsupported instruction 65");
   ExpectStops(RunCode({0x90, 0x01, 0x00}), "cannot run 'INITIALIZE'");  // no OpEndSub before the end
   ExpectStops(RunCode({0x3A, 0x01, 0x00, 0x90, 0x01, 0x00, 0x1D}), "not the start of an instruction");
   ExpectStops(RunCode({0x36, 0xFD, 0xFF, 0x1D}), "Next without its For");

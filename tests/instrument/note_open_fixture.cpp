@@ -146,7 +146,7 @@ std::map<std::string, int> NoteOpenTest::LineHits() {
   ProfileRef profile = Profile();
   Walk(profile->Data.FirstRoot(), [&](const CallRecord& r) {
     int& n = hits[NameOf(profile->Data.Procedures(), r)];
-    for (const LineEntry& line : r.Lines) n += line.Count;
+    for (const LineEntry& line : r.Lines()) n += line.Count;
   });
   return hits;
 }

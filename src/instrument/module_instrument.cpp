@@ -7,11 +7,13 @@
 // inserting each piece in turn, moving the later procedures each time, gives.
 #include "instrument/module_instrument.h"
 
+#include "bytecode/code_extent.h"
 #include "config/host_text.h"
 #include "config/notes_api.h"
 #include "design/design_messages.h"
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument_edits.h"
+#include "instrument/module_instrument_snapshot.h"
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
@@ -142,9 +144,8 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
   return 0;
 }
 
-}  // namespace
-
-Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+// The rewrite itself; on failure the caller restores the module.
+Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
 
@@ -157,16 +158,39 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   // The byte code is not changed until every procedure is done: it is read
   // in place, and replaced once at the end.
   const std::span<const uint8_t> code = module.ByteCode().Data();
+  // Code shared by two procedures (a damaged module) would be split or moved
+  // under the other by either one's rewrite: neither is rewritten.
+  const std::vector<bool> overlapping = OverlappingCode(code, offsets);
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
                   CodeEdits(std::move(offsets)), ProcedureListing{}};
-  for (const ProcedureDescriptor& p : procedures) {
-    if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
+  for (size_t i = 0; i < procedures.size(); ++i) {
+    const ProcedureDescriptor& p = procedures[i];
+    if (!IsProfiledProcedure(module, p, profile)) continue;
+    if (overlapping[i]) {
+      Warn(w, p, kErrCouldNotLoadFunction);
+      continue;
+    }
+    InstrumentProcedure(w, p);
   }
   if (const Status32 failed = InstallEdits(w, procedures); failed != 0) {
     AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
     return failed;
   }
   return 0;
+}
+
+}  // namespace
+
+Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+  ModuleSnapshot before(module);
+  try {
+    const Status32 r = Rewrite(module, context, profile);
+    if (r != 0) before.Restore();
+    return r;
+  } catch (...) {
+    before.Restore();
+    throw;
+  }
 }
 
 }  // namespace quillet

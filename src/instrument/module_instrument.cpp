@@ -17,6 +17,7 @@
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
+#include "lsobject/symbol_hashes.h"
 
 namespace quillet {
 namespace {
@@ -175,6 +176,13 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   if (const Status32 failed = InstallEdits(w, procedures); failed != 0) {
     AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
     return failed;
+  }
+  // In a damaged module the entries added to its scopes can end up linked
+  // into other entries (a scope's last link pointing into another chain):
+  // a module that would be refused when read back is not handed out.
+  if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable())) {
+    AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
+    return kErrCouldNotCreateClass;
   }
   return 0;
 }

@@ -145,6 +145,22 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
   return 0;
 }
 
+// Whether every listed procedure whose code decoded before the rewrite
+// (`decoded`, by listing index) still decodes at its new offset. A damaged
+// module can list entries whose offsets the rewrite does not move with the
+// code they pointed at; such a rewrite is refused rather than handed out.
+bool ListedCodeStillDecodes(CLSScriptModule& module, const std::vector<ProcedureDescriptor>& procedures,
+                            const std::vector<bool>& decoded) {
+  const SymbolView symbols = module.Symbols();
+  const std::span<const uint8_t> code = module.ByteCode().Data();
+  for (size_t i = 0; i < procedures.size(); ++i) {
+    if (!decoded[i] || (symbols.Flags(procedures[i].symbol) & symbol::kNoCode) != 0) continue;
+    const uint32_t offset = symbols.U32(uint64_t{symbols.Resolve(procedures[i].symbol)} + symbol::kCodeOffset);
+    if (!ProcedureCodeEnd(code, offset)) return false;
+  }
+  return true;
+}
+
 // The rewrite itself; on failure the caller restores the module.
 Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
   const Status32 r = BuildTimerClass(module, context, profile);
@@ -155,6 +171,9 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   std::vector<uint32_t> offsets;
   offsets.reserve(procedures.size());
   for (const ProcedureDescriptor& p : procedures) offsets.push_back(p.codeOffset);
+  std::vector<bool> decoded;
+  decoded.reserve(procedures.size());
+  for (uint32_t offset : offsets) decoded.push_back(ProcedureCodeEnd(module.ByteCode().Data(), offset).has_value());
 
   // The byte code is not changed until every procedure is done: it is read
   // in place, and replaced once at the end.
@@ -180,6 +199,10 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // In a damaged module the entries added to its scopes can end up linked
   // into other entries (a scope's last link pointing into another chain):
   // a module that would be refused when read back is not handed out.
+  if (!ListedCodeStillDecodes(module, procedures, decoded)) {
+    AddInstrumentMessage(profile, kErrCouldNotLoadFunction, context.Title + " : " + ModuleDisplayName(context));
+    return kErrCouldNotLoadFunction;
+  }
   if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable())) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;

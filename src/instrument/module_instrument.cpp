@@ -7,6 +7,9 @@
 // inserting each piece in turn, moving the later procedures each time, gives.
 #include "instrument/module_instrument.h"
 
+#include <algorithm>
+#include <set>
+
 #include "bytecode/code_extent.h"
 #include "config/host_text.h"
 #include "config/notes_api.h"
@@ -145,24 +148,19 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
   return 0;
 }
 
-// Whether every listed procedure whose code decoded before the rewrite
-// (`decoded`, by listing index) still decodes at its new offset. A damaged
-// module can list entries whose offsets the rewrite does not move with the
-// code they pointed at; such a rewrite is refused rather than handed out.
-bool ListedCodeStillDecodes(CLSScriptModule& module, const std::vector<ProcedureDescriptor>& procedures,
-                            const std::vector<bool>& decoded) {
-  const SymbolView symbols = module.Symbols();
-  const std::span<const uint8_t> code = module.ByteCode().Data();
-  for (size_t i = 0; i < procedures.size(); ++i) {
-    if (!decoded[i] || (symbols.Flags(procedures[i].symbol) & symbol::kNoCode) != 0) continue;
-    const uint32_t offset = symbols.U32(uint64_t{symbols.Resolve(procedures[i].symbol)} + symbol::kCodeOffset);
-    if (!ProcedureCodeEnd(code, offset)) return false;
-  }
-  return true;
+// The procedures listed now whose code does not decode, by symbol handle.
+std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module) {
+  std::vector<ProcedureDescriptor> listed;
+  module.ListProcedures(listed);
+  std::set<uint32_t> undecodable;
+  for (const ProcedureDescriptor& p : listed)
+    if (!ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset)) undecodable.insert(p.symbol);
+  return undecodable;
 }
 
 // The rewrite itself; on failure the caller restores the module.
 Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module);
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
 
@@ -171,9 +169,6 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   std::vector<uint32_t> offsets;
   offsets.reserve(procedures.size());
   for (const ProcedureDescriptor& p : procedures) offsets.push_back(p.codeOffset);
-  std::vector<bool> decoded;
-  decoded.reserve(procedures.size());
-  for (uint32_t offset : offsets) decoded.push_back(ProcedureCodeEnd(module.ByteCode().Data(), offset).has_value());
 
   // The byte code is not changed until every procedure is done: it is read
   // in place, and replaced once at the end.
@@ -196,13 +191,19 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
     AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
     return failed;
   }
-  // In a damaged module the entries added to its scopes can end up linked
-  // into other entries (a scope's last link pointing into another chain):
-  // a module that would be refused when read back is not handed out.
-  if (!ListedCodeStillDecodes(module, procedures, decoded)) {
+  const std::set<uint32_t> undecodableAfter = UndecodableProcedures(module);
+  // A damaged module can list entries whose offsets the rewrite does not
+  // move with the code they pointed at, or come to list an added entry as a
+  // procedure: a rewrite that leaves a listed procedure undecodable that was
+  // not so before is refused rather than handed out.
+  if (!std::includes(undecodableBefore.begin(), undecodableBefore.end(), undecodableAfter.begin(),
+                     undecodableAfter.end())) {
     AddInstrumentMessage(profile, kErrCouldNotLoadFunction, context.Title + " : " + ModuleDisplayName(context));
     return kErrCouldNotLoadFunction;
   }
+  // In a damaged module the entries added to its scopes can end up linked
+  // into other entries (a scope's last link pointing into another chain):
+  // a module that would be refused when read back is not handed out.
   if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable())) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;

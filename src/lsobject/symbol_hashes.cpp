@@ -69,6 +69,15 @@ struct HashWritePlan {
   }
 };
 
+// The bytes of the entry at `at` a rebuild must not write over: its common
+// fields and, for procedures and classes, the fields between their two
+// scope records (code offset, constructor and destructor among them).
+void KeepEntry(HashWritePlan& plan, uint64_t at, uint16_t kind) {
+  plan.kept.push_back({at, at + CommonFieldBytes(kind), HashWritePlan::EntryOwner(at)});
+  if (IsProcedureKind(kind) || kind == kClass)
+    plan.kept.push_back({at + kParameterCount, at + kLabelScope, HashWritePlan::EntryOwner(at)});
+}
+
 class ScopeHashes {
  public:
   ScopeHashes(SymbolView view, const CStringTable& strings, HashWritePlan* plan = nullptr)
@@ -139,7 +148,7 @@ class ScopeHashes {
       const uint64_t at = view_.Resolve(last);
       const uint16_t kind = view_.U16(at);
       if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
-      plan_->kept.push_back({at, at + CommonFieldBytes(kind), HashWritePlan::EntryOwner(at)});
+      KeepEntry(*plan_, at, kind);
       if (kind != kTerminator) {
         const uint64_t sibling = at + (kind == kEntry2 || kind == kLibrary ? 2 : kSibling);
         plan_->writes.push_back({sibling, sibling + 2, HashWritePlan::EntryOwner(at)});
@@ -151,7 +160,7 @@ class ScopeHashes {
         [&](const SymbolVisit& v) {
           const uint64_t at = view_.Resolve(v.handle);
           if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
-          plan_->kept.push_back({at, at + CommonFieldBytes(v.kind), HashWritePlan::EntryOwner(at)});
+          KeepEntry(*plan_, at, v.kind);
           if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2))
             plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, HashWritePlan::EntryOwner(at)});
           return true;
@@ -226,7 +235,7 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
           [&](const SymbolVisit& member) {
             const uint64_t at = symbols.Resolve(member.handle);
             if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
-            plan.kept.push_back({at, at + CommonFieldBytes(member.kind), HashWritePlan::EntryOwner(at)});
+            KeepEntry(plan, at, member.kind);
             if (IsProcedureKind(member.kind))
               plan.writes.push_back({at + kOwner, at + kOwner + 2, HashWritePlan::EntryOwner(at)});
             return true;

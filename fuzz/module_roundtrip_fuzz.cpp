@@ -8,12 +8,18 @@
 #include "fuzz/fuzz_check.h"
 #include "lsobject/ls_script_module.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  quillet::CLSScriptModule module;
+namespace quillet::fuzz {
+
+int ModuleRoundtrip(const uint8_t* data, size_t size) {
+  CLSScriptModule module;
   if (!module.Parse(std::span<const uint8_t>(data, size))) return 0;
   const std::vector<uint8_t> once = module.Serialize();
-  quillet::CLSScriptModule again;
+  CLSScriptModule again;
   FUZZ_CHECK(again.Parse(once));
   FUZZ_CHECK(again.Serialize() == once);
   return 0;
 }
+
+}  // namespace quillet::fuzz
+
+QUILLET_FUZZ_ENTRY(ModuleRoundtrip)

@@ -12,8 +12,8 @@
 #include "config/setting_codec.h"
 #include "config/settings.h"
 #include "fuzz/fuzz_check.h"
-#include "sim/scoped_sim_host.h"
 
+namespace quillet::fuzz {
 namespace {
 
 // Values longer than this may be cut by the stored form's limit.
@@ -21,9 +21,8 @@ constexpr size_t kWholeValue = 4096;
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static quillet::sim::ScopedSimHost* host = new quillet::sim::ScopedSimHost();
-  static_cast<void>(host);
+int Settings(const uint8_t* data, size_t size) {
+  NeedHost();
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const size_t split = input.find('\0');
   const std::string_view file = input.substr(0, split);
@@ -31,24 +30,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (value.size() <= kWholeValue) {
     bool nativeBytes = true;
-    FUZZ_CHECK(quillet::DecodeSettingValue(quillet::EncodeSettingValue(value), nativeBytes) == value);
+    FUZZ_CHECK(DecodeSettingValue(EncodeSettingValue(value), nativeBytes) == value);
     FUZZ_CHECK(!nativeBytes);
   }
   bool nativeBytes = false;
   std::u16string stored(value.size() / 2, u'\0');
   if (!stored.empty()) std::memcpy(stored.data(), value.data(), stored.size() * sizeof(char16_t));
-  static_cast<void>(quillet::DecodeSettingValue(stored, nativeBytes));
+  static_cast<void>(DecodeSettingValue(stored, nativeBytes));
 
   {
-    std::ofstream out(quillet::SettingsFilePath(), std::ios::binary | std::ios::trunc);
+    std::ofstream out(SettingsFilePath(), std::ios::binary | std::ios::trunc);
     out.write(file.data(), static_cast<std::streamsize>(file.size()));
   }
   std::string read;
-  static_cast<void>(quillet::ReadSetting("ProfileDebug_EnableServerLogging", read));
-  static_cast<void>(quillet::ReadSettingInt("ProfileFlags"));
+  static_cast<void>(ReadSetting("ProfileDebug_EnableServerLogging", read));
+  static_cast<void>(ReadSettingInt("ProfileFlags"));
   if (value.empty() || value.size() > kWholeValue) return 0;
-  quillet::WriteSetting("FuzzValue", value);
-  FUZZ_CHECK(quillet::ReadSetting("FuzzValue", read));
+  WriteSetting("FuzzValue", value);
+  FUZZ_CHECK(ReadSetting("FuzzValue", read));
   FUZZ_CHECK(read == value);
   return 0;
 }
+
+}  // namespace quillet::fuzz
+
+QUILLET_FUZZ_ENTRY(Settings)

@@ -1,6 +1,8 @@
 // Encoding of setting values for the settings file.
 #include "config/setting_codec.h"
 
+#include <algorithm>
+
 namespace quillet {
 namespace {
 
@@ -39,10 +41,12 @@ size_t MatchEscape(std::u16string_view text, char16_t& marker, uint8_t& byte) {
 
 std::u16string EncodeSettingValue(std::string_view value) {
   static constexpr char16_t kHex[] = u"0123456789abcdef";
+  // Stored plain, this value would read back as absent.
+  const bool markerValue = std::equal(value.begin(), value.end(), kAbsentMarker.begin(), kAbsentMarker.end());
   std::u16string stored;
   for (char c : value) {
     const auto byte = static_cast<uint8_t>(c);
-    const bool plain = byte >= kFirstPlainByte && byte <= kLastPlainByte;
+    const bool plain = byte >= kFirstPlainByte && byte <= kLastPlainByte && !(markerValue && stored.empty());
     const size_t length = plain ? 1 : kEscapeLength;
     if (stored.size() + length > kSettingValueLimit) break;
     if (plain) {

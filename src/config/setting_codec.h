@@ -8,12 +8,19 @@
 // native code page: a value holding one is translated to the host set after
 // decoding. Anything else, a lone "&" included, is taken character by
 // character (the low byte of each).
+//
+// The settings reader asks for a key with the default text kAbsentMarker and
+// takes that stored text as "no value"; so the value "NoKey" is stored with
+// its first byte escaped ("&$4e;oKey"), which decodes to the same value.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace quillet {
+
+// The stored text that stands for "no value".
+inline constexpr std::u16string_view kAbsentMarker = u"NoKey";
 
 // A stored value never passes this many characters.
 inline constexpr size_t kSettingValueLimit = 65534;

@@ -13,7 +13,6 @@ namespace quillet {
 namespace {
 
 constexpr std::u16string_view kSection = u"Profiler";
-constexpr std::u16string_view kNoKey = u"NoKey";
 constexpr size_t kReadBuffer = 65535;  // characters, terminator included
 
 #ifdef _WIN32
@@ -57,11 +56,13 @@ bool ReadSetting(std::string_view name, std::string& value) {
   if (!SettingsFileExists(file)) return false;
 
   const std::u16string key = platform::Utf8ToUtf16(name);
-  const std::u16string stored = platform::GetPrivateProfileString(kSection, key, kNoKey, kReadBuffer, file);
+  const std::u16string stored = platform::GetPrivateProfileString(kSection, key, kAbsentMarker, kReadBuffer, file);
   bool nativeBytes = false;
   std::string decoded = DecodeSettingValue(stored, nativeBytes);
   if (nativeBytes) decoded = NativeToHost(decoded);
-  if (!stored.empty() && decoded != "NoKey") {
+  // The marker is compared as stored: a value "NoKey" is stored escaped and
+  // reads back.
+  if (!stored.empty() && stored != kAbsentMarker) {
     value = std::move(decoded);
     return true;
   }

@@ -7,14 +7,20 @@
 // inserting each piece in turn, moving the later procedures each time, gives.
 #include "instrument/module_instrument.h"
 
+#include <algorithm>
+#include <set>
+
+#include "bytecode/code_extent.h"
 #include "config/host_text.h"
 #include "config/notes_api.h"
 #include "design/design_messages.h"
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument_edits.h"
+#include "instrument/module_instrument_snapshot.h"
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
+#include "lsobject/symbol_hashes.h"
 
 namespace quillet {
 namespace {
@@ -142,9 +148,19 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
   return 0;
 }
 
-}  // namespace
+// The procedures listed now whose code does not decode, by symbol handle.
+std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module) {
+  std::vector<ProcedureDescriptor> listed;
+  module.ListProcedures(listed);
+  std::set<uint32_t> undecodable;
+  for (const ProcedureDescriptor& p : listed)
+    if (!ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset)) undecodable.insert(p.symbol);
+  return undecodable;
+}
 
-Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+// The rewrite itself; on failure the caller restores the module.
+Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module);
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
 
@@ -157,16 +173,56 @@ Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, C
   // The byte code is not changed until every procedure is done: it is read
   // in place, and replaced once at the end.
   const std::span<const uint8_t> code = module.ByteCode().Data();
+  // Code shared by two procedures (a damaged module) would be split or moved
+  // under the other by either one's rewrite: neither is rewritten.
+  const std::vector<bool> overlapping = OverlappingCode(code, offsets);
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
                   CodeEdits(std::move(offsets)), ProcedureListing{}};
-  for (const ProcedureDescriptor& p : procedures) {
-    if (IsProfiledProcedure(module, p, profile)) InstrumentProcedure(w, p);
+  for (size_t i = 0; i < procedures.size(); ++i) {
+    const ProcedureDescriptor& p = procedures[i];
+    if (!IsProfiledProcedure(module, p, profile)) continue;
+    if (overlapping[i]) {
+      Warn(w, p, kErrCouldNotLoadFunction);
+      continue;
+    }
+    InstrumentProcedure(w, p);
   }
   if (const Status32 failed = InstallEdits(w, procedures); failed != 0) {
     AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
     return failed;
   }
+  const std::set<uint32_t> undecodableAfter = UndecodableProcedures(module);
+  // A damaged module can list entries whose offsets the rewrite does not
+  // move with the code they pointed at, or come to list an added entry as a
+  // procedure: a rewrite that leaves a listed procedure undecodable that was
+  // not so before is refused rather than handed out.
+  if (!std::includes(undecodableBefore.begin(), undecodableBefore.end(), undecodableAfter.begin(),
+                     undecodableAfter.end())) {
+    AddInstrumentMessage(profile, kErrCouldNotLoadFunction, context.Title + " : " + ModuleDisplayName(context));
+    return kErrCouldNotLoadFunction;
+  }
+  // In a damaged module the entries added to its scopes can end up linked
+  // into other entries (a scope's last link pointing into another chain):
+  // a module that would be refused when read back is not handed out.
+  if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable())) {
+    AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
+    return kErrCouldNotCreateClass;
+  }
   return 0;
+}
+
+}  // namespace
+
+Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
+  ModuleSnapshot before(module);
+  try {
+    const Status32 r = Rewrite(module, context, profile);
+    if (r != 0) before.Restore();
+    return r;
+  } catch (...) {
+    before.Restore();
+    throw;
+  }
 }
 
 }  // namespace quillet

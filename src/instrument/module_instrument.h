@@ -18,11 +18,15 @@ namespace quillet {
 // for every profiled procedure, each of which is registered in the profile's
 // data. A procedure that cannot be rewritten keeps the code it had, gets a
 // warning in profile.Messages (none for the timer class's own "::NEW" and
-// "::DELETE") and the others go on. Returns 0, or the module-level failure of
-// BuildTimerClass, or 0x12704 when the labels cannot be moved to the new code
-// (the byte code then stays as it was), or 0x10857 when the byte code refuses
-// the new code (no code offset is moved then); after a failure the module is
-// to be discarded.
+// "::DELETE") and the others go on; so does a procedure whose code shares
+// bytes with another's (0x12703, "Could not load function"). Returns 0, or the
+// module-level failure of BuildTimerClass, or 0x12704 when the labels cannot
+// be moved to the new code, or 0x10857 when the byte code refuses the new
+// code, or 0x12703 when a listed procedure whose code decoded would no longer
+// decode at its new offset, or 0x12707 when the rewritten module would not be
+// read back (both only in damaged modules: entries the rewrite cannot move
+// consistently, or added entries linked into damaged scope chains). After a failure (or an exception) every section of the module is as
+// it was before the call: it serialises to the same bytes.
 // The four handle fields of `profile` are expected at -1 for a new module.
 [[nodiscard]] Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile);
 

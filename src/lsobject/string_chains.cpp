@@ -1,4 +1,6 @@
 // The seven string hash chains and their heads in the header.
+#include "lsobject/string_chains.h"
+
 #include <array>
 #include <vector>
 
@@ -6,6 +8,25 @@
 #include "lsobject/string_table.h"
 
 namespace quillet {
+
+strings::ChainHeads strings::LinkChains(std::span<const ChainEntry> entries,
+                                        const std::function<void(uint32_t position, uint16_t link)>& store) {
+  ChainHeads heads;
+  heads.fill(kEndOfChain);
+  std::array<const ChainEntry*, kStringChainCount> last{};
+  for (const ChainEntry& entry : entries) {
+    const size_t bucket = entry.hash % kStringChainCount;
+    if (last[bucket] == nullptr) {
+      heads[bucket] = entry.word;
+    } else {
+      store(last[bucket]->position, entry.word);
+    }
+    last[bucket] = &entry;
+  }
+  for (const ChainEntry* entry : last)
+    if (entry != nullptr) store(entry->position, kEndOfChain);
+  return heads;
+}
 
 uint16_t CStringTable::ChainWord(uint32_t position) const {
   // A chain word is the next string's handle - 4, which for strings inside
@@ -21,22 +42,18 @@ uint16_t CStringTable::ChainWord(uint32_t position) const {
 void CStringTable::RebuildStringChains(CHeader& header) {
   // Buckets hash the text as the host reads it back, so a string the host
   // set cannot represent lands where the runtime will look for it.
-  std::array<std::vector<uint32_t>, kStringChainCount> chains;
+  std::vector<strings::ChainEntry> entries;
   ForEachString([&](uint32_t position, uint16_t, const std::string& text) {
-    chains[NameHash(text_->ToUnicode(text)) % kStringChainCount].push_back(position);
+    entries.push_back({position, ChainWord(position), NameHash(text_->ToUnicode(text))});
     return true;
   });
-
+  const strings::ChainHeads heads = strings::LinkChains(entries, [&](uint32_t position, uint16_t link) {
+    StoreU16(data_.data() + position, link);  // the walk visited it, so it lies inside the data
+  });
   for (uint16_t b = 0; b < kStringChainCount; ++b) {
     const size_t at = header::kStringChainHeads + 2u * b;
     if (!header.Holds(at, 2)) break;
-    header.SetU16(at, chains[b].empty() ? strings::kEndOfChain : ChainWord(chains[b].front()));
-  }
-  for (const std::vector<uint32_t>& chain : chains) {
-    for (size_t i = 0; i < chain.size(); ++i) {
-      const uint16_t link = i + 1 < chain.size() ? ChainWord(chain[i + 1]) : strings::kEndOfChain;
-      StoreU16(data_.data() + chain[i], link);  // the walk visited it, so it lies inside the data
-    }
+    header.SetU16(at, heads[b]);
   }
 }
 

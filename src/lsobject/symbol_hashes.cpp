@@ -41,8 +41,12 @@ struct HashWritePlan {
   struct Span {
     uint64_t from;
     uint64_t to;     // one past the last byte
-    uint64_t owner;  // the entry or scope the bytes belong to
+    uint64_t owner;  // the entry or scope the bytes belong to (EntryOwner, ScopeOwner)
   };
+  // An entry and a scope record may start at the same offset of a damaged
+  // module: they are still different owners.
+  static uint64_t EntryOwner(uint64_t at) { return at; }
+  static uint64_t ScopeOwner(uint64_t at) { return at | (uint64_t{1} << 32); }
   std::vector<Span> writes;
   std::vector<Span> kept;
   bool insideChecksum = false;  // an entry lies in the table's checksum word
@@ -64,6 +68,15 @@ struct HashWritePlan {
     return true;
   }
 };
+
+// The bytes of the entry at `at` a rebuild must not write over: its common
+// fields and, for procedures and classes, the fields between their two
+// scope records (code offset, constructor and destructor among them).
+void KeepEntry(HashWritePlan& plan, uint64_t at, uint16_t kind) {
+  plan.kept.push_back({at, at + CommonFieldBytes(kind), HashWritePlan::EntryOwner(at)});
+  if (IsProcedureKind(kind) || kind == kClass)
+    plan.kept.push_back({at + kParameterCount, at + kLabelScope, HashWritePlan::EntryOwner(at)});
+}
 
 class ScopeHashes {
  public:
@@ -126,8 +139,8 @@ class ScopeHashes {
     const size_t length = view_.symbols->Data().size();
     if (scope >= base && scope < base + length) {
       const uint64_t at = static_cast<uint64_t>(scope - base);
-      plan_->kept.push_back({at, at + kScopeSize, at});
-      plan_->writes.push_back({at + kScopeBuckets, at + kScopeSize, at});
+      plan_->kept.push_back({at, at + kScopeSize, HashWritePlan::ScopeOwner(at)});
+      plan_->writes.push_back({at + kScopeBuckets, at + kScopeSize, HashWritePlan::ScopeOwner(at)});
     }
     // An entry added to the scope is linked after its last entry: that link
     // is written too.
@@ -135,10 +148,10 @@ class ScopeHashes {
       const uint64_t at = view_.Resolve(last);
       const uint16_t kind = view_.U16(at);
       if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
-      plan_->kept.push_back({at, at + CommonFieldBytes(kind), at});
+      KeepEntry(*plan_, at, kind);
       if (kind != kTerminator) {
         const uint64_t sibling = at + (kind == kEntry2 || kind == kLibrary ? 2 : kSibling);
-        plan_->writes.push_back({sibling, sibling + 2, at});
+        plan_->writes.push_back({sibling, sibling + 2, HashWritePlan::EntryOwner(at)});
       }
     }
     // Entries of kind 0 are stepped over by their sibling link: it counts too.
@@ -147,9 +160,9 @@ class ScopeHashes {
         [&](const SymbolVisit& v) {
           const uint64_t at = view_.Resolve(v.handle);
           if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
-          plan_->kept.push_back({at, at + CommonFieldBytes(v.kind), at});
+          KeepEntry(*plan_, at, v.kind);
           if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2))
-            plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, at});
+            plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, HashWritePlan::EntryOwner(at)});
           return true;
         },
         true);
@@ -222,8 +235,9 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
           [&](const SymbolVisit& member) {
             const uint64_t at = symbols.Resolve(member.handle);
             if (at < CSymbolTable::kChecksumBytes) plan.insideChecksum = true;
-            plan.kept.push_back({at, at + CommonFieldBytes(member.kind), at});
-            if (IsProcedureKind(member.kind)) plan.writes.push_back({at + kOwner, at + kOwner + 2, at});
+            KeepEntry(plan, at, member.kind);
+            if (IsProcedureKind(member.kind))
+              plan.writes.push_back({at + kOwner, at + kOwner + 2, HashWritePlan::EntryOwner(at)});
             return true;
           },
           true);

@@ -3,6 +3,8 @@
 
 #include <set>
 
+#include "lsobject/header.h"
+#include "lsobject/string_chains.h"
 #include "lsobject/string_table.h"
 #include "util/bytes.h"
 
@@ -60,18 +62,15 @@ StringTableImage StringTableBuilder::Build() const {
     t.extendedStrings = {bytes};
   }
 
-  // Chains in table order; a word is the next string's handle - 4.
-  std::array<std::vector<size_t>, 7> chains;
-  for (size_t i = 0; i < texts_.size(); ++i) chains[KitNameHash(texts_[i]) % 7].push_back(i);
-  auto word = [&](size_t i) { return static_cast<uint16_t>(t.handles[i] - 4); };
-  for (size_t b = 0; b < 7; ++b) {
-    t.heads[b] = chains[b].empty() ? 0xFFFF : word(chains[b].front());
-    for (size_t k = 0; k < chains[b].size(); ++k) {
-      const uint32_t p = positions[chains[b][k]];
-      const uint16_t link = k + 1 < chains[b].size() ? word(chains[b][k + 1]) : 0xFFFF;
-      StoreU16(&t.strings[p / kSegmentSpan][p % kSegmentSpan], link);
-    }
-  }
+  // Chains in table order, as the module links them; a word is the string's
+  // handle - 4.
+  std::vector<strings::ChainEntry> entries;
+  for (size_t i = 0; i < texts_.size(); ++i)
+    entries.push_back({positions[i], static_cast<uint16_t>(t.handles[i] - strings::kEntryHeaderSize),
+                       NameHash(texts_[i])});
+  t.heads = strings::LinkChains(entries, [&](uint32_t position, uint16_t link) {
+    StoreU16(&t.strings[position / kSegmentSpan][position % kSegmentSpan], link);
+  });
   return t;
 }
 
@@ -79,7 +78,7 @@ void StringTableBuilder::Into(ModuleDescription& d) const {
   const StringTableImage t = Build();
   d.strings = t.strings;
   d.extendedStrings = t.extendedStrings;
-  for (size_t b = 0; b < 7; ++b) StoreU16(&d.header[40 + 2 * b], t.heads[b]);
+  for (size_t b = 0; b < t.heads.size(); ++b) StoreU16(&d.header[header::kStringChainHeads + 2 * b], t.heads[b]);
 }
 
 StringTableBuilder NumberedStrings(size_t bytes, std::string_view prefix) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lsobject/name_hash.h"
+#include "lsobject/string_chains.h"
 #include "sim/module_builder.h"
 
 namespace quillet::sim {
@@ -20,7 +21,7 @@ inline uint16_t KitNameHash(std::u16string_view units) { return NameHash(units);
 struct StringTableImage {
   Segments strings;
   Segments extendedStrings;  // empty while every string lies within 64 KiB
-  std::array<uint16_t, 7> heads{};  // header offset 40: chain heads, 0xFFFF empty
+  strings::ChainHeads heads{};      // header offset 40: chain heads, 0xFFFF empty
   std::vector<uint32_t> offsets;    // per added string
   std::vector<uint16_t> handles;    // per added string
 };

@@ -21,6 +21,14 @@ TEST(SettingCodec, EscapesBytesOutsideTheQuoteToDeleteRange) {
   EXPECT_EQ(EncodeSettingValue("\xC3\xA9\n"), u"&$c3;&$a9;&$0a;");
 }
 
+TEST(SettingCodec, TheAbsenceMarkerAsAValueIsNeverStoredPlain) {
+  const std::u16string stored = EncodeSettingValue("NoKey");
+  EXPECT_NE(stored, kAbsentMarker);
+  EXPECT_EQ(Decode(stored), "NoKey");
+  EXPECT_EQ(EncodeSettingValue("NoKe"), u"NoKe");
+  EXPECT_EQ(EncodeSettingValue("nokey"), u"nokey");  // the reader compares exactly
+}
+
 TEST(SettingCodec, RoundTripsEveryByte) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);

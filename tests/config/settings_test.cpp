@@ -113,11 +113,32 @@ TEST_F(Settings, EmptyKeyAndNoKeyTextCountAsAbsent) {
   EXPECT_FALSE(ReadSetting("LogPath", value));
   EXPECT_EQ(value, "");
 
-  WriteSetting("ReportPath", "NoKey");
+  // The marker text stored as it stands (as a person may write it).
+  ASSERT_TRUE(platform::WritePrivateProfileString(u"Profiler", u"ReportPath", u"NoKey",
+                                                  platform::Utf8ToUtf16(SettingsFilePath())));
   Notes().SetEnvironmentString("ReportPath", "reports/run.zvk");
   ASSERT_TRUE(ReadSetting("ReportPath", value));
   EXPECT_EQ(value, "reports/run.zvk");
   EXPECT_EQ(Stored(u"ReportPath"), u"reports/run.zvk");
+}
+
+// The value "NoKey" spelt like the absence marker: stored escaped, it reads
+// back as itself, also after a file whose last line is unterminated.
+TEST_F(Settings, ValueSpeltLikeTheAbsenceMarkerReadsBack) {
+  {
+    std::ofstream out(SettingsFilePath(), std::ios::binary);
+    out << "[fileF\x9e";
+  }
+  WriteSetting("FuzzValue", "NoKey");
+  EXPECT_EQ(Stored(u"FuzzValue"), u"&$4e;oKey");
+  std::string value;
+  ASSERT_TRUE(ReadSetting("FuzzValue", value));
+  EXPECT_EQ(value, "NoKey");
+
+  WriteSetting("FuzzValue", "NoKeys");  // only the marker itself is escaped
+  EXPECT_EQ(Stored(u"FuzzValue"), u"NoKeys");
+  ASSERT_TRUE(ReadSetting("FuzzValue", value));
+  EXPECT_EQ(value, "NoKeys");
 }
 
 TEST_F(Settings, LongValuesAreCutAtTheLimit) {

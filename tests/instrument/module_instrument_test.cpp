@@ -315,6 +315,49 @@ TEST_F(ModuleInstrumentTest, RewrittenModuleIsRecognisedByItsClassAndOnlyRegiste
   EXPECT_EQ(second.Data.Procedures().begin()->first.Key, ModuleKey(again));
 }
 
+// A damaged module whose Sub Inner starts inside Sub Outer's code: rewriting
+// either would split or move the other's code, so neither is rewritten nor
+// registered, each gets a warning, and the rest of the module is timed.
+TEST_F(ModuleInstrumentTest, ProceduresSharingCodeAreLeftAsTheyWere) {
+  Load("Sub Outer\n  Print 1\n  Print 2\n  Print 3\nEnd Sub\n"
+       "Sub Inner\n  Print 4\nEnd Sub\n"
+       "Sub Apart\n  Print 5\n  Print 6\nEnd Sub\n");
+  const InstructionList outer = Decode("Outer");
+  ASSERT_GT(outer.size(), 4u);
+  const uint32_t outerStart = Procedure("Outer").codeOffset;
+  const uint32_t inside = static_cast<uint32_t>(outer[outer.size() / 2]->offset);
+  const SymbolView symbols = module_.Symbols();
+  symbols.SetU32(uint64_t{symbols.Resolve(Procedure("Inner").symbol)} + symbol::kCodeOffset, inside);
+  const std::vector<uint8_t> outerCode = Code("Outer");
+  const std::vector<uint8_t> innerCode = Code("Inner");
+  const size_t apartBefore = Code("Apart").size();
+
+  ASSERT_EQ(Instrument(0x0003), 0u);
+  EXPECT_EQ(Code("Outer"), outerCode);
+  EXPECT_EQ(Code("Inner"), innerCode);
+  // Inner still starts at the same instruction of Outer.
+  EXPECT_EQ(Procedure("Inner").codeOffset - Procedure("Outer").codeOffset, inside - outerStart);
+  EXPECT_EQ(Code("Apart").size(), apartBefore + 27 + 2 * 29);
+  std::vector<std::string> messages = profile_.Messages;
+  std::sort(messages.begin(), messages.end());
+  EXPECT_EQ(messages, (std::vector<std::string>{"Instrument Lines: Could not load function Lib : $ScriptLib_O:Inner.",
+                                                "Instrument Lines: Could not load function Lib : $ScriptLib_O:Outer."}));
+  EXPECT_EQ(profile_.Data.Procedures().size(), 1u);
+}
+
+// A refusal after part of the rewrite was done (the declarations are added
+// before the class turns out to be unusable: here a class of the timer
+// class's name without a constructor) leaves the module as it was.
+TEST_F(ModuleInstrumentTest, RefusedModuleSerialisesToTheSameBytes) {
+  Load("Class CKVXTimerManager\n  Sub Work\n    Print 1\n  End Sub\nEnd Class\n"
+       "Sub Main\n  Print 2\nEnd Sub\n");
+  const std::vector<uint8_t> before = module_.Serialize();
+  const size_t symbolsBefore = module_.SymbolTable().Data().size();
+  EXPECT_EQ(Instrument(0x0003), kErrCouldNotCreateClass);
+  EXPECT_EQ(module_.SymbolTable().Data().size(), symbolsBefore);
+  EXPECT_EQ(module_.Serialize(), before);
+}
+
 TEST(ModuleDisplayNameTest, PrefersDisplayNameThenKnownItems) {
   sim::ScopedSimHost host;
   ItemContext c;

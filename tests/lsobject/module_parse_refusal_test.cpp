@@ -7,6 +7,7 @@
 #include "lsobject/ls_script_module.h"
 #include "lsobject/symbol_entries.h"
 #include "sim/module_builder.h"
+#include "sim/string_table_builder.h"
 
 namespace quillet {
 namespace {
@@ -261,6 +262,44 @@ TEST(ModuleParseRefusal, LinksIntoTheChecksumWordOrIntoAnotherEntryAreRefused) {
   EXPECT_EQ(again.Serialize(), once);
   // A link back into the entry itself is a cycle, which walks stop at.
   EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 8}})));
+}
+
+// A Sub "Work" in scope 1 followed by a variable "Counter" at `variableAt`
+// (an offset from the Sub's entry).
+Bytes SubAndVariable(size_t variableAt) {
+  sim::StringTableBuilder strings;
+  strings.Add("Work");
+  strings.Add("Counter");
+  const sim::StringTableImage names = strings.Build();
+  sim::ModuleDescription d;
+  d.header = Bytes(512, 0);
+  constexpr uint16_t kSubAt = 8;
+  const auto variable = static_cast<uint16_t>(kSubAt + variableAt);
+  StoreU16(&d.header[header::kScope1 + symbol::kScopeFirst], kSubAt);
+  Bytes symbols(variable + symbol::kProcedureSize, 0);
+  StoreU16(&symbols[kSubAt + symbol::kKind], symbol::kSub);
+  StoreU16(&symbols[kSubAt + symbol::kSibling], variable);
+  StoreU16(&symbols[kSubAt + symbol::kName], names.handles[0]);
+  StoreU16(&symbols[variable + symbol::kKind], symbol::kVariable);
+  StoreU16(&symbols[variable + symbol::kName], names.handles[1]);
+  d.symbols = {symbols};
+  strings.Into(d);
+  return sim::BuildModuleImage(d);
+}
+
+TEST(ModuleParseRefusal, ScopeRecordStartingAtAnEntryIsRefused) {
+  // Apart, the Sub's local scope and the variable each keep their bytes, and
+  // writing the module twice gives the same image.
+  CLSScriptModule module;
+  ASSERT_TRUE(module.Parse(SubAndVariable(symbol::kProcedureSize)));
+  const Bytes once = module.Serialize();
+  CLSScriptModule again;
+  ASSERT_TRUE(again.Parse(once));
+  EXPECT_EQ(again.Serialize(), once);
+  // The variable where the Sub's local scope record starts: rebuilding that
+  // scope's hash table would write over the variable's name, so the next
+  // serialisation would hash it elsewhere.
+  EXPECT_FALSE(module.Parse(SubAndVariable(symbol::kLocalScope)));
 }
 
 }  // namespace

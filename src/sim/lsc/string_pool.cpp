@@ -1,6 +1,7 @@
 // String table of a compiled module.
 #include "sim/lsc/string_pool.h"
 
+#include "lsobject/string_chains.h"
 #include "lsobject/string_table.h"
 #include "util/bytes.h"
 #include "util/utf8.h"
@@ -18,25 +19,16 @@ uint16_t StringPool::FindOrAdd(const std::string& text) {
   strings::AppendEntry(bytes_, units);
   const uint16_t handle = static_cast<uint16_t>(position + strings::kEntryHeaderSize);
   handles_.emplace(text, handle);
-  entries_.emplace_back(position, static_cast<uint16_t>(NameHash(units) % kStringChainCount));
+  // Handles are plain offsets here: a link word is the entry's position.
+  entries_.push_back({static_cast<uint32_t>(position), static_cast<uint16_t>(position), NameHash(units)});
   return handle;
 }
 
 std::vector<uint16_t> StringPool::LinkChains() {
-  std::vector<uint16_t> heads(kStringChainCount, strings::kEndOfChain);
-  std::vector<size_t> lastOf(kStringChainCount, SIZE_MAX);
-  for (const auto& [position, bucket] : entries_) {
-    if (lastOf[bucket] == SIZE_MAX) {
-      heads[bucket] = static_cast<uint16_t>(position);
-    } else {
-      StoreU16(bytes_.data() + lastOf[bucket], static_cast<uint16_t>(position));
-    }
-    lastOf[bucket] = position;
-  }
-  for (size_t last : lastOf) {
-    if (last != SIZE_MAX) StoreU16(bytes_.data() + last, strings::kEndOfChain);
-  }
-  return heads;
+  const strings::ChainHeads heads = strings::LinkChains(entries_, [&](uint32_t position, uint16_t link) {
+    StoreU16(bytes_.data() + position, link);
+  });
+  return std::vector<uint16_t>(heads.begin(), heads.end());
 }
 
 }  // namespace quillet::lsc

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "lsobject/name_hash.h"
+#include "lsobject/string_chains.h"
 
 namespace quillet::lsc {
 
@@ -43,7 +44,7 @@ class StringPool {
  private:
   std::vector<uint8_t> bytes_;
   std::map<std::string, uint16_t> handles_;
-  std::vector<std::pair<size_t, uint16_t>> entries_;  // position, bucket
+  std::vector<strings::ChainEntry> entries_;  // in table order
 };
 
 }  // namespace quillet::lsc

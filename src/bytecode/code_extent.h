@@ -1,0 +1,24 @@
+// Where procedures' code lies in the byte code, and which procedures share
+// bytes: a rewrite of one procedure must not move or split another's code.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quillet {
+
+// One past the OpEndSub that ends the code starting at `start`, found by
+// decoding instruction after instruction; nullopt when the code does not
+// decode up to an OpEndSub inside `code`.
+std::optional<uint32_t> ProcedureCodeEnd(std::span<const uint8_t> code, uint32_t start) noexcept;
+
+// For each procedure start of `starts`, whether its code shares bytes with
+// another procedure's: its code (start to the end of its OpEndSub) holds
+// another start, or its start lies inside another's code. Procedures that
+// start at the same offset share all their code and count as one; code that
+// does not decode counts as its start alone.
+std::vector<bool> OverlappingCode(std::span<const uint8_t> code, std::span<const uint32_t> starts);
+
+}  // namespace quillet

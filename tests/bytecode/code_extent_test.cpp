@@ -1,0 +1,44 @@
+// Tests of procedure code extents and of finding procedures that share code.
+#include "bytecode/code_extent.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "bytecode/opcode_numbers.h"
+
+namespace quillet {
+namespace {
+
+// Two procedures: [0, 5) = Line 1, Err, EndSub; [5, 9) = Line 2, EndSub.
+const std::vector<uint8_t> kTwoProcedures = {op::kLine, 1, 0, op::kErr, op::kEndSub, op::kLine, 2, 0, op::kEndSub};
+
+TEST(ProcedureCodeEnd, EndsAfterTheFirstEndSubFromTheStart) {
+  EXPECT_EQ(ProcedureCodeEnd(kTwoProcedures, 0), 5u);
+  EXPECT_EQ(ProcedureCodeEnd(kTwoProcedures, 5), 9u);
+  EXPECT_EQ(ProcedureCodeEnd(kTwoProcedures, 3), 5u);  // from an instruction inside the first
+}
+
+TEST(ProcedureCodeEnd, CodeThatDoesNotReachAnEndSubHasNoEnd) {
+  EXPECT_EQ(ProcedureCodeEnd(kTwoProcedures, 9), std::nullopt);  // at the end of the code
+  EXPECT_EQ(ProcedureCodeEnd(kTwoProcedures, 100), std::nullopt);
+  const std::vector<uint8_t> noEndSub = {op::kErr, op::kErr};
+  EXPECT_EQ(ProcedureCodeEnd(noEndSub, 0), std::nullopt);
+  const std::vector<uint8_t> cutOperand = {op::kErr, op::kLine, 1};  // the line number runs past the end
+  EXPECT_EQ(ProcedureCodeEnd(cutOperand, 0), std::nullopt);
+}
+
+TEST(OverlappingCode, StartsInsideAnotherProceduresCodeMarkBoth) {
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{0, 5}), (std::vector<bool>{false, false}));
+  // A start at 3 lies inside [0, 5); the same start listed twice is one procedure.
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{5, 3, 0, 5}),
+            (std::vector<bool>{false, true, true, false}));
+  // A start that does not decode still overlaps code it lies in.
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{0, 1}), (std::vector<bool>{true, true}));
+  // Code running past a later start (no EndSub before it) overlaps it.
+  const std::vector<uint8_t> runOn = {op::kErr, op::kErr, op::kEndSub, op::kEndSub};
+  EXPECT_EQ(OverlappingCode(runOn, std::vector<uint32_t>{0, 1, 3}), (std::vector<bool>{true, true, false}));
+}
+
+}  // namespace
+}  // namespace quillet

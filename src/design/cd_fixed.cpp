@@ -62,4 +62,17 @@ Status32 CdFixedRecord::Finish(RecordBuffer& out, size_t lengthAt) {
   return out.PutStruct(start_, code_, host_);
 }
 
+Status32 CdFixedRecord::Rewrite(RecordBuffer& out) const { return out.PutStruct(start_, code_, host_); }
+
+Status32 CdFixedRecord::FinishLong(RecordBuffer& out, size_t lengthAt) {
+  SetU32(lengthAt, static_cast<uint32_t>(out.length() - start_));
+  return out.PutStruct(start_, code_, host_);
+}
+
+Status32 CdFixedRecord::Copy(std::span<const uint8_t> bytes, RecordBuffer& out, size_t& length) {
+  if (Status32 status = out.Append(bytes)) return status;
+  length = bytes.size();
+  return kNoError;
+}
+
 }  // namespace quillet

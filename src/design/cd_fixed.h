@@ -38,6 +38,13 @@ class CdFixedRecord {
   // Writes the fixed part again at the start of the rebuilt record, with
   // the 16-bit record length at `lengthAt` set to the bytes written.
   [[nodiscard]] Status32 Finish(RecordBuffer& out, size_t lengthAt);
+  // Writes the fixed part again where Begin put it, for a block without a
+  // length of its own.
+  [[nodiscard]] Status32 Rewrite(RecordBuffer& out) const;
+  // The same for a record whose length is a 32-bit field.
+  [[nodiscard]] Status32 FinishLong(RecordBuffer& out, size_t lengthAt);
+  // Copies `bytes` into `out` with the piece's own length in `length`.
+  [[nodiscard]] static Status32 Copy(std::span<const uint8_t> bytes, RecordBuffer& out, size_t& length);
 
  private:
   uint16_t code_ = 0;

@@ -1,7 +1,8 @@
 // Composite-data (rich-text) records as the rewrite sees them: each record
-// keeps a copy of its bytes and re-emits itself into a RecordBuffer. The
-// base class copies a record unchanged; members that carry code override
-// Emit to hand their pieces on and fix their lengths.
+// refers to its bytes in the stored values its composite keeps, and
+// re-emits itself into a RecordBuffer. The base class copies a record
+// unchanged; members that carry code override Emit to hand their pieces on
+// and fix their lengths.
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,10 @@ namespace quillet {
 
 class CKVXCDRecord {
  public:
-  CKVXCDRecord(uint16_t signature, std::span<const uint8_t> record)
-      : signature_(signature), bytes_(record.begin(), record.end()) {}
+  // `record` must outlive the record: the composite that makes records
+  // keeps the values they were read from (a copy per record would cost an
+  // allocation and a copy of every byte of the item).
+  CKVXCDRecord(uint16_t signature, std::span<const uint8_t> record) : signature_(signature), bytes_(record) {}
   virtual ~CKVXCDRecord() = default;
   CKVXCDRecord(const CKVXCDRecord&) = delete;
   CKVXCDRecord& operator=(const CKVXCDRecord&) = delete;
@@ -37,10 +40,11 @@ class CKVXCDRecord {
 
  private:
   uint16_t signature_;
-  std::vector<uint8_t> bytes_;
+  std::span<const uint8_t> bytes_;
 };
 
-// The record object for (item type, signature, record bytes): the member
+// The record object for (item type, signature, record bytes), which refer
+// to `record` (see the constructor): the member
 // class the item type and the signature select, a plain CKVXCDRecord for a
 // signature no table lists. kErrOutOfMemory when it cannot be made.
 [[nodiscard]] Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record,

@@ -60,21 +60,23 @@ Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
   return kNoError;
 }
 
-Status32 CKVXItemComposite::AddValue(std::span<const uint8_t> value) {
-  if (value.size() < 2) return kErrBadCompositeRecord;
-  if (LoadU16(value.data()) == kTypeOutline) return AddOutline(value.subspan(2));
+Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
+  if (stored.size() < 2) return kErrBadCompositeRecord;
+  std::vector<uint8_t>& value = values_.emplace_back(std::move(stored));  // moving keeps the bytes where they are
+  const uint16_t type = LoadU16(value.data());
+  if (type == kTypeOutline) return AddOutline(std::span(value).subspan(2));
   // The enumerator reads composite values only: other record-bearing types
-  // are enumerated as such.
-  std::vector<uint8_t> composite(value.begin(), value.end());
-  StoreU16(composite.data(), kTypeCompositeData);
+  // are enumerated as such, their type word restored afterwards.
+  StoreU16(value.data(), kTypeCompositeData);
   // The host's callback carries 16-bit statuses: a failed record stops the
   // walk, and its own status is returned.
   Status32 failed = kNoError;
   const STATUS status = Notes().EnumerateCompositeRecords(
-      composite, [this, &failed](uint16_t signature, std::span<const uint8_t> record) -> STATUS {
+      value, [this, &failed](uint16_t signature, std::span<const uint8_t> record) -> STATUS {
         failed = Add(signature, record);
         return failed == kNoError ? kNoError : kErrInvalidArgument;
       });
+  StoreU16(value.data(), type);
   return failed != kNoError ? failed : status;
 }
 
@@ -84,7 +86,7 @@ Status32 CKVXItemComposite::FromNote(NoteHandle note, std::string_view name, std
   std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(info.type));
   if (!made) return kErrOutOfMemory;
   for (;;) {
-    if (Status32 status = made->AddValue(info.value)) return status;
+    if (Status32 status = made->AddValue(std::move(info.value))) return status;
     const ItemId previous = info.item;
     const STATUS next = Notes().ItemFindNext(note, previous, info);
     if (StatusCode(next) == kErrItemNotFound) break;
@@ -99,7 +101,7 @@ Status32 CKVXItemComposite::FromValue(std::span<const uint8_t> value, std::uniqu
   if (value.size() < 2) return kErrBadCompositeRecord;
   std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(LoadU16(value.data())));
   if (!made) return kErrOutOfMemory;
-  if (Status32 status = made->AddValue(value)) return status;
+  if (Status32 status = made->AddValue(std::vector<uint8_t>(value.begin(), value.end()))) return status;
   out = std::move(made);
   return kNoError;
 }
@@ -144,6 +146,25 @@ Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& o
   const Status32 status = it.pending;
   cursor.reset();
   return status;
+}
+
+Status32 EmitNestedActions(std::span<const uint8_t> data, const RewriteArgs& args, RecordBuffer& out) {
+  constexpr uint16_t kSwappedActionType = 0x1000;  // some writers store the word big-endian
+  if (data.size() < 2) return out.Append(data);
+  std::unique_ptr<CKVXItemComposite> nested;
+  Status32 status = kNoError;
+  if (LoadU16(data.data()) == kSwappedActionType) {
+    std::vector<uint8_t> stream(data.begin(), data.end());
+    StoreU16(stream.data(), kTypeAction);
+    status = CKVXItemComposite::FromValue(stream, nested);
+  } else {
+    status = CKVXItemComposite::FromValue(data, nested);
+  }
+  if (status != kNoError) return status;
+  if (Status32 appended = out.Append(data.first(2))) return appended;
+  std::unique_ptr<RewriteCursor> cursor;
+  if (Status32 rewritten = nested->Rewrite(args, out, cursor)) return rewritten;
+  return cursor ? kErrRecordExceeds64K : kNoError;
 }
 
 Status32 CKVXItemComposite::Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const {

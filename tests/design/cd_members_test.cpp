@@ -130,7 +130,8 @@ TEST_F(CdMembers, FieldPiecesFollowTheStoredOrder) {
   renamed.name = "Topic";
   renamed.defaultValue = SomeFormula("a longer default");
   EXPECT_EQ(Rewrite(value, rename.Args()), Data(kit::CompositeValue(1, {kit::Field(renamed), kit::TextRun("after")})));
-  EXPECT_EQ(rename.seen, (std::vector<std::string>{"default", "valid", "Subject", "The subject line, shown as help"}));
+  EXPECT_EQ(rename.seen,
+            (std::vector<std::string>{"default", "valid", "Subject", "The subject line, shown as help", "after"}));
 }
 
 TEST_F(CdMembers, KeywordFormulaAndHideWhenFormulaAreReencoded) {

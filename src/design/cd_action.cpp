@@ -179,10 +179,10 @@ Status32 CKVXCDActionLotusScript::Emit(const RewriteArgs& args, RecordBuffer& ou
   return fixed.Finish(out, kRecordLengthAt);
 }
 
-bool MakeActionMember(uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made) {
+bool MakeActionMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made) {
   switch (signature) {
-    case 0xFF84: made = new (std::nothrow) CKVXCDActionFormula(signature, record); return true;
-    case 0xFF85: made = new (std::nothrow) CKVXCDActionLotusScript(signature, record); return true;
+    case 0xFF84: made = MakeRecord<CKVXCDActionFormula>(arena, signature, record); return true;
+    case 0xFF85: made = MakeRecord<CKVXCDActionLotusScript>(arena, signature, record); return true;
     default: return false;
   }
 }

@@ -34,6 +34,6 @@ class CKVXCDActionLotusScript : public CKVXCDRecord {
 
 // Makes the member for a signature of an action item (null when memory
 // runs out); false when the action table does not list it.
-bool MakeActionMember(uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made);
+bool MakeActionMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made);
 
 }  // namespace quillet

@@ -3,10 +3,10 @@
 // the rebuilt record whose lengths are patched at the end.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "config/status.h"
 #include "design/code_piece.h"
@@ -47,9 +47,16 @@ class CdFixedRecord {
   [[nodiscard]] static Status32 Copy(std::span<const uint8_t> bytes, RecordBuffer& out, size_t& length);
 
  private:
+  // The host form of the largest fixed part a record has (270 bytes), kept
+  // in place: records are emitted by the thousand and should not allocate.
+  static constexpr size_t kMaxHostSize = 320;
+  std::span<uint8_t> Host() { return {host_.data(), hostSize_}; }
+  std::span<const uint8_t> Host() const { return {host_.data(), hostSize_}; }
+
   uint16_t code_ = 0;
   std::span<const uint8_t> record_;
-  std::vector<uint8_t> host_;
+  std::array<uint8_t, kMaxHostSize> host_;
+  size_t hostSize_ = 0;
   size_t pos_ = 0;    // into the record
   size_t start_ = 0;  // of the rebuilt record in `out`
 };

@@ -91,11 +91,12 @@ Status32 CKVXCDPieces::Emit(const RewriteArgs& args, RecordBuffer& out) const {
   return fixed.Finish(out, kRecordLengthAt);
 }
 
-bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made) {
+bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+                      CKVXCDRecord*& made) {
   const std::span<const Row> rows = query ? std::span<const Row>(kQueryRows) : std::span<const Row>(kActionRows);
   for (const Row& row : rows) {
     if (row.signature != signature) continue;
-    made = new (std::nothrow) CKVXCDPieces(signature, record, row.layout);
+    made = MakeRecord<CKVXCDPieces>(arena, signature, record, row.layout);
     return true;
   }
   return false;

@@ -40,6 +40,7 @@ class CKVXCDPieces : public CKVXCDRecord {
 // The member for a signature of an action item (`query` false) or a query
 // item (`query` true); null when memory runs out. False when the table does
 // not list the signature.
-bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made);
+bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+                      CKVXCDRecord*& made);
 
 }  // namespace quillet

@@ -7,8 +7,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
+#include <new>
 #include <span>
-#include <vector>
+#include <utility>
 
 #include "config/status.h"
 #include "design/record_buffer.h"
@@ -43,11 +45,29 @@ class CKVXCDRecord {
   std::span<const uint8_t> bytes_;
 };
 
+// Where the records of one composite live: allocated one after the other
+// and released together, since a body has thousands of them. The owner
+// runs each record's destructor before the arena goes.
+using RecordArena = std::pmr::monotonic_buffer_resource;
+
+// A record of type T made in `arena`; null when memory runs out.
+template <class T, class... Args>
+T* MakeRecord(RecordArena& arena, Args&&... args) noexcept {
+  void* memory = nullptr;
+  try {
+    memory = arena.allocate(sizeof(T), alignof(T));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return new (memory) T(std::forward<Args>(args)...);
+}
+
 // The record object for (item type, signature, record bytes), which refer
-// to `record` (see the constructor): the member
-// class the item type and the signature select, a plain CKVXCDRecord for a
-// signature no table lists. kErrOutOfMemory when it cannot be made.
+// to `record` (see the constructor), made in `arena`: the member class the
+// item type and the signature select, a plain CKVXCDRecord for a signature
+// no table lists (`plain` then says so: such a record is copied as it is).
+// kErrOutOfMemory when it cannot be made.
 [[nodiscard]] Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record,
-                                    std::unique_ptr<CKVXCDRecord>& out);
+                                    RecordArena& arena, CKVXCDRecord*& out, bool& plain);
 
 }  // namespace quillet

@@ -25,16 +25,22 @@ constexpr uint16_t kOutlineEntryMark = 72;
 // be appended, and the status that ends the rewrite.
 struct CompositeCursor : RewriteCursor {
   RecordBuffer record;
+  bool held = false;  // `record` holds the emitted form of record `next`
   size_t next = 0;
-  Status32 pending = kNoError;
 };
 
 }  // namespace
 
+CKVXItemComposite::~CKVXItemComposite() {
+  for (CKVXCDRecord* record : records_) record->~CKVXCDRecord();  // the arena frees their memory
+}
+
 Status32 CKVXItemComposite::Add(uint16_t signature, std::span<const uint8_t> record) {
-  std::unique_ptr<CKVXCDRecord> made;
-  if (Status32 status = CreateRecord(type_, signature, record, made)) return status;
-  records_.push_back(std::move(made));
+  CKVXCDRecord* made = nullptr;
+  bool plain = false;
+  if (Status32 status = CreateRecord(type_, signature, record, arena_, made, plain)) return status;
+  records_.push_back(made);
+  plain_.push_back(plain);
   return kNoError;
 }
 
@@ -113,37 +119,45 @@ Status32 CKVXItemComposite::Rewrite(const RewriteArgs& args, RecordBuffer& out,
 
 Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& out,
                                         std::unique_ptr<RewriteCursor>& cursor) const {
-  auto prepare = [&](CompositeCursor& it) {
-    it.record.Clear();
-    if (it.next >= records_.size()) return;
-    const Status32 status = records_[it.next++]->Emit(args, it.record);
-    it.pending = status == kErrOutOfMemory ? kErrRecordExceeds64K : status;
-  };
   if (!cursor) {
-    auto* made = new (std::nothrow) CompositeCursor;
-    if (made == nullptr) return kErrOutOfMemory;
-    cursor.reset(made);
-    prepare(*made);
+    cursor.reset(new (std::nothrow) CompositeCursor);
+    if (!cursor) return kErrOutOfMemory;
   }
   auto& it = static_cast<CompositeCursor&>(*cursor);
   const size_t outStart = out.length();
-  while (it.record.length() > 0 && it.pending == kNoError) {
+  Status32 status = kNoError;
+  while (status == kNoError) {
+    // The next record's bytes: a plain record's stored bytes as they are
+    // (no need to emit it first), any other record emitted into the
+    // iterator's buffer, where it waits when it does not fit.
+    std::span<const uint8_t> bytes;
+    if (it.held) {
+      bytes = it.record.bytes();
+    } else if (it.next >= records_.size()) {
+      break;
+    } else if (plain_[it.next]) {
+      bytes = records_[it.next]->Data();
+    } else {
+      it.record.Clear();
+      status = records_[it.next]->Emit(args, it.record);
+      if (status == kErrOutOfMemory) status = kErrRecordExceeds64K;  // it does not fit an empty record buffer
+      if (status != kNoError) break;
+      it.held = true;
+      bytes = it.record.bytes();
+    }
     const size_t begin = out.length();
-    Status32 status = out.Append(it.record.bytes());
+    status = out.Append(bytes);
     if (status == kNoError) status = out.PadEven(begin);
     if (status != kNoError) {
       out.Truncate(begin);  // the whole record goes to the next segment
       // A record that does not fit even an empty buffer never will.
-      it.pending = status == kErrOutOfMemory && begin > outStart ? kErrOutOfMemory : kErrRecordExceeds64K;
+      if (status == kErrOutOfMemory && begin > outStart) return kNoError;
+      status = kErrRecordExceeds64K;
       break;
     }
-    prepare(it);
+    it.held = false;
+    ++it.next;
   }
-  if (it.pending == kErrOutOfMemory) {
-    it.pending = kNoError;
-    return kNoError;
-  }
-  const Status32 status = it.pending;
   cursor.reset();
   return status;
 }

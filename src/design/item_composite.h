@@ -33,7 +33,11 @@ class CKVXItemComposite : public CKVXItemValue {
   Status32 Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const override;
   uint16_t Type() const override { return type_; }
 
-  const std::vector<std::unique_ptr<CKVXCDRecord>>& records() const { return records_; }
+  const std::vector<CKVXCDRecord*>& records() const { return records_; }
+
+  ~CKVXItemComposite() override;
+  CKVXItemComposite(const CKVXItemComposite&) = delete;
+  CKVXItemComposite& operator=(const CKVXItemComposite&) = delete;
 
  private:
   explicit CKVXItemComposite(uint16_t type) : type_(type) {}
@@ -45,7 +49,10 @@ class CKVXItemComposite : public CKVXItemValue {
 
   uint16_t type_;
   std::vector<std::vector<uint8_t>> values_;  // the stored values, which the records refer to
-  std::vector<std::unique_ptr<CKVXCDRecord>> records_;
+  RecordArena arena_{kArenaBlock};              // where the records live
+  std::vector<CKVXCDRecord*> records_;          // in stored order
+  std::vector<bool> plain_;                     // per record: copied as it is stored
+  static constexpr size_t kArenaBlock = 16384;
 };
 
 // Rewrites an embedded simple-action stream (a type word, then action

@@ -33,6 +33,11 @@ class CKVXCDRecord {
   // caller's business); on failure what was appended is for the caller to
   // discard. A callback status is returned unchanged.
   [[nodiscard]] virtual Status32 Emit(const RewriteArgs& /*args*/, RecordBuffer& out) const { return CopyRaw(out); }
+  // True when Emit would append the stored bytes unchanged; the record has
+  // then done whatever else Emit does (its changes of the location path),
+  // and the caller appends the stored bytes itself, saving a copy. Called at
+  // most once per emission, instead of Emit.
+  virtual bool UnchangedBy(const RewriteArgs& /*args*/) const { return false; }
   // Appends the stored bytes unchanged.
   [[nodiscard]] Status32 CopyRaw(RecordBuffer& out) const { return out.Append(bytes_); }
 

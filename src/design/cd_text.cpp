@@ -33,24 +33,42 @@ Status32 EmitText(const CKVXCDRecord& record, uint16_t code, const RewriteArgs& 
 
 }  // namespace
 
-Status32 CKVXCDText::Emit(const RewriteArgs& args, RecordBuffer& out) const {
-  if (CodeLocation* location = args.location) {
-    if (location->top() != nullptr && location->top()->kind == kEntryField) location->DropTransient();
-    if (location->top() == nullptr || location->top()->kind == kEntryNone) {
-      location->Replace(kEntryText, "");
-    } else {
-      location->SetCodeKind(kCodeKindText);
-    }
+void CKVXCDText::Locate(CodeLocation* location) const {
+  if (location == nullptr) return;
+  if (location->top() != nullptr && location->top()->kind == kEntryField) location->DropTransient();
+  if (location->top() == nullptr || location->top()->kind == kEntryNone) {
+    location->Replace(kEntryText, "");
+  } else {
+    location->SetCodeKind(kCodeKindText);
   }
+}
+
+Status32 CKVXCDText::Emit(const RewriteArgs& args, RecordBuffer& out) const {
+  Locate(args.location);
   return EmitText(*this, kStructText, args, out);
 }
 
+bool CKVXCDText::UnchangedBy(const RewriteArgs& args) const {
+  if (SelectsPiece(args, PieceKind::Text)) return false;
+  Locate(args.location);
+  return true;
+}
+
+void CKVXCDButton::Locate(CodeLocation* location) const {
+  if (location == nullptr) return;
+  location->Replace(kEntryButton, "");
+  location->SetCodeKind(kCodeKindTitle);
+}
+
 Status32 CKVXCDButton::Emit(const RewriteArgs& args, RecordBuffer& out) const {
-  if (args.location != nullptr) {
-    args.location->Replace(kEntryButton, "");
-    args.location->SetCodeKind(kCodeKindTitle);
-  }
+  Locate(args.location);
   return EmitText(*this, kStructButton, args, out);
+}
+
+bool CKVXCDButton::UnchangedBy(const RewriteArgs& args) const {
+  if (SelectsPiece(args, PieceKind::Text)) return false;
+  Locate(args.location);
+  return true;
 }
 
 }  // namespace quillet

@@ -12,6 +12,10 @@ class CKVXCDText : public CKVXCDRecord {
  public:
   using CKVXCDRecord::CKVXCDRecord;
   Status32 Emit(const RewriteArgs& args, RecordBuffer& out) const override;
+  bool UnchangedBy(const RewriteArgs& args) const override;
+
+ private:
+  void Locate(CodeLocation* location) const;
 };
 
 // A button face (structure 237): its label after the fixed part.
@@ -19,6 +23,10 @@ class CKVXCDButton : public CKVXCDRecord {
  public:
   using CKVXCDRecord::CKVXCDRecord;
   Status32 Emit(const RewriteArgs& args, RecordBuffer& out) const override;
+  bool UnchangedBy(const RewriteArgs& args) const override;
+
+ private:
+  void Locate(CodeLocation* location) const;
 };
 
 }  // namespace quillet

@@ -25,7 +25,8 @@ constexpr uint16_t kOutlineEntryMark = 72;
 // be appended, and the status that ends the rewrite.
 struct CompositeCursor : RewriteCursor {
   RecordBuffer record;
-  bool held = false;  // `record` holds the emitted form of record `next`
+  bool held = false;    // `record` holds the emitted form of record `next`
+  bool stored = false;  // record `next` comes out as stored and has done its part
   size_t next = 0;
 };
 
@@ -135,7 +136,10 @@ Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& o
       bytes = it.record.bytes();
     } else if (it.next >= records_.size()) {
       break;
-    } else if (plain_[it.next]) {
+    } else if (plain_[it.next] || it.stored) {
+      bytes = records_[it.next]->Data();
+    } else if (records_[it.next]->UnchangedBy(args)) {
+      it.stored = true;  // asked once: a record waiting for the next segment is not asked again
       bytes = records_[it.next]->Data();
     } else {
       it.record.Clear();
@@ -156,6 +160,7 @@ Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& o
       break;
     }
     it.held = false;
+    it.stored = false;
     ++it.next;
   }
   cursor.reset();

@@ -178,5 +178,43 @@ TEST_F(DesignItems, NavigatorActionTakesLongerCode) {
   EXPECT_EQ(Instances("$ViewMapLayout"), std::vector<Bytes>{kit::CompositeValue(kTypeViewMapLayout, expected)});
 }
 
+TEST_F(DesignItems, BodyOverSeveralInstancesIsResegmentedAroundLongerCode) {
+  std::vector<Bytes> body;
+  for (int i = 0; i < 90; ++i) body.push_back(kit::TextRun(std::string(1500, static_cast<char>('a' + i % 26))));
+  const Bytes button = kit::CompiledModule("Click", 2);
+  for (Bytes& record : kit::FormBody(button, button)) body.push_back(std::move(record));
+  for (int i = 0; i < 40; ++i) body.push_back(kit::TextRun(std::string(1200, 'z')));
+  const std::vector<Bytes> instances = kit::CompositeSegments(kTypeCompositeData, body, 40000);
+  ASSERT_GE(instances.size(), 4u);
+  for (const Bytes& instance : instances) Add("$Body", instance);
+
+  CodeSwap swap;
+  swap.replacement = kit::CompiledModule("Click", 400);  // several kilobytes longer
+  ASSERT_EQ(Rewrite("$Body", swap), kNoError);
+  EXPECT_EQ(swap.places, (std::vector<std::string>{"Button\\Script", "Hotspot\\Script"}));
+  // Fresh segments of at most 65404 bytes, each cut only where the next
+  // record would not have fitted.
+  const std::vector<Bytes> segments = Instances("$Body");
+  EXPECT_LT(segments.size(), instances.size());
+  for (size_t i = 0; i < segments.size(); ++i) {
+    EXPECT_LE(segments[i].size(), 65404u);
+    if (i + 1 == segments.size()) break;
+    Bytes next = segments[i + 1];
+    StoreU16(next.data(), kTypeCompositeData);
+    size_t firstLength = 0;
+    ASSERT_EQ(sim_->EnumerateCompositeRecords(next, [&](uint16_t, std::span<const uint8_t> record) -> STATUS {
+      if (firstLength == 0) firstLength = record.size() + record.size() % 2;
+      return kNoError;
+    }), kNoError);
+    EXPECT_GT(segments[i].size() + firstLength, 65404u) << "segment " << i;
+  }
+  const std::vector<Bytes> records = Records("$Body");
+  ASSERT_EQ(records.size(), body.size());
+  for (size_t i = 0; i < body.size(); ++i) {
+    if (LoadU16(body[i].data()) == 0xFFB1) ExpectObjectRecord(records[i], swap.replacement);
+    else EXPECT_EQ(records[i], body[i]) << "record " << i;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

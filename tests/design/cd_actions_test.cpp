@@ -9,11 +9,11 @@
 
 #include "design/code_location.h"
 #include "design/design_messages.h"
-#include "design/item_composite.h"
 #include "design/item_lstext.h"
 #include "design/item_reader.h"
 #include "design/item_types.h"
 #include "sim/scoped_sim_host.h"
+#include "support/composite_rewrite.h"
 #include "support/design_items_builder.h"
 #include "support/piece_callbacks.h"
 #include "util/bytes.h"
@@ -39,16 +39,10 @@ struct PlaceRecorder : kit::PieceReplacer {
 
 class CdActions : public ::testing::Test {
  protected:
-  // The records of `value` re-emitted into one buffer, padded as in a segment.
+  // The value of the records of `value` re-emitted as in a segment.
   Bytes Rewrite(const Bytes& value, const RewriteArgs& args, Status32 expected = kNoError) {
-    std::unique_ptr<CKVXItemComposite> composite;
-    EXPECT_EQ(CKVXItemComposite::FromValue(value, composite), kNoError);
-    if (!composite) return {};
-    RecordBuffer out;
-    std::unique_ptr<RewriteCursor> cursor;
-    EXPECT_EQ(composite->Rewrite(args, out, cursor), expected);
     Bytes result = {value[0], value[1]};
-    Append(result, Bytes(out.bytes().begin(), out.bytes().end()));
+    Append(result, kit::RewriteRecords(value, args, expected));
     return result;
   }
 

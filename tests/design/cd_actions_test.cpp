@@ -184,6 +184,21 @@ TEST_F(CdActions, EmbeddedObjectPiecesAndParametersAreRewritten) {
   Rewrite(kit::CompositeValue(1, {bad}), {}, kErrBadCompositeRecord);
 }
 
+TEST_F(CdActions, UnknownSignaturesAreCopiedUnchangedInEveryItemType) {
+  const std::vector<Bytes> unknown = {kit::WordRecord(0xFF01, Text("word-length, odd")), kit::ByteRecord(0x77, Text("b")),
+                                      kit::LongRecord(0x0042, Text("long-length")), kit::WordRecord(0xFFC9, {})};
+  // A general-table signature is a plain record in action and query items.
+  std::vector<Bytes> withField = unknown;
+  withField.push_back(kit::WordRecord(0xFF8A, Text("not a field here")));
+  for (uint16_t type : {kTypeCompositeData, kTypeAction, kTypeQuery, kTypeViewMapLayout, kTypeViewMapDataset}) {
+    const Bytes value = kit::CompositeValue(type, type == kTypeAction || type == kTypeQuery ? withField : unknown);
+    kit::PieceReplacer every;
+    every.replacements = {{"b", "changed"}};
+    EXPECT_EQ(Rewrite(value, every.Args(kRewriteText | kRewriteObjectCode)), value) << type;
+    EXPECT_TRUE(every.seen.empty()) << type;
+  }
+}
+
 TEST_F(CdActions, ScriptReadAsTextIsKeptInModuleChunks) {
   DbHandle db;
   NoteHandle note;

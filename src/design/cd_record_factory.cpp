@@ -4,6 +4,7 @@
 
 #include "design/cd_action.h"
 #include "design/cd_event.h"
+#include "design/cd_field_parts.h"
 #include "design/cd_hotspot.h"
 #include "design/cd_lsobject.h"
 #include "design/cd_navigator.h"
@@ -33,6 +34,8 @@ bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, RecordAr
     case 0xFFF9: made = MakeRecord<CKVXCDEvent>(arena, signature, record); return true;
     case 0xFF85: made = MakeRecord<CKVXCDText>(arena, signature, record); return true;
     case 0xFFAB: made = MakeRecord<CKVXCDButton>(arena, signature, record); return true;
+    case 0xFFB0: made = MakeRecord<CKVXCDExtField>(arena, signature, record); return true;
+    case 0xFFAC: made = MakeRecord<CKVXCDBar>(arena, signature, record); return true;
     default: return false;
   }
 }

@@ -184,6 +184,35 @@ TEST_F(CdActions, EmbeddedObjectPiecesAndParametersAreRewritten) {
   Rewrite(kit::CompositeValue(1, {bad}), {}, kErrBadCompositeRecord);
 }
 
+TEST_F(CdActions, ExtendedFieldAndSectionBarPieces) {
+  const Bytes value = kit::CompositeValue(
+      1, {kit::ExtField("names.nsf", "People", kit::TextFormula("class")), kit::ExtField("db", "v", {}),
+          kit::SectionBar(kit::TextFormula("title"), true, true), kit::SectionBar(Text("Plain title"), false, false)});
+  EXPECT_EQ(Rewrite(value, {}), value);
+
+  CodeLocation location;
+  PlaceRecorder grow;
+  grow.replacements = {{"People", "All people"}, {"class", "class=wide"}, {"title", "a longer title"}};
+  EXPECT_EQ(Rewrite(value, grow.Args(location)),
+            kit::CompositeValue(1, {kit::ExtField("names.nsf", "All people", kit::TextFormula("class=wide")),
+                                    kit::ExtField("db", "v", {}),
+                                    kit::SectionBar(kit::TextFormula("a longer title"), true, true),
+                                    kit::SectionBar(Text("Plain title"), false, false)}));
+  EXPECT_EQ(grow.places[1], "View dialog: View");
+  EXPECT_EQ(grow.places[2], "HTML Attributes");
+  EXPECT_EQ(grow.places[5], "Title");
+
+  // A release that leaves the formula out although the flag is set: the
+  // record is kept as it is.
+  Bytes old = kit::ExtField("db", "v", {});
+  StoreU32(old.data() + 8, 0x2);
+  const Bytes oldValue = kit::CompositeValue(1, {old});
+  EXPECT_EQ(Rewrite(oldValue, grow.Args(location)), oldValue);
+  Bytes pastTheRecord = kit::ExtField("db", "v", {});
+  StoreU16(pastTheRecord.data() + 16, 40);
+  Rewrite(kit::CompositeValue(1, {pastTheRecord}), {}, kErrBadCompositeRecord);
+}
+
 TEST_F(CdActions, UnknownSignaturesAreCopiedUnchangedInEveryItemType) {
   const std::vector<Bytes> unknown = {kit::WordRecord(0xFF01, Text("word-length, odd")), kit::ByteRecord(0x77, Text("b")),
                                       kit::LongRecord(0x0042, Text("long-length")), kit::WordRecord(0xFFC9, {})};

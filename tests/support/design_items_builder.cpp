@@ -71,6 +71,33 @@ Bytes EventRecord(uint16_t eventType, uint16_t actionType, const Bytes& action) 
   return WordRecord(0xFFF9, body);
 }
 
+Bytes ExtField(std::string_view database, std::string_view view, const Bytes& htmlFormula) {
+  Bytes body;
+  PutU32(body, 0x00010000);                           // look up each character
+  PutU32(body, htmlFormula.empty() ? 0 : 0x2);        // HTML attributes kept in the field
+  PutU16(body, 3);                                    // view dialog
+  PutU16(body, Length16(database.size()));
+  PutU16(body, Length16(view.size()));
+  PutU16(body, 1);                                    // column
+  AppendTo(body, database);
+  AppendTo(body, view);
+  if (!htmlFormula.empty()) {
+    PutU16(body, Length16(htmlFormula.size()));
+    PutU16(body, 0);
+    AppendTo(body, htmlFormula);
+  }
+  return WordRecord(0xFFB0, body);
+}
+
+Bytes SectionBar(const Bytes& title, bool formula, bool colour) {
+  Bytes body;
+  PutU32(body, 0x2 | (formula ? 0x2000u : 0u) | (colour ? 0x04000000u : 0u));  // expanded
+  PutU32(body, 0x0C010001);
+  if (colour) PutU16(body, 5);
+  AppendTo(body, title);
+  return WordRecord(0xFFAC, body);
+}
+
 Bytes EmbeddedObject(const EmbeddedObjectSpec& spec) {
   Bytes data;
   PutU16(data, 1);  // version
@@ -133,8 +160,20 @@ std::vector<Bytes> FormBody(const Bytes& buttonCode, const Bytes& hotspotCode) {
   hide.resize(10, 0);   // reserved
   AppendTo(hide, TextFormula("hidden"));
 
-  std::vector<Bytes> records = {Paragraph(), TextRun("Subject: "), Field(subject),   Paragraph(),
-                                TextRun("Category: "), Field(category), WordRecord(0xFFBB, hide), Paragraph()};
+  std::vector<Bytes> records = {Paragraph(),
+                                TextRun("Subject: "),
+                                Field(subject),
+                                ExtField("names.nsf", "People", TextFormula("class=subject")),
+                                Paragraph(),
+                                TextRun("Category: "),
+                                Field(category),
+                                WordRecord(0xFFBB, hide),
+                                Paragraph(),
+                                Hotspot(13, 0, {}),  // a section
+                                SectionBar(TextFormula("Details of the request"), true, true),
+                                TextRun("Inside the section."),
+                                ByteRecord(0xAE, {}),
+                                Paragraph()};
   for (Bytes& record : ScriptButton("Submit", ScriptSource("Click"), buttonCode)) records.push_back(std::move(record));
   records.push_back(Paragraph());
   for (Bytes& record : ScriptHotspot("Details", ScriptSource("Details"), hotspotCode)) {

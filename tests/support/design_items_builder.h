@@ -33,6 +33,14 @@ Bytes ButtonFace(std::string_view label);                 // 0xFFAB, 16-byte fix
 // bytes, 3 LotusScript source, 4 JavaScript.
 Bytes EventRecord(uint16_t eventType, uint16_t actionType, const Bytes& action);
 
+// Extended field attributes (0xFFB0, 20-byte fixed part): the lookup
+// database and view names and, when `htmlFormula` is not empty, the HTML
+// attributes formula after its length block.
+Bytes ExtField(std::string_view database, std::string_view view, const Bytes& htmlFormula);
+// A section title bar (0xFFAC, 12-byte fixed part): a colour word when
+// `colour` is set, then the title, a formula when `formula` is set.
+Bytes SectionBar(const Bytes& title, bool formula, bool colour);
+
 // An embedded object (hotspot type 15): its 52-byte block, the four texts,
 // then each parameter as a 6-byte block, its name and its value formula.
 struct EmbeddedObjectSpec {
@@ -53,9 +61,10 @@ std::vector<Bytes> ScriptButton(std::string_view label, std::string_view source,
 std::vector<Bytes> ScriptHotspot(std::string_view text, std::string_view source, const Bytes& objectCode);
 
 // The records of a form body: paragraphs and text, a field with default,
-// translation and validation formulas and a keyword list, a second field
-// whose keywords come from a formula, a hide-when formula, a button and a
-// hot region with the given object code.
+// translation and validation formulas, a keyword list and extended
+// attributes, a second field whose keywords come from a formula, a
+// hide-when formula, a section with a computed title, a button and a hot
+// region with the given object code.
 std::vector<Bytes> FormBody(const Bytes& buttonCode, const Bytes& hotspotCode);
 
 // --- Action bar ($ACTIONS, item type 0x0001) -------------------------------

@@ -44,6 +44,14 @@ CKVXItemLSText::CKVXItemLSText(std::string_view text) {
 }
 
 Status32 CKVXItemLSText::FromNote(NoteHandle note, std::string_view name, std::unique_ptr<CKVXItemLSText>& out) {
+  try {
+    return Read(note, name, out);
+  } catch (const std::bad_alloc&) {  // the text and its chunks are copies
+    return kErrOutOfMemory;
+  }
+}
+
+Status32 CKVXItemLSText::Read(NoteHandle note, std::string_view name, std::unique_ptr<CKVXItemLSText>& out) {
   ItemInfo info;
   if (STATUS status = Notes().ItemFind(note, name, info)) return status;
   std::string text;
@@ -54,8 +62,8 @@ Status32 CKVXItemLSText::FromNote(NoteHandle note, std::string_view name, std::u
     if (StatusCode(next) == kErrItemNotFound) break;
     if (next != kNoError) return next;
   }
-  out.reset(new (std::nothrow) CKVXItemLSText(text));
-  return out ? kNoError : kErrOutOfMemory;
+  out = std::make_unique<CKVXItemLSText>(text);
+  return kNoError;
 }
 
 Status32 CKVXItemLSText::Rewrite(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) {
@@ -83,7 +91,11 @@ Status32 CKVXItemLSText::Rewrite(const RewriteArgs& args, RecordBuffer& out, std
 
 Status32 CKVXItemLSText::Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const {
   std::string text;
-  for (const std::string& chunk : chunks_) text += chunk;
+  try {
+    for (const std::string& chunk : chunks_) text += chunk;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
   return Notes().ItemAppend(note, itemFlags, name, kTypeText,
                             std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }

@@ -36,6 +36,8 @@ class CKVXItemLSText : public CKVXItemValue {
   const std::vector<std::string>& chunks() const { return chunks_; }
 
  private:
+  static Status32 Read(NoteHandle note, std::string_view name, std::unique_ptr<CKVXItemLSText>& out);
+
   std::vector<std::string> chunks_;
 };
 

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "design/code_location.h"
 #include "design/item_reader.h"
 #include "sim/scoped_sim_host.h"
 #include "util/bytes.h"
@@ -57,7 +58,9 @@ quillet::Status32 KeepCode(quillet::PieceKind, std::span<const uint8_t> piece, u
   return out.Append(piece);
 }
 
-void BM_RewriteBody(benchmark::State& state) {
+// The body rewritten with a location path, as the note instrumentation
+// does it (every text run then names its place), or without one.
+void RewriteBody(benchmark::State& state, bool withLocation) {
   quillet::sim::ScopedSimHost sim;
   quillet::DbHandle db;
   quillet::NoteHandle note;
@@ -70,12 +73,20 @@ void BM_RewriteBody(benchmark::State& state) {
     bytes += segment.size();
     if (sim->ItemAppend(note, 0, "$Body", quillet::kTypeCompositeData, segment)) state.SkipWithError("no item");
   }
+  quillet::CodeLocation location;
   for (auto _ : state) {
-    if (quillet::RewriteRichTextItem(note, "$Body", nullptr, &KeepCode, nullptr)) state.SkipWithError("rewrite failed");
+    if (quillet::RewriteRichTextItem(note, "$Body", withLocation ? &location : nullptr, &KeepCode, nullptr)) {
+      state.SkipWithError("rewrite failed");
+    }
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
 }
+
+void BM_RewriteBody(benchmark::State& state) { RewriteBody(state, false); }
 BENCHMARK(BM_RewriteBody)->Unit(benchmark::kMillisecond);
+
+void BM_RewriteBodyNamingPlaces(benchmark::State& state) { RewriteBody(state, true); }
+BENCHMARK(BM_RewriteBodyNamingPlaces)->Unit(benchmark::kMillisecond);
 
 void BM_CopyBody(benchmark::State& state) {
   const std::vector<Bytes> segments = BodySegments();

@@ -3,10 +3,10 @@
 // the rebuilt record whose lengths are patched at the end.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "config/status.h"
 #include "design/code_piece.h"
@@ -38,11 +38,25 @@ class CdFixedRecord {
   // Writes the fixed part again at the start of the rebuilt record, with
   // the 16-bit record length at `lengthAt` set to the bytes written.
   [[nodiscard]] Status32 Finish(RecordBuffer& out, size_t lengthAt);
+  // Writes the fixed part again where Begin put it, for a block without a
+  // length of its own.
+  [[nodiscard]] Status32 Rewrite(RecordBuffer& out) const;
+  // The same for a record whose length is a 32-bit field.
+  [[nodiscard]] Status32 FinishLong(RecordBuffer& out, size_t lengthAt);
+  // Copies `bytes` into `out` with the piece's own length in `length`.
+  [[nodiscard]] static Status32 Copy(std::span<const uint8_t> bytes, RecordBuffer& out, size_t& length);
 
  private:
+  // The host form of the largest fixed part a record has (270 bytes), kept
+  // in place: records are emitted by the thousand and should not allocate.
+  static constexpr size_t kMaxHostSize = 320;
+  std::span<uint8_t> Host() { return {host_.data(), hostSize_}; }
+  std::span<const uint8_t> Host() const { return {host_.data(), hostSize_}; }
+
   uint16_t code_ = 0;
   std::span<const uint8_t> record_;
-  std::vector<uint8_t> host_;
+  std::array<uint8_t, kMaxHostSize> host_;
+  size_t hostSize_ = 0;
   size_t pos_ = 0;    // into the record
   size_t start_ = 0;  // of the rebuilt record in `out`
 };

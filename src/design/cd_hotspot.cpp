@@ -24,7 +24,7 @@ constexpr uint32_t kFlagAction = 0x80;
 constexpr uint32_t kFlagScript = 0x100;
 constexpr uint32_t kFlagINotes = 0x1000;
 
-enum class Data { Copy, Formula, Text, Script, FormulaOrText, ScriptOrFormula, Nested };
+enum class Data { Copy, Formula, Text, Script, FormulaOrText, ScriptOrFormula, Nested, EmbeddedObject };
 
 struct Handling {
   Data data = Data::Copy;
@@ -49,20 +49,9 @@ Handling HandlingOf(uint16_t type, uint32_t flags) {
     case 27: return {Data::FormulaOrText, 30};   // embedded outline
     case 19: return {Data::FormulaOrText, 29};   // embedded view
     case 21: return {Data::FormulaOrText, 32};   // embedded navigator
-    default: return {};  // embedded objects (15) and the rest are copied
+    case 15: return {Data::EmbeddedObject, 0};
+    default: return {};  // the rest are copied
   }
-}
-
-// Rewrites nested action records (a type word, then records) in full into
-// `out`; kErrRecordExceeds64K when they do not all fit.
-Status32 EmitNested(std::span<const uint8_t> data, const RewriteArgs& args, RecordBuffer& out) {
-  if (data.size() < 2) return out.Append(data);
-  std::unique_ptr<CKVXItemComposite> nested;
-  if (Status32 status = CKVXItemComposite::FromValue(data, nested)) return status;
-  if (Status32 status = out.Append(data.first(2))) return status;
-  std::unique_ptr<RewriteCursor> cursor;
-  if (Status32 status = nested->Rewrite(args, out, cursor)) return status;
-  return cursor ? kErrRecordExceeds64K : kNoError;
 }
 
 }  // namespace
@@ -90,8 +79,10 @@ Status32 CKVXCDHotspotBegin::Emit(const RewriteArgs& args, RecordBuffer& out) co
   if (Status32 status = fixed.Begin(out)) return status;
   const size_t dataStart = out.length();
   size_t length = 0;
-  if (handling.data == Data::Nested) {
-    if (Status32 status = EmitNested(data, args, out)) return status;
+  if (handling.data == Data::Nested || handling.data == Data::EmbeddedObject) {
+    const Status32 status = handling.data == Data::Nested ? EmitNestedActions(data, args, out)
+                                                          : EmitEmbeddedObject(data, args, out);
+    if (status != kNoError) return status;
     length = out.length() - dataStart;
   } else if (Status32 status = fixed.Emit(kind, data, args, out, length)) {
     return status;

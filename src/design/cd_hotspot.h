@@ -14,6 +14,12 @@ class CKVXCDHotspotBegin : public CKVXCDRecord {
  public:
   using CKVXCDRecord::CKVXCDRecord;
   Status32 Emit(const RewriteArgs& args, RecordBuffer& out) const override;
+  // The data of an embedded-object hotspot (type 15): its block, four
+  // texts, its parameters (a name and a value formula each), and whatever
+  // follows, with every length of the block fixed. The object is a pushed
+  // entry of the location path while its pieces are emitted.
+  [[nodiscard]] static Status32 EmitEmbeddedObject(std::span<const uint8_t> data, const RewriteArgs& args,
+                                                   RecordBuffer& out);
 };
 
 // A field (structure 118): three compiled formulas, the name, the help

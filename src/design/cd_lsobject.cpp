@@ -4,6 +4,7 @@
 #include <array>
 
 #include "config/notes_api.h"
+#include "design/code_location.h"
 #include "design/structures.h"
 #include "util/bytes.h"
 
@@ -12,6 +13,7 @@ namespace {
 constexpr size_t kHeaderSize = 12;
 constexpr size_t kRecordLengthAt = 2;
 constexpr size_t kCodeSizeAt = 4;
+constexpr int32_t kCodeKindScript = 9;  // the piece is named as script, whatever the record before it set
 }  // namespace
 
 Status32 CKVXCDLSObject::Emit(const RewriteArgs& args, RecordBuffer& out) const {
@@ -22,6 +24,7 @@ Status32 CKVXCDLSObject::Emit(const RewriteArgs& args, RecordBuffer& out) const 
   const size_t start = out.length();
   if (Status32 status = out.AppendStruct(kStructLsObject, header)) return status;
   size_t codeSize = 0;
+  SetCodeKind(args.location, kCodeKindScript);
   if (Status32 status = EmitPiece(PieceKind::ObjectCode, record.subspan(kHeaderSize), args, out, codeSize)) {
     return status;
   }

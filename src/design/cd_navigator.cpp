@@ -105,14 +105,14 @@ Status32 CKVXCDVMAction::Emit(const RewriteArgs& args, RecordBuffer& out) const 
   return fixed.Finish(out, kActionRecordLengthAt);
 }
 
-bool MakeViewMapMember(uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made) {
+bool MakeViewMapMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made) {
   if (signature == 0xB5 || signature == 0xFFBA) {
-    made = new (std::nothrow) CKVXCDVMAction(signature, record);
+    made = MakeRecord<CKVXCDVMAction>(arena, signature, record);
     return true;
   }
   for (const ShapeKind& shape : kShapes) {
     if (shape.signature == signature) {
-      made = new (std::nothrow) CKVXCDVMShape(signature, record, shape.structure, shape.entryKind);
+      made = MakeRecord<CKVXCDVMShape>(arena, signature, record, shape.structure, shape.entryKind);
       return true;
     }
   }

@@ -33,6 +33,6 @@ class CKVXCDVMAction : public CKVXCDRecord {
 
 // Makes the member for a navigator layout signature (null when memory runs
 // out); false when the layout table does not list the signature.
-bool MakeViewMapMember(uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made);
+bool MakeViewMapMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made);
 
 }  // namespace quillet

@@ -1,12 +1,16 @@
 // The record factory: the item type selects a table, unlisted signatures
 // fall through to the general table (except in action and query items,
 // whose unlisted records are plain records at once).
-#include <new>
 
+#include "design/cd_action.h"
+#include "design/cd_event.h"
+#include "design/cd_field_parts.h"
 #include "design/cd_hotspot.h"
 #include "design/cd_lsobject.h"
 #include "design/cd_navigator.h"
+#include "design/cd_pieces.h"
 #include "design/cd_record.h"
+#include "design/cd_text.h"
 #include "design/design_messages.h"
 #include "design/item_types.h"
 
@@ -15,30 +19,41 @@ namespace {
 
 // Makes the member of the general table for `signature`; false when the
 // table does not list it.
-bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, CKVXCDRecord*& made) {
+bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made) {
   switch (signature) {
-    case kSigLsObject: made = new (std::nothrow) CKVXCDLSObject(signature, record); return true;
+    case kSigLsObject: made = MakeRecord<CKVXCDLSObject>(arena, signature, record); return true;
     case 0xFFA9:
     case 0xFFAD:
     case 0xFF74:
-    case 0xFF7E: made = new (std::nothrow) CKVXCDHotspotBegin(signature, record); return true;
+    case 0xFF7E: made = MakeRecord<CKVXCDHotspotBegin>(arena, signature, record); return true;
     case 0xFF84:
-    case 0xFF8A: made = new (std::nothrow) CKVXCDField(signature, record); return true;
-    case 0xFFBB: made = new (std::nothrow) CKVXCDPABHide(signature, record); return true;
+    case 0xFF8A: made = MakeRecord<CKVXCDField>(arena, signature, record); return true;
+    case 0xFFBB: made = MakeRecord<CKVXCDPABHide>(arena, signature, record); return true;
+    case 0xFFBE: made = MakeRecord<CKVXCDAction>(arena, signature, record); return true;
+    case 0xFF66:
+    case 0xFFF9: made = MakeRecord<CKVXCDEvent>(arena, signature, record); return true;
+    case 0xFF85: made = MakeRecord<CKVXCDText>(arena, signature, record); return true;
+    case 0xFFAB: made = MakeRecord<CKVXCDButton>(arena, signature, record); return true;
+    case 0xFFB0: made = MakeRecord<CKVXCDExtField>(arena, signature, record); return true;
+    case 0xFFAC: made = MakeRecord<CKVXCDBar>(arena, signature, record); return true;
     default: return false;
   }
 }
 
 }  // namespace
 
-Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record,
-                      std::unique_ptr<CKVXCDRecord>& out) {
+Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+                      CKVXCDRecord*& out, bool& plain) {
   CKVXCDRecord* made = nullptr;
   const bool ownTableOnly = itemType == kTypeAction || itemType == kTypeQuery;
-  bool listed = itemType == kTypeViewMapLayout && MakeViewMapMember(signature, record, made);
-  if (!listed && !ownTableOnly) listed = GeneralMember(signature, record, made);
-  if (!listed) made = new (std::nothrow) CKVXCDRecord(signature, record);
-  out.reset(made);
+  bool listed = (itemType == kTypeViewMapLayout && MakeViewMapMember(signature, record, arena, made)) ||
+                (itemType == kTypeAction && (MakeActionMember(signature, record, arena, made) ||
+                                             MakePiecesMember(false, signature, record, arena, made))) ||
+                (itemType == kTypeQuery && MakePiecesMember(true, signature, record, arena, made));
+  if (!listed && !ownTableOnly) listed = GeneralMember(signature, record, arena, made);
+  if (!listed) made = MakeRecord<CKVXCDRecord>(arena, signature, record);
+  out = made;
+  plain = !listed;
   return made != nullptr ? kNoError : kErrOutOfMemory;
 }
 

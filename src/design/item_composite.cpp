@@ -25,16 +25,23 @@ constexpr uint16_t kOutlineEntryMark = 72;
 // be appended, and the status that ends the rewrite.
 struct CompositeCursor : RewriteCursor {
   RecordBuffer record;
+  bool held = false;    // `record` holds the emitted form of record `next`
+  bool stored = false;  // record `next` comes out as stored and has done its part
   size_t next = 0;
-  Status32 pending = kNoError;
 };
 
 }  // namespace
 
+CKVXItemComposite::~CKVXItemComposite() {
+  for (CKVXCDRecord* record : records_) record->~CKVXCDRecord();  // the arena frees their memory
+}
+
 Status32 CKVXItemComposite::Add(uint16_t signature, std::span<const uint8_t> record) {
-  std::unique_ptr<CKVXCDRecord> made;
-  if (Status32 status = CreateRecord(type_, signature, record, made)) return status;
-  records_.push_back(std::move(made));
+  CKVXCDRecord* made = nullptr;
+  bool plain = false;
+  if (Status32 status = CreateRecord(type_, signature, record, arena_, made, plain)) return status;
+  records_.push_back(made);
+  plain_.push_back(plain);
   return kNoError;
 }
 
@@ -60,21 +67,23 @@ Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
   return kNoError;
 }
 
-Status32 CKVXItemComposite::AddValue(std::span<const uint8_t> value) {
-  if (value.size() < 2) return kErrBadCompositeRecord;
-  if (LoadU16(value.data()) == kTypeOutline) return AddOutline(value.subspan(2));
+Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
+  if (stored.size() < 2) return kErrBadCompositeRecord;
+  std::vector<uint8_t>& value = values_.emplace_back(std::move(stored));  // moving keeps the bytes where they are
+  const uint16_t type = LoadU16(value.data());
+  if (type == kTypeOutline) return AddOutline(std::span(value).subspan(2));
   // The enumerator reads composite values only: other record-bearing types
-  // are enumerated as such.
-  std::vector<uint8_t> composite(value.begin(), value.end());
-  StoreU16(composite.data(), kTypeCompositeData);
+  // are enumerated as such, their type word restored afterwards.
+  StoreU16(value.data(), kTypeCompositeData);
   // The host's callback carries 16-bit statuses: a failed record stops the
   // walk, and its own status is returned.
   Status32 failed = kNoError;
   const STATUS status = Notes().EnumerateCompositeRecords(
-      composite, [this, &failed](uint16_t signature, std::span<const uint8_t> record) -> STATUS {
+      value, [this, &failed](uint16_t signature, std::span<const uint8_t> record) -> STATUS {
         failed = Add(signature, record);
         return failed == kNoError ? kNoError : kErrInvalidArgument;
       });
+  StoreU16(value.data(), type);
   return failed != kNoError ? failed : status;
 }
 
@@ -84,7 +93,7 @@ Status32 CKVXItemComposite::FromNote(NoteHandle note, std::string_view name, std
   std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(info.type));
   if (!made) return kErrOutOfMemory;
   for (;;) {
-    if (Status32 status = made->AddValue(info.value)) return status;
+    if (Status32 status = made->AddValue(std::move(info.value))) return status;
     const ItemId previous = info.item;
     const STATUS next = Notes().ItemFindNext(note, previous, info);
     if (StatusCode(next) == kErrItemNotFound) break;
@@ -99,7 +108,7 @@ Status32 CKVXItemComposite::FromValue(std::span<const uint8_t> value, std::uniqu
   if (value.size() < 2) return kErrBadCompositeRecord;
   std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(LoadU16(value.data())));
   if (!made) return kErrOutOfMemory;
-  if (Status32 status = made->AddValue(value)) return status;
+  if (Status32 status = made->AddValue(std::vector<uint8_t>(value.begin(), value.end()))) return status;
   out = std::move(made);
   return kNoError;
 }
@@ -111,39 +120,70 @@ Status32 CKVXItemComposite::Rewrite(const RewriteArgs& args, RecordBuffer& out,
 
 Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& out,
                                         std::unique_ptr<RewriteCursor>& cursor) const {
-  auto prepare = [&](CompositeCursor& it) {
-    it.record.Clear();
-    if (it.next >= records_.size()) return;
-    const Status32 status = records_[it.next++]->Emit(args, it.record);
-    it.pending = status == kErrOutOfMemory ? kErrRecordExceeds64K : status;
-  };
   if (!cursor) {
-    auto* made = new (std::nothrow) CompositeCursor;
-    if (made == nullptr) return kErrOutOfMemory;
-    cursor.reset(made);
-    prepare(*made);
+    cursor.reset(new (std::nothrow) CompositeCursor);
+    if (!cursor) return kErrOutOfMemory;
   }
   auto& it = static_cast<CompositeCursor&>(*cursor);
   const size_t outStart = out.length();
-  while (it.record.length() > 0 && it.pending == kNoError) {
+  Status32 status = kNoError;
+  while (status == kNoError) {
+    // The next record's bytes: a plain record's stored bytes as they are
+    // (no need to emit it first), any other record emitted into the
+    // iterator's buffer, where it waits when it does not fit.
+    std::span<const uint8_t> bytes;
+    if (it.held) {
+      bytes = it.record.bytes();
+    } else if (it.next >= records_.size()) {
+      break;
+    } else if (plain_[it.next] || it.stored) {
+      bytes = records_[it.next]->Data();
+    } else if (records_[it.next]->UnchangedBy(args)) {
+      it.stored = true;  // asked once: a record waiting for the next segment is not asked again
+      bytes = records_[it.next]->Data();
+    } else {
+      it.record.Clear();
+      status = records_[it.next]->Emit(args, it.record);
+      if (status == kErrOutOfMemory) status = kErrRecordExceeds64K;  // it does not fit an empty record buffer
+      if (status != kNoError) break;
+      it.held = true;
+      bytes = it.record.bytes();
+    }
     const size_t begin = out.length();
-    Status32 status = out.Append(it.record.bytes());
+    status = out.Append(bytes);
     if (status == kNoError) status = out.PadEven(begin);
     if (status != kNoError) {
       out.Truncate(begin);  // the whole record goes to the next segment
       // A record that does not fit even an empty buffer never will.
-      it.pending = status == kErrOutOfMemory && begin > outStart ? kErrOutOfMemory : kErrRecordExceeds64K;
+      if (status == kErrOutOfMemory && begin > outStart) return kNoError;
+      status = kErrRecordExceeds64K;
       break;
     }
-    prepare(it);
+    it.held = false;
+    it.stored = false;
+    ++it.next;
   }
-  if (it.pending == kErrOutOfMemory) {
-    it.pending = kNoError;
-    return kNoError;
-  }
-  const Status32 status = it.pending;
   cursor.reset();
   return status;
+}
+
+Status32 EmitNestedActions(std::span<const uint8_t> data, const RewriteArgs& args, RecordBuffer& out) {
+  constexpr uint16_t kSwappedActionType = 0x1000;  // some writers store the word big-endian
+  if (data.size() < 2) return out.Append(data);
+  std::unique_ptr<CKVXItemComposite> nested;
+  Status32 status = kNoError;
+  if (LoadU16(data.data()) == kSwappedActionType) {
+    std::vector<uint8_t> stream(data.begin(), data.end());
+    StoreU16(stream.data(), kTypeAction);
+    status = CKVXItemComposite::FromValue(stream, nested);
+  } else {
+    status = CKVXItemComposite::FromValue(data, nested);
+  }
+  if (status != kNoError) return status;
+  if (Status32 appended = out.Append(data.first(2))) return appended;
+  std::unique_ptr<RewriteCursor> cursor;
+  if (Status32 rewritten = nested->Rewrite(args, out, cursor)) return rewritten;
+  return cursor ? kErrRecordExceeds64K : kNoError;
 }
 
 Status32 CKVXItemComposite::Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const {

@@ -33,18 +33,33 @@ class CKVXItemComposite : public CKVXItemValue {
   Status32 Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const override;
   uint16_t Type() const override { return type_; }
 
-  const std::vector<std::unique_ptr<CKVXCDRecord>>& records() const { return records_; }
+  const std::vector<CKVXCDRecord*>& records() const { return records_; }
+
+  ~CKVXItemComposite() override;
+  CKVXItemComposite(const CKVXItemComposite&) = delete;
+  CKVXItemComposite& operator=(const CKVXItemComposite&) = delete;
 
  private:
   explicit CKVXItemComposite(uint16_t type) : type_(type) {}
-  // Adds the records of one stored value (type word first).
-  Status32 AddValue(std::span<const uint8_t> value);
+  // Keeps one stored value (type word first) and adds its records.
+  Status32 AddValue(std::vector<uint8_t>&& value);
   Status32 AddOutline(std::span<const uint8_t> data);
   Status32 Add(uint16_t signature, std::span<const uint8_t> record);
   Status32 EmitRecords(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) const;
 
   uint16_t type_;
-  std::vector<std::unique_ptr<CKVXCDRecord>> records_;
+  std::vector<std::vector<uint8_t>> values_;  // the stored values, which the records refer to
+  RecordArena arena_{kArenaBlock};              // where the records live
+  std::vector<CKVXCDRecord*> records_;          // in stored order
+  std::vector<bool> plain_;                     // per record: copied as it is stored
+  static constexpr size_t kArenaBlock = 16384;
 };
+
+// Rewrites an embedded simple-action stream (a type word, then action
+// records) in full into `out`, the type word copied as it is; either byte
+// order of the type word is read as an action stream. A stream shorter than
+// its type word is copied. kErrRecordExceeds64K when the rewritten records
+// do not all fit.
+[[nodiscard]] Status32 EmitNestedActions(std::span<const uint8_t> data, const RewriteArgs& args, RecordBuffer& out);
 
 }  // namespace quillet

@@ -6,6 +6,7 @@
 #include "design/code_location.h"
 #include "design/design_messages.h"
 #include "design/item_composite.h"
+#include "design/item_lstext.h"
 #include "design/item_text.h"
 #include "design/item_types.h"
 
@@ -35,6 +36,12 @@ Status32 CreateItemValue(std::string_view name, NoteHandle note, ItemId instance
     std::unique_ptr<CKVXItemComposite> composite;
     if (Status32 status = CKVXItemComposite::FromNote(note, name, composite)) return status;
     out = std::move(composite);
+    return kNoError;
+  }
+  if ((readFlags & kReadTextAsScript) != 0 && (type == kTypeText || type == kTypeTextList)) {
+    std::unique_ptr<CKVXItemLSText> source;
+    if (Status32 status = CKVXItemLSText::FromNote(note, name, source)) return status;
+    out = std::move(source);
     return kNoError;
   }
   CKVXItemValue* made = nullptr;
@@ -79,11 +86,12 @@ Status32 RewriteRichTextItem(NoteHandle note, std::string_view name, CodeLocatio
     } while (status == kNoError && cursor);
     if (status == kStatusNothingToWrite) status = kNoError;
     else if (status == kNoError) {
-      // Every old instance goes; the segments take their place.
-      ItemInfo info;
-      while (status == kNoError && Notes().ItemFind(note, name, info) == kNoError) {
-        status = Notes().ItemDeleteById(note, info.item);
+      // Every old instance goes (deleted by name: finding one would copy
+      // its value); the segments take their place.
+      STATUS deleted = kNoError;
+      while ((deleted = Notes().ItemDelete(note, name)) == kNoError) {
       }
+      if (StatusCode(deleted) != kErrItemNotFound) status = deleted;
       if (status == kNoError) status = segments.Write(note, name, reader.itemFlags());
     }
   }

@@ -11,9 +11,10 @@ namespace {
 
 // The library's own structure codes used by the records, with their sizes
 // (on-disk = host), sorted by code.
-constexpr std::array<std::pair<uint16_t, uint16_t>, 28> kLibraryStructureSizes{{
+constexpr std::array<std::pair<uint16_t, uint16_t>, 29> kLibraryStructureSizes{{
     {kStructLsObject, 12},        // LotusScript object code in rich text
     {kStructEmbeddedObject, 52},  // embedded object of a hotspot
+    {kStructEmbeddedParameter, 6},  // parameter of an embedded object
     {551, 82},                    // navigator polygon
     {552, 76},                    // navigator polyline
     {561, 12},                    // alternate text

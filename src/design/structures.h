@@ -14,6 +14,7 @@ namespace quillet {
 // The library's own structure codes that the composite-data records use.
 inline constexpr uint16_t kStructLsObject = 482;
 inline constexpr uint16_t kStructEmbeddedObject = 516;  // hotspot embedded-object block
+inline constexpr uint16_t kStructEmbeddedParameter = 517;  // one parameter of an embedded object
 inline constexpr uint16_t kStructEvent = 637;
 
 // The sizes of `code` in both forms; kErrUnknownStructure for a code neither

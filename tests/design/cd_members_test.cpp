@@ -11,6 +11,7 @@
 #include "design/item_composite.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/scoped_sim_host.h"
+#include "support/composite_rewrite.h"
 #include "support/formula_builder.h"
 #include "support/piece_callbacks.h"
 #include "support/rich_text_builder.h"
@@ -34,13 +35,7 @@ class CdMembers : public ::testing::Test {
  protected:
   // The value's records rewritten into one buffer (no padding between).
   Bytes Rewrite(const Bytes& value, const RewriteArgs& args, Status32 expected = kNoError) {
-    std::unique_ptr<CKVXItemComposite> composite;
-    EXPECT_EQ(CKVXItemComposite::FromValue(value, composite), kNoError);
-    if (!composite) return {};
-    RecordBuffer out;
-    std::unique_ptr<RewriteCursor> cursor;
-    EXPECT_EQ(composite->Rewrite(args, out, cursor), expected);
-    return Bytes(out.bytes().begin(), out.bytes().end());
+    return kit::RewriteRecords(value, args, expected);
   }
   Bytes Data(const Bytes& value) { return Bytes(value.begin() + 2, value.end()); }
 
@@ -130,7 +125,8 @@ TEST_F(CdMembers, FieldPiecesFollowTheStoredOrder) {
   renamed.name = "Topic";
   renamed.defaultValue = SomeFormula("a longer default");
   EXPECT_EQ(Rewrite(value, rename.Args()), Data(kit::CompositeValue(1, {kit::Field(renamed), kit::TextRun("after")})));
-  EXPECT_EQ(rename.seen, (std::vector<std::string>{"default", "valid", "Subject", "The subject line, shown as help"}));
+  EXPECT_EQ(rename.seen,
+            (std::vector<std::string>{"default", "valid", "Subject", "The subject line, shown as help", "after"}));
 }
 
 TEST_F(CdMembers, KeywordFormulaAndHideWhenFormulaAreReencoded) {

@@ -10,6 +10,8 @@
 
 #include "design/item_reader.h"
 #include "sim/scoped_sim_host.h"
+#include "design/item_types.h"
+#include "support/design_items_builder.h"
 #include "support/formula_builder.h"
 #include "support/rich_text_builder.h"
 #include "util/bytes.h"
@@ -69,19 +71,57 @@ class RichTextFuzz : public ::testing::Test {
   void Check(const Bytes& value) {
     NoteHandle note;
     ASSERT_EQ(sim_->NoteCreate(db_, note), kNoError);
-    ASSERT_EQ(sim_->ItemAppend(note, 0, "$Body", kTypeCompositeData, std::span(value).subspan(2)), kNoError);
+    ASSERT_EQ(sim_->ItemAppend(note, 0, "$Body", LoadU16(value.data()), std::span(value).subspan(2)), kNoError);
     const Status32 status = RewriteRichTextItem(note, "$Body", nullptr, &Grow::Callback, nullptr);
     const std::vector<Bytes> after = Instances(note);
     if (status != kNoError) {
       EXPECT_EQ(after, std::vector<Bytes>{value}) << "a failed rewrite leaves the item as it was";
     } else {
-      for (const Bytes& segment : after) {
+      for (Bytes segment : after) {
+        StoreU16(segment.data(), kTypeCompositeData);  // as the reader hands any record-bearing type to it
         EXPECT_EQ(sim_->EnumerateCompositeRecords(segment, [](uint16_t, std::span<const uint8_t>) -> STATUS {
           return kNoError;
         }), kNoError);
       }
     }
     ASSERT_EQ(sim_->NoteClose(note), kNoError);
+  }
+
+  // Mutates the value of `records` at random (seeded) and checks each.
+  void Mutate(uint16_t type, const std::vector<Bytes>& records, int rounds) {
+    const Bytes value = kit::CompositeValue(type, records);
+    std::vector<size_t> starts;  // of every record in the value
+    for (size_t at = 2, i = 0; i < records.size(); ++i) {
+      starts.push_back(at);
+      at += records[i].size() + records[i].size() % 2;
+    }
+    const uint16_t signatures[] = {0xFFB1, 0xFFAD, 0xFF8A, 0xFF84, 0xFFBB, 0xFF85, 0xFFBA, 0x00B1, 0x81,
+                                   0xAE,   0xFFBE, 0xFFF9, 0xFFAB, 0xFF82, 0xFF83, 0xFF90, 0xFF88};
+    std::mt19937 random(0xD15C + type);
+    for (int round = 0; round < rounds; ++round) {
+      Bytes mutated = value;
+      const size_t record = starts[random() % starts.size()];
+      switch (random() % 4) {
+        case 0:  // a record's signature
+          StoreU16(mutated.data() + record, signatures[random() % std::size(signatures)]);
+          break;
+        case 1:  // a 16-bit field inside a record's fixed part (lengths live there)
+          if (record + 40 < mutated.size()) {
+            const size_t at = record + 2 + 2 * (random() % 18);
+            StoreU16(mutated.data() + at, static_cast<uint16_t>(random() % 3 == 0 ? random() : random() % 64));
+          }
+          break;
+        case 2:  // any byte
+          mutated[2 + random() % (mutated.size() - 2)] = static_cast<uint8_t>(random());
+          break;
+        default:  // a truncation inside a record
+          mutated.resize(record + 1 + random() % 40 < mutated.size() ? record + 1 + random() % 40 : mutated.size());
+          break;
+      }
+      SCOPED_TRACE(round);
+      Check(mutated);
+      if (HasFatalFailure()) return;
+    }
   }
 
   sim::ScopedSimHost sim_;
@@ -97,39 +137,30 @@ TEST_F(RichTextFuzz, EveryTruncation) {
 }
 
 TEST_F(RichTextFuzz, SeededMutationsOfLengthsSignaturesAndBytes) {
-  const std::vector<Bytes> records = BodyRecords();
-  const Bytes value = kit::CompositeValue(kTypeCompositeData, records);
-  std::vector<size_t> starts;  // of every record in the value
-  for (size_t at = 2, i = 0; i < records.size(); ++i) {
-    starts.push_back(at);
-    at += records[i].size() + records[i].size() % 2;
-  }
-  const uint16_t signatures[] = {0xFFB1, 0xFFAD, 0xFF8A, 0xFF84, 0xFFBB, 0xFF85, 0xFFBA, 0x00B1, 0x81, 0xAE};
-  std::mt19937 random(0xD15C);
-  for (int round = 0; round < 1500; ++round) {
-    Bytes mutated = value;
-    const size_t record = starts[random() % starts.size()];
-    switch (random() % 4) {
-      case 0:  // a record's signature
-        StoreU16(mutated.data() + record, signatures[random() % std::size(signatures)]);
-        break;
-      case 1:  // a 16-bit field inside a record's fixed part (lengths live there)
-        if (record + 40 < mutated.size()) {
-          const size_t at = record + 2 + 2 * (random() % 18);
-          StoreU16(mutated.data() + at, static_cast<uint16_t>(random() % 3 == 0 ? random() : random() % 64));
-        }
-        break;
-      case 2:  // any byte
-        mutated[2 + random() % (mutated.size() - 2)] = static_cast<uint8_t>(random());
-        break;
-      default:  // a truncation inside a record
-        mutated.resize(record + 1 + random() % 40 < mutated.size() ? record + 1 + random() % 40 : mutated.size());
-        break;
-    }
-    SCOPED_TRACE(round);
-    Check(mutated);
-    if (HasFatalFailure()) return;
-  }
+  Mutate(kTypeCompositeData, BodyRecords(), 1500);
+}
+
+// The same mutations of every built design item: a whole form body, an
+// action bar, an agent's query and actions, a navigator, events and an
+// embedded object.
+TEST_F(RichTextFuzz, SeededMutationsOfEveryBuiltItem) {
+  const Bytes code = kit::CompiledModule("Click", 2);
+  const std::string source = kit::ScriptSource("Click");
+  kit::ActionSpec script{"Approve", 2, Bytes(source.begin(), source.end()), kit::TextFormula("hide"), code};
+  kit::ActionSpec agent{"Run", 3, kit::RunAgentStream("Nightly")};
+  kit::ActionSpec guessed{"Guess", 7, kit::RunAgentStream("Other")};
+  kit::EmbeddedObjectSpec object{2, "u", "base", "Plugin", "P", {{"size", kit::TextFormula("big")}}};
+  std::vector<Bytes> actions = kit::AssistActionFormula(kit::TextFormula("f"));
+  actions.push_back(kit::AssistActionScript(source)[1]);
+  Mutate(kTypeCompositeData, kit::FormBody(code, code), 600);
+  Mutate(kTypeCompositeData, kit::ActionBar({script, agent, guessed}), 600);
+  Mutate(kTypeQuery, kit::AssistQuery({"one", "two"}), 300);
+  Mutate(kTypeAction, actions, 300);
+  Mutate(kTypeViewMapLayout, kit::NavigatorLayout("Home", source, code), 300);
+  Mutate(kTypeCompositeData,
+         {kit::EventRecord(1, 1, kit::TextFormula("e")), kit::EventRecord(2, 3, Bytes(source.begin(), source.end())),
+          kit::EmbeddedObject(object), kit::HotspotEnd()},
+         600);
 }
 
 }  // namespace

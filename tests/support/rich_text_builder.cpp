@@ -8,8 +8,6 @@
 #include "util/bytes.h"
 
 namespace quillet::kit {
-namespace {
-
 void PutU16(Bytes& out, uint16_t value) {
   out.push_back(static_cast<uint8_t>(value));
   out.push_back(static_cast<uint8_t>(value >> 8));
@@ -18,6 +16,8 @@ void PutU32(Bytes& out, uint32_t value) {
   PutU16(out, static_cast<uint16_t>(value));
   PutU16(out, static_cast<uint16_t>(value >> 16));
 }
+
+namespace {
 
 void PutAt(Bytes& out, size_t at, uint16_t value) { StoreU16(out.data() + at, value); }
 void AppendTo(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }

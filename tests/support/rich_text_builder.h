@@ -13,6 +13,10 @@ namespace quillet::kit {
 
 using Bytes = std::vector<uint8_t>;
 
+// Little-endian words appended to `out`.
+void PutU16(Bytes& out, uint16_t value);
+void PutU32(Bytes& out, uint32_t value);
+
 // One record, its header included, without padding.
 Bytes ByteRecord(uint8_t signature, const Bytes& body);   // 2-byte header, at most 254 bytes
 Bytes WordRecord(uint16_t signature, const Bytes& body);  // 4-byte header, signature 0xFFxx

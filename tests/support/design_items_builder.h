@@ -1,0 +1,103 @@
+// Builds whole design items in their stored form: a form's "$Body", an
+// action bar ("$ACTIONS"), an agent's "$AssistQuery" and "$AssistAction",
+// a navigator's "$ViewMapLayout". Each builder gives the records of the
+// item; CompositeValue or CompositeSegments of rich_text_builder.h turn them
+// into item values. Object code comes from the LotusScript compiler of the
+// simulated toolchain, so what a test rewrites can be run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/rich_text_builder.h"
+
+namespace quillet::kit {
+
+// --- Pieces --------------------------------------------------------------
+
+// A text list without a type word: entry count, lengths, entries.
+Bytes TextList(const std::vector<std::string>& entries);
+// A compiled formula that yields `text`.
+Bytes TextFormula(std::string_view text);
+// LotusScript source as the design tools store it, with the header line
+// that starts each module.
+std::string ScriptSource(std::string_view subName);
+
+// --- Rich-text records ------------------------------------------------------
+
+Bytes HotspotEnd();                                       // 0xAE, after a 0xFFAD begin
+Bytes ButtonFace(std::string_view label);                 // 0xFFAB, 16-byte fixed part
+// An event (0xFFF9, 32-byte fixed part): `actionType` 1 formula, 2 copied
+// bytes, 3 LotusScript source, 4 JavaScript.
+Bytes EventRecord(uint16_t eventType, uint16_t actionType, const Bytes& action);
+
+// Extended field attributes (0xFFB0, 20-byte fixed part): the lookup
+// database and view names and, when `htmlFormula` is not empty, the HTML
+// attributes formula after its length block.
+Bytes ExtField(std::string_view database, std::string_view view, const Bytes& htmlFormula);
+// A section title bar (0xFFAC, 12-byte fixed part): a colour word when
+// `colour` is set, then the title, a formula when `formula` is set.
+Bytes SectionBar(const Bytes& title, bool formula, bool colour);
+
+// An embedded object (hotspot type 15): its 52-byte block, the four texts,
+// then each parameter as a 6-byte block, its name and its value formula.
+struct EmbeddedObjectSpec {
+  uint16_t objectKind = 1;  // 1 applet, 2 plug-in, 3 active object
+  std::string docUrl{}, codebase{}, code{}, objectName{};
+  struct Parameter {
+    std::string name;
+    Bytes formula;
+  };
+  std::vector<Parameter> parameters{};
+};
+Bytes EmbeddedObject(const EmbeddedObjectSpec& spec);
+
+// A button (hotspot begin with the LotusScript source, face, object code,
+// hotspot end).
+std::vector<Bytes> ScriptButton(std::string_view label, std::string_view source, const Bytes& objectCode);
+// A hot region over `text` whose click runs LotusScript.
+std::vector<Bytes> ScriptHotspot(std::string_view text, std::string_view source, const Bytes& objectCode);
+
+// The records of a form body: paragraphs and text, a field with default,
+// translation and validation formulas, a keyword list and extended
+// attributes, a second field whose keywords come from a formula, a
+// hide-when formula, a section with a computed title, a button and a hot
+// region with the given object code.
+std::vector<Bytes> FormBody(const Bytes& buttonCode, const Bytes& hotspotCode);
+
+// --- Action bar ($ACTIONS, item type 0x0001) -------------------------------
+
+struct ActionSpec {
+  std::string title;
+  uint16_t type = 1;  // 1 formula, 2 LotusScript, 3 simple actions
+  Bytes body{};       // the formula, the source, or the simple-action stream
+  Bytes hideWhen{};   // a compiled formula, or empty
+  Bytes objectCode{}; // LotusScript actions: stored in a 0xFFB1 record after it
+};
+// One action (0xFFBE, 22-byte fixed part with a 32-bit length): title
+// (padded to even), body, hide-when formula.
+Bytes ActionRecord(const ActionSpec& action);
+// The bar, its extension, then every action and its object code.
+std::vector<Bytes> ActionBar(const std::vector<ActionSpec>& actions);
+// A simple-action stream for an action body: the type word, the header, and
+// one run-agent action naming `agent`, records padded to even.
+Bytes RunAgentStream(std::string_view agent);
+
+// --- Agents (item types 0x000F and 0x0010) ----------------------------------
+
+// Query header and one text term per entry of `terms`.
+std::vector<Bytes> AssistQuery(const std::vector<std::string>& terms);
+// Action header and a formula action (the formula padded to even).
+std::vector<Bytes> AssistActionFormula(const Bytes& formula);
+// Action header and a LotusScript action holding `source`.
+std::vector<Bytes> AssistActionScript(std::string_view source);
+
+// --- Navigator ($ViewMapLayout, item type 0x0013) ---------------------------
+
+// The layout header, then a rectangle `name` whose click runs LotusScript
+// with `objectCode` (0xFFBA action).
+std::vector<Bytes> NavigatorLayout(std::string_view name, std::string_view source, const Bytes& objectCode);
+
+}  // namespace quillet::kit

@@ -10,6 +10,7 @@
 
 #include "config/host_text.h"
 #include "config/notes_services.h"
+#include "hook/agent_run.h"
 #include "instrument/item_context.h"
 #include "instrument/module_instrument.h"
 #include "lsobject/ls_script_module.h"
@@ -80,6 +81,12 @@ Status32 InstrumentItem(CQuilletApp& app, CLSProfileApp& profile, NoteHandle not
       kNoSymbolHandle;
   CLSScriptModule module;
   if (!module.Parse(image)) return kErrAgentCodeUnreadable;
+  // Where the module came from: the rewritten code passes the note ID with
+  // every timer call, and the end of the run names it.
+  module.ItemInfo().ItemName = itemName;
+  module.ItemInfo().Title = context.Title;
+  module.ItemInfo().NoteId = context.NoteId;
+  module.ItemInfo().DesignKind = kDesignKindAgent;
   if (IsInstrumentedModule(module)) {
     RegisterModule(module, context, profile);
   } else {

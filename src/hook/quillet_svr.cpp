@@ -130,6 +130,10 @@ void CQuilletSvr::FinalizeAgentRun(NoteId noteId) {
              moved ? keptPath.c_str() : reportPath_.c_str());
   }
   context->ClearDatabases();
+  // The run is over: it leaves the stack and uses up one of its agent's
+  // runs, so the next run starts a fresh profile and the configured count
+  // holds.
+  PopRun(run.NoteId);
 }
 
 }  // namespace quillet

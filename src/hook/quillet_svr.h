@@ -35,7 +35,8 @@ class CQuilletSvr : public CQuilletApp, public CQuilletConfig {
   bool IsServer() const override;
   void PollMessages() override;
   // The end of the run of `noteId` on this thread: stale runs above it are
-  // dropped, the report is written and attached to a log document. A report
+  // dropped, the report is written and attached to a log document, and the
+  // run leaves the stack, counting one run of its agent. A report
   // or log document that cannot be written is said on the console and, where
   // the log database opens, in an error document. REQUIRES: Lock.
   void FinalizeAgentRun(NoteId noteId) override;

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 
 #include "config/notes_services.h"
 #include "sim/log_template.h"
 #include "sim/scoped_sim_host.h"
+#include "support/log_documents.h"
 
 namespace quillet {
 namespace {
@@ -27,33 +27,9 @@ class LogDatabase : public ::testing::Test {
     std::ofstream(sim_.dataDirectory() + "/report.zvk", std::ios::binary) << "report bytes";
   }
 
-  // The item names of every document note of the log, in stored order.
-  std::vector<std::vector<ItemInfo>> Documents() {
-    std::vector<std::vector<ItemInfo>> documents;
-    NotesApi& notes = Notes();
-    DbHandle db;
-    EXPECT_EQ(notes.DbOpen(kDefaultLogPath, db), kNoError);
-    TableHandle table;
-    TimeDate until;
-    EXPECT_EQ(notes.DbModifiedNoteTable(db, kNoteClassDocument, notes.MinimumTime(), table, until), kNoError);
-    NoteId id = 0;
-    for (bool first = true; notes.TableScan(table, first, id); first = false) {
-      NoteHandle note;
-      EXPECT_EQ(notes.NoteOpen(db, id, 0, note), kNoError);
-      std::vector<ItemInfo> items;
-      EXPECT_EQ(notes.ItemScan(note, [&](const ItemInfo& item) -> STATUS {
-        items.push_back(item);
-        return kNoError;
-      }), kNoError);
-      documents.push_back(items);
-      EXPECT_EQ(notes.NoteClose(note), kNoError);
-    }
-    EXPECT_EQ(notes.TableDestroy(table), kNoError);
-    EXPECT_EQ(notes.DbClose(db), kNoError);
-    return documents;
-  }
+  std::vector<testing::LogDocument> Documents() { return testing::ReadLogDocuments(std::string(kDefaultLogPath)); }
 
-  static std::string Text(const ItemInfo& item) { return std::string(item.value.begin() + 2, item.value.end()); }
+  static std::string Text(const ItemInfo& item) { return testing::ItemTextOf(item); }
   static std::vector<std::string> Names(const std::vector<ItemInfo>& items) {
     std::vector<std::string> names;
     for (const ItemInfo& item : items) names.push_back(item.name);
@@ -125,9 +101,7 @@ TEST_F(LogDatabase, ErrorDocumentsCarryTheStatusAndItsText) {
     EXPECT_EQ(document[9].name, "ProfLog_AgentError");
     EXPECT_EQ(document[10].name, "ProfLog_AgentErrorText");
   }
-  double status = 0;
-  std::memcpy(&status, documents[0][9].value.data() + 2, sizeof status);
-  EXPECT_EQ(status, 68372.0);
+  EXPECT_EQ(testing::ItemNumberOf(documents[0][9]), 68372.0);
   EXPECT_EQ(Text(documents[0][10]), "The database design is hidden");
   std::string hostText;
   ASSERT_TRUE(sim_->StatusText(kErrFileNotFound, hostText));

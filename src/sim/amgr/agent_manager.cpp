@@ -1,9 +1,35 @@
 // The simulated agent manager: open through the hook, run, close.
 #include "sim/amgr/agent_manager.h"
 
+#include "hook/hooks.h"
 #include "sim/lsc/compiler.h"
+#include "sim/lsrun/errors.h"
 
 namespace quillet::sim {
+namespace {
+
+// Rewritten code declares the timer entries from the hook driver's module;
+// here they reach the hook driver linked into this program, with each
+// argument cut to its 32-bit slot as the callee reads it.
+uint32_t Word(const lsrun::Value& v) { return static_cast<uint16_t>(v.n()); }
+int32_t Signed(const lsrun::Value& v) { return static_cast<int16_t>(v.n()); }
+
+RunOptions HookDriverRunOptions() {
+  RunOptions options;
+  options.natives.Register("nquillet", "KVXFunctionTimer", [](std::span<const lsrun::Value> a, lsrun::Value&) {
+    if (a.size() != 6) return lsrun::err::kErrorInLoadingDll;
+    KVXFunctionTimer(Word(a[0]), Word(a[1]), Word(a[2]), Word(a[3]), Word(a[4]), Signed(a[5]));
+    return 0;
+  });
+  options.natives.Register("nquillet", "KVXLineTimer", [](std::span<const lsrun::Value> a, lsrun::Value&) {
+    if (a.size() != 7) return lsrun::err::kErrorInLoadingDll;
+    KVXLineTimer(Word(a[0]), Word(a[1]), Word(a[2]), Word(a[3]), Word(a[4]), Signed(a[5]), Signed(a[6]));
+    return 0;
+  });
+  return options;
+}
+
+}  // namespace
 
 STATUS StoreAgent(SimHost& host, std::string_view dbPath, std::string_view title, std::string_view source,
                   NoteId& id, std::string* error) {
@@ -46,7 +72,7 @@ SimAgentOutcome SimAgentManager::RunHere(const SimAgent& agent) {
         code.value.size() > 2) {
       outcome.hasCode = true;
       const std::span<const uint8_t> image(code.value.data() + 2, code.value.size() - 2);
-      outcome.run = RunModule(image, RunOptions{});
+      outcome.run = RunModule(image, HookDriverRunOptions());
     }
     (void)notes.NoteClose(note);
   }

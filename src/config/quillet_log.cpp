@@ -68,38 +68,38 @@ Status32 CQuilletLog::WriteCommonItems(NoteHandle note, const ConfigEntry& entry
   return failure.Get();
 }
 
-Status32 CQuilletLog::WriteRun(const ConfigEntry& entry, std::string_view userName, std::string_view reportPath) {
+Status32 CQuilletLog::WriteDocument(const ConfigEntry& entry, std::string_view userName, Status32 error,
+                                    const std::function<Status32(NoteHandle note)>& finish) {
   DbHandle db;
   if (Status32 opened = OpenLogDatabase(db); opened != kNoError) return opened;
   COlmDbHandle database(db);
-  NotesApi& notes = Notes();
   NoteHandle note;
-  if (STATUS created = notes.NoteCreate(db, note); created != kNoError) return created;
+  if (STATUS created = Notes().NoteCreate(db, note); created != kNoError) return created;
   FirstFailure failure;
-  failure.Take(WriteCommonItems(note, entry, userName, kNoError));
-  const STATUS attached = notes.AttachFile(note, reportPath, FileNameOf(reportPath));
-  failure.Take(attached);
-  // A document without its report is not kept.
-  if (attached == kNoError) failure.Take(notes.NoteUpdate(note, 0));
-  failure.Take(notes.NoteClose(note));
+  failure.Take(WriteCommonItems(note, entry, userName, error));
+  failure.Take(finish(note));
+  failure.Take(Notes().NoteClose(note));
   return failure.Get();
 }
 
+Status32 CQuilletLog::WriteRun(const ConfigEntry& entry, std::string_view userName, std::string_view reportPath) {
+  return WriteDocument(entry, userName, kNoError, [&](NoteHandle note) -> Status32 {
+    if (STATUS attached = Notes().AttachFile(note, reportPath, FileNameOf(reportPath)); attached != kNoError) {
+      return attached;  // a document without its report is not kept
+    }
+    return Notes().NoteUpdate(note, 0);
+  });
+}
+
 Status32 CQuilletLog::WriteError(const ConfigEntry& entry, std::string_view userName, Status32 status) {
-  DbHandle db;
-  if (Status32 opened = OpenLogDatabase(db); opened != kNoError) return opened;
-  COlmDbHandle database(db);
-  NotesApi& notes = Notes();
-  NoteHandle note;
-  if (STATUS created = notes.NoteCreate(db, note); created != kNoError) return created;
-  FirstFailure failure;
-  failure.Take(WriteCommonItems(note, entry, userName, status));
-  char text[kLogAgentErrorTextMax + 1] = {};
-  (void)GetMessageText(status, text, sizeof text);  // a status without a text leaves it empty
-  failure.Take(WriteTextItem(note, "ProfLog_AgentErrorText", text));
-  failure.Take(notes.NoteUpdate(note, 0));
-  failure.Take(notes.NoteClose(note));
-  return failure.Get();
+  return WriteDocument(entry, userName, status, [&](NoteHandle note) -> Status32 {
+    char text[kLogAgentErrorTextMax + 1] = {};
+    (void)GetMessageText(status, text, sizeof text);  // a status without a text leaves it empty
+    FirstFailure failure;
+    failure.Take(WriteTextItem(note, "ProfLog_AgentErrorText", text));
+    failure.Take(Notes().NoteUpdate(note, 0));
+    return failure.Get();
+  });
 }
 
 Status32 CQuilletLog::CreateLogDatabase(std::string_view path, DbHandle& db) {

@@ -2,6 +2,7 @@
 // finished run (with its report attached) or per failure to profile.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,11 @@ class CQuilletLog {
   // including "ProfLog_AgentError". The first failing write's status.
   Status32 WriteCommonItems(NoteHandle note, const ConfigEntry& entry, std::string_view userName,
                             Status32 error);
+
+  // Opens the log, creates a note with the shared items, lets `finish` add
+  // the rest and save, and closes everything. The first failing step's status.
+  Status32 WriteDocument(const ConfigEntry& entry, std::string_view userName, Status32 error,
+                         const std::function<Status32(NoteHandle note)>& finish);
 
   std::string LogPath_;
   ErrorLineFn errorLine_;

@@ -16,7 +16,24 @@ using testing::kAnn;
 using testing::kLogDb;
 using testing::ReadLogDocuments;
 
-class ServerAgents : public testing::ServerTest {};
+class ServerAgents : public testing::ServerTest {
+ protected:
+  // An agent whose document carries the ID file of "CN=Signer/O=Acme"
+  // (password "right") and `password`; the server logs and is started.
+  NoteId ConfigureSignedAgent(const std::string& password) {
+    EXPECT_EQ(sim->CreateIdFile("signer.id", "CN=Signer/O=Acme", "right"), kNoError);
+    const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
+    ConfigDocument doc;
+    doc.SignerIdFile = "signer.id";
+    doc.AgentSignerPassword = password;
+    Configure(agent, doc);
+    WriteSetting("ProfileDebug_EnableServerLogging", "1");
+    StartAgentManager();
+    server = sim->CurrentUserName();
+    return agent;
+  }
+  std::string server;
+};
 
 TEST_F(ServerAgents, ConfiguredAgentIsProfiledIntoARunDocumentWithItsReport) {
   const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
@@ -120,15 +137,7 @@ TEST_F(ServerAgents, HiddenDesignGivesAnErrorDocumentAndNoRun) {
 }
 
 TEST_F(ServerAgents, SignerIdWithAWrongPasswordFailsCleanly) {
-  ASSERT_EQ(sim->CreateIdFile("signer.id", "CN=Signer/O=Acme", "right"), kNoError);
-  const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
-  ConfigDocument doc;
-  doc.SignerIdFile = "signer.id";
-  doc.AgentSignerPassword = "wrong-secret";
-  Configure(agent, doc);
-  WriteSetting("ProfileDebug_EnableServerLogging", "1");
-  StartAgentManager();
-  const std::string server = sim->CurrentUserName();
+  const NoteId agent = ConfigureSignedAgent("wrong-secret");
   const sim::SimAgentOutcome outcome = RunAgent(agent);
   EXPECT_TRUE(outcome.run.ok);
   EXPECT_EQ(outcome.run.output, "Tally 12\n");
@@ -148,15 +157,7 @@ TEST_F(ServerAgents, SignerIdWithAWrongPasswordFailsCleanly) {
 }
 
 TEST_F(ServerAgents, SignerIdSignsTheRewrittenAgentAndTheServerIdComesBack) {
-  ASSERT_EQ(sim->CreateIdFile("signer.id", "CN=Signer/O=Acme", "right"), kNoError);
-  const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
-  ConfigDocument doc;
-  doc.SignerIdFile = "signer.id";
-  doc.AgentSignerPassword = "right";
-  Configure(agent, doc);
-  WriteSetting("ProfileDebug_EnableServerLogging", "1");
-  StartAgentManager();
-  const std::string server = sim->CurrentUserName();
+  const NoteId agent = ConfigureSignedAgent("right");
   ASSERT_TRUE(RunAgent(agent).run.ok);
   EXPECT_EQ(sim->CurrentUserName(), server);
   bool signedBySigner = false;

@@ -1,6 +1,5 @@
-// Instrumentation of an opened agent note on a server: every item of the
-// note that holds a whole compiled module (data type 20) is rewritten in
-// memory for the calling thread's profile context.
+// Instrumentation of an opened agent note on a server: every script item of
+// the note is rewritten in memory for the calling thread's profile context.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +12,11 @@ namespace quillet {
 // An agent's code item that does not hold a module the profiler can read.
 inline constexpr Status32 kErrAgentCodeUnreadable = 0x10B15;
 
-// Rewrites the note's module items with `flags` OR the application's
+// Rewrites the note's script items with `flags` OR the application's
 // InstrumentFlags; a module rewritten before is only registered. Returns the
-// first failure: kErrAgentCodeUnreadable for an item that does not parse,
-// the instrumentation's status for a module it refuses, or the item write's
-// status. An item that fails keeps its original value.
-// REQUIRES: app.Lock(), and a current profile context.
+// first failure: kErrAgentCodeUnreadable for an item that does not load as a
+// module, else the note instrumentation's status for the item (a refusal, a
+// module it cannot rewrite, a failed write-back). REQUIRES: app.Lock().
 [[nodiscard]] Status32 InstrumentAgentNote(CQuilletApp& app, NoteHandle note, int32_t flags);
 
 }  // namespace quillet

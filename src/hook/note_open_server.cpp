@@ -9,6 +9,8 @@
 #include "hook/hooks.h"
 #include "hook/log_error.h"
 #include "hook/quillet_svr.h"
+#include "instrument/design_title.h"
+#include "lsobject/design_kind.h"
 #include "platform/platform.h"
 
 namespace quillet {
@@ -18,27 +20,6 @@ inline constexpr Status32 kErrDesignHidden = 0x10B14;  // "The database design i
 inline constexpr int32_t kEndRunAtInitialize = 0x0020;
 inline constexpr int32_t kEndRunAtTerminate = 0x0100;
 inline constexpr uint16_t kTitleBuffer = 256;
-inline constexpr uint16_t kFlagsBuffer = 32;
-
-// The design kind of an agent-class (filter) note, from its "$Flags" and
-// "$FlagsExt": the first letter rule that matches decides.
-int32_t AgentNoteKind(NoteHandle note) {
-  NotesApi& notes = Notes();
-  std::string flags;
-  std::string extended;
-  (void)notes.ItemText(note, "$Flags", flags, kFlagsBuffer);
-  (void)notes.ItemText(note, "$FlagsExt", extended, kFlagsBuffer);
-  auto has = [&](char c) { return flags.find(c) != std::string::npos; };
-  if (has('m')) return 16;  // outline
-  if (has('f')) return kDesignKindAgent;
-  if (has('t')) return 12;  // database script
-  if (has('s') || has('h')) return extended.find('W') != std::string::npos ? 37 : 11;
-  if (has('.')) return 11;  // script library
-  if (has('k')) return 32;  // data connection
-  if (has('X') || has('Q')) return 14;
-  if (has('{')) return kDesignKindWebService;
-  return 8;  // an old macro
-}
 
 std::string Hex4(uint32_t value) {
   char text[16];
@@ -63,7 +44,7 @@ void CQuilletSvr::NoteOpened(std::string_view userName, DbHandle db, NoteId note
 
   platform::LockHolder hold(Lock());
   (void)Refresh();  // a configuration that cannot be read leaves the previous one in force
-  const int32_t kind = AgentNoteKind(note);
+  const int32_t kind = GetDesignKind(note);
   if (IsTargeted(databasePath, noteId, user)) {
     uint16_t replication = 0;
     if (notes.DbReplicationFlags(db, replication) != kNoError || (replication & kReplFlagDesignHidden) != 0) {
@@ -74,7 +55,9 @@ void CQuilletSvr::NoteOpened(std::string_view userName, DbHandle db, NoteId note
         context->ClearDatabases();
         context->AddDatabase(databasePath);
       }
-      PushRun(AgentRun{databasePath, user, kind, noteId, title});
+      std::string displayName;
+      GetDesignTitle(note, displayName);
+      PushRun(AgentRun{databasePath, user, kind, noteId, displayName});
     }
   }
   if (!IsEnabled()) return;

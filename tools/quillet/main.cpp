@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
     AddCompileCommand(app, exitCode);
     AddInstrumentCommand(app, exitCode);
     AddRunCommand(app, exitCode);
+    AddNoteItemsCommand(app, exitCode);
 
     try {
       app.parse(argc, argv);

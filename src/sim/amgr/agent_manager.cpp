@@ -3,6 +3,7 @@
 
 #include "hook/hooks.h"
 #include "sim/lsc/compiler.h"
+#include "sim/lsrun/note_runner.h"
 #include "sim/lsrun/errors.h"
 
 namespace quillet::sim {
@@ -68,12 +69,9 @@ SimAgentOutcome SimAgentManager::RunHere(const SimAgent& agent) {
       (void)vector_.noteOpen(&vector_, agent.userName.c_str(), nullptr, db.value, agent.noteId, note.value, 0);
     }
     ItemInfo code;
-    if (notes.ItemFind(note, kAgentCodeItem, code) == kNoError && code.type == kTypeLsObject &&
-        code.value.size() > 2) {
-      outcome.hasCode = true;
-      const std::span<const uint8_t> image(code.value.data() + 2, code.value.size() - 2);
-      outcome.run = RunModule(image, HookDriverRunOptions());
-    }
+    outcome.hasCode = notes.ItemFind(note, kAgentCodeItem, code) == kNoError ||
+                      notes.ItemFind(note, "$AssistAction_Ex", code) == kNoError;
+    if (outcome.hasCode) outcome.run = RunAgent(note, HookDriverRunOptions());
     (void)notes.NoteClose(note);
   }
   if (db) (void)notes.DbClose(db);

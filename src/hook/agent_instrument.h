@@ -1,22 +1,20 @@
-// Instrumentation of an opened agent note on a server: every script item of
-// the note is rewritten in memory for the calling thread's profile context.
+// Whether an opened agent note came out of the note instrumentation
+// rewritten: a server reports an agent it could not profile, since that
+// agent's run would never end in a report.
 #pragma once
 
-#include <cstdint>
-
 #include "config/notes_api.h"
-#include "hook/quillet_app.h"
 
 namespace quillet {
 
-// An agent's code item that does not hold a module the profiler can read.
+// An agent's script item that does not load as a module.
 inline constexpr Status32 kErrAgentCodeUnreadable = 0x10B15;
+// An agent's module that the instrumentation left as it was.
+inline constexpr Status32 kErrAgentNotInstrumented = 0x10B16;
 
-// Rewrites the note's script items with `flags` OR the application's
-// InstrumentFlags; a module rewritten before is only registered. Returns the
-// first failure: kErrAgentCodeUnreadable for an item that does not load as a
-// module, else the note instrumentation's status for the item (a refusal, a
-// module it cannot rewrite, a failed write-back). REQUIRES: app.Lock().
-[[nodiscard]] Status32 InstrumentAgentNote(CQuilletApp& app, NoteHandle note, int32_t flags);
+// 0 when every script item of `note` outside rich text holds a rewritten
+// module; else kErrAgentCodeUnreadable or kErrAgentNotInstrumented for the
+// first that does not, or the item listing's failure.
+[[nodiscard]] Status32 CheckAgentInstrumented(NoteHandle note);
 
 }  // namespace quillet

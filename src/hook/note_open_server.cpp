@@ -94,7 +94,8 @@ void CQuilletSvr::ProfileOpenedNote(const AgentRun& run, int32_t flags, const Op
       return;
     }
   }
-  const Status32 instrumented = InstrumentAgentNote(*this, opened.note, flags);
+  InstrumentNote(opened.note, flags);
+  const Status32 instrumented = CheckAgentInstrumented(opened.note);
   const Status32 signedAgain = ResignNote(opened.note);
   if (signer) {
     if (Status32 back = SwitchBack(switched); back != kNoError) RecordFailure(entry, opened.userName, back);

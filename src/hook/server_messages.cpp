@@ -8,6 +8,7 @@ namespace {
 
 const MessageEntry kServerMessages[] = {
     {kErrAgentCodeUnreadable, "The agent's compiled LotusScript could not be read"},
+    {kErrAgentNotInstrumented, "The agent's compiled LotusScript could not be instrumented"},
     {0, nullptr},
 };
 

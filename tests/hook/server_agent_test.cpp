@@ -122,6 +122,18 @@ TEST_F(ServerAgents, AgentThatCannotBeInstrumentedGetsAnErrorDocument) {
   EXPECT_EQ(Server().RunDepth(), 0u);
 }
 
+TEST_F(ServerAgents, RewrittenCodeThatCannotBeStoredGetsAnErrorDocument) {
+  const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
+  Configure(agent);
+  StartAgentManager();
+  sim->FailNext("ItemAppend", kErrFileWriteFailed);
+  const sim::SimAgentOutcome outcome = RunAgent(agent);
+  EXPECT_TRUE(outcome.run.ok) << outcome.run.error;  // the original code runs
+  const auto documents = ReadLogDocuments(kLogDb);
+  ASSERT_EQ(documents.size(), 1u);
+  EXPECT_EQ(ErrorOf(documents[0]), 0x10B16);
+}
+
 TEST_F(ServerAgents, HiddenDesignGivesAnErrorDocumentAndNoRun) {
   const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
   Configure(agent);

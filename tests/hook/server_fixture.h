@@ -82,6 +82,13 @@ class ServerTest : public HookTest {
     for (const ReportProcedure& procedure : report.Procedures) names.insert(procedure.FullName);
     return names;
   }
+  // The "ProfLog_AgentError" of the log's only document; -2 when the log
+  // does not hold exactly one.
+  double SingleDocumentError() {
+    const auto documents = ReadLogDocuments(kLogDb);
+    EXPECT_EQ(documents.size(), 1u);
+    return documents.size() == 1 ? ErrorOf(documents[0]) : -2;
+  }
   static double ErrorOf(const LogDocument& document) {
     const ItemInfo* item = FindItem(document, "ProfLog_AgentError");
     return item == nullptr ? -1 : ItemNumberOf(*item);

@@ -5,11 +5,6 @@
 
 namespace quillet {
 
-HookStatus QUILLET_HOOKAPI HookNoteOpen_Server(HookVector*, const char*, void*, uint32_t, NoteId, uint32_t,
-                                               uint16_t) noexcept {
-  return kNoError;  // not yet built
-}
-
 HookStatus QUILLET_HOOKAPI HookNoteOpen_Client(HookVector*, const char*, void*, uint32_t, NoteId, uint32_t,
                                                uint16_t) noexcept {
   return kNoError;  // not yet built

@@ -7,19 +7,14 @@
 #include "config/settings.h"
 #include "platform/platform.h"
 #include "sim/client/controller.h"
+#include "sim/client/client_fixture.h"
 #include "sim/client/design_notes.h"
-#include "sim/lsc/compiler.h"
 #include "sim/scoped_sim_host.h"
 
 namespace quillet::sim {
 namespace {
 
-Image Compile(std::string_view source) {
-  Image image;
-  std::vector<CompileError> errors;
-  EXPECT_TRUE(CompileLotusScript(source, image, errors)) << (errors.empty() ? "" : errors[0].message);
-  return image;
-}
+using testing::CompileSource;
 
 class ClientSessionTest : public ::testing::Test {
  protected:
@@ -45,12 +40,12 @@ TEST_F(ClientSessionTest, FormButtonsAndAgentRunFromTheirNotes) {
   NoteId id = 0;
   ASSERT_EQ(CreateDesignNote(sim.host(), kApp,
                              {DesignKind::kForm, "Order",
-                              {Compile("Sub Initialize\n Print \"first\"\nEnd Sub\n"),
-                               Compile("Sub Initialize\n Print \"second\"\nEnd Sub\n")}},
+                              {CompileSource("Sub Initialize\n Print \"first\"\nEnd Sub\n"),
+                               CompileSource("Sub Initialize\n Print \"second\"\nEnd Sub\n")}},
                              id),
             kNoError);
   ASSERT_EQ(CreateDesignNote(sim.host(), kApp,
-                             {DesignKind::kAgent, "Nightly", {Compile("Sub Initialize\n Print 6 * 7\nEnd Sub\n")}}, id),
+                             {DesignKind::kAgent, "Nightly", {CompileSource("Sub Initialize\n Print 6 * 7\nEnd Sub\n")}}, id),
             kNoError);
 
   NoteHandle form;
@@ -71,7 +66,7 @@ TEST_F(ClientSessionTest, FormButtonsAndAgentRunFromTheirNotes) {
 }
 
 TEST_F(ClientSessionTest, ModuleSplitOverItemsRunsAsOne) {
-  const Image image = Compile("Sub Initialize\n Print \"whole\"\nEnd Sub\n");
+  const Image image = CompileSource("Sub Initialize\n Print \"whole\"\nEnd Sub\n");
   const size_t half = image.size() / 2;
   NoteId id = 0;
   ASSERT_EQ(sim->CreateNote(kApp, kNoteClassFilter,
@@ -91,7 +86,7 @@ TEST_F(ClientSessionTest, ModuleSplitOverItemsRunsAsOne) {
 }
 
 TEST_F(ClientSessionTest, DamagedBodyRecordIsNotRun) {
-  Image body = FormBodyValue(std::vector<Image>{Compile("Sub Initialize\n Print 1\nEnd Sub\n")});
+  Image body = FormBodyValue(std::vector<Image>{CompileSource("Sub Initialize\n Print 1\nEnd Sub\n")});
   body[2 + 4] = 0xFF;  // the code size now overruns its record
   body[2 + 5] = 0xFF;
   NoteId id = 0;
@@ -108,7 +103,7 @@ TEST_F(ClientSessionTest, DamagedBodyRecordIsNotRun) {
 
 TEST_F(ClientSessionTest, DesignCacheCopyNamesItsSource) {
   NoteId id = 0;
-  ASSERT_EQ(CreateDesignNote(sim.host(), kApp, {DesignKind::kLibrary, "Utils", {Compile("Sub Initialize\nEnd Sub\n")}},
+  ASSERT_EQ(CreateDesignNote(sim.host(), kApp, {DesignKind::kLibrary, "Utils", {CompileSource("Sub Initialize\nEnd Sub\n")}},
                              id),
             kNoError);
   NoteId cached = 0;

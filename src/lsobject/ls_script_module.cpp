@@ -18,6 +18,11 @@ void CLSScriptModule::Reset() {
   itemInfo_.Clear();
 }
 
+uint32_t CLSScriptModule::StoredChecksum() const {
+  const auto data = symbolTable_.Data();
+  return data.size() < CSymbolTable::kChecksumBytes ? 0 : LoadU32(data.data());
+}
+
 uint32_t CLSScriptModule::ComputeChecksum() const {
   uint32_t crc = 0;
   crc = header_.UpdateChecksum(crc);

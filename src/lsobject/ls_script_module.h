@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "config/notes_api.h"
 #include "lsobject/action_prefix.h"
 #include "lsobject/code_tables.h"
 #include "lsobject/header.h"
@@ -49,6 +50,36 @@ class CLSScriptModule {
   ScriptItemInfo& ItemInfo() { return itemInfo_; }
   const ScriptItemInfo& ItemInfo() const { return itemInfo_; }
   const std::vector<std::unique_ptr<CUnknownSection>>& UnknownSections() const { return unknownSections_; }
+
+  // The module's checksum as it was loaded or last serialised: the first
+  // word of the symbol data, 0 when there is none.
+  uint32_t StoredChecksum() const;
+
+  // Forgets the action prefix, so that the next image is a bare module.
+  void DropPrefix() { prefix_.reset(); }
+
+  // --- Script items (script_items.cpp) ------------------------------------------
+  // Loads the module from the note's item `itemName` (data type 20 or text):
+  // the data of every instance of that name in stored order, each without
+  // its type word, as one image; "$AssistAction_Ex" from its first instance
+  // only. Then fills ItemInfo: the item name, the note's "$TITLE" (with
+  // " (Globals)" for "$$Script_O"), note ID and design kind. False when the
+  // item is absent, of another type, or does not parse (the module is then
+  // partly filled). Throws nothing.
+  [[nodiscard]] bool LoadFromNote(NoteHandle note, std::string_view itemName);
+
+  // Serialises the module and stores it in the note in place of the item
+  // `itemName`, in pieces of at most 61310 bytes, with a marker item naming
+  // the new checksum and holding the old one. An agent whose image is longer
+  // goes to "$AgentHScript_O" without its action prefix, and
+  // "$AssistAction_Ex" gets the empty script action. The item's flags and
+  // type are kept; a note without the item gets kNewScriptItemFlags and
+  // kNewScriptItemType. Then the note's signature is removed
+  // (`leaveUnsigned`) or, for a signed item, the note is signed again.
+  // Returns the first failing status; when storing fails, the note's items
+  // are put back as they were (the module itself stays serialised). Throws
+  // nothing.
+  [[nodiscard]] Status32 SaveToNote(NoteHandle note, std::string_view itemName, bool leaveUnsigned);
 
   // Frees the data of every section and forgets the unknown sections, the
   // prefix and the item information; the section objects stay.

@@ -79,6 +79,14 @@ class CQuilletApp {
   // copy is stored for it; otherwise the first failing host status.
   [[nodiscard]] STATUS RestoreViewNote(NoteHandle note);
 
+  // Rewrites every compiled-LotusScript item of `note`, the host's own open
+  // note, in memory before the host goes on opening it: each distinct script
+  // item in ascending order goes to the current profile context with `flags`
+  // OR InstrumentFlags(). The client object first keeps a copy of a view
+  // note. A failed item scan, or no current context, leaves the note as it
+  // was. Holds Lock while the context is used. Never throws.
+  void InstrumentNote(NoteHandle note, int32_t flags);
+
   // --- Client controller queue ---------------------------------------------
   // Creates and then opens the controller queue; fails when another process
   // created it first.

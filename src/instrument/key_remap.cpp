@@ -1,20 +1,13 @@
 // RemapModuleKey: a module rewritten earlier reports its timings under the
 // key it had before, which the note's marker item records.
 #include <cmath>
-#include <cstdio>
 
 #include "instrument/module_instrument.h"
 #include "instrument/note_instrument.h"
+#include "lsobject/script_items.h"
 
 namespace quillet {
 namespace {
-
-// Marker items are named by a module's checksum: "%X_KVX".
-std::string MarkerItemName(uint32_t checksum) {
-  char name[16];
-  std::snprintf(name, sizeof name, "%X_KVX", checksum);
-  return name;
-}
 
 // The marker's number as a 64-bit integer (truncated toward zero), low 32
 // bits kept; false for a value no integer holds.

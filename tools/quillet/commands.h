@@ -20,5 +20,7 @@ void AddRoundtripCommand(CLI::App& app, int& exitCode);
 void AddCompileCommand(CLI::App& app, int& exitCode);
 void AddRunCommand(CLI::App& app, int& exitCode);
 void AddInstrumentCommand(CLI::App& app, int& exitCode);
+void AddInstrumentNoteCommand(CLI::App& app, int& exitCode);
+void AddNoteItemsCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quillet::tool

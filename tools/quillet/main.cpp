@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
     AddRoundtripCommand(app, exitCode);
     AddCompileCommand(app, exitCode);
     AddInstrumentCommand(app, exitCode);
+    AddInstrumentNoteCommand(app, exitCode);
     AddRunCommand(app, exitCode);
+    AddNoteItemsCommand(app, exitCode);
 
     try {
       app.parse(argc, argv);

@@ -19,7 +19,10 @@ void NoteOpen(CQuilletApp& app, DbHandle db, NoteHandle note) {
     const ProfileRef context = app.CurrentProfile();
     if (!context || !context->IsWatchedDatabase(path)) return;
   }
-  // NOT YET BUILT: the rewrite arrives with the note instrumentation.
+  app.InstrumentNote(note, 0);
+  // The rewritten note carries the current user's signature, as one the
+  // user changed would.
+  static_cast<void>(ResignNote(note));
 }
 
 }  // namespace

@@ -1,45 +1,16 @@
 // Restoring a rewritten view or folder note from the copy kept before it was
 // rewritten, so that a saved view carries the script it had.
-#include <algorithm>
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "config/host_text.h"
 #include "config/notes_services.h"
 #include "hook/quillet_app.h"
 #include "hook/rewrite_marker.h"
+#include "lsobject/script_items.h"
 
 namespace quillet {
 namespace {
-
-// Items that carry compiled LotusScript besides those of the object-code type.
-constexpr std::array<std::string_view, 5> kScriptItemNames = {"$AgentHScript_O", "$DBScript_O", "$Body",
-                                                              "$ScriptLib_O", "$ViewMapLayout"};
-
-bool IsScriptItem(const ItemInfo& item) {
-  if (item.type == kTypeLsObject) return true;
-  return std::any_of(kScriptItemNames.begin(), kScriptItemNames.end(),
-                     [&](std::string_view name) { return HostCompare(item.name, name, kCompareExact) == 0; });
-}
-
-// The names of the note's script items, each once (ignoring case).
-STATUS ScriptItemNames(NoteHandle note, std::vector<std::string>& names) {
-  STATUS status = Notes().ItemScan(note, [&](const ItemInfo& item) -> STATUS {
-    if (IsScriptItem(item)) names.push_back(item.name);
-    return kNoError;
-  });
-  if (status != kNoError) return status;
-  auto noCaseLess = [](const std::string& a, const std::string& b) { return HostCompare(a, b, kCompareNoCase) < 0; };
-  std::stable_sort(names.begin(), names.end(), noCaseLess);
-  names.erase(std::unique(names.begin(), names.end(),
-                          [](const std::string& a, const std::string& b) {
-                            return HostCompare(a, b, kCompareNoCase) == 0;
-                          }),
-              names.end());
-  return kNoError;
-}
 
 // Marker items the rewrite added to `note` that the copy does not have.
 STATUS AddedMarkers(NoteHandle note, NoteHandle copy, std::vector<std::string>& markers) {
@@ -83,7 +54,7 @@ STATUS CQuilletApp::RestoreViewNote(NoteHandle note) {
   std::vector<std::string> names;
   std::vector<std::string> markers;
   // Everything is read before the note changes, so a failed read changes nothing.
-  if (STATUS status = ScriptItemNames(copy, names); status != kNoError) return status;
+  if (STATUS status = ListScriptItems(copy, names); status != kNoError) return status;
   if (STATUS status = AddedMarkers(note, copy, markers); status != kNoError) return status;
   for (const std::string& name : names) {
     if (STATUS status = CopyItemInstances(notes, note, copy, name); status != kNoError) return status;

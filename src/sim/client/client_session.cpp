@@ -97,7 +97,7 @@ STATUS ClientSession::CloseNote(NoteHandle note) { return host_.NoteClose(note);
 RunResult ClientSession::RunNote(NoteHandle note, RunOptions options) {
   RunResult total;
   std::vector<NoteScript> scripts;
-  if (STATUS status = ReadNoteScripts(host_, note, scripts); status != kNoError) {
+  if (const Status32 status = ReadNoteScripts(note, scripts)) {
     total.error = "the note's items could not be read (status " + std::to_string(status) + ")";
     return total;
   }

@@ -5,6 +5,7 @@
 
 #include "design/cd_lsobject.h"
 #include "hook/note_source.h"
+#include "lsobject/script_items.h"
 #include "util/bytes.h"
 
 namespace quillet::sim {
@@ -59,7 +60,7 @@ Image FormBodyValue(std::span<const Image> buttons) {
 
 STATUS CreateDesignNote(SimHost& host, std::string_view dbPath, const DesignSpec& spec, NoteId& id) {
   const ClassAndFlags design = ClassOf(spec.kind);
-  std::vector<SimItemSpec> items = {SimItemSpec::Text("$TITLE", spec.title),
+  std::vector<SimItemSpec> items = {SimItemSpec::Text(kTitleItem, spec.title),
                                     SimItemSpec::Text("$Flags", design.flags)};
   if (spec.kind == DesignKind::kForm) {
     for (const Image& code : spec.modules) {
@@ -67,11 +68,11 @@ STATUS CreateDesignNote(SimHost& host, std::string_view dbPath, const DesignSpec
       if (code.size() > 0xFFFF - kLsObjectHeader) return kErrInvalidArgument;
     }
     const Image body = FormBodyValue(spec.modules);
-    items.push_back(SimItemSpec{std::string(kFormBodyItem), kTypeCompositeData,
+    items.push_back(SimItemSpec{std::string(kBodyItem), kTypeCompositeData,
                                 Image(body.begin() + 2, body.end()), kItemSigned});
   } else if (!spec.modules.empty()) {
-    const std::string_view name = spec.kind == DesignKind::kAgent     ? kAgentScriptItem
-                                  : spec.kind == DesignKind::kLibrary ? kLibraryScriptItem
+    const std::string_view name = spec.kind == DesignKind::kAgent     ? kAgentLargeScriptItem
+                                  : spec.kind == DesignKind::kLibrary ? kScriptLibraryItem
                                                                       : kGlobalScriptItem;
     items.push_back(LsObjectItem(name, spec.modules.front()));
   }

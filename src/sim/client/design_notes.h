@@ -15,10 +15,6 @@ namespace quillet::sim {
 
 using Image = std::vector<uint8_t>;
 
-inline constexpr std::string_view kFormBodyItem = "$Body";
-inline constexpr std::string_view kGlobalScriptItem = "$$Script_O";
-inline constexpr std::string_view kAgentScriptItem = "$AgentHScript_O";
-inline constexpr std::string_view kLibraryScriptItem = "$ScriptLib_O";
 inline constexpr std::string_view kDesignCachePath = "cache.ndk";
 
 // Which kind of design element; decides the note class and "$Flags".
@@ -27,8 +23,9 @@ enum class DesignKind { kForm, kAgent, kLibrary, kView };
 struct DesignSpec {
   DesignKind kind = DesignKind::kForm;
   std::string title;
-  // Form: each image is one button's code in "$Body". Agent, library, view:
-  // the first image is the element's module.
+  // Form: each image is one button's code in "$Body". Agent
+  // ("$AgentHScript_O"), library ("$ScriptLib_O"), view ("$$Script_O"): the
+  // first image is the element's module.
   std::vector<Image> modules;
 };
 

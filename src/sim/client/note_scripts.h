@@ -1,7 +1,7 @@
 // The compiled LotusScript a simulated client runs from an open note, read
 // the way the Notes runtime reads it: whole modules from script items (a
-// module may span several items of one name) and button code from the
-// records of the note's rich-text body.
+// module may span several items of one name) and the pieces of object code
+// in rich text ("$Body", "$ViewMapLayout": buttons, hotspots, shapes).
 #pragma once
 
 #include <string>
@@ -16,9 +16,9 @@ struct NoteScript {
   std::vector<uint8_t> image;
 };
 
-// Script items in the order they first occur, then the body's code pieces in
-// record order. A record that does not fit its value ends the body's list;
-// the status of a failing item scan is returned.
-[[nodiscard]] STATUS ReadNoteScripts(NotesApi& host, NoteHandle note, std::vector<NoteScript>& scripts);
+// The note's script items in ascending name order (ignoring case), each
+// rich-text item's pieces in record order. The first failing read's status
+// is returned; `scripts` is then empty.
+[[nodiscard]] Status32 ReadNoteScripts(NoteHandle note, std::vector<NoteScript>& scripts);
 
 }  // namespace quillet::sim

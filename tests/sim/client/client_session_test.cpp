@@ -78,7 +78,7 @@ TEST_F(ClientSessionTest, ModuleSplitOverItemsRunsAsOne) {
   NoteHandle note;
   ASSERT_EQ(session.OpenNote(db, id, note), kNoError);
   std::vector<NoteScript> scripts;
-  ASSERT_EQ(ReadNoteScripts(sim.host(), note, scripts), kNoError);
+  ASSERT_EQ(ReadNoteScripts(note, scripts), 0u);
   ASSERT_EQ(scripts.size(), 1u);
   EXPECT_EQ(scripts[0].image, image);
   EXPECT_EQ(session.RunNote(note, {}).output, "whole\n");
@@ -87,17 +87,18 @@ TEST_F(ClientSessionTest, ModuleSplitOverItemsRunsAsOne) {
 
 TEST_F(ClientSessionTest, DamagedBodyRecordIsNotRun) {
   Image body = FormBodyValue(std::vector<Image>{CompileSource("Sub Initialize\n Print 1\nEnd Sub\n")});
-  body[2 + 4] = 0xFF;  // the code size now overruns its record
-  body[2 + 5] = 0xFF;
+  body[2 + 2] = 0xFF;  // the record's length now overruns the value
+  body[2 + 3] = 0xFF;
   NoteId id = 0;
-  ASSERT_EQ(sim->CreateNote(kApp, kNoteClassForm, {SimItemSpec{"$Body", kTypeCompositeData, Image(body.begin() + 2, body.end())}},
-                            id),
+  ASSERT_EQ(sim->CreateNote(kApp, kNoteClassForm,
+                            {SimItemSpec{"$Body", kTypeCompositeData, Image(body.begin() + 2, body.end())}}, id),
             kNoError);
   NoteHandle note;
   ASSERT_EQ(session.OpenNote(db, id, note), kNoError);
   const RunResult ran = session.RunNote(note, {});
   EXPECT_FALSE(ran.ok);
-  EXPECT_EQ(ran.error, "the note holds no compiled LotusScript");
+  EXPECT_EQ(ran.output, "");
+  EXPECT_EQ(ran.error.rfind("the note's items could not be read", 0), 0u) << ran.error;
   EXPECT_EQ(session.CloseNote(note), kNoError);
 }
 

@@ -93,6 +93,22 @@ class ClientProfiling : public ::testing::Test {
     outside.join();
   }
 
+  // "ENABLE,1,1,3" and "SETFILTER" of the application database; the next
+  // hook call performs them.
+  void SwitchOnFromController() {
+    FromController([](Controller& c) {
+      ASSERT_EQ(c.Enable(true, true, 3), kNoError);
+      ASSERT_EQ(c.SetFilter(kApp), kNoError);
+    });
+  }
+  // "FINALIZERUN" to ReportPath(), waiting until the poll thread switched off.
+  void FinalizeFromController() {
+    FromController([&](Controller& c) {
+      ASSERT_EQ(c.FinalizeRun(ReportPath()), kNoError);
+      EXPECT_TRUE(Controller::WaitRunning(false, 5000));
+    });
+  }
+
   ScopedSimHost sim;
   ClientSession session{sim.host()};
   DbHandle app;

@@ -26,10 +26,7 @@ std::set<std::string> ProcedureNames(const Report& report, std::string_view titl
 }
 
 TEST_F(ClientProfiling, EnableOpenRunFinalizeReportsTheFormsProcedures) {
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   NoteHandle form;
   ASSERT_EQ(session.OpenNote(app, formId, form), kNoError);  // the hook performs both messages first
   EXPECT_TRUE(Controller::ProfilerRunning());
@@ -57,10 +54,7 @@ TEST_F(ClientProfiling, EnableOpenRunFinalizeReportsTheFormsProcedures) {
 }
 
 TEST_F(ClientProfiling, NotesOfOtherDatabasesAreUntouched) {
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   NoteHandle stored;
   ASSERT_EQ(sim->NoteOpen(other, otherFormId, 0, stored), kNoError);
   NoteHandle form;
@@ -75,10 +69,7 @@ TEST_F(ClientProfiling, DesignCacheNotesAreInstrumentedOnBehalfOfTheirSource) {
   NoteId cachedOther = 0;
   ASSERT_EQ(CacheDesignNote(sim.host(), kApp, agentId, kDesignCachePath, cachedApp), kNoError);
   ASSERT_EQ(CacheDesignNote(sim.host(), kOther, otherFormId, kDesignCachePath, cachedOther), kNoError);
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   DbHandle cache;
   ASSERT_EQ(session.OpenDatabase(kDesignCachePath, cache), kNoError);
   NoteHandle agent;
@@ -89,10 +80,7 @@ TEST_F(ClientProfiling, DesignCacheNotesAreInstrumentedOnBehalfOfTheirSource) {
   ASSERT_EQ(sim->NoteOpen(cache, cachedOther, 0, storedForeign), kNoError);
   EXPECT_EQ(Items(foreign), Items(storedForeign));
   EXPECT_EQ(session.RunNote(agent, {}).output, "night\n");
-  FromController([&](Controller& c) {
-    ASSERT_EQ(c.FinalizeRun(ReportPath()), kNoError);
-    EXPECT_TRUE(Controller::WaitRunning(false, 5000));
-  });
+  FinalizeFromController();
   const Report report = ReadBack();
   EXPECT_EQ(ProcedureNames(report, "Nightly"), (std::set<std::string>{"Initialize", "Nightly"}));
   for (const ReportProcedure& p : report.Procedures) EXPECT_EQ(p.NoteId, agentId);  // from "$SourceURL"
@@ -101,10 +89,7 @@ TEST_F(ClientProfiling, DesignCacheNotesAreInstrumentedOnBehalfOfTheirSource) {
 }
 
 TEST_F(ClientProfiling, DesignSaveRefusedWhileOnAcceptedAfterSwitchingOff) {
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   NoteHandle form;
   ASSERT_EQ(session.OpenNote(app, formId, form), kNoError);
   ASSERT_EQ(sim->ItemSetText(form, "$TITLE", "Order (changed)"), kNoError);
@@ -137,18 +122,12 @@ TEST_F(ClientProfiling, ViewRewrittenOnOpenIsStoredUnrewrittenAfterFinalization)
   NoteHandle stored;
   ASSERT_EQ(sim->NoteOpen(app, viewId, 0, stored), kNoError);
   const auto before = Value(stored, "$$Script_O");
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   NoteHandle view;
   ASSERT_EQ(session.OpenNote(app, viewId, view), kNoError);
   ASSERT_NE(Value(view, "$$Script_O"), before);
   EXPECT_EQ(session.RunNote(view, {}).output, "view\n");
-  FromController([&](Controller& c) {
-    ASSERT_EQ(c.FinalizeRun(ReportPath()), kNoError);
-    EXPECT_TRUE(Controller::WaitRunning(false, 5000));
-  });
+  FinalizeFromController();
   ASSERT_EQ(sim->ItemSetText(view, "$TITLE", "By day"), kNoError);
   EXPECT_EQ(session.SaveNote(view, 0x0008), kNoError);
   NoteHandle reread;
@@ -162,10 +141,7 @@ TEST_F(ClientProfiling, ViewRewrittenOnOpenIsStoredUnrewrittenAfterFinalization)
 }
 
 TEST_F(ClientProfiling, SecondEnableWhileOnResetsAndKeepsProfiling) {
-  FromController([](Controller& c) {
-    ASSERT_EQ(c.Enable(true, true, 3), kNoError);
-    ASSERT_EQ(c.SetFilter(kApp), kNoError);
-  });
+  SwitchOnFromController();
   NoteHandle agent;
   ASSERT_EQ(session.OpenNote(app, agentId, agent), kNoError);
   EXPECT_EQ(session.RunNote(agent, {}).output, "night\n");
@@ -175,10 +151,7 @@ TEST_F(ClientProfiling, SecondEnableWhileOnResetsAndKeepsProfiling) {
   EXPECT_GE(gProfilerApp->PollThreadCount(), 1);
   EXPECT_EQ(gProfilerApp->ProfileDepth(), 1u);
   EXPECT_EQ(session.RunNote(form, {}).output, "1\n2\n3\n");
-  FromController([&](Controller& c) {
-    ASSERT_EQ(c.FinalizeRun(ReportPath()), kNoError);
-    EXPECT_TRUE(Controller::WaitRunning(false, 5000));
-  });
+  FinalizeFromController();
   const Report report = ReadBack();
   // clear 0 kept what the agent's run collected.
   EXPECT_EQ(ProcedureNames(report, "Nightly"), (std::set<std::string>{"Initialize", "Nightly"}));

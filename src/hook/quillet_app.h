@@ -73,6 +73,11 @@ class CQuilletApp {
   void RememberViewNote(NoteHandle note);
   // The stored copy for `unid`, or an invalid handle.
   NoteHandle SavedViewNote(const Unid& unid);
+  // Puts the stored copy's script items back into a view or folder note that
+  // is about to be saved, so the database never receives rewritten code
+  // (view_restore.cpp). 0, changing nothing, when the note is no view or no
+  // copy is stored for it; otherwise the first failing host status.
+  [[nodiscard]] STATUS RestoreViewNote(NoteHandle note);
 
   // Rewrites every compiled-LotusScript item of `note`, the host's own open
   // note, in memory before the host goes on opening it: each distinct script

@@ -22,5 +22,6 @@ void AddRunCommand(CLI::App& app, int& exitCode);
 void AddInstrumentCommand(CLI::App& app, int& exitCode);
 void AddInstrumentNoteCommand(CLI::App& app, int& exitCode);
 void AddNoteItemsCommand(CLI::App& app, int& exitCode);
+void AddClientCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quillet::tool

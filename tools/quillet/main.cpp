@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
     AddInstrumentNoteCommand(app, exitCode);
     AddRunCommand(app, exitCode);
     AddNoteItemsCommand(app, exitCode);
+    AddClientCommand(app, exitCode);
 
     try {
       app.parse(argc, argv);

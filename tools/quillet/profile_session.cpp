@@ -1,178 +1,173 @@
 // One client profiling session over the simulated host.
 #include "tools/quillet/profile_session.h"
 
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <functional>
 #include <string_view>
-#include <thread>
 
 #include "config/settings.h"
-#include "hook/controller_message.h"
-#include "hook/hooks.h"
-#include "hook/quillet_app.h"
-#include "instrument/item_context.h"
 #include "instrument/module_instrument.h"
 #include "lsobject/ls_script_module.h"
 #include "platform/platform.h"
-#include "sim/lsrun/errors.h"
-#include "sim/lsrun/runner.h"
+#include "sim/client/client_session.h"
+#include "sim/client/controller.h"
 #include "sim/scoped_sim_host.h"
 
 namespace quillet::tool {
 namespace {
 
-// The poll thread may take a message before we do; wait for its effect.
-bool WaitFor(const std::function<bool()>& condition) {
-  for (int i = 0; i < 500; ++i) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return condition();
+// Long enough for the poll thread, which looks every 100 ms.
+constexpr uint32_t kSwitchWaitMs = 5000;
+
+std::string StatusText(uint32_t status) {
+  char text[48];
+  std::snprintf(text, sizeof text, "status 0x%X", static_cast<unsigned>(status));
+  return text;
 }
 
-bool Send(sim::ScopedSimHost& sim, std::string_view text) {
-  QueueHandle queue;
-  if (sim->QueueOpen(kControllerQueueName, queue) != kNoError) return false;
-  const bool put =
-      sim->QueuePut(queue, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size())) == kNoError;
-  const bool closed = sim->QueueClose(queue) == kNoError;
-  if (put && gProfilerApp != nullptr) gProfilerApp->PollMessages();
-  return put && closed;
+// Keeps the message boxes the library shows during the session.
+class BoxCapture {
+ public:
+  BoxCapture()
+      : previous_(platform::SetMessageBoxSink([this](std::string_view, std::string_view text) { last_ = text; })) {}
+  ~BoxCapture() { platform::SetMessageBoxSink(previous_); }
+  BoxCapture(const BoxCapture&) = delete;
+  BoxCapture& operator=(const BoxCapture&) = delete;
+  std::string Take() { return std::exchange(last_, {}); }
+
+ private:
+  std::string last_;
+  platform::MessageBoxSink previous_;
+};
+
+ClientStepResult Perform(sim::ClientSession& session, DbHandle db, const ClientStep& step, BoxCapture& boxes) {
+  ClientStepResult result;
+  NoteHandle note;
+  if (STATUS status = session.OpenDesign(db, sim::DesignNoteClass(step.kind), step.title, note); status != kNoError) {
+    result.status = status;
+    return result;
+  }
+  if (step.action == ClientStep::Action::kRun) {
+    RunOptions run;
+    run.entry = step.entry;
+    const RunResult ran = session.RunNote(note, run);
+    result.runOk = ran.ok;
+    result.output = ran.output;
+    result.error = ran.error;
+  } else {
+    result.status = session.SaveNote(note, 0);
+    result.messageBox = boxes.Take();
+  }
+  static_cast<void>(session.CloseNote(note));
+  return result;
 }
 
-// The 16-bit words the timer entries take, as the exported functions read
-// their 32-bit argument slots.
-uint32_t Word(const lsrun::Value& v) { return static_cast<uint16_t>(v.n()); }
-int32_t Signed(const lsrun::Value& v) { return static_cast<int16_t>(v.n()); }
-
-// Routes the rewritten module's declarations of the timer entries to the
-// library's entry points in this process.
-void AddTimerEntries(RunOptions& run) {
-  run.timerEntries = false;
-  run.natives.Register(std::string(kModuleName), "KVXFunctionTimer",
-                       [](std::span<const lsrun::Value> a, lsrun::Value&) {
-                         if (a.size() != 6) return lsrun::err::kErrorInLoadingDll;
-                         KVXFunctionTimer(Word(a[0]), Word(a[1]), Word(a[2]), Word(a[3]), Word(a[4]), Signed(a[5]));
-                         return 0;
-                       });
-  run.natives.Register(std::string(kModuleName), "KVXLineTimer", [](std::span<const lsrun::Value> a, lsrun::Value&) {
-    if (a.size() != 7) return lsrun::err::kErrorInLoadingDll;
-    KVXLineTimer(Word(a[0]), Word(a[1]), Word(a[2]), Word(a[3]), Word(a[4]), Signed(a[5]), Signed(a[6]));
-    return 0;
-  });
-}
-
-// Rewrites the module into the current profile context; empty on failure.
-std::vector<uint8_t> Instrument(std::span<const uint8_t> image, const ProfileRunOptions& options, NotesApi& host,
-                                std::string& error) {
-  const NotesModuleText text(host);
-  CLSScriptModule module(text);
-  ParseError refusal;
-  if (!module.Parse(image, refusal)) {
-    error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
-    return {};
-  }
-  if (IsInstrumentedModule(module)) {
-    error = "the module is instrumented already";
-    return {};
-  }
-  platform::LockHolder hold(gProfilerApp->Lock());
-  ProfileRef profile = gProfilerApp->CurrentProfile();
-  if (!profile) {
-    error = "profiling did not switch on";
-    return {};
-  }
-  ItemContext context;
-  context.DatabasePath = kProfiledDatabase;
-  context.Flags = profile->ContextFlags | kClientInstrumentFlags;
-  context.NoteId = 0x0000'2106;
-  context.ItemName = "$ScriptLib_O";
-  context.Title = options.title;
-  context.DisplayName = options.title;
-  module.ItemInfo().ItemName = context.ItemName;
-  module.ItemInfo().Title = context.Title;
-  module.ItemInfo().NoteId = context.NoteId;
-  const Status32 status = InstrumentModule(module, context, *profile);
-  if (status != 0) {
-    char text[64];
-    std::snprintf(text, sizeof text, "the module could not be instrumented (status 0x%X)",
-                  static_cast<unsigned>(status));
-    error = text;
-    return {};
-  }
-  return module.Serialize();
-}
-
-ProfileRunResult Session(std::span<const uint8_t> image, const ProfileRunOptions& options) {
-  ProfileRunResult result;
+ClientSessionResult Session(const ClientSessionSpec& spec) {
+  ClientSessionResult result;
   sim::ScopedSimHost sim;
   WriteSetting("ProfileDebug_EnableServerLogging", "0");  // a settings file of our own
-  sim->SetProcessIdentity(u"C:\\Notes\\nlnotes.exe", u"nlnotes.exe");
-  sim->SetEnvironmentString("KitType", "1");
-  int hostModule = 0;
-  int hostInit = 0;
-  HookVector vector{&hostModule, &hostInit, nullptr, nullptr, nullptr, nullptr};
-  (void)MainEntryPoint(&vector);
-  struct Stop {
-    HookVector* vector;
-    ~Stop() { (void)Term(vector); }
-  } stop{&vector};
-  if (gProfilerApp == nullptr) {
+  if (STATUS status = sim->CreateDatabase(spec.database); status != kNoError) {
+    result.error = "the database " + spec.database + " could not be made (" + StatusText(status) + ")";
+    return result;
+  }
+  for (const sim::DesignSpec& element : spec.elements) {
+    NoteId id = 0;
+    if (STATUS status = sim::CreateDesignNote(sim.host(), spec.database, element, id); status != kNoError) {
+      result.error = "the design element " + element.title + " could not be stored (" + StatusText(status) + ")";
+      return result;
+    }
+  }
+  sim::ClientSession session(sim.host());
+  if (!session.Start()) {
     result.error = "the library did not start as a Notes client";
     return result;
   }
-
-  const std::string database = kProfiledDatabase;
-  if (!Send(sim, "ENABLE,1,1," + std::to_string(options.flags)) || !WaitFor([] { return gProfilerApp->IsEnabled(); }) ||
-      !Send(sim, "SETFILTER," + database) || !WaitFor([&] {
-        platform::LockHolder hold(gProfilerApp->Lock());
-        ProfileRef p = gProfilerApp->CurrentProfile();
-        return p && p->IsWatchedDatabase(database);
-      })) {
-    result.error = "the controller messages were not performed";
+  sim::Controller controller(sim.host());
+  if (controller.Enable(true, true, spec.flags) != kNoError || controller.SetFilter(spec.database) != kNoError) {
+    result.error = "the controller messages could not be sent";
     return result;
   }
+  DbHandle db;
+  if (STATUS status = session.OpenDatabase(spec.database, db); status != kNoError) {
+    result.error = "the database could not be opened (" + StatusText(status) + ")";
+    return result;
+  }
+  BoxCapture boxes;
+  for (const ClientStep& step : spec.steps) result.steps.push_back(Perform(session, db, step, boxes));
+  static_cast<void>(session.CloseDatabase(db));
 
-  const std::vector<uint8_t> rewritten = Instrument(image, options, sim.host(), result.error);
-  if (rewritten.empty()) return result;
-
-  RunOptions run;
-  run.entry = options.entry;
-  AddTimerEntries(run);
-  const RunResult ran = RunModule(rewritten, run);
-  result.output = ran.output;
-  result.runOk = ran.ok;
-  if (!ran.ok) result.error = ran.error;
-
-  const std::string report = std::filesystem::absolute(options.reportPath).string();
+  const std::string report = std::filesystem::absolute(spec.reportPath).string();
   std::error_code ignored;
   std::filesystem::remove(report, ignored);  // so that a report found afterwards is this one
-  if (!Send(sim, "FINALIZERUN," + report + ",0") || !WaitFor([] { return !gProfilerApp->IsEnabled(); })) {
-    if (result.error.empty()) result.error = "the run was not finalized";
+  // The first open performed "ENABLE", which started the poll thread that
+  // performs this.
+  if (controller.FinalizeRun(report) != kNoError) {
+    result.error = "the run was not finalized";
+    return result;
+  }
+  if (!sim::Controller::WaitRunning(false, kSwitchWaitMs)) {
+    result.error = "profiling did not switch off";
     return result;
   }
   result.reportWritten = std::filesystem::exists(report);
-  if (!result.reportWritten && result.error.empty()) result.error = "the report could not be written to " + report;
+  if (!result.reportWritten) result.error = "the report could not be written to " + report;
   return result;
 }
 
 }  // namespace
 
-ProfileRunResult ProfileModule(std::span<const uint8_t> image, const ProfileRunOptions& options) noexcept {
+ClientSessionResult ProfileClientSession(const ClientSessionSpec& spec) noexcept {
   try {
-    return Session(image, options);
+    return Session(spec);
   } catch (const std::exception& e) {
-    ProfileRunResult failed;
+    ClientSessionResult failed;
     failed.error = e.what();
     return failed;
   } catch (...) {
-    ProfileRunResult failed;
+    ClientSessionResult failed;
     failed.error = "unexpected failure";
     return failed;
   }
+}
+
+ProfileRunResult ProfileModule(std::span<const uint8_t> image, const ProfileRunOptions& options) noexcept {
+  ProfileRunResult result;
+  try {
+    // Refused before the session: the client would run a damaged module's
+    // code unrewritten, and only register a rewritten one again.
+    CLSScriptModule module;
+    ParseError refusal;
+    if (!module.Parse(image, refusal)) {
+      result.error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
+      return result;
+    }
+    if (IsInstrumentedModule(module)) {
+      result.error = "the module is instrumented already";
+      return result;
+    }
+    ClientSessionSpec spec;
+    spec.elements.push_back({sim::DesignKind::kLibrary, options.title, {sim::Image(image.begin(), image.end())}});
+    spec.steps.push_back({ClientStep::Action::kRun, sim::DesignKind::kLibrary, options.title, options.entry});
+    spec.flags = options.flags;
+    spec.reportPath = options.reportPath;
+    const ClientSessionResult session = ProfileClientSession(spec);
+    result.reportWritten = session.reportWritten;
+    result.error = session.error;
+    if (!session.steps.empty()) {
+      const ClientStepResult& step = session.steps.front();
+      result.runOk = step.runOk;
+      result.output = step.output;
+      if (step.status != 0) {
+        result.error = "the module could not be opened (" + StatusText(step.status) + ")";
+      } else if (!step.runOk && result.error.empty()) {
+        result.error = step.error;
+      }
+    }
+  } catch (...) {
+    result.error = "unexpected failure";
+  }
+  return result;
 }
 
 }  // namespace quillet::tool

@@ -1,0 +1,78 @@
+// `quillet client`: a described database profiled through a simulated client
+// session, and descriptions that are refused with the line at fault.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "tools/tool_run.h"
+
+namespace quillet {
+namespace {
+
+using Json = nlohmann::json;
+
+class ClientCommandTest : public testing::ToolTest {};
+
+TEST_F(ClientCommandTest, ExampleSessionRunsSavesRefusedAndReports) {
+  const std::string example = std::string(QUILLET_SOURCE_DIR) + "/examples/client/orders.session";
+  const std::string report = File("orders.zvk");
+  const testing::ToolResult r = Run({"client", example, "--report", report});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run form Order\norder total "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("=== run agent Nightly\nreminders 60\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("=== save form Order\nrefused (status 0x8246)\n"
+                       "message box: You cannot save design elements while Profiler is running."),
+            std::string::npos)
+      << r.out;
+
+  const testing::ToolResult j = Run({"report", report, "--format", "json"});
+  ASSERT_EQ(j.exitCode, 0) << j.err;
+  std::map<std::string, int> calls;
+  const Json parsed = Json::parse(j.out);
+  ASSERT_EQ(parsed["procedures"].size(), 4u) << j.out;
+  for (const Json& p : parsed["procedures"]) {
+    EXPECT_EQ(p["database"], "apps/orders.nsf");
+    calls[p["name"]] = p["calls"];
+  }
+  EXPECT_EQ(calls["LinePrice"], 40);
+  EXPECT_EQ(calls["Overdue"], 90);
+  EXPECT_EQ(calls["Order/Initialize"], 1);
+  EXPECT_EQ(calls["Nightly/Initialize"], 1);
+  EXPECT_EQ(calls.count("Rounded"), 0u);  // the library is never run
+}
+
+TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
+  WriteText(File("a.lss"), "Sub Initialize\n Print 1\nEnd Sub\n");
+  const struct {
+    const char* text;
+    const char* reason;
+  } cases[] = {
+      {"form A a.lss\nbutton B a.lss\n", "line 2: unknown word \"button\""},
+      {"form A\n", "line 1: \"form\" takes a title and a source file"},
+      {"form A a.lss\nrun agent A\n", "line 2: agent A is not declared above"},
+      {"form A a.lss\nform A a.lss\n", "line 2: form A is declared twice"},
+      {"# nothing\n", "no design element is declared"},
+      {"form A missing.lss\n", "missing.lss"},
+  };
+  for (const auto& c : cases) {
+    WriteText(File("s.session"), c.text);
+    const testing::ToolResult r = Run({"client", File("s.session")});
+    EXPECT_EQ(r.exitCode, 1) << c.text;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << " -> " << r.err;
+  }
+}
+
+TEST_F(ClientCommandTest, DefaultStepsRunFormsAndAgentsThenSaveTheFirstForm) {
+  WriteText(File("f.lss"), "Sub Initialize\n Print \"form\"\nEnd Sub\n");
+  WriteText(File("g.lss"), "Sub Initialize\n Print \"agent\"\nEnd Sub\n");
+  WriteText(File("s.session"), "agent G g.lss\nview V f.lss\nform F f.lss\n");
+  const testing::ToolResult r = Run({"client", File("s.session")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("=== run agent G\nagent\n=== run form F\nform\n=== save form F\nrefused", 0), 0u) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(File("s.zvk")));
+}
+
+}  // namespace
+}  // namespace quillet

@@ -11,20 +11,26 @@ namespace {
 void WriteItems(NoteHandle note, const ConfigDocument& doc) {
   NotesApi& notes = Notes();
   auto text = [&](const char* name, const std::string& value) {
-    if (!value.empty()) ASSERT_EQ(notes.ItemSetText(note, name, value), kNoError);
+    if (!value.empty()) {
+      ASSERT_EQ(notes.ItemSetText(note, name, value), kNoError);
+    }
   };
   text("Enabled", doc.Enabled);
   text("DatabasePath", doc.DatabasePath);
   text("DatabaseTitle", doc.DatabaseTitle);
   text("AgentId", doc.AgentId);
-  if (doc.AgentRunCount) ASSERT_EQ(notes.ItemSetNumber(note, "AgentRunCount", *doc.AgentRunCount), kNoError);
+  if (doc.AgentRunCount) {
+    ASSERT_EQ(notes.ItemSetNumber(note, "AgentRunCount", *doc.AgentRunCount), kNoError);
+  }
   text("AgentServerTask", doc.AgentServerTask);
   text("AgentProfileFlags", doc.AgentProfileFlags);
   text("AgentUser", doc.AgentUser);
   text("AgentTitle", doc.AgentTitle);
   text("AgentSignerPassword", doc.AgentSignerPassword);
   text("AgentUNID", doc.AgentUNID);
-  if (!doc.SignerIdFile.empty()) ASSERT_EQ(notes.AttachFile(note, doc.SignerIdFile, doc.SignerIdFile), kNoError);
+  if (!doc.SignerIdFile.empty()) {
+    ASSERT_EQ(notes.AttachFile(note, doc.SignerIdFile, doc.SignerIdFile), kNoError);
+  }
 }
 
 }  // namespace

@@ -42,7 +42,9 @@ std::string HexId(NoteId id) {
 }
 
 NoteId AddConfigDocument(sim::SimHost& host, const ConfigDocument& doc) {
-  if (!host.DatabaseExists(kConfigDb)) EXPECT_EQ(host.CreateDatabase(kConfigDb, "Profiler Configuration"), kNoError);
+  if (!host.DatabaseExists(kConfigDb)) {
+    EXPECT_EQ(host.CreateDatabase(kConfigDb, "Profiler Configuration"), kNoError);
+  }
   NotesApi& notes = Notes();
   DbHandle db;
   EXPECT_EQ(notes.DbOpen(kConfigDb, db), kNoError);

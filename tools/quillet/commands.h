@@ -23,5 +23,6 @@ void AddInstrumentCommand(CLI::App& app, int& exitCode);
 void AddInstrumentNoteCommand(CLI::App& app, int& exitCode);
 void AddNoteItemsCommand(CLI::App& app, int& exitCode);
 void AddClientCommand(CLI::App& app, int& exitCode);
+void AddServerCommand(CLI::App& app, int& exitCode);
 
 }  // namespace quillet::tool

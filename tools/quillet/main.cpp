@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     AddRunCommand(app, exitCode);
     AddNoteItemsCommand(app, exitCode);
     AddClientCommand(app, exitCode);
+    AddServerCommand(app, exitCode);
 
     try {
       app.parse(argc, argv);

@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <sstream>
+
+#include "tools/quillet/description_lines.h"
 
 namespace quillet::tool {
 namespace {
@@ -14,13 +15,6 @@ const std::map<std::string, sim::DesignKind, std::less<>> kKinds = {{"form", sim
                                                                    {"agent", sim::DesignKind::kAgent},
                                                                    {"library", sim::DesignKind::kLibrary},
                                                                    {"view", sim::DesignKind::kView}};
-
-std::vector<std::string> Words(std::string_view line) {
-  std::istringstream in{std::string(line.substr(0, line.find('#')))};
-  std::vector<std::string> words;
-  for (std::string word; in >> word;) words.push_back(word);
-  return words;
-}
 
 bool Declared(const ClientDescription& d, sim::DesignKind kind, const std::string& title) {
   return std::any_of(d.elements.begin(), d.elements.end(),
@@ -43,11 +37,6 @@ void DefaultSteps(ClientDescription& d, bool anyRun, bool anySave) {
   }
 }
 
-bool Refuse(std::string& error, int line, const std::string& reason) {
-  error = "line " + std::to_string(line) + ": " + reason;
-  return false;
-}
-
 }  // namespace
 
 bool ParseClientDescription(std::string_view text, const std::string& folder, ClientDescription& description,
@@ -55,33 +44,30 @@ bool ParseClientDescription(std::string_view text, const std::string& folder, Cl
   ClientDescription d;
   bool anyRun = false;
   bool anySave = false;
-  std::istringstream lines{std::string(text)};
-  int number = 0;
-  for (std::string line; std::getline(lines, line);) {
-    ++number;
-    const std::vector<std::string> words = Words(line);
-    if (words.empty()) continue;
+  const bool read = ForEachDescriptionLine(text, [&](int number, const std::vector<std::string>& words) {
     const std::string& word = words[0];
     if (word == "database") {
-      if (words.size() != 2) return Refuse(error, number, "\"database\" takes one path");
+      if (words.size() != 2) return RefuseLine(error, number, "\"database\" takes one path");
       d.database = words[1];
     } else if (auto kind = kKinds.find(word); kind != kKinds.end()) {
-      if (words.size() != 3) return Refuse(error, number, "\"" + word + "\" takes a title and a source file");
-      if (Declared(d, kind->second, words[1])) return Refuse(error, number, word + " " + words[1] + " is declared twice");
+      if (words.size() != 3) return RefuseLine(error, number, "\"" + word + "\" takes a title and a source file");
+      if (Declared(d, kind->second, words[1])) return RefuseLine(error, number, word + " " + words[1] + " is declared twice");
       d.elements.push_back({kind->second, words[1], (std::filesystem::path(folder) / words[2]).string()});
     } else if (word == "run" || word == "save") {
-      if (words.size() != 3) return Refuse(error, number, "\"" + word + "\" takes a kind and a title");
+      if (words.size() != 3) return RefuseLine(error, number, "\"" + word + "\" takes a kind and a title");
       auto kind = kKinds.find(words[1]);
-      if (kind == kKinds.end()) return Refuse(error, number, "unknown kind \"" + words[1] + "\"");
+      if (kind == kKinds.end()) return RefuseLine(error, number, "unknown kind \"" + words[1] + "\"");
       if (!Declared(d, kind->second, words[2]))
-        return Refuse(error, number, words[1] + " " + words[2] + " is not declared above");
+        return RefuseLine(error, number, words[1] + " " + words[2] + " is not declared above");
       const bool run = word == "run";
       (run ? anyRun : anySave) = true;
       d.steps.push_back({run ? ClientStep::Action::kRun : ClientStep::Action::kSave, kind->second, words[2], {}});
     } else {
-      return Refuse(error, number, "unknown word \"" + word + "\"");
+      return RefuseLine(error, number, "unknown word \"" + word + "\"");
     }
-  }
+    return true;
+  });
+  if (!read) return false;
   if (d.elements.empty()) {
     error = "no design element is declared";
     return false;

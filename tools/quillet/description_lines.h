@@ -1,0 +1,40 @@
+// The line reading shared by the tool's small description files: words split
+// by blanks, "#" starts a comment, faults reported as "line N: reason".
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet::tool {
+
+inline std::vector<std::string> DescriptionWords(std::string_view line) {
+  std::istringstream in{std::string(line.substr(0, line.find('#')))};
+  std::vector<std::string> words;
+  for (std::string word; in >> word;) words.push_back(word);
+  return words;
+}
+
+// Calls `visit(number, words)` for each line of `text` that holds words,
+// numbered from 1; stops at the first call that returns false, and returns
+// whether none did.
+template <typename Visit>
+bool ForEachDescriptionLine(std::string_view text, Visit&& visit) {
+  std::istringstream lines{std::string(text)};
+  int number = 0;
+  for (std::string line; std::getline(lines, line);) {
+    ++number;
+    const std::vector<std::string> words = DescriptionWords(line);
+    if (!words.empty() && !visit(number, words)) return false;
+  }
+  return true;
+}
+
+// Sets `error` to "line N: reason" and returns false.
+inline bool RefuseLine(std::string& error, int line, const std::string& reason) {
+  error = "line " + std::to_string(line) + ": " + reason;
+  return false;
+}
+
+}  // namespace quillet::tool

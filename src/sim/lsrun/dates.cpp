@@ -68,10 +68,19 @@ CivilTime CivilOf(double serial) {
   return t;
 }
 
-double NowSerial() {
-  const std::time_t now = std::time(nullptr);
+// The local calendar time of `t`; the reentrant call has another name on Windows.
+static std::tm LocalTime(std::time_t t) {
   std::tm local{};
-  localtime_r(&now, &local);
+#ifdef _WIN32
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  return local;
+}
+
+double NowSerial() {
+  const std::tm local = LocalTime(std::time(nullptr));
   return DateSerial(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
          TimeSerial(local.tm_hour, local.tm_min, local.tm_sec);
 }
@@ -80,8 +89,7 @@ double SecondsSinceMidnight() {
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::time_t t = system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
+  const std::tm local = LocalTime(t);
   const double fraction = duration<double>(now.time_since_epoch()).count();
   return local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + (fraction - std::floor(fraction));
 }

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "config/notes_services.h"
-#include "support/timer_natives.h"
+#include "sim/client/timer_natives.h"
 #include "timing/profile_data.h"
 
 namespace quillet::testing {
@@ -101,7 +101,7 @@ ProfileRef NoteOpenTest::Profile() { return gProfilerApp->CurrentProfile(); }
 RunOptions NoteOpenTest::Timed(std::string entry) {
   RunOptions options;
   options.entry = std::move(entry);
-  kit::RouteTimerEntries(options);
+  sim::AddTimerEntries(options);
   return options;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
 
 #include "tools/tool_run.h"
 
@@ -43,6 +44,9 @@ TEST_F(ServerCommandTest, ExampleWritesOneLogDocumentAndReportPerProfiledRun) {
   EXPECT_NE(first.find("ProfLog_DatabasePath: apps/sales.nsf\n"), std::string::npos) << first;
   EXPECT_NE(first.find("ProfLog_AgentError: 0\n"), std::string::npos) << first;
   EXPECT_NE(first.find("report: " + out + "/log1.zvk\n"), std::string::npos) << first;
+  EXPECT_TRUE(std::regex_search(first, std::regex("\nProfLog_StartTime: 20[0-9]{2}-[01][0-9]-[0-3][0-9] "
+                                                  "[0-2][0-9]:[0-5][0-9]:[0-5][0-9] GMT\n")))
+      << first;
   const std::string third = ReadText(out + "/log3.txt");
   EXPECT_NE(third.find("ProfLog_AgentTitle: Cleanup\n"), std::string::npos) << third;
   EXPECT_NE(third.find("ProfLog_AgentUser: CN=Ann/O=Acme\n"), std::string::npos) << third;
@@ -68,6 +72,20 @@ TEST_F(ServerCommandTest, DefaultsProfileAndRunEveryAgentOnce) {
       << r.out;
   EXPECT_NE(ReadText(File("out/log2.txt")).find("ProfLog_AgentTitle: B\n"), std::string::npos);
   EXPECT_EQ(ReportedCalls(File("out/log1.zvk"))["Initialize"], 1);
+}
+
+TEST_F(ServerCommandTest, AnEarlierRunsLogFilesAreRemovedAndOtherFilesKept) {
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("s.server"), "agent A a.lss\n");
+  std::filesystem::create_directories(File("out"));
+  for (const char* stale : {"out/log1.txt", "out/log2.txt", "out/log2.zvk", "out/log12.zvk"}) WriteText(File(stale), "old");
+  WriteText(File("out/logbook.txt"), "mine");
+  const testing::ToolResult r = Run({"server", File("s.server"), "--out", File("out")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentTitle: A\n"), std::string::npos);
+  for (const char* stale : {"out/log2.txt", "out/log2.zvk", "out/log12.zvk"})
+    EXPECT_FALSE(std::filesystem::exists(File(stale))) << stale;
+  EXPECT_EQ(ReadText(File("out/logbook.txt")), "mine");
 }
 
 TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <regex>
 #include <span>
 #include <string>
 
@@ -22,9 +23,11 @@
 #include "sim/amgr/agent_manager.h"
 #include "sim/log_template.h"
 #include "sim/scoped_sim_host.h"
+#include "sim/sim_time.h"
 #include "tools/quillet/commands.h"
 #include "tools/quillet/server_description.h"
 #include "tools/quillet/tool_io.h"
+#include "util/bytes.h"
 
 namespace quillet::tool {
 namespace {
@@ -69,8 +72,8 @@ STATUS WriteConfigDocument(DbHandle db, const std::string& database, NoteId agen
   return status != kNoError ? status : closed;
 }
 
-// One item as a line of text: text and numbers as they read, lists joined by
-// "; ", anything else by its type and size.
+// One item as a line of text: text and numbers as they read, times as
+// "YYYY-MM-DD HH:MM:SS GMT", anything else by its type and size.
 std::string ItemLine(const ItemInfo& item) {
   std::string value;
   const std::span<const uint8_t> data(item.value);
@@ -83,6 +86,9 @@ std::string ItemLine(const ItemInfo& item) {
     char text[40];
     std::snprintf(text, sizeof text, "%.15g", number);
     value = text;
+  } else if (item.type == kTypeTime && data.size() >= typeSize + 2 * sizeof(uint32_t)) {
+    const uint8_t* innards = data.data() + typeSize;
+    value = sim::FormatTime(TimeDate{{LoadU32(innards), LoadU32(innards + sizeof(uint32_t))}}) + " GMT";
   } else {
     value = "(type 0x" + Hex(item.type, 4) + ", " + std::to_string(data.size()) + " bytes)";
   }
@@ -149,6 +155,23 @@ bool WriteLogDocuments(const std::string& logPath, const std::string& out, size_
   return ok;
 }
 
+// Removes the logN.txt and logN.zvk files an earlier run left in `out`, so that
+// every log file there is this run's. False with `error` when one cannot go.
+bool RemoveEarlierLogFiles(const std::string& out, std::string& error) {
+  static const std::regex kLogFile(R"(log[0-9]+\.(txt|zvk))");
+  std::error_code failed;
+  for (const auto& entry : std::filesystem::directory_iterator(out, failed)) {
+    const std::string name = entry.path().filename().string();
+    if (!entry.is_regular_file() || !std::regex_match(name, kLogFile)) continue;
+    if (!std::filesystem::remove(entry.path(), failed) || failed) {
+      error = entry.path().string() + ": an earlier run's log file could not be removed";
+      return false;
+    }
+  }
+  if (failed) error = out + ": the output directory could not be read";
+  return !failed;
+}
+
 // Makes the simulated data directory the description names; false with `error`.
 bool MakeDataDirectory(sim::SimHost& host, const ServerDescription& d, const std::map<std::string, std::string>& sources,
                        std::map<std::string, NoteId>& ids, std::string& error) {
@@ -211,6 +234,7 @@ int Server(const Options& options) {
   std::filesystem::create_directories(options.out, made);
   if (made || !std::filesystem::is_directory(options.out))
     return Fail("server", options.out + ": the output directory could not be made");
+  if (!RemoveEarlierLogFiles(options.out, error)) return Fail("server", error);
 
   sim::ScopedSimHost sim;
   ForgetHostFunctions();

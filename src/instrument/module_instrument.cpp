@@ -33,6 +33,9 @@ struct ModuleRewrite {
   TimerIdentity identity;         // key and note ID; the procedure per call
   CodeEdits edits;
   ProcedureListing listing;       // reused procedure after procedure
+  // Procedures whose entry code was built: registered only once the whole
+  // module is rewritten, so a refused module leaves no descriptions behind.
+  std::vector<const ProcedureDescriptor*> profiled;
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -104,7 +107,7 @@ void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
     const Status32 r = InstrumentEntry(w, p, entry);
     if (r != 0) return Warn(w, p, r);
   }
-  RegisterProcedure(w.module, p, w.context, w.profile);
+  w.profiled.push_back(&p);
 
   Status32 r = 0;
   if ((flags & instrument_flags::kTimeLines) != 0 && (flags & instrument_flags::kNoLines) == 0) {
@@ -177,7 +180,7 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // under the other by either one's rewrite: neither is rewritten.
   const std::vector<bool> overlapping = OverlappingCode(code, offsets);
   ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  CodeEdits(std::move(offsets)), ProcedureListing{}};
+                  CodeEdits(std::move(offsets)), ProcedureListing{}, {}};
   for (size_t i = 0; i < procedures.size(); ++i) {
     const ProcedureDescriptor& p = procedures[i];
     if (!IsProfiledProcedure(module, p, profile)) continue;
@@ -208,6 +211,7 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;
   }
+  for (const ProcedureDescriptor* p : w.profiled) RegisterProcedure(module, *p, context, profile);
   return 0;
 }
 

@@ -1,6 +1,8 @@
-// SkipNext: the decoder's checks on one instruction without keeping it. The
-// instruction is read by its own class into an object on the stack, so the
-// checks are DecodeNext's own while no instruction memory is taken.
+// SkipNext: the decoder's checks on one instruction without keeping it. An
+// instruction of a fixed operand layout is only measured; any other is read
+// by its own class into an object on the stack, so the checks are
+// DecodeNext's own while no instruction memory is taken.
+#include <array>
 #include <type_traits>
 
 #include "bytecode/decoder.h"
@@ -46,6 +48,21 @@ ReadResult CheckOperands(int op, ByteReader& r, Checked& checked) {
   }
 }
 
+// Bytes after the opcode byte of the instructions SkipNext only measures: a
+// fixed layout whose operands the decoder does not look at; -1 for the rest
+// (variable layouts, OpLine and the built-in calls, bytes outside the set).
+constexpr std::array<int8_t, 256> kMeasuredLength = [] {
+  std::array<int8_t, 256> lengths{};
+  lengths.fill(-1);
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) \
+  lengths[byte] = static_cast<int8_t>(OperandLength(OperandLayout::Layout));
+#include "bytecode/opcodes.def"
+  for (const int special : {op::kLine, op::kBuiltinDisp, op::kBuiltinFileDisp}) lengths[special] = -1;
+  for (int8_t& length : lengths)
+    if (length < 0) length = -1;
+  return lengths;
+}();
+
 }  // namespace
 
 bool SkipNext(DecodeCursor& cursor) noexcept {
@@ -54,6 +71,11 @@ bool SkipNext(DecodeCursor& cursor) noexcept {
   ByteReader reader(cursor.code);
   (void)reader.Seek(static_cast<size_t>(start) + 1);  // past the opcode byte, inside or at the end
   const unsigned op = cursor.code[static_cast<size_t>(start)];
+  if (const int8_t measured = kMeasuredLength[op]; measured >= 0) {
+    if (cursor.code.size() - static_cast<size_t>(start) - 1 < static_cast<size_t>(measured)) return false;
+    cursor.position = start + 1 + measured;
+    return true;
+  }
   Checked checked;
   try {
     if (CheckOperands(static_cast<int>(op), reader, checked) != ReadResult::kOk) return false;

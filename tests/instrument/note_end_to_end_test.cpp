@@ -208,6 +208,22 @@ TEST_F(NoteEndToEnd, ActionBarScriptActionsRunFromTheRewrittenNote) {
   EXPECT_EQ(stored[3], kit::LsObjectRecord(actions[0].objectCode));
 }
 
+TEST_F(NoteEndToEnd, ViewActionBarGetsItsStoredCodeBackBeforeASave) {
+  sim::NoteFile view = kit::DesignNote(kNoteClassView, "By date", "");
+  view.items.push_back(CompositeItem("$ACTIONS", kTypeCompositeData,
+                                     kit::ActionBar(ActionBarActions({kApproveSource, ClickSource("archived")}))));
+  const NoteId id = Store(view);
+  const std::vector<kit::Bytes> stored = Records(OpenPlain(id), "$ACTIONS");
+  const NoteHandle note = OpenThroughHook(id);
+  const RunResult run = RunNoteObjectCode(note, "$ACTIONS", "Action 'Archive'\\Script", Timed("Click"));
+  ASSERT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(Calls().at("CLICK"), 1);
+  ASSERT_NE(Records(note, "$ACTIONS"), stored) << "the view's actions were rewritten";
+  // What the note-update hook does before a view is saved.
+  EXPECT_EQ(gProfilerApp->RestoreViewNote(note), kNoError);
+  EXPECT_EQ(Records(note, "$ACTIONS"), stored);
+}
+
 TEST_F(NoteEndToEnd, NavigatorShapeRunsFromItsLayout) {
   const NoteId id = Store(NavigatorNote("Main map", "Home", ClickSource("going home")));
   const NoteHandle note = OpenThroughHook(id);

@@ -12,16 +12,12 @@ namespace quillet {
 
 std::optional<uint32_t> ProcedureCodeEnd(std::span<const uint8_t> code, uint32_t start) noexcept {
   if (start >= code.size() || code.size() > INT32_MAX) return std::nullopt;
-  try {
-    const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
-    DecodeCursor cursor{code, static_cast<int32_t>(start), 0};
-    for (;;) {
-      const int32_t at = cursor.position;
-      DecodeNext(cursor);  // throws for code that does not decode, or runs out
-      if (opcodeOf[code[static_cast<size_t>(at)]] == op::kEndSub) return static_cast<uint32_t>(cursor.position);
-    }
-  } catch (...) {
-    return std::nullopt;
+  const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
+  DecodeCursor cursor{code, static_cast<int32_t>(start), 0};
+  for (;;) {
+    const int32_t at = cursor.position;
+    if (!SkipNext(cursor)) return std::nullopt;  // code that does not decode, or runs out
+    if (opcodeOf[code[static_cast<size_t>(at)]] == op::kEndSub) return static_cast<uint32_t>(cursor.position);
   }
 }
 

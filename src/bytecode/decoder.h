@@ -31,6 +31,12 @@ struct DecodeCursor {
 //     its end (position left at the opcode byte).
 std::unique_ptr<COpCode> DecodeNext(DecodeCursor& cursor);
 
+// DecodeNext's checks without the instruction: true, with the cursor moved
+// past the instruction (and currentLine kept), where DecodeNext would return
+// one; false, the cursor unchanged, where it would throw. Takes no
+// instruction memory, for walks that only need where code ends.
+[[nodiscard]] bool SkipNext(DecodeCursor& cursor) noexcept;
+
 // True for the built-in numbers OpBuiltinDisp may carry: 0-90, 94-95,
 // 112-123, 126-131 and 163-174.
 bool IsKnownBuiltin(int number);

@@ -1,6 +1,8 @@
 // Binary operators: the symbol and precedence table and the encoding.
 #include "bytecode/opcode_operators.h"
 
+#include <array>
+
 namespace quillet {
 namespace {
 
@@ -21,17 +23,27 @@ constexpr OperatorRow kOperators[] = {
     {216, 0, "IsA", 9},
 };
 
+// The row of each opcode byte (either form), found once instead of by a
+// search per decoded operator; the first row listing a byte wins.
+constexpr std::array<const OperatorRow*, 256> kRowByOpcode = [] {
+  std::array<const OperatorRow*, 256> rows{};
+  for (const OperatorRow& row : kOperators) {
+    for (const int form : {row.first, row.second}) {
+      if (form > 0 && form < 256 && rows[static_cast<size_t>(form)] == nullptr) rows[static_cast<size_t>(form)] = &row;
+    }
+  }
+  return rows;
+}();
+
 }  // namespace
 
 bool LookupBinaryOperator(int opcode, const char*& symbol, int32_t& precedence) {
-  for (const auto& row : kOperators) {
-    if (opcode == row.first || (row.second != 0 && opcode == row.second)) {
-      symbol = row.symbol;
-      precedence = row.precedence;
-      return true;
-    }
-  }
-  return false;
+  if (opcode < 0 || opcode >= static_cast<int>(kRowByOpcode.size())) return false;
+  const OperatorRow* row = kRowByOpcode[static_cast<size_t>(opcode)];
+  if (row == nullptr) return false;
+  symbol = row->symbol;
+  precedence = row->precedence;
+  return true;
 }
 
 std::unique_ptr<OpBinaryOperator> OpBinaryOperator::Decoded(int variant_opcode) {

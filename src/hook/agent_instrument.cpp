@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "config/host_text.h"
 #include "instrument/module_instrument.h"
 #include "lsobject/ls_script_module.h"
 #include "lsobject/script_items.h"
@@ -16,9 +15,7 @@ Status32 CheckAgentInstrumented(NoteHandle note) {
   if (STATUS listed = ListScriptItems(note, names); listed != kNoError) return listed;
   for (const std::string& name : names) {
     // Rich text carries pieces of code among other records; an agent has none.
-    if (HostCompare(name, "$Body", kCompareNoCase) == 0 || HostCompare(name, "$ViewMapLayout", kCompareNoCase) == 0) {
-      continue;
-    }
+    if (IsRichTextScriptItem(name)) continue;
     CLSScriptModule module;
     if (!module.LoadFromNote(note, name)) return kErrAgentCodeUnreadable;
     if (!IsInstrumentedModule(module)) return kErrAgentNotInstrumented;

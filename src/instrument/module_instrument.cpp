@@ -25,14 +25,60 @@
 namespace quillet {
 namespace {
 
+// Buffers of the rewrite, kept per thread and reused module after module, so
+// that a note with many pieces of code does not allocate them each time.
+struct RewriteBuffers {
+  CodeEdits edits;
+  ProcedureListing listing;  // reused procedure after procedure
+  std::vector<uint8_t> entry;
+  std::vector<uint8_t> replaced;
+  EditInsertions insertions;
+  bool inUse = false;
+
+  // Memory kept past a module; buffers grown larger (a huge agent) are given back.
+  static constexpr size_t kKeptBytes = size_t{4} << 20;
+  size_t Held() const {
+    return edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
+           listing.list.capacity() * sizeof(listing.list[0]) +
+           listing.arrays.offsets.capacity() * sizeof(int32_t) + insertions.calls.capacity() * sizeof(uint32_t);
+  }
+};
+
+// The thread's buffers while a module is rewritten with them; a rewrite
+// entered again on the same thread gets buffers of its own.
+class BuffersInUse {
+ public:
+  BuffersInUse() : buffers_(Thread().inUse ? own_ : Thread()) { buffers_.inUse = true; }
+  ~BuffersInUse() {
+    // The instructions go back to their pool now, not at thread exit.
+    buffers_.listing.list.clear();
+    buffers_.inUse = false;
+    if (&buffers_ == &Thread() && buffers_.Held() > RewriteBuffers::kKeptBytes) buffers_ = RewriteBuffers{};
+  }
+  BuffersInUse(const BuffersInUse&) = delete;
+  BuffersInUse& operator=(const BuffersInUse&) = delete;
+  RewriteBuffers& get() { return buffers_; }
+
+ private:
+  static RewriteBuffers& Thread() {
+    thread_local RewriteBuffers buffers;
+    return buffers;
+  }
+  RewriteBuffers own_;
+  RewriteBuffers& buffers_;
+};
+
 struct ModuleRewrite {
   CLSScriptModule& module;
   const ItemContext& context;
   CLSProfileApp& profile;
   std::span<const uint8_t> code;  // the byte code as it stands before any procedure
   TimerIdentity identity;         // key and note ID; the procedure per call
-  CodeEdits edits;
-  ProcedureListing listing;       // reused procedure after procedure
+  RewriteBuffers& buffers;
+  CodeEdits& edits;
+  // Procedures whose entry code was built: registered only once the whole
+  // module is rewritten, so a refused module leaves no descriptions behind.
+  std::vector<const ProcedureDescriptor*> profiled;
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -64,7 +110,7 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
     return offset >= prefix && at <= UINT32_MAX &&
            symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
   };
-  ProcedureListing& listing = w.listing;
+  ProcedureListing& listing = w.buffers.listing;
   if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
                       listing))
     return kErrCouldNotLoadFunction;
@@ -99,29 +145,28 @@ void Warn(ModuleRewrite& w, const ProcedureDescriptor& p, Status32 code) {
 
 void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
   const int32_t flags = w.context.Flags;
-  std::vector<uint8_t> entry;
+  std::vector<uint8_t>& entry = w.buffers.entry;
+  entry.clear();
   if ((flags & instrument_flags::kTimeProcedures) != 0) {
     const Status32 r = InstrumentEntry(w, p, entry);
     if (r != 0) return Warn(w, p, r);
   }
-  RegisterProcedure(w.module, p, w.context, w.profile);
+  w.profiled.push_back(&p);
 
   Status32 r = 0;
   if ((flags & instrument_flags::kTimeLines) != 0 && (flags & instrument_flags::kNoLines) == 0) {
-    // Built in its own buffer, which the edits keep: new code is written once.
-    std::vector<uint8_t> replaced;
+    // Built in the thread's buffer, which the edits take (handing back a spare one).
     uint32_t oldLength = 0;
-    EditInsertions insertions;
-    r = InstrumentLines(w, p, entry, replaced, oldLength, insertions);
+    r = InstrumentLines(w, p, entry, w.buffers.replaced, oldLength, w.buffers.insertions);
     if (r == 0) {
-      w.edits.Add(p.codeOffset, oldLength, std::move(replaced), std::move(insertions));
+      w.edits.Add(p.codeOffset, oldLength, w.buffers.replaced, w.buffers.insertions);
       return;
     }
   }
   // Entry code alone (lines not asked for, or refused): inserted at the start.
   if (!entry.empty()) {
     const auto prefix = static_cast<uint32_t>(entry.size());
-    w.edits.Add(p.codeOffset, 0, std::move(entry), EditInsertions{prefix, {}, 0});
+    w.edits.Add(p.codeOffset, 0, entry, EditInsertions{prefix, {}, 0});  // `entry` is emptied
   }
   if (r != 0) Warn(w, p, r);
 }
@@ -176,8 +221,10 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // Code shared by two procedures (a damaged module) would be split or moved
   // under the other by either one's rewrite: neither is rewritten.
   const std::vector<bool> overlapping = OverlappingCode(code, offsets);
-  ModuleRewrite w{module, context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  CodeEdits(std::move(offsets)), ProcedureListing{}};
+  BuffersInUse buffers;
+  buffers.get().edits.Reset(offsets);
+  ModuleRewrite w{module,  context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
+                  buffers.get(), buffers.get().edits, {}};
   for (size_t i = 0; i < procedures.size(); ++i) {
     const ProcedureDescriptor& p = procedures[i];
     if (!IsProfiledProcedure(module, p, profile)) continue;
@@ -208,6 +255,7 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;
   }
+  for (const ProcedureDescriptor* p : w.profiled) RegisterProcedure(module, *p, context, profile);
   return 0;
 }
 

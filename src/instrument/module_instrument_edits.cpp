@@ -5,7 +5,14 @@
 
 namespace quillet {
 
-CodeEdits::CodeEdits(std::vector<uint32_t> codeOffsets) : offsets_(std::move(codeOffsets)) {
+void CodeEdits::Reset(std::span<const uint32_t> codeOffsets) {
+  for (auto& [start, edit] : edits_) {
+    edit.bytes.clear();
+    spare_.push_back(std::move(edit.bytes));
+  }
+  edits_.clear();
+  calls_.clear();
+  offsets_.assign(codeOffsets.begin(), codeOffsets.end());
   std::sort(offsets_.begin(), offsets_.end());
   offsets_.erase(std::unique(offsets_.begin(), offsets_.end()), offsets_.end());
   tree_.assign(offsets_.size() + 1, 0);
@@ -24,9 +31,26 @@ bool CodeEdits::Overlaps(uint32_t start, uint32_t oldLength) const {
   return uint64_t{prevStart} + std::max<uint32_t>(prev.oldLength, 1) > start;
 }
 
-void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes, EditInsertions insertions) {
+size_t CodeEdits::HeldBytes() const {
+  size_t held = calls_.capacity() * sizeof(uint32_t);
+  for (const auto& [start, edit] : edits_) held += edit.bytes.capacity();
+  for (const std::vector<uint8_t>& spare : spare_) held += spare.capacity();
+  return held;
+}
+
+void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t>& bytes,
+                    const EditInsertions& insertions) {
   const int64_t inserted = static_cast<int64_t>(bytes.size()) - oldLength;
-  edits_.emplace(start, Edit{oldLength, std::move(bytes), std::move(insertions)});
+  std::vector<uint8_t> spare;
+  if (!spare_.empty()) {
+    spare = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  edits_.emplace(start, Edit{oldLength, std::move(bytes), calls_.size(), insertions.calls.size(), insertions.prefix,
+                             insertions.callLength});
+  bytes = std::move(spare);
+  bytes.clear();
+  calls_.insert(calls_.end(), insertions.calls.begin(), insertions.calls.end());
   for (size_t i = Rank(start) + 1; i < tree_.size(); i += i & (~i + 1)) tree_[i] += inserted;
 }
 
@@ -61,10 +85,10 @@ uint32_t CodeEdits::RelocateLabel(uint32_t position) const {
     const auto& [start, edit] = *std::prev(next);
     const uint32_t within = position - start;
     if (within < std::max<uint32_t>(edit.oldLength, 1)) {
-      const EditInsertions& in = edit.insertions;
-      const auto calls =
-          static_cast<uint32_t>(std::lower_bound(in.calls.begin(), in.calls.end(), within) - in.calls.begin());
-      return Relocate(start) + in.prefix + within + calls * in.callLength;
+      const auto first = calls_.begin() + static_cast<ptrdiff_t>(edit.callsAt);
+      const auto last = first + static_cast<ptrdiff_t>(edit.callsLength);
+      const auto calls = static_cast<uint32_t>(std::lower_bound(first, last, within) - first);
+      return Relocate(start) + edit.prefix + within + calls * edit.callLength;
     }
   }
   return Relocate(position);

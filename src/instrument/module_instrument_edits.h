@@ -1,6 +1,8 @@
 // The procedures' new code, collected beside the module while it is being
 // rewritten and installed in one pass at the end: the byte code is copied
-// once and every code offset moved once.
+// once and every code offset moved once. The buffers of the new bytes are
+// handed back to the callers to fill again, and kept by Reset for the next
+// module, so a rewrite allocates them only while they still grow.
 #pragma once
 
 #include <cstdint>
@@ -24,19 +26,26 @@ class CodeEdits {
  public:
   // `codeOffsets`: every code offset an edit may start at (the listed
   // procedures'); InsertedBefore counts over these.
-  explicit CodeEdits(std::vector<uint32_t> codeOffsets);
+  CodeEdits() = default;
+  explicit CodeEdits(std::span<const uint32_t> codeOffsets) { Reset(codeOffsets); }
+  // Drops every edit and starts over with these code offsets; the buffers
+  // keep their memory.
+  void Reset(std::span<const uint32_t> codeOffsets);
 
   // Whether [start, start + oldLength) (at least the byte at start) meets a
   // range an earlier edit replaces.
   bool Overlaps(uint32_t start, uint32_t oldLength) const;
   // Replaces the `oldLength` bytes at `start` by `bytes`, which are the old
-  // bytes with `insertions` put in.
+  // bytes with `insertions` put in. Takes the contents of `bytes` and leaves
+  // it empty (holding a spare buffer's memory).
   // REQUIRES: !Overlaps(start, oldLength); start is one of the code offsets.
-  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t> bytes, EditInsertions insertions);
+  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t>& bytes, const EditInsertions& insertions);
   // The bytes the edits added so far insert before `offset`: where code at
   // `offset` would stand had each edit been applied to the byte code in turn.
   int64_t InsertedBefore(uint32_t offset) const;
   bool Empty() const { return edits_.empty(); }
+  // The memory the buffers hold.
+  size_t HeldBytes() const;
 
   // The byte code with every edit applied. REQUIRES: every range lies in `code`.
   std::vector<uint8_t> Apply(std::span<const uint8_t> code) const;
@@ -51,14 +60,18 @@ class CodeEdits {
   uint32_t RelocateLabel(uint32_t position) const;
 
  private:
+  // An edit's call offsets are a range of calls_.
   struct Edit {
     uint32_t oldLength;
     std::vector<uint8_t> bytes;
-    EditInsertions insertions;
+    size_t callsAt, callsLength;
+    uint32_t prefix, callLength;
   };
   size_t Rank(uint32_t offset) const;  // index of the first code offset >= offset
 
   std::map<uint32_t, Edit> edits_;  // by start
+  std::vector<std::vector<uint8_t>> spare_;  // emptied buffers of earlier edits
+  std::vector<uint32_t> calls_;
   std::vector<uint32_t> offsets_;   // sorted, unique
   std::vector<int64_t> tree_;       // Fenwick tree of inserted bytes by rank
 };

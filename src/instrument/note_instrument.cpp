@@ -2,14 +2,12 @@
 // rich-text path, under the item's flags.
 #include "instrument/note_instrument.h"
 
-#include "config/host_text.h"
 #include "instrument/note_item_context.h"
 #include "instrument/note_paths.h"
+#include "lsobject/script_items.h"
 
 namespace quillet {
 namespace {
-
-constexpr std::string_view kRichTextItems[] = {"$Body", "$ViewMapLayout"};
 
 // The item's flags stay in the context's ContextFlags while it is rewritten;
 // the old value comes back however the item ends.
@@ -27,13 +25,6 @@ class ContextFlagsScope {
   int32_t saved_;
 };
 
-bool IsRichTextItem(std::string_view name) {
-  for (std::string_view each : kRichTextItems) {
-    if (HostCompare(name, each, kCompareNoCase) == 0) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 Status32 InstrumentItem(CLSProfileApp& profile, NoteHandle note, std::string_view itemName,
@@ -44,7 +35,7 @@ Status32 InstrumentItem(CLSProfileApp& profile, NoteHandle note, std::string_vie
   }
   const ContextFlagsScope scope(profile, flags);
   context.Flags = profile.ContextFlags;
-  if (IsRichTextItem(context.ItemName)) return InstrumentRichTextItem(profile, note, context);
+  if (IsRichTextScriptItem(context.ItemName)) return InstrumentRichTextItem(profile, note, context);
   return InstrumentScriptItem(profile, note, context);
 }
 

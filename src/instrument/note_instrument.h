@@ -30,8 +30,8 @@ inline constexpr int32_t kSkipWatchChecks = 0x0040;  // neither Collecting nor t
 }  // namespace instrument_flags
 
 // Rewrites one item of `note` with the profile's flags OR `flags` (the
-// profile's ContextFlags are restored afterwards): "$Body" and
-// "$ViewMapLayout" (any case) through the rich-text rewrite, every other name
+// profile's ContextFlags are restored afterwards): "$Body", "$ViewMapLayout"
+// and the action bars (any case) through the rich-text rewrite, every other name
 // as a script item ("$ScriptLib" is read as "$ScriptLib_O"). Returns
 // kErrProfilerNotEnabled or kErrDatabaseNotWatched with the note untouched,
 // the module path's refusal or write-back status, the rich-text path's

@@ -1,5 +1,6 @@
-// The rich-text path: every piece of object code in "$Body" or
-// "$ViewMapLayout" goes through InstrumentCodeBlob, named by its place.
+// The rich-text path: every piece of object code in "$Body",
+// "$ViewMapLayout" or an action bar goes through InstrumentCodeBlob, named by
+// its place.
 #include <memory>
 
 #include "design/code_location.h"

@@ -11,6 +11,21 @@ namespace {
 
 constexpr uint8_t kCompiledSourceMarker[4] = {0x42, 0x4F, 0x53, 0x4C};  // "BOSL"
 
+// Where the first record of `wanted` type starts in an image whose records
+// all read; `position` (the first record) when there is none.
+size_t FirstRecordOf(std::span<const uint8_t> image, size_t position, uint16_t wanted) {
+  const size_t first = position;
+  ParseError ignored;
+  while (position + 2 < image.size()) {
+    uint16_t type = 0;
+    std::span<const uint8_t> body;
+    if (!ReadRecordBody(image, position, type, body, ignored)) break;
+    if (type == wanted) return position;
+    position = static_cast<size_t>(body.data() + body.size() - image.data());
+  }
+  return first;
+}
+
 }  // namespace
 
 bool CLSScriptModule::Parse(std::span<const uint8_t> image, ParseError& error) {
@@ -41,9 +56,12 @@ bool CLSScriptModule::Parse(std::span<const uint8_t> image, ParseError& error) {
   }
   // A link into the checksum word or into the middle of another entry would
   // have the next serialisation write over intact entries.
-  if (!ScopeHashesFitEntries(Symbols(), header_, stringTable_)) {
+  if (uint64_t conflict = 0; !ScopeHashesFitEntries(Symbols(), header_, stringTable_, &conflict)) {
     Reset();
-    return false;
+    return error.Refuse(kModuleSubject, FirstRecordOf(image, position, record::kSymbolTable), "symbol table scope links",
+                        conflict == 0 ? std::string("an entry lies in the table's checksum word")
+                                      : "a link written at symbol-table byte " + std::to_string(conflict) +
+                                            " would land in another entry");
   }
   LinkProcedureOwners();
   return true;

@@ -14,8 +14,12 @@
 namespace quillet {
 namespace {
 
+constexpr std::string_view kRichTextScriptItems[] = {kBodyItem, kViewMapLayoutItem, kActionsItem, kV5ActionsItem};
+// Action bars are listed too: the LotusScript of their actions runs like a
+// button's, and left out of the list it would run without being profiled.
 constexpr std::string_view kScriptItemNames[] = {kAgentLargeScriptItem, kDatabaseScriptItem, kBodyItem,
-                                                 kScriptLibraryItem, kViewMapLayoutItem};
+                                                 kScriptLibraryItem,    kViewMapLayoutItem,  kActionsItem,
+                                                 kV5ActionsItem};
 
 bool SameName(std::string_view a, std::string_view b, uint16_t option) { return HostCompare(a, b, option) == 0; }
 
@@ -42,6 +46,11 @@ bool IsScriptItem(std::string_view name, uint16_t type) {
   if (type == kTypeLsObject) return true;
   return std::any_of(std::begin(kScriptItemNames), std::end(kScriptItemNames),
                      [name](std::string_view known) { return SameName(name, known, kCompareExact); });
+}
+
+bool IsRichTextScriptItem(std::string_view name) {
+  return std::any_of(std::begin(kRichTextScriptItems), std::end(kRichTextScriptItems),
+                     [name](std::string_view known) { return SameName(name, known, kCompareNoCase); });
 }
 
 STATUS ListScriptItems(NoteHandle note, std::vector<std::string>& names) {

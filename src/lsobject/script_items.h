@@ -34,6 +34,11 @@ inline constexpr char kScriptLibraryItem[] = "$ScriptLib_O";
 inline constexpr char kGlobalScriptItem[] = "$$Script_O";
 inline constexpr char kBodyItem[] = "$Body";
 inline constexpr char kViewMapLayoutItem[] = "$ViewMapLayout";
+// Action bars of forms, subforms, pages and views: rich text whose actions
+// may carry object code ("$V5ACTIONS" holds the actions older releases
+// cannot read).
+inline constexpr char kActionsItem[] = "$ACTIONS";
+inline constexpr char kV5ActionsItem[] = "$V5ACTIONS";
 inline constexpr char kTitleItem[] = "$TITLE";
 inline constexpr char kGlobalsTitleSuffix[] = " (Globals)";
 inline constexpr uint16_t kTitleTextLimit = 130;
@@ -54,8 +59,13 @@ inline constexpr uint16_t kNewScriptItemFlags = kItemSigned | kItemSummary;
 inline constexpr Status32 kErrModuleNotWritten = 0x10878;  // "The module could not be written"
 
 // Whether an item of this name and data type holds object code: type 20, or
-// one of the five script item names (exact comparison).
+// one of the script item names (exact comparison).
 bool IsScriptItem(std::string_view name, uint16_t type);
+
+// Whether the script item is rich text whose records carry pieces of object
+// code ("$Body", "$ViewMapLayout", the action bars; ignoring case) rather
+// than a whole module.
+bool IsRichTextScriptItem(std::string_view name);
 
 // Whether a loaded module may come from an item of this data type.
 constexpr bool IsLoadableScriptType(uint16_t type) { return type == kTypeLsObject || type == kTypeScriptAsText; }

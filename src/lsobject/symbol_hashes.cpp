@@ -51,8 +51,10 @@ struct HashWritePlan {
   std::vector<Span> kept;
   bool insideChecksum = false;  // an entry lies in the table's checksum word
 
-  // True when no write lands in bytes of another entry or scope.
-  bool Fits() {
+  // True when no write lands in bytes of another entry or scope; else
+  // `conflict` is where the first such write begins (0: the checksum word).
+  bool Fits(uint64_t& conflict) {
+    conflict = 0;
     if (insideChecksum) return false;
     std::sort(kept.begin(), kept.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
     uint64_t longest = 0;
@@ -63,7 +65,10 @@ struct HashWritePlan {
       auto it = std::lower_bound(kept.begin(), kept.end(), earliest,
                                  [](const Span& k, uint64_t at) { return k.from < at; });
       for (; it != kept.end() && it->from < w.to; ++it)
-        if (it->to > w.from && it->owner != w.owner) return false;
+        if (it->to > w.from && it->owner != w.owner) {
+          conflict = w.from;
+          return false;
+        }
     }
     return true;
   }
@@ -219,7 +224,7 @@ void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable&
   RebuildAll(symbols, header, strings, nullptr);
 }
 
-bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings, uint64_t* conflict) {
   if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
   HashWritePlan plan;
   RebuildAll(symbols, header, strings, &plan);
@@ -244,7 +249,10 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
       return true;
     });
   }
-  return plan.Fits();
+  uint64_t at = 0;
+  const bool fits = plan.Fits(at);
+  if (conflict != nullptr) *conflict = at;
+  return fits;
 }
 
 void SymbolView::LinkProcedureOwners(const CHeader& header) const {

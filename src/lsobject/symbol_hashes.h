@@ -20,7 +20,9 @@ void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable&
 // link or scope it writes lands in another entry's common fields or scope
 // record, or an owner link Parse writes does (a link of a damaged module
 // pointing into the middle of an entry).
-// Writes nothing.
-[[nodiscard]] bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings);
+// Writes nothing. On false, `conflict` (when given) receives the symbol-table
+// offset of the first write that does not fit, 0 for the checksum word.
+[[nodiscard]] bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings,
+                                         uint64_t* conflict = nullptr);
 
 }  // namespace quillet

@@ -17,6 +17,8 @@ constexpr uint16_t kHotRegion = 2;
 constexpr uint32_t kScriptHotspot = 0x100;
 constexpr uint16_t kScriptAction = 5;
 constexpr uint16_t kClickAction = 0xFFBA;
+constexpr uint16_t kActionFormula = 1;  // action-bar action types
+constexpr uint16_t kActionScript = 2;
 
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -45,6 +47,23 @@ sim::NoteFile FormNote(std::string_view title, std::string_view buttonSource, st
                           kit::LsObjectRecord(kit::CompileScript(buttonSource)), kit::ByteRecord(0xAE, {}), kit::Paragraph(),
                           kit::Hotspot(kHotRegion, kScriptHotspot, Text("Sub Click")),
                           kit::LsObjectRecord(kit::CompileScript(hotspotSource)), kit::ByteRecord(0xAE, {})}));
+  return note;
+}
+
+std::vector<kit::ActionSpec> ActionBarActions(const ActionBarSources& sources) {
+  kit::ActionSpec approve{"Approve", kActionScript, Text(sources.approve), kit::TextFormula("hidden"),
+                          kit::CompileScript(sources.approve)};
+  kit::ActionSpec save{"Save", kActionFormula, kit::TextFormula("saved")};
+  kit::ActionSpec archive{"Archive", kActionScript, Text(sources.archive), {}, kit::CompileScript(sources.archive)};
+  return {approve, save, archive};
+}
+
+sim::NoteFile FormWithActionBar(std::string_view title, std::string_view buttonSource, const ActionBarSources& sources) {
+  sim::NoteFile note = kit::DesignNote(kNoteClassForm, title, "");
+  note.items.push_back(CompositeItem("$Body", kTypeCompositeData,
+                                     {kit::Paragraph(), kit::Hotspot(kButton, kScriptHotspot, Text("Sub Click")),
+                                      kit::LsObjectRecord(kit::CompileScript(buttonSource)), kit::ByteRecord(0xAE, {})}));
+  note.items.push_back(CompositeItem("$ACTIONS", kTypeCompositeData, kit::ActionBar(ActionBarActions(sources))));
   return note;
 }
 

@@ -14,6 +14,7 @@
 #include "hook/quillet_app.h"
 #include "sim/lsrun/note_runner.h"
 #include "sim/sim_note_file.h"
+#include "support/design_items_builder.h"
 #include "support/design_note_kit.h"
 #include "support/rich_text_builder.h"
 #include "hook/hook_fixture.h"
@@ -26,6 +27,16 @@ inline constexpr const char* kWatchedDb = "apps/orders.nsf";
 // script come from the design-note kit). A form whose "$Body" holds a button
 // and a hot region, each with its code:
 sim::NoteFile FormNote(std::string_view title, std::string_view buttonSource, std::string_view hotspotSource);
+// The action bar of FormWithActionBar: a LotusScript action, a formula
+// action and a second LotusScript action, in that order.
+struct ActionBarSources {
+  std::string approve;  // LotusScript of action "Approve"
+  std::string archive;  // LotusScript of action "Archive"
+};
+std::vector<kit::ActionSpec> ActionBarActions(const ActionBarSources& sources);
+// A form whose "$Body" holds a button running `buttonSource` and whose
+// "$ACTIONS" holds the actions of ActionBarActions.
+sim::NoteFile FormWithActionBar(std::string_view title, std::string_view buttonSource, const ActionBarSources& sources);
 // A navigator whose rectangle `shape` runs `source`.
 sim::NoteFile NavigatorNote(std::string_view title, std::string_view shape, std::string_view source);
 // The value of a composite item as stored: `type` word dropped.

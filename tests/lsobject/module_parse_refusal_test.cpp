@@ -264,6 +264,18 @@ TEST(ModuleParseRefusal, LinksIntoTheChecksumWordOrIntoAnotherEntryAreRefused) {
   EXPECT_TRUE(module.Parse(ChainModule(8, {{8, 8}})));
 }
 
+TEST(ModuleParseRefusal, ScopeLinkRefusalSaysWhereAndWhy) {
+  CLSScriptModule module;
+  ParseError error;
+  const Bytes image = ChainModule(8, {{8, 14}, {14, 0}});
+  ASSERT_FALSE(module.Parse(image, error));
+  EXPECT_EQ(error.Field, "symbol table scope links");
+  // The first entry's hash link, 6 bytes in, is where the second entry starts.
+  EXPECT_NE(error.Text.find("symbol-table byte 14 would land in another entry"), std::string::npos) << error.Text;
+  ASSERT_LT(error.Offset + 2, image.size());
+  EXPECT_EQ(LoadU16(image.data() + error.Offset), record::kSymbolTable) << "the symbol-table record";
+}
+
 // A Sub "Work" in scope 1 followed by a variable "Counter" at `variableAt`
 // (an offset from the Sub's entry).
 Bytes SubAndVariable(size_t variableAt) {

@@ -94,10 +94,13 @@ TEST_F(ScriptItems, ListHoldsEachScriptItemOnceSortedIgnoringCase) {
   AddItem(note, "Alpha", kTypeLsObject);
   AddItem(note, "$DBScript_O", kTypeText);  // a script name, whatever its type
   AddItem(note, "Plain", kTypeText);
+  AddItem(note, "$V5ACTIONS", kTypeCompositeData);  // action bars carry object code too
+  AddItem(note, "$ACTIONS", kTypeCompositeData);
   auto opened = Open(note);
   std::vector<std::string> names{"old"};
   ASSERT_EQ(ListScriptItems(opened->handle(), names), kNoError);
-  EXPECT_EQ(names, (std::vector<std::string>{"$Body", "$DBScript_O", "$ScriptLib_O", "Alpha", "zCode"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"$ACTIONS", "$Body", "$DBScript_O", "$ScriptLib_O", "$V5ACTIONS",
+                                             "Alpha", "zCode"}));
 }
 
 TEST_F(ScriptItems, ListNamesScriptItemsExactlyAndDropsRepeatsAnywhere) {

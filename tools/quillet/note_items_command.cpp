@@ -9,7 +9,6 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "config/host_text.h"
 #include "instrument/design_title.h"
 #include "instrument/module_instrument.h"
 #include "lsobject/design_kind.h"
@@ -26,11 +25,6 @@ namespace {
 constexpr char kCommand[] = "note-items";
 constexpr char kScratchDatabase[] = "note-items.nsf";
 
-// Rich text carries its modules inside records; it is not one module.
-bool IsRichTextItem(const std::string& name) {
-  return HostCompare(name, kBodyItem, kCompareExact) == 0 || HostCompare(name, kViewMapLayoutItem, kCompareExact) == 0;
-}
-
 nlohmann::ordered_json DescribeItem(NoteHandle note, const std::string& name, const NotesModuleText& text) {
   nlohmann::ordered_json item;
   item["name"] = name;
@@ -44,7 +38,7 @@ nlohmann::ordered_json DescribeItem(NoteHandle note, const std::string& name, co
     status = Notes().ItemFindNext(note, previous, info);
   }
   item["pieces"] = pieces;
-  if (IsRichTextItem(name)) {
+  if (IsRichTextScriptItem(name)) {  // its modules sit inside records
     item["module"] = "rich text";
     return item;
   }

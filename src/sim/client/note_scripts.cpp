@@ -1,18 +1,10 @@
 // Reading the runnable modules of an open note.
 #include "sim/client/note_scripts.h"
 
-#include "config/host_text.h"
 #include "lsobject/script_items.h"
 #include "sim/lsrun/note_runner.h"
 
 namespace quillet::sim {
-namespace {
-
-bool IsRichText(std::string_view name) {
-  return HostCompare(name, kBodyItem, kCompareNoCase) == 0 || HostCompare(name, kViewMapLayoutItem, kCompareNoCase) == 0;
-}
-
-}  // namespace
 
 Status32 ReadNoteScripts(NoteHandle note, std::vector<NoteScript>& scripts) {
   scripts.clear();
@@ -20,7 +12,7 @@ Status32 ReadNoteScripts(NoteHandle note, std::vector<NoteScript>& scripts) {
   if (STATUS status = ListScriptItems(note, names); status != kNoError) return status;
   std::vector<NoteScript> found;
   for (const std::string& name : names) {
-    if (IsRichText(name)) {
+    if (IsRichTextScriptItem(name)) {
       std::vector<NoteCodePiece> pieces;
       if (const Status32 status = ListObjectCode(note, name, pieces)) return status;
       for (NoteCodePiece& piece : pieces) found.push_back({name, std::move(piece.image)});

@@ -3,6 +3,7 @@
 // without the source, through `--module` and in `quillet run`.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -16,37 +17,14 @@ namespace {
 using Json = nlohmann::json;
 using Lines = std::set<std::pair<std::string, int>>;
 
-// Work is declared on line 4 and Counter::Bump on line 10; the numbers in
-// the comments are the file's lines.
-constexpr const char* kProgram =
-    "' module lines\n"                       // 1
-    "Option Declare\n"                       // 2
-    "Dim total As Long\n"                    // 3
-    "Sub Work\n"                             // 4
-    "  total = total + 1\n"                  // 5
-    "  total = total + 2\n"                  // 6
-    "  total = total + 3\n"                  // 7
-    "End Sub\n"                              // 8
-    "Class Counter\n"                        // 9
-    "  Sub Bump\n"                           // 10
-    "    total = total + 4\n"                // 11
-    "    total = total + 5\n"                // 12
-    "    total = total + 6\n"                // 13
-    "  End Sub\n"                            // 14
-    "End Class\n"                            // 15
-    "Sub Initialize\n"                       // 16
-    "  Dim c As New Counter\n"               // 17
-    "  Call Work\n"                          // 18
-    "  c.Bump\n"                             // 19
-    "  Print total\n"                        // 20
-    "End Sub\n";                             // 21
-
 class ReportModuleLinesTest : public testing::ToolTest {
  protected:
-  // Compiles the program to an image, profiles the image (not the source)
-  // and returns the report's path.
+  // Compiles examples/class_methods.lss to an image, profiles the image
+  // (not the source) and returns the report's path. Its Initialize is
+  // declared on line 37; Account's methods lie inside the class.
   std::string ProfileImage() {
-    WriteText(File("counter.lss"), kProgram);
+    const std::string source = std::string(QUILLET_SOURCE_DIR) + "/examples/class_methods.lss";
+    std::filesystem::copy_file(source, File("counter.lss"));
     const testing::ToolResult c = Run({"compile", File("counter.lss"), "-o", File("counter.lso")});
     EXPECT_EQ(c.exitCode, 0) << c.err;
     const testing::ToolResult r = Run({"run", File("counter.lso"), "--profile", "--report", File("counter.zvk")});
@@ -55,7 +33,7 @@ class ReportModuleLinesTest : public testing::ToolTest {
     return File("counter.zvk");
   }
 
-  // The (procedure, line) pairs of Work and Counter::Bump in the JSON view.
+  // The (procedure, line) pairs of Initialize and Account::Deposit in the JSON view.
   Lines LinesOf(std::vector<std::string> args) {
     args.insert(args.begin(), "report");
     args.insert(args.end(), {"--format", "json"});
@@ -66,7 +44,7 @@ class ReportModuleLinesTest : public testing::ToolTest {
     const Json view = Json::parse(r.out);
     for (const Json& l : view["lines"]) {
       const std::string procedure = l["procedure"];
-      if (procedure == "Work" || procedure == "Counter::Bump") lines.insert({procedure, l["line"].get<int>()});
+      if (procedure == "Initialize" || procedure == "Account::Deposit") lines.insert({procedure, l["line"].get<int>()});
     }
     return lines;
   }
@@ -74,33 +52,35 @@ class ReportModuleLinesTest : public testing::ToolTest {
   std::string last_;  // what the profiled run printed
 };
 
-const Lines kFileLines = {{"Work", 5}, {"Work", 6}, {"Counter::Bump", 11}, {"Counter::Bump", 12}};
+// The loop body's lines of Initialize and the lines of Account::Deposit.
+const Lines kFileLines = {{"Initialize", 44}, {"Initialize", 45}, {"Account::Deposit", 14}, {"Account::Deposit", 15}};
 
 TEST_F(ReportModuleLinesTest, TheModuleGivesTheFilesLinesWithoutTheSource) {
   const std::string report = ProfileImage();
-  // As recorded: Work counts from its Sub line, Bump has the file's lines.
+  // As recorded: Initialize counts from its Sub line, Deposit has the file's lines.
   const Lines recorded = LinesOf({report});
-  EXPECT_TRUE(recorded.count({"Work", 1}) == 1 && recorded.count({"Work", 2}) == 1) << ::testing::PrintToString(recorded);
-  EXPECT_EQ(recorded.count({"Work", 5}), 0u);
+  EXPECT_TRUE(recorded.count({"Initialize", 7}) == 1 && recorded.count({"Initialize", 8}) == 1)
+      << ::testing::PrintToString(recorded);
+  EXPECT_EQ(recorded.count({"Initialize", 44}), 0u);
+  EXPECT_EQ(recorded.count({"Account::Deposit", 14}), 1u);
   // With the image, or the source compiled, every procedure has its file lines.
   for (const std::string& module : {File("counter.lso"), File("counter.lss"), File("")}) {
     const Lines lines = LinesOf({"--module", module, report});
     for (const auto& line : kFileLines) EXPECT_EQ(lines.count(line), 1u) << module << ": " << line.first << " " << line.second;
-    EXPECT_EQ(lines.count({"Work", 1}), 0u) << module;
+    EXPECT_EQ(lines.count({"Initialize", 7}), 0u) << module;
   }
 }
 
 TEST_F(ReportModuleLinesTest, TheRunOfAnImageShowsTheFilesLines) {
   ProfileImage();
-  // The summary's hottest lines of Work are the file's 5 to 7, not 1 to 3.
-  EXPECT_TRUE(std::regex_search(last_, std::regex(R"(\n\s+Work\s+5\s)"))) << last_;
-  EXPECT_TRUE(std::regex_search(last_, std::regex(R"(\n\s+Counter::Bump\s+11\s)"))) << last_;
-  EXPECT_FALSE(std::regex_search(last_, std::regex(R"(\n\s+Work\s+1\s)"))) << last_;
+  // The summary's hottest lines of Initialize are the file's 44 and 45, not 7 and 8.
+  EXPECT_TRUE(std::regex_search(last_, std::regex(R"(\n\s+Initialize\s+44\s)"))) << last_;
+  EXPECT_FALSE(std::regex_search(last_, std::regex(R"(\n\s+Initialize\s+7\s)"))) << last_;
 }
 
 TEST_F(ReportModuleLinesTest, AnotherModuleLeavesTheLinesAsRecorded) {
   const std::string report = ProfileImage();
-  WriteText(File("other.lss"), "Sub Work\n  x = 1\n  x = 2\n  x = 3\nEnd Sub\nSub Initialize\n  Call Work\nEnd Sub\n");
+  WriteText(File("other.lss"), "Sub Initialize\n  x = 1\n  x = 2\n  x = 3\nEnd Sub\n");
   const Lines lines = LinesOf({"--module", File("other.lss"), report});
   EXPECT_EQ(lines, LinesOf({report}));  // a module of another checksum matches nothing
 }

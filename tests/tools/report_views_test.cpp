@@ -81,6 +81,16 @@ class ReportViewsTest : public testing::ReportTest {
     return Json::parse(r.out);
   }
 
+  // `go tool pprof ARGS` of the Go distribution, offline, with a home of
+  // its own; a missing go fails the test with the reason.
+  testing::ToolResult GoPprof(const std::string& args) const {
+    if (Shell("command -v go").exitCode != 0) {
+      ADD_FAILURE() << "go is missing: run scripts/setup (apt-get install golang-go)";
+      return testing::ToolResult{127, "", ""};
+    }
+    return Shell("HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof " + args);
+  }
+
   std::string Render(const std::string& report, const std::string& format, std::vector<std::string> more = {}) {
     const std::string out = File("view." + format);
     std::vector<std::string> args = {"report", report, "--format", format, "-o", out};
@@ -236,33 +246,28 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
 
 TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
   const std::string file = Render(SampleReport(), "pprof", {"--source", SourceDir()});
-  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
-  // The pprof tool of the Go distribution, offline, with a home of its own.
-  const std::string go = "HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof ";
-  const testing::ToolResult top = Shell(go + "-top " + Quote(file));
+  const testing::ToolResult top = GoPprof("-top " + Quote(file));
   ASSERT_EQ(top.exitCode, 0) << top.err;
   EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
   // Line hits against the source file's lines.
-  const testing::ToolResult list = Shell(go + "-list HELPER -sample_index=calls " + Quote(file));
+  const testing::ToolResult list = GoPprof("-list HELPER -sample_index=calls " + Quote(file));
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTimePerLine) {
   const std::string file = Render(LeafLinesReport(), "pprof", {"--source", SourceDir()});
-  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
-  const std::string go = "HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof ";
   // By line: HELPER's line 11 its 60 us, line 7 its 20 us and the 2 us the
   // lines do not hold (the procedure's own location is its first line).
-  const testing::ToolResult top = Shell(go + "-lines -top " + Quote(file));
+  const testing::ToolResult top = GoPprof("-lines -top " + Quote(file));
   ASSERT_EQ(top.exitCode, 0) << top.err;
   EXPECT_NE(top.out.find("Total samples = 100us"), std::string::npos) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(\n\s*60us\s.*HELPER .*Slow agent\.lss:11\n)"))) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(\n\s*22us\s.*HELPER .*Slow agent\.lss:7\n)"))) << top.out;
   // The listing of the function puts the time beside the source line.
-  const testing::ToolResult list = Shell(go + "-list HELPER " + Quote(file));
+  const testing::ToolResult list = GoPprof("-list HELPER " + Quote(file));
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s60us\s+60us\s+11:\s+Sleep 100)"))) << list.out;
 }

@@ -1,9 +1,12 @@
 // Time of `quillet report` on a report of a million call records in each
 // format; every view should stay within three times the JSON view's time.
+// The HTML view of that report should open in headless Chromium in under 3 s.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -72,5 +75,33 @@ void BM_ReportView(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ReportView)->DenseRange(0, 6)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The page opened by the report tests' Chromium client (tests/tools/clients,
+// set up by scripts/setup): the time from opening the file until the page
+// has drawn its tables, tree and flame graph, as the client measures it.
+void BM_ReportHtmlOpensInChromium(benchmark::State& state) {
+  const std::string html = (std::filesystem::temp_directory_path() / "quillet_bench_views.html").string();
+  const std::string render =
+      std::string(QUILLET_TOOL_PATH) + " report " + LargeReport() + " --format html -o " + html + " 2>/dev/null";
+  if (std::system(render.c_str()) != 0) {
+    state.SkipWithError("quillet report failed");
+    return;
+  }
+  const std::string open = "node " QUILLET_SOURCE_DIR "/tests/tools/clients/check.js html " + html;
+  const std::regex loadMs(R"("loadMs":(\d+))");
+  for (auto _ : state) {
+    FILE* client = popen(open.c_str(), "r");
+    std::string seen;
+    char buffer[4096];
+    for (size_t n; client != nullptr && (n = std::fread(buffer, 1, sizeof buffer, client)) > 0;) seen.append(buffer, n);
+    std::smatch m;
+    if (client == nullptr || pclose(client) != 0 || !std::regex_search(seen, m, loadMs)) {
+      state.SkipWithError("the Chromium client failed: run scripts/setup");
+      return;
+    }
+    state.SetIterationTime(std::stod(m[1]) / 1000.0);
+  }
+}
+BENCHMARK(BM_ReportHtmlOpensInChromium)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(2);
 
 }  // namespace

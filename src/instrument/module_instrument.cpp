@@ -17,6 +17,7 @@
 #include "instrument/instrument_lines.h"
 #include "instrument/module_instrument_edits.h"
 #include "instrument/module_instrument_snapshot.h"
+#include "instrument/recorded_lines.h"
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
@@ -115,13 +116,8 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
                       listing))
     return kErrCouldNotLoadFunction;
 
-  LineBase base;
-  if (p.owner == 0) {
-    base = LineBase::From(w.module.LineNumbers().LookupLine(static_cast<uint16_t>(p.name)), false);
-  } else {
-    base = LineBase::From(w.module.LineNumbers().LookupLine(0), true);
-    if (!HasSourceLines(listing.list)) return kErrNoLines;
-  }
+  const LineBase base = ProcedureLineBase(w.module, p);
+  if (p.owner != 0 && !HasSourceLines(listing.list)) return kErrNoLines;
   oldLength = static_cast<uint32_t>(listing.code.size() - entry.size());
   if (w.edits.Overlaps(p.codeOffset, oldLength)) return kErrJumpTooBig;
 

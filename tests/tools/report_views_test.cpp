@@ -81,6 +81,16 @@ class ReportViewsTest : public testing::ReportTest {
     return Json::parse(r.out);
   }
 
+  // `go tool pprof ARGS` of the Go distribution, offline, with a home of
+  // its own; a missing go fails the test with the reason.
+  testing::ToolResult GoPprof(const std::string& args) const {
+    if (Shell("command -v go").exitCode != 0) {
+      ADD_FAILURE() << "go is missing: run scripts/setup (apt-get install golang-go)";
+      return testing::ToolResult{127, "", ""};
+    }
+    return Shell("HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof " + args);
+  }
+
   std::string Render(const std::string& report, const std::string& format, std::vector<std::string> more = {}) {
     const std::string out = File("view." + format);
     std::vector<std::string> args = {"report", report, "--format", format, "-o", out};
@@ -89,6 +99,29 @@ class ReportViewsTest : public testing::ReportTest {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(r.out.empty()) << "with -o nothing goes to stdout";
     return out;
+  }
+
+  // HELPER, called twice from MAIN's line 1, spends 10 ticks on its line 1
+  // and 30 on its line 5 (the file's 7 and 11) and one tick before them.
+  std::string LeafLinesReport() {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    Describe(data, kHelper, "HELPER");
+    gNow = 0;
+    data.Enter({kModule, kMain});
+    data.Line(1);
+    for (int i = 0; i < 2; ++i) {
+      data.Enter({kModule, kHelper});
+      gNow += 1;
+      data.Line(1);
+      gNow += 10;
+      data.Line(5);
+      gNow += 30;
+      data.Exit();
+    }
+    gNow += 18;
+    data.Exit();  // MAIN: 100 ticks, 82 of them in HELPER
+    return Save(data, {}, "leaf.zvk");
   }
 };
 
@@ -192,36 +225,83 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   ASSERT_TRUE(seen.is_object());
   EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds"}));
   EXPECT_EQ(seen["defaultSampleType"], "time");
-  // Self times of the call paths add up to the total; the line samples add
-  // their hits to the calls but no time.
+  // The line samples and the procedure samples of the call paths add up to
+  // the total. HELPER called nothing, so its line holds 300 of its 303 ticks;
+  // MAIN's lines include its callees and hold no time of their own.
   EXPECT_EQ(seen["totals"][1], 400'000);
   EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000}));
-  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 303'000}));
+  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 3'000}));
   EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000}));
-  std::map<std::pair<std::string, int>, int> hits;
+  using Figures = std::map<std::pair<std::string, int>, std::pair<int, int>>;  // hits, time
+  Figures lines;
   for (const Json& l : seen["lines"]) {
-    EXPECT_EQ(l["time"], 0);
-    hits[{l["procedure"].get<std::string>(), l["line"].get<int>()}] = l["hits"].get<int>();
+    auto& [hits, time] = lines[{l["procedure"].get<std::string>(), l["line"].get<int>()}];
+    hits += l["hits"].get<int>();
+    time += l["time"].get<int>();
   }
-  const std::map<std::pair<std::string, int>, int> expected = {{{"MAIN", 3}, 1}, {{"MAIN", 4}, 1}, {{"HELPER", 11}, 3}};
-  EXPECT_EQ(hits, expected);
+  const Figures expected = {{{"MAIN", 3}, {1, 0}}, {{"MAIN", 4}, {1, 0}}, {{"HELPER", 11}, {3, 300'000}}};
+  EXPECT_EQ(lines, expected);
   EXPECT_EQ(seen["totals"][0], 5 + 5);  // 5 calls, 5 line hits
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
   const std::string file = Render(SampleReport(), "pprof", {"--source", SourceDir()});
-  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
-  // The pprof tool of the Go distribution, offline, with a home of its own.
-  const std::string go = "HOME=" + Quote(File("gohome")) + " GOTOOLCHAIN=local GOPROXY=off go tool pprof ";
-  const testing::ToolResult top = Shell(go + "-top " + Quote(file));
+  const testing::ToolResult top = GoPprof("-top " + Quote(file));
   ASSERT_EQ(top.exitCode, 0) << top.err;
   EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
   // Line hits against the source file's lines.
-  const testing::ToolResult list = Shell(go + "-list HELPER -sample_index=calls " + Quote(file));
+  const testing::ToolResult list = GoPprof("-list HELPER -sample_index=calls " + Quote(file));
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
+}
+
+TEST_F(ReportViewsTest, GoPprofShowsTimePerLine) {
+  const std::string file = Render(LeafLinesReport(), "pprof", {"--source", SourceDir()});
+  // By line: HELPER's line 11 its 60 us, line 7 its 20 us and the 2 us the
+  // lines do not hold (the procedure's own location is its first line).
+  const testing::ToolResult top = GoPprof("-lines -top " + Quote(file));
+  ASSERT_EQ(top.exitCode, 0) << top.err;
+  EXPECT_NE(top.out.find("Total samples = 100us"), std::string::npos) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(\n\s*60us\s.*HELPER .*Slow agent\.lss:11\n)"))) << top.out;
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(\n\s*22us\s.*HELPER .*Slow agent\.lss:7\n)"))) << top.out;
+  // The listing of the function puts the time beside the source line.
+  const testing::ToolResult list = GoPprof("-list HELPER " + Quote(file));
+  ASSERT_EQ(list.exitCode, 0) << list.err;
+  EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s60us\s+60us\s+11:\s+Sleep 100)"))) << list.out;
+}
+
+TEST_F(ReportViewsTest, GoPprofWebPagesShowTheProfile) {
+  const std::string file = Render(LeafLinesReport(), "pprof", {"--source", SourceDir()});
+  ASSERT_EQ(Shell("command -v go").exitCode, 0) << "go is missing: run scripts/setup (apt-get install golang-go)";
+  ASSERT_EQ(Shell("command -v dot").exitCode, 0) << "dot is missing: run scripts/setup (apt-get install graphviz)";
+  const Json seen = Client("pprof-http", file, "HELPER");
+  ASSERT_TRUE(seen.is_object());
+  for (const char* page : {"graph", "top", "flamegraph", "source"})
+    EXPECT_EQ(seen["pages"][page]["status"], 200) << page << ": " << seen["pages"][page]["text"];
+  const std::string graph = seen["pages"]["graph"]["text"];
+  EXPECT_NE(graph.find("HELPER"), std::string::npos) << graph;
+  const std::string top = seen["pages"]["top"]["text"];
+  EXPECT_TRUE(std::regex_search(top, std::regex(R"("Name":"HELPER"[^}]*"FlatFormat":"82us")"))) << top;
+  const std::string source = seen["pages"]["source"]["text"];
+  EXPECT_TRUE(std::regex_search(source, std::regex(R"(11 60us 60us Sleep 100)"))) << source;
+}
+
+TEST_F(ReportViewsTest, KCachegrindLoadsTheCallgrindFile) {
+  const std::string file = Render(SampleReport(), "callgrind", {"--source", SourceDir()});
+  ASSERT_EQ(Shell("command -v kcachegrind").exitCode, 0)
+      << "kcachegrind is missing: run scripts/setup (apt-get install kcachegrind)";
+  const Json seen = Client("kcachegrind", file, "5");
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["loaderMessages"], Json::array()) << seen["log"];
+  EXPECT_EQ(seen["running"], true) << seen["log"];
+  // Its loader does speak up about a line it cannot read.
+  WriteText(File("broken.callgrind"), ReadText(file) + "not a callgrind line\n");
+  const Json broken = Client("kcachegrind", File("broken.callgrind"), "5");
+  ASSERT_TRUE(broken.is_object());
+  ASSERT_EQ(broken["loaderMessages"].size(), 1u) << broken["log"];
+  EXPECT_NE(broken["loaderMessages"][0].get<std::string>().find("not a callgrind line"), std::string::npos);
 }
 
 TEST_F(ReportViewsTest, CallgrindAnnotateReadsTheTotals) {

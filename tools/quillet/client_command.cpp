@@ -72,6 +72,7 @@ int Client(const Options& options) {
   spec.database = description.database;
   spec.steps = description.steps;
   SourceIndex sources;
+  ModuleLines modules;  // the modules as compiled, for the lines they record
   for (const ClientElementSource& element : description.elements) {
     sim::DesignSpec design{element.kind, element.title, {}};
     int exitCode = kExitOk;
@@ -79,6 +80,7 @@ int Client(const Options& options) {
     if (!CompileSourceFile("client", element.sourcePath, design.modules.back(), exitCode)) return exitCode;
     std::string ignored;
     static_cast<void>(sources.Add(element.sourcePath, ignored));  // only for line numbers in the view
+    static_cast<void>(modules.AddImage(design.modules.back(), ignored));
     spec.elements.push_back(std::move(design));
   }
   if (!options.flags.empty() && !ParseHexFlags(options.flags, spec.flags))
@@ -96,7 +98,7 @@ int Client(const Options& options) {
   ReportError reportError;
   if (!ReadReportFile(spec.reportPath, report, reportError))
     return Fail("client", spec.reportPath + ": " + reportError.Text);
-  const std::string view = RenderReportText(BuildReportModel(report, &sources), spec.reportPath, options.top);
+  const std::string view = RenderReportText(BuildReportModel(report, &sources, &modules), spec.reportPath, options.top);
   std::printf("=== report %s\n", spec.reportPath.c_str());
   std::fwrite(view.data(), 1, view.size(), stdout);
   return kExitOk;

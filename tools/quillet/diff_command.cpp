@@ -27,9 +27,9 @@ void AddDiffCommand(CLI::App& app, int& exitCode) {
   cmd->callback([options, &exitCode] {
     ReportInput before;
     ReportInput after;
-    if (!LoadReportInput("diff", options->before, options->sources, before, exitCode)) return;
+    if (!LoadReportInput("diff", options->before, options->sources, options->modules, before, exitCode)) return;
     const auto& afterSources = options->afterSources.empty() ? options->sources : options->afterSources;
-    if (!LoadReportInput("diff", options->after, afterSources, after, exitCode)) return;
+    if (!LoadReportInput("diff", options->after, afterSources, options->modules, after, exitCode)) return;
     const ReportDiff diff = DiffReports(before.model, after.model, options->before, options->after);
     const size_t rows = options->Rows();
     std::string out;

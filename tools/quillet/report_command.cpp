@@ -25,7 +25,7 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
   AddViewOptions(cmd, *options, {"text", "json", "html", "folded", "speedscope", "pprof", "callgrind"});
   cmd->callback([options, &exitCode] {
     ReportInput input;
-    if (!LoadReportInput("report", options->file, options->sources, input, exitCode)) return;
+    if (!LoadReportInput("report", options->file, options->sources, options->modules, input, exitCode)) return;
     const ReportModel& model = input.model;
     const SourceIndex* sources = input.sources.Empty() ? nullptr : &input.sources;
     Progress("report", model, "rendering " + options->format);

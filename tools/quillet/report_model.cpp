@@ -31,7 +31,7 @@ std::string UndescribedName(uint32_t key, uint32_t handle) {
 
 // Registers every described procedure, then names them: the full name, with
 // the module in front when several modules have a procedure of that name.
-void AddDescribed(const Report& report, const SourceIndex* sources, ReportModel& model,
+void AddDescribed(const Report& report, const SourceIndex* sources, const ModuleLines* modules, ReportModel& model,
                   std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
   std::map<std::string, std::vector<uint32_t>> keysByName;
   for (const ReportProcedure& p : report.Procedures) {
@@ -60,14 +60,16 @@ void AddDescribed(const Report& report, const SourceIndex* sources, ReportModel&
     } else {
       stats.name = full;
     }
+    if (modules != nullptr) stats.fileLines = modules->LineOffset(stats.key, stats.handle, stats.lineOffset);
     if (sources != nullptr && !full.empty()) {
-      stats.fileLines = sources->LineOffset(stats.module, full, stats.lineOffset);
+      if (!stats.fileLines) stats.fileLines = sources->LineOffset(stats.module, full, stats.lineOffset);
       if (const SourceFile* file = sources->Find(stats.module)) stats.sourcePath = file->path;
     }
   }
 }
 
-size_t ProcedureOf(const ReportCall& call, ReportModel& model, std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
+size_t ProcedureOf(const ReportCall& call, const ModuleLines* modules, ReportModel& model,
+                   std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
   const auto id = std::make_pair(call.Key, call.ProcedureId);
   auto it = index.find(id);
   if (it != index.end()) return it->second;
@@ -75,6 +77,7 @@ size_t ProcedureOf(const ReportCall& call, ReportModel& model, std::map<std::pai
   stats.key = call.Key;
   stats.handle = call.ProcedureId;
   stats.name = UndescribedName(call.Key, call.ProcedureId);
+  if (modules != nullptr) stats.fileLines = modules->LineOffset(stats.key, stats.handle, stats.lineOffset);
   index[id] = model.procedures.size();
   model.procedures.push_back(std::move(stats));
   return model.procedures.size() - 1;
@@ -101,12 +104,12 @@ size_t PathChild(ReportModel& model, size_t parent, size_t procedure) {
 
 }  // namespace
 
-ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
+ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, const ModuleLines* modules) {
   ReportModel model;
   model.frequency = report.Frequency;
   model.messages = report.Messages;
   std::map<std::pair<uint32_t, uint32_t>, size_t> index;
-  AddDescribed(report, sources, model, index);
+  AddDescribed(report, sources, modules, model, index);
   bool capped = false;
 
   const size_t n = report.Calls.size();
@@ -123,7 +126,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     model.duration[i] = std::max(std::max<int64_t>(call.Elapsed, 0), children);
     if (call.Elapsed == 0) ++model.openCalls;
   }
-  for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], model, index);
+  for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], modules, model, index);
 
   std::map<std::pair<size_t, int32_t>, LineStats> lines;
   std::vector<uint32_t> active(model.procedures.size(), 0);
@@ -148,6 +151,14 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
     const int64_t self = model.duration[call] - children;  // duration is at least children
     AddTicks(stats.exclusive, self, capped);
     const bool leaf = children == 0 && c.Elapsed > 0;
+    // Below the depth limit every further frame goes into one frame.
+    size_t path;
+    if (model.paths[parentPath].depth >= kMaxPathDepth)
+      path = model.paths[parentPath].procedure == SIZE_MAX ? parentPath : PathChild(model, parentPath, SIZE_MAX);
+    else
+      path = PathChild(model, parentPath, p);
+    PathNode& node = model.paths[path];
+    const bool folded = node.procedure == SIZE_MAX;
     for (const LineEntry& e : c.Lines) {
       const int32_t fileLine = static_cast<int32_t>(e.Line) + stats.lineOffset;
       LineStats& line = lines[{p, fileLine}];
@@ -156,14 +167,11 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources) {
       AddTicks(line.hits, e.Count, capped);
       if (outermost) AddTicks(line.total, e.Total, capped);
       if (leaf) AddTicks(line.self, e.Total, capped);
+      if (folded) continue;
+      PathLine& at = node.lines[fileLine];
+      AddTicks(at.hits, e.Count, capped);
+      if (leaf) AddTicks(at.self, e.Total, capped);
     }
-    // Below the depth limit every further frame goes into one frame.
-    size_t path;
-    if (model.paths[parentPath].depth >= kMaxPathDepth)
-      path = model.paths[parentPath].procedure == SIZE_MAX ? parentPath : PathChild(model, parentPath, SIZE_MAX);
-    else
-      path = PathChild(model, parentPath, p);
-    PathNode& node = model.paths[path];
     AddTicks(node.self, self, capped);
     if (path != parentPath) {
       node.calls += 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "timing/report_reader.h"
+#include "tools/quillet/report/module_lines.h"
 #include "tools/quillet/report/source_index.h"
 
 namespace quillet::tool {
@@ -45,6 +46,14 @@ struct LineStats {
   int64_t self = 0;
 };
 
+// A line of the procedure at a call path: the hits of every call on that
+// path, and the ticks that the path's calls which called nothing spent on
+// it (their line times hold no callees, so they are the line's own).
+struct PathLine {
+  int64_t hits = 0;
+  int64_t self = 0;
+};
+
 // One node of the call tree with identical paths merged.
 struct PathNode {
   size_t procedure = 0;  // index into procedures; SIZE_MAX for the folded-depth frame
@@ -54,6 +63,7 @@ struct PathNode {
   int64_t total = 0;  // ticks
   int64_t self = 0;   // ticks
   std::map<size_t, size_t> children;  // procedure -> node
+  std::map<int32_t, PathLine> lines;  // by line; empty for the folded-depth frame
 };
 
 struct ReportModel {
@@ -71,8 +81,11 @@ struct ReportModel {
 };
 
 // Builds the model without recursion (call trees may be tens of thousands deep).
-// With `sources`, line numbers are those of the source files.
-ReportModel BuildReportModel(const Report& report, const SourceIndex* sources = nullptr);
+// With `modules` or `sources`, line numbers are those of the source files:
+// a procedure of a module given takes its offset from the module, any other
+// from its source file.
+ReportModel BuildReportModel(const Report& report, const SourceIndex* sources = nullptr,
+                             const ModuleLines* modules = nullptr);
 
 // Name of a path node's frame.
 const std::string& FrameName(const ReportModel& model, const PathNode& node);

@@ -48,12 +48,15 @@ int Profile(const Options& options, const std::vector<uint8_t>& image) {
   Report report;
   ReportError error;
   if (!ReadReportFile(profile.reportPath, report, error)) return Fail("run", profile.reportPath + ": " + error.Text);
-  // A run from source shows the file's line numbers.
+  // The module that ran numbers the lines as its source file does.
   SourceIndex sources;
+  ModuleLines modules;
   std::string sourceError;
   const bool fromSource = IsSourceName(options.file) && sources.Add(options.file, sourceError);
-  const std::string summary =
-      RenderReportText(BuildReportModel(report, fromSource ? &sources : nullptr), profile.reportPath, kSummaryRows);
+  const bool fromModule = modules.AddImage(image, sourceError);
+  const std::string summary = RenderReportText(
+      BuildReportModel(report, fromSource ? &sources : nullptr, fromModule ? &modules : nullptr), profile.reportPath,
+      kSummaryRows);
   std::fputs("\n", stdout);
   std::fwrite(summary.data(), 1, summary.size(), stdout);
   if (!result.runOk) return Fail("run", options.file + ": " + result.error);

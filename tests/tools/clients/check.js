@@ -3,8 +3,13 @@
 //   node check.js html FILE.html [SCREENSHOT.png]  headless Chromium
 //   node check.js pprof FILE.pb.gz                 the pprof-format decoder
 //   node check.js speedscope FILE.json             speedscope's file schema
+//   node check.js pprof-http FILE.pb.gz FUNCTION   pages of `go tool pprof -http`
+//   node check.js kcachegrind FILE.callgrind       KCachegrind's loader, offscreen
 'use strict';
+const { spawn } = require('child_process');
 const fs = require('fs');
+const http = require('http');
+const net = require('net');
 const os = require('os');
 const path = require('path');
 const zlib = require('zlib');
@@ -123,11 +128,104 @@ function speedscope(file) {
   return { valid, errors: validate.errors || [] };
 }
 
+// Starts `command` in a process group of its own; `stop()` ends that group.
+function start(command, args, env) {
+  const child = spawn(command, args, { env: { ...process.env, ...env }, detached: true,
+                                       stdio: ['ignore', 'pipe', 'pipe'] });
+  const run = { output: '', exited: null };
+  child.stdout.on('data', d => { run.output += d; });
+  child.stderr.on('data', d => { run.output += d; });
+  child.on('error', e => { run.output += String(e); run.exited = -1; });
+  child.on('exit', (code, signal) => { run.exited = code === null ? signal : code; });
+  run.stop = () => { if (run.exited === null) { try { process.kill(-child.pid, 'SIGKILL'); } catch (e) { } } };
+  return run;
+}
+
+const sleep = ms => new Promise(r => setTimeout(r, ms));
+
+function fetch(url) {
+  return new Promise((resolve, reject) => {
+    http.get(url, res => {
+      let body = '';
+      res.setEncoding('utf8');
+      res.on('data', d => { body += d; });
+      res.on('end', () => resolve({ status: res.statusCode, body }));
+    }).on('error', reject);
+  });
+}
+
+// The web interface of Go's pprof tool on a free local port, without a
+// browser; the pages it serves for the profile and one function.
+// A local port nothing listens on: the system's choice for a server that is
+// closed again. (pprof takes the port literally: 0 would be served as 0.)
+function freePort() {
+  return new Promise((resolve, reject) => {
+    const server = net.createServer();
+    server.on('error', reject);
+    server.listen(0, '127.0.0.1', () => {
+      const { port } = server.address();
+      server.close(() => resolve(port));
+    });
+  });
+}
+
+async function pprofHttp(file, fn) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'quillet-pprof-'));
+  const port = await freePort();
+  const run = start('go', ['tool', 'pprof', `-http=127.0.0.1:${port}`, '-no_browser', file],
+                    { HOME: home, GOTOOLCHAIN: 'local', GOPROXY: 'off' });
+  const seen = { pages: {} };
+  try {
+    let url = null;
+    for (let waited = 0; !url && run.exited === null && waited < 60000; waited += 100) {
+      const m = /Serving web UI on (http:\/\/\S+)/.exec(run.output);
+      if (m) url = m[1].replace(/\/$/, ''); else await sleep(100);
+    }
+    if (!url) throw new Error('go tool pprof -http did not serve: ' + run.output);
+    // The line is printed as the server starts: wait until it answers.
+    for (let waited = 0; ; waited += 100) {
+      try { await fetch(url + '/ui/top'); break; } catch (e) { if (waited > 30000) throw e; await sleep(100); }
+    }
+    const unquote = t => t.replace(/&#34;|&quot;/g, '"').replace(/&lt;/g, '<').replace(/&gt;/g, '>')
+                          .replace(/&#39;/g, "'").replace(/&amp;/g, '&');
+    for (const [name, page] of [['graph', '/ui/'], ['top', '/ui/top'], ['flamegraph', '/ui/flamegraph'],
+                                ['source', '/ui/source?f=' + encodeURIComponent(fn)]]) {
+      const r = await fetch(url + page);
+      seen.pages[name] = { status: r.status, text: unquote(r.body.replace(/<[^>]*>/g, ' ')).replace(/\s+/g, ' ') };
+    }
+    seen.log = run.output;
+  } finally {
+    run.stop();
+    fs.rmSync(home, { recursive: true, force: true });
+  }
+  return seen;
+}
+
+// KCachegrind opened on the file with Qt's offscreen platform and a session
+// bus of its own: what its loader said on stderr ("Loading FILE : LINE : ...")
+// and whether it was still running, the file loaded, after `seconds`.
+async function kcachegrind(file, seconds) {
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'quillet-kcachegrind-'));
+  const runtime = path.join(home, 'runtime');
+  fs.mkdirSync(runtime, { mode: 0o700 });
+  const run = start('dbus-run-session', ['--', 'kcachegrind', path.resolve(file)],
+                    { QT_QPA_PLATFORM: 'offscreen', HOME: home, XDG_RUNTIME_DIR: runtime });
+  try {
+    await sleep(1000 * Number(seconds || 5));
+    return { running: run.exited === null, exited: run.exited,
+             loaderMessages: run.output.split('\n').filter(l => l.startsWith('Loading ')), log: run.output };
+  } finally {
+    run.stop();
+    fs.rmSync(home, { recursive: true, force: true });
+  }
+}
+
 (async () => {
   const [kind, file, extra] = process.argv.slice(2);
-  const checks = { html: () => html(file, extra), pprof: () => pprof(file), speedscope: () => speedscope(file) };
+  const checks = { html: () => html(file, extra), pprof: () => pprof(file), speedscope: () => speedscope(file),
+                   'pprof-http': () => pprofHttp(file, extra), kcachegrind: () => kcachegrind(file, extra) };
   if (!checks[kind] || !file) {
-    console.error('usage: node check.js html|pprof|speedscope FILE [SCREENSHOT]');
+    console.error('usage: node check.js html|pprof|speedscope|pprof-http|kcachegrind FILE [EXTRA]');
     process.exit(2);
   }
   process.stdout.write(JSON.stringify(await checks[kind]()) + '\n');

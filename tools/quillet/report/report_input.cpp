@@ -26,14 +26,26 @@ void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::
   // One value per --source, so that a source never swallows the report file after it.
   cmd->add_option("--source", options.sources, "a folder of .lss files or one .lss file (repeatable)")
       ->allow_extra_args(false);
+  cmd->add_option("--module", options.modules,
+                  "a compiled module (.lso, or .lss to compile) or a folder of .lso files: lines as the "
+                  "source file numbers them, for the procedures of the modules the report was recorded from "
+                  "(repeatable)")
+      ->allow_extra_args(false);
   cmd->add_option("-o,--output", options.output, "write to this file instead of stdout");
 }
 
 bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
-                     ReportInput& input, int& exitCode) {
+                     const std::vector<std::string>& modules, ReportInput& input, int& exitCode) {
   for (const std::string& path : sources) {
     std::string error;
     if (!input.sources.Add(path, error)) {
+      exitCode = Fail(command, error);
+      return false;
+    }
+  }
+  for (const std::string& path : modules) {
+    std::string error;
+    if (!input.modules.Add(path, error)) {
       exitCode = Fail(command, error);
       return false;
     }
@@ -46,7 +58,8 @@ bool LoadReportInput(const char* command, const std::string& file, const std::ve
   if (input.report.Calls.size() >= kProgressCalls)
     std::fprintf(stderr, "quillet %s: read %s (%zu calls), building the model\n", command, file.c_str(),
                  input.report.Calls.size());
-  input.model = BuildReportModel(input.report, input.sources.Empty() ? nullptr : &input.sources);
+  input.model = BuildReportModel(input.report, input.sources.Empty() ? nullptr : &input.sources,
+                                 input.modules.Empty() ? nullptr : &input.modules);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "timing/report_reader.h"
+#include "tools/quillet/report/module_lines.h"
 #include "tools/quillet/report/source_index.h"
 #include "tools/quillet/report_model.h"
 
@@ -23,13 +24,14 @@ struct ViewOptions {
   int64_t top = 20;
   bool topGiven = false;  // the JSON forms list everything unless a limit is asked for
   std::vector<std::string> sources;
+  std::vector<std::string> modules;
   std::string output;
 
   // The row limit for `format`: 0 (everything) for JSON without --top.
   size_t Rows() const { return format == "json" && !topGiven ? 0 : static_cast<size_t>(top); }
 };
 
-// Registers --format (one of `formats`), --top, --source and -o on `cmd`.
+// Registers --format (one of `formats`), --top, --source, --module and -o on `cmd`.
 void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::string>& formats);
 
 // Reports with at least this many calls get progress lines on stderr.
@@ -38,13 +40,14 @@ inline constexpr uint64_t kProgressCalls = 200000;
 struct ReportInput {
   Report report;
   SourceIndex sources;
+  ModuleLines modules;
   ReportModel model;
 };
 
-// Reads the sources, then the report, and builds its model. On failure
-// prints the reason, sets `exitCode` and returns false.
+// Reads the sources and modules, then the report, and builds its model. On
+// failure prints the reason, sets `exitCode` and returns false.
 bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
-                     ReportInput& input, int& exitCode);
+                     const std::vector<std::string>& modules, ReportInput& input, int& exitCode);
 
 // "quillet <command>: <what> (N calls)" on stderr for a large report.
 void Progress(const char* command, const ReportModel& model, const std::string& what);

@@ -2,7 +2,11 @@
 // compressed with zlib.
 #include <zlib.h>
 
+#include <algorithm>
+#include <map>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "tools/quillet/report/profile.pb.h"  // generated from profile.proto
 #include "tools/quillet/report/report_formats.h"
@@ -52,7 +56,11 @@ bool Gzip(const std::string& data, std::string& out, std::string& error) {
 
 int64_t ToNanoseconds(int64_t ticks, int64_t frequency) {
   if (frequency <= 0) return ticks;
-  return static_cast<int64_t>(static_cast<long double>(ticks) * 1e9L / static_cast<long double>(frequency) + 0.5L);
+  const long double ns = static_cast<long double>(ticks) * 1e9L / static_cast<long double>(frequency) + 0.5L;
+  // Only a damaged report's sums come near the limits: they are held there.
+  if (ns >= 9223372036854775807.0L) return INT64_MAX;
+  if (ns <= -9223372036854775807.0L) return INT64_MIN;
+  return static_cast<int64_t>(ns);
 }
 
 bool RenderPprof(const ReportModel& model, std::string& out, std::string& error) {
@@ -97,38 +105,56 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
     line->set_function_id(id);
     if (!folded) line->set_line(firstLine[id - 1]);
   }
-  // A location per line, with a sample labelled kind=line that carries the
-  // line's hits as its calls and no time (a line's time includes its callees,
-  // which the path samples below hold already).
+  // A location per line of a procedure.
   uint64_t nextLocation = deeper + 1;
-  const int64_t kindKey = strings.Index("kind");
-  const int64_t lineKind = strings.Index("line");
+  std::map<std::pair<size_t, int32_t>, uint64_t> lineLocation;
   for (const LineStats& l : model.lines) {
     auto* location = profile.add_location();
     location->set_id(nextLocation);
     auto* line = location->add_line();
     line->set_function_id(l.procedure + 1);
     line->set_line(l.line);
-    auto* sample = profile.add_sample();
-    sample->add_location_id(nextLocation++);
-    sample->add_value(l.hits);
-    sample->add_value(0);
-    auto* label = sample->add_label();
-    label->set_key(kindKey);
-    label->set_str(lineKind);
+    lineLocation[{l.procedure, l.line}] = nextLocation++;
   }
-  // A sample per merged call path: its calls and its self time.
-  std::vector<uint64_t> stack;
+  // Per merged call path: a sample labelled kind=line for each line of its
+  // procedure, with the line's hits as its calls and the line's own time
+  // (from the calls that called nothing), then a sample at the procedure's
+  // location with the path's calls and the rest of its self time. Line and
+  // procedure times of a path add up to its self time, the self times to
+  // the report's total.
+  const int64_t kindKey = strings.Index("kind");
+  const int64_t lineKind = strings.Index("line");
+  std::vector<uint64_t> callers;
   for (size_t i = 1; i < model.paths.size(); ++i) {
-    stack.clear();
-    for (size_t n = i; n != 0 && n != SIZE_MAX; n = model.paths[n].parent) {
+    const PathNode& node = model.paths[i];
+    callers.clear();
+    for (size_t n = node.parent; n != 0 && n != SIZE_MAX; n = model.paths[n].parent) {
       const size_t procedure = model.paths[n].procedure;
-      stack.push_back(procedure == SIZE_MAX ? deeper : procedure + 1);
+      callers.push_back(procedure == SIZE_MAX ? deeper : procedure + 1);
+    }
+    // Ticks are converted as running sums, so that the parts' nanoseconds
+    // add up to exactly the nanoseconds of the whole.
+    int64_t placed = 0;
+    int64_t placedNs = 0;
+    for (const auto& [number, at] : node.lines) {
+      const int64_t part = std::clamp<int64_t>(at.self, 0, std::max<int64_t>(node.self, 0) - placed);
+      placed += part;
+      const int64_t ns = ToNanoseconds(placed, model.frequency) - placedNs;
+      placedNs += ns;
+      auto* sample = profile.add_sample();
+      sample->add_location_id(lineLocation.at({node.procedure, number}));
+      for (uint64_t id : callers) sample->add_location_id(id);
+      sample->add_value(at.hits);
+      sample->add_value(ns);
+      auto* label = sample->add_label();
+      label->set_key(kindKey);
+      label->set_str(lineKind);
     }
     auto* sample = profile.add_sample();
-    for (uint64_t id : stack) sample->add_location_id(id);
-    sample->add_value(static_cast<int64_t>(model.paths[i].calls));
-    sample->add_value(ToNanoseconds(model.paths[i].self, model.frequency));
+    sample->add_location_id(node.procedure == SIZE_MAX ? deeper : node.procedure + 1);
+    for (uint64_t id : callers) sample->add_location_id(id);
+    sample->add_value(static_cast<int64_t>(node.calls));
+    sample->add_value(ToNanoseconds(node.self, model.frequency) - placedNs);
   }
   std::string bytes;
   if (!profile.SerializeToString(&bytes)) {

@@ -87,7 +87,7 @@ TEST(CProfileData, ALineIncludesTheCallsMadeFromIt) {
   ASSERT_EQ(a.Lines().size(), 1u);
   EXPECT_EQ(a.Lines().Find(10)->Count, 2);
   EXPECT_EQ(a.Lines().Find(10)->Total, 300 + 100);
-  EXPECT_EQ(a.ChildCount(), 1u);
+  EXPECT_EQ(a.ChildCount, 1u);
 }
 
 TEST(CProfileData, CallsOnAnEmptyStackBecomeRootsInStartOrder) {
@@ -214,7 +214,7 @@ TEST(CProfileData, RecordsStopGrowingAtTheLimit) {
     data.Line(i % 3);
     data.Exit();
   }
-  const uint64_t recorded = data.FirstRoot()->ChildCount();
+  const uint64_t recorded = data.FirstRoot()->ChildCount;
   EXPECT_EQ(recorded + data.DroppedCalls(), static_cast<uint64_t>(kCalls));
   EXPECT_GT(data.DroppedCalls(), 0u);
   EXPECT_GE(data.Pool().BytesReserved(), kLimit);

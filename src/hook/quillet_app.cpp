@@ -60,6 +60,12 @@ ProfileRef CQuilletApp::CurrentProfile() {
   return it->second.back();
 }
 
+CLSProfileApp* CQuilletApp::LockedCurrentProfile() {
+  auto it = profiles_.find(RunKey());
+  if (it == profiles_.end() || it->second.empty()) return nullptr;
+  return it->second.back().get();
+}
+
 ProfileRef CQuilletApp::PushProfile() {
   auto context = std::make_shared<CLSProfileApp>(moduleName_, serverName_, instrumentFlags_);
   platform::LockHolder hold(lock_);

@@ -64,6 +64,9 @@ class CQuilletApp {
   // Profile-context stack of RunKey(). Each takes Lock itself, so a caller
   // without Lock still gets a context that stays alive while it holds it.
   ProfileRef CurrentProfile();  // the top context, or null
+  // The top context without taking Lock or a reference: the timer entries'
+  // path. REQUIRES: Lock, held for as long as the context is used.
+  CLSProfileApp* LockedCurrentProfile();
   ProfileRef PushProfile();     // a new context on top
   void PopProfile();            // drops the top context (the entry goes with the last)
   size_t ProfileDepth();        // contexts on RunKey()'s stack

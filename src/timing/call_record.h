@@ -39,26 +39,23 @@ struct LineTable {
 };
 
 // One call, 48 bytes. Children form an intrusive list (first child, next
-// sibling) of records owned by the profile data's pool, in start order. What
-// only an open call needs (entry time, the line being timed, the last child)
-// lives in its OpenCall on the call stack, not here: the tree keeps nothing
-// per record that the report does not write.
+// sibling) of records owned by the profile data's pool, in start order, and
+// are counted as they are linked, so the report never walks a list twice.
+// What only an open call needs (entry time, the line being timed, the last
+// child) lives in its OpenCall on the call stack, not here: the tree keeps
+// nothing per record that the report does not write.
 struct CallRecord {
   uint32_t Key = 0;          // module key as recorded (after remapping)
-  uint32_t ProcedureId = 0;  // the procedure handle (16-bit value)
+  uint16_t ProcedureId = 0;  // the procedure handle, a 16-bit value
+  uint8_t IsRoot = 0;        // 1 when the record is one of the roots
   CallRecord* FirstChild = nullptr;
   CallRecord* NextSibling = nullptr;
   LineEntry* LineData = nullptr;  // LineCount entries in line order, in the pool
   int64_t Elapsed = 0;            // Exit time minus entry time; 0 until the call exits
   uint32_t LineCount = 0;
-  uint8_t IsRoot = 0;  // 1 when the record is one of the roots
+  uint32_t ChildCount = 0;  // records in the FirstChild list
 
   LineTable Lines() const { return LineTable{LineData, LineCount}; }
-  uint32_t ChildCount() const {
-    uint32_t n = 0;
-    for (const CallRecord* c = FirstChild; c != nullptr; c = c->NextSibling) ++n;
-    return n;
-  }
 };
 
 static_assert(sizeof(void*) > 4 || sizeof(CallRecord) <= 40, "32-bit records stay small");

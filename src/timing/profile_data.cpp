@@ -24,8 +24,9 @@ void CProfileData::Enter(const ProcedureKey& key) {
   if ((parent == nullptr || parent->Record != nullptr) && pool_.BytesReserved() < memoryLimit_) {
     r = pool_.NewRecord();
     r->Key = key.Key;
-    r->ProcedureId = key.ProcedureId;
+    r->ProcedureId = static_cast<uint16_t>(key.ProcedureId);
     if (parent != nullptr) {
+      ++parent->Record->ChildCount;
       if (parent->LastChild != nullptr) {
         parent->LastChild->NextSibling = r;
       } else {

@@ -192,7 +192,7 @@ TEST_F(ProfileAppTest, MemoryLimitDropsCallsSaysSoOnceAndCountsThemInTheReport) 
   app_.TimerExit(1, 1);
   const uint64_t dropped = app_.Data.DroppedCalls();
   ASSERT_GT(dropped, 0u);
-  EXPECT_EQ(app_.Data.FirstRoot()->ChildCount() + dropped, static_cast<uint64_t>(kCalls));
+  EXPECT_EQ(app_.Data.FirstRoot()->ChildCount + dropped, static_cast<uint64_t>(kCalls));
   const std::vector<std::string> console = host_->ConsoleLines();
   ASSERT_EQ(console.size(), 1u);
   EXPECT_NE(console[0].find("1 MB"), std::string::npos);

@@ -87,7 +87,7 @@ TEST(CProfileData, ALineIncludesTheCallsMadeFromIt) {
   ASSERT_EQ(a.Lines().size(), 1u);
   EXPECT_EQ(a.Lines().Find(10)->Count, 2);
   EXPECT_EQ(a.Lines().Find(10)->Total, 300 + 100);
-  EXPECT_EQ(a.ChildCount(), 1u);
+  EXPECT_EQ(a.ChildCount, 1u);
 }
 
 TEST(CProfileData, CallsOnAnEmptyStackBecomeRootsInStartOrder) {
@@ -106,6 +106,9 @@ TEST(CProfileData, CallsOnAnEmptyStackBecomeRootsInStartOrder) {
   ASSERT_EQ(kids.size(), 2u);
   EXPECT_EQ(kids[0]->ProcedureId, 2u);
   EXPECT_EQ(kids[1]->ProcedureId, 3u);
+  EXPECT_EQ(data.FirstRoot()->ChildCount, 2u);
+  EXPECT_EQ(kids[0]->ChildCount, 0u);
+  EXPECT_EQ(data.FirstRoot()->NextSibling->ChildCount, 0u);  // roots are not each other's children
   // The second root is still open: not exited, no elapsed time.
   ASSERT_EQ(data.CallStack().size(), 1u);
   EXPECT_EQ(data.FirstRoot()->NextSibling->Elapsed, 0);
@@ -214,7 +217,8 @@ TEST(CProfileData, RecordsStopGrowingAtTheLimit) {
     data.Line(i % 3);
     data.Exit();
   }
-  const uint64_t recorded = data.FirstRoot()->ChildCount();
+  const uint64_t recorded = data.FirstRoot()->ChildCount;
+  EXPECT_EQ(recorded, Children(*data.FirstRoot()).size());  // dropped calls are neither linked nor counted
   EXPECT_EQ(recorded + data.DroppedCalls(), static_cast<uint64_t>(kCalls));
   EXPECT_GT(data.DroppedCalls(), 0u);
   EXPECT_GE(data.Pool().BytesReserved(), kLimit);

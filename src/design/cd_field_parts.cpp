@@ -30,15 +30,6 @@ constexpr uint32_t kBarHasColour = 0x04000000;
 constexpr size_t kColourSize = 2;
 constexpr int32_t kCodeKindTitle = 13;
 
-// Emits a text piece and puts its length at `lengthAt` of the fixed part.
-Status32 EmitText(CdFixedRecord& fixed, size_t lengthAt, std::span<const uint8_t> piece, const RewriteArgs& args,
-                  RecordBuffer& out) {
-  size_t length = 0;
-  if (Status32 status = fixed.Emit(PieceKind::Text, piece, args, out, length)) return status;
-  fixed.SetU16(lengthAt, static_cast<uint16_t>(length));
-  return kNoError;
-}
-
 }  // namespace
 
 Status32 CKVXCDExtField::Emit(const RewriteArgs& args, RecordBuffer& out) const {
@@ -57,9 +48,9 @@ Status32 CKVXCDExtField::Emit(const RewriteArgs& args, RecordBuffer& out) const 
   }
   if (Status32 status = fixed.Begin(out)) return status;
   SetCodeKind(args.location, kCodeKindDatabase);
-  if (Status32 status = EmitText(fixed, kDatabaseNameLengthAt, database, args, out)) return status;
+  if (Status32 status = fixed.EmitAt(kDatabaseNameLengthAt, PieceKind::Text, database, args, out)) return status;
   SetCodeKind(args.location, kCodeKindView);
-  if (Status32 status = EmitText(fixed, kViewNameLengthAt, view, args, out)) return status;
+  if (Status32 status = fixed.EmitAt(kViewNameLengthAt, PieceKind::Text, view, args, out)) return status;
   if (hasFormula) {
     const size_t blockAt = out.length();
     if (Status32 status = out.Append(html)) return status;

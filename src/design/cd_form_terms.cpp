@@ -94,9 +94,7 @@ Status32 CKVXCDFieldsByForm::Emit(const RewriteArgs& args, RecordBuffer& out) co
   }
   std::span<const uint8_t> form;
   if (!fixed.Piece(fixed.U16(kFormNameLengthAt), form)) return kErrBadCompositeRecord;
-  size_t length = 0;
-  if (Status32 status = fixed.Emit(PieceKind::Text, form, args, out, length)) return status;
-  fixed.SetU16(kFormNameLengthAt, static_cast<uint16_t>(length));
+  if (Status32 status = fixed.EmitAt(kFormNameLengthAt, PieceKind::Text, form, args, out)) return status;
   if (Status32 status = out.Append(fixed.Rest())) return status;
   return fixed.Finish(out, kRecordLengthAt);
 }

@@ -40,13 +40,11 @@ constexpr int32_t kCodeKindNoteLink = 26;
 constexpr int32_t kCodeKindServerHint = 27;
 constexpr int32_t kCodeKindFileHint = 28;
 
-Status32 EmitPiece(CdFixedRecord& fixed, size_t lengthAt, PieceKind kind, int32_t codeKind,
+// Emits a piece named by `codeKind` and stores its new length at `lengthAt`.
+Status32 EmitNamed(CdFixedRecord& fixed, size_t lengthAt, PieceKind kind, int32_t codeKind,
                    std::span<const uint8_t> piece, const RewriteArgs& args, RecordBuffer& out) {
   SetCodeKind(args.location, codeKind);
-  size_t length = 0;
-  if (Status32 status = fixed.Emit(kind, piece, args, out, length)) return status;
-  fixed.SetU16(lengthAt, static_cast<uint16_t>(length));
-  return kNoError;
+  return fixed.EmitAt(lengthAt, kind, piece, args, out);
 }
 
 }  // namespace
@@ -91,15 +89,15 @@ Status32 CKVXCDHRef::Emit(const RewriteArgs& args, RecordBuffer& out) const {
                            "");
   }
   if (Status32 status = fixed.Begin(out)) return status;
-  if (Status32 status = EmitPiece(fixed, kServerHintLengthAt, PieceKind::Text, kCodeKindServerHint, server, args, out)) {
+  if (Status32 status = EmitNamed(fixed, kServerHintLengthAt, PieceKind::Text, kCodeKindServerHint, server, args, out)) {
     return status;
   }
-  if (Status32 status = EmitPiece(fixed, kFileHintLengthAt, PieceKind::Text, kCodeKindFileHint, file, args, out)) {
+  if (Status32 status = EmitNamed(fixed, kFileHintLengthAt, PieceKind::Text, kCodeKindFileHint, file, args, out)) {
     return status;
   }
   if (hasPiece) {
     if (Status32 status = out.Append(prefix)) return status;
-    if (Status32 status = EmitPiece(fixed, kPieceLengthAt, kind, codeKind, piece, args, out)) return status;
+    if (Status32 status = EmitNamed(fixed, kPieceLengthAt, kind, codeKind, piece, args, out)) return status;
   }
   if (Status32 status = out.Append(fixed.Rest())) return status;
   return fixed.Finish(out, kRecordLengthAt);

@@ -118,9 +118,7 @@ Status32 CKVXCDSimpleActionNewsLetter::Emit(const RewriteArgs& args, RecordBuffe
   if (args.location != nullptr) args.location->Replace(kEntrySimpleAction, "");
   const ScopedEntry entry(args.location, kEntryNewsLetter);
   if (Status32 status = fixed.Begin(out)) return status;
-  size_t length = 0;
-  if (Status32 status = fixed.Emit(PieceKind::Text, view, args, out, length)) return status;
-  fixed.SetU16(kNewsLetterViewAt, static_cast<uint16_t>(length));
+  if (Status32 status = fixed.EmitAt(kNewsLetterViewAt, PieceKind::Text, view, args, out)) return status;
   if (Status32 status = EmitFields(fixed, kNewsLetterFieldsAt, Ending::Packed, fields, args, out)) return status;
   if (Status32 status = out.Append(fixed.Rest())) return status;
   return fixed.Finish(out, kRecordLengthAt);

@@ -1,4 +1,4 @@
-// Extended field attributes and section title bars.
+// Extended field attributes, field hints and section title bars.
 #include "design/cd_field_parts.h"
 
 #include "design/cd_fixed.h"
@@ -29,6 +29,16 @@ constexpr uint32_t kBarTitleFormula = 0x00002000;
 constexpr uint32_t kBarHasColour = 0x04000000;
 constexpr size_t kColourSize = 2;
 constexpr int32_t kCodeKindTitle = 13;
+
+// Field hint (structure 742, 14 bytes): 4 u16 hint length, 6 u16 flags; the
+// hint follows. Flag 0x0001: the hint of a field that holds limited rich
+// text.
+constexpr uint16_t kStructFieldHint = 742;
+constexpr size_t kHintLengthAt = 4;
+constexpr size_t kHintFlagsAt = 6;
+constexpr uint16_t kHintLimited = 0x0001;
+constexpr int32_t kCodeKindHint = 94;
+constexpr int32_t kCodeKindLimitedHint = 102;
 
 }  // namespace
 
@@ -75,6 +85,19 @@ Status32 CKVXCDBar::Emit(const RewriteArgs& args, RecordBuffer& out) const {
   const PieceKind kind = (flags & kBarTitleFormula) != 0 ? PieceKind::Formula : PieceKind::Text;
   size_t length = 0;
   if (Status32 status = fixed.Emit(kind, fixed.Rest(), args, out, length)) return status;
+  return fixed.Finish(out, kRecordLengthAt);
+}
+
+Status32 CKVXCDFieldHint::Emit(const RewriteArgs& args, RecordBuffer& out) const {
+  CdFixedRecord fixed;
+  if (Status32 status = fixed.Read(kStructFieldHint, Data())) return status;
+  std::span<const uint8_t> hint;
+  if (!fixed.Piece(fixed.U16(kHintLengthAt), hint)) return kErrBadCompositeRecord;
+  const bool limited = (fixed.U16(kHintFlagsAt) & kHintLimited) != 0;
+  SetCodeKind(args.location, limited ? kCodeKindLimitedHint : kCodeKindHint);
+  if (Status32 status = fixed.Begin(out)) return status;
+  if (Status32 status = fixed.EmitAt(kHintLengthAt, PieceKind::Text, hint, args, out)) return status;
+  if (Status32 status = out.Append(fixed.Rest())) return status;
   return fixed.Finish(out, kRecordLengthAt);
 }
 

@@ -32,13 +32,11 @@ constexpr PieceField kQueryByFolder[] = {{8, 2, T, 8}};
 constexpr PieceField kQueryTextTerm[] = {{8, 4, T, 92},  {12, 4, T, 92}, {16, 4, T, 92}, {20, 4, T, 92},
                                          {24, 4, T, 92}, {28, 4, T, 92}, {32, 4, T, 92}, {36, 4, T, 92},
                                          {40, 4, T, 92}, {44, 4, T, 92}};
-// Rich text. Caption (728): 4 u16 text length. Field hint (742): 4 u16 hint
-// length. Embedded view (615): 12 u16 restriction formula length (the
+// Rich text. Caption (728): 4 u16 text length. Embedded view (615): 12 u16 restriction formula length (the
 // formula follows the fixed part). Frame (628): 22 u16 name length, 26 u16
 // target length, the two texts in that order. Table (640): 38 u16 name
 // length. Bytes after the last piece are kept as stored.
 constexpr PieceField kCaption[] = {{4, 2, T, 15}};
-constexpr PieceField kFieldHint[] = {{4, 2, T, 94}};
 constexpr PieceField kEmbeddedView[] = {{12, 2, F, 34}};
 constexpr PieceField kFrame[] = {{22, 2, T, 0}, {26, 2, T, 0}};
 constexpr PieceField kPreTable[] = {{38, 2, T, 0}};
@@ -64,7 +62,6 @@ constexpr Row kQueryRows[] = {
 };
 constexpr Row kRichTextRows[] = {
     {0xFF76, {728, 0, 0, 0, kCaption}},
-    {0xFFE9, {742, 0, 0, 0, kFieldHint}},
     {0xFFED, {615, kEntryEmbeddedView, 0, 0, kEmbeddedView}},
     {0xFFF1, {628, kEntryFrame, 0, 0, kFrame}},
     {0xFFFB, {640, kEntryTable, 0, 0, kPreTable}},

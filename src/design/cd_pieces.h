@@ -1,7 +1,7 @@
 // Records whose fixed part gives the lengths of text and formula pieces that
 // follow it in order: the simple actions of action items, the terms of
-// query items, and the captions, field hints, embedded views, frames and
-// tables of rich text. One table row per record says where each length sits, what
+// query items, and the captions, embedded views, frames and tables of rich
+// text. One table row per record says where each length sits, what
 // the piece holds, and which location entries the record installs.
 #pragma once
 

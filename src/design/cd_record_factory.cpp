@@ -42,6 +42,7 @@ bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, RecordAr
     case 0xFFB0: made = MakeRecord<CKVXCDExtField>(arena, signature, record); return true;
     case 0xFFAC: made = MakeRecord<CKVXCDBar>(arena, signature, record); return true;
     case 0xFFCE: made = MakeRecord<CKVXCDHTMLFormula>(arena, signature, record); return true;
+    case 0xFFE9: made = MakeRecord<CKVXCDFieldHint>(arena, signature, record); return true;
     case 0xFF5A:
     case 0xFF5B:
     case 0xFF71:

@@ -69,11 +69,13 @@ TEST_F(CdElements, TextsAndFormulasGrowWithTheirLengthsFixed) {
                                                    "HTML Formula\\HTML Alternate Text", "HTML Formula\\Text"}));
 }
 
-TEST_F(CdElements, HtmlAttributesFormulaNamesItsKind) {
+TEST_F(CdElements, FlagsNameTheKindOfHintAndHtmlFormula) {
   CodeLocation location;
   kit::PlaceRecorder seen;
-  Rewrite(Body({kit::HtmlFormulaRecord(0x1, kit::TextFormula("w"))}), seen.Args(location));
-  EXPECT_EQ(seen.places, std::vector<std::string>{"HTML Formula\\HTML Attributes"});
+  const Bytes value = Body({kit::HtmlFormulaRecord(0x1, kit::TextFormula("w")), kit::FieldHintRecord("Pick", 0x1)});
+  EXPECT_EQ(Rewrite(value, seen.Args(location)), value);
+  EXPECT_EQ(seen.places,
+            (std::vector<std::string>{"HTML Formula\\HTML Attributes", "HTML Formula\\Richtext Light Help Text"}));
 }
 
 TEST_F(CdElements, ResourceLinksByType) {

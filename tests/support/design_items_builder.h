@@ -61,7 +61,7 @@ Bytes EmbeddedObject(const EmbeddedObjectSpec& spec);
 // (0xFFFB, 44), and an HTML formula (0xFFCE, 12; flag 0x1 attributes, 0x2
 // alternate HTML).
 Bytes CaptionRecord(std::string_view text);
-Bytes FieldHintRecord(std::string_view hint);
+Bytes FieldHintRecord(std::string_view hint, uint16_t flags = 0);  // flag 0x0001: limited rich text
 Bytes EmbeddedViewRecord(const Bytes& restriction, std::string_view name);
 Bytes FrameRecord(std::string_view name, std::string_view target, const Bytes& after = {});
 Bytes PreTableRecord(std::string_view name);

@@ -33,10 +33,10 @@ Bytes CaptionRecord(std::string_view text) {
   return WordRecord(0xFF76, body);
 }
 
-Bytes FieldHintRecord(std::string_view hint) {
+Bytes FieldHintRecord(std::string_view hint, uint16_t flags) {
   Bytes body;
   PutU16(body, Length16(hint.size()));
-  PutU16(body, 0);
+  PutU16(body, flags);
   PutU16(body, 0);
   PutU32(body, 0);
   AppendTo(body, hint);

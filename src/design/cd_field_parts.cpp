@@ -1,4 +1,4 @@
-// Extended field attributes and section title bars.
+// Extended field attributes, field hints and section title bars.
 #include "design/cd_field_parts.h"
 
 #include "design/cd_fixed.h"
@@ -30,14 +30,15 @@ constexpr uint32_t kBarHasColour = 0x04000000;
 constexpr size_t kColourSize = 2;
 constexpr int32_t kCodeKindTitle = 13;
 
-// Emits a text piece and puts its length at `lengthAt` of the fixed part.
-Status32 EmitText(CdFixedRecord& fixed, size_t lengthAt, std::span<const uint8_t> piece, const RewriteArgs& args,
-                  RecordBuffer& out) {
-  size_t length = 0;
-  if (Status32 status = fixed.Emit(PieceKind::Text, piece, args, out, length)) return status;
-  fixed.SetU16(lengthAt, static_cast<uint16_t>(length));
-  return kNoError;
-}
+// Field hint (structure 742, 14 bytes): 4 u16 hint length, 6 u16 flags; the
+// hint follows. Flag 0x0001: the hint of a field that holds limited rich
+// text.
+constexpr uint16_t kStructFieldHint = 742;
+constexpr size_t kHintLengthAt = 4;
+constexpr size_t kHintFlagsAt = 6;
+constexpr uint16_t kHintLimited = 0x0001;
+constexpr int32_t kCodeKindHint = 94;
+constexpr int32_t kCodeKindLimitedHint = 102;
 
 }  // namespace
 
@@ -57,9 +58,9 @@ Status32 CKVXCDExtField::Emit(const RewriteArgs& args, RecordBuffer& out) const 
   }
   if (Status32 status = fixed.Begin(out)) return status;
   SetCodeKind(args.location, kCodeKindDatabase);
-  if (Status32 status = EmitText(fixed, kDatabaseNameLengthAt, database, args, out)) return status;
+  if (Status32 status = fixed.EmitAt(kDatabaseNameLengthAt, PieceKind::Text, database, args, out)) return status;
   SetCodeKind(args.location, kCodeKindView);
-  if (Status32 status = EmitText(fixed, kViewNameLengthAt, view, args, out)) return status;
+  if (Status32 status = fixed.EmitAt(kViewNameLengthAt, PieceKind::Text, view, args, out)) return status;
   if (hasFormula) {
     const size_t blockAt = out.length();
     if (Status32 status = out.Append(html)) return status;
@@ -84,6 +85,19 @@ Status32 CKVXCDBar::Emit(const RewriteArgs& args, RecordBuffer& out) const {
   const PieceKind kind = (flags & kBarTitleFormula) != 0 ? PieceKind::Formula : PieceKind::Text;
   size_t length = 0;
   if (Status32 status = fixed.Emit(kind, fixed.Rest(), args, out, length)) return status;
+  return fixed.Finish(out, kRecordLengthAt);
+}
+
+Status32 CKVXCDFieldHint::Emit(const RewriteArgs& args, RecordBuffer& out) const {
+  CdFixedRecord fixed;
+  if (Status32 status = fixed.Read(kStructFieldHint, Data())) return status;
+  std::span<const uint8_t> hint;
+  if (!fixed.Piece(fixed.U16(kHintLengthAt), hint)) return kErrBadCompositeRecord;
+  const bool limited = (fixed.U16(kHintFlagsAt) & kHintLimited) != 0;
+  SetCodeKind(args.location, limited ? kCodeKindLimitedHint : kCodeKindHint);
+  if (Status32 status = fixed.Begin(out)) return status;
+  if (Status32 status = fixed.EmitAt(kHintLengthAt, PieceKind::Text, hint, args, out)) return status;
+  if (Status32 status = out.Append(fixed.Rest())) return status;
   return fixed.Finish(out, kRecordLengthAt);
 }
 

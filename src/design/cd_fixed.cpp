@@ -58,6 +58,14 @@ Status32 CdFixedRecord::Emit(PieceKind kind, std::span<const uint8_t> piece, con
   return length > 0xFFFF ? kErrRecordExceeds64K : kNoError;
 }
 
+Status32 CdFixedRecord::EmitAt(size_t lengthAt, PieceKind kind, std::span<const uint8_t> piece,
+                               const RewriteArgs& args, RecordBuffer& out) {
+  size_t length = 0;
+  if (Status32 status = Emit(kind, piece, args, out, length)) return status;
+  SetU16(lengthAt, static_cast<uint16_t>(length));
+  return kNoError;
+}
+
 Status32 CdFixedRecord::Finish(RecordBuffer& out, size_t lengthAt) {
   SetU16(lengthAt, static_cast<uint16_t>(out.length() - start_));
   return out.PutStruct(start_, code_, Host());

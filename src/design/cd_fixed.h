@@ -35,6 +35,9 @@ class CdFixedRecord {
   // Emits a piece through the code-piece rule; `length` receives its new length.
   [[nodiscard]] Status32 Emit(PieceKind kind, std::span<const uint8_t> piece, const RewriteArgs& args,
                               RecordBuffer& out, size_t& length);
+  // The same, with the new length stored as the 16-bit field at `lengthAt`.
+  [[nodiscard]] Status32 EmitAt(size_t lengthAt, PieceKind kind, std::span<const uint8_t> piece,
+                                const RewriteArgs& args, RecordBuffer& out);
   // Writes the fixed part again at the start of the rebuilt record, with
   // the 16-bit record length at `lengthAt` set to the bytes written.
   [[nodiscard]] Status32 Finish(RecordBuffer& out, size_t lengthAt);

@@ -1,4 +1,4 @@
-// The table-driven members of action and query items.
+// The table-driven members of action and query items, and of rich text.
 #include "design/cd_pieces.h"
 
 #include <array>
@@ -6,16 +6,21 @@
 
 #include "design/cd_fixed.h"
 #include "design/code_location.h"
+#include "design/item_types.h"
 
 namespace quillet {
 namespace {
 
 constexpr PieceKind T = PieceKind::Text;
+constexpr PieceKind F = PieceKind::Formula;
 constexpr size_t kRecordLengthAt = 2;
 constexpr size_t kFlagsAt = 4;
 constexpr uint32_t kFlag2 = 0x02;
 constexpr int16_t kEntrySimpleAction = 72;
 constexpr int16_t kEntryQuery = 87;
+constexpr int16_t kEntryEmbeddedView = 29;
+constexpr int16_t kEntryFrame = 40;
+constexpr int16_t kEntryTable = 48;
 
 constexpr PieceField kModifyField[] = {{8, 2, T, 53}, {10, 2, T, 54}};
 constexpr PieceField kReply[] = {{8, 2, T, 47}};
@@ -27,6 +32,14 @@ constexpr PieceField kQueryByFolder[] = {{8, 2, T, 8}};
 constexpr PieceField kQueryTextTerm[] = {{8, 4, T, 92},  {12, 4, T, 92}, {16, 4, T, 92}, {20, 4, T, 92},
                                          {24, 4, T, 92}, {28, 4, T, 92}, {32, 4, T, 92}, {36, 4, T, 92},
                                          {40, 4, T, 92}, {44, 4, T, 92}};
+// Rich text. Caption (728): 4 u16 text length. Embedded view (615): 12 u16 restriction formula length (the
+// formula follows the fixed part). Frame (628): 22 u16 name length, 26 u16
+// target length, the two texts in that order. Table (640): 38 u16 name
+// length. Bytes after the last piece are kept as stored.
+constexpr PieceField kCaption[] = {{4, 2, T, 15}};
+constexpr PieceField kEmbeddedView[] = {{12, 2, F, 34}};
+constexpr PieceField kFrame[] = {{22, 2, T, 0}, {26, 2, T, 0}};
+constexpr PieceField kPreTable[] = {{38, 2, T, 0}};
 
 struct Row {
   uint16_t signature;
@@ -47,18 +60,16 @@ constexpr Row kQueryRows[] = {
     {0xFF85, {334, kEntryQuery, 91, 92, kQueryByField}},
     {0xFF88, {413, kEntryQuery, 88, 0, kQueryByFolder}},
 };
+constexpr Row kRichTextRows[] = {
+    {0xFF76, {728, 0, 0, 0, kCaption}},
+    {0xFFED, {615, kEntryEmbeddedView, 0, 0, kEmbeddedView}},
+    {0xFFF1, {628, kEntryFrame, 0, 0, kFrame}},
+    {0xFFFB, {640, kEntryTable, 0, 0, kPreTable}},
+};
 
 size_t LengthAt(const CdFixedRecord& fixed, const PieceField& field) {
   return field.width == 4 ? fixed.U32(field.lengthAt) : fixed.U16(field.lengthAt);
 }
-
-// Pops the pushed entry whatever the outcome of the record.
-struct PushedEntry {
-  CodeLocation* location;
-  ~PushedEntry() {
-    if (location != nullptr) location->Pop();
-  }
-};
 
 }  // namespace
 
@@ -75,8 +86,7 @@ Status32 CKVXCDPieces::Emit(const RewriteArgs& args, RecordBuffer& out) const {
   if (location != nullptr && layout_.replaceKind != 0) location->Replace(layout_.replaceKind, "");
   const bool flag2 = (fixed.U32(kFlagsAt) & kFlag2) != 0;
   const int16_t push = flag2 && layout_.pushKindFlag2 != 0 ? layout_.pushKindFlag2 : layout_.pushKind;
-  if (location != nullptr && push != 0) location->Push(push, "");
-  const PushedEntry pushed{push != 0 ? location : nullptr};
+  const ScopedEntry pushed(location, push);
 
   if (Status32 status = fixed.Begin(out)) return status;
   for (size_t i = 0; i < layout_.pieces.size(); ++i) {
@@ -91,9 +101,11 @@ Status32 CKVXCDPieces::Emit(const RewriteArgs& args, RecordBuffer& out) const {
   return fixed.Finish(out, kRecordLengthAt);
 }
 
-bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+bool MakePiecesMember(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
                       CKVXCDRecord*& made) {
-  const std::span<const Row> rows = query ? std::span<const Row>(kQueryRows) : std::span<const Row>(kActionRows);
+  const std::span<const Row> rows = itemType == kTypeQuery    ? std::span<const Row>(kQueryRows)
+                                    : itemType == kTypeAction ? std::span<const Row>(kActionRows)
+                                                              : std::span<const Row>(kRichTextRows);
   for (const Row& row : rows) {
     if (row.signature != signature) continue;
     made = MakeRecord<CKVXCDPieces>(arena, signature, record, row.layout);

@@ -1,6 +1,7 @@
 // Records whose fixed part gives the lengths of text and formula pieces that
-// follow it in order: the simple actions of action items and the terms of
-// query items. One table row per record says where each length sits, what
+// follow it in order: the simple actions of action items, the terms of
+// query items, and the captions, embedded views, frames and tables of rich
+// text. One table row per record says where each length sits, what
 // the piece holds, and which location entries the record installs.
 #pragma once
 
@@ -37,10 +38,10 @@ class CKVXCDPieces : public CKVXCDRecord {
   const PiecesLayout& layout_;
 };
 
-// The member for a signature of an action item (`query` false) or a query
-// item (`query` true); null when memory runs out. False when the table does
-// not list the signature.
-bool MakePiecesMember(bool query, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+// The member for a signature of an action item, a query item, or (any
+// other `itemType`) the general table; null when memory runs out. False
+// when the table does not list the signature.
+bool MakePiecesMember(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
                       CKVXCDRecord*& made);
 
 }  // namespace quillet

@@ -2,11 +2,16 @@
 // fall through to the general table (except in action and query items,
 // whose unlisted records are plain records at once).
 
+#include "config/notes_api.h"
 #include "design/cd_action.h"
 #include "design/cd_event.h"
 #include "design/cd_field_parts.h"
+#include "design/cd_form_terms.h"
 #include "design/cd_hotspot.h"
+#include "design/cd_href.h"
+#include "design/cd_html_formula.h"
 #include "design/cd_lsobject.h"
+#include "design/cd_mail_action.h"
 #include "design/cd_navigator.h"
 #include "design/cd_pieces.h"
 #include "design/cd_record.h"
@@ -36,6 +41,34 @@ bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, RecordAr
     case 0xFFAB: made = MakeRecord<CKVXCDButton>(arena, signature, record); return true;
     case 0xFFB0: made = MakeRecord<CKVXCDExtField>(arena, signature, record); return true;
     case 0xFFAC: made = MakeRecord<CKVXCDBar>(arena, signature, record); return true;
+    case 0xFFCE: made = MakeRecord<CKVXCDHTMLFormula>(arena, signature, record); return true;
+    case 0xFFE9: made = MakeRecord<CKVXCDFieldHint>(arena, signature, record); return true;
+    case 0xFF5A:
+    case 0xFF5B:
+    case 0xFF71:
+    case 0xFF78:
+    case 0xFFF6: made = MakeRecord<CKVXCDHRef>(arena, signature, record); return true;
+    default: return MakePiecesMember(kTypeCompositeData, signature, record, arena, made);
+  }
+}
+
+// The members of action items whose pieces hang on flags or nest: mail,
+// newsletter and by-form actions.
+bool MailOrFormAction(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
+                      CKVXCDRecord*& made) {
+  switch (signature) {
+    case 0xFF86: made = MakeRecord<CKVXCDSimpleActionSendMail>(arena, signature, record); return true;
+    case 0xFF89: made = MakeRecord<CKVXCDSimpleActionByForm>(arena, signature, record); return true;
+    case 0xFF8F: made = MakeRecord<CKVXCDSimpleActionNewsLetter>(arena, signature, record); return true;
+    default: return false;
+  }
+}
+
+// The form terms of query items.
+bool FormQueryTerm(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made) {
+  switch (signature) {
+    case 0xFF87: made = MakeRecord<CKVXCDQueryByForm>(arena, signature, record); return true;
+    case 0xFF89: made = MakeRecord<CKVXCDQueryUsesForm>(arena, signature, record); return true;
     default: return false;
   }
 }
@@ -48,8 +81,10 @@ Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uin
   const bool ownTableOnly = itemType == kTypeAction || itemType == kTypeQuery;
   bool listed = (itemType == kTypeViewMapLayout && MakeViewMapMember(signature, record, arena, made)) ||
                 (itemType == kTypeAction && (MakeActionMember(signature, record, arena, made) ||
-                                             MakePiecesMember(false, signature, record, arena, made))) ||
-                (itemType == kTypeQuery && MakePiecesMember(true, signature, record, arena, made));
+                                             MakePiecesMember(kTypeAction, signature, record, arena, made) ||
+                                             MailOrFormAction(signature, record, arena, made))) ||
+                (itemType == kTypeQuery && (MakePiecesMember(kTypeQuery, signature, record, arena, made) ||
+                                            FormQueryTerm(signature, record, arena, made)));
   if (!listed && !ownTableOnly) listed = GeneralMember(signature, record, arena, made);
   if (!listed) made = MakeRecord<CKVXCDRecord>(arena, signature, record);
   out = made;

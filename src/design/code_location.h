@@ -67,4 +67,21 @@ class CodeLocation {
 void SetCodeKind(CodeLocation* path, int32_t kind);
 [[nodiscard]] Status32 MatchTop(const CodeLocation* path, int32_t kind, std::string_view name);
 
+// An entry pushed for the length of a scope and popped whatever the outcome
+// of the record that pushed it; nothing for a null path or kind 0.
+class ScopedEntry {
+ public:
+  ScopedEntry(CodeLocation* path, int32_t kind) : path_(kind != 0 ? path : nullptr) {
+    if (path_ != nullptr) path_->Push(kind, "");
+  }
+  ~ScopedEntry() {
+    if (path_ != nullptr) path_->Pop();
+  }
+  ScopedEntry(const ScopedEntry&) = delete;
+  ScopedEntry& operator=(const ScopedEntry&) = delete;
+
+ private:
+  CodeLocation* path_;
+};
+
 }  // namespace quillet

@@ -26,6 +26,15 @@ CKVXItemValue* MakePlainValue(uint16_t type, uint16_t readFlags, std::span<const
   return new (std::nothrow) CKVXItemBinary(type, bytes);
 }
 
+// An empty buffer of one segment's size; null when memory runs out.
+std::unique_ptr<RecordBuffer> NewSegmentBuffer() noexcept {
+  try {
+    return std::make_unique<RecordBuffer>();
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 Status32 CreateItemValue(std::string_view name, NoteHandle note, ItemId instance, uint16_t readFlags,
@@ -74,15 +83,21 @@ Status32 RewriteRichTextItem(NoteHandle note, std::string_view name, CodeLocatio
                              RewriteCallback callback, void* user) {
   CKVXItemMultiBinary segments;
   CKVXItemReader reader;
-  RecordBuffer buffer;
   Status32 status = reader.Open(note, name, kReadPlaceholder);
   std::unique_ptr<RewriteCursor> cursor;
   if (status == kNoError) {
     const RewriteArgs args{kRewriteObjectCode, location, callback, user};
     do {
-      buffer.Clear();
-      status = reader.value()->Rewrite(args, buffer, cursor);
-      if (status == kNoError) status = segments.AddSegment(reader.value()->Type(), buffer);
+      // Each segment is emitted into a buffer of its own, which the segment
+      // list then keeps: no copy of the rewritten bytes before they are
+      // written.
+      std::unique_ptr<RecordBuffer> buffer = NewSegmentBuffer();
+      if (!buffer) {
+        status = kErrOutOfMemory;
+        break;
+      }
+      status = reader.value()->Rewrite(args, *buffer, cursor);
+      if (status == kNoError) status = segments.AddSegment(reader.value()->Type(), std::move(buffer));
     } while (status == kNoError && cursor);
     if (status == kStatusNothingToWrite) status = kNoError;
     else if (status == kNoError) {

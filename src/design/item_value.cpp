@@ -42,29 +42,33 @@ struct SegmentCursor : RewriteCursor {
 };
 }  // namespace
 
-Status32 CKVXItemMultiBinary::AddSegment(uint16_t type, const RecordBuffer& buffer) {
-  auto* segment = new (std::nothrow) CKVXItemBinary(type, buffer.bytes());
-  if (segment == nullptr) return kErrOutOfMemory;
-  segments_.emplace_back(segment);
+Status32 CKVXItemMultiBinary::AddSegment(uint16_t type, std::unique_ptr<RecordBuffer> buffer) {
+  if (!buffer) return kErrOutOfMemory;
+  try {
+    segments_.push_back(std::move(buffer));
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+  if (segments_.size() == 1) type_ = type;
   return kNoError;
 }
 
-Status32 CKVXItemMultiBinary::Rewrite(const RewriteArgs& args, RecordBuffer& out,
+Status32 CKVXItemMultiBinary::Rewrite(const RewriteArgs& /*args*/, RecordBuffer& out,
                                       std::unique_ptr<RewriteCursor>& cursor) {
-  if (!cursor) cursor = std::make_unique<SegmentCursor>();
+  if (!cursor) {
+    cursor.reset(new (std::nothrow) SegmentCursor);
+    if (!cursor) return kErrOutOfMemory;
+  }
   auto& at = static_cast<SegmentCursor&>(*cursor);
   Status32 status = kNoError;
-  if (at.next < segments_.size()) {
-    std::unique_ptr<RewriteCursor> inner;
-    status = segments_[at.next++]->Rewrite(args, out, inner);
-  }
+  if (at.next < segments_.size()) status = out.Append(segments_[at.next++]->bytes());
   if (status != kNoError || at.next >= segments_.size()) cursor.reset();
   return status;
 }
 
 Status32 CKVXItemMultiBinary::Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const {
   for (const auto& segment : segments_) {
-    if (Status32 status = segment->Write(note, name, itemFlags)) return status;
+    if (STATUS status = Notes().ItemAppend(note, itemFlags, name, type_, segment->bytes())) return status;
   }
   return kNoError;
 }

@@ -80,17 +80,20 @@ class CKVXItemLSObject : public CKVXItemValue {
 // Segments of one item, each written as its own instance of the name.
 class CKVXItemMultiBinary : public CKVXItemValue {
  public:
-  // Adds a copy of `buffer`'s bytes as the last segment.
-  [[nodiscard]] Status32 AddSegment(uint16_t type, const RecordBuffer& buffer);
+  // Takes `buffer` as the last segment: its bytes are the segment's value,
+  // kept where they were emitted rather than copied (an item is rewritten
+  // segment by segment into fresh buffers).
+  [[nodiscard]] Status32 AddSegment(uint16_t type, std::unique_ptr<RecordBuffer> buffer);
   // One segment per call, in order.
   Status32 Rewrite(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) override;
   // Every segment in order; stops at the first failure.
   Status32 Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const override;
-  uint16_t Type() const override { return segments_.empty() ? 0 : segments_.front()->Type(); }
+  uint16_t Type() const override { return type_; }
   size_t size() const { return segments_.size(); }
 
  private:
-  std::vector<std::unique_ptr<CKVXItemBinary>> segments_;
+  uint16_t type_ = 0;  // of the first segment
+  std::vector<std::unique_ptr<RecordBuffer>> segments_;
 };
 
 }  // namespace quillet

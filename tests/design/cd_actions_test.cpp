@@ -26,16 +26,7 @@ using kit::Bytes;
 void Append(Bytes& out, const Bytes& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
 Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-// Replaces text pieces by a table and records the location each piece sat at.
-struct PlaceRecorder : kit::PieceReplacer {
-  std::vector<std::string> places;
-  RewriteArgs Args(CodeLocation& location) { return {kRewriteText, &location, &Recorded, this}; }
-  static Status32 Recorded(PieceKind kind, std::span<const uint8_t> piece, uint32_t flags, RecordBuffer& out,
-                           CodeLocation* location, void* user) {
-    static_cast<PlaceRecorder*>(user)->places.push_back(location->Render());
-    return Callback(kind, piece, flags, out, location, user);
-  }
-};
+using kit::PlaceRecorder;
 
 class CdActions : public ::testing::Test {
  protected:

@@ -96,7 +96,9 @@ class RichTextFuzz : public ::testing::Test {
       at += records[i].size() + records[i].size() % 2;
     }
     const uint16_t signatures[] = {0xFFB1, 0xFFAD, 0xFF8A, 0xFF84, 0xFFBB, 0xFF85, 0xFFBA, 0x00B1, 0x81,
-                                   0xAE,   0xFFBE, 0xFFF9, 0xFFAB, 0xFF82, 0xFF83, 0xFF90, 0xFF88};
+                                   0xAE,   0xFFBE, 0xFFF9, 0xFFAB, 0xFF82, 0xFF83, 0xFF90, 0xFF88,
+                                   0xFF86, 0xFF87, 0xFF89, 0xFF8F, 0xFF76, 0xFFE9, 0xFFED, 0xFFF1,
+                                   0xFFFB, 0xFFCE, 0xFFF6, 0xFF78};
     std::mt19937 random(0xD15C + type);
     for (int round = 0; round < rounds; ++round) {
       Bytes mutated = value;
@@ -141,8 +143,9 @@ TEST_F(RichTextFuzz, SeededMutationsOfLengthsSignaturesAndBytes) {
 }
 
 // The same mutations of every built design item: a whole form body, an
-// action bar, an agent's query and actions, a navigator, events and an
-// embedded object.
+// action bar, an agent's query and actions, a navigator, mail, newsletter
+// and by-form actions, by-form and uses-form terms, page elements and
+// resource links, events and an embedded object.
 TEST_F(RichTextFuzz, SeededMutationsOfEveryBuiltItem) {
   const Bytes code = kit::CompiledModule("Click", 2);
   const std::string source = kit::ScriptSource("Click");
@@ -157,6 +160,23 @@ TEST_F(RichTextFuzz, SeededMutationsOfEveryBuiltItem) {
   Mutate(kTypeQuery, kit::AssistQuery({"one", "two"}), 300);
   Mutate(kTypeAction, actions, 300);
   Mutate(kTypeViewMapLayout, kit::NavigatorLayout("Home", source, code), 300);
+  const std::vector<kit::FieldValues> fields = {{"Status", {"Open", "New"}}, {"Owner", {"me"}}};
+  Mutate(kTypeAction,
+         {kit::ByteRecord(0x81, {}),
+          kit::SendMailRecord({{"To"}, {"", kit::TextFormula("cc")}, {}, {"", kit::TextFormula("s")}, {"Body"}}),
+          kit::NewsLetterRecord({{"To"}, {}, {"", kit::TextFormula("bcc")}, {}, {"B"}, "View"}),
+          kit::ByFormRecord(0xFF89, "Task", fields)},
+         400);
+  Mutate(kTypeQuery,
+         {kit::ByteRecord(0x81, {0, 0, 0, 0}), kit::ByFormRecord(0xFF87, "Task", fields),
+          kit::UsesFormRecord({"Memo", "Reply"})},
+         400);
+  Mutate(kTypeCompositeData,
+         {kit::CaptionRecord("c"), kit::FieldHintRecord("hint"), kit::EmbeddedViewRecord(kit::TextFormula("r"), "v"),
+          kit::FrameRecord("n", "t", {1}), kit::PreTableRecord("tab"), kit::HtmlFormulaRecord(1, kit::TextFormula("h")),
+          kit::HRefRecord(0xFFF6, 3, 1, "s", "f", Bytes(8, 0), kit::TextFormula("e")),
+          kit::HRefRecord(0xFF78, 2, 0, "", "", {0, 0}, {'a'})},
+         600);
   Mutate(kTypeCompositeData,
          {kit::EventRecord(1, 1, kit::TextFormula("e")), kit::EventRecord(2, 3, Bytes(source.begin(), source.end())),
           kit::EmbeddedObject(object), kit::HotspotEnd()},

@@ -54,6 +54,25 @@ struct EmbeddedObjectSpec {
 };
 Bytes EmbeddedObject(const EmbeddedObjectSpec& spec);
 
+// Elements of a page or form: a caption (0xFF76, 28-byte fixed part), a
+// field hint (0xFFE9, 14), an embedded view with its restriction formula
+// and then its name (0xFFED, 32), a frame with its name, target and any
+// data after them (0xFFF1, 36), a table's extra properties with its name
+// (0xFFFB, 44), and an HTML formula (0xFFCE, 12; flag 0x1 attributes, 0x2
+// alternate HTML).
+Bytes CaptionRecord(std::string_view text);
+Bytes FieldHintRecord(std::string_view hint, uint16_t flags = 0);  // flag 0x0001: limited rich text
+Bytes EmbeddedViewRecord(const Bytes& restriction, std::string_view name);
+Bytes FrameRecord(std::string_view name, std::string_view target, const Bytes& after = {});
+Bytes PreTableRecord(std::string_view name);
+Bytes HtmlFormulaRecord(uint32_t flags, const Bytes& formula);
+// A resource link (26-byte fixed part): the server and file hints, then
+// `prefix` (a note link's index or inline link, a named element's replica
+// ID) and the type's piece (URL, anchor or element name, or a formula when
+// flag 0x1 is set).
+Bytes HRefRecord(uint16_t signature, uint16_t type, uint32_t flags, std::string_view server, std::string_view file,
+                 const Bytes& prefix, const Bytes& piece);
+
 // A button (hotspot begin with the LotusScript source, face, object code,
 // hotspot end).
 std::vector<Bytes> ScriptButton(std::string_view label, std::string_view source, const Bytes& objectCode);
@@ -93,6 +112,37 @@ std::vector<Bytes> AssistQuery(const std::vector<std::string>& terms);
 std::vector<Bytes> AssistActionFormula(const Bytes& formula);
 // Action header and a LotusScript action holding `source`.
 std::vector<Bytes> AssistActionScript(std::string_view source);
+
+// Simple actions that write mail. Each field is text, or a compiled formula
+// when `formula` is not empty (its flag is then set; the body is always
+// text).
+struct MailField {
+  std::string text{};
+  Bytes formula{};
+};
+struct MailSpec {
+  MailField to{}, cc{}, bcc{}, subject{}, body{};
+  std::string view{};  // newsletters only
+};
+// Send mail (0xFF86, 18-byte fixed part): text fields NUL-terminated and
+// padded to even, formulas padded to even.
+Bytes SendMailRecord(const MailSpec& mail);
+// Newsletter (0xFF8F, 26-byte fixed part): the view name, then the text
+// fields packed, formulas padded to even.
+Bytes NewsLetterRecord(const MailSpec& mail);
+
+// A field and the values a by-form record gives it.
+struct FieldValues {
+  std::string name;
+  std::vector<std::string> values;
+};
+// Modify fields by form (0xFF89 in actions) or find by form (0xFF87 in
+// queries), 12-byte fixed part: one 12-byte block per field (name, then its
+// values as a text list behind the text-list type word, padded to even),
+// then the form name.
+Bytes ByFormRecord(uint16_t signature, std::string_view form, const std::vector<FieldValues>& fields);
+// Documents using one of `forms` (0xFF89 in queries, 8-byte fixed part).
+Bytes UsesFormRecord(const std::vector<std::string>& forms);
 
 // --- Navigator ($ViewMapLayout, item type 0x0013) ---------------------------
 

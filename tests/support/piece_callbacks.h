@@ -1,5 +1,5 @@
 // Rewrite callbacks for tests: one that replaces text pieces by a table and
-// records every piece it is handed.
+// records every piece it is handed, and one that records their places too.
 #pragma once
 
 #include <map>
@@ -19,6 +19,14 @@ struct PieceReplacer {
   // Hands text pieces to this replacer.
   RewriteArgs Args(uint32_t flags = kRewriteText);
   static Status32 Callback(PieceKind kind, std::span<const uint8_t> piece, uint32_t flags, RecordBuffer& out,
+                           CodeLocation* location, void* user);
+};
+
+// A PieceReplacer that also records the rendered location of every piece.
+struct PlaceRecorder : PieceReplacer {
+  std::vector<std::string> places;
+  RewriteArgs Args(CodeLocation& location);
+  static Status32 Recorded(PieceKind kind, std::span<const uint8_t> piece, uint32_t flags, RecordBuffer& out,
                            CodeLocation* location, void* user);
 };
 

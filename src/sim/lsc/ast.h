@@ -77,6 +77,7 @@ enum class StmtKind {
   kEnd,      // End: the run stops
   kReDim,    // ReDim [Preserve] target(value To limit): value may be null
   kErase,    // Erase target
+  kWith,     // With value ... End With: target is the hidden local holding value
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
@@ -135,6 +136,7 @@ struct Stmt {
   bool singleLine = false;          // one-line If
   int errorNumber = 0;              // On Error n ...: the error it handles, 0 all
   bool preserve = false;            // ReDim Preserve
+  bool isStatic = false;            // Static: the variables keep their values between calls
 };
 
 struct Param {
@@ -150,6 +152,7 @@ struct Param {
 struct ProcDecl {
   bool isFunction = false;
   bool isPrivate = false;  // Private method
+  bool isStatic = false;   // Static Sub/Function: every declared local is Static
   std::string name;
   int line = 0;
   int column = 0;

@@ -73,6 +73,7 @@ class Parser {
   StmtPtr ParseOn(const Token& start);
   StmtPtr ParsePrint(const Token& start);
   StmtPtr ParseNameStatement(const Token& start);
+  StmtPtr ParseWith(const Token& start);
   bool ParseSingleLineBody(Block& body);
 
   // Expressions (parser_expr.cpp), lowest precedence first.
@@ -93,6 +94,10 @@ class Parser {
   std::map<std::string, ExprPtr> moduleConsts_;
   std::map<std::string, ExprPtr> localConsts_;
   int optionBase_ = 0;  // Option Base: the lower bound when a declaration names none
+  // With blocks open around the statement being parsed: the hidden local
+  // each holds its object in, innermost last; ".name" is a member of it.
+  std::vector<std::string> withNames_;
+  int withCount_ = 0;
 
   // Recursion guard: nested parentheses, Not/minus chains and nested
   // statements share one budget, and an expression tree has a height limit,

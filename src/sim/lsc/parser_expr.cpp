@@ -230,6 +230,16 @@ ExprPtr Parser::ParsePrimary() {
     }
     case Tok::kIdent:
       break;
+    case Tok::kDot:
+      if (!withNames_.empty()) {
+        // ".name": the object of the innermost With; the dot stays for the
+        // member access that follows.
+        auto e = NewExpr(ExprKind::kName, at);
+        e->text = withNames_.back();
+        return e;
+      }
+      Fail("'.' outside a With block");
+      return nullptr;
     default:
       Fail(at.kind == Tok::kNewline || at.kind == Tok::kEnd ? "expected an expression before the end of the line"
                                                             : "expected an expression");

@@ -69,8 +69,6 @@ const char* Parser::UnsupportedStatement() const {
   const std::string& u = Cur().upper;
   const Token& next = Ahead(1);
   const bool alone = next.kind == Tok::kNewline || next.kind == Tok::kColon || next.kind == Tok::kEnd;
-  if (u == "STATIC") return "Static";
-  if (u == "WITH") return "With";
   if (u == "STOP" && alone) return "Stop";
   return nullptr;
 }
@@ -82,6 +80,12 @@ StmtPtr Parser::ParseStatement() {
     Fail("statements are nested too deeply");
     return nullptr;
   }
+  // ".name ..." inside a With: an assignment to or a call of its member.
+  if (start.kind == Tok::kDot) {
+    if (!withNames_.empty()) return ParseNameStatement(start);
+    Fail("'.' outside a With block");
+    return nullptr;
+  }
   if (start.kind != Tok::kIdent) {
     Fail("expected a statement");
     return nullptr;
@@ -89,9 +93,9 @@ StmtPtr Parser::ParseStatement() {
   const std::string& u = start.upper;
   if (const char* what = UnsupportedStatement(); what != nullptr) {
     Fail("'" + std::string(what) + "' is not supported");
-    if (u == "WITH") SkipBlock("WITH");  // its body would only add follow-on errors
     return nullptr;
   }
+  if (u == "WITH") return ParseWith(start);
   if (u == "IF") return ParseIf(start);
   if (u == "WHILE") return ParseWhile(start);
   if (u == "DO") return ParseDo(start);
@@ -101,9 +105,10 @@ StmtPtr Parser::ParseStatement() {
   if (u == "EXIT") return ParseExit(start);
   if (u == "ON") return ParseOn(start);
   if (u == "PRINT") return ParsePrint(start);
-  if (u == "DIM") {
+  if (u == "DIM" || u == "STATIC") {
     Next();
     auto s = NewStmt(StmtKind::kDim, start);
+    s->isStatic = u == "STATIC";
     if (!ParseDimList(s->decls, true)) return nullptr;
     return s;
   }
@@ -268,6 +273,31 @@ StmtPtr Parser::ParseNameStatement(const Token& start) {
   }
   auto s = NewStmt(StmtKind::kCall, start);
   s->target = std::move(target);
+  return s;
+}
+
+// With object / body / End With. The object goes to a hidden local (a name
+// no source can spell) when the block starts; ".name" in the body reads it.
+StmtPtr Parser::ParseWith(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kWith, start);
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  if (!AtStatementEnd()) {
+    Fail("expected the end of the line after the With object");
+    return nullptr;
+  }
+  auto hidden = std::make_unique<Expr>();
+  hidden->kind = ExprKind::kName;
+  hidden->line = start.line;
+  hidden->column = start.column;
+  hidden->text = "_With" + std::to_string(++withCount_);
+  withNames_.push_back(hidden->text);
+  s->target = std::move(hidden);
+  s->body = ParseBlock();
+  withNames_.pop_back();
+  s->endLine = Cur().line;
+  if (!ParseEnd("With")) return nullptr;
   return s;
 }
 

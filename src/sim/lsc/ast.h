@@ -78,6 +78,7 @@ enum class StmtKind {
   kReDim,    // ReDim [Preserve] target(value To limit): value may be null
   kErase,    // Erase target
   kWith,     // With value ... End With: target is the hidden local holding value
+  kSequence, // statements one source statement stands for (file statements): body
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };

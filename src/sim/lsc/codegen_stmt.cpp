@@ -289,6 +289,8 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       return GenDim(s);
     case StmtKind::kWith:
       return GenWith(s);
+    case StmtKind::kSequence:
+      return GenBlock(s.body);
     case StmtKind::kLabel:
       // A label always has a line marker of its own to stand for.
       out_.Bind(LabelOf(s.labels[0]));

@@ -74,6 +74,10 @@ class Parser {
   StmtPtr ParsePrint(const Token& start);
   StmtPtr ParseNameStatement(const Token& start);
   StmtPtr ParseWith(const Token& start);
+  // Open, Close, Print #, Line Input #, Input # (parser_files.cpp).
+  bool IsFileStatement() const;
+  StmtPtr ParseFileStatement(const Token& start);
+  ExprPtr ParseFileNumber();
   bool ParseSingleLineBody(Block& body);
 
   // Expressions (parser_expr.cpp), lowest precedence first.

@@ -96,6 +96,7 @@ StmtPtr Parser::ParseStatement() {
     return nullptr;
   }
   if (u == "WITH") return ParseWith(start);
+  if (IsFileStatement()) return ParseFileStatement(start);
   if (u == "IF") return ParseIf(start);
   if (u == "WHILE") return ParseWhile(start);
   if (u == "DO") return ParseDo(start);

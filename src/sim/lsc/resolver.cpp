@@ -295,6 +295,9 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kDim:
       ResolveLocalDim(s);
       break;
+    case StmtKind::kSequence:
+      ResolveBlock(s.body);
+      break;
     case StmtKind::kWith: {
       // The hidden local takes the object's class, so that ".member" is
       // looked up as on a variable declared with it.

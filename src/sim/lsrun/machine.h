@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lsobject/ls_script_module.h"
+#include "sim/lsrun/files.h"
 #include "sim/lsrun/module_view.h"
 #include "sim/lsrun/procedure.h"
 #include "sim/lsrun/runner.h"
@@ -115,6 +116,9 @@ class Machine : public Instance::Owner {
   Status Builtin(const Insn& in, int& error);
   Status Unary(const Insn& in, int& error);
 
+  // machine_files.cpp
+  Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);
+
   // machine_calls.cpp
   // Moves or converts `args` into the parameters; what is left of them
   // stays with the caller.
@@ -128,7 +132,7 @@ class Machine : public Instance::Owner {
   Status Destroy(Instance* instance);
   const Procedure* ProcedureAt(uint32_t offset);
   const ClassInfo* ClassAt(uint32_t offset);
-  void FreeAll();
+  void FreeAll();  // also closes the files still open
 
   // Errors: Raise records a trappable runtime error, Fatal one that ends the
   // run; both name the procedure and line running now.
@@ -156,8 +160,11 @@ class Machine : public Instance::Owner {
   uint64_t steps_ = 0;
   // The clock is read once every so many steps, against the run's deadline.
   static constexpr uint64_t kStepsPerClockCheck = 4096;
+  // "," in Print moves to the next zone of this many columns.
+  static constexpr size_t kPrintZoneWidth = 14;
   uint64_t nextClockCheck_ = kStepsPerClockCheck;
   std::chrono::steady_clock::time_point deadline_;
+  FileTable files_;
   std::string output_;
   std::string error_;
   int errorCode_ = 0;

@@ -81,6 +81,7 @@ Status Machine::Unload() {
 
 void Machine::FreeAll() {
   freeing_ = true;
+  files_.CloseAll();
   stack_.clear();
   markers_.clear();
   globals_.clear();

@@ -14,7 +14,6 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
-constexpr size_t kPrintZone = 14;
 constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
@@ -743,7 +742,7 @@ Status Machine::Print(const Insn& in, int& error) {
     if (stack_[k].IsMissing()) {  // "," : on to the next zone of 14 columns
       const size_t lineStart = output_.rfind('\n');
       const size_t column = output_.size() - (lineStart == std::string::npos ? 0 : lineStart + 1) + line.size();
-      line.append(kPrintZone - column % kPrintZone, ' ');
+      line.append(kPrintZoneWidth - column % kPrintZoneWidth, ' ');
       continue;
     }
     std::string text;

@@ -41,6 +41,7 @@ bool Parser::Fail(const Token& at, std::string message) {
 }
 
 void Parser::Recover() {
+  pendingNext_ = false;
   while (!Is(Tok::kEnd) && !Is(Tok::kNewline)) Next();
   failed_ = false;
 }

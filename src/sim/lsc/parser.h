@@ -101,6 +101,11 @@ class Parser {
   // With blocks open around the statement being parsed: the hidden local
   // each holds its object in, innermost last; ".name" is a member of it.
   std::vector<std::string> withNames_;
+  // "Next j, i": the inner For has read "Next j,"; the name after the comma
+  // closes the enclosing For, whose block ends here.
+  bool pendingNext_ = false;
+  bool nextBlockIsFor_ = false;  // the block ParseBlock parses next is a For's body
+  bool inForBlock_ = false;      // the block being parsed is a For's body
   int withCount_ = 0;
 
   // Recursion guard: nested parentheses, Not/minus chains and nested

@@ -137,10 +137,17 @@ StmtPtr Parser::ParseFor(const Token& start) {
     s->step = ParseExpr();
     if (!s->step) return nullptr;
   }
+  nextBlockIsFor_ = true;
   s->body = ParseBlock();
   s->endLine = Cur().line;
-  if (!AcceptKw("NEXT")) {
+  const bool shared = pendingNext_;  // "Next j, i" named this loop after the comma
+  pendingNext_ = false;
+  if (!shared && !AcceptKw("NEXT")) {
     Fail("expected 'Next'");
+    return nullptr;
+  }
+  if (shared && !Is(Tok::kIdent)) {
+    Fail("expected the name of the enclosing For's variable after ','");
     return nullptr;
   }
   if (Is(Tok::kIdent) && !IsReservedWord(Cur().upper)) {
@@ -151,6 +158,14 @@ StmtPtr Parser::ParseFor(const Token& start) {
       return nullptr;
     }
     Next();
+    if (Is(Tok::kComma)) {
+      if (!inForBlock_) {
+        Fail("'Next " + s->target->text + ", ...' must close the For this one is directly in");
+        return nullptr;
+      }
+      Next();
+      pendingNext_ = true;
+    }
   }
   return s;
 }

@@ -29,11 +29,14 @@ bool Parser::AtBlockEnd() const {
 
 Block Parser::ParseBlock() {
   Block block;
-  while (errors_.size() < errorLimit_) {
+  const bool outerIsFor = inForBlock_;
+  inForBlock_ = nextBlockIsFor_;
+  nextBlockIsFor_ = false;
+  while (errors_.size() < errorLimit_ && !pendingNext_) {
     while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
     if (Is(Tok::kEnd) || AtBlockEnd()) break;
     StmtPtr s = ParseStatement();
-    if (s && !AtStatementEnd()) Fail("expected the end of the statement");
+    if (s && !pendingNext_ && !AtStatementEnd()) Fail("expected the end of the statement");
     if (failed_) {
       // A structure that failed on the word closing an outer block (a missing
       // End If before End Sub) leaves that word for the outer block.
@@ -47,6 +50,7 @@ Block Parser::ParseBlock() {
     }
     block.push_back(std::move(s));
   }
+  inForBlock_ = outerIsFor;
   return block;
 }
 

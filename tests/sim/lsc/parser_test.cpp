@@ -176,6 +176,9 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  .Title = 1\nEnd Sub\n"), 2, 3, "'.' outside a With block"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = .Title\nEnd Sub\n"), 2, 7, "'.' outside a With block"));
   EXPECT_TRUE(FirstErrorAt(Parse("Static n As Integer\n"), 1, 1, "declared inside a Sub or Function"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  Next i, j\nEnd Sub\n"), 3, 9, "must close the For"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  For j = 1 To 2\n  Next j, k\nEnd Sub\n"), 4, 11,
+                           "does not match"));
   EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));

@@ -1,4 +1,5 @@
-// Corpus programs for With blocks and Static variables, each with the output
+// Corpus programs for With blocks, Static variables and Next closing
+// several loops, each with the output
 // worked out by hand, run plain and instrumented.
 #include <gtest/gtest.h>
 
@@ -138,6 +139,21 @@ const Program kPrograms[] = {
      "  Print \"end\"\n"
      "End Sub\n",
      "A1 B10A2 B20\nd1d2d3\nd1d2d4\nend\n"},
+    // One Next closes several loops, innermost first, also on one line.
+    {"NextClosesSeveralLoops",
+     "Sub Initialize\n"
+     "  Dim i As Integer, j As Integer, k As Integer, n As Integer\n"
+     "  For i = 1 To 3\n"
+     "    For j = 1 To i\n"
+     "      n = n + j\n"
+     "  Next j, i\n"
+     "  Print n\n"
+     "  For i = 1 To 2 : For j = 1 To 2 : For k = 1 To 2\n"
+     "    Print i; j; k; \" \";\n"
+     "  Next k, j, i\n"
+     "  Print\n"
+     "End Sub\n",
+     "10\n111 112 121 122 211 212 221 222 \n"},
 };
 
 class CorpusBlocksTest : public testing::CorpusFixture {};

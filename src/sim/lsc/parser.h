@@ -132,6 +132,10 @@ class Parser {
   size_t errorLimit_ = 100;
 };
 
+// A node at the position of `at`.
+StmtPtr NewStmt(StmtKind kind, const Token& at);
+ExprPtr NewExpr(ExprKind kind, const Token& at);
+
 // True for the words that cannot name a variable, procedure or label.
 bool IsReservedWord(const std::string& upper);
 

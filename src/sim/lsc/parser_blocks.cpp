@@ -5,18 +5,6 @@
 #include <algorithm>
 
 namespace quillet::lsc {
-namespace {
-
-StmtPtr NewStmt(StmtKind kind, const Token& at) {
-  auto s = std::make_unique<Stmt>();
-  s->kind = kind;
-  s->line = at.line;
-  s->column = at.column;
-  return s;
-}
-
-}  // namespace
-
 // Statements of a one-line If, up to Else or the end of the line.
 bool Parser::ParseSingleLineBody(Block& body) {
   while (true) {

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 namespace quillet::lsc {
-namespace {
 
 ExprPtr NewExpr(ExprKind kind, const Token& at) {
   auto e = std::make_unique<Expr>();
@@ -14,6 +13,8 @@ ExprPtr NewExpr(ExprKind kind, const Token& at) {
   e->column = at.column;
   return e;
 }
+
+namespace {
 
 // The operator of `t` at a binary level, or empty.
 std::string BinaryOp(int level, const Token& t) {

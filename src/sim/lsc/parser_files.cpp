@@ -14,29 +14,15 @@ namespace {
 
 namespace builtin = lsrun::builtin;
 
-StmtPtr NewStmt(StmtKind kind, const Token& at) {
-  auto s = std::make_unique<Stmt>();
-  s->kind = kind;
-  s->line = at.line;
-  s->column = at.column;
-  return s;
-}
-
 ExprPtr Integer(int64_t value, const Token& at) {
-  auto e = std::make_unique<Expr>();
-  e->kind = ExprKind::kInteger;
-  e->line = at.line;
-  e->column = at.column;
+  ExprPtr e = NewExpr(ExprKind::kInteger, at);
   e->value = value;
   return e;
 }
 
 // A call of built-in `name` with `args`, as an expression.
 ExprPtr Builtin(const char* name, const Token& at, std::vector<ExprPtr> args) {
-  auto e = std::make_unique<Expr>();
-  e->kind = ExprKind::kName;
-  e->line = at.line;
-  e->column = at.column;
+  ExprPtr e = NewExpr(ExprKind::kName, at);
   e->text = name;
   e->hasArgs = true;
   e->args = std::move(args);

@@ -2,7 +2,6 @@
 #include "sim/lsc/parser.h"
 
 namespace quillet::lsc {
-namespace {
 
 StmtPtr NewStmt(StmtKind kind, const Token& at) {
   auto s = std::make_unique<Stmt>();
@@ -11,6 +10,8 @@ StmtPtr NewStmt(StmtKind kind, const Token& at) {
   s->column = at.column;
   return s;
 }
+
+namespace {
 
 bool IsBlockWord(const Token& t) {
   if (t.kind != Tok::kIdent) return false;

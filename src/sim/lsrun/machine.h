@@ -196,6 +196,20 @@ class Machine : public Instance::Owner {
   // keeps a buffer in place while deeper calls add theirs.
   std::vector<std::unique_ptr<Frame>> frames_;
   std::deque<std::vector<Value>> argBuffers_;
+  // The arguments of a call move to the buffer of its call depth: the
+  // callee's own calls use the buffers above it, so no call allocates one.
+  // What is left of them goes when the call returns, as a temporary would.
+  struct ArgBuffer {
+    explicit ArgBuffer(Machine& m) : values(m.ArgsAtDepth()) {}
+    ~ArgBuffer() { values.clear(); }
+    ArgBuffer(const ArgBuffer&) = delete;
+    ArgBuffer& operator=(const ArgBuffer&) = delete;
+    std::vector<Value>& values;
+  };
+  std::vector<Value>& ArgsAtDepth() {
+    while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
+    return argBuffers_[depth_];
+  }
   std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
   uint64_t created_ = 0;
   std::deque<Instance*> pending_;  // released, destructor not yet run

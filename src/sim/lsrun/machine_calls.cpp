@@ -236,14 +236,7 @@ Status Machine::CallFromStack(Frame& f, int& error) {
   Marker m = std::move(markers_.back());
   markers_.pop_back();
   if (m.height > stack_.size() || m.height < f.stackBase) return Fatal("stack underflow");
-  // The arguments move to a buffer of this call depth: the callee's own
-  // calls use the buffers above it, so no call allocates one.
-  // What is left of them goes when the call returns, as a temporary would.
-  while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
-  struct Buffer {
-    std::vector<Value>& values;
-    ~Buffer() { values.clear(); }
-  } buffer{argBuffers_[depth_]};
+  ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
   std::move(stack_.begin() + static_cast<std::ptrdiff_t>(m.height), stack_.end(), std::back_inserter(args));
   stack_.resize(m.height);

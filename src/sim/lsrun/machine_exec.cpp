@@ -193,11 +193,7 @@ Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call
     next = pc + call.span + 1;
     return Invoke(*bound, call.converted);
   }
-  while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
-  struct Buffer {
-    std::vector<Value>& values;
-    ~Buffer() { values.clear(); }
-  } buffer{argBuffers_[depth_]};
+  ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
   args.resize(call.args.size());
   for (size_t k = 0; k < args.size(); ++k) {

@@ -77,6 +77,8 @@ enum class StmtKind {
   kEnd,      // End: the run stops
   kReDim,    // ReDim [Preserve] target(value To limit): value may be null
   kErase,    // Erase target
+  kWith,     // With value ... End With: target is the hidden local holding value
+  kSequence, // statements one source statement stands for (file statements): body
 };
 
 enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
@@ -135,6 +137,7 @@ struct Stmt {
   bool singleLine = false;          // one-line If
   int errorNumber = 0;              // On Error n ...: the error it handles, 0 all
   bool preserve = false;            // ReDim Preserve
+  bool isStatic = false;            // Static: the variables keep their values between calls
 };
 
 struct Param {
@@ -150,6 +153,7 @@ struct Param {
 struct ProcDecl {
   bool isFunction = false;
   bool isPrivate = false;  // Private method
+  bool isStatic = false;   // Static Sub/Function: every declared local is Static
   std::string name;
   int line = 0;
   int column = 0;

@@ -41,6 +41,7 @@ class ProcCodegen {
   void GenForAll(const Stmt& s);
   void GenExit(const Stmt& s);
   void GenDim(const Stmt& s);
+  void GenWith(const Stmt& s);
   int LabelOf(const std::string& name);
   // The label's symbol entry (a long jump or On Error GoTo names it).
   const Symbol* LabelSymbol(const std::string& name) const;

@@ -253,6 +253,24 @@ void ProcCodegen::GenDim(const Stmt& s) {
   if (any) Sep();
 }
 
+// With o / body / End With:
+//   OpLine; hidden ref; o; OpSet; OpStmtSep; body
+//   OpLine(End With); hidden ref; OpNothing; OpSet; OpStmtSep
+// The End With line lets go of the object, as the block's end does.
+void ProcCodegen::GenWith(const Stmt& s) {
+  Line(s.line);
+  GenPtr(*s.target);
+  GenExpr(*s.value);
+  out_.Emit(kOpSet);
+  Sep();
+  GenBlock(s.body);
+  Line(s.endLine);
+  GenPtr(*s.target);
+  out_.Emit(kOpNothing);
+  out_.Emit(kOpSet);
+  Sep();
+}
+
 void ProcCodegen::GenStmt(const Stmt& s) {
   switch (s.kind) {
     case StmtKind::kIf:
@@ -269,6 +287,10 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       return GenForAll(s);
     case StmtKind::kDim:
       return GenDim(s);
+    case StmtKind::kWith:
+      return GenWith(s);
+    case StmtKind::kSequence:
+      return GenBlock(s.body);
     case StmtKind::kLabel:
       // A label always has a line marker of its own to stand for.
       out_.Bind(LabelOf(s.labels[0]));

@@ -247,6 +247,7 @@ class Lexer {
       case ',': return one(Tok::kComma);
       case ';': return one(Tok::kSemicolon);
       case '.': return one(Tok::kDot);
+      case '#': return one(Tok::kHash);  // a file number: Print #1
       case '(': return one(Tok::kLParen);
       case ')': return one(Tok::kRParen);
       case '+': return one(Tok::kPlus);

@@ -41,6 +41,7 @@ bool Parser::Fail(const Token& at, std::string message) {
 }
 
 void Parser::Recover() {
+  pendingNext_ = false;
   while (!Is(Tok::kEnd) && !Is(Tok::kNewline)) Next();
   failed_ = false;
 }
@@ -378,7 +379,17 @@ void Parser::ParseModuleBody(Module& m) {
     if (scopedConst) Next();
     if (AcceptKw("CONST")) {
       ok = ParseConst(false);
-    } else if (IsKw("TYPE") || IsKw("STATIC") || IsKw("PROPERTY")) {
+    } else if (IsKw("STATIC") && Ahead(1).kind == Tok::kIdent && (Ahead(1).upper == "SUB" || Ahead(1).upper == "FUNCTION")) {
+      Next();
+      ProcDecl p;
+      p.isStatic = true;
+      p.isFunction = AcceptKw("FUNCTION");
+      if (!p.isFunction) Next();
+      ok = ParseProc(p, false);
+      if (ok) m.procs.push_back(std::move(p));
+    } else if (IsKw("STATIC")) {
+      ok = Fail("'Static' variables are declared inside a Sub or Function");
+    } else if (IsKw("TYPE") || IsKw("PROPERTY")) {
       const std::string word = Cur().upper;
       ok = Fail("'" + Cur().text + "' is not supported");
       if (word == "TYPE") SkipBlock("TYPE");  // its members would only add follow-on errors

@@ -73,6 +73,11 @@ class Parser {
   StmtPtr ParseOn(const Token& start);
   StmtPtr ParsePrint(const Token& start);
   StmtPtr ParseNameStatement(const Token& start);
+  StmtPtr ParseWith(const Token& start);
+  // Open, Close, Print #, Line Input #, Input # (parser_files.cpp).
+  bool IsFileStatement() const;
+  StmtPtr ParseFileStatement(const Token& start);
+  ExprPtr ParseFileNumber();
   bool ParseSingleLineBody(Block& body);
 
   // Expressions (parser_expr.cpp), lowest precedence first.
@@ -93,6 +98,15 @@ class Parser {
   std::map<std::string, ExprPtr> moduleConsts_;
   std::map<std::string, ExprPtr> localConsts_;
   int optionBase_ = 0;  // Option Base: the lower bound when a declaration names none
+  // With blocks open around the statement being parsed: the hidden local
+  // each holds its object in, innermost last; ".name" is a member of it.
+  std::vector<std::string> withNames_;
+  // "Next j, i": the inner For has read "Next j,"; the name after the comma
+  // closes the enclosing For, whose block ends here.
+  bool pendingNext_ = false;
+  bool nextBlockIsFor_ = false;  // the block ParseBlock parses next is a For's body
+  bool inForBlock_ = false;      // the block being parsed is a For's body
+  int withCount_ = 0;
 
   // Recursion guard: nested parentheses, Not/minus chains and nested
   // statements share one budget, and an expression tree has a height limit,
@@ -117,6 +131,10 @@ class Parser {
   std::vector<CompileError>& errors_;
   size_t errorLimit_ = 100;
 };
+
+// A node at the position of `at`.
+StmtPtr NewStmt(StmtKind kind, const Token& at);
+ExprPtr NewExpr(ExprKind kind, const Token& at);
 
 // True for the words that cannot name a variable, procedure or label.
 bool IsReservedWord(const std::string& upper);

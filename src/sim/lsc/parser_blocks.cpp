@@ -5,18 +5,6 @@
 #include <algorithm>
 
 namespace quillet::lsc {
-namespace {
-
-StmtPtr NewStmt(StmtKind kind, const Token& at) {
-  auto s = std::make_unique<Stmt>();
-  s->kind = kind;
-  s->line = at.line;
-  s->column = at.column;
-  return s;
-}
-
-}  // namespace
-
 // Statements of a one-line If, up to Else or the end of the line.
 bool Parser::ParseSingleLineBody(Block& body) {
   while (true) {
@@ -137,10 +125,17 @@ StmtPtr Parser::ParseFor(const Token& start) {
     s->step = ParseExpr();
     if (!s->step) return nullptr;
   }
+  nextBlockIsFor_ = true;
   s->body = ParseBlock();
   s->endLine = Cur().line;
-  if (!AcceptKw("NEXT")) {
+  const bool shared = pendingNext_;  // "Next j, i" named this loop after the comma
+  pendingNext_ = false;
+  if (!shared && !AcceptKw("NEXT")) {
     Fail("expected 'Next'");
+    return nullptr;
+  }
+  if (shared && !Is(Tok::kIdent)) {
+    Fail("expected the name of the enclosing For's variable after ','");
     return nullptr;
   }
   if (Is(Tok::kIdent) && !IsReservedWord(Cur().upper)) {
@@ -151,6 +146,14 @@ StmtPtr Parser::ParseFor(const Token& start) {
       return nullptr;
     }
     Next();
+    if (Is(Tok::kComma)) {
+      if (!inForBlock_) {
+        Fail("'Next " + s->target->text + ", ...' must close the For this one is directly in");
+        return nullptr;
+      }
+      Next();
+      pendingNext_ = true;
+    }
   }
   return s;
 }

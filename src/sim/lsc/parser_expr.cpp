@@ -5,7 +5,6 @@
 #include <algorithm>
 
 namespace quillet::lsc {
-namespace {
 
 ExprPtr NewExpr(ExprKind kind, const Token& at) {
   auto e = std::make_unique<Expr>();
@@ -14,6 +13,8 @@ ExprPtr NewExpr(ExprKind kind, const Token& at) {
   e->column = at.column;
   return e;
 }
+
+namespace {
 
 // The operator of `t` at a binary level, or empty.
 std::string BinaryOp(int level, const Token& t) {
@@ -230,6 +231,16 @@ ExprPtr Parser::ParsePrimary() {
     }
     case Tok::kIdent:
       break;
+    case Tok::kDot:
+      if (!withNames_.empty()) {
+        // ".name": the object of the innermost With; the dot stays for the
+        // member access that follows.
+        auto e = NewExpr(ExprKind::kName, at);
+        e->text = withNames_.back();
+        return e;
+      }
+      Fail("'.' outside a With block");
+      return nullptr;
     default:
       Fail(at.kind == Tok::kNewline || at.kind == Tok::kEnd ? "expected an expression before the end of the line"
                                                             : "expected an expression");

@@ -2,7 +2,6 @@
 #include "sim/lsc/parser.h"
 
 namespace quillet::lsc {
-namespace {
 
 StmtPtr NewStmt(StmtKind kind, const Token& at) {
   auto s = std::make_unique<Stmt>();
@@ -11,6 +10,8 @@ StmtPtr NewStmt(StmtKind kind, const Token& at) {
   s->column = at.column;
   return s;
 }
+
+namespace {
 
 bool IsBlockWord(const Token& t) {
   if (t.kind != Tok::kIdent) return false;
@@ -29,11 +30,14 @@ bool Parser::AtBlockEnd() const {
 
 Block Parser::ParseBlock() {
   Block block;
-  while (errors_.size() < errorLimit_) {
+  const bool outerIsFor = inForBlock_;
+  inForBlock_ = nextBlockIsFor_;
+  nextBlockIsFor_ = false;
+  while (errors_.size() < errorLimit_ && !pendingNext_) {
     while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
     if (Is(Tok::kEnd) || AtBlockEnd()) break;
     StmtPtr s = ParseStatement();
-    if (s && !AtStatementEnd()) Fail("expected the end of the statement");
+    if (s && !pendingNext_ && !AtStatementEnd()) Fail("expected the end of the statement");
     if (failed_) {
       // A structure that failed on the word closing an outer block (a missing
       // End If before End Sub) leaves that word for the outer block.
@@ -47,6 +51,7 @@ Block Parser::ParseBlock() {
     }
     block.push_back(std::move(s));
   }
+  inForBlock_ = outerIsFor;
   return block;
 }
 
@@ -69,8 +74,6 @@ const char* Parser::UnsupportedStatement() const {
   const std::string& u = Cur().upper;
   const Token& next = Ahead(1);
   const bool alone = next.kind == Tok::kNewline || next.kind == Tok::kColon || next.kind == Tok::kEnd;
-  if (u == "STATIC") return "Static";
-  if (u == "WITH") return "With";
   if (u == "STOP" && alone) return "Stop";
   return nullptr;
 }
@@ -82,6 +85,12 @@ StmtPtr Parser::ParseStatement() {
     Fail("statements are nested too deeply");
     return nullptr;
   }
+  // ".name ..." inside a With: an assignment to or a call of its member.
+  if (start.kind == Tok::kDot) {
+    if (!withNames_.empty()) return ParseNameStatement(start);
+    Fail("'.' outside a With block");
+    return nullptr;
+  }
   if (start.kind != Tok::kIdent) {
     Fail("expected a statement");
     return nullptr;
@@ -89,9 +98,10 @@ StmtPtr Parser::ParseStatement() {
   const std::string& u = start.upper;
   if (const char* what = UnsupportedStatement(); what != nullptr) {
     Fail("'" + std::string(what) + "' is not supported");
-    if (u == "WITH") SkipBlock("WITH");  // its body would only add follow-on errors
     return nullptr;
   }
+  if (u == "WITH") return ParseWith(start);
+  if (IsFileStatement()) return ParseFileStatement(start);
   if (u == "IF") return ParseIf(start);
   if (u == "WHILE") return ParseWhile(start);
   if (u == "DO") return ParseDo(start);
@@ -101,9 +111,10 @@ StmtPtr Parser::ParseStatement() {
   if (u == "EXIT") return ParseExit(start);
   if (u == "ON") return ParseOn(start);
   if (u == "PRINT") return ParsePrint(start);
-  if (u == "DIM") {
+  if (u == "DIM" || u == "STATIC") {
     Next();
     auto s = NewStmt(StmtKind::kDim, start);
+    s->isStatic = u == "STATIC";
     if (!ParseDimList(s->decls, true)) return nullptr;
     return s;
   }
@@ -268,6 +279,31 @@ StmtPtr Parser::ParseNameStatement(const Token& start) {
   }
   auto s = NewStmt(StmtKind::kCall, start);
   s->target = std::move(target);
+  return s;
+}
+
+// With object / body / End With. The object goes to a hidden local (a name
+// no source can spell) when the block starts; ".name" in the body reads it.
+StmtPtr Parser::ParseWith(const Token& start) {
+  Next();
+  auto s = NewStmt(StmtKind::kWith, start);
+  s->value = ParseExpr();
+  if (!s->value) return nullptr;
+  if (!AtStatementEnd()) {
+    Fail("expected the end of the line after the With object");
+    return nullptr;
+  }
+  auto hidden = std::make_unique<Expr>();
+  hidden->kind = ExprKind::kName;
+  hidden->line = start.line;
+  hidden->column = start.column;
+  hidden->text = "_With" + std::to_string(++withCount_);
+  withNames_.push_back(hidden->text);
+  s->target = std::move(hidden);
+  s->body = ParseBlock();
+  withNames_.pop_back();
+  s->endLine = Cur().line;
+  if (!ParseEnd("With")) return nullptr;
   return s;
 }
 

@@ -84,8 +84,34 @@ void Resolver::CollectLabels(const Block& block) {
   }
 }
 
+// A Static local lives as a module variable under a name no source can
+// spell, reached by its own name only inside its procedure: it keeps its
+// value from one call to the next.
+void Resolver::DeclareStatic(VarDecl& d) {
+  if (d.autoNew) {
+    Error(d.line, d.column, "'Static ... As New' is not supported: use 'Static v As C' and 'If v Is Nothing Then Set v = New C'");
+    return;
+  }
+  const Symbol* cls = proc_->owner;
+  const std::string hidden = "_" + (cls != nullptr ? cls->name + "_" : std::string()) + proc_->name + "_" + d.name;
+  Symbol* v = syms_.Make(SymKind::kModuleVar, hidden, d.line, d.column);
+  DeclareVariable(d, v);
+  d.sym = v;
+  auto [it, added] = proc_->scope.emplace(UpperName(d.name), v);
+  if (!added) {
+    Error(d.line, d.column, "'" + d.name + "' is already declared on line " + std::to_string(it->second->line));
+    return;
+  }
+  v->slot = static_cast<int>(syms_.variables.size()) * 4;
+  syms_.variables.push_back(v);
+}
+
 void Resolver::ResolveLocalDim(Stmt& s) {
   for (VarDecl& d : s.decls) {
+    if (s.isStatic || proc_->proc->isStatic) {
+      DeclareStatic(d);
+      continue;
+    }
     Symbol* v = syms_.Make(SymKind::kLocal, d.name, d.line, d.column);
     v->owner = proc_;
     DeclareVariable(d, v);
@@ -269,6 +295,32 @@ void Resolver::ResolveStmt(Stmt& s) {
     case StmtKind::kDim:
       ResolveLocalDim(s);
       break;
+    case StmtKind::kSequence:
+      ResolveBlock(s.body);
+      break;
+    case StmtKind::kWith: {
+      // The hidden local takes the object's class, so that ".member" is
+      // looked up as on a variable declared with it.
+      if (!ResolveExpr(*s.value, t)) {
+        ResolveBlock(s.body);
+        break;
+      }
+      if (t.kind != TypeKind::kObject || t.cls == nullptr) {
+        Error(s.value->line, s.value->column, "'With' needs an object whose class is known here");
+      }
+      Symbol* v = syms_.Make(SymKind::kLocal, s.target->text, s.target->line, s.target->column);
+      v->owner = proc_;
+      v->type.kind = TypeKind::kObject;
+      if (t.cls != nullptr) v->type.className = t.cls->name;
+      v->classType = t.cls;
+      v->slot = proc_->frameSize;
+      proc_->frameSize += 4;
+      proc_->scope.emplace(UpperName(v->name), v);
+      proc_->locals.push_back(v);
+      s.target->sym = v;
+      ResolveBlock(s.body);
+      break;
+    }
     case StmtKind::kLabel:
     case StmtKind::kReturn:
     case StmtKind::kOnErrorResumeNext:

@@ -36,6 +36,7 @@ class Resolver {
   void ResolveBlock(const Block& block);
   void ResolveStmt(Stmt& s);
   void ResolveLocalDim(Stmt& s);
+  void DeclareStatic(VarDecl& d);
   void ResolveCall(Expr& target);
   void ResolveTarget(Expr& target, bool isSet);
   bool ResolveExpr(Expr& e, ExprType& type);

@@ -12,7 +12,7 @@ enum class Tok {
   kIdent,      // a name or a keyword (the parser tells them apart)
   kNumber,     // numeric literal, value in `number` (or `real`)
   kString,     // string literal, text without quotes in `text`
-  kColon, kComma, kSemicolon, kDot, kLParen, kRParen,
+  kColon, kComma, kSemicolon, kDot, kLParen, kRParen, kHash,
   kPlus, kMinus, kStar, kSlash, kBackslash, kCaret, kAmp,
   kEq, kNe, kLt, kLe, kGt, kGe,
 };

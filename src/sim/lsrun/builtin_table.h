@@ -16,8 +16,14 @@ enum : uint8_t {
   kRound, kSqr, kSgn, kExp, kLog, kRnd, kRandomize, kLBound, kUBound, kIsArray, kArrayAppend,
   kArrayGetIndex, kIsNumeric, kIsEmpty, kIsNull, kIsObject, kTypeName, kDataType, kNow, kToday,
   kDate, kTime, kTimer, kYear, kMonth, kDay, kHour, kMinute, kSecond, kDateNumber, kTimeNumber,
-  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue, kCount
+  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue,
+  // Files (machine_files.cpp); the names starting with "#" are the forms the
+  // compiler gives the file statements, which no source can call by name.
+  kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput, kCount
 };
+inline constexpr uint8_t kFirstFile = kFreeFile;
+// The third argument of "#PRINT": what the second one is.
+enum PrintPart : uint8_t { kPartItem, kPartZone, kPartEndLine, kPartEndNoLine };
 }  // namespace builtin
 
 struct BuiltinSpec {
@@ -93,6 +99,13 @@ inline constexpr BuiltinSpec kBuiltins[] = {
     {"OCT", builtin::kOct, 1, 1, true, false},
     {"DATEVALUE", builtin::kDateValue, 1, 1, true, false},
     {"TIMEVALUE", builtin::kTimeValue, 1, 1, true, false},
+    {"FREEFILE", builtin::kFreeFile, 0, 0, true, false},
+    {"EOF", builtin::kEof, 1, 1, true, false},
+    {"#OPEN", builtin::kFileOpen, 3, 3, false, false},          // path, mode (FileMode), number
+    {"#CLOSE", builtin::kFileClose, 0, 1, false, false},        // number; omitted: every file
+    {"#PRINT", builtin::kFilePrint, 3, 3, false, false},        // number, value, PrintPart
+    {"#LINEINPUT", builtin::kFileLineInput, 1, 1, true, false},  // number: the next line
+    {"#INPUT", builtin::kFileInput, 1, 1, true, false},          // number: the next field
 };
 static_assert(sizeof(kBuiltins) / sizeof(kBuiltins[0]) == builtin::kCount, "one entry per built-in number");
 

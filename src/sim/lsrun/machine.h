@@ -8,11 +8,13 @@
 #include <list>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "lsobject/ls_script_module.h"
+#include "sim/lsrun/files.h"
 #include "sim/lsrun/module_view.h"
 #include "sim/lsrun/procedure.h"
 #include "sim/lsrun/runner.h"
@@ -98,6 +100,11 @@ class Machine : public Instance::Owner {
   // machine_exec.cpp
   Status Execute(Frame& f);
   Status Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& error);
+  // Fused forms of instruction sequences (procedure.h): each does what the
+  // sequence does and counts its steps.
+  Status ReadSimple(Frame& f, const SimpleLoad& load, Value& out, int& error);
+  Status FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next, int& error);
+  Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
   Status Print(const Insn& in, int& error);
@@ -109,8 +116,15 @@ class Machine : public Instance::Owner {
   Status Builtin(const Insn& in, int& error);
   Status Unary(const Insn& in, int& error);
 
+  // machine_files.cpp
+  Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);
+
   // machine_calls.cpp
-  Status Call(const Procedure& proc, std::vector<Value>& args, Value me, Value* result);
+  // Moves or converts `args` into the parameters; what is left of them
+  // stays with the caller.
+  Status Call(const Procedure& proc, std::span<Value> args, Value me, Value* result);
+  Frame& TakeFrame();
+  void ReleaseFrame(Frame& f);
   Status CallFromStack(Frame& f, int& error);
   Status Construct(uint32_t classOffset, std::vector<Value>& args, Value& out);
   Status CallDeclaration(uint32_t offset, std::vector<Value>& args);
@@ -118,7 +132,7 @@ class Machine : public Instance::Owner {
   Status Destroy(Instance* instance);
   const Procedure* ProcedureAt(uint32_t offset);
   const ClassInfo* ClassAt(uint32_t offset);
-  void FreeAll();
+  void FreeAll();  // also closes the files still open
 
   // Errors: Raise records a trappable runtime error, Fatal one that ends the
   // run; both name the procedure and line running now.
@@ -146,7 +160,11 @@ class Machine : public Instance::Owner {
   uint64_t steps_ = 0;
   // The clock is read once every so many steps, against the run's deadline.
   static constexpr uint64_t kStepsPerClockCheck = 4096;
+  // "," in Print moves to the next zone of this many columns.
+  static constexpr size_t kPrintZoneWidth = 14;
+  uint64_t nextClockCheck_ = kStepsPerClockCheck;
   std::chrono::steady_clock::time_point deadline_;
+  FileTable files_;
   std::string output_;
   std::string error_;
   int errorCode_ = 0;
@@ -167,7 +185,31 @@ class Machine : public Instance::Owner {
     const NativeFunction* fn = nullptr;
   };
   std::unordered_map<uint32_t, BoundDeclaration> declarations_;
+  // The declaration at `offset` with its native function (null when none
+  // answers); null after a fatal error when the entry does not read.
+  const BoundDeclaration* Bind(uint32_t offset);
+  // Calls the bound function with arguments converted to its parameters.
+  Status Invoke(const BoundDeclaration& bound, std::span<const Value> converted);
   std::vector<Value> nativeArgs_;  // reused for the converted arguments
+  // Frames and argument buffers by call depth, kept from call to call so a
+  // call allocates nothing once the depth has been reached before. A deque
+  // keeps a buffer in place while deeper calls add theirs.
+  std::vector<std::unique_ptr<Frame>> frames_;
+  std::deque<std::vector<Value>> argBuffers_;
+  // The arguments of a call move to the buffer of its call depth: the
+  // callee's own calls use the buffers above it, so no call allocates one.
+  // What is left of them goes when the call returns, as a temporary would.
+  struct ArgBuffer {
+    explicit ArgBuffer(Machine& m) : values(m.ArgsAtDepth()) {}
+    ~ArgBuffer() { values.clear(); }
+    ArgBuffer(const ArgBuffer&) = delete;
+    ArgBuffer& operator=(const ArgBuffer&) = delete;
+    std::vector<Value>& values;
+  };
+  std::vector<Value>& ArgsAtDepth() {
+    while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
+    return argBuffers_[depth_];
+  }
   std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
   uint64_t created_ = 0;
   std::deque<Instance*> pending_;  // released, destructor not yet run

@@ -2,6 +2,7 @@
 // module's load and unload.
 #include <algorithm>
 #include <exception>
+#include <iterator>
 #include <utility>
 
 #include "sim/lsrun/errors.h"
@@ -50,8 +51,7 @@ Status Machine::RunProcedure(uint32_t offset) {
   const Procedure* proc = ProcedureAt(offset);
   if (proc == nullptr) return Status::kFatal;
   if (proc->info.paramCount != 0) return Fatal("'" + proc->info.name + "' takes parameters and cannot be run");
-  std::vector<Value> none;
-  return Call(*proc, none, Value(), nullptr);
+  return Call(*proc, {}, Value(), nullptr);
 }
 
 Status Machine::Unload() {
@@ -81,6 +81,7 @@ Status Machine::Unload() {
 
 void Machine::FreeAll() {
   freeing_ = true;
+  files_.CloseAll();
   stack_.clear();
   markers_.clear();
   globals_.clear();
@@ -126,8 +127,7 @@ Status Machine::Destroy(Instance* instance) {
   if (cls != nullptr && cls->dtor != 0) {
     const Procedure* proc = ProcedureAt(cls->dtor);
     if (proc == nullptr) return Status::kFatal;
-    std::vector<Value> none;
-    s = Call(*proc, none, Value::Object(instance), nullptr);
+    s = Call(*proc, {}, Value::Object(instance), nullptr);
   }
   instance->state = Instance::State::kDead;
   std::vector<Value> members;
@@ -140,12 +140,32 @@ Status Machine::Destroy(Instance* instance) {
   return s;
 }
 
-Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, Value* result) {
+Machine::Frame& Machine::TakeFrame() {
+  while (frames_.size() <= depth_) frames_.push_back(std::make_unique<Frame>());
+  return *frames_[depth_];
+}
+
+// Lets go of what a finished frame holds, in the order of its fields, and
+// keeps its storage for the next call at this depth.
+void Machine::ReleaseFrame(Frame& f) {
+  f.locals.clear();
+  f.params.clear();
+  f.result.Clear();
+  f.me.Clear();
+  f.loops.clear();
+  f.forAlls.clear();
+  f.gosubs.clear();
+  f.numbered.clear();
+  f.proc = nullptr;
+  f.caller = nullptr;
+}
+
+Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Value* result) {
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   const ProcedureInfo& info = proc.info;
   if (args.size() != info.paramCount) return Raise(err::kWrongArguments, "'" + info.name + "'");
-  Frame f;
+  Frame& f = TakeFrame();
   f.proc = &proc;
   f.params.resize(args.size());
   for (size_t i = 0; i < args.size(); ++i) {
@@ -162,7 +182,10 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
         continue;
       }
     }
-    if (int e = Convert(a, info.paramTypes[i], f.params[i])) return Raise(e);
+    if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
+      ReleaseFrame(f);
+      return Raise(e);
+    }
   }
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
@@ -175,6 +198,11 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   f.markerBase = markers_.size();
   f.loops.resize(static_cast<size_t>(proc.loopStates));
   f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
+  f.handler = -1;
+  f.resumeNext = false;
+  f.inHandler = false;
+  f.errorAt = -1;
+  f.line = 0;
 
   Frame* caller = current_;
   f.caller = caller;
@@ -189,19 +217,18 @@ Status Machine::Call(const Procedure& proc, std::vector<Value>& args, Value me, 
   if (s == Status::kOk && result != nullptr) *result = std::move(f.result);
   // The frame's objects die here, however the procedure ended; their
   // destructors run before the caller goes on.
-  f = Frame{};
+  ReleaseFrame(f);
   if (s == Status::kFatal || s == Status::kEnd) return s;
+  if (pending_.empty()) return s;
+  if (s != Status::kError) return Drain();
   const std::string error = error_;
   const std::string text = errorText_;
   const int code = errorCode_;
   const Status d = Drain();
-  if (s == Status::kError) {
-    error_ = error;  // the error in flight wins over one from a destructor
-    errorText_ = text;
-    errorCode_ = code;
-    return d == Status::kFatal ? d : s;
-  }
-  return d;
+  error_ = error;  // the error in flight wins over one from a destructor
+  errorText_ = text;
+  errorCode_ = code;
+  return d == Status::kFatal ? d : s;
 }
 
 Status Machine::CallFromStack(Frame& f, int& error) {
@@ -209,8 +236,9 @@ Status Machine::CallFromStack(Frame& f, int& error) {
   Marker m = std::move(markers_.back());
   markers_.pop_back();
   if (m.height > stack_.size() || m.height < f.stackBase) return Fatal("stack underflow");
-  std::vector<Value> args(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(m.height)),
-                          std::make_move_iterator(stack_.end()));
+  ArgBuffer buffer(*this);
+  std::vector<Value>& args = buffer.values;
+  std::move(stack_.begin() + static_cast<std::ptrdiff_t>(m.height), stack_.end(), std::back_inserter(args));
   stack_.resize(m.height);
   switch (m.kind) {
     case CalleeKind::kDeclaration:
@@ -258,28 +286,30 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   return Status::kOk;
 }
 
-Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
+const Machine::BoundDeclaration* Machine::Bind(uint32_t offset) {
   auto bound = declarations_.find(offset);
   if (bound == declarations_.end()) {
     BoundDeclaration b;
-    if (!view_.ReadDeclaration(offset, b.decl)) return Fatal("unreadable external declaration");
+    if (!view_.ReadDeclaration(offset, b.decl)) {
+      Fatal("unreadable external declaration");
+      return nullptr;
+    }
     b.fn = options_.natives.Find(b.decl.library, b.decl.name);
     if (b.fn == nullptr && options_.timerEntries) b.fn = TimerEntry(b.decl.library, b.decl.name);
     bound = declarations_.emplace(offset, std::move(b)).first;
   }
-  const DeclarationInfo& decl = bound->second.decl;
-  const NativeFunction* fn = bound->second.fn;
-  if (fn == nullptr) {
-    return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
-  }
+  return &bound->second;
+}
+
+Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
+  const BoundDeclaration* bound = Bind(offset);
+  if (bound == nullptr) return Status::kFatal;
+  const DeclarationInfo& decl = bound->decl;
+  if (bound->fn == nullptr) return Invoke(*bound, {});
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
   // A native may call back into nothing here, so one buffer serves every call.
   std::vector<Value> converted;
   converted.swap(nativeArgs_);
-  converted.resize(args.size());
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
-  }
   struct GiveBack {
     std::vector<Value>& from;
     std::vector<Value>& to;
@@ -288,6 +318,19 @@ Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
       to.swap(from);
     }
   } giveBack{converted, nativeArgs_};
+  converted.resize(args.size());
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
+  }
+  return Invoke(*bound, converted);
+}
+
+Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {
+  const DeclarationInfo& decl = bound.decl;
+  const NativeFunction* fn = bound.fn;
+  if (fn == nullptr) {
+    return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
+  }
   Value result;
   int e = 0;
   try {

@@ -14,7 +14,6 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
-constexpr size_t kPrintZone = 14;
 constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
@@ -22,9 +21,7 @@ const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef 
 
 // Stores `v` through reference `ref`, converting for the slot; a ForAll
 // variable's slot passes the store on to the element it aliases.
-int Store(const Value& ref, const Value& v, bool isSet) {
-  Value* target = ref.ref();
-  SlotType type = ref.slotType();
+int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
   if (target->type() == Value::Type::kRef) {
     type = target->slotType();
     target = target->ref();
@@ -37,6 +34,9 @@ int Store(const Value& ref, const Value& v, bool isSet) {
   *target = std::move(converted);
   return 0;
 }
+
+int Store(const Value& ref, const Value& v, bool isSet) { return StoreInto(ref.ref(), ref.slotType(), v, isSet); }
+
 
 }  // namespace
 
@@ -119,13 +119,26 @@ Status Machine::Execute(Frame& f) {
       return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
     }
     // Steps alone do not bound the work: one step may copy a long string.
-    if (steps_ % kStepsPerClockCheck == 0 && std::chrono::steady_clock::now() > deadline_) {
-      return Fatal("time limit of " + std::to_string(options_.maxSeconds) + " seconds reached");
+    if (steps_ >= nextClockCheck_) {
+      nextClockCheck_ = steps_ + kStepsPerClockCheck;
+      if (std::chrono::steady_clock::now() > deadline_) {
+        return Fatal("time limit of " + std::to_string(options_.maxSeconds) + " seconds reached");
+      }
     }
     int32_t next = pc + 1;
     int error = 0;
     const Insn& in = p.code[static_cast<size_t>(pc)];
-    Status s = Step(f, in, pc, next, error);
+    // A fused native call counts the steps of the instructions it stands
+    // for; near the step limit they run one by one, so the limit falls on
+    // the same instruction either way.
+    Status s;
+    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= options_.maxSteps) {
+      s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
+    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= options_.maxSteps) {
+      s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
+    } else {
+      s = Step(f, in, pc, next, error);
+    }
     if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
     if (error != 0) s = Raise(error);
     if (s == Status::kError) {
@@ -137,6 +150,88 @@ Status Machine::Execute(Frame& f) {
     if (stack_.size() > kMaxStack) return Fatal("value stack overflow");
     pc = next;
   }
+}
+
+// What a simple load pushes, read straight from its slot.
+Status Machine::ReadSimple(Frame& f, const SimpleLoad& load, Value& out, int& error) {
+  const size_t slot = static_cast<size_t>(load.a);
+  switch (load.op) {
+    case op::kInteger:
+      out = Value::Integer(static_cast<int16_t>(load.a));
+      return Status::kOk;
+    case op::kStringLiteral:
+    case op::kNumericLiteral:
+      out = f.proc->constants[slot];
+      return Status::kOk;
+    case op::kGLoadObj:
+      out = Deref(globals_[slot]);
+      return Status::kOk;
+    case op::kLLoadObj:
+      out = Deref(load.a == kResultSlot ? f.result : f.locals[slot]);
+      return Status::kOk;
+    case op::kPLoadObj:
+      out = Deref(f.params[slot]);
+      return Status::kOk;
+    case op::kTLoadObj: {
+      Instance* me = f.me.object();
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
+      out = Deref(me->members[slot]);
+      return Status::kOk;
+    }
+    default:
+      return Fatal("unsupported instruction " + std::to_string(load.op));
+  }
+}
+
+Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next,
+                                int& error) {
+  if (call.constant) {
+    const BoundDeclaration* bound = Bind(in.sym);
+    if (bound == nullptr) return Status::kFatal;
+    steps_ += static_cast<uint64_t>(call.span);
+    next = pc + call.span + 1;
+    return Invoke(*bound, call.converted);
+  }
+  ArgBuffer buffer(*this);
+  std::vector<Value>& args = buffer.values;
+  args.resize(call.args.size());
+  for (size_t k = 0; k < args.size(); ++k) {
+    if (Status s = ReadSimple(f, call.args[k], args[k], error); s != Status::kOk || error != 0) return s;
+  }
+  steps_ += static_cast<uint64_t>(call.span);
+  next = pc + call.span + 1;
+  return CallDeclaration(in.sym, args);
+}
+
+// The reference load `in`, the load of `a` and OpAssign in one step.
+Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error) {
+  Value* target = nullptr;
+  const size_t slot = static_cast<size_t>(in.a);
+  switch (in.op) {
+    case op::kGLoadObjPtr:
+      target = &globals_[slot];
+      break;
+    case op::kLLoadObjPtr:
+      target = in.a == kResultSlot ? &f.result : &f.locals[slot];
+      break;
+    case op::kPLoadObjPtr:
+      target = &f.params[slot];
+      break;
+    default: {  // OpTLoadObjPtr
+      Instance* me = f.me.object();
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
+      target = &me->members[slot];
+      break;
+    }
+  }
+  Value v;
+  if (Status s = ReadSimple(f, a.source, v, error); s != Status::kOk || error != 0) return s;
+  steps_ += 2;
+  next = pc + 3;
+  error = StoreInto(target, in.type, v, false);
+  return Status::kOk;
 }
 
 Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& error) {
@@ -643,7 +738,7 @@ Status Machine::Print(const Insn& in, int& error) {
     if (stack_[k].IsMissing()) {  // "," : on to the next zone of 14 columns
       const size_t lineStart = output_.rfind('\n');
       const size_t column = output_.size() - (lineStart == std::string::npos ? 0 : lineStart + 1) + line.size();
-      line.append(kPrintZone - column % kPrintZone, ' ');
+      line.append(kPrintZoneWidth - column % kPrintZoneWidth, ' ');
       continue;
     }
     std::string text;

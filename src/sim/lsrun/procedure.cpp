@@ -114,6 +114,10 @@ class Preparer {
   bool IndexOf(const COpCode& in, int32_t target, int32_t& index);
   bool Variable(const COpCode& in, VariableInfo& v);
   bool Translate(size_t i, const COpCode& in, Insn& x);
+  void FuseNativeCalls();
+  void FuseAssignments();
+  void ConvertConstants(uint32_t declaration, NativeCall& call) const;
+  bool Targeted(size_t from, size_t to) const;
   template <int Op>
   bool TargetList(const COpCode& in, const OnTargetList<Op>& list, Insn& x) {
     std::vector<int32_t> targets;
@@ -132,12 +136,14 @@ class Preparer {
   size_t globalSlots_;
   Procedure& out_;
   std::string& error_;
+  std::vector<int32_t> targets_;  // every instruction a jump goes to
 };
 
 bool Preparer::IndexOf(const COpCode& in, int32_t target, int32_t& index) {
   auto it = std::lower_bound(out_.offsets.begin(), out_.offsets.end(), target);
   if (it == out_.offsets.end() || *it != target) return Fail(in, "jump to " + Hex(static_cast<uint32_t>(target)) + ", not the start of an instruction of the procedure,");
   index = static_cast<int32_t>(it - out_.offsets.begin());
+  targets_.push_back(index);
   return true;
 }
 
@@ -296,7 +302,83 @@ bool Preparer::Run() {
     x.op = view_.ByteCode()[static_cast<size_t>(list[i]->offset)];
     if (!Translate(i, *list[i], x)) return false;
   }
+  std::sort(targets_.begin(), targets_.end());
+  FuseNativeCalls();
+  FuseAssignments();
   return true;
+}
+
+
+// A load that reads a slot and cannot change anything.
+bool IsSimpleLoad(uint8_t op) {
+  switch (op) {
+    case op::kInteger:
+    case op::kStringLiteral:
+    case op::kNumericLiteral:
+    case op::kGLoadObj:
+    case op::kLLoadObj:
+    case op::kPLoadObj:
+    case op::kTLoadObj:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether a jump goes to an instruction in (from, to].
+bool Preparer::Targeted(size_t from, size_t to) const {
+  auto t = std::upper_bound(targets_.begin(), targets_.end(), static_cast<int32_t>(from));
+  return t != targets_.end() && *t <= static_cast<int32_t>(to);
+}
+
+void Preparer::FuseNativeCalls() {
+  const size_t n = out_.code.size();
+  for (size_t i = 0; i < n; ++i) {
+    Insn& x = out_.code[i];
+    if (x.op != op::kLoadProc || view_.KindAt(x.sym) != kind::kDeclaration) continue;
+    size_t j = i + 1;
+    while (j < n && IsSimpleLoad(out_.code[j].op)) ++j;
+    if (j >= n || out_.code[j].op != op::kCallProc || Targeted(i, j)) continue;
+    NativeCall call;
+    for (size_t k = i + 1; k < j; ++k) call.args.push_back({out_.code[k].op, out_.code[k].a});
+    call.span = static_cast<int32_t>(j - i);
+    ConvertConstants(x.sym, call);
+    out_.nativeCalls.push_back(std::move(call));
+    x.c = static_cast<int32_t>(out_.nativeCalls.size());
+  }
+}
+
+void Preparer::ConvertConstants(uint32_t declaration, NativeCall& call) const {
+  DeclarationInfo decl;
+  if (!view_.ReadDeclaration(declaration, decl) || decl.paramTypes.size() != call.args.size()) return;
+  std::vector<Value> converted(call.args.size());
+  for (size_t k = 0; k < call.args.size(); ++k) {
+    const SimpleLoad& a = call.args[k];
+    Value v;
+    if (a.op == op::kInteger) {
+      v = Value::Integer(static_cast<int16_t>(a.a));
+    } else if (a.op == op::kStringLiteral || a.op == op::kNumericLiteral) {
+      v = out_.constants[static_cast<size_t>(a.a)];
+    } else {
+      return;
+    }
+    // A constant that does not convert raises its error when the call runs.
+    if (Convert(v, decl.paramTypes[k], converted[k]) != 0) return;
+  }
+  call.converted = std::move(converted);
+  call.constant = true;
+}
+
+void Preparer::FuseAssignments() {
+  const size_t n = out_.code.size();
+  for (size_t i = 0; i + 2 < n; ++i) {
+    Insn& x = out_.code[i];
+    if (!IsReferenceLoad(x.op) || !IsSimpleLoad(out_.code[i + 1].op) || out_.code[i + 2].op != op::kAssign || Targeted(i, i + 2)) {
+      continue;
+    }
+    out_.assignments.push_back({{out_.code[i + 1].op, out_.code[i + 1].a}});
+    x.c = static_cast<int32_t>(out_.assignments.size());
+  }
 }
 
 }  // namespace

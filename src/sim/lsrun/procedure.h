@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/lsrun/module_view.h"
+#include "sim/lsrun/ops.h"
 #include "sim/lsrun/value.h"
 
 namespace quillet::lsrun {
@@ -24,7 +25,11 @@ inline constexpr int32_t kResultSlot = -1;
 //   jumps        a = target index; For/Next and ForAll/NextForAll: b = loop
 //                state index; ForAll: c = the variable's local slot
 //   On GoTo/GoSub a = index into Procedure::targetLists
-//   calls        sym = entry offset of the procedure, declaration or class
+//   calls        sym = entry offset of the procedure, declaration or class;
+//                OpLoadProc of a declaration: c = 1 + index into
+//                Procedure::nativeCalls when the call can run fused
+//   "Ptr" loads  c = 1 + index into Procedure::assignments when the
+//                assignment they start can run fused
 struct Insn {
   uint8_t op = 0;
   SlotType type = SlotType::kVariant;
@@ -35,12 +40,46 @@ struct Insn {
   uint32_t sym = 0;
 };
 
+// A call of an external declaration whose arguments are all simple loads
+// (constants, parameters, locals, module variables, members of Me), as the
+// timer calls of a rewritten module are: OpLoadProc, the loads and OpCallProc
+// run as one step, the arguments read straight from where they are. The
+// instructions stay in the code; the fused form is an alternative to them.
+// The loads that push a reference to a module variable, local, parameter or
+// member of Me.
+inline bool IsReferenceLoad(uint8_t op) {
+  return op == op::kGLoadObjPtr || op == op::kLLoadObjPtr || op == op::kPLoadObjPtr || op == op::kTLoadObjPtr;
+}
+
+struct SimpleLoad {
+  uint8_t op;  // the load's opcode
+  int32_t a;   // its resolved operand
+};
+
+struct NativeCall {
+  std::vector<SimpleLoad> args;
+  // When every argument is a constant: the arguments converted to the
+  // declared parameter types once, handed to the function as they are.
+  bool constant = false;
+  std::vector<Value> converted;
+  int32_t span = 0;  // instructions after OpLoadProc up to and including OpCallProc
+};
+
+// An assignment of a simple load to a variable, parameter or member of Me
+// (`x = n`, the constructor of the timer class storing its arguments): the
+// reference load, the load and OpAssign run as one step.
+struct Assignment {
+  SimpleLoad source;
+};
+
 struct Procedure {
   ProcedureInfo info;
   std::vector<Insn> code;        // ends with the procedure's OpEndSub
   std::vector<int32_t> offsets;  // byte-code position of each instruction
   std::vector<Value> constants;
   std::vector<std::vector<int32_t>> targetLists;
+  std::vector<NativeCall> nativeCalls;
+  std::vector<Assignment> assignments;
   int32_t loopStates = 0;
   int32_t forAllStates = 0;
 

@@ -164,7 +164,7 @@ Counted* Value::Block() const {
   }
 }
 
-void Value::Clear() {
+void Value::ClearCounted() {
   // Detach first: a release may run code that looks at this value again.
   Counted* block = Block();
   Counted* holder = holder_;
@@ -175,24 +175,9 @@ void Value::Clear() {
   if (holder) holder->Release();
 }
 
-void Value::CopyFrom(const Value& other) {
-  type_ = other.type_;
-  slot_ = other.slot_;
-  n_ = other.n_;
-  u_ = other.u_;
-  holder_ = other.holder_;
+void Value::AddRefCounted() {
   if (Counted* b = Block()) b->AddRef();
   if (holder_) holder_->AddRef();
-}
-
-void Value::MoveFrom(Value& other) noexcept {
-  type_ = other.type_;
-  slot_ = other.slot_;
-  n_ = other.n_;
-  u_ = other.u_;
-  holder_ = other.holder_;
-  other.type_ = Type::kEmpty;
-  other.holder_ = nullptr;
 }
 
 bool FormatValue(const Value& v, std::string& text) {

@@ -139,11 +139,34 @@ class Value {
   Value* ref() const { return u_.ref; }
   SlotType slotType() const { return slot_; }
 
-  void Clear();
+  // Scalars (the common case) need no reference counting, so the checks
+  // stay inline and only counted values take the out-of-line path.
+  void Clear() {
+    if (type_ >= Type::kString) ClearCounted();
+    type_ = Type::kEmpty;
+    n_ = 0;
+  }
 
  private:
-  void CopyFrom(const Value& other);
-  void MoveFrom(Value& other) noexcept;
+  void CopyFrom(const Value& other) {
+    type_ = other.type_;
+    slot_ = other.slot_;
+    n_ = other.n_;
+    u_ = other.u_;
+    holder_ = other.holder_;
+    if (type_ >= Type::kString) AddRefCounted();
+  }
+  void MoveFrom(Value& other) noexcept {
+    type_ = other.type_;
+    slot_ = other.slot_;
+    n_ = other.n_;
+    u_ = other.u_;
+    holder_ = other.holder_;
+    other.type_ = Type::kEmpty;
+    other.holder_ = nullptr;
+  }
+  void ClearCounted();
+  void AddRefCounted();
   Counted* Block() const;
 
   Type type_ = Type::kEmpty;

@@ -173,8 +173,12 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5) As String\nEnd Sub\n"), 2, 14, "'ReDim ... As' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5, 5)\nEnd Sub\n"), 2, 12, "multi-dimensional"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Stop\nEnd Sub\n"), 2, 3, "'Stop' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  With x\n  End With\nEnd Sub\n"), 2, 3, "'With' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Static n As Integer\nEnd Sub\n"), 2, 3, "'Static' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  .Title = 1\nEnd Sub\n"), 2, 3, "'.' outside a With block"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = .Title\nEnd Sub\n"), 2, 7, "'.' outside a With block"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Static n As Integer\n"), 1, 1, "declared inside a Sub or Function"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  Next i, j\nEnd Sub\n"), 3, 9, "must close the For"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  For j = 1 To 2\n  Next j, k\nEnd Sub\n"), 4, 11,
+                           "does not match"));
   EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));
@@ -186,8 +190,6 @@ TEST(LscParser, NamesUnsupportedConstructs) {
 
 // An unsupported block is one error, not one per line of its body.
 TEST(LscParser, UnsupportedBlocksGiveOneError) {
-  Parsed with = Parse("Sub S\n  With doc\n    .Title = 1\n    .Save\n  End With\n  x = 1\nEnd Sub\n");
-  ASSERT_EQ(with.errors.size(), 1u) << with.errors.back().message;
   Parsed type = Parse("Type Point\n  x As Integer\n  y As Integer\nEnd Type\nSub S\nEnd Sub\n");
   ASSERT_EQ(type.errors.size(), 1u) << type.errors.back().message;
   Parsed prop = Parse("Class C\n  Property Get V As Integer\n    V = 1\n  End Property\nEnd Class\n");

@@ -6,21 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "instrument/item_context.h"
-#include "instrument/module_instrument.h"
-#include "lsobject/ls_script_module.h"
-#include "sim/lsrun/run_helpers.h"
-#include "sim/scoped_sim_host.h"
-#include "timing/profile_app.h"
+#include "sim/lsrun/corpus_kit.h"
 
 namespace quillet {
 namespace {
 
-struct Program {
-  const char* name;
-  const char* source;
-  const char* output;
-};
+using testing::Program;
 
 const Program kPrograms[] = {
     {"ByRefSwap",
@@ -475,48 +466,9 @@ const Program kPrograms[] = {
      "1\nerased, still 2\nac\n"},
 };
 
-class CorpusTest : public ::testing::TestWithParam<Program> {
- protected:
-  // The same image rewritten with procedure and line timing; the timer
-  // calls are answered here.
-  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image) { return Instrument(image, profile_); }
-  std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image, CLSProfileApp& profile) {
-    CLSScriptModule module;
-    EXPECT_TRUE(module.Parse(image));
-    ItemContext context;
-    context.ItemName = "$ScriptLib_O";
-    context.Title = "Corpus";
-    context.NoteId = 0x2A;
-    context.Flags = 0x0003;
-    EXPECT_EQ(InstrumentModule(module, context, profile), 0u);
-    return module.Serialize();
-  }
+class CorpusTest : public testing::CorpusFixture {};
 
-  sim::ScopedSimHost host_;
-  CLSProfileApp profile_{"nquillet", "", 0};
-};
-
-TEST_P(CorpusTest, PrintsTheWorkedOutOutputPlainAndProfiled) {
-  const Program& p = GetParam();
-  const std::vector<uint8_t> image = testing::Compile(p.source);
-  ASSERT_FALSE(image.empty());
-  RunResult plain = RunModule(image, {});
-  ASSERT_TRUE(plain.ok) << plain.error;
-  EXPECT_EQ(plain.output, p.output);
-
-  RunOptions options;
-  int timerCalls = 0;
-  auto count = [&timerCalls](std::span<const lsrun::Value>, lsrun::Value&) {
-    ++timerCalls;
-    return 0;
-  };
-  options.natives.Register("nquillet", "KVXFunctionTimer", count);
-  options.natives.Register("nquillet", "KVXLineTimer", count);
-  RunResult profiled = RunModule(Instrument(image), options);
-  ASSERT_TRUE(profiled.ok) << profiled.error;
-  EXPECT_EQ(profiled.output, plain.output);
-  EXPECT_GT(timerCalls, 0) << "the rewritten module made no timer calls";
-}
+TEST_P(CorpusTest, PrintsTheWorkedOutOutputPlainAndProfiled) { ExpectOutputPlainAndProfiled(GetParam()); }
 
 // Recursion without end: the profiled run stops with the same error at the
 // same line, and no more than the entry code's one call short of the plain

@@ -150,5 +150,52 @@ TEST(RunNatives, MissingEntryPointOrFailingNativeStopsWithItsError) {
   EXPECT_NE(r.error.find("boom"), std::string::npos) << r.error;
 }
 
+// A call whose arguments are plain loads runs as one step but counts every
+// instruction it stands for: against the same call with one argument
+// computed (two more instructions, run one by one) the count differs by
+// exactly those, and a step limit inside the call stops the run on the
+// same instruction as it would without the shortcut.
+TEST(RunNatives, CallsOfPlainArgumentsCountEveryInstruction) {
+  auto source = [](const std::string& first) {
+    return "Declare Sub Note Lib \"lib\" (ByVal a As Integer, ByVal b As Long, ByVal c As String)\n"
+           "Dim g As Long\n"
+           "Sub Initialize\n"
+           "  Dim i As Integer\n"
+           "  g = 100\n"
+           "  For i = 1 To 10\n"
+           "    Note " + first + ", i, g\n"
+           "  Next\n"
+           "End Sub\n";
+  };
+  RunOptions options;
+  std::vector<std::string> seen;
+  options.natives.Register("lib", "Note", [&](std::span<const lsrun::Value> args, lsrun::Value&) {
+    seen.push_back(std::to_string(args[0].n()) + "/" + std::to_string(args[1].n()) + "/" + args[2].text());
+    return 0;
+  });
+  const std::vector<uint8_t> plain = testing::Compile(source("7"));
+  const std::vector<uint8_t> computed = testing::Compile(source("7 + 0"));
+  RunResult a = RunModule(plain, options);
+  ASSERT_TRUE(a.ok) << a.error;
+  ASSERT_EQ(seen.size(), 10u);
+  EXPECT_EQ(seen[0], "7/1/100");
+  EXPECT_EQ(seen[9], "7/10/100");
+  RunResult b = RunModule(computed, options);
+  ASSERT_TRUE(b.ok) << b.error;
+  EXPECT_EQ(b.steps, a.steps + 20);
+
+  for (uint64_t limit = a.steps - 12; limit < a.steps; ++limit) {
+    seen.clear();
+    options.maxSteps = limit;
+    RunResult cut = RunModule(plain, options);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_EQ(cut.steps, limit + 1);
+    EXPECT_NE(cut.error.find("step limit"), std::string::npos) << cut.error;
+    // The last OpCallProc has six instructions after it: its separator,
+    // Next's line and OpNext, the loop's separator, End Sub's line, OpEndSub.
+    EXPECT_EQ(seen.size(), 9u + (limit >= a.steps - 6 ? 1u : 0u)) << "limit " << limit;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

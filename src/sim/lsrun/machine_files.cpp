@@ -1,0 +1,100 @@
+// The file built-ins: FreeFile, EOF and the forms the compiler gives Open,
+// Close, Print #, Line Input # and Input #.
+#include <cerrno>
+#include <cstdlib>
+
+#include "sim/lsrun/builtin_table.h"
+#include "sim/lsrun/errors.h"
+#include "sim/lsrun/machine.h"
+#include "sim/lsrun/operators.h"
+
+namespace quillet::lsrun {
+namespace {
+
+// An unquoted Input # field: a whole number as a Long (a Double beyond
+// 32 bits), a decimal number as a Double, anything else as its text.
+Value FieldValue(const std::string& field) {
+  if (field.empty()) return Value::String("");
+  char* end = nullptr;
+  errno = 0;
+  const long long i = std::strtoll(field.c_str(), &end, 10);
+  if (*end == '\0' && errno == 0 && i >= INT32_MIN && i <= INT32_MAX) return Value::Long(static_cast<int32_t>(i));
+  const double d = std::strtod(field.c_str(), &end);
+  if (*end == '\0') return Value::Double(d);
+  return Value::String(field);
+}
+
+}  // namespace
+
+Status Machine::FileBuiltin(uint8_t number, std::vector<Value>& args, int& error) {
+  // The file number comes first, except for Open (last) and the
+  // argument-less forms.
+  int32_t n = 0;
+  const bool numbered = number == builtin::kEof || number == builtin::kFilePrint ||
+                        number == builtin::kFileLineInput || number == builtin::kFileInput;
+  if (numbered && (error = ToLong(args[0], n)) != 0) return Status::kOk;
+  switch (number) {
+    case builtin::kFreeFile: {
+      const int free = files_.FreeNumber();
+      if (free == 0) return (error = err::kTooManyFiles, Status::kOk);
+      stack_.push_back(Value::Integer(static_cast<int16_t>(free)));
+      return Status::kOk;
+    }
+    case builtin::kEof: {
+      bool atEnd = false;
+      if ((error = files_.AtEnd(n, atEnd)) == 0) stack_.push_back(Value::Boolean(atEnd));
+      return Status::kOk;
+    }
+    case builtin::kFileOpen: {
+      // path, mode, number
+      std::string path;
+      int32_t mode = 0, file = 0;
+      if ((error = ToText(args[0], path)) != 0 || (error = ToLong(args[1], mode)) != 0 ||
+          (error = ToLong(args[2], file)) != 0) {
+        return Status::kOk;
+      }
+      error = files_.Open(path, mode, file);
+      return Status::kOk;
+    }
+    case builtin::kFileClose:
+      if (args[0].IsMissing()) {
+        files_.CloseAll();
+        return Status::kOk;
+      }
+      if ((error = ToLong(args[0], n)) == 0) error = files_.Close(n);
+      return Status::kOk;
+    case builtin::kFilePrint: {
+      int32_t part = 0;
+      if ((error = ToLong(args[2], part)) != 0) return Status::kOk;
+      std::string text;
+      if (part == builtin::kPartZone) {
+        size_t column = 0;
+        if ((error = files_.Column(n, column)) != 0) return Status::kOk;
+        text.assign(kPrintZoneWidth - column % kPrintZoneWidth, ' ');
+      } else if (part == builtin::kPartItem && !FormatValue(args[1], text)) {
+        return (error = err::kTypeMismatch, Status::kOk);
+      }
+      error = files_.Write(n, text, part == builtin::kPartEndLine);
+      return Status::kOk;
+    }
+    case builtin::kFileLineInput: {
+      std::string line;
+      if ((error = files_.ReadLine(n, line)) != 0) return Status::kOk;
+      if (line.size() > options_.maxStringLength) return (error = err::kOutOfStringSpace, Status::kOk);
+      stack_.push_back(Value::String(std::move(line)));
+      return Status::kOk;
+    }
+    case builtin::kFileInput: {
+      std::string field;
+      bool quoted = false;
+      if ((error = files_.ReadField(n, field, quoted)) != 0) return Status::kOk;
+      if (field.size() > options_.maxStringLength) return (error = err::kOutOfStringSpace, Status::kOk);
+      stack_.push_back(quoted ? Value::String(std::move(field)) : FieldValue(field));
+      return Status::kOk;
+    }
+    default:
+      return Fatal("built-in function " + std::to_string(number) + " is not supported");
+  }
+}
+
+}  // namespace quillet::lsrun

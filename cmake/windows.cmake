@@ -1,15 +1,5 @@
-# What the Windows build takes from the source tree: the core's sources over
-# the Win32 platform layer, and the hook driver's module-definition file.
-
-# The core as the Linux build lists it, with src/platform/win32 in place of
-# src/platform/linux; the simulated host and the exports stay out.
-function(quillet_windows_sources out)
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${QUILLET_ROOT}/src/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "/src/platform/linux/")
-  list(FILTER sources EXCLUDE REGEX "/src/sim/")
-  list(FILTER sources EXCLUDE REGEX "/src/exports/")
-  set(${out} ${sources} PARENT_SCOPE)
-endfunction()
+# The hook driver's module-definition file for the Windows build: the hooks
+# under their undecorated names, the timers and libgd's forwarders.
 
 # The hook entry points and the bytes of arguments each takes on 32-bit
 # Windows, where they are stdcall and compiled as NAME@BYTES; the host looks

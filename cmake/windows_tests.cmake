@@ -8,9 +8,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${QUILLET_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
-file(GLOB_RECURSE QUILLET_SIM_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/src/sim/*.cpp)
-add_library(quillet_sim STATIC ${QUILLET_SIM_SOURCES})
-target_link_libraries(quillet_sim PUBLIC quillet_core)
+quillet_simulated_layers()
 
 file(GLOB_RECURSE QUILLET_TEST_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/*.cpp)
 list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/(tools|fuzz)/")
@@ -21,7 +19,7 @@ list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/exports/(bare_process|shi
 list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/config/status_test\\.cpp$")
 add_executable(quillet_tests ${QUILLET_TEST_SOURCES})
 target_include_directories(quillet_tests PRIVATE ${QUILLET_ROOT}/tests)
-target_link_libraries(quillet_tests PRIVATE quillet_sim GTest::gtest GTest::gmock GTest::gtest_main)
+target_link_libraries(quillet_tests PRIVATE quillet_simulated GTest::gtest GTest::gmock GTest::gtest_main)
 add_dependencies(quillet_tests nquillet)
 
 # Wine sees the build directory through its Z: drive.
@@ -35,7 +33,7 @@ string(REPLACE "\\" "\\\\" nquillet_define "${QUILLET_NQUILLET_WINE_PATH}")
 target_compile_definitions(quillet_tests PRIVATE QUILLET_NQUILLET_PATH="${nquillet_define}")
 
 # One Wine process runs the whole suite: starting one per test case would
-# cost more than the tests. scripts/wine-env prepares the prefix.
+# cost more than the tests. scripts/test-windows prepares the prefix.
 set(QUILLET_WINE wine CACHE STRING "The Wine loader for 64-bit programs")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
 add_test(NAME wine_quillet_tests COMMAND ${QUILLET_WINE} $<TARGET_FILE:quillet_tests> --gtest_brief=1)

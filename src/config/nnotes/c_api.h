@@ -35,6 +35,9 @@ struct ORIGINATORID {
   DWORD sequence;
   TIMEDATE sequenceTime;
 };
+struct ACL_PRIVILEGES {
+  uint8_t bitMask[10];
+};
 struct DBREPLICAINFO {
   TIMEDATE id;
   WORD flags;
@@ -55,6 +58,10 @@ inline constexpr WORD kNoteInfoOid = 2;       // _NOTE_OID
 inline constexpr WORD kNoteInfoClass = 3;     // _NOTE_CLASS
 inline constexpr WORD kAttachNoCompression = 0;  // COMPRESS_NONE
 inline constexpr DWORD kMqWaitForMessage = 0;
+inline constexpr WORD kMemoryBlockType = 0;      // OSMemAlloc's block type: diagnostics only
+inline constexpr WORD kNullBlock = 0;            // NULLBLOCK: a memory handle's whole block
+inline constexpr WORD kAclUpdateLevel = 0x02;    // ACL_UPDATE_LEVEL
+inline constexpr WORD kAclStoreExisting = 0;     // NSFDbStoreACL: the list came from NSFDbReadACL
 
 extern "C" {
 using OSGetEnvironmentStringFn = BOOL(QUILLET_LNPUBLIC*)(const char* name, char* value, WORD size);
@@ -91,6 +98,12 @@ using NSFDbInfoSetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, const char* inf
 using NSFDbInfoParseFn = void(QUILLET_LNPUBLIC*)(const char* info, WORD what, char* buffer, WORD length);
 using NSFDbInfoModifyFn = void(QUILLET_LNPUBLIC*)(char* info, WORD what, const char* buffer);
 using NSFDbCopyACLFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE source, DHANDLE target);
+using NSFDbReadACLFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, DHANDLE* acl);
+using NSFDbStoreACLFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, DHANDLE acl, DWORD objectId, WORD method);
+// A null name is the default entry.
+using ACLUpdateEntryFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE acl, const char* name, WORD updateFlags,
+                                                   const char* newName, WORD newLevel,
+                                                   ACL_PRIVILEGES* newPrivileges, WORD newFlags);
 using NSFDbGetSpecialNoteIDFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, WORD index, NOTEID* id);
 using NSFDbIDGetFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, TIMEDATE* id);
 using NSFDbGetNoteInfoByUNIDFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE db, UNID* unid, NOTEID* id,
@@ -143,6 +156,18 @@ using NSFItemScanCallback = StatusWord(QUILLET_LNPUBLIC*)(WORD spare, WORD flags
 using NSFItemScanFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE note, NSFItemScanCallback callback, void* context);
 using NSFItemConvertToTextFn = WORD(QUILLET_LNPUBLIC*)(DHANDLE note, const char* name, char* text, WORD size,
                                                        char separator);
+
+using OSMemAllocFn = StatusWord(QUILLET_LNPUBLIC*)(WORD blockType, DWORD size, DHANDLE* handle);
+using OSMemFreeFn = StatusWord(QUILLET_LNPUBLIC*)(DHANDLE handle);
+// On-disk size of a structure; ODSReadMemory converts on-disk to host form,
+// ODSWriteMemory host to on-disk, each moving *cursor past the on-disk bytes.
+using ODSLengthFn = WORD(QUILLET_LNPUBLIC*)(WORD type);
+using ODSReadMemoryFn = void(QUILLET_LNPUBLIC*)(void* cursor, WORD type, void* host, WORD iterations);
+using ODSWriteMemoryFn = void(QUILLET_LNPUBLIC*)(void* cursor, WORD type, const void* host, WORD iterations);
+// Called once per record: its bytes (header first), signature and length.
+using ActionRoutinePtr = StatusWord(QUILLET_LNPUBLIC*)(char* record, WORD signature, DWORD length, void* context);
+using EnumCompositeBufferFn = StatusWord(QUILLET_LNPUBLIC*)(BLOCKID value, DWORD length, ActionRoutinePtr action,
+                                                        void* context);
 
 using MQCreateFn = StatusWord(QUILLET_LNPUBLIC*)(const char* name, WORD quota, DWORD options);
 using MQOpenFn = StatusWord(QUILLET_LNPUBLIC*)(const char* name, DWORD options, DHANDLE* queue);

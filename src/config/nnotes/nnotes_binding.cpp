@@ -43,27 +43,6 @@ void* NnotesBinding::Resolve(const char* name) {
   return nullptr;
 }
 
-STATUS NnotesBinding::NotBuilt(const char* operation) {
-  std::unique_lock guard(mutex_);
-  if (reported_.insert(operation).second) {
-    guard.unlock();
-    ConsoleLine(std::string("nquillet: ") + operation + " is not available through the Notes C API binding");
-  }
-  return kErrFunctionNotAvailable;
-}
-
-// Converting fixed structures and walking composite records need the host's
-// C structure layouts, which the binding does not declare yet; rich-text
-// rewriting therefore fails cleanly inside Notes until it does.
-STATUS NnotesBinding::StructureConvert(uint16_t, StructureForm, std::span<const uint8_t>, std::span<uint8_t>,
-                                       StructureSizes&) {
-  return NotBuilt("StructureConvert");
-}
-
-STATUS NnotesBinding::EnumerateCompositeRecords(std::span<const uint8_t>, const CompositeRecordCallback&) {
-  return NotBuilt("EnumerateCompositeRecords");
-}
-
 // --- Process ----------------------------------------------------------------
 
 bool NnotesBinding::EnvironmentString(std::string_view name, std::string& value) {
@@ -312,11 +291,26 @@ std::string NnotesBinding::DbInfoWithTitle(std::string_view info, std::string_vi
   return FromBuffer(buffer, sizeof buffer);
 }
 
-// The host copies the whole access control list, its default entry included;
-// the caller's default level is the template's own in every use.
-STATUS NnotesBinding::DbCopyAcl(DbHandle source, DbHandle target, uint16_t) {
+// The host copies the whole access control list; the default entry then
+// gets the caller's level in the target's own list. Every function is found
+// before anything is copied, so a missing one changes nothing.
+STATUS NnotesBinding::DbCopyAcl(DbHandle source, DbHandle target, uint16_t defaultLevel) {
   auto copy = Find<NSFDbCopyACLFn>("NSFDbCopyACL");
-  return copy == nullptr ? kErrFunctionNotAvailable : STATUS(copy(source.value, target.value));
+  auto read = Find<NSFDbReadACLFn>("NSFDbReadACL");
+  auto update = Find<ACLUpdateEntryFn>("ACLUpdateEntry");
+  auto store = Find<NSFDbStoreACLFn>("NSFDbStoreACL");
+  auto release = Find<OSMemFreeFn>("OSMemFree");
+  if (copy == nullptr || read == nullptr || update == nullptr || store == nullptr || release == nullptr) {
+    return kErrFunctionNotAvailable;
+  }
+  if (const STATUS status = copy(source.value, target.value); status != kNoError) return status;
+  DHANDLE acl = 0;
+  if (const STATUS status = read(target.value, &acl); status != kNoError) return status;
+  ACL_PRIVILEGES unchanged{};
+  STATUS status = update(acl, nullptr, kAclUpdateLevel, nullptr, defaultLevel, &unchanged, 0);
+  if (status == kNoError) status = store(target.value, acl, 0, kAclStoreExisting);
+  static_cast<void>(release(acl));
+  return status;
 }
 
 STATUS NnotesBinding::DbSpecialNoteId(DbHandle db, uint16_t index, NoteId& id) {

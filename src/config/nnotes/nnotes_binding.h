@@ -117,8 +117,6 @@ class NnotesBinding final : public NotesApi {
   Fn Find(const char* name) {
     return reinterpret_cast<Fn>(Resolve(name));
   }
-  // An operation this binding cannot carry out yet: one console line, once.
-  STATUS NotBuilt(const char* operation);
   // Reads an item's name, flags, type and value (type word first).
   STATUS QueryItem(NoteHandle note, const nnotes::BLOCKID& item, ItemInfo& info);
 

@@ -1,9 +1,12 @@
 // The binding's note, item and message-queue operations.
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "config/nnotes/nnotes_binding.h"
 #include "config/nnotes/host_values.h"
+#include "util/ascii.h"
 #include "util/bytes.h"
 
 namespace quillet {
@@ -286,22 +289,54 @@ STATUS NnotesBinding::ItemCopy(NoteHandle target, NoteHandle, ItemId item) {
 
 namespace {
 
+// The scan names no item block. Items of one name come in the note's order
+// both from the scan and from NSFItemInfo/NSFItemInfoNext, so the k-th item
+// of a name in the scan is the k-th block of that name's chain, which is
+// looked up once per name. Without those functions `item` stays invalid.
 struct ScanContext {
   const ItemScanCallback* callback;
+  DHANDLE note;
+  NSFItemInfoFn find;
+  NSFItemInfoNextFn next;
+  std::map<std::string, std::vector<BLOCKID>> chains;  // by upper-cased name
+  std::map<std::string, size_t> seen;
+
+  ItemId BlockOf(std::string_view name) {
+    const std::string key = AsciiUpper(name);
+    auto [chain, added] = chains.try_emplace(key);
+    if (added && find != nullptr && next != nullptr) {
+      BLOCKID item{};
+      BLOCKID value{};
+      WORD type = 0;
+      DWORD length = 0;
+      const WORD nameLength = static_cast<WORD>(name.size());
+      StatusWord status = find(note, name.data(), nameLength, &item, &type, &value, &length);
+      while (status == kNoError && chain->second.size() < kMaxItemsOfOneName) {
+        chain->second.push_back(item);
+        status = next(note, item, name.data(), nameLength, &item, &type, &value, &length);
+      }
+    }
+    const size_t index = seen[key]++;
+    return index < chain->second.size() ? FromBlock(chain->second[index]) : ItemId{};
+  }
+  // A note cannot hold more items than a word counts.
+  static constexpr size_t kMaxItemsOfOneName = 0xFFFF;
 };
 
-// The host hands name, flags and value (type word first); it names no item
-// block, so `item` stays invalid. Nothing may escape into the host.
+// The host hands name, flags and value (type word first). Nothing may escape
+// into the host.
 StatusWord QUILLET_LNPUBLIC ItemScanTrampoline(WORD, WORD flags, char* name, WORD nameLength, void* value,
                                            DWORD valueLength, void* context) {
   try {
+    auto& scan = *static_cast<ScanContext*>(context);
     ItemInfo info;
     info.name.assign(name, nameLength);
     info.flags = flags;
     const auto* bytes = static_cast<const uint8_t*>(value);
     if (bytes != nullptr && valueLength > 0) info.value.assign(bytes, bytes + valueLength);
     if (info.value.size() >= 2) info.type = LoadU16(info.value.data());
-    return (*static_cast<ScanContext*>(context)->callback)(info);
+    info.item = scan.BlockOf(info.name);
+    return (*scan.callback)(info);
   } catch (...) {
     return kErrInvalidArgument;
   }
@@ -325,7 +360,8 @@ StatusWord QUILLET_LNPUBLIC QueueScanTrampoline(const char* message, WORD length
 STATUS NnotesBinding::ItemScan(NoteHandle note, const ItemScanCallback& callback) {
   auto scan = Find<NSFItemScanFn>("NSFItemScan");
   if (scan == nullptr) return kErrFunctionNotAvailable;
-  ScanContext context{&callback};
+  ScanContext context{&callback, note.value, Find<NSFItemInfoFn>("NSFItemInfo"),
+                      Find<NSFItemInfoNextFn>("NSFItemInfoNext"), {}, {}};
   return scan(note.value, &ItemScanTrampoline, &context);
 }
 

@@ -9,8 +9,9 @@
 // The library's exported timer entry points (cdecl, every argument in a 32-bit
 // slot). They live in the hook driver's export layer, which is linked into the
 // shared library but not into every program that runs modules, so they are
-// referenced weakly: absent, they read as null.
-#if defined(__GNUC__) && !defined(_WIN32)
+// referenced weakly: absent, they read as null (MinGW's linker resolves weak
+// references to a definition in the same program as well).
+#if defined(__GNUC__)
 extern "C" {
 __attribute__((weak)) void KVXFunctionTimer(uint32_t w1, uint32_t w2, uint32_t w3, uint32_t w4, uint32_t w5,
                                             int32_t type);

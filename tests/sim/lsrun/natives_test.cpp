@@ -71,10 +71,7 @@ const char* kInstrumentedShape =
     "  Resume Next\n"
     "End Sub\n";
 
-// The runner finds these definitions through weak references, which a
-// MinGW static link leaves unresolved; under Windows only the registered
-// table (next test) reaches the timers.
-#if !defined(_WIN32)
+// The runner finds these definitions through weak references.
 TEST(RunNatives, TimerEntriesGetSixteenBitArgumentsInEntryLineExitOrder) {
   gTimerCalls.clear();
   RunResult r = testing::CompileAndRun(kInstrumentedShape);
@@ -88,7 +85,6 @@ TEST(RunNatives, TimerEntriesGetSixteenBitArgumentsInEntryLineExitOrder) {
   EXPECT_EQ(gTimerCalls, expected);
   EXPECT_EQ(r.output, "0\n");  // 1 \ (0 - 2) rounds toward zero
 }
-#endif
 
 TEST(RunNatives, RegisteredTableWinsAndCapturesCalls) {
   gTimerCalls.clear();

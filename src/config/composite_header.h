@@ -12,7 +12,7 @@
 #include <optional>
 #include <span>
 
-namespace quillet::sim {
+namespace quillet {
 
 struct CompositeRecordHeader {
   uint16_t signature = 0;  // the word for word and long lengths, the low byte otherwise
@@ -25,4 +25,4 @@ struct CompositeRecordHeader {
 // than the header.
 std::optional<CompositeRecordHeader> ReadCompositeHeader(std::span<const uint8_t> bytes);
 
-}  // namespace quillet::sim
+}  // namespace quillet

@@ -68,9 +68,16 @@ TEST_F(ModuleInstrumentGuardTest, AddedEntryListedAsProcedureRefusesTheModule) {
 }
 
 // The timer class's entries, linked after a damaged scope's last entry,
-// would give a module that Parse refuses.
+// would give a module that Parse refuses. In the first the class is also out
+// of the module walk's reach; in the second only the scope hash tables show
+// the damage.
 TEST_F(ModuleInstrumentGuardTest, AddedEntriesInDamagedChainsRefuseTheModule) {
   LoadFinding("added-entries-into-damaged-chains");
+  ExpectRefused(kErrCouldNotCreateClass, "Instrument failed: Could not create class. Module:'$ScriptLib_O'.");
+}
+
+TEST_F(ModuleInstrumentGuardTest, AddedEntriesThatWouldNotReadBackRefuseTheModule) {
+  LoadFinding("added-entries-that-would-not-read-back");
   ExpectRefused(kErrCouldNotCreateClass, "Instrument failed: Could not create class. Module:'$ScriptLib_O'.");
 }
 

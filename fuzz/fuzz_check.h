@@ -11,6 +11,10 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quillet::sim {
+class SimHost;
+}
+
 namespace quillet::fuzz {
 
 // Reports a failed invariant; in a libFuzzer build it does not return.
@@ -18,8 +22,8 @@ void InvariantFailed(const char* file, int line, const char* condition);
 
 // Makes sure the simulated host's text services and message catalogue are
 // installed (the libFuzzer build installs one for the whole run; the tests
-// hold their own).
-void NeedHost();
+// hold their own) and gives the host, for targets that store notes in it.
+sim::SimHost& NeedHost();
 
 }  // namespace quillet::fuzz
 

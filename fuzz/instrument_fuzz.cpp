@@ -1,7 +1,8 @@
 // Module images through InstrumentModule under one of several flag sets (the
-// first input byte picks it): a rewritten module parses, serialises stably and
-// leaves no procedure undecodable that decoded before; a refused module is
-// left as it was: it serialises to the bytes it did before.
+// first input byte picks it): a rewritten module parses, serialises stably,
+// is known as rewritten and leaves no procedure undecodable that decoded
+// before; a refused module is left as it was: it serialises to the bytes it
+// did before.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -69,6 +70,7 @@ int Instrument(const uint8_t* data, size_t size) {
   CLSScriptModule rewritten;
   FUZZ_CHECK(rewritten.Parse(after));
   FUZZ_CHECK(rewritten.Serialize() == after);
+  FUZZ_CHECK(IsInstrumentedModule(rewritten));  // else every open would rewrite it again
   FUZZ_CHECK(Undecodable(rewritten) <= undecodableBefore);
   return 0;
 }

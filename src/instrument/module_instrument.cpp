@@ -21,6 +21,7 @@
 #include "instrument/timer_class.h"
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
+#include "lsobject/string_table.h"
 #include "lsobject/symbol_hashes.h"
 
 namespace quillet {
@@ -199,6 +200,24 @@ std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module) {
   return undecodable;
 }
 
+// Whether a module read back would be known as rewritten: its walk reaches
+// the timer class under its name. In a damaged module the class, linked
+// after its scope's first entry, can lie outside every walked chain, and its
+// name, appended behind a malformed string, outside the string walk; read
+// back, the module would then be rewritten again at every open. The strings
+// are read as a module read back reads them: a copy whose maps come from a
+// walk of its bytes, not from what the rewrite added.
+bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
+  CStringTable strings(module.StringTable());
+  strings.SetText(module.StringTable().Text());
+  bool found = false;
+  module.Symbols().WalkModule(module.Header(), false, [&](const SymbolVisit& v) {
+    found = v.kind == symbol::kClass && strings.GetText(v.name) == kTimerClassName;
+    return !found;
+  });
+  return found;
+}
+
 // The rewrite itself; on failure the caller restores the module.
 Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
   const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module);
@@ -246,8 +265,10 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   }
   // In a damaged module the entries added to its scopes can end up linked
   // into other entries (a scope's last link pointing into another chain):
-  // a module that would be refused when read back is not handed out.
-  if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable())) {
+  // a module that would be refused when read back, or not known as
+  // rewritten, is not handed out.
+  if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable()) ||
+      !TimerClassKnownWhenReadBack(module)) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;
   }

@@ -24,8 +24,9 @@ namespace quillet {
 // be moved to the new code, or 0x10857 when the byte code refuses the new
 // code, or 0x12703 when a listed procedure whose code decoded would no longer
 // decode at its new offset, or 0x12707 when the rewritten module would not be
-// read back (both only in damaged modules: entries the rewrite cannot move
-// consistently, or added entries linked into damaged scope chains). After a failure (or an exception) every section of the module is as
+// read back or not be known as rewritten (both only in damaged modules:
+// entries the rewrite cannot move consistently, or added entries linked into
+// damaged scope chains). After a failure (or an exception) every section of the module is as
 // it was before the call: it serialises to the same bytes.
 // The four handle fields of `profile` are expected at -1 for a new module.
 [[nodiscard]] Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile);

@@ -1,6 +1,7 @@
 // Replays the seeds and the kept findings of the module round-trip,
-// instrumentation and settings fuzz targets through the targets' own code:
-// every invariant a target checks must hold for every one of its inputs.
+// instrumentation, settings, formula, composite and note fuzz targets
+// through the targets' own code: every invariant a target checks must hold
+// for every one of its inputs.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,12 +18,19 @@ namespace quillet::fuzz {
 int ModuleRoundtrip(const uint8_t* data, size_t size);
 int Instrument(const uint8_t* data, size_t size);
 int Settings(const uint8_t* data, size_t size);
+int Formula(const uint8_t* data, size_t size);
+int Composite(const uint8_t* data, size_t size);
+int NoteInstrument(const uint8_t* data, size_t size);
+
+namespace {
+sim::SimHost* gHost = nullptr;  // the running test's
+}  // namespace
 
 void InvariantFailed(const char* file, int line, const char* condition) {
   ADD_FAILURE_AT(file, line) << "invariant failed: " << condition;
 }
 
-void NeedHost() {}  // the test holds a host
+sim::SimHost& NeedHost() { return *gHost; }  // the running test holds it
 
 namespace {
 
@@ -42,6 +50,8 @@ std::vector<std::filesystem::path> InputsOf(const std::string& name) {
 
 class FuzzReplay : public ::testing::TestWithParam<std::pair<const char*, Target>> {
  protected:
+  void SetUp() override { gHost = &host_.host(); }
+  void TearDown() override { gHost = nullptr; }
   sim::ScopedSimHost host_;
 };
 
@@ -60,7 +70,10 @@ TEST_P(FuzzReplay, EveryKeptInputKeepsTheTargetsInvariants) {
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay,
                          ::testing::Values(std::pair<const char*, Target>{"module_roundtrip", ModuleRoundtrip},
                                            std::pair<const char*, Target>{"instrument", Instrument},
-                                           std::pair<const char*, Target>{"settings", Settings}),
+                                           std::pair<const char*, Target>{"settings", Settings},
+                                           std::pair<const char*, Target>{"formula", Formula},
+                                           std::pair<const char*, Target>{"composite", Composite},
+                                           std::pair<const char*, Target>{"note_instrument", NoteInstrument}),
                          [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace

@@ -64,7 +64,9 @@ Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
     if (Status32 status = Add(kSigOutlineEntry, data.subspan(pos, length))) return status;
     pos += length;
   }
-  return kNoError;
+  // Bytes after the last whole entry would be lost on writing back: refuse
+  // the value, so that it stays as stored.
+  return pos == data.size() ? kNoError : kErrBadCompositeRecord;
 }
 
 Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {

@@ -208,8 +208,11 @@ TEST_F(RichTextRewrite, OutlineValuesAreWalkedAsHeaderAndEntries) {
     StoreU16(entry.data() + 2, extra);
     value.insert(value.end(), entry.begin(), entry.end());
   }
-  value.insert(value.end(), {1, 2, 3, 4});  // not an entry: the walk ends
   std::unique_ptr<CKVXItemComposite> composite;
+  // Bytes that are not a whole entry would be dropped on writing back.
+  Bytes trailing = value;
+  trailing.insert(trailing.end(), {1, 2, 3, 4});
+  EXPECT_EQ(CKVXItemComposite::FromValue(trailing, composite), kErrBadCompositeRecord);
   ASSERT_EQ(CKVXItemComposite::FromValue(value, composite), kNoError);
   ASSERT_EQ(composite->records().size(), 3u);
   EXPECT_EQ(composite->records()[0]->Signature(), 0x50);

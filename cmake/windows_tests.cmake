@@ -31,6 +31,10 @@ quillet_wine_path(${CMAKE_BINARY_DIR}/nquillet.dll QUILLET_NQUILLET_WINE_PATH)
 quillet_wine_path(${CMAKE_BINARY_DIR}/test-tmp QUILLET_TEST_TMP_WINE)
 string(REPLACE "\\" "\\\\" nquillet_define "${QUILLET_NQUILLET_WINE_PATH}")
 target_compile_definitions(quillet_tests PRIVATE QUILLET_NQUILLET_PATH="${nquillet_define}")
+# Tests that replay kept fuzz findings read them from the source tree.
+quillet_wine_path(${QUILLET_ROOT} QUILLET_SOURCE_WINE_PATH)
+string(REPLACE "\\" "\\\\" source_define "${QUILLET_SOURCE_WINE_PATH}")
+target_compile_definitions(quillet_tests PRIVATE QUILLET_SOURCE_DIR="${source_define}")
 
 # One Wine process runs the whole suite: starting one per test case would
 # cost more than the tests. scripts/test-windows prepares the prefix.

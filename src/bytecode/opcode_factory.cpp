@@ -70,6 +70,7 @@ namespace {
 template <class T>
 ReadResult ReadAs(int op, ByteReader& r, std::unique_ptr<COpCode>& out) {
   std::unique_ptr<T> instr = MakeBlank<T>(op);
+  if (!instr) return ReadResult::kUnknownOpcode;  // an operator byte without its table row
   if (!instr->ReadFrom(r)) return ReadResult::kTruncated;
   out = std::move(instr);
   return ReadResult::kOk;

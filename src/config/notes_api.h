@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "config/status.h"
@@ -125,6 +126,44 @@ struct ItemInfo {
   uint16_t flags = 0;
   uint16_t type = 0;
   std::vector<uint8_t> value;
+};
+
+class NotesApi;
+
+// A stored item value read in place, without a copy: the host's own bytes
+// (the 16-bit type word first), kept locked in its memory until the view is
+// released (Release, a new read into it, or its destruction). The note must
+// not change while a view of it is held: the host may move or free its
+// values then (the simulated host refuses such a change). Move-only.
+class ItemValueView {
+ public:
+  ItemValueView() = default;
+  ~ItemValueView() { Release(); }
+  ItemValueView(ItemValueView&& other) noexcept { *this = std::move(other); }
+  ItemValueView& operator=(ItemValueView&& other) noexcept;
+  ItemValueView(const ItemValueView&) = delete;
+  ItemValueView& operator=(const ItemValueView&) = delete;
+
+  bool held() const { return host_ != nullptr; }
+  ItemId item() const { return item_; }
+  uint16_t flags() const { return flags_; }
+  uint16_t type() const { return type_; }
+  std::span<const uint8_t> value() const { return value_; }
+
+  // Gives the lock back to the host; nothing when none is held.
+  void Release();
+  // For hosts: the view now holds `lock`, given back through
+  // NotesApi::ItemViewRelease. Releases what it held before.
+  void Hold(NotesApi& host, uint32_t lock, ItemId item, uint16_t flags, uint16_t type,
+            std::span<const uint8_t> value);
+
+ private:
+  NotesApi* host_ = nullptr;
+  uint32_t lock_ = 0;
+  ItemId item_;
+  uint16_t flags_ = 0;
+  uint16_t type_ = 0;
+  std::span<const uint8_t> value_;
 };
 
 // Callbacks. Returning a non-zero status from a scan callback stops the scan
@@ -245,6 +284,13 @@ class NotesApi {
   // The instance of the same name after `previous`; 0x222 when none.
   virtual STATUS ItemFindNext(NoteHandle note, ItemId previous, ItemInfo& info) = 0;
   virtual STATUS ItemQuery(NoteHandle note, ItemId item, ItemInfo& info) = 0;
+  // As ItemFind and ItemFindNext, the value read in place (see
+  // ItemValueView); `view` gives up what it held first, and holds nothing
+  // on failure.
+  virtual STATUS ItemFindView(NoteHandle note, std::string_view name, ItemValueView& view) = 0;
+  virtual STATUS ItemFindNextView(NoteHandle note, ItemId previous, ItemValueView& view) = 0;
+  // Gives back a view's lock; called by the view only.
+  virtual void ItemViewRelease(uint32_t lock) = 0;
   // Text of the first instance (first entry of a text list), cut to
   // `bufferSize - 1` bytes; returns the length, 0 when absent.
   virtual uint16_t ItemText(NoteHandle note, std::string_view name, std::string& text, uint16_t bufferSize) = 0;
@@ -283,8 +329,8 @@ class NotesApi {
   // Hands each composite-data record of `value` (its type word first, which
   // must be kTypeCompositeData) to the callback in stored order: its
   // signature (the whole word for a 16-bit or 32-bit length, the low byte
-  // for a length held in the signature's high byte) and its bytes, header
-  // included, padding excluded. Records start on even offsets. A non-zero
+  // for a length held in the signature's high byte) and its bytes within
+  // `value`, header included, padding excluded. Records start on even offsets. A non-zero
   // callback result stops the walk and is returned. kErrBadCompositeRecord
   // for another type word, or a record whose header or length does not fit
   // the value; records before it have been handed over.

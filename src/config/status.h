@@ -66,6 +66,7 @@ inline constexpr STATUS kErrFileWriteFailed = 0x0108;     // a file could not be
 inline constexpr STATUS kErrNotIdFile = 0x1968;           // the file is not an ID file
 inline constexpr STATUS kErrUnknownStructure = 0x0119;    // no fixed structure has this structure code
 inline constexpr STATUS kErrBadCompositeRecord = 0x011A;  // a composite-data record does not fit its value
+inline constexpr STATUS kErrValuesHeld = 0x011B;          // the note cannot change while its item values are viewed
 inline constexpr STATUS kErrInvalidFormula = 0x050C;      // a compiled formula is malformed
 
 // The system's own codes (texts in the message catalogue).

@@ -69,14 +69,7 @@ Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
   return pos == data.size() ? kNoError : kErrBadCompositeRecord;
 }
 
-Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
-  if (stored.size() < 2) return kErrBadCompositeRecord;
-  std::vector<uint8_t>& value = values_.emplace_back(std::move(stored));  // moving keeps the bytes where they are
-  const uint16_t type = LoadU16(value.data());
-  if (type == kTypeOutline) return AddOutline(std::span(value).subspan(2));
-  // The enumerator reads composite values only: other record-bearing types
-  // are enumerated as such, their type word restored afterwards.
-  StoreU16(value.data(), kTypeCompositeData);
+Status32 CKVXItemComposite::AddRecords(std::span<const uint8_t> value) {
   // The host's callback carries 16-bit statuses: a failed record stops the
   // walk, and its own status is returned.
   Status32 failed = kNoError;
@@ -85,19 +78,41 @@ Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
         failed = Add(signature, record);
         return failed == kNoError ? kNoError : kErrInvalidArgument;
       });
-  StoreU16(value.data(), type);
   return failed != kNoError ? failed : status;
 }
 
+Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
+  if (stored.size() < 2) return kErrBadCompositeRecord;
+  std::vector<uint8_t>& value = values_.emplace_back(std::move(stored));  // moving keeps the bytes where they are
+  const uint16_t type = LoadU16(value.data());
+  if (type == kTypeOutline) return AddOutline(std::span(value).subspan(2));
+  // The enumerator reads composite values only: other record-bearing types
+  // are enumerated as such, their type word restored afterwards.
+  StoreU16(value.data(), kTypeCompositeData);
+  const Status32 status = AddRecords(value);
+  StoreU16(value.data(), type);
+  return status;
+}
+
+Status32 CKVXItemComposite::AddView(ItemValueView&& view) {
+  const std::span<const uint8_t> value = view.value();
+  if (value.size() < 2) return kErrBadCompositeRecord;
+  // Only a composite value is enumerated as the host keeps it; the others
+  // are read from a copy of their own (see AddValue).
+  if (LoadU16(value.data()) != kTypeCompositeData) return AddValue(std::vector<uint8_t>(value.begin(), value.end()));
+  views_.push_back(std::move(view));
+  return AddRecords(value);
+}
+
 Status32 CKVXItemComposite::FromNote(NoteHandle note, std::string_view name, std::unique_ptr<CKVXItemComposite>& out) {
-  ItemInfo info;
-  if (STATUS status = Notes().ItemFind(note, name, info)) return status;
-  std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(info.type));
+  ItemValueView view;
+  if (STATUS status = Notes().ItemFindView(note, name, view)) return status;
+  std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(view.type()));
   if (!made) return kErrOutOfMemory;
   for (;;) {
-    if (Status32 status = made->AddValue(std::move(info.value))) return status;
-    const ItemId previous = info.item;
-    const STATUS next = Notes().ItemFindNext(note, previous, info);
+    const ItemId previous = view.item();
+    if (Status32 status = made->AddView(std::move(view))) return status;
+    const STATUS next = Notes().ItemFindNextView(note, previous, view);
     if (StatusCode(next) == kErrItemNotFound) break;
     if (next != kNoError) return next;
   }

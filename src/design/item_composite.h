@@ -17,9 +17,10 @@ namespace quillet {
 
 class CKVXItemComposite : public CKVXItemValue {
  public:
-  // Reads every instance of `name` in `note`. kErrItemNotFound when there is
-  // none or no instance holds a record; enumerator and factory statuses are
-  // returned unchanged.
+  // Reads every instance of `name` in `note`, composite values in place:
+  // the composite holds views of them, and the note must not change while
+  // it lives. kErrItemNotFound when there is none or no instance holds a
+  // record; enumerator and factory statuses are returned unchanged.
   [[nodiscard]] static Status32 FromNote(NoteHandle note, std::string_view name,
                                          std::unique_ptr<CKVXItemComposite>& out);
   // Reads one stored value, its type word first.
@@ -43,12 +44,17 @@ class CKVXItemComposite : public CKVXItemValue {
   explicit CKVXItemComposite(uint16_t type) : type_(type) {}
   // Keeps one stored value (type word first) and adds its records.
   Status32 AddValue(std::vector<uint8_t>&& value);
+  // The same for a value read in place, kept as the view.
+  Status32 AddView(ItemValueView&& view);
+  // Adds the records of a composite value (type word first).
+  Status32 AddRecords(std::span<const uint8_t> value);
   Status32 AddOutline(std::span<const uint8_t> data);
   Status32 Add(uint16_t signature, std::span<const uint8_t> record);
   Status32 EmitRecords(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) const;
 
   uint16_t type_;
   std::vector<std::vector<uint8_t>> values_;  // the stored values, which the records refer to
+  std::vector<ItemValueView> views_;            // or, read in place, the host's
   RecordArena arena_{kArenaBlock};              // where the records live
   std::vector<CKVXCDRecord*> records_;          // in stored order
   std::vector<bool> plain_;                     // per record: copied as it is stored

@@ -9,6 +9,7 @@
 #include "design/item_lstext.h"
 #include "design/item_text.h"
 #include "design/item_types.h"
+#include "design/segment_pool.h"
 
 namespace quillet {
 namespace {
@@ -26,13 +27,28 @@ CKVXItemValue* MakePlainValue(uint16_t type, uint16_t readFlags, std::span<const
   return new (std::nothrow) CKVXItemBinary(type, bytes);
 }
 
-// An empty buffer of one segment's size; null when memory runs out.
-std::unique_ptr<RecordBuffer> NewSegmentBuffer() noexcept {
-  try {
-    return std::make_unique<RecordBuffer>();
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+// Emits the rewritten item `name` into `segments`, each segment in a buffer
+// of its own, which the list then keeps: no copy of the rewritten bytes
+// before they are written. The item is read in place; the reader, and with
+// it every value it holds, is gone on return, so that the note may change.
+Status32 EmitSegments(NoteHandle note, std::string_view name, const RewriteArgs& args,
+                      CKVXItemMultiBinary& segments, uint16_t& itemFlags) {
+  CKVXItemReader reader;
+  if (Status32 status = reader.Open(note, name, kReadPlaceholder)) return status;
+  itemFlags = reader.itemFlags();
+  std::unique_ptr<RewriteCursor> cursor;
+  Status32 status = kNoError;
+  do {
+    std::unique_ptr<RecordBuffer> buffer = SegmentPool::Take();
+    if (!buffer) return kErrOutOfMemory;
+    status = reader.value()->Rewrite(args, *buffer, cursor);
+    if (status == kNoError) {
+      status = segments.AddSegment(reader.value()->Type(), std::move(buffer));
+    } else {
+      SegmentPool::Give(std::move(buffer));
+    }
+  } while (status == kNoError && cursor);
+  return status;
 }
 
 }  // namespace
@@ -54,10 +70,11 @@ Status32 CreateItemValue(std::string_view name, NoteHandle note, ItemId instance
     return kNoError;
   }
   CKVXItemValue* made = nullptr;
-  ItemInfo further;
+  ItemValueView further;  // only whether there is one
   if (type == kTypeLsObject || ((readFlags & kReadTextAsObjectCode) != 0 && type == kTypeText)) {
     made = new (std::nothrow) CKVXItemLSObject;
-  } else if (Notes().ItemFindNext(note, instance, further) == kNoError && (readFlags & kReadFirstInstanceOnly) == 0) {
+  } else if (Notes().ItemFindNextView(note, instance, further) == kNoError &&
+             (readFlags & kReadFirstInstanceOnly) == 0) {
     if ((readFlags & kReadPlaceholder) == 0) return kErrUnsupportedDatatype;
     made = new (std::nothrow) CKVXItemNullEnum(type);
   } else {
@@ -72,44 +89,33 @@ Status32 CKVXItemReader::Open(NoteHandle note, std::string_view name, uint16_t r
   note_ = note;
   name_ = std::string(name);
   readFlags_ = readFlags;
-  ItemInfo info;
-  if (STATUS status = Notes().ItemFind(note, name, info)) return status;
-  itemFlags_ = info.flags;
-  first_ = info.item;
-  return CreateItemValue(name_, note, info.item, readFlags, info.value, value_);
+  // The first instance is read in place: every value made from it keeps
+  // a copy, or holds views of its own.
+  ItemValueView first;
+  if (STATUS status = Notes().ItemFindView(note, name, first)) return status;
+  itemFlags_ = first.flags();
+  first_ = first.item();
+  return CreateItemValue(name_, note, first.item(), readFlags, first.value(), value_);
 }
 
 Status32 RewriteRichTextItem(NoteHandle note, std::string_view name, CodeLocation* location,
                              RewriteCallback callback, void* user) {
   CKVXItemMultiBinary segments;
-  CKVXItemReader reader;
-  Status32 status = reader.Open(note, name, kReadPlaceholder);
-  std::unique_ptr<RewriteCursor> cursor;
-  if (status == kNoError) {
-    const RewriteArgs args{kRewriteObjectCode, location, callback, user};
-    do {
-      // Each segment is emitted into a buffer of its own, which the segment
-      // list then keeps: no copy of the rewritten bytes before they are
-      // written.
-      std::unique_ptr<RecordBuffer> buffer = NewSegmentBuffer();
-      if (!buffer) {
-        status = kErrOutOfMemory;
-        break;
-      }
-      status = reader.value()->Rewrite(args, *buffer, cursor);
-      if (status == kNoError) status = segments.AddSegment(reader.value()->Type(), std::move(buffer));
-    } while (status == kNoError && cursor);
-    if (status == kStatusNothingToWrite) status = kNoError;
-    else if (status == kNoError) {
-      // Every old instance goes (deleted by name: finding one would copy
-      // its value); the segments take their place.
-      STATUS deleted = kNoError;
-      while ((deleted = Notes().ItemDelete(note, name)) == kNoError) {
-      }
-      if (StatusCode(deleted) != kErrItemNotFound) status = deleted;
-      if (status == kNoError) status = segments.Write(note, name, reader.itemFlags());
+  uint16_t itemFlags = 0;
+  const RewriteArgs args{kRewriteObjectCode, location, callback, user};
+  Status32 status = EmitSegments(note, name, args, segments, itemFlags);
+  if (status == kStatusNothingToWrite) {
+    status = kNoError;
+  } else if (status == kNoError) {
+    // Every old instance goes (deleted by name: finding one would copy
+    // its value); the segments take their place.
+    STATUS deleted = kNoError;
+    while ((deleted = Notes().ItemDelete(note, name)) == kNoError) {
     }
+    if (StatusCode(deleted) != kErrItemNotFound) status = deleted;
+    if (status == kNoError) status = segments.Write(note, name, itemFlags);
   }
+  for (std::unique_ptr<RecordBuffer>& segment : segments.TakeSegments()) SegmentPool::Give(std::move(segment));
   if (location != nullptr) location->DropTransient();
   return status;
 }

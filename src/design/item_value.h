@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "config/notes_api.h"
@@ -90,6 +91,8 @@ class CKVXItemMultiBinary : public CKVXItemValue {
   Status32 Write(NoteHandle note, std::string_view name, uint16_t itemFlags) const override;
   uint16_t Type() const override { return type_; }
   size_t size() const { return segments_.size(); }
+  // Hands the segment buffers over (for reuse), leaving the list empty.
+  std::vector<std::unique_ptr<RecordBuffer>> TakeSegments() { return std::exchange(segments_, {}); }
 
  private:
   uint16_t type_ = 0;  // of the first segment

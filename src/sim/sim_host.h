@@ -17,6 +17,7 @@
 #include "config/notes_api.h"
 #include "sim/sim_database.h"
 #include "sim/sim_queue.h"
+#include "sim/sim_spare_values.h"
 #include "sim/sim_time.h"
 
 namespace quillet::sim {
@@ -106,6 +107,12 @@ class SimHost final : public NotesApi {
   STATUS ItemFind(NoteHandle note, std::string_view name, ItemInfo& info) override;
   STATUS ItemFindNext(NoteHandle note, ItemId previous, ItemInfo& info) override;
   STATUS ItemQuery(NoteHandle note, ItemId item, ItemInfo& info) override;
+  // Views keep the note's items as they are: until the last is released,
+  // every change of its items, NoteUpdate and NoteClose answer
+  // kErrValuesHeld and change nothing.
+  STATUS ItemFindView(NoteHandle note, std::string_view name, ItemValueView& view) override;
+  STATUS ItemFindNextView(NoteHandle note, ItemId previous, ItemValueView& view) override;
+  void ItemViewRelease(uint32_t lock) override;
   uint16_t ItemText(NoteHandle note, std::string_view name, std::string& text, uint16_t bufferSize) override;
   bool ItemNumber(NoteHandle note, std::string_view name, double& value) override;
   bool ItemTime(NoteHandle note, std::string_view name, TimeDate& value) override;
@@ -202,6 +209,7 @@ class SimHost final : public NotesApi {
     std::shared_ptr<SimDatabase> database;
     SimNote note;
     bool expanded = false;
+    uint32_t heldViews = 0;  // item value views not yet released
   };
   struct IdTable {
     std::vector<NoteId> ids;
@@ -214,6 +222,11 @@ class SimHost final : public NotesApi {
   std::shared_ptr<SimDatabase> FindDatabase(std::string_view path) const;
   std::shared_ptr<SimDatabase> DatabaseOf(DbHandle db) const;
   OpenNote* NoteOf(NoteHandle note);
+  // The open note for a change of its items: kErrInvalidHandle when there
+  // is none, kErrValuesHeld while views of its values are held.
+  STATUS NoteForChange(NoteHandle note, OpenNote*& open);
+  // Makes `view` hold `item`'s stored value (type word first).
+  void HoldView(NoteHandle note, OpenNote& open, const SimItem& item, ItemValueView& view);
   const SimItem* ItemOf(NoteHandle note, ItemId item);
   ItemInfo InfoOf(NoteHandle note, const SimItem& item) const;
   STATUS OpenLocked(const std::shared_ptr<SimDatabase>& database, DbHandle& db);
@@ -241,6 +254,7 @@ class SimHost final : public NotesApi {
   std::map<uint32_t, OpenNote> openNotes_;
   std::map<uint32_t, IdTable> tables_;
   std::map<uint32_t, std::vector<uint8_t>> objects_;  // attachment contents
+  SimSpareValues spareValues_;                         // memory of deleted item values
   uint32_t nextObject_ = 1;
   uint32_t nextHandle_ = 1;
   SimQueues queues_;

@@ -24,8 +24,8 @@ bool ValidName(std::string_view name) { return !name.empty() && name.size() <= k
 
 // Text and text-list entries of an item; empty for other types.
 std::vector<std::string> TextEntries(const SimItem* item) {
-  if (item == nullptr || (item->type != kTypeText && item->type != kTypeTextList)) return {};
-  return ValueAsTextEntries(item->type, item->value);
+  if (item == nullptr || (item->type() != kTypeText && item->type() != kTypeTextList)) return {};
+  return ValueAsTextEntries(item->type(), item->value());
 }
 
 std::string BaseName(std::string_view path) {
@@ -40,15 +40,24 @@ const SimItem* SimHost::ItemOf(NoteHandle note, ItemId item) {
   return open->note.BySerial(item.item);
 }
 
+STATUS SimHost::NoteForChange(NoteHandle note, OpenNote*& open) {
+  open = NoteOf(note);
+  if (open == nullptr) return kErrInvalidHandle;
+  return open->heldViews == 0 ? kNoError : kErrValuesHeld;
+}
+
+void SimHost::HoldView(NoteHandle note, OpenNote& open, const SimItem& item, ItemValueView& view) {
+  ++open.heldViews;
+  view.Hold(*this, note.value, ItemId{note.value, item.serial}, item.flags, item.type(), item.stored);
+}
+
 ItemInfo SimHost::InfoOf(NoteHandle note, const SimItem& item) const {
   ItemInfo info;
   info.item = ItemId{note.value, item.serial};
   info.name = item.name;
   info.flags = item.flags;
-  info.type = item.type;
-  info.value.resize(2);
-  StoreU16(info.value.data(), item.type);
-  info.value.insert(info.value.end(), item.value.begin(), item.value.end());
+  info.type = item.type();
+  info.value.assign(item.stored.begin(), item.stored.end());
   return info;
 }
 
@@ -84,6 +93,37 @@ STATUS SimHost::ItemQuery(NoteHandle note, ItemId item, ItemInfo& info) {
   return kNoError;
 }
 
+// The view is released outside the host's lock: it calls back into the host.
+STATUS SimHost::ItemFindView(NoteHandle note, std::string_view name, ItemValueView& view) {
+  view.Release();
+  std::lock_guard lock(mu_);
+  if (STATUS failure = TakeFailure("ItemFindView")) return failure;
+  OpenNote* open = NoteOf(note);
+  if (open == nullptr) return kErrInvalidHandle;
+  const SimItem* item = open->note.Find(name);
+  if (item == nullptr) return kErrItemNotFound;
+  HoldView(note, *open, *item, view);
+  return kNoError;
+}
+
+STATUS SimHost::ItemFindNextView(NoteHandle note, ItemId previous, ItemValueView& view) {
+  view.Release();
+  std::lock_guard lock(mu_);
+  if (STATUS failure = TakeFailure("ItemFindNextView")) return failure;
+  OpenNote* open = NoteOf(note);
+  if (open == nullptr) return kErrInvalidHandle;
+  const SimItem* item = previous.note == note.value ? open->note.FindNext(previous.item) : nullptr;
+  if (item == nullptr) return kErrItemNotFound;
+  HoldView(note, *open, *item, view);
+  return kNoError;
+}
+
+void SimHost::ItemViewRelease(uint32_t lock) {
+  std::lock_guard guard(mu_);
+  OpenNote* open = NoteOf(NoteHandle{lock});
+  if (open != nullptr && open->heldViews > 0) --open->heldViews;
+}
+
 uint16_t SimHost::ItemText(NoteHandle note, std::string_view name, std::string& text, uint16_t bufferSize) {
   std::lock_guard lock(mu_);
   OpenNote* open = NoteOf(note);
@@ -95,8 +135,8 @@ bool SimHost::ItemNumber(NoteHandle note, std::string_view name, double& value) 
   std::lock_guard lock(mu_);
   OpenNote* open = NoteOf(note);
   const SimItem* item = open ? open->note.Find(name) : nullptr;
-  if (item == nullptr || item->type != kTypeNumber) return false;
-  auto number = DecodeNumber(item->value);
+  if (item == nullptr || item->type() != kTypeNumber) return false;
+  auto number = DecodeNumber(item->value());
   if (!number) return false;
   value = *number;
   return true;
@@ -106,8 +146,8 @@ bool SimHost::ItemTime(NoteHandle note, std::string_view name, TimeDate& value) 
   std::lock_guard lock(mu_);
   OpenNote* open = NoteOf(note);
   const SimItem* item = open ? open->note.Find(name) : nullptr;
-  if (item == nullptr || item->type != kTypeTime) return false;
-  auto time = DecodeTime(item->value);
+  if (item == nullptr || item->type() != kTypeTime) return false;
+  auto time = DecodeTime(item->value());
   if (!time) return false;
   value = *time;
   return true;
@@ -130,8 +170,8 @@ uint16_t SimHost::ItemTextListEntry(NoteHandle note, std::string_view name, uint
 
 // The host's set operations drop every instance and append one summary item.
 STATUS SimHost::SetItemLocked(NoteHandle note, std::string_view name, uint16_t type, std::span<const uint8_t> value) {
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
   if (!ValidName(name)) return kErrInvalidArgument;
   open->note.DeleteAll(name);
   open->note.Append(kItemSummary, name, type, value);
@@ -160,40 +200,46 @@ STATUS SimHost::ItemAppend(NoteHandle note, uint16_t flags, std::string_view nam
                            std::span<const uint8_t> value) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("ItemAppend")) return failure;
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
   if (!ValidName(name)) return kErrInvalidArgument;
-  open->note.Append(flags, name, type, value);
+  open->note.Append(flags, name, type, value, spareValues_.Take(2 + value.size()));
   return kNoError;
 }
 
 STATUS SimHost::ItemDelete(NoteHandle note, std::string_view name) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("ItemDelete")) return failure;
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
-  return open->note.DeleteFirst(name) ? kNoError : kErrItemNotFound;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
+  std::vector<uint8_t> freed;
+  if (!open->note.DeleteFirst(name, &freed)) return kErrItemNotFound;
+  spareValues_.Give(std::move(freed));
+  return kNoError;
 }
 
 STATUS SimHost::ItemDeleteById(NoteHandle note, ItemId item) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("ItemDeleteById")) return failure;
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
-  if (item.note != note.value || !open->note.DeleteSerial(item.item)) return kErrItemNotFound;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
+  std::vector<uint8_t> freed;
+  if (item.note != note.value || !open->note.DeleteSerial(item.item, &freed)) return kErrItemNotFound;
+  spareValues_.Give(std::move(freed));
   return kNoError;
 }
 
 STATUS SimHost::ItemCopy(NoteHandle target, NoteHandle source, ItemId item) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("ItemCopy")) return failure;
-  OpenNote* to = NoteOf(target);
-  if (to == nullptr || NoteOf(source) == nullptr) return kErrInvalidHandle;
+  OpenNote* to = nullptr;
+  if (NoteOf(source) == nullptr) return kErrInvalidHandle;
+  if (STATUS status = NoteForChange(target, to)) return status;
   const SimItem* from = ItemOf(source, item);
   if (from == nullptr) return kErrItemNotFound;
   // Copy first: appending to the same note may move `from`.
   const SimItem copy = *from;
-  to->note.Append(copy.flags, copy.name, copy.type, copy.value);
+  to->note.Append(copy.flags, copy.name, copy.type(), copy.value());
   return kNoError;
 }
 
@@ -221,7 +267,7 @@ STATUS SimHost::ItemAsText(NoteHandle note, std::string_view name, std::string& 
   const SimItem* item = open->note.Find(name);
   if (item == nullptr) return kErrItemNotFound;
   std::string joined;
-  const std::vector<std::string> entries = ValueAsTextEntries(item->type, item->value);
+  const std::vector<std::string> entries = ValueAsTextEntries(item->type(), item->value());
   for (size_t i = 0; i < entries.size(); ++i) {
     if (i > 0) joined += separator;
     joined += entries[i];
@@ -233,8 +279,8 @@ STATUS SimHost::ItemAsText(NoteHandle note, std::string_view name, std::string& 
 STATUS SimHost::AttachFile(NoteHandle note, std::string_view filePath, std::string_view attachmentName) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("AttachFile")) return failure;
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
   if (attachmentName.size() > kItemNameMax) return kErrInvalidArgument;
   std::ifstream in(ResolveFilePath(filePath, dataDir_), std::ios::binary);
   if (!in) return kErrFileNotFound;
@@ -252,10 +298,10 @@ STATUS SimHost::ExtractFile(NoteHandle note, ItemId attachment, std::string_view
   if (STATUS failure = TakeFailure("ExtractFile")) return failure;
   if (NoteOf(note) == nullptr) return kErrInvalidHandle;
   const SimItem* item = ItemOf(note, attachment);
-  if (item == nullptr || item->type != kTypeObject || !ItemNameEquals(item->name, kAttachmentItem)) {
+  if (item == nullptr || item->type() != kTypeObject || !ItemNameEquals(item->name, kAttachmentItem)) {
     return kErrAttachmentNotFound;
   }
-  auto ref = DecodeAttachment(item->value);
+  auto ref = DecodeAttachment(item->value());
   auto object = ref ? objects_.find(ref->objectId) : objects_.end();
   if (object == objects_.end()) return kErrAttachmentNotFound;
   std::ofstream out(ResolveFilePath(filePath, dataDir_), std::ios::binary | std::ios::trunc);

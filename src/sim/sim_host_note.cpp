@@ -46,8 +46,9 @@ STATUS SimHost::NoteCopy(NoteHandle source, NoteHandle& copy) {
 STATUS SimHost::NoteUpdate(NoteHandle note, uint16_t /*flags*/) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("NoteUpdate")) return failure;
-  OpenNote* open = NoteOf(note);
-  if (open == nullptr) return kErrInvalidHandle;
+  // Storing gives the handle the stored note's items, in new memory.
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
   const NoteId id = open->database->Store(open->note, clock_.Stamp());
   if (id == 0) return kErrNoteNotFound;
   // The handle now shows what was stored: ID, universal ID, sequence.
@@ -58,7 +59,10 @@ STATUS SimHost::NoteUpdate(NoteHandle note, uint16_t /*flags*/) {
 STATUS SimHost::NoteClose(NoteHandle note) {
   std::lock_guard lock(mu_);
   if (STATUS failure = TakeFailure("NoteClose")) return failure;
-  return openNotes_.erase(note.value) == 1 ? kNoError : kErrInvalidHandle;
+  OpenNote* open = nullptr;
+  if (STATUS status = NoteForChange(note, open)) return status;
+  openNotes_.erase(note.value);
+  return kNoError;
 }
 
 DbHandle SimHost::NoteDatabase(NoteHandle note) {

@@ -10,7 +10,7 @@
 
 namespace quillet::sim {
 
-inline constexpr std::array<std::pair<uint16_t, std::string_view>, 21> kSimStatusTexts{{
+inline constexpr std::array<std::pair<uint16_t, std::string_view>, 22> kSimStatusTexts{{
     {kErrFileNotFound, "File does not exist"},
     {kErrNoModifiedNotes, "No documents have been modified since specified time."},
     {kErrItemNotFound, "Note item not found"},
@@ -31,6 +31,7 @@ inline constexpr std::array<std::pair<uint16_t, std::string_view>, 21> kSimStatu
     {kErrNotIdFile, "The file is not an ID file"},
     {kErrUnknownStructure, "Unknown structure type"},
     {kErrBadCompositeRecord, "Invalid composite data record"},
+    {kErrValuesHeld, "Document items are locked in memory"},
     {kErrInvalidFormula, "Invalid formula format"},
 }};
 

@@ -83,6 +83,9 @@ class NnotesBinding final : public NotesApi {
   STATUS ItemFind(NoteHandle note, std::string_view name, ItemInfo& info) override;
   STATUS ItemFindNext(NoteHandle note, ItemId previous, ItemInfo& info) override;
   STATUS ItemQuery(NoteHandle note, ItemId item, ItemInfo& info) override;
+  STATUS ItemFindView(NoteHandle note, std::string_view name, ItemValueView& view) override;
+  STATUS ItemFindNextView(NoteHandle note, ItemId previous, ItemValueView& view) override;
+  void ItemViewRelease(uint32_t lock) override;
   uint16_t ItemText(NoteHandle note, std::string_view name, std::string& text, uint16_t bufferSize) override;
   bool ItemNumber(NoteHandle note, std::string_view name, double& value) override;
   bool ItemTime(NoteHandle note, std::string_view name, TimeDate& value) override;
@@ -117,8 +120,22 @@ class NnotesBinding final : public NotesApi {
   Fn Find(const char* name) {
     return reinterpret_cast<Fn>(Resolve(name));
   }
+  // What NSFItemQuery tells of an item.
+  struct ItemHeader {
+    std::string name;
+    nnotes::WORD flags = 0;
+    nnotes::WORD type = 0;
+    nnotes::BLOCKID value{};
+    nnotes::DWORD valueLength = 0;
+  };
+  STATUS QueryHeader(NoteHandle note, const nnotes::BLOCKID& item, ItemHeader& header);
   // Reads an item's name, flags, type and value (type word first).
   STATUS QueryItem(NoteHandle note, const nnotes::BLOCKID& item, ItemInfo& info);
+  // Makes `view` hold the item's value in place, its pool locked.
+  STATUS ViewItem(NoteHandle note, const nnotes::BLOCKID& item, ItemValueView& view);
+  // The first instance of `name`; the instance of the same name after `previous`.
+  STATUS FindFirst(NoteHandle note, std::string_view name, nnotes::BLOCKID& item);
+  STATUS FindAfter(NoteHandle note, const nnotes::BLOCKID& previous, nnotes::BLOCKID& item);
 
   std::u16string moduleName_;
   std::mutex mutex_;

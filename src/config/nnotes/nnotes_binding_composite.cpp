@@ -22,6 +22,7 @@ constexpr size_t kScratchFactor = 2;
 
 struct RecordWalk {
   const uint8_t* base = nullptr;  // the value as the host walks it, type word first
+  const uint8_t* caller = nullptr;  // the caller's value, of which the records are handed over
   size_t size = 0;
   size_t next = 2;                // where the next record must start
   const CompositeRecordCallback* callback = nullptr;
@@ -45,8 +46,11 @@ StatusWord QUILLET_LNPUBLIC RecordTrampoline(char* record, WORD, DWORD, void* co
     return kErrBadCompositeRecord;
   }
   walk.next = offset + header->length + header->length % 2;
+  // The host's copy goes when the walk ends; callers keep records of their
+  // own value (a composite refers to its stored bytes).
   try {
-    const STATUS status = (*walk.callback)(header->signature, std::span<const uint8_t>(at, header->length));
+    const STATUS status =
+        (*walk.callback)(header->signature, std::span<const uint8_t>(walk.caller + offset, header->length));
     if (status != kNoError) walk.stopped = status;
     return status;
   } catch (...) {
@@ -133,7 +137,7 @@ STATUS NnotesBinding::EnumerateCompositeRecords(std::span<const uint8_t> value,
     return kErrInvalidHandle;
   }
   std::memcpy(memory, value.data(), prefix);
-  RecordWalk walk{memory, prefix, 2, &callback};
+  RecordWalk walk{memory, value.data(), prefix, 2, &callback};
   const STATUS hostStatus = enumerate(BLOCKID{block, kNullBlock}, static_cast<DWORD>(prefix), &RecordTrampoline,
                                       &walk);
   unlock(block);

@@ -150,60 +150,112 @@ STATUS NnotesBinding::NoteSigner(NoteHandle note, std::string& signer, std::stri
 // --- Items ------------------------------------------------------------------
 
 // The value block holds the type word and the data, `valueLength` bytes in all.
-STATUS NnotesBinding::QueryItem(NoteHandle note, const BLOCKID& item, ItemInfo& info) {
+STATUS NnotesBinding::QueryHeader(NoteHandle note, const BLOCKID& item, ItemHeader& header) {
   auto query = Find<NSFItemQueryFn>("NSFItemQuery");
-  auto lock = Find<OSLockObjectFn>("OSLockObject");
-  auto unlock = Find<OSUnlockObjectFn>("OSUnlockObject");
-  if (query == nullptr || lock == nullptr || unlock == nullptr) return kErrFunctionNotAvailable;
+  if (query == nullptr) return kErrFunctionNotAvailable;
   char name[kMaxPath] = {};
   WORD nameLength = 0;
-  WORD flags = 0;
-  WORD type = 0;
-  BLOCKID value{};
-  DWORD valueLength = 0;
-  query(note.value, item, name, sizeof name, &nameLength, &flags, &type, &value, &valueLength);
+  query(note.value, item, name, sizeof name, &nameLength, &header.flags, &header.type, &header.value,
+        &header.valueLength);
+  header.name.assign(name, std::min<size_t>(nameLength, sizeof name));
+  return kNoError;
+}
+
+STATUS NnotesBinding::QueryItem(NoteHandle note, const BLOCKID& item, ItemInfo& info) {
+  auto lock = Find<OSLockObjectFn>("OSLockObject");
+  auto unlock = Find<OSUnlockObjectFn>("OSUnlockObject");
+  if (lock == nullptr || unlock == nullptr) return kErrFunctionNotAvailable;
+  ItemHeader header;
+  if (const STATUS status = QueryHeader(note, item, header); status != kNoError) return status;
   info.item = FromBlock(item);
-  info.name.assign(name, std::min<size_t>(nameLength, sizeof name));
-  info.flags = flags;
-  info.type = type;
+  info.name = std::move(header.name);
+  info.flags = header.flags;
+  info.type = header.type;
   info.value.clear();
-  if (value.pool != 0 && valueLength > 0) {
-    const auto* pool = static_cast<const uint8_t*>(lock(value.pool));
+  if (header.value.pool != 0 && header.valueLength > 0) {
+    const auto* pool = static_cast<const uint8_t*>(lock(header.value.pool));
     if (pool == nullptr) return kErrInvalidHandle;
-    info.value.assign(pool + value.block, pool + value.block + valueLength);
-    unlock(value.pool);
+    const uint8_t* at = pool + header.value.block;
+    info.value.assign(at, at + header.valueLength);
+    unlock(header.value.pool);
   }
   return kNoError;
 }
 
+// The view keeps the value's pool locked: its lock is the pool's handle (0
+// for an item without a value block, which holds nothing).
+STATUS NnotesBinding::ViewItem(NoteHandle note, const BLOCKID& item, ItemValueView& view) {
+  auto lock = Find<OSLockObjectFn>("OSLockObject");
+  if (lock == nullptr || Find<OSUnlockObjectFn>("OSUnlockObject") == nullptr) return kErrFunctionNotAvailable;
+  ItemHeader header;
+  if (const STATUS status = QueryHeader(note, item, header); status != kNoError) return status;
+  if (header.value.pool == 0 || header.valueLength == 0) {
+    view.Hold(*this, 0, FromBlock(item), header.flags, header.type, {});
+    return kNoError;
+  }
+  const auto* pool = static_cast<const uint8_t*>(lock(header.value.pool));
+  if (pool == nullptr) return kErrInvalidHandle;
+  view.Hold(*this, header.value.pool, FromBlock(item), header.flags, header.type,
+            std::span(pool + header.value.block, header.valueLength));
+  return kNoError;
+}
+
 STATUS NnotesBinding::ItemFind(NoteHandle note, std::string_view name, ItemInfo& info) {
-  auto find = Find<NSFItemInfoFn>("NSFItemInfo");
-  if (find == nullptr) return kErrFunctionNotAvailable;
-  if (!FitsWord(name.size())) return kErrInvalidArgument;
   BLOCKID item{};
-  BLOCKID value{};
-  WORD type = 0;
-  DWORD length = 0;
-  const STATUS status = find(note.value, name.data(), static_cast<WORD>(name.size()), &item, &type, &value, &length);
+  const STATUS status = FindFirst(note, name, item);
   return status == kNoError ? QueryItem(note, item, info) : status;
 }
 
 STATUS NnotesBinding::ItemFindNext(NoteHandle note, ItemId previous, ItemInfo& info) {
-  auto next = Find<NSFItemInfoNextFn>("NSFItemInfoNext");
-  if (next == nullptr) return kErrFunctionNotAvailable;
-  ItemInfo current;
-  if (const STATUS status = QueryItem(note, ToBlock(previous), current); status != kNoError) return status;
   BLOCKID item{};
-  BLOCKID value{};
-  WORD type = 0;
-  DWORD length = 0;
-  const STATUS status = next(note.value, ToBlock(previous), current.name.data(),
-                             static_cast<WORD>(current.name.size()), &item, &type, &value, &length);
+  const STATUS status = FindAfter(note, ToBlock(previous), item);
   return status == kNoError ? QueryItem(note, item, info) : status;
 }
 
 STATUS NnotesBinding::ItemQuery(NoteHandle note, ItemId item, ItemInfo& info) {
   return QueryItem(note, ToBlock(item), info);
+}
+
+STATUS NnotesBinding::ItemFindView(NoteHandle note, std::string_view name, ItemValueView& view) {
+  view.Release();
+  BLOCKID item{};
+  const STATUS status = FindFirst(note, name, item);
+  return status == kNoError ? ViewItem(note, item, view) : status;
+}
+
+STATUS NnotesBinding::ItemFindNextView(NoteHandle note, ItemId previous, ItemValueView& view) {
+  view.Release();
+  BLOCKID item{};
+  const STATUS status = FindAfter(note, ToBlock(previous), item);
+  return status == kNoError ? ViewItem(note, item, view) : status;
+}
+
+void NnotesBinding::ItemViewRelease(uint32_t lock) {
+  if (lock == 0) return;
+  if (auto unlock = Find<OSUnlockObjectFn>("OSUnlockObject")) unlock(lock);
+}
+
+STATUS NnotesBinding::FindFirst(NoteHandle note, std::string_view name, BLOCKID& item) {
+  auto find = Find<NSFItemInfoFn>("NSFItemInfo");
+  if (find == nullptr) return kErrFunctionNotAvailable;
+  if (!FitsWord(name.size())) return kErrInvalidArgument;
+  BLOCKID value{};
+  WORD type = 0;
+  DWORD length = 0;
+  return find(note.value, name.data(), static_cast<WORD>(name.size()), &item, &type, &value, &length);
+}
+
+// The host finds the next instance by name: the previous one's is read first.
+STATUS NnotesBinding::FindAfter(NoteHandle note, const BLOCKID& previous, BLOCKID& item) {
+  auto next = Find<NSFItemInfoNextFn>("NSFItemInfoNext");
+  if (next == nullptr) return kErrFunctionNotAvailable;
+  ItemHeader current;
+  if (const STATUS status = QueryHeader(note, previous, current); status != kNoError) return status;
+  BLOCKID value{};
+  WORD type = 0;
+  DWORD length = 0;
+  return next(note.value, previous, current.name.data(), static_cast<WORD>(current.name.size()), &item, &type,
+              &value, &length);
 }
 
 uint16_t NnotesBinding::ItemText(NoteHandle note, std::string_view name, std::string& text, uint16_t bufferSize) {

@@ -262,6 +262,23 @@ TEST_F(NnotesBindingCompositeTest, RecordsComeInOrderWithSignatureAndBytes) {
   EXPECT_TRUE(host_.blocks.empty());  // the host's block is given back
 }
 
+// The host walks a block of its own, freed after the walk: records kept by
+// the caller must be parts of the caller's value.
+TEST_F(NnotesBindingCompositeTest, RecordsAreHandedOverAsPartsOfTheCallersValue) {
+  const std::vector<uint8_t> value = ThreeRecords();
+  std::vector<std::span<const uint8_t>> kept;
+  ASSERT_EQ(binding_.EnumerateCompositeRecords(value, [&](uint16_t, std::span<const uint8_t> record) {
+    kept.push_back(record);
+    return kNoError;
+  }),
+            kNoError);
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_EQ(kept[0].data(), value.data() + 2);
+  EXPECT_EQ(kept[1].data(), value.data() + 8);
+  EXPECT_EQ(kept[2].data(), value.data() + 14);
+  EXPECT_EQ(kept[2].size(), 8u);
+}
+
 TEST_F(NnotesBindingCompositeTest, ABadRecordIsNeverHandedToTheHost) {
   std::vector<uint8_t> value = ThreeRecords();
   value.resize(value.size() - 1);  // the long record now runs past the value

@@ -51,6 +51,7 @@ struct FakeHost {
   std::vector<uint8_t> pool;  // the memory behind value blocks
   std::vector<std::string> queue;
   WORD lastDeleteLength = 0;
+  int locked = 0;  // pool locks not yet given back
 };
 FakeHost* gFake = nullptr;
 
@@ -91,8 +92,16 @@ void QUILLET_LNPUBLIC FakeItemQuery(DHANDLE, BLOCKID item, char* name, WORD name
   *value = BLOCKID{0x99, 4};
   *length = 5;
 }
-void* QUILLET_LNPUBLIC FakeLock(DHANDLE handle) { return handle == 0x99 ? gFake->pool.data() : nullptr; }
-BOOL QUILLET_LNPUBLIC FakeUnlock(DHANDLE) { return 1; }
+void* QUILLET_LNPUBLIC FakeLock(DHANDLE handle) {
+  if (handle != 0x99) return nullptr;
+  ++gFake->locked;
+  return gFake->pool.data();
+}
+BOOL QUILLET_LNPUBLIC FakeUnlock(DHANDLE handle) {
+  EXPECT_EQ(handle, 0x99u);
+  --gFake->locked;
+  return 1;
+}
 StatusWord QUILLET_LNPUBLIC FakeItemDelete(DHANDLE, const char*, WORD length) {
   gFake->lastDeleteLength = length;
   return kNoError;
@@ -169,6 +178,31 @@ TEST_F(NnotesBindingWithModule, ItemFindReadsNameFlagsAndTheValueBlock) {
   // Five bytes from the value block's offset: the type word, then the text.
   EXPECT_EQ(info.value, (std::vector<uint8_t>{0x00, 0x05, 'a', 'b', 'c'}));
   EXPECT_EQ(binding_.ItemFind(NoteHandle{3}, "Other", info), kErrItemNotFound);
+}
+
+TEST_F(NnotesBindingWithModule, AViewKeepsTheValueBlockLockedUntilReleased) {
+  ItemValueView view;
+  ASSERT_EQ(binding_.ItemFindView(NoteHandle{3}, "Body", view), kNoError);
+  EXPECT_EQ(view.flags(), kItemSummary);
+  EXPECT_EQ(view.type(), kTypeText);
+  EXPECT_EQ(view.item(), (ItemId{0x77, 8}));
+  // The host's own bytes, at the value block's offset: no copy.
+  EXPECT_EQ(view.value().data(), fake_.pool.data() + 4);
+  EXPECT_EQ(std::vector<uint8_t>(view.value().begin(), view.value().end()),
+            (std::vector<uint8_t>{0x00, 0x05, 'a', 'b', 'c'}));
+  EXPECT_EQ(fake_.locked, 1);
+  ItemValueView moved = std::move(view);
+  view.Release();
+  EXPECT_EQ(fake_.locked, 1) << "a moved-from view holds nothing";
+  moved.Release();
+  EXPECT_EQ(fake_.locked, 0);
+  EXPECT_EQ(binding_.ItemFindView(NoteHandle{3}, "Other", moved), kErrItemNotFound);
+  EXPECT_FALSE(moved.held());
+  EXPECT_EQ(fake_.locked, 0);
+  // A copying read gives its lock back at once.
+  ItemInfo info;
+  ASSERT_EQ(binding_.ItemFind(NoteHandle{3}, "Body", info), kNoError);
+  EXPECT_EQ(fake_.locked, 0);
 }
 
 TEST_F(NnotesBindingWithModule, OverlongNamesAreRefusedBeforeTheHostIsCalled) {

@@ -261,6 +261,27 @@ TEST_F(Outline, EmbeddedOutlineThatReadersDisagreeOnIsCopied) {
   }
 }
 
+TEST_F(Outline, BadPiecesLeaveTheNotesItemsUntouched) {
+  kit::OutlineEntrySpec spec{"Home", {}, kit::TextFormula("hide"), "home", "Main"};
+  Bytes entry = kit::OutlineEntry(spec);
+  StoreU16(entry.data() + 32, 0x0800);  // the hide-when formula runs past the entry
+  const Bytes data = kit::OutlineData({kit::OutlineEntry(spec), entry}, {2});
+  AddInstance(Bytes(data.begin(), data.begin() + 150));
+  AddInstance(Bytes(data.begin() + 150, data.end()));
+  const std::vector<Bytes> before = Instances();
+  EXPECT_EQ(Rewrite(), kErrBadCompositeRecord);
+  EXPECT_EQ(Instances(), before);
+
+  Bytes embedded = kit::EmbeddedOutlineRecord("Nav", "Right", "Top");
+  StoreU16(embedded.data() + 48, 0x0100);  // the target frame runs past the record
+  const Bytes body = kit::CompositeValue(kTypeCompositeData, {kit::Paragraph(), embedded});
+  ASSERT_EQ(sim_->ItemAppend(note_, kItemSummary, "$Body", kTypeCompositeData, std::span(body).subspan(2)), kNoError);
+  EXPECT_EQ(RewriteRichTextItem(note_, "$Body", nullptr, nullptr, nullptr), kErrBadCompositeRecord);
+  ItemInfo info;
+  ASSERT_EQ(sim_->ItemFind(note_, "$Body", info), kNoError);
+  EXPECT_EQ(info.value, body);
+}
+
 TEST_F(Outline, EmbeddedOutlineTextPastTheRecordIsRefused) {
   for (size_t at : {46u, 48u, 246u}) {
     Bytes record = kit::EmbeddedOutlineRecord("Nav", "Right", "Top");

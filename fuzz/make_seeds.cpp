@@ -68,6 +68,21 @@ void CompositeSeeds(SeedWriter& seeds) {
   seeds.Write("agent-action", CompositeControl(3),
               kit::CompositeValue(kTypeAction, kit::AssistActionScript(kit::ScriptSource("Go"))));
   seeds.Write("agent-query", CompositeControl(4), kit::CompositeValue(kTypeQuery, kit::AssistQuery({"invoice"})));
+  // An outline in two instances, the second cut inside an entry.
+  kit::OutlineEntrySpec home{"Home", kit::TextFormula("open"), kit::TextFormula("hide"), "home", "Main"};
+  kit::OutlineEntrySpec help{"Help", {}, {}, "", "Help view", {1, 2, 3}};
+  Bytes outline = {0x1A, 0x00};
+  const Bytes data = kit::OutlineData({kit::OutlineEntry(home), kit::OutlineEntry(help), kit::OutlineEntry(home)}, {3});
+  outline.insert(outline.end(), data.begin(), data.end());
+  constexpr uint8_t kTwoInstances = 1 << 5;
+  seeds.Write("outline", static_cast<uint8_t>(CompositeControl(0) | kTwoInstances), outline);
+  // Page elements whose pieces are rebuilt: a frame's caption, a table
+  // label, an embedded outline with an image.
+  const Bytes image = kit::HRefRecord(0xFFF6, 3, 1, "", "", Bytes(8, 0), kit::TextFormula("bg"));
+  seeds.Write("page-elements", CompositeControl(0),
+              kit::CompositeValue(kTypeCompositeData,
+                                  {kit::FrameRecord("Left", "Main", kit::FrameCaptionData(kit::TextFormula("Cap")), 0x2000),
+                                   kit::TableLabelRecord("Tab", 2), kit::EmbeddedOutlineRecord("Nav", "Main", "", {image})}));
 }
 
 constexpr char kSource[] =

@@ -19,7 +19,6 @@ constexpr uint32_t kFlag2 = 0x02;
 constexpr int16_t kEntrySimpleAction = 72;
 constexpr int16_t kEntryQuery = 87;
 constexpr int16_t kEntryEmbeddedView = 29;
-constexpr int16_t kEntryFrame = 40;
 constexpr int16_t kEntryTable = 48;
 
 constexpr PieceField kModifyField[] = {{8, 2, T, 53}, {10, 2, T, 54}};
@@ -33,12 +32,10 @@ constexpr PieceField kQueryTextTerm[] = {{8, 4, T, 92},  {12, 4, T, 92}, {16, 4,
                                          {24, 4, T, 92}, {28, 4, T, 92}, {32, 4, T, 92}, {36, 4, T, 92},
                                          {40, 4, T, 92}, {44, 4, T, 92}};
 // Rich text. Caption (728): 4 u16 text length. Embedded view (615): 12 u16 restriction formula length (the
-// formula follows the fixed part). Frame (628): 22 u16 name length, 26 u16
-// target length, the two texts in that order. Table (640): 38 u16 name
-// length. Bytes after the last piece are kept as stored.
+// formula follows the fixed part). Table (640): 38 u16 name length. Bytes
+// after the last piece are kept as stored.
 constexpr PieceField kCaption[] = {{4, 2, T, 15}};
 constexpr PieceField kEmbeddedView[] = {{12, 2, F, 34}};
-constexpr PieceField kFrame[] = {{22, 2, T, 0}, {26, 2, T, 0}};
 constexpr PieceField kPreTable[] = {{38, 2, T, 0}};
 
 struct Row {
@@ -63,7 +60,6 @@ constexpr Row kQueryRows[] = {
 constexpr Row kRichTextRows[] = {
     {0xFF76, {728, 0, 0, 0, kCaption}},
     {0xFFED, {615, kEntryEmbeddedView, 0, 0, kEmbeddedView}},
-    {0xFFF1, {628, kEntryFrame, 0, 0, kFrame}},
     {0xFFFB, {640, kEntryTable, 0, 0, kPreTable}},
 };
 

@@ -1,6 +1,6 @@
 // Records whose fixed part gives the lengths of text and formula pieces that
 // follow it in order: the simple actions of action items, the terms of
-// query items, and the captions, embedded views, frames and tables of rich
+// query items, and the captions, embedded views and tables of rich
 // text. One table row per record says where each length sits, what
 // the piece holds, and which location entries the record installs.
 #pragma once

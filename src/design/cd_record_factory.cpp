@@ -4,8 +4,10 @@
 
 #include "config/notes_api.h"
 #include "design/cd_action.h"
+#include "design/cd_embedded_outline.h"
 #include "design/cd_event.h"
 #include "design/cd_field_parts.h"
+#include "design/cd_frame.h"
 #include "design/cd_form_terms.h"
 #include "design/cd_hotspot.h"
 #include "design/cd_href.h"
@@ -13,8 +15,10 @@
 #include "design/cd_lsobject.h"
 #include "design/cd_mail_action.h"
 #include "design/cd_navigator.h"
+#include "design/cd_outline_entry.h"
 #include "design/cd_pieces.h"
 #include "design/cd_record.h"
+#include "design/cd_table_label.h"
 #include "design/cd_text.h"
 #include "design/design_messages.h"
 #include "design/item_types.h"
@@ -48,6 +52,9 @@ bool GeneralMember(uint16_t signature, std::span<const uint8_t> record, RecordAr
     case 0xFF71:
     case 0xFF78:
     case 0xFFF6: made = MakeRecord<CKVXCDHRef>(arena, signature, record); return true;
+    case 0xFFEC: made = MakeRecord<CKVXCDEmbeddedOutline>(arena, signature, record); return true;
+    case 0xFFE3: made = MakeRecord<CKVXCDTableLabel>(arena, signature, record); return true;
+    case 0xFFF1: made = MakeRecord<CKVXCDFrame>(arena, signature, record); return true;
     default: return MakePiecesMember(kTypeCompositeData, signature, record, arena, made);
   }
 }
@@ -73,6 +80,14 @@ bool FormQueryTerm(uint16_t signature, std::span<const uint8_t> record, RecordAr
   }
 }
 
+// The entries of outline values; their header is copied as it is.
+bool OutlineMember(uint16_t signature, std::span<const uint8_t> record, RecordArena& arena, CKVXCDRecord*& made) {
+  constexpr uint16_t kSigOutlineEntry = 0x51;
+  if (signature != kSigOutlineEntry) return false;
+  made = MakeRecord<CKVXCDOutlineEntry>(arena, signature, record);
+  return true;
+}
+
 }  // namespace
 
 Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uint8_t> record, RecordArena& arena,
@@ -80,6 +95,7 @@ Status32 CreateRecord(uint16_t itemType, uint16_t signature, std::span<const uin
   CKVXCDRecord* made = nullptr;
   const bool ownTableOnly = itemType == kTypeAction || itemType == kTypeQuery;
   bool listed = (itemType == kTypeViewMapLayout && MakeViewMapMember(signature, record, arena, made)) ||
+                (itemType == kTypeOutline && OutlineMember(signature, record, arena, made)) ||
                 (itemType == kTypeAction && (MakeActionMember(signature, record, arena, made) ||
                                              MakePiecesMember(kTypeAction, signature, record, arena, made) ||
                                              MailOrFormAction(signature, record, arena, made))) ||

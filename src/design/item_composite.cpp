@@ -45,28 +45,45 @@ Status32 CKVXItemComposite::Add(uint16_t signature, std::span<const uint8_t> rec
   return kNoError;
 }
 
-Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data) {
+Status32 CKVXItemComposite::AddOutline(std::span<const uint8_t> data, std::span<const size_t> cuts) {
   size_t pos = 0;
+  size_t cut = 0;
+  // Adds the record at `pos`, noting whether a stored instance began at or
+  // before it since the previous record.
+  auto add = [&](uint16_t signature, size_t length) -> Status32 {
+    bool starts = false;
+    for (; cut < cuts.size() && cuts[cut] <= pos; ++cut) starts = true;
+    if (Status32 status = Add(signature, data.subspan(pos, length))) return status;
+    segmentStart_.resize(records_.size(), false);
+    segmentStart_.back() = starts;
+    pos += length;
+    return kNoError;
+  };
   if (data.size() >= 6) {
     const uint16_t first = LoadU16(data.data());
     for (uint16_t word : kOutlineHeaderWords) {
       if (first != word) continue;
       const size_t length = kOutlineHeaderBase + 2 * size_t{LoadU16(data.data() + 4)};
       if (length > data.size()) return kErrBadCompositeRecord;
-      if (Status32 status = Add(kSigOutlineHeader, data.first(length))) return status;
-      pos = length;
+      if (Status32 status = add(kSigOutlineHeader, length)) return status;
       break;
     }
   }
   while (data.size() - pos >= 4 && LoadU16(data.data() + pos) == kOutlineEntryMark) {
     const size_t length = kOutlineEntryMark + size_t{LoadU16(data.data() + pos + 2)};
     if (length > data.size() - pos) return kErrBadCompositeRecord;
-    if (Status32 status = Add(kSigOutlineEntry, data.subspan(pos, length))) return status;
-    pos += length;
+    if (Status32 status = add(kSigOutlineEntry, length)) return status;
   }
   // Bytes after the last whole entry would be lost on writing back: refuse
   // the value, so that it stays as stored.
   return pos == data.size() ? kNoError : kErrBadCompositeRecord;
+}
+
+Status32 CKVXItemComposite::FinishOutline() {
+  if (type_ != kTypeOutline) return kNoError;
+  std::vector<uint8_t>& stream = values_.emplace_back(std::move(outline_));
+  const std::vector<size_t> cuts = std::move(outlineCuts_);
+  return AddOutline(stream, cuts);
 }
 
 Status32 CKVXItemComposite::AddRecords(std::span<const uint8_t> value) {
@@ -83,9 +100,16 @@ Status32 CKVXItemComposite::AddRecords(std::span<const uint8_t> value) {
 
 Status32 CKVXItemComposite::AddValue(std::vector<uint8_t>&& stored) {
   if (stored.size() < 2) return kErrBadCompositeRecord;
+  const uint16_t type = LoadU16(stored.data());
+  // Outline instances are parts of one stream; an item that mixes them
+  // with other values is not one this library can write back.
+  if ((type == kTypeOutline) != (type_ == kTypeOutline)) return kErrBadCompositeRecord;
+  if (type == kTypeOutline) {
+    if (!outline_.empty()) outlineCuts_.push_back(outline_.size());
+    outline_.insert(outline_.end(), stored.begin() + 2, stored.end());
+    return kNoError;
+  }
   std::vector<uint8_t>& value = values_.emplace_back(std::move(stored));  // moving keeps the bytes where they are
-  const uint16_t type = LoadU16(value.data());
-  if (type == kTypeOutline) return AddOutline(std::span(value).subspan(2));
   // The enumerator reads composite values only: other record-bearing types
   // are enumerated as such, their type word restored afterwards.
   StoreU16(value.data(), kTypeCompositeData);
@@ -100,6 +124,7 @@ Status32 CKVXItemComposite::AddView(ItemValueView&& view) {
   // Only a composite value is enumerated as the host keeps it; the others
   // are read from a copy of their own (see AddValue).
   if (LoadU16(value.data()) != kTypeCompositeData) return AddValue(std::vector<uint8_t>(value.begin(), value.end()));
+  if (type_ == kTypeOutline) return kErrBadCompositeRecord;  // mixed with outline instances
   views_.push_back(std::move(view));
   return AddRecords(value);
 }
@@ -116,6 +141,7 @@ Status32 CKVXItemComposite::FromNote(NoteHandle note, std::string_view name, std
     if (StatusCode(next) == kErrItemNotFound) break;
     if (next != kNoError) return next;
   }
+  if (Status32 status = made->FinishOutline()) return status;
   if (made->records_.empty()) return kErrItemNotFound;
   out = std::move(made);
   return kNoError;
@@ -126,6 +152,7 @@ Status32 CKVXItemComposite::FromValue(std::span<const uint8_t> value, std::uniqu
   std::unique_ptr<CKVXItemComposite> made(new (std::nothrow) CKVXItemComposite(LoadU16(value.data())));
   if (!made) return kErrOutOfMemory;
   if (Status32 status = made->AddValue(std::vector<uint8_t>(value.begin(), value.end()))) return status;
+  if (Status32 status = made->FinishOutline()) return status;
   out = std::move(made);
   return kNoError;
 }
@@ -143,8 +170,13 @@ Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& o
   }
   auto& it = static_cast<CompositeCursor&>(*cursor);
   const size_t outStart = out.length();
+  const bool padded = type_ != kTypeOutline;  // outline entries follow each other without padding
   Status32 status = kNoError;
   while (status == kNoError) {
+    // An outline segment ends where its stored instance ended.
+    if (!it.held && it.next < segmentStart_.size() && segmentStart_[it.next] && out.length() > outStart) {
+      return kNoError;
+    }
     // The next record's bytes: a plain record's stored bytes as they are
     // (no need to emit it first), any other record emitted into the
     // iterator's buffer, where it waits when it does not fit.
@@ -168,7 +200,7 @@ Status32 CKVXItemComposite::EmitRecords(const RewriteArgs& args, RecordBuffer& o
     }
     const size_t begin = out.length();
     status = out.Append(bytes);
-    if (status == kNoError) status = out.PadEven(begin);
+    if (status == kNoError && padded) status = out.PadEven(begin);
     if (status != kNoError) {
       out.Truncate(begin);  // the whole record goes to the next segment
       // A record that does not fit even an empty buffer never will.

@@ -1,6 +1,10 @@
 // A composite (rich-text) value: the records of every instance of an item,
 // in stored order, re-emitted record by record into segments that are cut
-// only between records.
+// only between records. An outline value is one byte stream over all its
+// instances (an entry may run on into the next instance); its records are
+// not padded, and its segments are cut where the stored instances were cut
+// (or as soon as a segment is full), so a rewrite that changes nothing
+// writes the instances back as they were.
 #pragma once
 
 #include <cstdint>
@@ -42,13 +46,16 @@ class CKVXItemComposite : public CKVXItemValue {
 
  private:
   explicit CKVXItemComposite(uint16_t type) : type_(type) {}
-  // Keeps one stored value (type word first) and adds its records.
+  // Keeps one stored value (type word first) and adds its records; the
+  // instances of an outline are gathered for FinishOutline.
   Status32 AddValue(std::vector<uint8_t>&& value);
   // The same for a value read in place, kept as the view.
   Status32 AddView(ItemValueView&& view);
   // Adds the records of a composite value (type word first).
   Status32 AddRecords(std::span<const uint8_t> value);
-  Status32 AddOutline(std::span<const uint8_t> data);
+  // Walks the gathered outline stream.
+  Status32 FinishOutline();
+  Status32 AddOutline(std::span<const uint8_t> data, std::span<const size_t> cuts);
   Status32 Add(uint16_t signature, std::span<const uint8_t> record);
   Status32 EmitRecords(const RewriteArgs& args, RecordBuffer& out, std::unique_ptr<RewriteCursor>& cursor) const;
 
@@ -58,6 +65,9 @@ class CKVXItemComposite : public CKVXItemValue {
   RecordArena arena_{kArenaBlock};              // where the records live
   std::vector<CKVXCDRecord*> records_;          // in stored order
   std::vector<bool> plain_;                     // per record: copied as it is stored
+  std::vector<bool> segmentStart_;              // per outline record: the stored instances were cut before it
+  std::vector<uint8_t> outline_;                // the outline's instances, joined, until FinishOutline
+  std::vector<size_t> outlineCuts_;             // where in `outline_` each further instance began
   static constexpr size_t kArenaBlock = 16384;
 };
 

@@ -1,5 +1,6 @@
 // Tests of the rich-text elements rebuilt piece by piece: captions, field
-// hints, embedded views, frames, tables, HTML formulas and resource links. Each comes out as
+// hints, embedded views, frames and their captions, tables and their
+// labels, HTML formulas and resource links. Each comes out as
 // stored when nothing changes, has its formula re-encoded and its texts
 // handed on with their lengths fixed, names its place, and is refused when
 // a length runs past the record.
@@ -112,6 +113,47 @@ TEST_F(CdElements, ResourceLinksByType) {
   EXPECT_EQ(grow.places[8], "Table Cell Graphic\\Formula");
   EXPECT_EQ(grow.places[11], "Resource\\Named Element");
   EXPECT_EQ(grow.places[14], "Resource\\Notes Link");
+}
+
+TEST_F(CdElements, FrameCaptionFormulaIsRebuilt) {
+  constexpr uint16_t kCaption = 0x2000;
+  const Bytes value = Body({kit::FrameRecord("Left", "Right", kit::FrameCaptionData(kit::TextFormula("Cap")), kCaption)});
+  EXPECT_EQ(Rewrite(value, {}), value);
+  CodeLocation location;
+  kit::PlaceRecorder grow;
+  grow.replacements = {{"Left", "L"}, {"Cap", "Caption of the frame"}};
+  EXPECT_EQ(Rewrite(value, grow.Args(location)),
+            Body({kit::FrameRecord("L", "Right", kit::FrameCaptionData(kit::TextFormula("Caption of the frame")),
+                                   kCaption)}));
+  EXPECT_EQ(grow.seen, (std::vector<std::string>{"Left", "Right", "Cap"}));
+  EXPECT_EQ(grow.places.back(), "Frame");
+
+  // Border data, whose layout is not public, comes first: the data is kept.
+  const Bytes bordered =
+      Body({kit::FrameRecord("Left", "Right", kit::FrameCaptionData(kit::TextFormula("Cap")), kCaption | 0x8000)});
+  kit::PieceReplacer same;
+  EXPECT_EQ(Rewrite(bordered, same.Args()), bordered);
+  EXPECT_EQ(same.seen, (std::vector<std::string>{"Left", "Right"}));
+
+  Bytes past = kit::FrameRecord("Left", "Right", kit::FrameCaptionData(kit::TextFormula("Cap")), kCaption);
+  StoreU16(past.data() + 36 + 9, 0x0100);  // the caption formula's length, after the name and the target
+  Rewrite(Body({past}), {}, kErrBadCompositeRecord);
+}
+
+TEST_F(CdElements, TableLabelNamesItsPlaceAndStaysAsStored) {
+  for (const auto& [flags, codeKind] : {std::pair<uint16_t, int32_t>{0x2, 22}, {0x1, 23}}) {
+    const Bytes value = Body({kit::PreTableRecord("Prices"), kit::TableLabelRecord("First tab", flags)});
+    CodeLocation location;
+    kit::PieceReplacer replace;
+    replace.replacements = {{"First tab", "Renamed"}};
+    RewriteArgs args = replace.Args();
+    args.location = &location;
+    EXPECT_EQ(Rewrite(value, args), value) << "the label has a fixed width";
+    ASSERT_NE(location.top(), nullptr);
+    EXPECT_EQ(location.top()->kind, 25);
+    EXPECT_EQ(location.codeKind(), codeKind);
+  }
+  Rewrite(Body({kit::WordRecord(0xFFE3, Bytes(100, 'a'))}), {}, kErrBadCompositeRecord);
 }
 
 TEST_F(CdElements, LengthsPastTheRecordAreRefused) {

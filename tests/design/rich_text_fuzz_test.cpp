@@ -98,7 +98,7 @@ class RichTextFuzz : public ::testing::Test {
     const uint16_t signatures[] = {0xFFB1, 0xFFAD, 0xFF8A, 0xFF84, 0xFFBB, 0xFF85, 0xFFBA, 0x00B1, 0x81,
                                    0xAE,   0xFFBE, 0xFFF9, 0xFFAB, 0xFF82, 0xFF83, 0xFF90, 0xFF88,
                                    0xFF86, 0xFF87, 0xFF89, 0xFF8F, 0xFF76, 0xFFE9, 0xFFED, 0xFFF1,
-                                   0xFFFB, 0xFFCE, 0xFFF6, 0xFF78};
+                                   0xFFFB, 0xFFCE, 0xFFF6, 0xFF78, 0xFFEC, 0xFFE3};
     std::mt19937 random(0xD15C + type);
     for (int round = 0; round < rounds; ++round) {
       Bytes mutated = value;
@@ -145,7 +145,8 @@ TEST_F(RichTextFuzz, SeededMutationsOfLengthsSignaturesAndBytes) {
 // The same mutations of every built design item: a whole form body, an
 // action bar, an agent's query and actions, a navigator, mail, newsletter
 // and by-form actions, by-form and uses-form terms, page elements and
-// resource links, events and an embedded object.
+// resource links, frame captions, table labels and embedded outlines,
+// events and an embedded object.
 TEST_F(RichTextFuzz, SeededMutationsOfEveryBuiltItem) {
   const Bytes code = kit::CompiledModule("Click", 2);
   const std::string source = kit::ScriptSource("Click");
@@ -176,6 +177,11 @@ TEST_F(RichTextFuzz, SeededMutationsOfEveryBuiltItem) {
           kit::FrameRecord("n", "t", {1}), kit::PreTableRecord("tab"), kit::HtmlFormulaRecord(1, kit::TextFormula("h")),
           kit::HRefRecord(0xFFF6, 3, 1, "s", "f", Bytes(8, 0), kit::TextFormula("e")),
           kit::HRefRecord(0xFF78, 2, 0, "", "", {0, 0}, {'a'})},
+         600);
+  const Bytes image = kit::HRefRecord(0xFFF6, 3, 1, "", "", Bytes(8, 0), kit::TextFormula("img"));
+  Mutate(kTypeCompositeData,
+         {kit::FrameRecord("n", "t", kit::FrameCaptionData(kit::TextFormula("cap")), 0x2000),
+          kit::TableLabelRecord("tab", 2), kit::EmbeddedOutlineRecord("o", "t", "r", {image, image})},
          600);
   Mutate(kTypeCompositeData,
          {kit::EventRecord(1, 1, kit::TextFormula("e")), kit::EventRecord(2, 3, Bytes(source.begin(), source.end())),

@@ -63,7 +63,18 @@ Bytes EmbeddedObject(const EmbeddedObjectSpec& spec);
 Bytes CaptionRecord(std::string_view text);
 Bytes FieldHintRecord(std::string_view hint, uint16_t flags = 0);  // flag 0x0001: limited rich text
 Bytes EmbeddedViewRecord(const Bytes& restriction, std::string_view name);
-Bytes FrameRecord(std::string_view name, std::string_view target, const Bytes& after = {});
+Bytes FrameRecord(std::string_view name, std::string_view target, const Bytes& after = {}, uint16_t dataFlags = 0);
+// The data of a frame's caption (data flag 0x2000): the formula's length
+// and the formula, border and text alignment, how far it opens, then the
+// background colour, font and text colour of the caption.
+Bytes FrameCaptionData(const Bytes& formula);
+// A table's tab (flag 0x2) or row (0x1) label (0xFFE3, 140 bytes).
+Bytes TableLabelRecord(std::string_view label, uint16_t flags);
+// An embedded outline (0xFFEC, 270-byte fixed part): its name, target frame
+// and root entry (each flagged when not empty), then `images`, resource
+// link records each followed by a 0x3F pad byte when odd.
+Bytes EmbeddedOutlineRecord(std::string_view name, std::string_view target, std::string_view root,
+                            const std::vector<Bytes>& images = {});
 Bytes PreTableRecord(std::string_view name);
 Bytes HtmlFormulaRecord(uint32_t flags, const Bytes& formula);
 // A resource link (26-byte fixed part): the server and file hints, then
@@ -143,6 +154,23 @@ struct FieldValues {
 Bytes ByFormRecord(uint16_t signature, std::string_view form, const std::vector<FieldValues>& fields);
 // Documents using one of `forms` (0xFF89 in queries, 8-byte fixed part).
 Bytes UsesFormRecord(const std::vector<std::string>& forms);
+
+// --- Outlines (item type 0x001A) ---------------------------------------------
+
+// One entry (72-byte fixed part, then its pieces, each behind its data type
+// word: 0x0500 text, 0x0600 compiled formula); empty pieces are left out.
+struct OutlineEntrySpec {
+  std::string title{};
+  Bytes onClick{};   // a compiled formula
+  Bytes hideWhen{};  // a compiled formula
+  std::string alias{};
+  std::string source{};
+  Bytes after{};     // bytes after the pieces, counted in the variable size
+};
+Bytes OutlineEntry(const OutlineEntrySpec& entry);
+// The data of an outline value (no type word): a header (version 1.1) that
+// gives the number of entries of each item, then the entries unpadded.
+Bytes OutlineData(const std::vector<Bytes>& entries, const std::vector<uint16_t>& entriesPerItem);
 
 // --- Navigator ($ViewMapLayout, item type 0x0013) ---------------------------
 

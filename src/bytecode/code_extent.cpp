@@ -21,12 +21,14 @@ std::optional<uint32_t> ProcedureCodeEnd(std::span<const uint8_t> code, uint32_t
   }
 }
 
-std::vector<bool> OverlappingCode(std::span<const uint8_t> code, std::span<const uint32_t> starts) {
+std::vector<bool> OverlappingCode(std::span<const uint8_t> code, std::span<const uint32_t> starts,
+                                  const std::map<uint32_t, uint32_t>& known) {
   // Each distinct start once, in ascending order, with where its code ends.
   std::map<uint32_t, uint32_t> endOf;
   for (uint32_t start : starts) {
     if (endOf.contains(start)) continue;
-    endOf[start] = ProcedureCodeEnd(code, start).value_or(start);
+    const auto found = known.find(start);
+    endOf[start] = found != known.end() ? found->second : ProcedureCodeEnd(code, start).value_or(start);
   }
   // A start below the furthest end reached so far lies inside earlier code:
   // it and the procedure owning that end overlap.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <vector>
@@ -19,6 +20,9 @@ std::optional<uint32_t> ProcedureCodeEnd(std::span<const uint8_t> code, uint32_t
 // another start, or its start lies inside another's code. Procedures that
 // start at the same offset share all their code and count as one; code that
 // does not decode counts as its start alone.
-std::vector<bool> OverlappingCode(std::span<const uint8_t> code, std::span<const uint32_t> starts);
+// `known` holds ends found earlier for starts whose code (start to end) is
+// the same bytes in `code`: they are not decoded again.
+std::vector<bool> OverlappingCode(std::span<const uint8_t> code, std::span<const uint32_t> starts,
+                                  const std::map<uint32_t, uint32_t>& known = {});
 
 }  // namespace quillet

@@ -8,6 +8,9 @@
 #include "instrument/module_instrument.h"
 
 #include <algorithm>
+#include <climits>
+#include <map>
+#include <optional>
 #include <set>
 
 #include "bytecode/code_extent.h"
@@ -190,14 +193,36 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
   return 0;
 }
 
-// The procedures listed now whose code does not decode, by symbol handle.
-std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module) {
+// The procedures listed now whose code does not decode, by symbol handle;
+// `ends` (when given) receives where the others' code ends, by start.
+std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module, std::map<uint32_t, uint32_t>* ends = nullptr) {
   std::vector<ProcedureDescriptor> listed;
   module.ListProcedures(listed);
   std::set<uint32_t> undecodable;
-  for (const ProcedureDescriptor& p : listed)
-    if (!ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset)) undecodable.insert(p.symbol);
+  for (const ProcedureDescriptor& p : listed) {
+    const std::optional<uint32_t> end = ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset);
+    if (!end) {
+      undecodable.insert(p.symbol);
+    } else if (ends != nullptr) {
+      ends->emplace(p.codeOffset, *end);
+    }
+  }
   return undecodable;
+}
+
+// The ends of `ends` (found in `before`) whose code still holds the same
+// bytes at the same place in `now`: decoding reads only those bytes, so it
+// would find the same end. The timer class's code goes in elsewhere, so for
+// a whole module this spares a second walk of its code.
+std::map<uint32_t, uint32_t> UnchangedEnds(const std::map<uint32_t, uint32_t>& ends, std::span<const uint8_t> before,
+                                           std::span<const uint8_t> now) {
+  std::map<uint32_t, uint32_t> unchanged;
+  if (now.size() > INT32_MAX) return unchanged;  // ProcedureCodeEnd refuses such code
+  for (const auto& [start, end] : ends) {
+    if (end > before.size() || end > now.size()) continue;
+    if (std::equal(before.begin() + start, before.begin() + end, now.begin() + start)) unchanged.emplace(start, end);
+  }
+  return unchanged;
 }
 
 // Whether a module read back would be known as rewritten: its walk reaches
@@ -219,8 +244,10 @@ bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
 }
 
 // The rewrite itself; on failure the caller restores the module.
-Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
-  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module);
+Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile,
+                 std::span<const uint8_t> originalCode) {
+  std::map<uint32_t, uint32_t> endsBefore;
+  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module, &endsBefore);
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
 
@@ -235,7 +262,7 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   const std::span<const uint8_t> code = module.ByteCode().Data();
   // Code shared by two procedures (a damaged module) would be split or moved
   // under the other by either one's rewrite: neither is rewritten.
-  const std::vector<bool> overlapping = OverlappingCode(code, offsets);
+  const std::vector<bool> overlapping = OverlappingCode(code, offsets, UnchangedEnds(endsBefore, originalCode, code));
   BuffersInUse buffers;
   buffers.get().edits.Reset(offsets);
   ModuleRewrite w{module,  context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
@@ -281,7 +308,7 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
 Status32 InstrumentModule(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile) {
   ModuleSnapshot before(module);
   try {
-    const Status32 r = Rewrite(module, context, profile);
+    const Status32 r = Rewrite(module, context, profile, before.ByteCode());
     if (r != 0) before.Restore();
     return r;
   } catch (...) {

@@ -12,6 +12,8 @@ class ModuleSnapshot {
   explicit ModuleSnapshot(CLSScriptModule& module);
   // Puts every copied section back into the module.
   void Restore();
+  // The byte code as it was when the copy was taken (until Restore).
+  std::span<const uint8_t> ByteCode() const { return byteCode_.Data(); }
 
  private:
   CLSScriptModule& module_;

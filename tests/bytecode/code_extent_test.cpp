@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <vector>
 
 #include "bytecode/opcode_numbers.h"
@@ -38,6 +39,17 @@ TEST(OverlappingCode, StartsInsideAnotherProceduresCodeMarkBoth) {
   // Code running past a later start (no EndSub before it) overlaps it.
   const std::vector<uint8_t> runOn = {op::kErr, op::kErr, op::kEndSub, op::kEndSub};
   EXPECT_EQ(OverlappingCode(runOn, std::vector<uint32_t>{0, 1, 3}), (std::vector<bool>{true, true, false}));
+}
+
+TEST(OverlappingCode, KnownEndsAreTakenAsGivenAndOthersDecoded) {
+  // An end handed in is used without decoding: [0, 9) covers the start at 5.
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{0, 5}, std::map<uint32_t, uint32_t>{{0, 9}}),
+            (std::vector<bool>{true, true}));
+  // A start not handed in is decoded: 5 ends at 9, past the known end of 0.
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{0, 5}, std::map<uint32_t, uint32_t>{{0, 5}}),
+            (std::vector<bool>{false, false}));
+  EXPECT_EQ(OverlappingCode(kTwoProcedures, std::vector<uint32_t>{3, 5}, std::map<uint32_t, uint32_t>{{0, 9}}),
+            (std::vector<bool>{false, false}));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "batch_timer.h"
+#include "platform/page_memory.h"
 #include "platform/platform.h"
 #include "timing/profile_app.h"
 #include "timing/report_writer.h"
@@ -112,10 +113,11 @@ void BM_TimerRatios(benchmark::State& state) {
 }
 BENCHMARK(BM_TimerRatios)->Iterations(3000)->ComputeStatistics("min", Min);
 
-// What the allocator holds, sbrk heap and mapped blocks together.
+// What the process holds for data: the allocator's sbrk heap and mapped
+// blocks, and the pages the record pools map themselves.
 size_t HeapInUse() {
   const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
+  return info.uordblks + info.hblkhd + platform::PagesHeld();
 }
 
 // Heap bytes per call of a tree of `records` calls with `lines` distinct lines each.

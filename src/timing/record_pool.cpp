@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/page_memory.h"
+
 namespace quillet {
 
 const LineEntry* LineTable::Find(int32_t line) const {
@@ -20,14 +22,17 @@ static_assert(sizeof(LineEntry) == 16);
 RecordPool::~RecordPool() { Clear(); }
 
 void* RecordPool::AllocateSlow(size_t bytes) {
+  const bool large = reserved_ >= platform::kLargePageSize;
+  const size_t chunkSize = large ? platform::kLargePageSize : kSmallChunkSize;
   // A block larger than a chunk gets a chunk of its own; the current chunk
   // keeps serving small blocks.
-  const size_t size = std::max(bytes, kChunkSize);
+  const size_t size = std::max(bytes, chunkSize);
   chunks_.reserve(chunks_.size() + 1);
-  char* chunk = static_cast<char*>(::operator new(size));
-  chunks_.push_back(chunk);
+  char* chunk = static_cast<char*>(platform::AllocatePages(size, large && size == chunkSize));
+  if (chunk == nullptr) throw std::bad_alloc();
+  chunks_.push_back(Chunk{chunk, size});
   reserved_ += size;
-  if (size == kChunkSize) {
+  if (size == chunkSize) {
     next_ = chunk + bytes;
     end_ = chunk + size;
   }
@@ -96,7 +101,7 @@ void RecordPool::Fit(CallRecord& r, uint32_t capacity) {
 }
 
 void RecordPool::Clear() {
-  for (void* chunk : chunks_) ::operator delete(chunk);
+  for (const Chunk& chunk : chunks_) platform::FreePages(chunk.Block, chunk.Size);
   chunks_.clear();
   next_ = end_ = nullptr;
   freeBlocks_.fill(nullptr);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/lsc/token.h"
@@ -13,7 +14,8 @@ namespace quillet::lsc {
 struct Symbol;  // resolver.h
 
 // Declared type of a variable, parameter or Function result.
-enum class TypeKind { kVariant, kInteger, kLong, kString, kObject, kDouble, kSingle, kCurrency, kBoolean, kByte };
+// kRecord: a user-defined Type (its name in className, as for a class).
+enum class TypeKind { kVariant, kInteger, kLong, kString, kObject, kDouble, kSingle, kCurrency, kBoolean, kByte, kRecord };
 
 // The type a suffix character (% & ! # @ $) gives a name or literal; false
 // for any other character.
@@ -21,7 +23,7 @@ bool SuffixType(char suffix, TypeKind& kind);
 
 struct TypeRef {
   TypeKind kind = TypeKind::kVariant;
-  std::string className;  // kObject only
+  std::string className;  // kObject and kRecord only
 };
 
 enum class ExprKind {
@@ -75,7 +77,7 @@ enum class StmtKind {
   kResume0,  // Resume / Resume 0
   kErrSet,   // Err = n: value
   kEnd,      // End: the run stops
-  kReDim,    // ReDim [Preserve] target(value To limit): value may be null
+  kReDim,    // ReDim [Preserve] target(lower To upper, ...): the bounds in items
   kErase,    // Erase target
   kWith,     // With value ... End With: target is the hidden local holding value
   kSequence, // statements one source statement stands for (file statements): body
@@ -103,8 +105,9 @@ struct VarDecl {
   int column = 0;
   TypeRef type;
   bool isArray = false;
-  int lower = 0;
+  int lower = 0;  // of the first dimension
   int upper = 0;
+  std::vector<std::pair<int, int>> bounds;  // lower and upper of each dimension of a fixed array
   bool autoNew = false;  // Dim x As New C
   bool dynamic = false;  // Dim a() As T: no elements until ReDim
   bool isList = false;   // Dim l List As T
@@ -164,7 +167,10 @@ struct ProcDecl {
   Symbol* sym = nullptr;
 };
 
+// A class, or a user-defined Type (members only, values copied on
+// assignment).
 struct ClassDecl {
+  bool isType = false;
   std::string name;
   int line = 0;
   int column = 0;

@@ -49,8 +49,8 @@ void ProcCodegen::GenPtr(const Expr& e) {
   }
   GenVariable(s, true);
   if ((s.isArray || s.isList) && e.hasArgs) {
-    GenExpr(*e.args[0]);
-    out_.Emit(kOpElem, 1);
+    for (const ExprPtr& a : e.args) GenExpr(*a);
+    out_.Emit(kOpElem, static_cast<int32_t>(e.args.size()));
   }
 }
 
@@ -171,8 +171,8 @@ void ProcCodegen::GenExpr(const Expr& e) {
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
       if ((s.isArray || s.isList) && e.hasArgs) {
-        GenExpr(*e.args[0]);
-        out_.Emit(kOpLoadElemFromExpr, 1);
+        for (const ExprPtr& a : e.args) GenExpr(*a);
+        out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
       }
       return;
     }

@@ -18,10 +18,12 @@
 // | 26   | library     | 12     | 2 sibling, 4 name, 6 0xFFFF                             |
 //
 // Type words: 1 Integer, 2 Long, 3 String, 4 Variant, 0x0409 object (type
-// argument: the class); arrays add 0x2000 and carry the element count in
-// bits 0-14 of the type argument, bit 15 set for lower bound 1. Parameter
-// words of declarations: 0x0800 | type word. Variable flags: 1 parameter,
-// 2 module variable or local, 3 member.
+// argument: the class), 0x0600 + n the n-th Type (a class entry with flags
+// 1); arrays add 0x2000 and carry the element count in bits 0-14 of the type
+// argument, bit 15 set for lower bound 1, or add 0x1000 too and carry the
+// string handle of their bounds text ("1:3,0:4"). Parameter words of
+// declarations: 0x0800 | type word. Variable flags: 1 parameter, 2 module
+// variable or local, 3 member.
 #pragma once
 
 #include <cstdint>

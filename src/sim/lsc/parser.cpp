@@ -5,6 +5,7 @@
 #include <set>
 
 #include "sim/lsc/lexer.h"
+#include "sim/lsrun/arrays.h"
 #include "util/ascii.h"
 
 namespace quillet::lsc {
@@ -155,19 +156,25 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
         Next();
         return true;
       };
-      int first = 0;
-      if (!bound(first)) return false;
       d.isArray = true;
-      if (AcceptKw("TO")) {
-        d.lower = first;
-        if (!bound(d.upper)) return false;
-      } else {
-        d.lower = optionBase_;
-        d.upper = first;
-      }
-      if (Is(Tok::kComma)) return Fail("multi-dimensional arrays are not supported");
-      if (d.upper < d.lower) return Fail("array upper bound is below its lower bound");
-      if (d.upper - d.lower >= 16384) return Fail("array has too many elements");
+      int64_t elements = 1;
+      do {
+        if (d.bounds.size() == lsrun::kMaxArrayDims) return Fail("arrays of more than 8 dimensions are not supported");
+        int first = 0, lower = optionBase_, upper = 0;
+        if (!bound(first)) return false;
+        if (AcceptKw("TO")) {
+          lower = first;
+          if (!bound(upper)) return false;
+        } else {
+          upper = first;
+        }
+        if (upper < lower) return Fail("array upper bound is below its lower bound");
+        elements *= upper - lower + 1;
+        if (elements > static_cast<int64_t>(lsrun::kMaxDeclaredElements)) return Fail("array has too many elements");
+        d.bounds.emplace_back(lower, upper);
+      } while (Accept(Tok::kComma));
+      d.lower = d.bounds[0].first;
+      d.upper = d.bounds[0].second;
       if (!Expect(Tok::kRParen, "')'")) return false;
     }
     if (IsKw("AS") && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "NEW") {
@@ -346,6 +353,31 @@ bool Parser::ParseClass(ClassDecl& cls) {
   }
 }
 
+// Type name, then its members ("name As type", one a line), End Type.
+bool Parser::ParseTypeBlock(ClassDecl& type) {
+  type.line = Cur().line;
+  type.column = Cur().column;
+  if (!ExpectName(type.name, "a Type name")) return false;
+  if (!AtStatementEnd()) return Fail("expected the end of the line");
+  while (true) {
+    while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
+    if (Is(Tok::kEnd)) return Fail("expected 'End Type'");
+    if (IsKw("END")) return ParseEnd("Type");
+    bool ok = false;
+    if (IsKw("SUB") || IsKw("FUNCTION") || IsKw("PROPERTY")) {
+      const std::string word = Cur().upper;
+      Fail("a Type has members only: declare a Class for '" + Cur().text + "'");
+      SkipBlock(word.c_str());  // its body would only add follow-on errors
+    } else if (Is(Tok::kIdent)) {
+      ok = ParseDimList(type.members, false);
+    } else {
+      Fail("expected a member of the Type or 'End Type'");
+    }
+    if (ok && !AtStatementEnd()) Fail("expected the end of the line");
+    if (failed_) Recover();
+  }
+}
+
 // Declare Sub|Function name Lib "library" [Alias "alias"] [(params)] [As type]
 bool Parser::ParseDeclare(ExternalDecl& ext) {
   AcceptKw("PUBLIC") || AcceptKw("PRIVATE");
@@ -389,11 +421,9 @@ void Parser::ParseModuleBody(Module& m) {
       if (ok) m.procs.push_back(std::move(p));
     } else if (IsKw("STATIC")) {
       ok = Fail("'Static' variables are declared inside a Sub or Function");
-    } else if (IsKw("TYPE") || IsKw("PROPERTY")) {
-      const std::string word = Cur().upper;
-      ok = Fail("'" + Cur().text + "' is not supported");
-      if (word == "TYPE") SkipBlock("TYPE");  // its members would only add follow-on errors
-      if (word == "PROPERTY") SkipBlock("PROPERTY");
+    } else if (IsKw("PROPERTY")) {
+      ok = Fail("'" + Cur().text + "' is only allowed inside a Class");
+      SkipBlock("PROPERTY");  // its body would only add follow-on errors
     } else if (AcceptKw("OPTION")) {
       ok = ParseOption(m);
     } else if (AcceptKw("DECLARE")) {
@@ -410,6 +440,11 @@ void Parser::ParseModuleBody(Module& m) {
       } else if (AcceptKw("CLASS")) {
         ClassDecl c;
         ok = ParseClass(c);
+        if (ok) m.classes.push_back(std::move(c));
+      } else if (AcceptKw("TYPE")) {
+        ClassDecl c;
+        c.isType = true;
+        ok = ParseTypeBlock(c);
         if (ok) m.classes.push_back(std::move(c));
       } else if (AcceptKw("DIM") || (scoped && Is(Tok::kIdent))) {
         ok = ParseDimList(m.variables, true);

@@ -156,10 +156,16 @@ void Resolver::ResolveStmt(Stmt& s) {
         break;
       }
       [[fallthrough]];
-    case StmtKind::kSet:
+    case StmtKind::kSet: {
       ResolveTarget(*s.target, s.kind == StmtKind::kSet);
-      ResolveExpr(*s.value, t);
+      if (!ResolveExpr(*s.value, t) || !s.target->sym) break;
+      // A Type's value is copied only into a variable of the same Type.
+      const ExprType target = TypeOf(s.target->sym);
+      if ((target.kind == TypeKind::kRecord || t.kind == TypeKind::kRecord) && (target.kind != t.kind || target.cls != t.cls)) {
+        Error(s.value->line, s.value->column, "a Type's value can only be assigned to a variable of the same Type");
+      }
       break;
+    }
     case StmtKind::kErrSet:
       ResolveExpr(*s.value, t);
       break;
@@ -188,8 +194,7 @@ void Resolver::ResolveStmt(Stmt& s) {
       } else {
         s.target->sym = a;
       }
-      if (s.value) ResolveExpr(*s.value, t);
-      if (s.limit) ResolveExpr(*s.limit, t);
+      for (ExprPtr& bound : s.items) ResolveExpr(*bound, t);
       break;
     }
     case StmtKind::kCall:
@@ -263,6 +268,11 @@ void Resolver::ResolveStmt(Stmt& s) {
         proc_->frameSize += 4;
         proc_->scope.emplace(UpperName(v->name), v);
         proc_->locals.push_back(v);
+        if (arr.sym && arr.sym->isArray && arr.sym->classType) {
+          // It stands for each element: members of their class or Type.
+          v->type = arr.sym->type;
+          v->classType = arr.sym->classType;
+        }
       }
       s.target->sym = v;
       loops_.push_back(ExitKind::kForAll);

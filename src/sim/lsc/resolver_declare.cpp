@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "sim/lsc/resolver_impl.h"
+#include "sim/lsrun/value.h"
 #include "util/ascii.h"
 
 namespace quillet::lsc {
@@ -22,7 +23,7 @@ bool Resolver::AddTo(std::map<std::string, Symbol*>& scope, Symbol* s) {
   return true;
 }
 
-// Object types must name a class of this module.
+// Object types must name a class or a Type of this module.
 bool Resolver::BindType(const TypeRef& type, Symbol* s, int line, int column) {
   s->type = type;
   if (type.kind != TypeKind::kObject) return true;
@@ -31,17 +32,38 @@ bool Resolver::BindType(const TypeRef& type, Symbol* s, int line, int column) {
     return Error(line, column, "unknown class '" + type.className + "'");
   }
   s->classType = it->second;
+  if (it->second->cls->isType) s->type.kind = TypeKind::kRecord;
   return true;
+}
+
+// A Type that holds itself, directly or through its members' Types, would
+// never end.
+bool Resolver::TypeHolds(const Symbol* type, const Symbol* wanted, int depth) const {
+  if (depth > 64) return true;
+  for (const Symbol* m : type->members) {
+    if (m->type.kind != TypeKind::kRecord || !m->classType) continue;
+    if (m->classType == wanted || TypeHolds(m->classType, wanted, depth + 1)) return true;
+  }
+  return false;
 }
 
 bool Resolver::DeclareVariable(const VarDecl& d, Symbol* s) {
   s->isList = d.isList;
+  if (d.autoNew && !s->isArray) {
+    auto it = syms_.scope.find(UpperName(d.type.className));
+    if (it != syms_.scope.end() && it->second->kind == SymKind::kClass && it->second->cls->isType) {
+      return Error(d.line, d.column, "'" + d.type.className + "' is a Type: declare the variable without 'New'");
+    }
+  }
   if (d.isArray) {
     if (d.dynamic && d.autoNew) return Error(d.line, d.column, "'As New' cannot declare an array");
-    if (d.lower != 0 && d.lower != 1) return Error(d.line, d.column, "array lower bound must be 0 or 1");
     s->isArray = true;
     s->lower = d.lower;
-    s->count = d.upper - d.lower + 1;
+    s->bounds = d.bounds;
+    s->dims = static_cast<int>(d.bounds.size());
+    s->count = 1;
+    for (const auto& [lower, upper] : d.bounds) s->count *= upper - lower + 1;
+    if (d.dynamic) s->count = 0;
   }
   return BindType(d.type, s, d.line, d.column);
 }
@@ -52,6 +74,7 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
   s->isFunction = p.isFunction;
   s->owner = cls;
   if (p.isFunction) BindType(p.result, s, p.line, p.column);
+  if (s->type.kind == TypeKind::kRecord) Error(p.line, p.column, "a Function cannot return a Type; pass a variable of the Type by reference");
   for (const Param& prm : p.params) {
     Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
     ps->owner = s;
@@ -59,6 +82,7 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
     ps->byVal = prm.byVal;
     ps->isArray = prm.isArray;
     BindType(prm.type, ps, prm.line, prm.column);
+    if (ps->type.kind == TypeKind::kRecord && prm.byVal) Error(prm.line, prm.column, "a Type is passed by reference, not 'ByVal'");
     if (AddTo(s->scope, ps)) s->params.push_back(ps);
   }
   if (p.params.size() > 255) Error(p.line, p.column, "too many parameters");
@@ -102,7 +126,15 @@ void Resolver::DeclareModule() {
     s->cls = &c;
     if (AddTo(syms_.scope, s)) syms_.classes.push_back(s);
   }
+  int types = 0;
+  for (Symbol* cs : syms_.classes) {
+    if (cs->cls->isType) cs->recordIndex = types++;
+  }
+  if (types > lsrun::type_word::kRecordIndexMask + 1) Error(1, 1, "a module declares at most 256 Types");
   for (Symbol* cs : syms_.classes) DeclareClass(*cs->cls, cs);
+  for (Symbol* cs : syms_.classes) {
+    if (cs->cls->isType && TypeHolds(cs, cs, 0)) Error(cs->line, cs->column, "Type '" + cs->name + "' contains itself");
+  }
   for (VarDecl& d : module_.variables) {
     Symbol* s = syms_.Make(SymKind::kModuleVar, d.name, d.line, d.column);
     if (d.autoNew) Error(d.line, d.column, "'As New' is only supported inside a procedure");
@@ -121,7 +153,7 @@ void Resolver::DeclareModule() {
       Symbol* ps = syms_.Make(SymKind::kParam, prm.name, prm.line, prm.column);
       ps->owner = s;
       ps->slot = static_cast<int>(s->params.size());
-      if (prm.type.kind == TypeKind::kObject) Error(prm.line, prm.column, "object parameters are not supported");
+      if (prm.type.kind == TypeKind::kObject) Error(prm.line, prm.column, "object and Type parameters are not supported");
       BindType(prm.type, ps, prm.line, prm.column);
       if (AddTo(s->scope, ps)) s->params.push_back(ps);
     }

@@ -3,6 +3,7 @@
 #include "sim/lsc/resolver_impl.h"
 
 #include "bytecode/opcode_numbers.h"
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/builtin_table.h"
 
 namespace quillet::lsc {
@@ -177,6 +178,10 @@ bool Resolver::ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params) {
       }
       continue;
     }
+    if (p->type.kind == TypeKind::kRecord && (t.kind != TypeKind::kRecord || t.cls != p->classType)) {
+      ok = Error(a.line, a.column, "'" + p->name + "' takes a variable of Type '" + p->classType->name + "'");
+      continue;
+    }
     if (!variable) continue;  // an expression: its value goes by value
     if (v->isArray && !a.hasArgs) {
       a.passRef = true;  // a whole array into a Variant parameter
@@ -188,6 +193,20 @@ bool Resolver::ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params) {
     if (p->type.kind == TypeKind::kVariant || p->type.kind == v->type.kind) a.passRef = true;
   }
   return ok;
+}
+
+bool Resolver::SubscriptsFit(const Expr& e, const Symbol& s) {
+  const size_t n = e.args.size();
+  if (s.isList || s.dims == 1) {
+    if (n != 1) return Error(e.line, e.column, "'" + e.text + "' has one " + (s.isList ? "tag" : "dimension"));
+  } else if (s.dims > 1) {
+    if (n != static_cast<size_t>(s.dims)) {
+      return Error(e.line, e.column, "'" + e.text + "' has " + std::to_string(s.dims) + " dimensions");
+    }
+  } else if (n == 0 || n > lsrun::kMaxArrayDims) {
+    return Error(e.line, e.column, "an array element takes 1 to 8 subscripts");
+  }
+  return true;
 }
 
 bool Resolver::ResolveName(Expr& e, ExprType& type) {
@@ -208,10 +227,14 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kMember:
       type = TypeOf(s);
       if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
-      if (e.hasArgs && e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' has one dimension");
+      if (e.hasArgs && !SubscriptsFit(e, *s)) return false;
       if ((s->isArray || s->isList) && e.hasArgs) {
-        ExprType it;
-        return ResolveExpr(*e.args[0], it);
+        bool ok = true;
+        for (ExprPtr& a : e.args) {
+          ExprType it;
+          ok = ResolveExpr(*a, it) && ok;
+        }
+        return ok;
       }
       return true;
     case SymKind::kProc:
@@ -317,6 +340,7 @@ bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
       if (it == syms_.scope.end() || it->second->kind != SymKind::kClass) {
         return Error(e.line, e.column, "unknown class '" + e.text + "'");
       }
+      if (it->second->cls->isType) return Error(e.line, e.column, "'" + e.text + "' is a Type, not a class");
       e.sym = it->second;
       type.kind = TypeKind::kObject;
       type.cls = it->second;

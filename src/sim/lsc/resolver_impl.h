@@ -30,6 +30,7 @@ class Resolver {
   bool DeclareVariable(const VarDecl& d, Symbol* s);
   Symbol* DeclareProc(const ProcDecl& p, Symbol* cls);
   void DeclareClass(const ClassDecl& c, Symbol* cs);
+  bool TypeHolds(const Symbol* type, const Symbol* wanted, int depth) const;
 
   void ResolveProc(Symbol* proc);
   void CollectLabels(const Block& block);
@@ -48,6 +49,8 @@ class Resolver {
   // it names none (`handled` false) or its use is wrong (`handled` true).
   bool ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& handled);
   bool ResolveName(Expr& e, ExprType& type);
+  // An element's subscripts against its array's dimensions (a list: one tag).
+  bool SubscriptsFit(const Expr& e, const Symbol& s);
   bool ResolveMember(Expr& e, ExprType& type);
   Symbol* Lookup(const std::string& name);
   Symbol* Implicit(const Expr& e);

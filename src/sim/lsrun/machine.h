@@ -107,6 +107,8 @@ class Machine : public Instance::Owner {
   Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
+  Status ElementOfDims(const Insn& in, int& error);  // machine_arrays.cpp
+  Status RedimDims(Frame& f, const Insn& in, int& error);
   Status Print(const Insn& in, int& error);
   Status ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Redim(Frame& f, const Insn& in, int& error);
@@ -115,6 +117,13 @@ class Machine : public Instance::Owner {
   // machine_builtins.cpp
   Status Builtin(const Insn& in, int& error);
   Status Unary(const Insn& in, int& error);
+
+  // machine_records.cpp: the starting value of a declared slot (arrays,
+  // lists and Types made whole), values of user-defined Types.
+  Value SlotDefault(const VariableInfo& v);
+  Value NewRecord(int32_t index, int depth = 0);
+  void FillRecords(ArrayRep& rep);
+  std::vector<const ClassInfo*> recordTypes_;  // by Type index
 
   // machine_files.cpp
   Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);

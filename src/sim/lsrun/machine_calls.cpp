@@ -19,19 +19,6 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
 
 Machine::~Machine() { FreeAll(); }
 
-namespace {
-
-// The array or list a variable entry declares; an array without elements
-// is dynamic.
-Value NewArray(const VariableInfo& v) {
-  if (v.isList) return Value::List(new ListRep(v.type));
-  auto* rep = new ArrayRep(v.lower, v.count, v.type);
-  rep->dynamic = v.count == 0;
-  return Value::Array(rep);
-}
-
-}  // namespace
-
 void Machine::Load() {
   std::vector<VariableInfo> vars;
   size_t slots = 0;
@@ -42,9 +29,11 @@ void Machine::Load() {
     slots = std::max<size_t>(slots, v.slot / 4u + 1);
   }
   globals_.assign(slots, Value());
-  for (const VariableInfo& v : vars) {
-    globals_[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
+  for (uint32_t offset : view_.ClassScope()) {
+    const ClassInfo* cls = ClassAt(offset);
+    if (cls != nullptr && cls->isRecord) recordTypes_.push_back(cls);
   }
+  for (const VariableInfo& v : vars) globals_[v.slot / 4u] = SlotDefault(v);
 }
 
 Status Machine::RunProcedure(uint32_t offset) {
@@ -190,7 +179,7 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
     if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
+    f.locals[v.slot / 4u] = SlotDefault(v);
   }
   if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
   f.me = std::move(me);
@@ -272,7 +261,7 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   auto* instance = new Instance(this, classOffset, cls->slots);
   live_.emplace(instance, created_++);
   for (const VariableInfo& m : cls->members) {
-    if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = Value::DefaultOf(m.type);
+    if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
   }
   Value object = Value::Object(instance);
   if (cls->ctor == 0) {

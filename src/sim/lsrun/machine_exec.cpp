@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/errors.h"
 #include "sim/lsrun/machine.h"
 #include "sim/lsrun/operators.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
-constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
 const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
@@ -310,12 +310,18 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         if (!Need(f, 1)) return Fatal("stack underflow");
         object = PopValue();
       }
-      Instance* instance = object.object();
-      if (instance == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (static_cast<size_t>(in.a) >= instance->members.size()) return Fatal("member slot beyond the instance");
-      Value& slot = instance->members[static_cast<size_t>(in.a)];
+      // An object's members, or those of a Type's value.
+      Counted* holder = object.object();
+      std::vector<Value>* members = holder != nullptr ? &object.object()->members : nullptr;
+      if (RecordRep* record = Deref(object).record()) {
+        holder = record;
+        members = &record->members;
+      }
+      if (members == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+      if (static_cast<size_t>(in.a) >= members->size()) return Fatal("member slot beyond the instance");
+      Value& slot = (*members)[static_cast<size_t>(in.a)];
       const bool ptr = in.op == op::kTLoadObjPtr || in.op == op::kMLoadObjPtr;
-      stack_.push_back(ptr ? Value::Ref(&slot, in.type, instance) : Deref(slot));
+      stack_.push_back(ptr ? Value::Ref(&slot, in.type, holder) : Deref(slot));
       return Status::kOk;
     }
     case op::kAssign:
@@ -642,7 +648,8 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
 // An element of a one-dimensional array: its value (OpLoadElemFromExpr) or a
 // reference to it (OpElem).
 Status Machine::Element(const Insn& in, int& error) {
-  if (in.a != 1) return Fatal("arrays of " + std::to_string(in.a) + " dimensions are not supported");
+  if (in.a < 1 || static_cast<size_t>(in.a) > kMaxArrayDims) return Fatal("element access with " + std::to_string(in.a) + " subscripts");
+  if (in.a > 1) return ElementOfDims(in, error);
   Value index = PopValue();
   Value array = PopValue();
   const Value& held = array.type() == Value::Type::kRef ? Deref(*array.ref()) : array;
@@ -661,6 +668,7 @@ Status Machine::Element(const Insn& in, int& error) {
   }
   ArrayRep* rep = held.array();
   if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+  if (rep->dims.size() != 1) return (error = err::kSubscriptOutOfRange, Status::kOk);
   int32_t i = 0;
   if ((error = ToLong(index, i)) != 0) return Status::kOk;
   const int64_t at = int64_t{i} - rep->lower;
@@ -677,6 +685,7 @@ Status Machine::Element(const Insn& in, int& error) {
 // ReDim [Preserve] (reference, lower, upper) puts a new array in the
 // variable; Erase (reference) empties a dynamic array and resets a fixed one.
 Status Machine::Redim(Frame& f, const Insn& in, int& error) {
+  if (in.op != op::kErase && in.a > 1) return RedimDims(f, in, error);
   const size_t n = in.op == op::kErase ? 1 : 3;
   if (!Need(f, n)) return Fatal("stack underflow");
   int32_t lower = 0, upper = 0;
@@ -712,6 +721,7 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
       *slot = Value::Array(empty);
     } else {
       for (Value& item : old->items) item = Value::DefaultOf(old->element);
+      FillRecords(*old);
     }
     return Status::kOk;
   }
@@ -720,12 +730,9 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
   auto* rep = new ArrayRep(lower, static_cast<size_t>(count), in.type);
   rep->dynamic = true;
   Value fresh = Value::Array(rep);
-  if (in.op == op::kRedimPreserve && old != nullptr) {
-    const size_t keep = std::min(old->items.size(), rep->items.size());
-    for (size_t k = 0; k < keep; ++k) {
-      if ((error = Convert(old->items[k], in.type, rep->items[k])) != 0) return Status::kOk;
-    }
-  }
+  rep->record = in.b;
+  if (in.op == op::kRedimPreserve && old != nullptr && (error = PreserveInto(*old, *rep)) != 0) return Status::kOk;
+  FillRecords(*rep);
   *slot = std::move(fresh);
   return Status::kOk;
 }

@@ -95,6 +95,7 @@ std::vector<uint32_t> ModuleView::Chain(uint16_t first) const {
 }
 
 std::vector<uint32_t> ModuleView::ModuleScope() const { return Chain(HeaderU16(header::kScope1 + 4)); }
+std::vector<uint32_t> ModuleView::ClassScope() const { return Chain(HeaderU16(header::kScope3 + 4)); }
 
 bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   auto e = Entry(offset, kVariableSize);
@@ -107,8 +108,16 @@ bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   out.type = SlotTypeOf(typeWord);
   out.isArray = (typeWord & type_word::kArrayFlag) != 0;
   out.isList = (typeWord & type_word::kListFlag) != 0;
+  out.record = out.type == SlotType::kRecord ? (typeWord & type_word::kRecordIndexMask) : -1;
   out.count = out.isArray ? static_cast<uint16_t>(typeArg & 0x7FFF) : 0;
   out.lower = out.isArray && (typeArg & 0x8000) ? 1 : 0;
+  out.bounds.clear();
+  if (out.isArray && (typeWord & type_word::kBoundsFlag) != 0) {
+    std::string text;
+    if (!Text(typeArg, text) || !ParseArrayBounds(text, kMaxDeclaredElements, out.bounds)) return false;
+    out.count = 0;
+    out.lower = out.bounds[0].lower;
+  }
   return true;
 }
 
@@ -159,6 +168,7 @@ bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
   out.ctor = ctor ? Resolve(ctor) : 0;
   out.dtor = dtor ? Resolve(dtor) : 0;
   out.members = Variables(LoadU16(e.data() + FirstOf(kMemberScope)));
+  out.isRecord = (LoadU16(e.data() + kFlags) & type_word::kRecordClassFlag) != 0;
   return true;
 }
 

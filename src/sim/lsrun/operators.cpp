@@ -52,7 +52,8 @@ int Numeric(const Value& v, Rank& rank, int64_t& i, double& d) {
       return v.ref() ? Numeric(*v.ref(), rank, i, d) : err::kTypeMismatch;
     case Value::Type::kObject:
     case Value::Type::kArray:
-    case Value::Type::kList: break;
+    case Value::Type::kList:
+    case Value::Type::kRecord: break;
   }
   return err::kTypeMismatch;
 }
@@ -335,7 +336,8 @@ constexpr Value::Type HeldType(SlotType type) {
     case SlotType::kByte: return Value::Type::kByte;
     case SlotType::kString: return Value::Type::kString;
     case SlotType::kObject: return Value::Type::kObject;
-    case SlotType::kVariant: break;
+    case SlotType::kVariant:
+    case SlotType::kRecord: break;
   }
   return Value::Type::kEmpty;
 }
@@ -344,11 +346,19 @@ constexpr Value::Type HeldType(SlotType type) {
 
 int Convert(const Value& v, SlotType type, Value& out) {
   if (v.type() == Value::Type::kRef) return v.ref() ? Convert(*v.ref(), type, out) : err::kTypeMismatch;
+  // A Type's value goes only into a slot of a Type, as a copy.
+  if (type == SlotType::kRecord || v.type() == Value::Type::kRecord) {
+    const RecordRep* record = v.record();
+    if (type != SlotType::kRecord || record == nullptr) return err::kTypeMismatch;
+    out = Value::Record(record->Clone());
+    return 0;
+  }
   // A value of the slot's own type goes as it is (strings are immutable and
   // shared).
   if (v.type() == HeldType(type)) return (out = v, 0);
   switch (type) {
     case SlotType::kVariant: out = v; return 0;
+    case SlotType::kRecord: break;  // above
     case SlotType::kObject:
       if (v.type() != Value::Type::kObject) return err::kTypeMismatch;
       out = v;

@@ -229,6 +229,8 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kRedim:
     case op::kRedimPreserve:
       x.type = SlotTypeOf(HandleOperand(in));  // the element type word
+      x.a = ((HandleOperand(in) >> type_word::kRedimDimsShift) & type_word::kRedimDimsMask) + 1;
+      x.b = x.type == SlotType::kRecord ? (HandleOperand(in) & type_word::kRecordIndexMask) : -1;
       return true;
     case op::kBuiltinDisp:
     case op::kSByte:

@@ -9,7 +9,8 @@
 namespace quillet::lsrun {
 
 SlotType SlotTypeOf(uint16_t typeWord) {
-  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag)) {
+  if ((typeWord & type_word::kRecordMask) == type_word::kRecordBase) return SlotType::kRecord;
+  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag | type_word::kBoundsFlag)) {
     case type_word::kInteger: return SlotType::kInteger;
     case type_word::kLong: return SlotType::kLong;
     case type_word::kString: return SlotType::kString;
@@ -115,6 +116,14 @@ Value Value::Array(ArrayRep* array) {
   return v;
 }
 
+Value Value::Record(RecordRep* record) {
+  Value v;
+  v.type_ = Type::kRecord;
+  v.u_.block = record;
+  record->AddRef();
+  return v;
+}
+
 Value Value::List(ListRep* list) {
   Value v;
   v.type_ = Type::kList;
@@ -144,7 +153,8 @@ Value Value::DefaultOf(SlotType type) {
     case SlotType::kByte: return Byte(0);
     case SlotType::kString: return String("");
     case SlotType::kObject: return Nothing();
-    case SlotType::kVariant: break;
+    case SlotType::kVariant:
+    case SlotType::kRecord: break;  // the machine makes a Type's value, knowing its members
   }
   return Value();
 }
@@ -159,7 +169,8 @@ Counted* Value::Block() const {
     case Type::kString:
     case Type::kObject:
     case Type::kArray:
-    case Type::kList: return u_.block;
+    case Type::kList:
+    case Type::kRecord: return u_.block;
     default: return nullptr;
   }
 }
@@ -205,7 +216,8 @@ bool FormatValue(const Value& v, std::string& text) {
       return v.ref() != nullptr && FormatValue(*v.ref(), text);
     case Value::Type::kObject:
     case Value::Type::kArray:
-    case Value::Type::kList: return false;
+    case Value::Type::kList:
+    case Value::Type::kRecord: return false;
   }
   return false;
 }

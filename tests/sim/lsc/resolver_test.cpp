@@ -133,5 +133,37 @@ TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
   }
 }
 
+// Element subscripts against dimensions, and Types: values copied only
+// between variables of the same Type, by reference into procedures.
+TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
+  const char* kPoint = "Type Point\n  X As Integer\nEnd Type\n";  // lines 1-3
+  struct Case {
+    std::string src;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"Sub S\n  Dim a(2, 3) As Integer\n  a(1) = 5\nEnd Sub\n", "3:3 'a' has 2 dimensions"},
+      {"Sub S\n  Dim a(2) As Integer\n  Print a(1, 1)\nEnd Sub\n", "3:9 'a' has one dimension"},
+      {"Sub S\n  Dim l List As Integer\n  l(1, 2) = 5\nEnd Sub\n", "3:3 'l' has one tag"},
+      {"Sub S\n  Dim a(2, 2) As Integer\n  ReDim a(3, 3)\nEnd Sub\n", "3:9 'a' has fixed bounds"},
+      {std::string(kPoint) + "Sub S\n  Dim p As Point\n  Set p = Nothing\nEnd Sub\n", "6:7 'Set' needs an object or Variant variable"},
+      {std::string(kPoint) + "Sub S\n  Dim p As Point, v\n  v = p\nEnd Sub\n", "6:7 a Type's value can only be assigned"},
+      {std::string(kPoint) + "Type Other\n  X As Integer\nEnd Type\nSub S\n  Dim p As Point, o As Other\n  p = o\nEnd Sub\n",
+       "9:7 a Type's value can only be assigned"},
+      {std::string(kPoint) + "Sub T(ByVal p As Point)\nEnd Sub\n", "4:13 a Type is passed by reference"},
+      {std::string(kPoint) + "Function F() As Point\nEnd Function\n", "4:10 a Function cannot return a Type"},
+      {std::string(kPoint) + "Sub T(p As Point)\nEnd Sub\nSub S\n  T 5\nEnd Sub\n", "7:5 'p' takes a variable of Type 'Point'"},
+      {std::string(kPoint) + "Sub S\n  Dim p As New Point\nEnd Sub\n", "5:7 'Point' is a Type: declare the variable without 'New'"},
+      {std::string(kPoint) + "Sub S\n  x = New Point\nEnd Sub\n", "5:7 'Point' is a Type, not a class"},
+      {"Type Ring\n  Inner As Wrap\nEnd Type\nType Wrap\n  Back As Ring\nEnd Type\n", "1:6 Type 'Ring' contains itself"},
+      {"Type Point\n  X(3) As Integer\nEnd Type\n", "2:3 array members are not supported"},
+  };
+  for (const Case& c : cases) {
+    auto r = Resolve(c.src);
+    EXPECT_FALSE(r->ok) << c.src;
+    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
+  }
+}
+
 }  // namespace
 }  // namespace quillet::lsc

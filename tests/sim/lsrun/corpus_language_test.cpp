@@ -1,0 +1,170 @@
+// Corpus programs on arrays of several dimensions and user-defined Types,
+// with the output worked out by hand: run plain and instrumented, which must
+// print the same.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "sim/lsrun/corpus_kit.h"
+
+namespace quillet {
+namespace {
+
+using testing::Program;
+
+const Program kPrograms[] = {
+    {"MatrixWithBoundsPerDimension",
+     "Dim grid(1 To 2, 1 To 2) As Integer\n"
+     "Function Trace(m() As Integer) As Long\n"
+     "  Dim i As Integer\n"
+     "  For i = LBound(m) To UBound(m)\n"
+     "    Trace = Trace + m(i, i)\n"
+     "  Next\n"
+     "End Function\n"
+     "Sub Initialize\n"
+     "  Dim m(1 To 3, 0 To 4) As Integer\n"
+     "  Dim i As Integer, j As Integer, total As Long\n"
+     "  For i = 1 To 3\n"
+     "    For j = 0 To 4\n"
+     "      m(i, j) = i * 10 + j\n"
+     "    Next\n"
+     "  Next\n"
+     "  For i = LBound(m) To UBound(m)\n"
+     "    total = total + m(i, UBound(m, 2))\n"
+     "  Next\n"
+     "  Print LBound(m, 1) & \" \" & UBound(m, 1) & \" \" & LBound(m, 2) & \" \" & UBound(m, 2)\n"
+     "  Print m(2, 3) & \" \" & total\n"
+     "  grid(1, 1) = 4 : grid(2, 2) = 5 : grid(1, 2) = 100\n"
+     "  Print Trace(grid)\n"
+     "  Dim w(-1 To 1) As Long\n"
+     "  w(-1) = 7\n"
+     "  Print LBound(w) & \" \" & w(-1) + w(1)\n"
+     "End Sub\n",
+     "1 3 0 4\n23 72\n9\n-1 7\n"},
+    {"DynamicGridPreserveAndErase",
+     "Sub Initialize\n"
+     "  Dim g() As String\n"
+     "  ReDim g(1, 1)\n"
+     "  g(0, 0) = \"a\" : g(1, 0) = \"b\" : g(0, 1) = \"c\" : g(1, 1) = \"d\"\n"
+     "  ReDim Preserve g(1, 2)\n"
+     "  g(0, 2) = \"e\"\n"
+     "  ForAll s In g\n"
+     "    Print \"[\" & s & \"]\";\n"
+     "  End ForAll\n"
+     "  Print\n"
+     "  Print UBound(g, 2) & \" \" & g(1, 1)\n"
+     "  ReDim g(2 To 3, 1 To 2, 0 To 1)\n"
+     "  g(3, 2, 1) = \"z\"\n"
+     "  Print \"(\" & g(2, 1, 0) & \")\" & g(3, 2, 1) & UBound(g, 3)\n"
+     "  Erase g\n"
+     "  On Error Resume Next\n"
+     "  n = UBound(g)\n"
+     "  Print Err\n"
+     "End Sub\n",
+     "[a][b][c][d][e][]\n2 d\n()z1\n9\n"},
+    {"BoardOfObjects",
+     "Class Cell\n"
+     "  Public v As Integer\n"
+     "  Sub New(x As Integer)\n"
+     "    v = x\n"
+     "  End Sub\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim board(2, 2) As Cell\n"
+     "  Dim r As Integer, c As Integer\n"
+     "  For r = 0 To 2\n"
+     "    For c = 0 To 2\n"
+     "      Set board(r, c) = New Cell(r * 3 + c)\n"
+     "    Next\n"
+     "  Next\n"
+     "  Print board(1, 2).v & \" \" & board(2, 0).v\n"
+     "  Print board(0, 1) Is Nothing\n"
+     "  Erase board\n"
+     "  Print board(1, 1) Is Nothing\n"
+     "  On Error GoTo bad\n"
+     "  Print board(3, 0).v\n"
+     "  Print \"after\"\n"
+     "  Exit Sub\n"
+     "bad:\n"
+     "  Print \"Error \" & Err & \" at \" & Erl\n"
+     "  Resume Next\n"
+     "End Sub\n",
+     "5 6\nFalse\nTrue\nError 9 at 20\nafter\n"},
+    {"TypesCopyOnAssignment",
+     "Type Point\n"
+     "  X As Integer\n"
+     "  Y As Integer\n"
+     "End Type\n"
+     "Type Segment\n"
+     "  A As Point\n"
+     "  B As Point\n"
+     "  Label As String\n"
+     "End Type\n"
+     "Dim origin As Point\n"
+     "Sub Shift(p As Point, dx As Integer)\n"
+     "  p.X = p.X + dx\n"
+     "End Sub\n"
+     "Sub Initialize\n"
+     "  Dim p As Point, q As Point\n"
+     "  p.X = 3 : p.Y = 4\n"
+     "  q = p\n"
+     "  q.X = 10\n"
+     "  Print p.X & \",\" & p.Y & \" \" & q.X & \",\" & q.Y\n"
+     "  Shift p, 5\n"
+     "  Print p.X\n"
+     "  Dim s As Segment, t As Segment\n"
+     "  s.A = p\n"
+     "  s.B.Y = 7\n"
+     "  s.Label = \"first\"\n"
+     "  t = s\n"
+     "  t.A.X = 99\n"
+     "  t.Label = \"second\"\n"
+     "  Print s.A.X & \" \" & s.B.Y & \" \" & s.Label & \" / \" & t.A.X & \" \" & t.Label\n"
+     "  Print origin.X + origin.Y\n"
+     "End Sub\n",
+     "3,4 10,4\n8\n8 7 first / 99 second\n0\n"},
+    {"ArraysOfTypesAndTypeMembers",
+     "Type Point\n"
+     "  X As Integer\n"
+     "  Y As Integer\n"
+     "End Type\n"
+     "Class Shape\n"
+     "  Public Origin As Point\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim pts(1 To 3) As Point\n"
+     "  Dim i As Integer\n"
+     "  For i = 1 To 3\n"
+     "    pts(i).X = i\n"
+     "    pts(i).Y = i * i\n"
+     "  Next\n"
+     "  pts(2) = pts(3)\n"
+     "  pts(3).Y = 0\n"
+     "  ForAll e In pts\n"
+     "    Print e.X & \":\" & e.Y & \" \";\n"
+     "  End ForAll\n"
+     "  Print\n"
+     "  Dim grid() As Point\n"
+     "  ReDim grid(1, 1)\n"
+     "  grid(1, 1).X = 5\n"
+     "  ReDim Preserve grid(1, 2)\n"
+     "  Print grid(1, 1).X & \" \" & grid(0, 2).Y\n"
+     "  Dim sh As New Shape\n"
+     "  sh.Origin.X = 2\n"
+     "  Dim c As Point\n"
+     "  c = sh.Origin\n"
+     "  c.X = 50\n"
+     "  Print sh.Origin.X & \" \" & c.X\n"
+     "End Sub\n",
+     "1:1 3:9 3:0 \n5 0\n2 50\n"},
+};
+
+class CorpusLanguageTest : public testing::CorpusFixture {};
+
+TEST_P(CorpusLanguageTest, PrintsTheWorkedOutOutputPlainAndProfiled) { ExpectOutputPlainAndProfiled(GetParam()); }
+
+INSTANTIATE_TEST_SUITE_P(Programs, CorpusLanguageTest, ::testing::ValuesIn(kPrograms),
+                         [](const ::testing::TestParamInfo<Program>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quillet

@@ -83,7 +83,7 @@ enum class StmtKind {
   kSequence, // statements one source statement stands for (file statements): body
 };
 
-enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
+enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo, kProperty };
 
 struct Stmt;
 using StmtPtr = std::unique_ptr<Stmt>;
@@ -153,8 +153,13 @@ struct Param {
   Symbol* sym = nullptr;
 };
 
+// A procedure; a Property Get is a Function and a Property Set (or Let) a
+// Sub whose value comes in a parameter named as the property.
+enum class PropertyKind { kNone, kGet, kSet };
+
 struct ProcDecl {
   bool isFunction = false;
+  PropertyKind property = PropertyKind::kNone;
   bool isPrivate = false;  // Private method
   bool isStatic = false;   // Static Sub/Function: every declared local is Static
   std::string name;

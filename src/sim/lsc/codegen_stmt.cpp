@@ -225,7 +225,7 @@ void ProcCodegen::GenForAll(const Stmt& s) {
 }
 
 void ProcCodegen::GenExit(const Stmt& s) {
-  if (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction) {
+  if (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction || s.exitKind == ExitKind::kProperty) {
     out_.Emit(kOpExitSub);
     return;
   }

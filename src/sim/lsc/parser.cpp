@@ -310,12 +310,14 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   const char suffix = toks_[pos_ - 1].suffix;
   localConsts_.clear();
   if (!ParseParams(proc.params)) return false;
-  if (proc.isFunction && !ParseType(proc.result)) return false;
-  if (proc.isFunction && suffix != 0) SuffixType(suffix, proc.result.kind);
-  if (!proc.isFunction && IsKw("AS")) return Fail("a Sub has no result type");
+  const bool typed = proc.isFunction || proc.property == PropertyKind::kSet;  // a Set's type is its value's
+  if (typed && !ParseType(proc.result)) return false;
+  if (typed && suffix != 0) SuffixType(suffix, proc.result.kind);
+  if (!typed && IsKw("AS")) return Fail("a Sub has no result type");
   if (!AtStatementEnd()) return Fail("expected the end of the line");
   proc.body = ParseBlock();
   proc.endLine = Cur().line;
+  if (proc.property != PropertyKind::kNone) return ParseEnd("Property");
   return ParseEnd(proc.isFunction ? "Function" : "Sub");
 }
 
@@ -333,9 +335,22 @@ bool Parser::ParseClass(ClassDecl& cls) {
     const bool isPrivate = AcceptKw("PRIVATE");
     if (!isPrivate) AcceptKw("PUBLIC");
     const size_t membersBefore = cls.members.size();
-    if (IsKw("PROPERTY")) {
-      ok = Fail("properties ('Property Get/Set') are not supported");
-      SkipBlock("PROPERTY");
+    if (AcceptKw("PROPERTY")) {
+      ProcDecl p;
+      p.isPrivate = isPrivate;
+      if (AcceptKw("GET")) {
+        p.property = PropertyKind::kGet;
+        p.isFunction = true;
+      } else if (AcceptKw("SET") || AcceptKw("LET")) {
+        p.property = PropertyKind::kSet;
+      }
+      if (p.property == PropertyKind::kNone) {
+        ok = Fail("expected 'Get' or 'Set' after 'Property'");
+        SkipBlock("PROPERTY");
+      } else {
+        ok = ParseProc(p, true);
+        if (ok) cls.methods.push_back(std::move(p));
+      }
     } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");

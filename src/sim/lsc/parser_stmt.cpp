@@ -353,8 +353,10 @@ StmtPtr Parser::ParseExit(const Token& start) {
     s->exitKind = ExitKind::kForAll;
   } else if (AcceptKw("DO")) {
     s->exitKind = ExitKind::kDo;
+  } else if (AcceptKw("PROPERTY")) {
+    s->exitKind = ExitKind::kProperty;
   } else {
-    Fail("expected 'Sub', 'Function', 'For', 'ForAll' or 'Do' after 'Exit'");
+    Fail("expected 'Sub', 'Function', 'Property', 'For', 'ForAll' or 'Do' after 'Exit'");
     return nullptr;
   }
   return s;

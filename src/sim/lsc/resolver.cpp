@@ -33,19 +33,39 @@ void Resolver::ResolveCall(Expr& target) {
   ResolveArgs(target, s, s->params.size());
 }
 
+// `o.P = v` (or `Set o.P = v`, `P = v` in the class) calls the Set of
+// property P with v.
+void Resolver::PropertyAssignment(Stmt& s, Symbol& property) {
+  Symbol* setter = property.isSetter ? &property : property.setter;
+  Expr& target = *s.target;
+  if (setter == nullptr) {
+    Error(target.line, target.column, "property '" + target.text + "' has no Set");
+    return;
+  }
+  s.kind = StmtKind::kCall;
+  target.sym = setter;
+  target.args.clear();
+  target.args.push_back(std::move(s.value));
+  target.hasArgs = true;
+  ResolveParamArgs(target, setter->params);
+}
+
 void Resolver::ResolveTarget(Expr& target, bool isSet) {
   ExprType t;
   if (target.kind != ExprKind::kName && target.kind != ExprKind::kMember) {
     Error(target.line, target.column, "cannot assign to this expression");
     return;
   }
+  assigning_ = true;
   bool ok = target.kind == ExprKind::kName ? ResolveName(target, t) : ResolveMember(target, t);
+  assigning_ = false;
   if (!ok) return;
   if (target.kind == ExprKind::kBuiltin) {
     Error(target.line, target.column, "cannot assign to the built-in function '" + target.text + "'");
     return;
   }
   const Symbol* s = target.sym;
+  if (s->isProperty && s != proc_) return;  // the statement calls the property's Set
   bool returnValue = s == proc_ && s->isFunction && !target.hasArgs;
   bool variable = s->kind == SymKind::kModuleVar || s->kind == SymKind::kLocal ||
                   s->kind == SymKind::kParam || s->kind == SymKind::kMember;
@@ -158,6 +178,10 @@ void Resolver::ResolveStmt(Stmt& s) {
       [[fallthrough]];
     case StmtKind::kSet: {
       ResolveTarget(*s.target, s.kind == StmtKind::kSet);
+      if (Symbol* p = s.target->sym; p && p->isProperty && p != proc_) {
+        PropertyAssignment(s, *p);
+        break;
+      }
       if (!ResolveExpr(*s.value, t) || !s.target->sym) break;
       // A Type's value is copied only into a variable of the same Type.
       const ExprType target = TypeOf(s.target->sym);
@@ -281,7 +305,12 @@ void Resolver::ResolveStmt(Stmt& s) {
       break;
     }
     case StmtKind::kExit:
-      if (s.exitKind == ExitKind::kSub && proc_->isFunction) {
+      if (s.exitKind == ExitKind::kProperty ||
+          (proc_->isProperty && (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction))) {
+        if (!proc_->isProperty || s.exitKind != ExitKind::kProperty) {
+          Error(s.line, s.column, proc_->isProperty ? "use 'Exit Property' inside a Property" : "'Exit Property' outside a Property");
+        }
+      } else if (s.exitKind == ExitKind::kSub && proc_->isFunction) {
         Error(s.line, s.column, "'Exit Sub' inside a Function (use 'Exit Function')");
       } else if (s.exitKind == ExitKind::kFunction && !proc_->isFunction) {
         Error(s.line, s.column, "'Exit Function' inside a Sub (use 'Exit Sub')");

@@ -89,6 +89,38 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
   return s;
 }
 
+// A Property Get stands in the class's scope for its property; a Set takes
+// the assigned value as a ByVal parameter named as the property, and is
+// reached through the Get of the same name (or stands alone).
+void Resolver::DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs) {
+  ms->isProperty = true;
+  if (p.property == PropertyKind::kSet) {
+    ms->isSetter = true;
+    Symbol* value = syms_.Make(SymKind::kParam, p.name, p.line, p.column);
+    value->owner = ms;
+    value->slot = static_cast<int>(ms->params.size());
+    value->byVal = true;
+    BindType(p.result, value, p.line, p.column);
+    if (value->type.kind == TypeKind::kRecord) Error(p.line, p.column, "a Property cannot take a Type");
+    ms->type = TypeRef{};
+    ms->classType = nullptr;
+    if (AddTo(ms->scope, value)) ms->params.push_back(value);
+  } else if (!p.params.empty()) {
+    Error(p.line, p.column, "a Property Get takes no parameters");
+  }
+  if (p.property == PropertyKind::kSet && !p.params.empty()) Error(p.line, p.column, "a Property Set takes no parameters");
+  auto it = cs->memberScope.find(UpperName(p.name));
+  Symbol* other = it == cs->memberScope.end() ? nullptr : it->second;
+  if (other && other->isProperty && other->isSetter != ms->isSetter && !other->setter && !(other->isSetter && ms->setter)) {
+    Symbol* getter = ms->isSetter ? other : ms;
+    getter->setter = ms->isSetter ? ms : other;
+    it->second = getter;
+    cs->members.push_back(ms);
+    return;
+  }
+  if (AddTo(cs->memberScope, ms)) cs->members.push_back(ms);
+}
+
 void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   for (const VarDecl& d : c.members) {
     Symbol* m = syms_.Make(SymKind::kMember, d.name, d.line, d.column);
@@ -107,6 +139,10 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
   for (const ProcDecl& p : c.methods) {
     Symbol* ms = DeclareProc(p, cs);
     ms->isPrivate = p.isPrivate;
+    if (p.property != PropertyKind::kNone) {
+      DeclareProperty(p, ms, cs);
+      continue;
+    }
     std::string u = UpperName(p.name);
     if (u == "NEW") {
       if (p.isFunction) Error(p.line, p.column, "'New' must be a Sub");

@@ -241,6 +241,8 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kExternal:
       type = TypeOf(s);
       if (s == proc_ && !e.hasArgs) return true;  // the Function's own return value
+      if (assigning_ && s->isProperty) return true;
+      if (s->isSetter) return Error(e.line, e.column, "property '" + e.text + "' has no Get");
       if (!s->isFunction) return Error(e.line, e.column, "'" + e.text + "' is a Sub and has no value");
       if (s->owner && s->owner->kind == SymKind::kClass && (s == s->owner->ctor || s == s->owner->dtor)) {
         return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
@@ -278,6 +280,8 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
   if (m == objType.cls->ctor || m == objType.cls->dtor) {
     return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
   }
+  if (assigning_ && m->isProperty) return true;
+  if (m->isSetter) return Error(e.line, e.column, "property '" + e.text + "' has no Get");
   return ResolveArgs(e, m, m->params.size());
 }
 

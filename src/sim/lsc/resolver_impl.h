@@ -30,6 +30,7 @@ class Resolver {
   bool DeclareVariable(const VarDecl& d, Symbol* s);
   Symbol* DeclareProc(const ProcDecl& p, Symbol* cls);
   void DeclareClass(const ClassDecl& c, Symbol* cs);
+  void DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs);
   bool TypeHolds(const Symbol* type, const Symbol* wanted, int depth) const;
 
   void ResolveProc(Symbol* proc);
@@ -40,6 +41,7 @@ class Resolver {
   void DeclareStatic(VarDecl& d);
   void ResolveCall(Expr& target);
   void ResolveTarget(Expr& target, bool isSet);
+  void PropertyAssignment(Stmt& s, Symbol& property);
   bool ResolveExpr(Expr& e, ExprType& type);
   bool ResolveArgs(Expr& e, Symbol* callee, size_t expected);
   // Arguments against the parameters they bind to: a variable, element or
@@ -64,6 +66,7 @@ class Resolver {
   Symbol* cls_ = nullptr;   // its class, for methods
   std::vector<ExitKind> loops_;  // enclosing For/ForAll/Do
   bool wholeArrayOk_ = false;    // an array without index may stand here
+  bool assigning_ = false;       // resolving an assignment's target: a property is its Set
 };
 
 }  // namespace quillet::lsc

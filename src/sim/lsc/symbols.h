@@ -61,6 +61,12 @@ struct Symbol {
   int instanceSize = 0;
   int recordIndex = -1;  // a Type: its index among the module's Types
 
+  // Properties: the Get stands for the property in its class's scope (the
+  // Set when there is no Get); the Set is reached through it.
+  bool isProperty = false;
+  bool isSetter = false;
+  Symbol* setter = nullptr;
+
   // Label code position, filled by code generation.
   int codeOffset = -1;
 };

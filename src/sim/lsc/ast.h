@@ -67,6 +67,7 @@ struct Expr {
   bool builtinSub = false;    // kBuiltin that leaves no result (Randomize)
   int omitted = 0;            // kBuiltin: OpDefaultArg pushed for missing arguments
   bool omittedFirst = false;  // ... before the arguments (InStr) rather than after
+  bool baseCall = false;      // kMember `Class..method`: that class's own method on Me
 };
 
 enum class StmtKind {
@@ -177,6 +178,7 @@ struct ProcDecl {
 struct ClassDecl {
   bool isType = false;
   std::string name;
+  std::string baseName;  // Class name As baseName
   int line = 0;
   int column = 0;
   std::vector<VarDecl> members;

@@ -21,6 +21,7 @@ enum Op : uint8_t {
   kOpLine = op::kLine, kOpStmtSep = op::kStmtSep, kOpExitSub = op::kExitSub, kOpEndSub = op::kEndSub,
   kOpCallProc = op::kCallProc,
   kOpLoadProc = op::kLoadProc, kOpLoadCtor = op::kLoadCtor, kOpLoadMethod = op::kLoadMethod, kOpLoadMeProc = op::kLoadMeProc,
+  kOpLoadBaseProc = op::kLoadBaseProc,
   kOpPop = op::kPop, kOpDup = op::kDup, kOpFor = op::kFor, kOpForAll = op::kForAll, kOpNext = op::kNext, kOpNextForAll = op::kNextForAll,
   kOpJZ = op::kJZ, kOpJNZ = op::kJNZ, kOpJmp = op::kJmp, kOpOnGoto = op::kOnGoto, kOpGosub = op::kGosub, kOpOnGosub = op::kOnGosub, kOpReturn = op::kReturn,
   kOpPrint = op::kPrint, kOpPrintNoCR = op::kPrintNoCR, kOpLoadMe = op::kLoadMe,

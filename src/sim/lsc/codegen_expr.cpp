@@ -58,7 +58,9 @@ void ProcCodegen::GenPtr(const Expr& e) {
 // or a method of an object.
 void ProcCodegen::GenCallee(const Expr& e) {
   const Symbol& s = *e.sym;
-  if (e.kind == ExprKind::kMember) {
+  if (e.baseCall) {
+    out_.EmitSym(kOpLoadBaseProc, &s);  // on Me, without looking for an override
+  } else if (e.kind == ExprKind::kMember) {
     GenExpr(*e.left);
     out_.EmitSym(kOpLoadMethod, &s);
   } else if (s.owner && s.owner->kind == SymKind::kClass) {

@@ -185,6 +185,7 @@ void ModuleWriter::WriteClass(const Symbol* c) {
   }
   StoreU16(e + 10, variables);
   PutScope(e + 16, members);
+  if (c->base) StoreU16(e + 12, SymbolHandle(*c->base));
   StoreU16(e + 76, static_cast<uint16_t>(c->instanceSize));
   if (c->ctor) StoreU16(e + 84, SymbolHandle(*c->ctor));
   if (c->dtor) StoreU16(e + 86, SymbolHandle(*c->dtor));

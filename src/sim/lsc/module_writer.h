@@ -11,7 +11,8 @@
 // | 7/8  | Function/Sub| 152    | 10 result type word, 12 owner class, 14 result class,   |
 // |      |             |        | 16 locals scope, 76 parameters, 84 u32 code offset,     |
 // |      |             |        | 88 frame size, 92 labels scope                          |
-// | 11   | class       | 92     | 10 member variables, 16 members scope, 76 instance size,|
+// | 11   | class       | 92     | 10 member variables, 12 base class, 16 members scope,   |
+// |      |             |        | 76 instance size (the base's members first),            |
 // |      |             |        | 84 New, 86 Delete, 88 New's parameters, 90 25           |
 // | 15   | Declare     | 40+2n  | 10 10, 20 alias, 24 library entry, 32 n+1, 34 n,        |
 // |      |             |        | 36 result type word (0: Sub), 38 10, 40 parameter words |

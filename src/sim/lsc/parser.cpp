@@ -310,12 +310,36 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   const char suffix = toks_[pos_ - 1].suffix;
   localConsts_.clear();
   if (!ParseParams(proc.params)) return false;
+  if (inClass && proc.name == "New" && Accept(Tok::kComma)) {
+    // Sub New(...), Base(args): the base class's New runs first with args.
+    const Token at = Cur();
+    auto base = std::make_unique<Expr>();
+    base->kind = ExprKind::kName;
+    base->line = at.line;
+    base->column = at.column;
+    if (!ExpectName(base->text, "the base class name")) return false;
+    auto call = std::make_unique<Expr>();
+    call->kind = ExprKind::kMember;
+    call->line = at.line;
+    call->column = at.column;
+    call->text = "New";
+    call->baseCall = true;
+    call->left = std::move(base);
+    call->hasArgs = true;
+    if (Is(Tok::kLParen) && !ParseArgs(call->args)) return false;
+    auto s = std::make_unique<Stmt>();
+    s->kind = StmtKind::kCall;
+    s->line = at.line;
+    s->column = at.column;
+    s->target = std::move(call);
+    proc.body.push_back(std::move(s));
+  }
   const bool typed = proc.isFunction || proc.property == PropertyKind::kSet;  // a Set's type is its value's
   if (typed && !ParseType(proc.result)) return false;
   if (typed && suffix != 0) SuffixType(suffix, proc.result.kind);
   if (!typed && IsKw("AS")) return Fail("a Sub has no result type");
   if (!AtStatementEnd()) return Fail("expected the end of the line");
-  proc.body = ParseBlock();
+  for (StmtPtr& s : ParseBlock()) proc.body.push_back(std::move(s));
   proc.endLine = Cur().line;
   if (proc.property != PropertyKind::kNone) return ParseEnd("Property");
   return ParseEnd(proc.isFunction ? "Function" : "Sub");
@@ -325,7 +349,7 @@ bool Parser::ParseClass(ClassDecl& cls) {
   cls.line = Cur().line;
   cls.column = Cur().column;
   if (!ExpectName(cls.name, "a class name")) return false;
-  if (IsKw("AS")) return Fail("derived classes are not supported");
+  if (AcceptKw("AS") && !ExpectName(cls.baseName, "a base class name after 'As'")) return false;
   if (!AtStatementEnd()) return Fail("expected the end of the line");
   while (true) {
     while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}

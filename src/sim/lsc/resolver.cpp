@@ -141,7 +141,8 @@ void Resolver::ResolveLocalDim(Stmt& s) {
     proc_->frameSize += 4;
     proc_->locals.push_back(v);
     if (d.autoNew && v->classType) {
-      size_t expected = v->classType->ctor ? v->classType->ctor->params.size() : 0;
+      const Symbol* ctor = ConstructorOf(v->classType);
+      size_t expected = ctor ? ctor->params.size() : 0;
       if (d.newArgs.size() != expected) {
         Error(d.line, d.column, "'New " + v->classType->name + "' expects " + std::to_string(expected) +
                                     " argument(s), not " + std::to_string(d.newArgs.size()));

@@ -89,6 +89,71 @@ Symbol* Resolver::DeclareProc(const ProcDecl& p, Symbol* cls) {
   return s;
 }
 
+// Class B As A: A must be another class of the module, and no chain of
+// bases may come back to B.
+void Resolver::BindBase(Symbol* cs) {
+  const ClassDecl& c = *cs->cls;
+  if (c.baseName.empty()) return;
+  auto it = syms_.scope.find(UpperName(c.baseName));
+  if (it == syms_.scope.end() || it->second->kind != SymKind::kClass || it->second->cls->isType) {
+    Error(c.line, c.column, "unknown base class '" + c.baseName + "'");
+    return;
+  }
+  for (const Symbol* b = it->second; b != nullptr; b = b->base) {
+    if (b == cs) {
+      Error(c.line, c.column, "class '" + c.name + "' derives from itself");
+      return;
+    }
+  }
+  cs->base = it->second;
+}
+
+// The New of a derived class runs its base's New first: with the arguments
+// its declaration names (Sub New(...), Base(args)), or else with its own.
+void Resolver::ChainConstructor(Symbol* cs) {
+  Symbol* baseCtor = nullptr;
+  for (Symbol* b = cs->base; b != nullptr && baseCtor == nullptr; b = b->base) baseCtor = b->ctor;
+  if (cs->ctor == nullptr) return;
+  auto& body = const_cast<ProcDecl*>(cs->ctor->proc)->body;  // the module's own declaration
+  const bool named = !body.empty() && body.front()->kind == StmtKind::kCall && body.front()->target->baseCall &&
+                     UpperName(body.front()->target->text) == "NEW";
+  if (named) {
+    const Expr& call = *body.front()->target;
+    if (cs->base == nullptr || UpperName(call.left->text) != UpperName(cs->base->name)) {
+      Error(call.line, call.column, "'" + call.left->text + "' is not the base class of '" + cs->name + "'");
+    } else if (baseCtor == nullptr) {
+      body.erase(body.begin());  // a base without New takes no arguments
+    }
+    return;
+  }
+  if (baseCtor == nullptr) return;
+  const ProcDecl& p = *cs->ctor->proc;
+  auto call = std::make_unique<Expr>();
+  call->kind = ExprKind::kMember;
+  call->line = p.line;
+  call->column = p.column;
+  call->text = "New";
+  call->baseCall = true;
+  call->hasArgs = true;
+  call->left = std::make_unique<Expr>();
+  call->left->kind = ExprKind::kName;
+  call->left->text = cs->base->name;
+  for (const Param& prm : p.params) {
+    auto a = std::make_unique<Expr>();
+    a->kind = ExprKind::kName;
+    a->line = p.line;
+    a->column = p.column;
+    a->text = prm.name;
+    call->args.push_back(std::move(a));
+  }
+  auto s = std::make_unique<Stmt>();
+  s->kind = StmtKind::kCall;
+  s->line = p.line;
+  s->column = p.column;
+  s->target = std::move(call);
+  body.insert(body.begin(), std::move(s));
+}
+
 // A Property Get stands in the class's scope for its property; a Set takes
 // the assigned value as a ByVal parameter named as the property, and is
 // reached through the Get of the same name (or stands alone).
@@ -111,17 +176,38 @@ void Resolver::DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs) {
   if (p.property == PropertyKind::kSet && !p.params.empty()) Error(p.line, p.column, "a Property Set takes no parameters");
   auto it = cs->memberScope.find(UpperName(p.name));
   Symbol* other = it == cs->memberScope.end() ? nullptr : it->second;
-  if (other && other->isProperty && other->isSetter != ms->isSetter && !other->setter && !(other->isSetter && ms->setter)) {
+  if (other && other->owner == cs && other->isProperty && other->isSetter != ms->isSetter && !other->setter) {
     Symbol* getter = ms->isSetter ? other : ms;
     getter->setter = ms->isSetter ? ms : other;
     it->second = getter;
     cs->members.push_back(ms);
     return;
   }
-  if (AddTo(cs->memberScope, ms)) cs->members.push_back(ms);
+  if (AddMember(cs, ms)) cs->members.push_back(ms);
+}
+
+// A derived class starts with its base's instance layout and names; its own
+// methods override the base's of the same name.
+bool Resolver::AddMember(Symbol* cs, Symbol* m) {
+  auto it = cs->memberScope.find(UpperName(m->name));
+  if (it != cs->memberScope.end() && it->second->owner != cs) {
+    if (m->kind == SymKind::kMember || it->second->kind == SymKind::kMember) {
+      return Error(m->line, m->column, "'" + m->name + "' is already declared in class '" + it->second->owner->name + "'");
+    }
+    it->second = m;
+    return true;
+  }
+  return AddTo(cs->memberScope, m);
 }
 
 void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
+  if (cs->declared) return;
+  cs->declared = true;
+  if (cs->base) {
+    DeclareClass(*cs->base->cls, cs->base);
+    cs->instanceSize = cs->base->instanceSize;
+    cs->memberScope = cs->base->memberScope;
+  }
   for (const VarDecl& d : c.members) {
     Symbol* m = syms_.Make(SymKind::kMember, d.name, d.line, d.column);
     m->owner = cs;
@@ -131,7 +217,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
     if (d.isList) Error(d.line, d.column, "list members are not supported");
     BindType(d.type, m, d.line, d.column);
     m->slot = cs->instanceSize;
-    if (AddTo(cs->memberScope, m)) {
+    if (AddMember(cs, m)) {
       cs->instanceSize += 4;
       cs->members.push_back(m);
     }
@@ -151,7 +237,7 @@ void Resolver::DeclareClass(const ClassDecl& c, Symbol* cs) {
       if (!p.params.empty()) Error(p.line, p.column, "'Delete' takes no parameters");
       cs->dtor = ms;
     }
-    if (AddTo(cs->memberScope, ms)) cs->members.push_back(ms);
+    if (AddMember(cs, ms)) cs->members.push_back(ms);
   }
 }
 
@@ -167,7 +253,9 @@ void Resolver::DeclareModule() {
     if (cs->cls->isType) cs->recordIndex = types++;
   }
   if (types > lsrun::type_word::kRecordIndexMask + 1) Error(1, 1, "a module declares at most 256 Types");
+  for (Symbol* cs : syms_.classes) BindBase(cs);
   for (Symbol* cs : syms_.classes) DeclareClass(*cs->cls, cs);
+  for (Symbol* cs : syms_.classes) ChainConstructor(cs);
   for (Symbol* cs : syms_.classes) {
     if (cs->cls->isType && TypeHolds(cs, cs, 0)) Error(cs->line, cs->column, "Type '" + cs->name + "' contains itself");
   }

@@ -50,7 +50,8 @@ bool Resolver::ResolveArgs(Expr& e, Symbol* callee, size_t expected) {
     ok = Error(e.line, e.column, "'" + callee->name + "' expects " + std::to_string(expected) +
                                      " argument(s), not " + std::to_string(e.args.size()));
   }
-  return ResolveParamArgs(e, callee->kind == SymKind::kClass ? (callee->ctor ? callee->ctor->params : std::vector<Symbol*>{})
+  const Symbol* ctor = callee->kind == SymKind::kClass ? ConstructorOf(callee) : nullptr;
+  return ResolveParamArgs(e, callee->kind == SymKind::kClass ? (ctor ? ctor->params : std::vector<Symbol*>{})
                                                                : callee->params) && ok;
 }
 
@@ -256,7 +257,47 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
   return Error(e.line, e.column, "'" + e.text + "' cannot be used here");
 }
 
+// Class..method inside a method: that class's (or its bases') own method,
+// called on Me without looking for an override; Base..New only as the
+// first statement of a New.
+bool Resolver::ResolveBaseCall(Expr& e, ExprType& type) {
+  const Symbol* named = nullptr;
+  for (const Symbol* c = cls_; c != nullptr; c = c->base) {
+    if (UpperName(c->name) == UpperName(e.left->text)) named = c;
+  }
+  if (named == nullptr) {
+    return Error(e.left->line, e.left->column, "'" + e.left->text + "..' needs the class or a base class of the method it is in");
+  }
+  auto it = named->memberScope.find(UpperName(e.text));
+  if (it == named->memberScope.end() || it->second->kind != SymKind::kProc) {
+    return Error(e.line, e.column, "class '" + named->name + "' has no method '" + e.text + "'");
+  }
+  Symbol* m = it->second;
+  const bool ctor = UpperName(e.text) == "NEW";
+  if (ctor && (proc_ != cls_->ctor || named == cls_)) return Error(e.line, e.column, "a base class's New runs only from the New of its derived class");
+  if (!ctor && m->owner->dtor == m) return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
+  e.sym = m;
+  type = TypeOf(m);
+  return ResolveArgs(e, m, m->params.size());
+}
+
+// The New that `new C` runs: its own, or the nearest base's.
+const Symbol* Resolver::ConstructorOf(const Symbol* cls) const {
+  for (const Symbol* c = cls; c != nullptr; c = c->base) {
+    if (c->ctor) return c->ctor;
+  }
+  return nullptr;
+}
+
+bool Resolver::DerivesFrom(const Symbol* cls, const Symbol* base) const {
+  for (const Symbol* c = cls; c != nullptr; c = c->base) {
+    if (c == base) return true;
+  }
+  return false;
+}
+
 bool Resolver::ResolveMember(Expr& e, ExprType& type) {
+  if (e.baseCall) return ResolveBaseCall(e, type);
   ExprType objType;
   if (!ResolveExpr(*e.left, objType)) return false;
   if (!objType.cls) {
@@ -268,8 +309,8 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
   }
   Symbol* m = it->second;
-  if (m->isPrivate && cls_ != objType.cls) {
-    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + objType.cls->name + "'");
+  if (m->isPrivate && !DerivesFrom(cls_, m->owner)) {
+    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + m->owner->name + "'");
   }
   e.sym = m;
   type = TypeOf(m);
@@ -348,7 +389,8 @@ bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
       e.sym = it->second;
       type.kind = TypeKind::kObject;
       type.cls = it->second;
-      size_t expected = e.sym->ctor ? e.sym->ctor->params.size() : 0;
+      const Symbol* ctor = ConstructorOf(e.sym);
+      size_t expected = ctor ? ctor->params.size() : 0;
       return ResolveArgs(e, e.sym, expected);
     }
   }

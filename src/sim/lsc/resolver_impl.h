@@ -31,6 +31,9 @@ class Resolver {
   Symbol* DeclareProc(const ProcDecl& p, Symbol* cls);
   void DeclareClass(const ClassDecl& c, Symbol* cs);
   void DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs);
+  bool AddMember(Symbol* cs, Symbol* m);
+  void BindBase(Symbol* cs);
+  void ChainConstructor(Symbol* cs);
   bool TypeHolds(const Symbol* type, const Symbol* wanted, int depth) const;
 
   void ResolveProc(Symbol* proc);
@@ -54,6 +57,9 @@ class Resolver {
   // An element's subscripts against its array's dimensions (a list: one tag).
   bool SubscriptsFit(const Expr& e, const Symbol& s);
   bool ResolveMember(Expr& e, ExprType& type);
+  bool ResolveBaseCall(Expr& e, ExprType& type);
+  bool DerivesFrom(const Symbol* cls, const Symbol* base) const;
+  const Symbol* ConstructorOf(const Symbol* cls) const;
   Symbol* Lookup(const std::string& name);
   Symbol* Implicit(const Expr& e);
   void CheckLabel(const Stmt& s, const std::string& name);

@@ -56,6 +56,8 @@ struct Symbol {
   const ClassDecl* cls = nullptr;
   std::vector<Symbol*> members;  // member variables then methods, in source order
   std::map<std::string, Symbol*> memberScope;
+  Symbol* base = nullptr;  // Class name As base
+  bool declared = false;   // its members are laid out (bases first)
   Symbol* ctor = nullptr;
   Symbol* dtor = nullptr;
   int instanceSize = 0;

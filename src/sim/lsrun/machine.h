@@ -125,6 +125,16 @@ class Machine : public Instance::Owner {
   void FillRecords(ArrayRep& rep);
   std::vector<const ClassInfo*> recordTypes_;  // by Type index
 
+  // machine_classes.cpp: derived classes.
+  // The procedure a call of method `proc` on an instance of class
+  // `classOffset` runs: the class's own of that name and kind, or its
+  // nearest base's.
+  uint32_t Override(uint32_t classOffset, uint32_t proc);
+  std::unordered_map<uint64_t, uint32_t> overrides_;
+  // The class and its bases, the class first; empty when a class entry
+  // does not read or the chain loops.
+  std::vector<const ClassInfo*> ClassChain(uint32_t classOffset);
+
   // machine_files.cpp
   Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);
 

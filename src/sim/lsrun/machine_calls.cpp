@@ -112,8 +112,9 @@ Status Machine::Drain() {
 Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
-  const ClassInfo* cls = ClassAt(instance->classOffset);
-  if (cls != nullptr && cls->dtor != 0) {
+  // The class's Delete, then its bases'.
+  for (const ClassInfo* cls : ClassChain(instance->classOffset)) {
+    if (cls->dtor == 0 || s != Status::kOk) continue;
     const Procedure* proc = ProcedureAt(cls->dtor);
     if (proc == nullptr) return Status::kFatal;
     s = Call(*proc, {}, Value::Object(instance), nullptr);
@@ -256,18 +257,23 @@ Status Machine::CallFromStack(Frame& f, int& error) {
 }
 
 Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
-  const ClassInfo* cls = ClassAt(classOffset);
-  if (cls == nullptr) return Fatal("OpLoadCtor names no readable class");
+  const std::vector<const ClassInfo*> chain = ClassChain(classOffset);
+  if (chain.empty()) return Fatal("OpLoadCtor names no readable class");
+  const ClassInfo* cls = chain.front();
   auto* instance = new Instance(this, classOffset, cls->slots);
   live_.emplace(instance, created_++);
-  for (const VariableInfo& m : cls->members) {
-    if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
+  uint32_t ctor = 0;  // the class's own New, or its nearest base's
+  for (const ClassInfo* c : chain) {
+    for (const VariableInfo& m : c->members) {
+      if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
+    }
+    if (ctor == 0) ctor = c->ctor;
   }
   Value object = Value::Object(instance);
-  if (cls->ctor == 0) {
+  if (ctor == 0) {
     if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
   } else {
-    const Procedure* proc = ProcedureAt(cls->ctor);
+    const Procedure* proc = ProcedureAt(ctor);
     if (proc == nullptr) return Status::kFatal;
     if (Status s = Call(*proc, args, object, nullptr); s != Status::kOk) return s;
   }

@@ -497,7 +497,8 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kLoadProc:
     case op::kLoadCtor:
     case op::kLoadMethod:
-    case op::kLoadMeProc: {
+    case op::kLoadMeProc:
+    case op::kLoadBaseProc: {
       Marker m{CalleeKind::kProcedure, in.sym, 0, Value()};
       const uint16_t k = view_.KindAt(in.sym);
       if (in.op == op::kLoadCtor) {
@@ -511,13 +512,14 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         if (!Need(f, 1)) return Fatal("stack underflow");
         m.kind = CalleeKind::kMethod;
         m.target = PopValue();
-      } else if (in.op == op::kLoadMeProc) {
+      } else if (in.op == op::kLoadMeProc || in.op == op::kLoadBaseProc) {
         m.kind = CalleeKind::kMethod;
         m.target = f.me;
       }
       if (m.kind == CalleeKind::kMethod && m.target.object() == nullptr) {
         return (error = err::kObjectVariableNotSet, Status::kOk);
       }
+      if (m.kind == CalleeKind::kMethod && in.op != op::kLoadBaseProc) m.sym = Override(m.target.object()->classOffset, m.sym);
       m.height = stack_.size();
       markers_.push_back(std::move(m));
       return Status::kOk;

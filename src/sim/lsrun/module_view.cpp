@@ -11,6 +11,7 @@ namespace {
 using namespace symbol;
 
 constexpr uint16_t kNoString = 0xFFFF;
+constexpr size_t kBaseClass = 12;  // class entry: the handle of the class it derives from
 
 // The first entry of the scope record at `scope` inside an entry.
 constexpr size_t FirstOf(size_t scope) { return scope + kScopeFirst; }
@@ -169,6 +170,14 @@ bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
   out.dtor = dtor ? Resolve(dtor) : 0;
   out.members = Variables(LoadU16(e.data() + FirstOf(kMemberScope)));
   out.isRecord = (LoadU16(e.data() + kFlags) & type_word::kRecordClassFlag) != 0;
+  const uint16_t base = LoadU16(e.data() + kBaseClass);
+  out.base = base ? Resolve(base) : 0;
+  if (out.base != 0 && KindAt(out.base) != kind::kClass) return false;
+  out.methods.clear();
+  for (uint32_t m : Chain(LoadU16(e.data() + FirstOf(kMemberScope)))) {
+    const uint16_t k = KindAt(m);
+    if (k == kind::kFunction || k == kind::kSub || k == kind::kProperty) out.methods.push_back(m);
+  }
   return true;
 }
 

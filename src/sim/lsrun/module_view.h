@@ -76,6 +76,8 @@ struct ClassInfo {
   uint32_t dtor = 0;
   std::vector<VariableInfo> members;
   bool isRecord = false;  // a user-defined Type
+  uint32_t base = 0;      // base class entry offset, 0 when none
+  std::vector<uint32_t> methods;  // procedure entries among the members
 };
 
 struct DeclarationInfo {

@@ -202,6 +202,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kLoadCtor:
     case op::kLoadMethod:
     case op::kLoadMeProc:
+    case op::kLoadBaseProc:
       x.sym = view_.Resolve(HandleOperand(in));
       return true;
     case op::kStringLiteral:

@@ -165,5 +165,35 @@ TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
   }
 }
 
+// Derived classes: the base must exist and not loop back, members are not
+// declared twice, Base..method only names the class or its bases, and a
+// base's New runs only from the derived New.
+TEST(LscResolver, DerivedClassesAreChecked) {
+  struct Case {
+    std::string src;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"Class B As Missing\nEnd Class\n", "1:7 unknown base class 'Missing'"},
+      {"Class A As B\nEnd Class\nClass B As A\nEnd Class\n", "3:7 class 'B' derives from itself"},
+      {"Class A\n  n As Integer\nEnd Class\nClass B As A\n  n As Long\nEnd Class\n", "5:3 'n' is already declared in class 'A'"},
+      {"Class A\n  Sub New(x)\n  End Sub\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\nEnd Sub\n",
+       "8:7 'New B' expects 1 argument(s), not 0"},
+      {"Class A\nEnd Class\nClass C\nEnd Class\nClass B As A\n  Sub New(x), C(x)\n  End Sub\nEnd Class\n",
+       "6:15 'C' is not the base class of 'B'"},
+      {"Class A\n  Sub M\n  End Sub\nEnd Class\nClass C\n  Sub M\n    A..M\n  End Sub\nEnd Class\n",
+       "7:5 'A..' needs the class or a base class"},
+      {"Class A\n  Sub New\n  End Sub\nEnd Class\nClass B As A\n  Sub M\n    A..New\n  End Sub\nEnd Class\n",
+       "7:8 a base class's New runs only from the New of its derived class"},
+      {"Class A\n  Private p As Integer\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\n  b.p = 1\nEnd Sub\n",
+       "8:5 'p' is private to class 'A'"},
+  };
+  for (const Case& c : cases) {
+    auto r = Resolve(c.src);
+    EXPECT_FALSE(r->ok) << c.src;
+    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
+  }
+}
+
 }  // namespace
 }  // namespace quillet::lsc

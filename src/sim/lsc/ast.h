@@ -68,6 +68,7 @@ struct Expr {
   int omitted = 0;            // kBuiltin: OpDefaultArg pushed for missing arguments
   bool omittedFirst = false;  // ... before the arguments (InStr) rather than after
   bool baseCall = false;      // kMember `Class..method`: that class's own method on Me
+  bool textCompare = false;   // kBuiltin: its omitted compare argument is 1 (Option Compare NoCase)
 };
 
 enum class StmtKind {
@@ -202,6 +203,7 @@ struct ExternalDecl {
 struct Module {
   bool optionDeclare = false;
   bool optionPublic = false;
+  bool compareText = false;  // Option Compare NoCase (or Text): strings compare without case
   std::vector<VarDecl> variables;
   std::vector<ProcDecl> procs;
   std::vector<ClassDecl> classes;

@@ -93,6 +93,13 @@ class CodeBuffer {
   }
 
   const std::vector<Instr>& code() const { return code_; }
+  // Option Compare NoCase: comparisons take their second form, which the
+  // runner makes ignore case.
+  void UseTextComparisons() {
+    for (Instr& i : code_) {
+      if (i.op >= kOpLt && i.op <= kOpNe) i.op = static_cast<uint8_t>(i.op + (op::kLt2 - op::kLt));
+    }
+  }
   // Index of the instruction a label stands for (-1 while unbound).
   int LabelIndex(int label) const { return labels_[label]; }
   size_t LabelCount() const { return labels_.size(); }

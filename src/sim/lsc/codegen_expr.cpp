@@ -103,7 +103,13 @@ void ProcCodegen::GenBuiltin(const Expr& e, bool asStatement) {
   const int leading = e.omittedFirst ? 1 : 0;
   for (int k = 0; k < leading; ++k) out_.Emit(kOpDefaultArg);
   for (const ExprPtr& a : e.args) GenExpr(*a);
-  for (int k = leading; k < e.omitted; ++k) out_.Emit(kOpDefaultArg);
+  for (int k = leading; k < e.omitted; ++k) {
+    if (k == e.omitted - 1 && e.textCompare) {
+      out_.Emit(kOpInteger, 1);  // compare without case
+    } else {
+      out_.Emit(kOpDefaultArg);
+    }
+  }
   out_.Emit(kOpBuiltinDisp, e.builtin);
   if (asStatement && !e.builtinSub) out_.Emit(kOpPop);
 }

@@ -128,7 +128,16 @@ bool Parser::ParseOption(Module& m) {
     Next();
     return true;
   }
-  if (IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
+  if (AcceptKw("COMPARE")) {
+    // Binary and Case compare strings as they are; NoCase and Text without
+    // case; Pitch and NoPitch change nothing for the texts a script holds.
+    do {
+      if (AcceptKw("BINARY") || AcceptKw("CASE") || AcceptKw("PITCH") || AcceptKw("NOPITCH")) continue;
+      if (!AcceptKw("NOCASE") && !AcceptKw("TEXT")) return Fail("expected 'Binary', 'Case', 'NoCase' or 'Text' after 'Option Compare'");
+      m.compareText = true;
+    } while (Accept(Tok::kComma));
+    return true;
+  }
   return Fail("expected 'Public' or 'Declare' after 'Option'");
 }
 

@@ -147,6 +147,11 @@ bool Resolver::ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& h
   e.builtin = spec->number;
   e.builtinSub = !spec->isFunction;
   e.omitted = spec->maxArgs - static_cast<int>(n);
+  // The compare argument, last of these, defaults to Option Compare's.
+  const bool compares = spec->number == lsrun::builtin::kInStr || spec->number == lsrun::builtin::kInStrRev ||
+                        spec->number == lsrun::builtin::kReplace || spec->number == lsrun::builtin::kSplit ||
+                        spec->number == lsrun::builtin::kStrComp || spec->number == lsrun::builtin::kArrayGetIndex;
+  e.textCompare = compares && module_.compareText && e.omitted > 0;
   // InStr(s1, s2) leaves out the start, which comes first.
   e.omittedFirst = spec->leadingOptional && n == spec->minArgs;
   return ok;

@@ -4,6 +4,8 @@
 // Overflow.
 #include "sim/lsrun/operators.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -113,12 +115,25 @@ int IntegerResult(int64_t r, Rank rank, Value& out) {
   return 0;
 }
 
+// The second forms of the comparisons (Option Compare NoCase) order texts
+// as their upper-case forms do.
+int CompareNoCase(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t k = 0; k < n; ++k) {
+    const int x = std::toupper(static_cast<unsigned char>(a[k]));
+    const int y = std::toupper(static_cast<unsigned char>(b[k]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 int Compare(int opcode, const Value& a, const Value& b, Value& out) {
   int c = 0;
   const bool aText = a.type() == Value::Type::kString || a.type() == Value::Type::kEmpty;
   const bool bText = b.type() == Value::Type::kString || b.type() == Value::Type::kEmpty;
   if (aText && bText && (a.type() == Value::Type::kString || b.type() == Value::Type::kString)) {
     c = a.text().compare(b.text());
+    if (opcode >= op::kLt2 && opcode <= op::kNe2) c = CompareNoCase(a.text(), b.text());
   } else {
     double x = 0, y = 0;
     if (int e = ToDouble(a, x)) return e;

@@ -186,7 +186,7 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_EQ(methodInType.errors.size(), 1u);
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare NoCase\n"), 1, 8, "'Option Compare' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare Sideways\n"), 1, 16, "expected 'Binary', 'Case', 'NoCase' or 'Text'"));
   EXPECT_TRUE(FirstErrorAt(Parse("Dim a(1,1,1,1,1,1,1,1,1) As String\n"), 1, 23, "arrays of more than 8 dimensions"));
   EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Take V As Integer\n  End Property\nEnd Class\n"), 2, 12,
                            "expected 'Get' or 'Set' after 'Property'"));

@@ -258,6 +258,24 @@ const Program kPrograms[] = {
      "End Sub\n",
      "animal Rex\ndog Rex\nRex (4) says Woof!\nanimal Bit\ndog Bit\nbye Rex\nYip, not Woof\n"
      "animal Tweety\nTweety (2) says ... 2\nbye Bit\nbye Tweety\n"},
+    {"OptionCompareNoCase",
+     "Option Compare NoCase\n"
+     "Sub Initialize\n"
+     "  Print \"abc\" = \"ABC\"; \" \"; \"apple\" < \"BANANA\"; \" \"; InStr(\"Hello\", \"LL\"); \" \"; StrComp(\"x\", \"X\")\n"
+     "  Print InStr(1, \"Hello\", \"LL\", 0); \" \"; StrComp(\"a\", \"B\", 0)\n"
+     "  Select Case \"YES\"\n"
+     "  Case \"yes\"\n"
+     "    Print \"matched\"\n"
+     "  End Select\n"
+     "  Print Replace(\"aXbxc\", \"x\", \"-\")\n"
+     "  Print ArrayGetIndex(Split(\"one,Two\", \",\"), \"two\")\n"
+     "End Sub\n",
+     "True True 3 0\n0 1\nmatched\na-b-c\n1\n"},
+    {"OptionCompareBinaryIsTheDefault",
+     "Sub Initialize\n"
+     "  Print \"abc\" = \"ABC\"; \" \"; \"apple\" < \"BANANA\"; \" \"; InStr(\"Hello\", \"LL\"); \" \"; StrComp(\"x\", \"X\")\n"
+     "End Sub\n",
+     "False False 0 1\n"},
 };
 
 class CorpusLanguageTest : public testing::CorpusFixture {};

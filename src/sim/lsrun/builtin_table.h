@@ -23,7 +23,9 @@ enum : uint8_t {
 };
 inline constexpr uint8_t kFirstFile = kFreeFile;
 // The third argument of "#PRINT": what the second one is.
-enum PrintPart : uint8_t { kPartItem, kPartZone, kPartEndLine, kPartEndNoLine };
+// Write # items go as kPartWriteItem (texts quoted), with kPartWriteComma
+// between them.
+enum PrintPart : uint8_t { kPartItem, kPartZone, kPartEndLine, kPartEndNoLine, kPartWriteItem, kPartWriteComma };
 }  // namespace builtin
 
 struct BuiltinSpec {

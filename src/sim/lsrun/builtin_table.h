@@ -16,7 +16,7 @@ enum : uint8_t {
   kRound, kSqr, kSgn, kExp, kLog, kRnd, kRandomize, kLBound, kUBound, kIsArray, kArrayAppend,
   kArrayGetIndex, kIsNumeric, kIsEmpty, kIsNull, kIsObject, kTypeName, kDataType, kNow, kToday,
   kDate, kTime, kTimer, kYear, kMonth, kDay, kHour, kMinute, kSecond, kDateNumber, kTimeNumber,
-  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue,
+  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue, kNull,
   // Files (machine_files.cpp); the names starting with "#" are the forms the
   // compiler gives the file statements, which no source can call by name.
   kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput, kCount
@@ -101,6 +101,7 @@ inline constexpr BuiltinSpec kBuiltins[] = {
     {"OCT", builtin::kOct, 1, 1, true, false},
     {"DATEVALUE", builtin::kDateValue, 1, 1, true, false},
     {"TIMEVALUE", builtin::kTimeValue, 1, 1, true, false},
+    {"NULL", builtin::kNull, 0, 0, true, false},
     {"FREEFILE", builtin::kFreeFile, 0, 0, true, false},
     {"EOF", builtin::kEof, 1, 1, true, false},
     {"#OPEN", builtin::kFileOpen, 3, 3, false, false},          // path, mode (FileMode), number

@@ -620,6 +620,8 @@ Status Machine::Builtin(const Insn& in, int& error) {
       const int64_t bound = spec->number == builtin::kLBound ? dim.lower : dim.lower + int64_t{dim.count} - 1;
       return push(Value::Long(static_cast<int32_t>(bound)));
     }
+    case builtin::kNull:
+      return push(Value::Null());
     case builtin::kIsArray:
       return push(Value::Boolean(args[0].array() != nullptr));
     case builtin::kArrayAppend: {

@@ -371,6 +371,7 @@ int Convert(const Value& v, SlotType type, Value& out) {
   // A value of the slot's own type goes as it is (strings are immutable and
   // shared).
   if (v.type() == HeldType(type)) return (out = v, 0);
+  if (v.IsNull() && type != SlotType::kVariant) return err::kInvalidUseOfNull;
   switch (type) {
     case SlotType::kVariant: out = v; return 0;
     case SlotType::kRecord: break;  // above
@@ -437,6 +438,14 @@ int Truth(const Value& v, bool& out) {
 }
 
 int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxString) {
+  // Null goes through arithmetic, comparisons and logic; & takes it as an
+  // empty text unless both sides are Null.
+  const bool aNull = a.IsNull() || (a.type() == Value::Type::kRef && a.ref() && a.ref()->IsNull());
+  const bool bNull = b.IsNull() || (b.type() == Value::Type::kRef && b.ref() && b.ref()->IsNull());
+  if ((aNull || bNull) && opcode != op::kIs && (opcode != op::kConcat || (aNull && bNull))) {
+    out = Value::Null();
+    return 0;
+  }
   if (opcode == op::kConcat) {  // &
     std::string x, y;
     if (int e = ToText(a, x)) return e;
@@ -470,6 +479,7 @@ int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxStr
 }
 
 int Negate(const Value& v, Value& out) {
+  if (v.IsNull()) return (out = Value::Null(), 0);
   Rank rank{};
   int64_t i = 0;
   double d = 0;
@@ -480,6 +490,7 @@ int Negate(const Value& v, Value& out) {
 }
 
 int Not(const Value& v, Value& out) {
+  if (v.IsNull()) return (out = Value::Null(), 0);
   Rank rank{};
   int64_t i = 0;
   double d = 0;

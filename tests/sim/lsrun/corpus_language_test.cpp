@@ -276,6 +276,19 @@ const Program kPrograms[] = {
      "  Print \"abc\" = \"ABC\"; \" \"; \"apple\" < \"BANANA\"; \" \"; InStr(\"Hello\", \"LL\"); \" \"; StrComp(\"x\", \"X\")\n"
      "End Sub\n",
      "False False 0 1\n"},
+    {"NullGoesThroughOperators",
+     "Sub Initialize\n"
+     "  Dim v As Variant, w As Variant, n As Integer\n"
+     "  v = Null\n"
+     "  w = v + 1\n"
+     "  Print IsNull(v); \" \"; IsNull(w); \" \"; IsNull(v & \"\"); \" [\"; v & \"x\"; \"] \"; IsNull(Null & Null); \" \"; "
+     "IsNull(-v); \" \"; IsNull(Not v); \" \"; IsNull(v = 1)\n"
+     "  If v = 1 Then Print \"never\" Else Print \"null is not true\"\n"
+     "  On Error Resume Next\n"
+     "  n = v\n"
+     "  Print Err; \" \"; Error$\n"
+     "End Sub\n",
+     "True True False [x] True True True True\nnull is not true\n94 Invalid use of Null\n"},
 };
 
 class CorpusLanguageTest : public testing::CorpusFixture {};

@@ -200,6 +200,10 @@ struct ExternalDecl {
   Symbol* sym = nullptr;
 };
 
+// The statement `Base..New`, with no arguments yet: how a derived class's
+// New runs its base's first.
+StmtPtr BaseNewCall(const std::string& baseName, int line, int column);
+
 struct Module {
   bool optionDeclare = false;
   bool optionPublic = false;

@@ -21,6 +21,28 @@ bool IsReservedWord(const std::string& u) {
   return kWords.count(u) != 0;
 }
 
+StmtPtr BaseNewCall(const std::string& baseName, int line, int column) {
+  auto base = std::make_unique<Expr>();
+  base->kind = ExprKind::kName;
+  base->line = line;
+  base->column = column;
+  base->text = baseName;
+  auto call = std::make_unique<Expr>();
+  call->kind = ExprKind::kMember;
+  call->line = line;
+  call->column = column;
+  call->text = "New";
+  call->baseCall = true;
+  call->left = std::move(base);
+  call->hasArgs = true;
+  auto s = std::make_unique<Stmt>();
+  s->kind = StmtKind::kCall;
+  s->line = line;
+  s->column = column;
+  s->target = std::move(call);
+  return s;
+}
+
 bool SuffixType(char suffix, TypeKind& kind) {
   switch (suffix) {
     case '%': kind = TypeKind::kInteger; return true;
@@ -322,25 +344,10 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   if (inClass && proc.name == "New" && Accept(Tok::kComma)) {
     // Sub New(...), Base(args): the base class's New runs first with args.
     const Token at = Cur();
-    auto base = std::make_unique<Expr>();
-    base->kind = ExprKind::kName;
-    base->line = at.line;
-    base->column = at.column;
-    if (!ExpectName(base->text, "the base class name")) return false;
-    auto call = std::make_unique<Expr>();
-    call->kind = ExprKind::kMember;
-    call->line = at.line;
-    call->column = at.column;
-    call->text = "New";
-    call->baseCall = true;
-    call->left = std::move(base);
-    call->hasArgs = true;
-    if (Is(Tok::kLParen) && !ParseArgs(call->args)) return false;
-    auto s = std::make_unique<Stmt>();
-    s->kind = StmtKind::kCall;
-    s->line = at.line;
-    s->column = at.column;
-    s->target = std::move(call);
+    std::string baseName;
+    if (!ExpectName(baseName, "the base class name")) return false;
+    StmtPtr s = BaseNewCall(baseName, at.line, at.column);
+    if (Is(Tok::kLParen) && !ParseArgs(s->target->args)) return false;
     proc.body.push_back(std::move(s));
   }
   const bool typed = proc.isFunction || proc.property == PropertyKind::kSet;  // a Set's type is its value's

@@ -128,29 +128,15 @@ void Resolver::ChainConstructor(Symbol* cs) {
   }
   if (baseCtor == nullptr) return;
   const ProcDecl& p = *cs->ctor->proc;
-  auto call = std::make_unique<Expr>();
-  call->kind = ExprKind::kMember;
-  call->line = p.line;
-  call->column = p.column;
-  call->text = "New";
-  call->baseCall = true;
-  call->hasArgs = true;
-  call->left = std::make_unique<Expr>();
-  call->left->kind = ExprKind::kName;
-  call->left->text = cs->base->name;
+  StmtPtr s = BaseNewCall(cs->base->name, p.line, p.column);
   for (const Param& prm : p.params) {
     auto a = std::make_unique<Expr>();
     a->kind = ExprKind::kName;
     a->line = p.line;
     a->column = p.column;
     a->text = prm.name;
-    call->args.push_back(std::move(a));
+    s->target->args.push_back(std::move(a));
   }
-  auto s = std::make_unique<Stmt>();
-  s->kind = StmtKind::kCall;
-  s->line = p.line;
-  s->column = p.column;
-  s->target = std::move(call);
   body.insert(body.begin(), std::move(s));
 }
 

@@ -28,6 +28,21 @@ std::string FirstError(const Resolved& r) {
   return std::to_string(e.line) + ":" + std::to_string(e.column) + " " + e.message;
 }
 
+// A source that does not resolve and the start of its first error.
+struct ErrorCase {
+  std::string src;
+  const char* error;
+};
+
+template <size_t N>
+void ExpectFirstErrors(const ErrorCase (&cases)[N]) {
+  for (const ErrorCase& c : cases) {
+    auto r = Resolve(c.src);
+    EXPECT_FALSE(r->ok) << c.src;
+    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
+  }
+}
+
 TEST(LscResolver, NamesFindTheirInnermostDeclaration) {
   auto r = Resolve(
       "Option Declare\n"
@@ -99,10 +114,7 @@ TEST(LscResolver, OptionDeclareRefusesUndeclaredNames) {
 }
 
 TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
-  struct Case {
-    const char* src;
-    const char* error;
-  } cases[] = {
+  const ErrorCase cases[] = {
       {"Dim a\nDim A\n", "2:5 'A' is already declared on line 1"},
       {"Sub S\n  GoTo nowhere\nEnd Sub\n", "2:3 label 'nowhere' is not defined in this procedure"},
       {"Sub S\n  Exit For\nEnd Sub\n", "2:3 'Exit For' outside such a loop"},
@@ -126,22 +138,14 @@ TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
       {"Sub S\n  Dim a(1 To 3)\n  a = 1\nEnd Sub\n", "3:3 cannot assign to the whole array 'a'"},
       {"Sub S\n  Dim n As Integer\n  ForAll e In n\n  End ForAll\nEnd Sub\n", "3:15 ForAll needs an array variable"},
   };
-  for (const Case& c : cases) {
-    auto r = Resolve(c.src);
-    EXPECT_FALSE(r->ok) << c.src;
-    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
-  }
+  ExpectFirstErrors(cases);
 }
 
 // Element subscripts against dimensions, and Types: values copied only
 // between variables of the same Type, by reference into procedures.
 TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
   const char* kPoint = "Type Point\n  X As Integer\nEnd Type\n";  // lines 1-3
-  struct Case {
-    std::string src;
-    const char* error;
-  };
-  const Case cases[] = {
+  const ErrorCase cases[] = {
       {"Sub S\n  Dim a(2, 3) As Integer\n  a(1) = 5\nEnd Sub\n", "3:3 'a' has 2 dimensions"},
       {"Sub S\n  Dim a(2) As Integer\n  Print a(1, 1)\nEnd Sub\n", "3:9 'a' has one dimension"},
       {"Sub S\n  Dim l List As Integer\n  l(1, 2) = 5\nEnd Sub\n", "3:3 'l' has one tag"},
@@ -158,22 +162,14 @@ TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
       {"Type Ring\n  Inner As Wrap\nEnd Type\nType Wrap\n  Back As Ring\nEnd Type\n", "1:6 Type 'Ring' contains itself"},
       {"Type Point\n  X(3) As Integer\nEnd Type\n", "2:3 array members are not supported"},
   };
-  for (const Case& c : cases) {
-    auto r = Resolve(c.src);
-    EXPECT_FALSE(r->ok) << c.src;
-    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
-  }
+  ExpectFirstErrors(cases);
 }
 
 // Derived classes: the base must exist and not loop back, members are not
 // declared twice, Base..method only names the class or its bases, and a
 // base's New runs only from the derived New.
 TEST(LscResolver, DerivedClassesAreChecked) {
-  struct Case {
-    std::string src;
-    const char* error;
-  };
-  const Case cases[] = {
+  const ErrorCase cases[] = {
       {"Class B As Missing\nEnd Class\n", "1:7 unknown base class 'Missing'"},
       {"Class A As B\nEnd Class\nClass B As A\nEnd Class\n", "3:7 class 'B' derives from itself"},
       {"Class A\n  n As Integer\nEnd Class\nClass B As A\n  n As Long\nEnd Class\n", "5:3 'n' is already declared in class 'A'"},
@@ -188,11 +184,7 @@ TEST(LscResolver, DerivedClassesAreChecked) {
       {"Class A\n  Private p As Integer\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\n  b.p = 1\nEnd Sub\n",
        "8:5 'p' is private to class 'A'"},
   };
-  for (const Case& c : cases) {
-    auto r = Resolve(c.src);
-    EXPECT_FALSE(r->ok) << c.src;
-    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
-  }
+  ExpectFirstErrors(cases);
 }
 
 }  // namespace

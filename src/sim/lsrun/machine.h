@@ -165,6 +165,7 @@ class Machine : public Instance::Owner {
   Frame* current_ = nullptr;
   uint32_t depth_ = 0;
   uint64_t steps_ = 0;
+  const uint64_t maxSteps_;  // options_.maxSteps, read every step
   // The clock is read once every so many steps, against the run's deadline.
   static constexpr uint64_t kStepsPerClockCheck = 4096;
   // "," in Print moves to the next zone of this many columns.

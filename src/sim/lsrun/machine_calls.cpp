@@ -15,6 +15,7 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
     : module_(module),
       view_(module),
       options_(options),
+      maxSteps_(options.maxSteps),
       deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)),
       instances_(this) {}
 
@@ -181,6 +182,10 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
         continue;
       }
     }
+    if (a.type() == HeldType(info.paramTypes[i])) {
+      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
+      continue;
+    }
     if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
       ReleaseFrame(f);
       return Raise(e);
@@ -311,22 +316,15 @@ Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* 
   const DeclarationInfo& decl = bound.decl;
   if (bound.fn == nullptr) return Invoke(bound, {});
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
-  // A native may call back into nothing here, so one buffer serves every call.
-  std::vector<Value> converted;
-  converted.swap(nativeArgs_);
-  struct GiveBack {
-    std::vector<Value>& from;
-    std::vector<Value>& to;
-    ~GiveBack() {
-      from.clear();
-      to.swap(from);
-    }
-  } giveBack{converted, nativeArgs_};
+  // A native calls nothing back in the machine, so one buffer serves every
+  // call; what it holds goes when the call is over.
+  std::vector<Value>& converted = nativeArgs_;
   converted.resize(args.size());
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(*args[i], decl.paramTypes[i], converted[i])) return Raise(e);
-  }
-  return Invoke(bound, converted);
+  int e = 0;
+  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
+  const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
+  converted.clear();
+  return s;
 }
 
 Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {

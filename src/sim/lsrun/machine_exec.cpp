@@ -118,7 +118,7 @@ Status Machine::ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& erro
 // limit falls on the same instruction as without this.
 inline int32_t Machine::PassMarkers(Frame& f, int32_t pc) {
   const Insn& in = f.proc->code[static_cast<size_t>(pc)];
-  if (in.markers == 0 || steps_ + static_cast<uint64_t>(in.markers) > options_.maxSteps) return pc;
+  if (in.markers == 0 || steps_ + static_cast<uint64_t>(in.markers) > maxSteps_) return pc;
   steps_ += static_cast<uint64_t>(in.markers);
   if (in.a >= 0) f.line = static_cast<uint16_t>(in.a);
   return pc + in.markers;
@@ -128,7 +128,7 @@ Status Machine::Execute(Frame& f) {
   const Procedure& p = *f.proc;
   int32_t pc = PassMarkers(f, 0);
   for (;;) {
-    if (++steps_ > options_.maxSteps) return StepLimitReached();
+    if (++steps_ > maxSteps_) return StepLimitReached();
     // Steps alone do not bound the work: one step may copy a long string.
     if (steps_ >= nextClockCheck_) {
       nextClockCheck_ = steps_ + kStepsPerClockCheck;
@@ -143,13 +143,13 @@ Status Machine::Execute(Frame& f) {
     // for; near the step limit they run one by one, so the limit falls on
     // the same instruction either way.
     Status s;
-    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= options_.maxSteps) {
+    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
       s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= options_.maxSteps) {
+    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
       s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= options_.maxSteps) {
+    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= maxSteps_) {
       s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
-    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= options_.maxSteps) {
+    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
       s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
     } else {
       s = Step(f, in, pc, next, error);
@@ -258,7 +258,7 @@ Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, 
   if (s != Status::kOk || error != 0) return s;
   // The constructor's own steps may have reached the limit: then OpSet is
   // the instruction that passes it.
-  if (++steps_ > options_.maxSteps) return StepLimitReached();
+  if (++steps_ > maxSteps_) return StepLimitReached();
   next = pc + call.span + 3;
   error = StoreInto(target, in.type, object, true);
   return Status::kOk;

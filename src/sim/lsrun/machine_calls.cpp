@@ -15,7 +15,9 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
     : module_(module),
       view_(module),
       options_(options),
-      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)) {}
+      maxSteps_(options.maxSteps),
+      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)),
+      instances_(this) {}
 
 Machine::~Machine() { FreeAll(); }
 
@@ -50,13 +52,16 @@ Status Machine::Unload() {
     // still hold one another: the runtime deletes them all on unload.
     for (Value& g : globals_) g = Value();
     s = Drain();
+    // An instance's memory may serve a newer one by the time its turn comes.
     std::vector<std::pair<uint64_t, Instance*>> leftovers;
-    for (const auto& [instance, seq] : live_) {
-      if (instance->state == Instance::State::kLive) leftovers.emplace_back(seq, instance);
+    for (Instance* instance : instances_.LiveByCreation()) {
+      if (instance->state == Instance::State::kLive) leftovers.emplace_back(instance->created, instance);
     }
-    std::sort(leftovers.begin(), leftovers.end());
     for (const auto& [seq, instance] : leftovers) {
-      if (s != Status::kOk || halted_ || !live_.count(instance) || instance->state != Instance::State::kLive) continue;
+      if (s != Status::kOk || halted_ || !instances_.Holds(instance) || instance->created != seq ||
+          instance->state != Instance::State::kLive) {
+        continue;
+      }
       instance->AddRef();  // held here while its destructor runs
       const Status d = Destroy(instance);
       instance->Release();
@@ -75,11 +80,7 @@ void Machine::FreeAll() {
   markers_.clear();
   globals_.clear();
   pending_.clear();
-  std::vector<Instance*> all;
-  for (const auto& entry : live_) all.push_back(entry.first);
-  for (Instance* instance : all) instance->members.clear();
-  for (Instance* instance : all) delete instance;
-  live_.clear();
+  instances_.Clear();
 }
 
 void Machine::InstanceReleased(Instance* instance) {
@@ -90,8 +91,7 @@ void Machine::InstanceReleased(Instance* instance) {
       pending_.push_back(instance);
       return;
     case Instance::State::kDead:
-      live_.erase(instance);
-      delete instance;
+      instances_.Free(instance);
       return;
     default:
       return;  // queued, or its destructor is running
@@ -120,13 +120,13 @@ Status Machine::Destroy(Instance* instance) {
     s = Call(*proc, {}, Value::Object(instance), nullptr);
   }
   instance->state = Instance::State::kDead;
+  // The members go with the instance already dead, so a release they cause
+  // sees it so; their storage stays with the instance for reuse.
   std::vector<Value> members;
   members.swap(instance->members);
   members.clear();
-  if (instance->refs() == 0) {
-    live_.erase(instance);
-    delete instance;
-  }
+  members.swap(instance->members);
+  if (instance->refs() == 0) instances_.Free(instance);
   return s;
 }
 
@@ -171,6 +171,10 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
         f.params[i] = std::move(r);
         continue;
       }
+    }
+    if (a.type() == HeldType(info.paramTypes[i])) {
+      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
+      continue;
     }
     if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
       ReleaseFrame(f);
@@ -260,8 +264,7 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   const std::vector<const ClassInfo*> chain = ClassChain(classOffset);
   if (chain.empty()) return Fatal("OpLoadCtor names no readable class");
   const ClassInfo* cls = chain.front();
-  auto* instance = new Instance(this, classOffset, cls->slots);
-  live_.emplace(instance, created_++);
+  Instance* instance = instances_.Make(classOffset, cls->slots);
   uint32_t ctor = 0;  // the class's own New, or its nearest base's
   for (const ClassInfo* c : chain) {
     for (const VariableInfo& m : c->members) {
@@ -281,7 +284,7 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   return Status::kOk;
 }
 
-const Machine::BoundDeclaration* Machine::Bind(uint32_t offset) {
+const BoundDeclaration* Machine::Bind(uint32_t offset) {
   auto bound = declarations_.find(offset);
   if (bound == declarations_.end()) {
     BoundDeclaration b;
@@ -299,25 +302,24 @@ const Machine::BoundDeclaration* Machine::Bind(uint32_t offset) {
 Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
   const BoundDeclaration* bound = Bind(offset);
   if (bound == nullptr) return Status::kFatal;
-  const DeclarationInfo& decl = bound->decl;
-  if (bound->fn == nullptr) return Invoke(*bound, {});
+  sources_.resize(args.size());
+  for (size_t i = 0; i < args.size(); ++i) sources_[i] = &args[i];
+  return CallBound(*bound, sources_);
+}
+
+Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* const> args) {
+  const DeclarationInfo& decl = bound.decl;
+  if (bound.fn == nullptr) return Invoke(bound, {});
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
-  // A native may call back into nothing here, so one buffer serves every call.
-  std::vector<Value> converted;
-  converted.swap(nativeArgs_);
-  struct GiveBack {
-    std::vector<Value>& from;
-    std::vector<Value>& to;
-    ~GiveBack() {
-      from.clear();
-      to.swap(from);
-    }
-  } giveBack{converted, nativeArgs_};
+  // A native calls nothing back in the machine, so one buffer serves every
+  // call; what it holds goes when the call is over.
+  std::vector<Value>& converted = nativeArgs_;
   converted.resize(args.size());
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
-  }
-  return Invoke(*bound, converted);
+  int e = 0;
+  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
+  const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
+  converted.clear();
+  return s;
 }
 
 Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {
@@ -348,8 +350,13 @@ Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> con
 }
 
 const Procedure* Machine::ProcedureAt(uint32_t offset) {
+  auto& recent = recentProcedures_.At(offset);
+  if (recent.offset == offset && recent.found != nullptr) return recent.found;
   auto it = procedures_.find(offset);
-  if (it != procedures_.end()) return it->second.get();
+  if (it != procedures_.end()) {
+    recent = {offset, it->second.get()};
+    return it->second.get();
+  }
   ProcedureInfo info;
   if (!view_.ReadProcedure(offset, info)) {
     Fatal("no procedure entry at symbol offset " + std::to_string(offset));
@@ -368,8 +375,13 @@ const Procedure* Machine::ProcedureAt(uint32_t offset) {
 }
 
 const ClassInfo* Machine::ClassAt(uint32_t offset) {
+  auto& recent = recentClasses_.At(offset);
+  if (recent.offset == offset && recent.found != nullptr) return recent.found;
   auto it = classes_.find(offset);
-  if (it != classes_.end()) return it->second.get();
+  if (it != classes_.end()) {
+    recent = {offset, it->second.get()};
+    return it->second.get();
+  }
   auto cls = std::make_unique<ClassInfo>();
   if (!view_.ReadClass(offset, *cls)) return nullptr;
   return classes_.emplace(offset, std::move(cls)).first->second.get();

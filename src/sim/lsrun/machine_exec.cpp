@@ -29,6 +29,7 @@ int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
   const bool object = v.type() == Value::Type::kObject;
   if (isSet != object) return err::kTypeMismatch;
   if (isSet && type != SlotType::kObject && type != SlotType::kVariant) return err::kTypeMismatch;
+  if (v.type() == HeldType(type)) return (*target = v, 0);  // no conversion
   Value converted;
   if (int e = Convert(v, type, converted)) return e;
   *target = std::move(converted);
@@ -111,13 +112,23 @@ Status Machine::ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& erro
   return Status::kOk;
 }
 
+// Statement separators and line markers change nothing but the line, and
+// rewritten code has several around every statement it adds: a run of them
+// is passed over at once, counted, up to the step limit only, so that the
+// limit falls on the same instruction as without this.
+inline int32_t Machine::PassMarkers(Frame& f, int32_t pc) {
+  const Insn& in = f.proc->code[static_cast<size_t>(pc)];
+  if (in.markers == 0 || steps_ + static_cast<uint64_t>(in.markers) > maxSteps_) return pc;
+  steps_ += static_cast<uint64_t>(in.markers);
+  if (in.a >= 0) f.line = static_cast<uint16_t>(in.a);
+  return pc + in.markers;
+}
+
 Status Machine::Execute(Frame& f) {
   const Procedure& p = *f.proc;
-  int32_t pc = 0;
+  int32_t pc = PassMarkers(f, 0);
   for (;;) {
-    if (++steps_ > options_.maxSteps) {
-      return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
-    }
+    if (++steps_ > maxSteps_) return StepLimitReached();
     // Steps alone do not bound the work: one step may copy a long string.
     if (steps_ >= nextClockCheck_) {
       nextClockCheck_ = steps_ + kStepsPerClockCheck;
@@ -132,10 +143,14 @@ Status Machine::Execute(Frame& f) {
     // for; near the step limit they run one by one, so the limit falls on
     // the same instruction either way.
     Status s;
-    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= options_.maxSteps) {
+    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
       s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= options_.maxSteps) {
+    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
+      s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
+    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= maxSteps_) {
       s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
+    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
+      s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
     } else {
       s = Step(f, in, pc, next, error);
     }
@@ -148,89 +163,137 @@ Status Machine::Execute(Frame& f) {
     }
     if (next < 0) return Status::kOk;  // the procedure ends
     if (stack_.size() > kMaxStack) return Fatal("value stack overflow");
-    pc = next;
+    pc = PassMarkers(f, next);
   }
 }
 
-// What a simple load pushes, read straight from its slot.
-Status Machine::ReadSimple(Frame& f, const SimpleLoad& load, Value& out, int& error) {
+Status Machine::StepLimitReached() {
+  return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
+}
+
+// Where the value a simple load would push is held; null when the load
+// fails, with `error` or `s` saying how.
+const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(load.a);
   switch (load.op) {
-    case op::kInteger:
-      out = Value::Integer(static_cast<int16_t>(load.a));
-      return Status::kOk;
     case op::kStringLiteral:
     case op::kNumericLiteral:
-      out = f.proc->constants[slot];
-      return Status::kOk;
+      return &f.proc->constants[slot];
     case op::kGLoadObj:
-      out = Deref(globals_[slot]);
-      return Status::kOk;
+      return &Deref(globals_[slot]);
     case op::kLLoadObj:
-      out = Deref(load.a == kResultSlot ? f.result : f.locals[slot]);
-      return Status::kOk;
+      return &Deref(load.a == kResultSlot ? f.result : f.locals[slot]);
     case op::kPLoadObj:
-      out = Deref(f.params[slot]);
-      return Status::kOk;
+      return &Deref(f.params[slot]);
     case op::kTLoadObj: {
       Instance* me = f.me.object();
-      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
-      out = Deref(me->members[slot]);
-      return Status::kOk;
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
+      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      return &Deref(me->members[slot]);
     }
     default:
-      return Fatal("unsupported instruction " + std::to_string(load.op));
+      return (s = Fatal("unsupported instruction " + std::to_string(load.op)), nullptr);
   }
 }
 
 Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next,
                                 int& error) {
+  if (call.bound == nullptr) call.bound = Bind(in.sym);
+  const BoundDeclaration* bound = call.bound;
+  if (bound == nullptr) return Status::kFatal;
   if (call.constant) {
-    const BoundDeclaration* bound = Bind(in.sym);
-    if (bound == nullptr) return Status::kFatal;
     steps_ += static_cast<uint64_t>(call.span);
     next = pc + call.span + 1;
     return Invoke(*bound, call.converted);
   }
+  // Every argument is read before any is converted, as the loads run
+  // before the call: a load that fails wins over a conversion.
+  const size_t n = call.args.size();
+  sources_.resize(n);
+  for (size_t k = 0; k < n; ++k) {
+    Status s = Status::kOk;
+    sources_[k] = SimpleSource(f, call.args[k], error, s);
+    if (sources_[k] == nullptr) return s;
+  }
+  steps_ += static_cast<uint64_t>(call.span);
+  next = pc + call.span + 1;
+  return CallBound(*bound, sources_);
+}
+
+// The new object of class `cls` from the arguments the loads of `call`
+// read, counting the instructions from OpLoadCtor's successor to OpCallProc.
+Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object) {
   ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
   args.resize(call.args.size());
   for (size_t k = 0; k < args.size(); ++k) {
-    if (Status s = ReadSimple(f, call.args[k], args[k], error); s != Status::kOk || error != 0) return s;
+    Status s = Status::kOk;
+    const Value* v = SimpleSource(f, call.args[k], error, s);
+    if (v == nullptr) return s;
+    args[k] = *v;
   }
   steps_ += static_cast<uint64_t>(call.span);
+  return Construct(cls, args, object);
+}
+
+Status Machine::FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next,
+                               int& error) {
+  Value object;
+  Status s = ConstructFused(f, call, in.sym, error, object);
+  if (s != Status::kOk || error != 0) return s;
   next = pc + call.span + 1;
-  return CallDeclaration(in.sym, args);
+  stack_.push_back(std::move(object));
+  return s;
+}
+
+// The reference load `in`, the fused New after it and OpSet in one step.
+Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error) {
+  Status s = Status::kOk;
+  Value* target = AssignTarget(f, in, error, s);
+  if (target == nullptr) return s;
+  const Insn& make = f.proc->code[static_cast<size_t>(pc) + 1];
+  ++steps_;  // OpLoadCtor; ConstructFused counts its loads and OpCallProc
+  Value object;
+  s = ConstructFused(f, call, make.sym, error, object);
+  if (s != Status::kOk || error != 0) return s;
+  // The constructor's own steps may have reached the limit: then OpSet is
+  // the instruction that passes it.
+  if (++steps_ > maxSteps_) return StepLimitReached();
+  next = pc + call.span + 3;
+  error = StoreInto(target, in.type, object, true);
+  return Status::kOk;
+}
+
+// Where the reference load `in` points; null when it fails, with `error` or
+// `s` saying how.
+Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
+  const size_t slot = static_cast<size_t>(in.a);
+  switch (in.op) {
+    case op::kGLoadObjPtr:
+      return &globals_[slot];
+    case op::kLLoadObjPtr:
+      return in.a == kResultSlot ? &f.result : &f.locals[slot];
+    case op::kPLoadObjPtr:
+      return &f.params[slot];
+    default: {  // OpTLoadObjPtr
+      Instance* me = f.me.object();
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
+      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      return &me->members[slot];
+    }
+  }
 }
 
 // The reference load `in`, the load of `a` and OpAssign in one step.
 Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error) {
-  Value* target = nullptr;
-  const size_t slot = static_cast<size_t>(in.a);
-  switch (in.op) {
-    case op::kGLoadObjPtr:
-      target = &globals_[slot];
-      break;
-    case op::kLLoadObjPtr:
-      target = in.a == kResultSlot ? &f.result : &f.locals[slot];
-      break;
-    case op::kPLoadObjPtr:
-      target = &f.params[slot];
-      break;
-    default: {  // OpTLoadObjPtr
-      Instance* me = f.me.object();
-      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
-      target = &me->members[slot];
-      break;
-    }
-  }
-  Value v;
-  if (Status s = ReadSimple(f, a.source, v, error); s != Status::kOk || error != 0) return s;
+  Status s = Status::kOk;
+  Value* target = AssignTarget(f, in, error, s);
+  if (target == nullptr) return s;
+  const Value* v = SimpleSource(f, a.source, error, s);
+  if (v == nullptr) return s;
   steps_ += 2;
   next = pc + 3;
-  error = StoreInto(target, in.type, v, false);
+  error = StoreInto(target, in.type, *v, false);
   return Status::kOk;
 }
 

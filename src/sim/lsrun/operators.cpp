@@ -340,26 +340,10 @@ int ToText(const Value& v, std::string& out) {
 namespace {
 
 // The value type a slot of `type` holds, kEmpty for a Variant's any.
-constexpr Value::Type HeldType(SlotType type) {
-  switch (type) {
-    case SlotType::kInteger: return Value::Type::kInteger;
-    case SlotType::kLong: return Value::Type::kLong;
-    case SlotType::kDouble: return Value::Type::kDouble;
-    case SlotType::kSingle: return Value::Type::kSingle;
-    case SlotType::kCurrency: return Value::Type::kCurrency;
-    case SlotType::kBoolean: return Value::Type::kBoolean;
-    case SlotType::kByte: return Value::Type::kByte;
-    case SlotType::kString: return Value::Type::kString;
-    case SlotType::kObject: return Value::Type::kObject;
-    case SlotType::kVariant:
-    case SlotType::kRecord: break;
-  }
-  return Value::Type::kEmpty;
-}
 
 }  // namespace
 
-int Convert(const Value& v, SlotType type, Value& out) {
+int ConvertOther(const Value& v, SlotType type, Value& out) {
   if (v.type() == Value::Type::kRef) return v.ref() ? Convert(*v.ref(), type, out) : err::kTypeMismatch;
   // A Type's value goes only into a slot of a Type, as a copy.
   if (type == SlotType::kRecord || v.type() == Value::Type::kRecord) {
@@ -368,8 +352,6 @@ int Convert(const Value& v, SlotType type, Value& out) {
     out = Value::Record(record->Clone());
     return 0;
   }
-  // A value of the slot's own type goes as it is (strings are immutable and
-  // shared).
   if (v.type() == HeldType(type)) return (out = v, 0);
   if (v.IsNull() && type != SlotType::kVariant) return err::kInvalidUseOfNull;
   switch (type) {

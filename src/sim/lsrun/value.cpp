@@ -24,27 +24,6 @@ SlotType SlotTypeOf(uint16_t typeWord) {
   }
 }
 
-Value Value::Boolean(bool b) {
-  Value v;
-  v.type_ = Type::kBoolean;
-  v.n_ = b ? -1 : 0;
-  return v;
-}
-
-Value Value::Integer(int16_t i) {
-  Value v;
-  v.type_ = Type::kInteger;
-  v.n_ = i;
-  return v;
-}
-
-Value Value::Long(int32_t i) {
-  Value v;
-  v.type_ = Type::kLong;
-  v.n_ = i;
-  return v;
-}
-
 Value Value::Double(double d) {
   Value v;
   v.type_ = Type::kDouble;

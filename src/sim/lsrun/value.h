@@ -119,9 +119,9 @@ class Value {
   }
   ~Value() { Clear(); }
 
-  static Value Boolean(bool b);
-  static Value Integer(int16_t v);
-  static Value Long(int32_t v);
+  static Value Boolean(bool b) { return Scalar(Type::kBoolean, b ? -1 : 0); }
+  static Value Integer(int16_t v) { return Scalar(Type::kInteger, v); }
+  static Value Long(int32_t v) { return Scalar(Type::kLong, v); }
   static Value Double(double v);
   static Value Single(double v);  // rounds to single precision
   static Value Byte(uint8_t v);
@@ -182,6 +182,12 @@ class Value {
     holder_ = other.holder_;
     other.type_ = Type::kEmpty;
     other.holder_ = nullptr;
+  }
+  static Value Scalar(Type type, int32_t n) {
+    Value v;
+    v.type_ = type;
+    v.n_ = n;
+    return v;
   }
   void ClearCounted();
   void AddRefCounted();
@@ -260,9 +266,13 @@ class Instance : public Counted {
   enum class State : uint8_t { kLive, kQueued, kDestroying, kDead };
 
   Instance(Owner* owner, uint32_t classOffset, size_t slots) : classOffset(classOffset), members(slots), owner_(owner) {}
-  const uint32_t classOffset;  // symbol-data offset of the class entry
+  uint32_t classOffset;  // symbol-data offset of the class entry
   std::vector<Value> members;
   State state = State::kLive;
+  // Kept by the interpreter's InstancePool: when the instance was made, and
+  // where the pool holds it.
+  uint64_t created = 0;
+  uint32_t poolSlot = 0;
 
  protected:
   void LastReleased() override { owner_->InstanceReleased(this); }

@@ -87,29 +87,17 @@ Value Value::Object(Instance* instance) {
   return v;
 }
 
-Value Value::Array(ArrayRep* array) {
+Value Value::Holding(Type type, Counted* block) {
   Value v;
-  v.type_ = Type::kArray;
-  v.u_.block = array;
-  array->AddRef();
+  v.type_ = type;
+  v.u_.block = block;
+  block->AddRef();
   return v;
 }
 
-Value Value::Record(RecordRep* record) {
-  Value v;
-  v.type_ = Type::kRecord;
-  v.u_.block = record;
-  record->AddRef();
-  return v;
-}
-
-Value Value::List(ListRep* list) {
-  Value v;
-  v.type_ = Type::kList;
-  v.u_.block = list;
-  list->AddRef();
-  return v;
-}
+Value Value::Array(ArrayRep* array) { return Holding(Type::kArray, array); }
+Value Value::Record(RecordRep* record) { return Holding(Type::kRecord, record); }
+Value Value::List(ListRep* list) { return Holding(Type::kList, list); }
 
 Value Value::Ref(Value* slot, SlotType type, Counted* holder) {
   Value v;

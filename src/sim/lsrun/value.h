@@ -166,6 +166,8 @@ class Value {
   }
 
  private:
+  // A value of a counted `type` that takes a reference to `block`.
+  static Value Holding(Type type, Counted* block);
   void CopyFrom(const Value& other) {
     type_ = other.type_;
     slot_ = other.slot_;

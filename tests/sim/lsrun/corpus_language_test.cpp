@@ -289,6 +289,48 @@ const Program kPrograms[] = {
      "  Print Err; \" \"; Error$\n"
      "End Sub\n",
      "True True False [x] True True True True\nnull is not true\n94 Invalid use of Null\n"},
+    {"StockReportWithTypesClassesAndNoCase",
+     "Option Compare NoCase\n"
+     "Type Item\n"
+     "  Name As String\n"
+     "  Qty As Integer\n"
+     "  Price As Currency\n"
+     "End Type\n"
+     "Class Report\n"
+     "  Private mTitle As String\n"
+     "  Property Get Title As String\n"
+     "    Title = mTitle\n"
+     "  End Property\n"
+     "  Property Set Title As String\n"
+     "    mTitle = UCase(Title)\n"
+     "  End Property\n"
+     "  Function Row(it As Item) As String\n"
+     "    Row = it.Name & \": \" & it.Qty\n"
+     "  End Function\n"
+     "End Class\n"
+     "Class PriceReport As Report\n"
+     "  Function Row(it As Item) As String\n"
+     "    Row = Report..Row(it) & \" x \" & it.Price & \" = \" & it.Qty * it.Price\n"
+     "  End Function\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim stock(1 To 3) As Item\n"
+     "  stock(1).Name = \"Pen\" : stock(1).Qty = 10 : stock(1).Price = 1.5\n"
+     "  stock(2).Name = \"ink\" : stock(2).Qty = 2 : stock(2).Price = 7.25\n"
+     "  stock(3) = stock(1)\n"
+     "  stock(3).Name = \"PENCIL\"\n"
+     "  Dim r As Report\n"
+     "  Set r = New PriceReport\n"
+     "  r.Title = \"stock\"\n"
+     "  Print r.Title\n"
+     "  Dim i As Integer, total As Currency\n"
+     "  For i = LBound(stock) To UBound(stock)\n"
+     "    Print r.Row(stock(i))\n"
+     "    If stock(i).Name = \"pen\" Then total = total + stock(i).Qty\n"
+     "  Next\n"
+     "  Print \"pens: \" & total\n"
+     "End Sub\n",
+     "STOCK\nPen: 10 x 1.5 = 15\nink: 2 x 7.25 = 14.5\nPENCIL: 10 x 1.5 = 15\npens: 10\n"},
 };
 
 class CorpusLanguageTest : public testing::CorpusFixture {};

@@ -16,12 +16,16 @@ enum : uint8_t {
   kRound, kSqr, kSgn, kExp, kLog, kRnd, kRandomize, kLBound, kUBound, kIsArray, kArrayAppend,
   kArrayGetIndex, kIsNumeric, kIsEmpty, kIsNull, kIsObject, kTypeName, kDataType, kNow, kToday,
   kDate, kTime, kTimer, kYear, kMonth, kDay, kHour, kMinute, kSecond, kDateNumber, kTimeNumber,
-  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue, kNull,
+  kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue,
   // Files (machine_files.cpp); the names starting with "#" are the forms the
   // compiler gives the file statements, which no source can call by name.
-  kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput, kCount
+  kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput,
+  // Later additions take the numbers after the files', so that the numbers
+  // compiled modules carry keep their meaning.
+  kNull, kCount
 };
 inline constexpr uint8_t kFirstFile = kFreeFile;
+inline constexpr uint8_t kLastFile = kFileInput;
 // The third argument of "#PRINT": what the second one is.
 // Write # items go as kPartWriteItem (texts quoted), with kPartWriteComma
 // between them.
@@ -101,7 +105,6 @@ inline constexpr BuiltinSpec kBuiltins[] = {
     {"OCT", builtin::kOct, 1, 1, true, false},
     {"DATEVALUE", builtin::kDateValue, 1, 1, true, false},
     {"TIMEVALUE", builtin::kTimeValue, 1, 1, true, false},
-    {"NULL", builtin::kNull, 0, 0, true, false},
     {"FREEFILE", builtin::kFreeFile, 0, 0, true, false},
     {"EOF", builtin::kEof, 1, 1, true, false},
     {"#OPEN", builtin::kFileOpen, 3, 3, false, false},          // path, mode (FileMode), number
@@ -109,6 +112,7 @@ inline constexpr BuiltinSpec kBuiltins[] = {
     {"#PRINT", builtin::kFilePrint, 3, 3, false, false},        // number, value, PrintPart
     {"#LINEINPUT", builtin::kFileLineInput, 1, 1, true, false},  // number: the next line
     {"#INPUT", builtin::kFileInput, 1, 1, true, false},          // number: the next field
+    {"NULL", builtin::kNull, 0, 0, true, false},
 };
 static_assert(sizeof(kBuiltins) / sizeof(kBuiltins[0]) == builtin::kCount, "one entry per built-in number");
 

@@ -319,7 +319,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
   for (Value& a : args) {
     if (a.type() == Value::Type::kRef) a = Value(Held(a));
   }
-  if (spec->number >= builtin::kFirstFile) return FileBuiltin(spec->number, args, error);
+  if (spec->number >= builtin::kFirstFile && spec->number <= builtin::kLastFile) return FileBuiltin(spec->number, args, error);
   auto missing = [&](size_t i) { return i >= args.size() || args[i].IsMissing(); };
   auto text = [&](size_t i, std::string& out) { return error = ToText(args[i], out); };
   auto lng = [&](size_t i, int32_t& out) { return error = ToLong(args[i], out); };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sim/lsc/token.h"
@@ -13,7 +14,8 @@ namespace quillet::lsc {
 struct Symbol;  // resolver.h
 
 // Declared type of a variable, parameter or Function result.
-enum class TypeKind { kVariant, kInteger, kLong, kString, kObject, kDouble, kSingle, kCurrency, kBoolean, kByte };
+// kRecord: a user-defined Type (its name in className, as for a class).
+enum class TypeKind { kVariant, kInteger, kLong, kString, kObject, kDouble, kSingle, kCurrency, kBoolean, kByte, kRecord };
 
 // The type a suffix character (% & ! # @ $) gives a name or literal; false
 // for any other character.
@@ -21,7 +23,7 @@ bool SuffixType(char suffix, TypeKind& kind);
 
 struct TypeRef {
   TypeKind kind = TypeKind::kVariant;
-  std::string className;  // kObject only
+  std::string className;  // kObject and kRecord only
 };
 
 enum class ExprKind {
@@ -65,6 +67,8 @@ struct Expr {
   bool builtinSub = false;    // kBuiltin that leaves no result (Randomize)
   int omitted = 0;            // kBuiltin: OpDefaultArg pushed for missing arguments
   bool omittedFirst = false;  // ... before the arguments (InStr) rather than after
+  bool baseCall = false;      // kMember `Class..method`: that class's own method on Me
+  bool textCompare = false;   // kBuiltin: its omitted compare argument is 1 (Option Compare NoCase)
 };
 
 enum class StmtKind {
@@ -75,13 +79,13 @@ enum class StmtKind {
   kResume0,  // Resume / Resume 0
   kErrSet,   // Err = n: value
   kEnd,      // End: the run stops
-  kReDim,    // ReDim [Preserve] target(value To limit): value may be null
+  kReDim,    // ReDim [Preserve] target(lower To upper, ...): the bounds in items
   kErase,    // Erase target
   kWith,     // With value ... End With: target is the hidden local holding value
   kSequence, // statements one source statement stands for (file statements): body
 };
 
-enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo };
+enum class ExitKind { kSub, kFunction, kFor, kForAll, kDo, kProperty };
 
 struct Stmt;
 using StmtPtr = std::unique_ptr<Stmt>;
@@ -103,8 +107,9 @@ struct VarDecl {
   int column = 0;
   TypeRef type;
   bool isArray = false;
-  int lower = 0;
+  int lower = 0;  // of the first dimension
   int upper = 0;
+  std::vector<std::pair<int, int>> bounds;  // lower and upper of each dimension of a fixed array
   bool autoNew = false;  // Dim x As New C
   bool dynamic = false;  // Dim a() As T: no elements until ReDim
   bool isList = false;   // Dim l List As T
@@ -150,8 +155,13 @@ struct Param {
   Symbol* sym = nullptr;
 };
 
+// A procedure; a Property Get is a Function and a Property Set (or Let) a
+// Sub whose value comes in a parameter named as the property.
+enum class PropertyKind { kNone, kGet, kSet };
+
 struct ProcDecl {
   bool isFunction = false;
+  PropertyKind property = PropertyKind::kNone;
   bool isPrivate = false;  // Private method
   bool isStatic = false;   // Static Sub/Function: every declared local is Static
   std::string name;
@@ -164,8 +174,12 @@ struct ProcDecl {
   Symbol* sym = nullptr;
 };
 
+// A class, or a user-defined Type (members only, values copied on
+// assignment).
 struct ClassDecl {
+  bool isType = false;
   std::string name;
+  std::string baseName;  // Class name As baseName
   int line = 0;
   int column = 0;
   std::vector<VarDecl> members;
@@ -186,9 +200,14 @@ struct ExternalDecl {
   Symbol* sym = nullptr;
 };
 
+// The statement `Base..New`, with no arguments yet: how a derived class's
+// New runs its base's first.
+StmtPtr BaseNewCall(const std::string& baseName, int line, int column);
+
 struct Module {
   bool optionDeclare = false;
   bool optionPublic = false;
+  bool compareText = false;  // Option Compare NoCase (or Text): strings compare without case
   std::vector<VarDecl> variables;
   std::vector<ProcDecl> procs;
   std::vector<ClassDecl> classes;

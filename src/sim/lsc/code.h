@@ -21,6 +21,7 @@ enum Op : uint8_t {
   kOpLine = op::kLine, kOpStmtSep = op::kStmtSep, kOpExitSub = op::kExitSub, kOpEndSub = op::kEndSub,
   kOpCallProc = op::kCallProc,
   kOpLoadProc = op::kLoadProc, kOpLoadCtor = op::kLoadCtor, kOpLoadMethod = op::kLoadMethod, kOpLoadMeProc = op::kLoadMeProc,
+  kOpLoadBaseProc = op::kLoadBaseProc,
   kOpPop = op::kPop, kOpDup = op::kDup, kOpFor = op::kFor, kOpForAll = op::kForAll, kOpNext = op::kNext, kOpNextForAll = op::kNextForAll,
   kOpJZ = op::kJZ, kOpJNZ = op::kJNZ, kOpJmp = op::kJmp, kOpOnGoto = op::kOnGoto, kOpGosub = op::kGosub, kOpOnGosub = op::kOnGosub, kOpReturn = op::kReturn,
   kOpPrint = op::kPrint, kOpPrintNoCR = op::kPrintNoCR, kOpLoadMe = op::kLoadMe,
@@ -92,6 +93,13 @@ class CodeBuffer {
   }
 
   const std::vector<Instr>& code() const { return code_; }
+  // Option Compare NoCase: comparisons take their second form, which the
+  // runner makes ignore case.
+  void UseTextComparisons() {
+    for (Instr& i : code_) {
+      if (i.op >= kOpLt && i.op <= kOpNe) i.op = static_cast<uint8_t>(i.op + (op::kLt2 - op::kLt));
+    }
+  }
   // Index of the instruction a label stands for (-1 while unbound).
   int LabelIndex(int label) const { return labels_[label]; }
   size_t LabelCount() const { return labels_.size(); }

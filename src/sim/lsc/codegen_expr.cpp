@@ -49,8 +49,8 @@ void ProcCodegen::GenPtr(const Expr& e) {
   }
   GenVariable(s, true);
   if ((s.isArray || s.isList) && e.hasArgs) {
-    GenExpr(*e.args[0]);
-    out_.Emit(kOpElem, 1);
+    for (const ExprPtr& a : e.args) GenExpr(*a);
+    out_.Emit(kOpElem, static_cast<int32_t>(e.args.size()));
   }
 }
 
@@ -58,7 +58,9 @@ void ProcCodegen::GenPtr(const Expr& e) {
 // or a method of an object.
 void ProcCodegen::GenCallee(const Expr& e) {
   const Symbol& s = *e.sym;
-  if (e.kind == ExprKind::kMember) {
+  if (e.baseCall) {
+    out_.EmitSym(kOpLoadBaseProc, &s);  // on Me, without looking for an override
+  } else if (e.kind == ExprKind::kMember) {
     GenExpr(*e.left);
     out_.EmitSym(kOpLoadMethod, &s);
   } else if (s.owner && s.owner->kind == SymKind::kClass) {
@@ -101,7 +103,13 @@ void ProcCodegen::GenBuiltin(const Expr& e, bool asStatement) {
   const int leading = e.omittedFirst ? 1 : 0;
   for (int k = 0; k < leading; ++k) out_.Emit(kOpDefaultArg);
   for (const ExprPtr& a : e.args) GenExpr(*a);
-  for (int k = leading; k < e.omitted; ++k) out_.Emit(kOpDefaultArg);
+  for (int k = leading; k < e.omitted; ++k) {
+    if (k == e.omitted - 1 && e.textCompare) {
+      out_.Emit(kOpInteger, 1);  // compare without case
+    } else {
+      out_.Emit(kOpDefaultArg);
+    }
+  }
   out_.Emit(kOpBuiltinDisp, e.builtin);
   if (asStatement && !e.builtinSub) out_.Emit(kOpPop);
 }
@@ -171,8 +179,8 @@ void ProcCodegen::GenExpr(const Expr& e) {
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
       if ((s.isArray || s.isList) && e.hasArgs) {
-        GenExpr(*e.args[0]);
-        out_.Emit(kOpLoadElemFromExpr, 1);
+        for (const ExprPtr& a : e.args) GenExpr(*a);
+        out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
       }
       return;
     }

@@ -4,6 +4,7 @@
 // targets the end of the procedure.
 #include "sim/lsc/codegen.h"
 #include "sim/lsc/module_writer.h"
+#include "sim/lsrun/value.h"
 
 namespace quillet::lsc {
 
@@ -224,7 +225,7 @@ void ProcCodegen::GenForAll(const Stmt& s) {
 }
 
 void ProcCodegen::GenExit(const Stmt& s) {
-  if (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction) {
+  if (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction || s.exitKind == ExitKind::kProperty) {
     out_.Emit(kOpExitSub);
     return;
   }
@@ -353,14 +354,11 @@ void ProcCodegen::GenStmt(const Stmt& s) {
       break;
     case StmtKind::kReDim:
       // The array's reference, its bounds; the operand is the element type.
+      // The operand is the element type with the number of dimensions.
       GenVariable(*s.target->sym, true);
-      if (s.value) {
-        GenExpr(*s.value);
-      } else {
-        out_.Emit(kOpInteger, 0);
-      }
-      GenExpr(*s.limit);
-      out_.Emit(s.preserve ? kOpRedimPreserve : kOpRedim, ElementTypeWord(*s.target->sym));
+      for (const ExprPtr& bound : s.items) GenExpr(*bound);
+      out_.Emit(s.preserve ? kOpRedimPreserve : kOpRedim,
+                static_cast<int32_t>(ElementTypeWord(*s.target->sym) | (s.items.size() / 2 - 1) << lsrun::type_word::kRedimDimsShift));
       break;
     case StmtKind::kErase:
       if (s.target->hasArgs) {

@@ -30,6 +30,7 @@ bool Compile(std::string_view source, std::vector<uint8_t>& image, std::vector<C
     procs.emplace_back();
     procs.back().sym = p;
     lsc::GenerateProcedure(*p, procs.back().code, procs.back().labelIndex);
+    if (module.compareText) procs.back().code.UseTextComparisons();
   };
   for (const lsc::Symbol* p : syms.procs) generate(p);
   for (const lsc::Symbol* c : syms.classes) {

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "sim/lsc/string_pool.h"
+#include "sim/lsrun/value.h"
 #include "sim/module_builder.h"
 #include "util/bytes.h"
 
@@ -31,6 +32,9 @@ uint16_t TypeWord(const Symbol& s) {
     case TypeKind::kCurrency: w = 7; break;
     case TypeKind::kBoolean: w = 8; break;
     case TypeKind::kByte: w = 9; break;
+    case TypeKind::kRecord:
+      w = static_cast<uint16_t>(lsrun::type_word::kRecordBase | (s.classType ? s.classType->recordIndex : 0));
+      break;
   }
   if (s.isList) return static_cast<uint16_t>(w | 0x4000);
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
@@ -124,7 +128,19 @@ void ModuleWriter::WriteVariable(const Symbol* s, uint16_t flags) {
   StoreU16(e + 10, TypeWord(*s));
   StoreU16(e + 12, static_cast<uint16_t>(s->slot));
   if (s->classType) StoreU16(e + 14, SymbolHandle(*s->classType));
-  if (s->isArray) StoreU16(e + 14, static_cast<uint16_t>(s->count | (s->lower == 1 ? 0x8000 : 0)));
+  if (!s->isArray) return;
+  if (s->bounds.size() > 1 || (s->lower != 0 && s->lower != 1)) {
+    // Bounds a count and a lower bound of 0 or 1 cannot say: their text.
+    std::string text;
+    for (const auto& [lower, upper] : s->bounds) {
+      if (!text.empty()) text += ',';
+      text += std::to_string(lower) + ':' + std::to_string(upper);
+    }
+    StoreU16(e + 10, static_cast<uint16_t>(TypeWord(*s) | lsrun::type_word::kBoundsFlag));
+    StoreU16(e + 14, strings_.FindOrAdd(text));
+    return;
+  }
+  StoreU16(e + 14, static_cast<uint16_t>(s->count | (s->lower == 1 ? 0x8000 : 0)));
 }
 
 void ModuleWriter::WriteProcedure(const Symbol* p) {
@@ -154,7 +170,7 @@ void ModuleWriter::WriteProcedure(const Symbol* p) {
 }
 
 void ModuleWriter::WriteClass(const Symbol* c) {
-  PutCommon(c, 11, 0);
+  PutCommon(c, 11, c->cls && c->cls->isType ? lsrun::type_word::kRecordClassFlag : 0);
   uint8_t* e = Entry(c);
   std::vector<const Symbol*> members;
   uint16_t variables = 0;
@@ -169,6 +185,7 @@ void ModuleWriter::WriteClass(const Symbol* c) {
   }
   StoreU16(e + 10, variables);
   PutScope(e + 16, members);
+  if (c->base) StoreU16(e + 12, SymbolHandle(*c->base));
   StoreU16(e + 76, static_cast<uint16_t>(c->instanceSize));
   if (c->ctor) StoreU16(e + 84, SymbolHandle(*c->ctor));
   if (c->dtor) StoreU16(e + 86, SymbolHandle(*c->dtor));

@@ -11,17 +11,20 @@
 // | 7/8  | Function/Sub| 152    | 10 result type word, 12 owner class, 14 result class,   |
 // |      |             |        | 16 locals scope, 76 parameters, 84 u32 code offset,     |
 // |      |             |        | 88 frame size, 92 labels scope                          |
-// | 11   | class       | 92     | 10 member variables, 16 members scope, 76 instance size,|
+// | 11   | class       | 92     | 10 member variables, 12 base class, 16 members scope,   |
+// |      |             |        | 76 instance size (the base's members first),            |
 // |      |             |        | 84 New, 86 Delete, 88 New's parameters, 90 25           |
 // | 15   | Declare     | 40+2n  | 10 10, 20 alias, 24 library entry, 32 n+1, 34 n,        |
 // |      |             |        | 36 result type word (0: Sub), 38 10, 40 parameter words |
 // | 26   | library     | 12     | 2 sibling, 4 name, 6 0xFFFF                             |
 //
 // Type words: 1 Integer, 2 Long, 3 String, 4 Variant, 0x0409 object (type
-// argument: the class); arrays add 0x2000 and carry the element count in
-// bits 0-14 of the type argument, bit 15 set for lower bound 1. Parameter
-// words of declarations: 0x0800 | type word. Variable flags: 1 parameter,
-// 2 module variable or local, 3 member.
+// argument: the class), 0x0600 + n the n-th Type (a class entry with flags
+// 1); arrays add 0x2000 and carry the element count in bits 0-14 of the type
+// argument, bit 15 set for lower bound 1, or add 0x1000 too and carry the
+// string handle of their bounds text ("1:3,0:4"). Parameter words of
+// declarations: 0x0800 | type word. Variable flags: 1 parameter, 2 module
+// variable or local, 3 member.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "sim/lsc/lexer.h"
+#include "sim/lsrun/arrays.h"
 #include "util/ascii.h"
 
 namespace quillet::lsc {
@@ -18,6 +19,28 @@ bool IsReservedWord(const std::string& u) {
       "REM", "RESUME", "RETURN", "SELECT", "SET", "STEP", "SUB", "THEN", "TO", "TRUE",
       "UNTIL", "WEND", "WHILE", "XOR"};
   return kWords.count(u) != 0;
+}
+
+StmtPtr BaseNewCall(const std::string& baseName, int line, int column) {
+  auto base = std::make_unique<Expr>();
+  base->kind = ExprKind::kName;
+  base->line = line;
+  base->column = column;
+  base->text = baseName;
+  auto call = std::make_unique<Expr>();
+  call->kind = ExprKind::kMember;
+  call->line = line;
+  call->column = column;
+  call->text = "New";
+  call->baseCall = true;
+  call->left = std::move(base);
+  call->hasArgs = true;
+  auto s = std::make_unique<Stmt>();
+  s->kind = StmtKind::kCall;
+  s->line = line;
+  s->column = column;
+  s->target = std::move(call);
+  return s;
 }
 
 bool SuffixType(char suffix, TypeKind& kind) {
@@ -127,7 +150,16 @@ bool Parser::ParseOption(Module& m) {
     Next();
     return true;
   }
-  if (IsKw("COMPARE")) return Fail("'Option " + Cur().text + "' is not supported");
+  if (AcceptKw("COMPARE")) {
+    // Binary and Case compare strings as they are; NoCase and Text without
+    // case; Pitch and NoPitch change nothing for the texts a script holds.
+    do {
+      if (AcceptKw("BINARY") || AcceptKw("CASE") || AcceptKw("PITCH") || AcceptKw("NOPITCH")) continue;
+      if (!AcceptKw("NOCASE") && !AcceptKw("TEXT")) return Fail("expected 'Binary', 'Case', 'NoCase' or 'Text' after 'Option Compare'");
+      m.compareText = true;
+    } while (Accept(Tok::kComma));
+    return true;
+  }
   return Fail("expected 'Public' or 'Declare' after 'Option'");
 }
 
@@ -155,19 +187,25 @@ bool Parser::ParseDimList(std::vector<VarDecl>& out, bool allowNewArgs) {
         Next();
         return true;
       };
-      int first = 0;
-      if (!bound(first)) return false;
       d.isArray = true;
-      if (AcceptKw("TO")) {
-        d.lower = first;
-        if (!bound(d.upper)) return false;
-      } else {
-        d.lower = optionBase_;
-        d.upper = first;
-      }
-      if (Is(Tok::kComma)) return Fail("multi-dimensional arrays are not supported");
-      if (d.upper < d.lower) return Fail("array upper bound is below its lower bound");
-      if (d.upper - d.lower >= 16384) return Fail("array has too many elements");
+      int64_t elements = 1;
+      do {
+        if (d.bounds.size() == lsrun::kMaxArrayDims) return Fail("arrays of more than 8 dimensions are not supported");
+        int first = 0, lower = optionBase_, upper = 0;
+        if (!bound(first)) return false;
+        if (AcceptKw("TO")) {
+          lower = first;
+          if (!bound(upper)) return false;
+        } else {
+          upper = first;
+        }
+        if (upper < lower) return Fail("array upper bound is below its lower bound");
+        elements *= upper - lower + 1;
+        if (elements > static_cast<int64_t>(lsrun::kMaxDeclaredElements)) return Fail("array has too many elements");
+        d.bounds.emplace_back(lower, upper);
+      } while (Accept(Tok::kComma));
+      d.lower = d.bounds[0].first;
+      d.upper = d.bounds[0].second;
       if (!Expect(Tok::kRParen, "')'")) return false;
     }
     if (IsKw("AS") && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "NEW") {
@@ -303,12 +341,23 @@ bool Parser::ParseProc(ProcDecl& proc, bool inClass) {
   const char suffix = toks_[pos_ - 1].suffix;
   localConsts_.clear();
   if (!ParseParams(proc.params)) return false;
-  if (proc.isFunction && !ParseType(proc.result)) return false;
-  if (proc.isFunction && suffix != 0) SuffixType(suffix, proc.result.kind);
-  if (!proc.isFunction && IsKw("AS")) return Fail("a Sub has no result type");
+  if (inClass && proc.name == "New" && Accept(Tok::kComma)) {
+    // Sub New(...), Base(args): the base class's New runs first with args.
+    const Token at = Cur();
+    std::string baseName;
+    if (!ExpectName(baseName, "the base class name")) return false;
+    StmtPtr s = BaseNewCall(baseName, at.line, at.column);
+    if (Is(Tok::kLParen) && !ParseArgs(s->target->args)) return false;
+    proc.body.push_back(std::move(s));
+  }
+  const bool typed = proc.isFunction || proc.property == PropertyKind::kSet;  // a Set's type is its value's
+  if (typed && !ParseType(proc.result)) return false;
+  if (typed && suffix != 0) SuffixType(suffix, proc.result.kind);
+  if (!typed && IsKw("AS")) return Fail("a Sub has no result type");
   if (!AtStatementEnd()) return Fail("expected the end of the line");
-  proc.body = ParseBlock();
+  for (StmtPtr& s : ParseBlock()) proc.body.push_back(std::move(s));
   proc.endLine = Cur().line;
+  if (proc.property != PropertyKind::kNone) return ParseEnd("Property");
   return ParseEnd(proc.isFunction ? "Function" : "Sub");
 }
 
@@ -316,7 +365,7 @@ bool Parser::ParseClass(ClassDecl& cls) {
   cls.line = Cur().line;
   cls.column = Cur().column;
   if (!ExpectName(cls.name, "a class name")) return false;
-  if (IsKw("AS")) return Fail("derived classes are not supported");
+  if (AcceptKw("AS") && !ExpectName(cls.baseName, "a base class name after 'As'")) return false;
   if (!AtStatementEnd()) return Fail("expected the end of the line");
   while (true) {
     while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
@@ -326,9 +375,22 @@ bool Parser::ParseClass(ClassDecl& cls) {
     const bool isPrivate = AcceptKw("PRIVATE");
     if (!isPrivate) AcceptKw("PUBLIC");
     const size_t membersBefore = cls.members.size();
-    if (IsKw("PROPERTY")) {
-      ok = Fail("properties ('Property Get/Set') are not supported");
-      SkipBlock("PROPERTY");
+    if (AcceptKw("PROPERTY")) {
+      ProcDecl p;
+      p.isPrivate = isPrivate;
+      if (AcceptKw("GET")) {
+        p.property = PropertyKind::kGet;
+        p.isFunction = true;
+      } else if (AcceptKw("SET") || AcceptKw("LET")) {
+        p.property = PropertyKind::kSet;
+      }
+      if (p.property == PropertyKind::kNone) {
+        ok = Fail("expected 'Get' or 'Set' after 'Property'");
+        SkipBlock("PROPERTY");
+      } else {
+        ok = ParseProc(p, true);
+        if (ok) cls.methods.push_back(std::move(p));
+      }
     } else if (AcceptKw("SUB") || IsKw("FUNCTION")) {
       ProcDecl p;
       p.isFunction = AcceptKw("FUNCTION");
@@ -340,6 +402,31 @@ bool Parser::ParseClass(ClassDecl& cls) {
       for (size_t k = membersBefore; k < cls.members.size(); ++k) cls.members[k].isPrivate = isPrivate;
     } else {
       ok = Fail("expected a member declaration, 'Sub', 'Function' or 'End Class'");
+    }
+    if (ok && !AtStatementEnd()) Fail("expected the end of the line");
+    if (failed_) Recover();
+  }
+}
+
+// Type name, then its members ("name As type", one a line), End Type.
+bool Parser::ParseTypeBlock(ClassDecl& type) {
+  type.line = Cur().line;
+  type.column = Cur().column;
+  if (!ExpectName(type.name, "a Type name")) return false;
+  if (!AtStatementEnd()) return Fail("expected the end of the line");
+  while (true) {
+    while (Accept(Tok::kNewline) || Accept(Tok::kColon)) {}
+    if (Is(Tok::kEnd)) return Fail("expected 'End Type'");
+    if (IsKw("END")) return ParseEnd("Type");
+    bool ok = false;
+    if (IsKw("SUB") || IsKw("FUNCTION") || IsKw("PROPERTY")) {
+      const std::string word = Cur().upper;
+      Fail("a Type has members only: declare a Class for '" + Cur().text + "'");
+      SkipBlock(word.c_str());  // its body would only add follow-on errors
+    } else if (Is(Tok::kIdent)) {
+      ok = ParseDimList(type.members, false);
+    } else {
+      Fail("expected a member of the Type or 'End Type'");
     }
     if (ok && !AtStatementEnd()) Fail("expected the end of the line");
     if (failed_) Recover();
@@ -389,11 +476,9 @@ void Parser::ParseModuleBody(Module& m) {
       if (ok) m.procs.push_back(std::move(p));
     } else if (IsKw("STATIC")) {
       ok = Fail("'Static' variables are declared inside a Sub or Function");
-    } else if (IsKw("TYPE") || IsKw("PROPERTY")) {
-      const std::string word = Cur().upper;
-      ok = Fail("'" + Cur().text + "' is not supported");
-      if (word == "TYPE") SkipBlock("TYPE");  // its members would only add follow-on errors
-      if (word == "PROPERTY") SkipBlock("PROPERTY");
+    } else if (IsKw("PROPERTY")) {
+      ok = Fail("'" + Cur().text + "' is only allowed inside a Class");
+      SkipBlock("PROPERTY");  // its body would only add follow-on errors
     } else if (AcceptKw("OPTION")) {
       ok = ParseOption(m);
     } else if (AcceptKw("DECLARE")) {
@@ -410,6 +495,11 @@ void Parser::ParseModuleBody(Module& m) {
       } else if (AcceptKw("CLASS")) {
         ClassDecl c;
         ok = ParseClass(c);
+        if (ok) m.classes.push_back(std::move(c));
+      } else if (AcceptKw("TYPE")) {
+        ClassDecl c;
+        c.isType = true;
+        ok = ParseTypeBlock(c);
         if (ok) m.classes.push_back(std::move(c));
       } else if (AcceptKw("DIM") || (scoped && Is(Tok::kIdent))) {
         ok = ParseDimList(m.variables, true);

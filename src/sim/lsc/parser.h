@@ -54,6 +54,7 @@ class Parser {
   bool ParseParams(std::vector<Param>& params);
   bool ParseProc(ProcDecl& proc, bool inClass);
   bool ParseClass(ClassDecl& cls);
+  bool ParseTypeBlock(ClassDecl& type);
   bool ParseDeclare(ExternalDecl& ext);
   bool ParseEnd(const char* what);
 

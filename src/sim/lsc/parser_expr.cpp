@@ -185,9 +185,17 @@ ExprPtr Parser::ParsePostfix() {
   ExprPtr e = ParsePrimary();
   while (e && Is(Tok::kDot)) {
     Next();
+    // Class..method: that class's own method, called on Me.
+    const bool baseCall = e->kind == ExprKind::kName && !e->hasArgs && Accept(Tok::kDot);
     const Token at = Cur();
     auto m = NewExpr(ExprKind::kMember, at);
-    if (!ExpectName(m->text, "a member name after '.'")) return nullptr;
+    m->baseCall = baseCall;
+    if (baseCall && IsKw("NEW")) {
+      m->text = "New";
+      Next();
+    } else if (!ExpectName(m->text, "a member name after '.'")) {
+      return nullptr;
+    }
     m->left = std::move(e);
     if (Is(Tok::kLParen)) {
       m->hasArgs = true;

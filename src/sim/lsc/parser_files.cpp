@@ -48,7 +48,7 @@ bool Parser::IsFileStatement() const {
   const std::string& u = Cur().upper;
   if (Cur().kind != Tok::kIdent) return false;
   if (u == "OPEN" || u == "CLOSE") return true;
-  if (u == "PRINT" || u == "INPUT") return Ahead(1).kind == Tok::kHash;
+  if (u == "PRINT" || u == "INPUT" || u == "WRITE") return Ahead(1).kind == Tok::kHash;
   return u == "LINE" && Ahead(1).kind == Tok::kIdent && Ahead(1).upper == "INPUT";
 }
 
@@ -145,6 +145,27 @@ StmtPtr Parser::ParseFileStatement(const Token& start) {
     const int part = newline ? builtin::kPartEndLine : builtin::kPartEndNoLine;
     seq->body.push_back(
         CallStmt(Builtin("#PRINT", start, Args(copyNumber(), Integer(0, start), Integer(part, start))), start));
+    return seq;
+  }
+  if (u == "WRITE") {
+    // Write #n, a, b: the items joined by commas, texts in quotes, one line.
+    if (Accept(Tok::kComma)) {
+      bool first = true;
+      while (!AtStatementEnd()) {
+        if (!first) {
+          seq->body.push_back(CallStmt(
+              Builtin("#PRINT", start, Args(copyNumber(), Integer(0, start), Integer(builtin::kPartWriteComma, start))), start));
+        }
+        ExprPtr item = ParseExpr();
+        if (!item) return nullptr;
+        seq->body.push_back(CallStmt(
+            Builtin("#PRINT", start, Args(copyNumber(), std::move(item), Integer(builtin::kPartWriteItem, start))), start));
+        first = false;
+        if (!Accept(Tok::kComma) && !Accept(Tok::kSemicolon)) break;
+      }
+    }
+    seq->body.push_back(CallStmt(
+        Builtin("#PRINT", start, Args(copyNumber(), Integer(0, start), Integer(builtin::kPartEndLine, start))), start));
     return seq;
   }
   // Line Input #n, v / Input #n, v1, v2 ...

@@ -1,6 +1,8 @@
 // Statement parsing: the statement dispatch, blocks and simple statements.
 #include "sim/lsc/parser.h"
 
+#include "sim/lsrun/arrays.h"
+
 namespace quillet::lsc {
 
 StmtPtr NewStmt(StmtKind kind, const Token& at) {
@@ -161,25 +163,28 @@ StmtPtr Parser::ParseStatement() {
     target->column = name.column;
     if (!ExpectName(target->text, "an array name after 'ReDim'")) return nullptr;
     if (!Expect(Tok::kLParen, "'(' and the new bounds")) return nullptr;
-    ExprPtr first = ParseExpr();
-    if (!first) return nullptr;
-    if (AcceptKw("TO")) {
-      s->value = std::move(first);
-      s->limit = ParseExpr();
-      if (!s->limit) return nullptr;
-    } else {
-      s->limit = std::move(first);
-      auto base = std::make_unique<Expr>();  // Option Base
-      base->kind = ExprKind::kInteger;
-      base->line = start.line;
-      base->column = start.column;
-      base->value = optionBase_;
-      s->value = std::move(base);
-    }
-    if (Is(Tok::kComma)) {
-      Fail("multi-dimensional arrays are not supported");
-      return nullptr;
-    }
+    // The lower and upper bound of each dimension, in `items`.
+    do {
+      if (s->items.size() == 2 * lsrun::kMaxArrayDims) {
+        Fail("arrays of more than 8 dimensions are not supported");
+        return nullptr;
+      }
+      ExprPtr first = ParseExpr();
+      if (!first) return nullptr;
+      if (AcceptKw("TO")) {
+        s->items.push_back(std::move(first));
+        s->items.push_back(ParseExpr());
+        if (!s->items.back()) return nullptr;
+      } else {
+        auto base = std::make_unique<Expr>();  // Option Base
+        base->kind = ExprKind::kInteger;
+        base->line = start.line;
+        base->column = start.column;
+        base->value = optionBase_;
+        s->items.push_back(std::move(base));
+        s->items.push_back(std::move(first));
+      }
+    } while (Accept(Tok::kComma));
     if (!Expect(Tok::kRParen, "')'")) return nullptr;
     if (IsKw("AS")) {
       Fail("'ReDim ... As' is not supported: declare the type with 'Dim name() As type'");
@@ -348,8 +353,10 @@ StmtPtr Parser::ParseExit(const Token& start) {
     s->exitKind = ExitKind::kForAll;
   } else if (AcceptKw("DO")) {
     s->exitKind = ExitKind::kDo;
+  } else if (AcceptKw("PROPERTY")) {
+    s->exitKind = ExitKind::kProperty;
   } else {
-    Fail("expected 'Sub', 'Function', 'For', 'ForAll' or 'Do' after 'Exit'");
+    Fail("expected 'Sub', 'Function', 'Property', 'For', 'ForAll' or 'Do' after 'Exit'");
     return nullptr;
   }
   return s;

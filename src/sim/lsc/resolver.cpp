@@ -33,19 +33,39 @@ void Resolver::ResolveCall(Expr& target) {
   ResolveArgs(target, s, s->params.size());
 }
 
+// `o.P = v` (or `Set o.P = v`, `P = v` in the class) calls the Set of
+// property P with v.
+void Resolver::PropertyAssignment(Stmt& s, Symbol& property) {
+  Symbol* setter = property.isSetter ? &property : property.setter;
+  Expr& target = *s.target;
+  if (setter == nullptr) {
+    Error(target.line, target.column, "property '" + target.text + "' has no Set");
+    return;
+  }
+  s.kind = StmtKind::kCall;
+  target.sym = setter;
+  target.args.clear();
+  target.args.push_back(std::move(s.value));
+  target.hasArgs = true;
+  ResolveParamArgs(target, setter->params);
+}
+
 void Resolver::ResolveTarget(Expr& target, bool isSet) {
   ExprType t;
   if (target.kind != ExprKind::kName && target.kind != ExprKind::kMember) {
     Error(target.line, target.column, "cannot assign to this expression");
     return;
   }
+  assigning_ = true;
   bool ok = target.kind == ExprKind::kName ? ResolveName(target, t) : ResolveMember(target, t);
+  assigning_ = false;
   if (!ok) return;
   if (target.kind == ExprKind::kBuiltin) {
     Error(target.line, target.column, "cannot assign to the built-in function '" + target.text + "'");
     return;
   }
   const Symbol* s = target.sym;
+  if (s->isProperty && s != proc_) return;  // the statement calls the property's Set
   bool returnValue = s == proc_ && s->isFunction && !target.hasArgs;
   bool variable = s->kind == SymKind::kModuleVar || s->kind == SymKind::kLocal ||
                   s->kind == SymKind::kParam || s->kind == SymKind::kMember;
@@ -121,7 +141,8 @@ void Resolver::ResolveLocalDim(Stmt& s) {
     proc_->frameSize += 4;
     proc_->locals.push_back(v);
     if (d.autoNew && v->classType) {
-      size_t expected = v->classType->ctor ? v->classType->ctor->params.size() : 0;
+      const Symbol* ctor = ConstructorOf(v->classType);
+      size_t expected = ctor ? ctor->params.size() : 0;
       if (d.newArgs.size() != expected) {
         Error(d.line, d.column, "'New " + v->classType->name + "' expects " + std::to_string(expected) +
                                     " argument(s), not " + std::to_string(d.newArgs.size()));
@@ -156,10 +177,20 @@ void Resolver::ResolveStmt(Stmt& s) {
         break;
       }
       [[fallthrough]];
-    case StmtKind::kSet:
+    case StmtKind::kSet: {
       ResolveTarget(*s.target, s.kind == StmtKind::kSet);
-      ResolveExpr(*s.value, t);
+      if (Symbol* p = s.target->sym; p && p->isProperty && p != proc_) {
+        PropertyAssignment(s, *p);
+        break;
+      }
+      if (!ResolveExpr(*s.value, t) || !s.target->sym) break;
+      // A Type's value is copied only into a variable of the same Type.
+      const ExprType target = TypeOf(s.target->sym);
+      if ((target.kind == TypeKind::kRecord || t.kind == TypeKind::kRecord) && (target.kind != t.kind || target.cls != t.cls)) {
+        Error(s.value->line, s.value->column, "a Type's value can only be assigned to a variable of the same Type");
+      }
       break;
+    }
     case StmtKind::kErrSet:
       ResolveExpr(*s.value, t);
       break;
@@ -188,8 +219,7 @@ void Resolver::ResolveStmt(Stmt& s) {
       } else {
         s.target->sym = a;
       }
-      if (s.value) ResolveExpr(*s.value, t);
-      if (s.limit) ResolveExpr(*s.limit, t);
+      for (ExprPtr& bound : s.items) ResolveExpr(*bound, t);
       break;
     }
     case StmtKind::kCall:
@@ -263,6 +293,11 @@ void Resolver::ResolveStmt(Stmt& s) {
         proc_->frameSize += 4;
         proc_->scope.emplace(UpperName(v->name), v);
         proc_->locals.push_back(v);
+        if (arr.sym && arr.sym->isArray && arr.sym->classType) {
+          // It stands for each element: members of their class or Type.
+          v->type = arr.sym->type;
+          v->classType = arr.sym->classType;
+        }
       }
       s.target->sym = v;
       loops_.push_back(ExitKind::kForAll);
@@ -271,7 +306,12 @@ void Resolver::ResolveStmt(Stmt& s) {
       break;
     }
     case StmtKind::kExit:
-      if (s.exitKind == ExitKind::kSub && proc_->isFunction) {
+      if (s.exitKind == ExitKind::kProperty ||
+          (proc_->isProperty && (s.exitKind == ExitKind::kSub || s.exitKind == ExitKind::kFunction))) {
+        if (!proc_->isProperty || s.exitKind != ExitKind::kProperty) {
+          Error(s.line, s.column, proc_->isProperty ? "use 'Exit Property' inside a Property" : "'Exit Property' outside a Property");
+        }
+      } else if (s.exitKind == ExitKind::kSub && proc_->isFunction) {
         Error(s.line, s.column, "'Exit Sub' inside a Function (use 'Exit Function')");
       } else if (s.exitKind == ExitKind::kFunction && !proc_->isFunction) {
         Error(s.line, s.column, "'Exit Function' inside a Sub (use 'Exit Sub')");

@@ -3,6 +3,7 @@
 #include "sim/lsc/resolver_impl.h"
 
 #include "bytecode/opcode_numbers.h"
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/builtin_table.h"
 
 namespace quillet::lsc {
@@ -49,7 +50,8 @@ bool Resolver::ResolveArgs(Expr& e, Symbol* callee, size_t expected) {
     ok = Error(e.line, e.column, "'" + callee->name + "' expects " + std::to_string(expected) +
                                      " argument(s), not " + std::to_string(e.args.size()));
   }
-  return ResolveParamArgs(e, callee->kind == SymKind::kClass ? (callee->ctor ? callee->ctor->params : std::vector<Symbol*>{})
+  const Symbol* ctor = callee->kind == SymKind::kClass ? ConstructorOf(callee) : nullptr;
+  return ResolveParamArgs(e, callee->kind == SymKind::kClass ? (ctor ? ctor->params : std::vector<Symbol*>{})
                                                                : callee->params) && ok;
 }
 
@@ -145,6 +147,11 @@ bool Resolver::ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& h
   e.builtin = spec->number;
   e.builtinSub = !spec->isFunction;
   e.omitted = spec->maxArgs - static_cast<int>(n);
+  // The compare argument, last of these, defaults to Option Compare's.
+  const bool compares = spec->number == lsrun::builtin::kInStr || spec->number == lsrun::builtin::kInStrRev ||
+                        spec->number == lsrun::builtin::kReplace || spec->number == lsrun::builtin::kSplit ||
+                        spec->number == lsrun::builtin::kStrComp || spec->number == lsrun::builtin::kArrayGetIndex;
+  e.textCompare = compares && module_.compareText && e.omitted > 0;
   // InStr(s1, s2) leaves out the start, which comes first.
   e.omittedFirst = spec->leadingOptional && n == spec->minArgs;
   return ok;
@@ -177,6 +184,10 @@ bool Resolver::ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params) {
       }
       continue;
     }
+    if (p->type.kind == TypeKind::kRecord && (t.kind != TypeKind::kRecord || t.cls != p->classType)) {
+      ok = Error(a.line, a.column, "'" + p->name + "' takes a variable of Type '" + p->classType->name + "'");
+      continue;
+    }
     if (!variable) continue;  // an expression: its value goes by value
     if (v->isArray && !a.hasArgs) {
       a.passRef = true;  // a whole array into a Variant parameter
@@ -188,6 +199,20 @@ bool Resolver::ResolveParamArgs(Expr& e, const std::vector<Symbol*>& params) {
     if (p->type.kind == TypeKind::kVariant || p->type.kind == v->type.kind) a.passRef = true;
   }
   return ok;
+}
+
+bool Resolver::SubscriptsFit(const Expr& e, const Symbol& s) {
+  const size_t n = e.args.size();
+  if (s.isList || s.dims == 1) {
+    if (n != 1) return Error(e.line, e.column, "'" + e.text + "' has one " + (s.isList ? "tag" : "dimension"));
+  } else if (s.dims > 1) {
+    if (n != static_cast<size_t>(s.dims)) {
+      return Error(e.line, e.column, "'" + e.text + "' has " + std::to_string(s.dims) + " dimensions");
+    }
+  } else if (n == 0 || n > lsrun::kMaxArrayDims) {
+    return Error(e.line, e.column, "an array element takes 1 to 8 subscripts");
+  }
+  return true;
 }
 
 bool Resolver::ResolveName(Expr& e, ExprType& type) {
@@ -208,16 +233,22 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kMember:
       type = TypeOf(s);
       if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
-      if (e.hasArgs && e.args.size() != 1) return Error(e.line, e.column, "'" + e.text + "' has one dimension");
+      if (e.hasArgs && !SubscriptsFit(e, *s)) return false;
       if ((s->isArray || s->isList) && e.hasArgs) {
-        ExprType it;
-        return ResolveExpr(*e.args[0], it);
+        bool ok = true;
+        for (ExprPtr& a : e.args) {
+          ExprType it;
+          ok = ResolveExpr(*a, it) && ok;
+        }
+        return ok;
       }
       return true;
     case SymKind::kProc:
     case SymKind::kExternal:
       type = TypeOf(s);
       if (s == proc_ && !e.hasArgs) return true;  // the Function's own return value
+      if (assigning_ && s->isProperty) return true;
+      if (s->isSetter) return Error(e.line, e.column, "property '" + e.text + "' has no Get");
       if (!s->isFunction) return Error(e.line, e.column, "'" + e.text + "' is a Sub and has no value");
       if (s->owner && s->owner->kind == SymKind::kClass && (s == s->owner->ctor || s == s->owner->dtor)) {
         return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
@@ -231,7 +262,47 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
   return Error(e.line, e.column, "'" + e.text + "' cannot be used here");
 }
 
+// Class..method inside a method: that class's (or its bases') own method,
+// called on Me without looking for an override; Base..New only as the
+// first statement of a New.
+bool Resolver::ResolveBaseCall(Expr& e, ExprType& type) {
+  const Symbol* named = nullptr;
+  for (const Symbol* c = cls_; c != nullptr; c = c->base) {
+    if (UpperName(c->name) == UpperName(e.left->text)) named = c;
+  }
+  if (named == nullptr) {
+    return Error(e.left->line, e.left->column, "'" + e.left->text + "..' needs the class or a base class of the method it is in");
+  }
+  auto it = named->memberScope.find(UpperName(e.text));
+  if (it == named->memberScope.end() || it->second->kind != SymKind::kProc) {
+    return Error(e.line, e.column, "class '" + named->name + "' has no method '" + e.text + "'");
+  }
+  Symbol* m = it->second;
+  const bool ctor = UpperName(e.text) == "NEW";
+  if (ctor && (proc_ != cls_->ctor || named == cls_)) return Error(e.line, e.column, "a base class's New runs only from the New of its derived class");
+  if (!ctor && m->owner->dtor == m) return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
+  e.sym = m;
+  type = TypeOf(m);
+  return ResolveArgs(e, m, m->params.size());
+}
+
+// The New that `new C` runs: its own, or the nearest base's.
+const Symbol* Resolver::ConstructorOf(const Symbol* cls) const {
+  for (const Symbol* c = cls; c != nullptr; c = c->base) {
+    if (c->ctor) return c->ctor;
+  }
+  return nullptr;
+}
+
+bool Resolver::DerivesFrom(const Symbol* cls, const Symbol* base) const {
+  for (const Symbol* c = cls; c != nullptr; c = c->base) {
+    if (c == base) return true;
+  }
+  return false;
+}
+
 bool Resolver::ResolveMember(Expr& e, ExprType& type) {
+  if (e.baseCall) return ResolveBaseCall(e, type);
   ExprType objType;
   if (!ResolveExpr(*e.left, objType)) return false;
   if (!objType.cls) {
@@ -243,8 +314,8 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
   }
   Symbol* m = it->second;
-  if (m->isPrivate && cls_ != objType.cls) {
-    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + objType.cls->name + "'");
+  if (m->isPrivate && !DerivesFrom(cls_, m->owner)) {
+    return Error(e.line, e.column, "'" + e.text + "' is private to class '" + m->owner->name + "'");
   }
   e.sym = m;
   type = TypeOf(m);
@@ -255,6 +326,8 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
   if (m == objType.cls->ctor || m == objType.cls->dtor) {
     return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
   }
+  if (assigning_ && m->isProperty) return true;
+  if (m->isSetter) return Error(e.line, e.column, "property '" + e.text + "' has no Get");
   return ResolveArgs(e, m, m->params.size());
 }
 
@@ -317,10 +390,12 @@ bool Resolver::ResolveExpr(Expr& e, ExprType& type) {
       if (it == syms_.scope.end() || it->second->kind != SymKind::kClass) {
         return Error(e.line, e.column, "unknown class '" + e.text + "'");
       }
+      if (it->second->cls->isType) return Error(e.line, e.column, "'" + e.text + "' is a Type, not a class");
       e.sym = it->second;
       type.kind = TypeKind::kObject;
       type.cls = it->second;
-      size_t expected = e.sym->ctor ? e.sym->ctor->params.size() : 0;
+      const Symbol* ctor = ConstructorOf(e.sym);
+      size_t expected = ctor ? ctor->params.size() : 0;
       return ResolveArgs(e, e.sym, expected);
     }
   }

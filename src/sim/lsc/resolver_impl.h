@@ -30,6 +30,11 @@ class Resolver {
   bool DeclareVariable(const VarDecl& d, Symbol* s);
   Symbol* DeclareProc(const ProcDecl& p, Symbol* cls);
   void DeclareClass(const ClassDecl& c, Symbol* cs);
+  void DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs);
+  bool AddMember(Symbol* cs, Symbol* m);
+  void BindBase(Symbol* cs);
+  void ChainConstructor(Symbol* cs);
+  bool TypeHolds(const Symbol* type, const Symbol* wanted, int depth) const;
 
   void ResolveProc(Symbol* proc);
   void CollectLabels(const Block& block);
@@ -39,6 +44,7 @@ class Resolver {
   void DeclareStatic(VarDecl& d);
   void ResolveCall(Expr& target);
   void ResolveTarget(Expr& target, bool isSet);
+  void PropertyAssignment(Stmt& s, Symbol& property);
   bool ResolveExpr(Expr& e, ExprType& type);
   bool ResolveArgs(Expr& e, Symbol* callee, size_t expected);
   // Arguments against the parameters they bind to: a variable, element or
@@ -48,7 +54,12 @@ class Resolver {
   // it names none (`handled` false) or its use is wrong (`handled` true).
   bool ResolveBuiltin(Expr& e, ExprType& type, bool asStatement, bool& handled);
   bool ResolveName(Expr& e, ExprType& type);
+  // An element's subscripts against its array's dimensions (a list: one tag).
+  bool SubscriptsFit(const Expr& e, const Symbol& s);
   bool ResolveMember(Expr& e, ExprType& type);
+  bool ResolveBaseCall(Expr& e, ExprType& type);
+  bool DerivesFrom(const Symbol* cls, const Symbol* base) const;
+  const Symbol* ConstructorOf(const Symbol* cls) const;
   Symbol* Lookup(const std::string& name);
   Symbol* Implicit(const Expr& e);
   void CheckLabel(const Stmt& s, const std::string& name);
@@ -61,6 +72,7 @@ class Resolver {
   Symbol* cls_ = nullptr;   // its class, for methods
   std::vector<ExitKind> loops_;  // enclosing For/ForAll/Do
   bool wholeArrayOk_ = false;    // an array without index may stand here
+  bool assigning_ = false;       // resolving an assignment's target: a property is its Set
 };
 
 }  // namespace quillet::lsc

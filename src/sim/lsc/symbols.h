@@ -32,6 +32,8 @@ struct Symbol {
   bool isList = false;  // elements by tag: l("key")
   int lower = 0;
   int count = 0;     // array element count
+  std::vector<std::pair<int, int>> bounds;  // of each dimension of a fixed array
+  int dims = 0;      // subscripts an element takes; 0 for a dynamic array: any
   int slot = 0;      // frame offset, parameter index, instance offset, module offset
   bool isFunction = false;
   bool implicit = false;  // variable created by its first use
@@ -54,9 +56,18 @@ struct Symbol {
   const ClassDecl* cls = nullptr;
   std::vector<Symbol*> members;  // member variables then methods, in source order
   std::map<std::string, Symbol*> memberScope;
+  Symbol* base = nullptr;  // Class name As base
+  bool declared = false;   // its members are laid out (bases first)
   Symbol* ctor = nullptr;
   Symbol* dtor = nullptr;
   int instanceSize = 0;
+  int recordIndex = -1;  // a Type: its index among the module's Types
+
+  // Properties: the Get stands for the property in its class's scope (the
+  // Set when there is no Get); the Set is reached through it.
+  bool isProperty = false;
+  bool isSetter = false;
+  Symbol* setter = nullptr;
 
   // Label code position, filled by code generation.
   int codeOffset = -1;

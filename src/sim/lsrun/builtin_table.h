@@ -19,11 +19,17 @@ enum : uint8_t {
   kWeekday, kEnviron, kMsgBox, kIsDate, kHex, kOct, kDateValue, kTimeValue,
   // Files (machine_files.cpp); the names starting with "#" are the forms the
   // compiler gives the file statements, which no source can call by name.
-  kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput, kCount
+  kFreeFile, kEof, kFileOpen, kFileClose, kFilePrint, kFileLineInput, kFileInput,
+  // Later additions take the numbers after the files', so that the numbers
+  // compiled modules carry keep their meaning.
+  kNull, kCount
 };
 inline constexpr uint8_t kFirstFile = kFreeFile;
+inline constexpr uint8_t kLastFile = kFileInput;
 // The third argument of "#PRINT": what the second one is.
-enum PrintPart : uint8_t { kPartItem, kPartZone, kPartEndLine, kPartEndNoLine };
+// Write # items go as kPartWriteItem (texts quoted), with kPartWriteComma
+// between them.
+enum PrintPart : uint8_t { kPartItem, kPartZone, kPartEndLine, kPartEndNoLine, kPartWriteItem, kPartWriteComma };
 }  // namespace builtin
 
 struct BuiltinSpec {
@@ -106,6 +112,7 @@ inline constexpr BuiltinSpec kBuiltins[] = {
     {"#PRINT", builtin::kFilePrint, 3, 3, false, false},        // number, value, PrintPart
     {"#LINEINPUT", builtin::kFileLineInput, 1, 1, true, false},  // number: the next line
     {"#INPUT", builtin::kFileInput, 1, 1, true, false},          // number: the next field
+    {"NULL", builtin::kNull, 0, 0, true, false},
 };
 static_assert(sizeof(kBuiltins) / sizeof(kBuiltins[0]) == builtin::kCount, "one entry per built-in number");
 

@@ -22,6 +22,7 @@ inline constexpr int kInputPastEndOfFile = 62;
 inline constexpr int kTooManyFiles = 67;
 inline constexpr int kPathFileAccessError = 75;
 inline constexpr int kObjectVariableNotSet = 91;
+inline constexpr int kInvalidUseOfNull = 94;
 inline constexpr int kListItemDoesNotExist = 120;
 inline constexpr int kWrongArguments = 450;
 
@@ -46,6 +47,7 @@ inline const char* Text(int code) {
     case kTooManyFiles: return "Too many files";
     case kPathFileAccessError: return "Path/File access error";
     case kObjectVariableNotSet: return "Object variable not set";
+    case kInvalidUseOfNull: return "Invalid use of Null";
     case kListItemDoesNotExist: return "List item does not exist";
     case kWrongArguments: return "Wrong number of arguments";
     default: return "Runtime error";

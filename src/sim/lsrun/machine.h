@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <deque>
 #include <list>
-#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -15,7 +14,9 @@
 
 #include "lsobject/ls_script_module.h"
 #include "sim/lsrun/files.h"
+#include "sim/lsrun/instance_pool.h"
 #include "sim/lsrun/module_view.h"
+#include "sim/lsrun/natives.h"
 #include "sim/lsrun/procedure.h"
 #include "sim/lsrun/runner.h"
 #include "sim/lsrun/value.h"
@@ -102,11 +103,19 @@ class Machine : public Instance::Owner {
   Status Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& error);
   // Fused forms of instruction sequences (procedure.h): each does what the
   // sequence does and counts its steps.
-  Status ReadSimple(Frame& f, const SimpleLoad& load, Value& out, int& error);
+  const Value* SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s);
   Status FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next, int& error);
+  int32_t PassMarkers(Frame& f, int32_t pc);
+  Status StepLimitReached();
+  Value* AssignTarget(Frame& f, const Insn& in, int& error, Status& s);
+  Status ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object);
+  Status FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
+  Status FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
   Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
+  Status ElementOfDims(const Insn& in, int& error);  // machine_arrays.cpp
+  Status RedimDims(Frame& f, const Insn& in, int& error);
   Status Print(const Insn& in, int& error);
   Status ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Redim(Frame& f, const Insn& in, int& error);
@@ -115,6 +124,23 @@ class Machine : public Instance::Owner {
   // machine_builtins.cpp
   Status Builtin(const Insn& in, int& error);
   Status Unary(const Insn& in, int& error);
+
+  // machine_records.cpp: the starting value of a declared slot (arrays,
+  // lists and Types made whole), values of user-defined Types.
+  Value SlotDefault(const VariableInfo& v);
+  Value NewRecord(int32_t index, int depth = 0);
+  void FillRecords(ArrayRep& rep);
+  std::vector<const ClassInfo*> recordTypes_;  // by Type index
+
+  // machine_classes.cpp: derived classes.
+  // The procedure a call of method `proc` on an instance of class
+  // `classOffset` runs: the class's own of that name and kind, or its
+  // nearest base's.
+  uint32_t Override(uint32_t classOffset, uint32_t proc);
+  std::unordered_map<uint64_t, uint32_t> overrides_;
+  // The class and its bases, the class first; empty when a class entry
+  // does not read or the chain loops.
+  std::vector<const ClassInfo*> ClassChain(uint32_t classOffset);
 
   // machine_files.cpp
   Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);
@@ -158,6 +184,7 @@ class Machine : public Instance::Owner {
   Frame* current_ = nullptr;
   uint32_t depth_ = 0;
   uint64_t steps_ = 0;
+  const uint64_t maxSteps_;  // options_.maxSteps, read every step
   // The clock is read once every so many steps, against the run's deadline.
   static constexpr uint64_t kStepsPerClockCheck = 4096;
   // "," in Print moves to the next zone of this many columns.
@@ -178,19 +205,32 @@ class Machine : public Instance::Owner {
   bool freeing_ = false;   // FreeAll: releases change nothing
   std::unordered_map<uint32_t, std::unique_ptr<Procedure>> procedures_;
   std::unordered_map<uint32_t, std::unique_ptr<ClassInfo>> classes_;
-  // External declarations bound to their native function on first use, so a
-  // timer call does not read the entry and search the tables again.
-  struct BoundDeclaration {
-    DeclarationInfo decl;
-    const NativeFunction* fn = nullptr;
+  // The procedures and classes found last, by entry offset, ahead of the
+  // maps: a call looks its callee up every time.
+  template <typename T>
+  struct RecentEntries {
+    static constexpr size_t kSize = 64;  // a power of two
+    struct Entry {
+      uint32_t offset = 0;
+      const T* found = nullptr;  // null: empty
+    };
+    Entry entries[kSize];
+    Entry& At(uint32_t offset) { return entries[(offset >> 2) & (kSize - 1)]; }
   };
+  RecentEntries<Procedure> recentProcedures_;
+  RecentEntries<ClassInfo> recentClasses_;
+  // External declarations bound to their native function on first use.
   std::unordered_map<uint32_t, BoundDeclaration> declarations_;
   // The declaration at `offset` with its native function (null when none
   // answers); null after a fatal error when the entry does not read.
   const BoundDeclaration* Bind(uint32_t offset);
+  // Converts the arguments to the declared parameters and calls the bound
+  // function.
+  Status CallBound(const BoundDeclaration& bound, std::span<const Value* const> args);
   // Calls the bound function with arguments converted to its parameters.
   Status Invoke(const BoundDeclaration& bound, std::span<const Value> converted);
   std::vector<Value> nativeArgs_;  // reused for the converted arguments
+  std::vector<const Value*> sources_;  // reused for the arguments of a fused call
   // Frames and argument buffers by call depth, kept from call to call so a
   // call allocates nothing once the depth has been reached before. A deque
   // keeps a buffer in place while deeper calls add theirs.
@@ -210,8 +250,7 @@ class Machine : public Instance::Owner {
     while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
     return argBuffers_[depth_];
   }
-  std::map<Instance*, uint64_t> live_;  // every instance not yet freed, by creation
-  uint64_t created_ = 0;
+  InstancePool instances_;  // every instance not yet freed
   std::deque<Instance*> pending_;  // released, destructor not yet run
 };
 

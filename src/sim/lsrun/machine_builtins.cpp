@@ -17,6 +17,13 @@
 namespace quillet::lsrun {
 namespace {
 
+// The array the list functions (Join, ArrayAppend, ArrayGetIndex, FullTrim)
+// work on: one of a single dimension.
+ArrayRep* OneDim(const Value& v) {
+  ArrayRep* rep = v.array();
+  return rep != nullptr && rep->dims.size() == 1 ? rep : nullptr;
+}
+
 std::string Upper(std::string s) {
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
@@ -312,7 +319,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
   for (Value& a : args) {
     if (a.type() == Value::Type::kRef) a = Value(Held(a));
   }
-  if (spec->number >= builtin::kFirstFile) return FileBuiltin(spec->number, args, error);
+  if (spec->number >= builtin::kFirstFile && spec->number <= builtin::kLastFile) return FileBuiltin(spec->number, args, error);
   auto missing = [&](size_t i) { return i >= args.size() || args[i].IsMissing(); };
   auto text = [&](size_t i, std::string& out) { return error = ToText(args[i], out); };
   auto lng = [&](size_t i, int32_t& out) { return error = ToLong(args[i], out); };
@@ -400,7 +407,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
       return push(Value::String(first < last ? s.substr(first, last - first) : ""));
     }
     case builtin::kFullTrim: {
-      if (ArrayRep* rep = args[0].array()) {
+      if (ArrayRep* rep = OneDim(args[0])) {
         std::vector<Value> kept;
         for (const Value& v : rep->items) {
           std::string t;
@@ -466,7 +473,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
       return push(Value::Array(rep));
     }
     case builtin::kJoin: {
-      ArrayRep* rep = args[0].array();
+      ArrayRep* rep = OneDim(args[0]);
       if (rep == nullptr) return fail(err::kTypeMismatch);
       s2 = " ";
       if (!missing(1) && text(1, s2)) return Status::kOk;
@@ -608,16 +615,20 @@ Status Machine::Builtin(const Insn& in, int& error) {
       if (rep->dynamic && rep->items.empty()) return fail(err::kSubscriptOutOfRange);  // never sized
       a = 1;
       if (!missing(1) && lng(1, a)) return Status::kOk;
-      if (a != 1) return fail(err::kSubscriptOutOfRange);
-      const int64_t bound = spec->number == builtin::kLBound ? rep->lower : rep->lower + static_cast<int64_t>(rep->items.size()) - 1;
+      if (a < 1 || static_cast<size_t>(a) > rep->dims.size()) return fail(err::kSubscriptOutOfRange);
+      const ArrayBound& dim = rep->dims[static_cast<size_t>(a) - 1];
+      const int64_t bound = spec->number == builtin::kLBound ? dim.lower : dim.lower + int64_t{dim.count} - 1;
       return push(Value::Long(static_cast<int32_t>(bound)));
     }
+    case builtin::kNull:
+      return push(Value::Null());
     case builtin::kIsArray:
       return push(Value::Boolean(args[0].array() != nullptr));
     case builtin::kArrayAppend: {
-      ArrayRep* first = args[0].array();
+      ArrayRep* first = OneDim(args[0]);
       if (first == nullptr) return fail(err::kTypeMismatch);
       std::vector<Value> tail;
+      if (args[1].array() != nullptr && OneDim(args[1]) == nullptr) return fail(err::kTypeMismatch);
       if (ArrayRep* second = args[1].array()) {
         tail = second->items;
       } else {
@@ -630,7 +641,7 @@ Status Machine::Builtin(const Insn& in, int& error) {
       return push(Value::Array(rep));
     }
     case builtin::kArrayGetIndex: {
-      ArrayRep* rep = args[0].array();
+      ArrayRep* rep = OneDim(args[0]);
       if (rep == nullptr) return fail(err::kTypeMismatch);
       bool fold = false;
       if (!compare(2, fold)) return Status::kOk;

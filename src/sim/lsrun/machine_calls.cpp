@@ -15,22 +15,11 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
     : module_(module),
       view_(module),
       options_(options),
-      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)) {}
+      maxSteps_(options.maxSteps),
+      deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)),
+      instances_(this) {}
 
 Machine::~Machine() { FreeAll(); }
-
-namespace {
-
-// The array or list a variable entry declares; an array without elements
-// is dynamic.
-Value NewArray(const VariableInfo& v) {
-  if (v.isList) return Value::List(new ListRep(v.type));
-  auto* rep = new ArrayRep(v.lower, v.count, v.type);
-  rep->dynamic = v.count == 0;
-  return Value::Array(rep);
-}
-
-}  // namespace
 
 void Machine::Load() {
   std::vector<VariableInfo> vars;
@@ -42,9 +31,11 @@ void Machine::Load() {
     slots = std::max<size_t>(slots, v.slot / 4u + 1);
   }
   globals_.assign(slots, Value());
-  for (const VariableInfo& v : vars) {
-    globals_[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
+  for (uint32_t offset : view_.ClassScope()) {
+    const ClassInfo* cls = ClassAt(offset);
+    if (cls != nullptr && cls->isRecord) recordTypes_.push_back(cls);
   }
+  for (const VariableInfo& v : vars) globals_[v.slot / 4u] = SlotDefault(v);
 }
 
 Status Machine::RunProcedure(uint32_t offset) {
@@ -61,13 +52,16 @@ Status Machine::Unload() {
     // still hold one another: the runtime deletes them all on unload.
     for (Value& g : globals_) g = Value();
     s = Drain();
+    // An instance's memory may serve a newer one by the time its turn comes.
     std::vector<std::pair<uint64_t, Instance*>> leftovers;
-    for (const auto& [instance, seq] : live_) {
-      if (instance->state == Instance::State::kLive) leftovers.emplace_back(seq, instance);
+    for (Instance* instance : instances_.LiveByCreation()) {
+      if (instance->state == Instance::State::kLive) leftovers.emplace_back(instance->created, instance);
     }
-    std::sort(leftovers.begin(), leftovers.end());
     for (const auto& [seq, instance] : leftovers) {
-      if (s != Status::kOk || halted_ || !live_.count(instance) || instance->state != Instance::State::kLive) continue;
+      if (s != Status::kOk || halted_ || !instances_.Holds(instance) || instance->created != seq ||
+          instance->state != Instance::State::kLive) {
+        continue;
+      }
       instance->AddRef();  // held here while its destructor runs
       const Status d = Destroy(instance);
       instance->Release();
@@ -86,11 +80,7 @@ void Machine::FreeAll() {
   markers_.clear();
   globals_.clear();
   pending_.clear();
-  std::vector<Instance*> all;
-  for (const auto& entry : live_) all.push_back(entry.first);
-  for (Instance* instance : all) instance->members.clear();
-  for (Instance* instance : all) delete instance;
-  live_.clear();
+  instances_.Clear();
 }
 
 void Machine::InstanceReleased(Instance* instance) {
@@ -101,8 +91,7 @@ void Machine::InstanceReleased(Instance* instance) {
       pending_.push_back(instance);
       return;
     case Instance::State::kDead:
-      live_.erase(instance);
-      delete instance;
+      instances_.Free(instance);
       return;
     default:
       return;  // queued, or its destructor is running
@@ -123,20 +112,21 @@ Status Machine::Drain() {
 Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
-  const ClassInfo* cls = ClassAt(instance->classOffset);
-  if (cls != nullptr && cls->dtor != 0) {
+  // The class's Delete, then its bases'.
+  for (const ClassInfo* cls : ClassChain(instance->classOffset)) {
+    if (cls->dtor == 0 || s != Status::kOk) continue;
     const Procedure* proc = ProcedureAt(cls->dtor);
     if (proc == nullptr) return Status::kFatal;
     s = Call(*proc, {}, Value::Object(instance), nullptr);
   }
   instance->state = Instance::State::kDead;
+  // The members go with the instance already dead, so a release they cause
+  // sees it so; their storage stays with the instance for reuse.
   std::vector<Value> members;
   members.swap(instance->members);
   members.clear();
-  if (instance->refs() == 0) {
-    live_.erase(instance);
-    delete instance;
-  }
+  members.swap(instance->members);
+  if (instance->refs() == 0) instances_.Free(instance);
   return s;
 }
 
@@ -182,6 +172,10 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
         continue;
       }
     }
+    if (a.type() == HeldType(info.paramTypes[i])) {
+      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
+      continue;
+    }
     if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
       ReleaseFrame(f);
       return Raise(e);
@@ -190,7 +184,7 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   f.locals.resize(info.frameSlots);
   for (const VariableInfo& v : info.locals) {
     if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] = v.isArray || v.isList ? NewArray(v) : Value::DefaultOf(v.type);
+    f.locals[v.slot / 4u] = SlotDefault(v);
   }
   if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
   f.me = std::move(me);
@@ -267,18 +261,22 @@ Status Machine::CallFromStack(Frame& f, int& error) {
 }
 
 Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
-  const ClassInfo* cls = ClassAt(classOffset);
-  if (cls == nullptr) return Fatal("OpLoadCtor names no readable class");
-  auto* instance = new Instance(this, classOffset, cls->slots);
-  live_.emplace(instance, created_++);
-  for (const VariableInfo& m : cls->members) {
-    if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = Value::DefaultOf(m.type);
+  const std::vector<const ClassInfo*> chain = ClassChain(classOffset);
+  if (chain.empty()) return Fatal("OpLoadCtor names no readable class");
+  const ClassInfo* cls = chain.front();
+  Instance* instance = instances_.Make(classOffset, cls->slots);
+  uint32_t ctor = 0;  // the class's own New, or its nearest base's
+  for (const ClassInfo* c : chain) {
+    for (const VariableInfo& m : c->members) {
+      if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
+    }
+    if (ctor == 0) ctor = c->ctor;
   }
   Value object = Value::Object(instance);
-  if (cls->ctor == 0) {
+  if (ctor == 0) {
     if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
   } else {
-    const Procedure* proc = ProcedureAt(cls->ctor);
+    const Procedure* proc = ProcedureAt(ctor);
     if (proc == nullptr) return Status::kFatal;
     if (Status s = Call(*proc, args, object, nullptr); s != Status::kOk) return s;
   }
@@ -286,7 +284,7 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   return Status::kOk;
 }
 
-const Machine::BoundDeclaration* Machine::Bind(uint32_t offset) {
+const BoundDeclaration* Machine::Bind(uint32_t offset) {
   auto bound = declarations_.find(offset);
   if (bound == declarations_.end()) {
     BoundDeclaration b;
@@ -304,25 +302,24 @@ const Machine::BoundDeclaration* Machine::Bind(uint32_t offset) {
 Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
   const BoundDeclaration* bound = Bind(offset);
   if (bound == nullptr) return Status::kFatal;
-  const DeclarationInfo& decl = bound->decl;
-  if (bound->fn == nullptr) return Invoke(*bound, {});
+  sources_.resize(args.size());
+  for (size_t i = 0; i < args.size(); ++i) sources_[i] = &args[i];
+  return CallBound(*bound, sources_);
+}
+
+Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* const> args) {
+  const DeclarationInfo& decl = bound.decl;
+  if (bound.fn == nullptr) return Invoke(bound, {});
   if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
-  // A native may call back into nothing here, so one buffer serves every call.
-  std::vector<Value> converted;
-  converted.swap(nativeArgs_);
-  struct GiveBack {
-    std::vector<Value>& from;
-    std::vector<Value>& to;
-    ~GiveBack() {
-      from.clear();
-      to.swap(from);
-    }
-  } giveBack{converted, nativeArgs_};
+  // A native calls nothing back in the machine, so one buffer serves every
+  // call; what it holds goes when the call is over.
+  std::vector<Value>& converted = nativeArgs_;
   converted.resize(args.size());
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (int e = Convert(args[i], decl.paramTypes[i], converted[i])) return Raise(e);
-  }
-  return Invoke(*bound, converted);
+  int e = 0;
+  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
+  const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
+  converted.clear();
+  return s;
 }
 
 Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {
@@ -353,8 +350,13 @@ Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> con
 }
 
 const Procedure* Machine::ProcedureAt(uint32_t offset) {
+  auto& recent = recentProcedures_.At(offset);
+  if (recent.offset == offset && recent.found != nullptr) return recent.found;
   auto it = procedures_.find(offset);
-  if (it != procedures_.end()) return it->second.get();
+  if (it != procedures_.end()) {
+    recent = {offset, it->second.get()};
+    return it->second.get();
+  }
   ProcedureInfo info;
   if (!view_.ReadProcedure(offset, info)) {
     Fatal("no procedure entry at symbol offset " + std::to_string(offset));
@@ -373,8 +375,13 @@ const Procedure* Machine::ProcedureAt(uint32_t offset) {
 }
 
 const ClassInfo* Machine::ClassAt(uint32_t offset) {
+  auto& recent = recentClasses_.At(offset);
+  if (recent.offset == offset && recent.found != nullptr) return recent.found;
   auto it = classes_.find(offset);
-  if (it != classes_.end()) return it->second.get();
+  if (it != classes_.end()) {
+    recent = {offset, it->second.get()};
+    return it->second.get();
+  }
   auto cls = std::make_unique<ClassInfo>();
   if (!view_.ReadClass(offset, *cls)) return nullptr;
   return classes_.emplace(offset, std::move(cls)).first->second.get();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/errors.h"
 #include "sim/lsrun/machine.h"
 #include "sim/lsrun/operators.h"
@@ -14,7 +15,6 @@ namespace {
 constexpr size_t kMaxStack = 1 << 20;
 constexpr size_t kMaxGosubs = 1 << 16;
 constexpr size_t kMaxOutput = 64u << 20;
-constexpr int64_t kMaxArrayElements = 1 << 24;
 
 // What a load pushes: the slot's value, or what a ForAll variable aliases.
 const Value& Deref(const Value& slot) { return slot.type() == Value::Type::kRef ? *slot.ref() : slot; }
@@ -29,6 +29,7 @@ int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
   const bool object = v.type() == Value::Type::kObject;
   if (isSet != object) return err::kTypeMismatch;
   if (isSet && type != SlotType::kObject && type != SlotType::kVariant) return err::kTypeMismatch;
+  if (v.type() == HeldType(type)) return (*target = v, 0);  // no conversion
   Value converted;
   if (int e = Convert(v, type, converted)) return e;
   *target = std::move(converted);
@@ -111,13 +112,23 @@ Status Machine::ErrorHandling(Frame& f, const Insn& in, int32_t& next, int& erro
   return Status::kOk;
 }
 
+// Statement separators and line markers change nothing but the line, and
+// rewritten code has several around every statement it adds: a run of them
+// is passed over at once, counted, up to the step limit only, so that the
+// limit falls on the same instruction as without this.
+inline int32_t Machine::PassMarkers(Frame& f, int32_t pc) {
+  const Insn& in = f.proc->code[static_cast<size_t>(pc)];
+  if (in.markers == 0 || steps_ + static_cast<uint64_t>(in.markers) > maxSteps_) return pc;
+  steps_ += static_cast<uint64_t>(in.markers);
+  if (in.a >= 0) f.line = static_cast<uint16_t>(in.a);
+  return pc + in.markers;
+}
+
 Status Machine::Execute(Frame& f) {
   const Procedure& p = *f.proc;
-  int32_t pc = 0;
+  int32_t pc = PassMarkers(f, 0);
   for (;;) {
-    if (++steps_ > options_.maxSteps) {
-      return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
-    }
+    if (++steps_ > maxSteps_) return StepLimitReached();
     // Steps alone do not bound the work: one step may copy a long string.
     if (steps_ >= nextClockCheck_) {
       nextClockCheck_ = steps_ + kStepsPerClockCheck;
@@ -132,10 +143,14 @@ Status Machine::Execute(Frame& f) {
     // for; near the step limit they run one by one, so the limit falls on
     // the same instruction either way.
     Status s;
-    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= options_.maxSteps) {
+    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
       s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= options_.maxSteps) {
+    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
+      s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
+    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= maxSteps_) {
       s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
+    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
+      s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
     } else {
       s = Step(f, in, pc, next, error);
     }
@@ -148,89 +163,137 @@ Status Machine::Execute(Frame& f) {
     }
     if (next < 0) return Status::kOk;  // the procedure ends
     if (stack_.size() > kMaxStack) return Fatal("value stack overflow");
-    pc = next;
+    pc = PassMarkers(f, next);
   }
 }
 
-// What a simple load pushes, read straight from its slot.
-Status Machine::ReadSimple(Frame& f, const SimpleLoad& load, Value& out, int& error) {
+Status Machine::StepLimitReached() {
+  return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
+}
+
+// Where the value a simple load would push is held; null when the load
+// fails, with `error` or `s` saying how.
+const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(load.a);
   switch (load.op) {
-    case op::kInteger:
-      out = Value::Integer(static_cast<int16_t>(load.a));
-      return Status::kOk;
     case op::kStringLiteral:
     case op::kNumericLiteral:
-      out = f.proc->constants[slot];
-      return Status::kOk;
+      return &f.proc->constants[slot];
     case op::kGLoadObj:
-      out = Deref(globals_[slot]);
-      return Status::kOk;
+      return &Deref(globals_[slot]);
     case op::kLLoadObj:
-      out = Deref(load.a == kResultSlot ? f.result : f.locals[slot]);
-      return Status::kOk;
+      return &Deref(load.a == kResultSlot ? f.result : f.locals[slot]);
     case op::kPLoadObj:
-      out = Deref(f.params[slot]);
-      return Status::kOk;
+      return &Deref(f.params[slot]);
     case op::kTLoadObj: {
       Instance* me = f.me.object();
-      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
-      out = Deref(me->members[slot]);
-      return Status::kOk;
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
+      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      return &Deref(me->members[slot]);
     }
     default:
-      return Fatal("unsupported instruction " + std::to_string(load.op));
+      return (s = Fatal("unsupported instruction " + std::to_string(load.op)), nullptr);
   }
 }
 
 Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next,
                                 int& error) {
+  if (call.bound == nullptr) call.bound = Bind(in.sym);
+  const BoundDeclaration* bound = call.bound;
+  if (bound == nullptr) return Status::kFatal;
   if (call.constant) {
-    const BoundDeclaration* bound = Bind(in.sym);
-    if (bound == nullptr) return Status::kFatal;
     steps_ += static_cast<uint64_t>(call.span);
     next = pc + call.span + 1;
     return Invoke(*bound, call.converted);
   }
+  // Every argument is read before any is converted, as the loads run
+  // before the call: a load that fails wins over a conversion.
+  const size_t n = call.args.size();
+  sources_.resize(n);
+  for (size_t k = 0; k < n; ++k) {
+    Status s = Status::kOk;
+    sources_[k] = SimpleSource(f, call.args[k], error, s);
+    if (sources_[k] == nullptr) return s;
+  }
+  steps_ += static_cast<uint64_t>(call.span);
+  next = pc + call.span + 1;
+  return CallBound(*bound, sources_);
+}
+
+// The new object of class `cls` from the arguments the loads of `call`
+// read, counting the instructions from OpLoadCtor's successor to OpCallProc.
+Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object) {
   ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
   args.resize(call.args.size());
   for (size_t k = 0; k < args.size(); ++k) {
-    if (Status s = ReadSimple(f, call.args[k], args[k], error); s != Status::kOk || error != 0) return s;
+    Status s = Status::kOk;
+    const Value* v = SimpleSource(f, call.args[k], error, s);
+    if (v == nullptr) return s;
+    args[k] = *v;
   }
   steps_ += static_cast<uint64_t>(call.span);
+  return Construct(cls, args, object);
+}
+
+Status Machine::FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next,
+                               int& error) {
+  Value object;
+  Status s = ConstructFused(f, call, in.sym, error, object);
+  if (s != Status::kOk || error != 0) return s;
   next = pc + call.span + 1;
-  return CallDeclaration(in.sym, args);
+  stack_.push_back(std::move(object));
+  return s;
+}
+
+// The reference load `in`, the fused New after it and OpSet in one step.
+Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error) {
+  Status s = Status::kOk;
+  Value* target = AssignTarget(f, in, error, s);
+  if (target == nullptr) return s;
+  const Insn& make = f.proc->code[static_cast<size_t>(pc) + 1];
+  ++steps_;  // OpLoadCtor; ConstructFused counts its loads and OpCallProc
+  Value object;
+  s = ConstructFused(f, call, make.sym, error, object);
+  if (s != Status::kOk || error != 0) return s;
+  // The constructor's own steps may have reached the limit: then OpSet is
+  // the instruction that passes it.
+  if (++steps_ > maxSteps_) return StepLimitReached();
+  next = pc + call.span + 3;
+  error = StoreInto(target, in.type, object, true);
+  return Status::kOk;
+}
+
+// Where the reference load `in` points; null when it fails, with `error` or
+// `s` saying how.
+Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
+  const size_t slot = static_cast<size_t>(in.a);
+  switch (in.op) {
+    case op::kGLoadObjPtr:
+      return &globals_[slot];
+    case op::kLLoadObjPtr:
+      return in.a == kResultSlot ? &f.result : &f.locals[slot];
+    case op::kPLoadObjPtr:
+      return &f.params[slot];
+    default: {  // OpTLoadObjPtr
+      Instance* me = f.me.object();
+      if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
+      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      return &me->members[slot];
+    }
+  }
 }
 
 // The reference load `in`, the load of `a` and OpAssign in one step.
 Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error) {
-  Value* target = nullptr;
-  const size_t slot = static_cast<size_t>(in.a);
-  switch (in.op) {
-    case op::kGLoadObjPtr:
-      target = &globals_[slot];
-      break;
-    case op::kLLoadObjPtr:
-      target = in.a == kResultSlot ? &f.result : &f.locals[slot];
-      break;
-    case op::kPLoadObjPtr:
-      target = &f.params[slot];
-      break;
-    default: {  // OpTLoadObjPtr
-      Instance* me = f.me.object();
-      if (me == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (slot >= me->members.size()) return Fatal("member slot beyond the instance");
-      target = &me->members[slot];
-      break;
-    }
-  }
-  Value v;
-  if (Status s = ReadSimple(f, a.source, v, error); s != Status::kOk || error != 0) return s;
+  Status s = Status::kOk;
+  Value* target = AssignTarget(f, in, error, s);
+  if (target == nullptr) return s;
+  const Value* v = SimpleSource(f, a.source, error, s);
+  if (v == nullptr) return s;
   steps_ += 2;
   next = pc + 3;
-  error = StoreInto(target, in.type, v, false);
+  error = StoreInto(target, in.type, *v, false);
   return Status::kOk;
 }
 
@@ -310,12 +373,18 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         if (!Need(f, 1)) return Fatal("stack underflow");
         object = PopValue();
       }
-      Instance* instance = object.object();
-      if (instance == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (static_cast<size_t>(in.a) >= instance->members.size()) return Fatal("member slot beyond the instance");
-      Value& slot = instance->members[static_cast<size_t>(in.a)];
+      // An object's members, or those of a Type's value.
+      Counted* holder = object.object();
+      std::vector<Value>* members = holder != nullptr ? &object.object()->members : nullptr;
+      if (RecordRep* record = Deref(object).record()) {
+        holder = record;
+        members = &record->members;
+      }
+      if (members == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+      if (static_cast<size_t>(in.a) >= members->size()) return Fatal("member slot beyond the instance");
+      Value& slot = (*members)[static_cast<size_t>(in.a)];
       const bool ptr = in.op == op::kTLoadObjPtr || in.op == op::kMLoadObjPtr;
-      stack_.push_back(ptr ? Value::Ref(&slot, in.type, instance) : Deref(slot));
+      stack_.push_back(ptr ? Value::Ref(&slot, in.type, holder) : Deref(slot));
       return Status::kOk;
     }
     case op::kAssign:
@@ -491,7 +560,8 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kLoadProc:
     case op::kLoadCtor:
     case op::kLoadMethod:
-    case op::kLoadMeProc: {
+    case op::kLoadMeProc:
+    case op::kLoadBaseProc: {
       Marker m{CalleeKind::kProcedure, in.sym, 0, Value()};
       const uint16_t k = view_.KindAt(in.sym);
       if (in.op == op::kLoadCtor) {
@@ -505,13 +575,14 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         if (!Need(f, 1)) return Fatal("stack underflow");
         m.kind = CalleeKind::kMethod;
         m.target = PopValue();
-      } else if (in.op == op::kLoadMeProc) {
+      } else if (in.op == op::kLoadMeProc || in.op == op::kLoadBaseProc) {
         m.kind = CalleeKind::kMethod;
         m.target = f.me;
       }
       if (m.kind == CalleeKind::kMethod && m.target.object() == nullptr) {
         return (error = err::kObjectVariableNotSet, Status::kOk);
       }
+      if (m.kind == CalleeKind::kMethod && in.op != op::kLoadBaseProc) m.sym = Override(m.target.object()->classOffset, m.sym);
       m.height = stack_.size();
       markers_.push_back(std::move(m));
       return Status::kOk;
@@ -642,7 +713,8 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
 // An element of a one-dimensional array: its value (OpLoadElemFromExpr) or a
 // reference to it (OpElem).
 Status Machine::Element(const Insn& in, int& error) {
-  if (in.a != 1) return Fatal("arrays of " + std::to_string(in.a) + " dimensions are not supported");
+  if (in.a < 1 || static_cast<size_t>(in.a) > kMaxArrayDims) return Fatal("element access with " + std::to_string(in.a) + " subscripts");
+  if (in.a > 1) return ElementOfDims(in, error);
   Value index = PopValue();
   Value array = PopValue();
   const Value& held = array.type() == Value::Type::kRef ? Deref(*array.ref()) : array;
@@ -661,6 +733,7 @@ Status Machine::Element(const Insn& in, int& error) {
   }
   ArrayRep* rep = held.array();
   if (rep == nullptr) return (error = err::kTypeMismatch, Status::kOk);
+  if (rep->dims.size() != 1) return (error = err::kSubscriptOutOfRange, Status::kOk);
   int32_t i = 0;
   if ((error = ToLong(index, i)) != 0) return Status::kOk;
   const int64_t at = int64_t{i} - rep->lower;
@@ -677,6 +750,7 @@ Status Machine::Element(const Insn& in, int& error) {
 // ReDim [Preserve] (reference, lower, upper) puts a new array in the
 // variable; Erase (reference) empties a dynamic array and resets a fixed one.
 Status Machine::Redim(Frame& f, const Insn& in, int& error) {
+  if (in.op != op::kErase && in.a > 1) return RedimDims(f, in, error);
   const size_t n = in.op == op::kErase ? 1 : 3;
   if (!Need(f, n)) return Fatal("stack underflow");
   int32_t lower = 0, upper = 0;
@@ -712,6 +786,7 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
       *slot = Value::Array(empty);
     } else {
       for (Value& item : old->items) item = Value::DefaultOf(old->element);
+      FillRecords(*old);
     }
     return Status::kOk;
   }
@@ -720,12 +795,9 @@ Status Machine::Redim(Frame& f, const Insn& in, int& error) {
   auto* rep = new ArrayRep(lower, static_cast<size_t>(count), in.type);
   rep->dynamic = true;
   Value fresh = Value::Array(rep);
-  if (in.op == op::kRedimPreserve && old != nullptr) {
-    const size_t keep = std::min(old->items.size(), rep->items.size());
-    for (size_t k = 0; k < keep; ++k) {
-      if ((error = Convert(old->items[k], in.type, rep->items[k])) != 0) return Status::kOk;
-    }
-  }
+  rep->record = in.b;
+  if (in.op == op::kRedimPreserve && old != nullptr && (error = PreserveInto(*old, *rep)) != 0) return Status::kOk;
+  FillRecords(*rep);
   *slot = std::move(fresh);
   return Status::kOk;
 }

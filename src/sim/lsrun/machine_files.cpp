@@ -24,6 +24,22 @@ Value FieldValue(const std::string& field) {
   return Value::String(field);
 }
 
+// An item as Write # puts it, so that Input # reads it back: texts in
+// quotes, Booleans and Null as #TRUE#, #FALSE#, #NULL#, dates between #,
+// numbers as Print shows them, Empty as nothing.
+bool FormatWritten(const Value& v, std::string& text) {
+  if (v.IsNull()) return (text = "#NULL#", true);
+  switch (v.type()) {
+    case Value::Type::kString: text = "\"" + v.text() + "\""; return true;
+    case Value::Type::kBoolean: text = v.n() ? "#TRUE#" : "#FALSE#"; return true;
+    case Value::Type::kDate:
+      if (!FormatValue(v, text)) return false;
+      text = "#" + text + "#";
+      return true;
+    default: return FormatValue(v, text);
+  }
+}
+
 }  // namespace
 
 Status Machine::FileBuiltin(uint8_t number, std::vector<Value>& args, int& error) {
@@ -73,6 +89,10 @@ Status Machine::FileBuiltin(uint8_t number, std::vector<Value>& args, int& error
         text.assign(kPrintZoneWidth - column % kPrintZoneWidth, ' ');
       } else if (part == builtin::kPartItem && !FormatValue(args[1], text)) {
         return (error = err::kTypeMismatch, Status::kOk);
+      } else if (part == builtin::kPartWriteItem && !FormatWritten(args[1], text)) {
+        return (error = err::kTypeMismatch, Status::kOk);
+      } else if (part == builtin::kPartWriteComma) {
+        text = ",";
       }
       error = files_.Write(n, text, part == builtin::kPartEndLine);
       return Status::kOk;

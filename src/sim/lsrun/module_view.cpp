@@ -11,6 +11,7 @@ namespace {
 using namespace symbol;
 
 constexpr uint16_t kNoString = 0xFFFF;
+constexpr size_t kBaseClass = 12;  // class entry: the handle of the class it derives from
 
 // The first entry of the scope record at `scope` inside an entry.
 constexpr size_t FirstOf(size_t scope) { return scope + kScopeFirst; }
@@ -95,6 +96,7 @@ std::vector<uint32_t> ModuleView::Chain(uint16_t first) const {
 }
 
 std::vector<uint32_t> ModuleView::ModuleScope() const { return Chain(HeaderU16(header::kScope1 + 4)); }
+std::vector<uint32_t> ModuleView::ClassScope() const { return Chain(HeaderU16(header::kScope3 + 4)); }
 
 bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   auto e = Entry(offset, kVariableSize);
@@ -107,8 +109,16 @@ bool ModuleView::ReadVariable(uint32_t offset, VariableInfo& out) const {
   out.type = SlotTypeOf(typeWord);
   out.isArray = (typeWord & type_word::kArrayFlag) != 0;
   out.isList = (typeWord & type_word::kListFlag) != 0;
+  out.record = out.type == SlotType::kRecord ? (typeWord & type_word::kRecordIndexMask) : -1;
   out.count = out.isArray ? static_cast<uint16_t>(typeArg & 0x7FFF) : 0;
   out.lower = out.isArray && (typeArg & 0x8000) ? 1 : 0;
+  out.bounds.clear();
+  if (out.isArray && (typeWord & type_word::kBoundsFlag) != 0) {
+    std::string text;
+    if (!Text(typeArg, text) || !ParseArrayBounds(text, kMaxDeclaredElements, out.bounds)) return false;
+    out.count = 0;
+    out.lower = out.bounds[0].lower;
+  }
   return true;
 }
 
@@ -159,6 +169,15 @@ bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
   out.ctor = ctor ? Resolve(ctor) : 0;
   out.dtor = dtor ? Resolve(dtor) : 0;
   out.members = Variables(LoadU16(e.data() + FirstOf(kMemberScope)));
+  out.isRecord = (LoadU16(e.data() + kFlags) & type_word::kRecordClassFlag) != 0;
+  const uint16_t base = LoadU16(e.data() + kBaseClass);
+  out.base = base ? Resolve(base) : 0;
+  if (out.base != 0 && KindAt(out.base) != kind::kClass) return false;
+  out.methods.clear();
+  for (uint32_t m : Chain(LoadU16(e.data() + FirstOf(kMemberScope)))) {
+    const uint16_t k = KindAt(m);
+    if (k == kind::kFunction || k == kind::kSub || k == kind::kProperty) out.methods.push_back(m);
+  }
   return true;
 }
 

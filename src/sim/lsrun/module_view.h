@@ -24,6 +24,7 @@
 
 #include "lsobject/ls_script_module.h"
 #include "lsobject/symbol_entries.h"
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/value.h"
 
 namespace quillet::lsrun {
@@ -49,6 +50,8 @@ struct VariableInfo {
   bool isList = false;
   int32_t lower = 0;
   uint16_t count = 0;  // array elements
+  std::vector<ArrayBound> bounds;  // arrays whose entry carries a bounds text
+  int32_t record = -1;             // the Type's index, for kRecord
 };
 
 struct ProcedureInfo {
@@ -72,6 +75,9 @@ struct ClassInfo {
   uint32_t ctor = 0;   // procedure entry offsets, 0 when absent
   uint32_t dtor = 0;
   std::vector<VariableInfo> members;
+  bool isRecord = false;  // a user-defined Type
+  uint32_t base = 0;      // base class entry offset, 0 when none
+  std::vector<uint32_t> methods;  // procedure entries among the members
 };
 
 struct DeclarationInfo {
@@ -112,6 +118,7 @@ class ModuleView {
   std::vector<uint32_t> Chain(uint16_t first) const;
   // Module scope 1: module variables, declarations and procedures.
   std::vector<uint32_t> ModuleScope() const;
+  std::vector<uint32_t> ClassScope() const;
   uint16_t HeaderU16(size_t offset) const;
 
   std::span<const uint8_t> ByteCode() const { return code_; }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/lsrun/module_view.h"
 #include "sim/lsrun/value.h"
 
 namespace quillet::lsrun {
@@ -33,6 +34,14 @@ class NativeTable {
     NativeFunction function;
   };
   std::vector<Entry> entries_;
+};
+
+// An external declaration bound to the native function that answers it
+// (null when none does), once a run, so a call neither reads the entry nor
+// searches the tables again.
+struct BoundDeclaration {
+  DeclarationInfo decl;
+  const NativeFunction* fn = nullptr;
 };
 
 inline constexpr std::string_view kTimerLibrary = "nquillet";

@@ -4,6 +4,8 @@
 // Overflow.
 #include "sim/lsrun/operators.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -52,7 +54,8 @@ int Numeric(const Value& v, Rank& rank, int64_t& i, double& d) {
       return v.ref() ? Numeric(*v.ref(), rank, i, d) : err::kTypeMismatch;
     case Value::Type::kObject:
     case Value::Type::kArray:
-    case Value::Type::kList: break;
+    case Value::Type::kList:
+    case Value::Type::kRecord: break;
   }
   return err::kTypeMismatch;
 }
@@ -112,12 +115,25 @@ int IntegerResult(int64_t r, Rank rank, Value& out) {
   return 0;
 }
 
+// The second forms of the comparisons (Option Compare NoCase) order texts
+// as their upper-case forms do.
+int CompareNoCase(const std::string& a, const std::string& b) {
+  const size_t n = std::min(a.size(), b.size());
+  for (size_t k = 0; k < n; ++k) {
+    const int x = std::toupper(static_cast<unsigned char>(a[k]));
+    const int y = std::toupper(static_cast<unsigned char>(b[k]));
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
 int Compare(int opcode, const Value& a, const Value& b, Value& out) {
   int c = 0;
   const bool aText = a.type() == Value::Type::kString || a.type() == Value::Type::kEmpty;
   const bool bText = b.type() == Value::Type::kString || b.type() == Value::Type::kEmpty;
   if (aText && bText && (a.type() == Value::Type::kString || b.type() == Value::Type::kString)) {
     c = a.text().compare(b.text());
+    if (opcode >= op::kLt2 && opcode <= op::kNe2) c = CompareNoCase(a.text(), b.text());
   } else {
     double x = 0, y = 0;
     if (int e = ToDouble(a, x)) return e;
@@ -324,31 +340,23 @@ int ToText(const Value& v, std::string& out) {
 namespace {
 
 // The value type a slot of `type` holds, kEmpty for a Variant's any.
-constexpr Value::Type HeldType(SlotType type) {
-  switch (type) {
-    case SlotType::kInteger: return Value::Type::kInteger;
-    case SlotType::kLong: return Value::Type::kLong;
-    case SlotType::kDouble: return Value::Type::kDouble;
-    case SlotType::kSingle: return Value::Type::kSingle;
-    case SlotType::kCurrency: return Value::Type::kCurrency;
-    case SlotType::kBoolean: return Value::Type::kBoolean;
-    case SlotType::kByte: return Value::Type::kByte;
-    case SlotType::kString: return Value::Type::kString;
-    case SlotType::kObject: return Value::Type::kObject;
-    case SlotType::kVariant: break;
-  }
-  return Value::Type::kEmpty;
-}
 
 }  // namespace
 
-int Convert(const Value& v, SlotType type, Value& out) {
+int ConvertOther(const Value& v, SlotType type, Value& out) {
   if (v.type() == Value::Type::kRef) return v.ref() ? Convert(*v.ref(), type, out) : err::kTypeMismatch;
-  // A value of the slot's own type goes as it is (strings are immutable and
-  // shared).
+  // A Type's value goes only into a slot of a Type, as a copy.
+  if (type == SlotType::kRecord || v.type() == Value::Type::kRecord) {
+    const RecordRep* record = v.record();
+    if (type != SlotType::kRecord || record == nullptr) return err::kTypeMismatch;
+    out = Value::Record(record->Clone());
+    return 0;
+  }
   if (v.type() == HeldType(type)) return (out = v, 0);
+  if (v.IsNull() && type != SlotType::kVariant) return err::kInvalidUseOfNull;
   switch (type) {
     case SlotType::kVariant: out = v; return 0;
+    case SlotType::kRecord: break;  // above
     case SlotType::kObject:
       if (v.type() != Value::Type::kObject) return err::kTypeMismatch;
       out = v;
@@ -412,6 +420,14 @@ int Truth(const Value& v, bool& out) {
 }
 
 int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxString) {
+  // Null goes through arithmetic, comparisons and logic; & takes it as an
+  // empty text unless both sides are Null.
+  const bool aNull = a.IsNull() || (a.type() == Value::Type::kRef && a.ref() && a.ref()->IsNull());
+  const bool bNull = b.IsNull() || (b.type() == Value::Type::kRef && b.ref() && b.ref()->IsNull());
+  if ((aNull || bNull) && opcode != op::kIs && (opcode != op::kConcat || (aNull && bNull))) {
+    out = Value::Null();
+    return 0;
+  }
   if (opcode == op::kConcat) {  // &
     std::string x, y;
     if (int e = ToText(a, x)) return e;
@@ -445,6 +461,7 @@ int Binary(int opcode, const Value& a, const Value& b, Value& out, size_t maxStr
 }
 
 int Negate(const Value& v, Value& out) {
+  if (v.IsNull()) return (out = Value::Null(), 0);
   Rank rank{};
   int64_t i = 0;
   double d = 0;
@@ -455,6 +472,7 @@ int Negate(const Value& v, Value& out) {
 }
 
 int Not(const Value& v, Value& out) {
+  if (v.IsNull()) return (out = Value::Null(), 0);
   Rank rank{};
   int64_t i = 0;
   double d = 0;

@@ -19,8 +19,34 @@ namespace quillet::lsrun {
 // character in / not in the list.
 bool LikeMatch(std::string_view text, std::string_view pattern);
 [[nodiscard]] int ToText(const Value& v, std::string& out);
-// The value a slot of `type` holds after an assignment of `v`.
-[[nodiscard]] int Convert(const Value& v, SlotType type, Value& out);
+// The value type a slot of `type` holds; kEmpty for a Variant.
+constexpr Value::Type HeldType(SlotType type) {
+  switch (type) {
+    case SlotType::kInteger: return Value::Type::kInteger;
+    case SlotType::kLong: return Value::Type::kLong;
+    case SlotType::kDouble: return Value::Type::kDouble;
+    case SlotType::kSingle: return Value::Type::kSingle;
+    case SlotType::kCurrency: return Value::Type::kCurrency;
+    case SlotType::kBoolean: return Value::Type::kBoolean;
+    case SlotType::kByte: return Value::Type::kByte;
+    case SlotType::kString: return Value::Type::kString;
+    case SlotType::kObject: return Value::Type::kObject;
+    // No value assigned to a Type's slot is a list: a Type's value always
+    // takes the path that copies it.
+    case SlotType::kRecord: return Value::Type::kList;
+    case SlotType::kVariant: break;
+  }
+  return Value::Type::kEmpty;
+}
+// Convert for the values that need converting.
+[[nodiscard]] int ConvertOther(const Value& v, SlotType type, Value& out);
+// The value a slot of `type` holds after an assignment of `v`. A value of
+// the slot's own type goes as it is (strings are immutable and shared):
+// the common case, inline.
+[[nodiscard]] inline int Convert(const Value& v, SlotType type, Value& out) {
+  if (v.type() == HeldType(type)) return (out = v, 0);
+  return ConvertOther(v, type, out);
+}
 // The truth of a condition: non-zero numbers are true.
 [[nodiscard]] int Truth(const Value& v, bool& out);
 

@@ -114,8 +114,15 @@ class Preparer {
   bool IndexOf(const COpCode& in, int32_t target, int32_t& index);
   bool Variable(const COpCode& in, VariableInfo& v);
   bool Translate(size_t i, const COpCode& in, Insn& x);
+  // The simple load `x` as a fused step reads it.
+  SimpleLoad Simple(const Insn& x);
+  // Whether instruction `i` starts a call whose arguments are all simple
+  // loads up to its OpCallProc, with no jump into it; then its arguments and
+  // span.
+  bool SimpleCall(size_t i, std::vector<SimpleLoad>& args, int32_t& span);
   void FuseNativeCalls();
   void FuseAssignments();
+  void CountMarkers();
   void ConvertConstants(uint32_t declaration, NativeCall& call) const;
   bool Targeted(size_t from, size_t to) const;
   template <int Op>
@@ -202,6 +209,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kLoadCtor:
     case op::kLoadMethod:
     case op::kLoadMeProc:
+    case op::kLoadBaseProc:
       x.sym = view_.Resolve(HandleOperand(in));
       return true;
     case op::kStringLiteral:
@@ -229,6 +237,8 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kRedim:
     case op::kRedimPreserve:
       x.type = SlotTypeOf(HandleOperand(in));  // the element type word
+      x.a = ((HandleOperand(in) >> type_word::kRedimDimsShift) & type_word::kRedimDimsMask) + 1;
+      x.b = x.type == SlotType::kRecord ? (HandleOperand(in) & type_word::kRecordIndexMask) : -1;
       return true;
     case op::kBuiltinDisp:
     case op::kSByte:
@@ -305,7 +315,24 @@ bool Preparer::Run() {
   std::sort(targets_.begin(), targets_.end());
   FuseNativeCalls();
   FuseAssignments();
+  CountMarkers();
   return true;
+}
+
+void Preparer::CountMarkers() {
+  // From the end, so each marker extends the run that follows it.
+  constexpr uint16_t kMaxRun = 0xFFFF;
+  int32_t line = -1;
+  for (size_t i = out_.code.size(); i-- > 0;) {
+    Insn& x = out_.code[i];
+    if (x.op != op::kLine && x.op != op::kStmtSep) continue;
+    const Insn* after = i + 1 < out_.code.size() ? &out_.code[i + 1] : nullptr;
+    const bool extends = after != nullptr && after->markers > 0 && after->markers < kMaxRun;
+    x.markers = extends ? static_cast<uint16_t>(after->markers + 1) : 1;
+    line = extends ? after->a : -1;
+    if (line < 0 && x.op == op::kLine && x.line != 0xFFFF) line = x.line;
+    x.a = line;
+  }
 }
 
 
@@ -325,26 +352,42 @@ bool IsSimpleLoad(uint8_t op) {
   }
 }
 
+SimpleLoad Preparer::Simple(const Insn& x) {
+  if (x.op != op::kInteger) return {x.op, x.a};
+  out_.constants.push_back(Value::Integer(static_cast<int16_t>(x.a)));
+  return {op::kNumericLiteral, static_cast<int32_t>(out_.constants.size() - 1)};
+}
+
 // Whether a jump goes to an instruction in (from, to].
 bool Preparer::Targeted(size_t from, size_t to) const {
   auto t = std::upper_bound(targets_.begin(), targets_.end(), static_cast<int32_t>(from));
   return t != targets_.end() && *t <= static_cast<int32_t>(to);
 }
 
-void Preparer::FuseNativeCalls() {
+bool Preparer::SimpleCall(size_t i, std::vector<SimpleLoad>& args, int32_t& span) {
   const size_t n = out_.code.size();
-  for (size_t i = 0; i < n; ++i) {
-    Insn& x = out_.code[i];
-    if (x.op != op::kLoadProc || view_.KindAt(x.sym) != kind::kDeclaration) continue;
-    size_t j = i + 1;
-    while (j < n && IsSimpleLoad(out_.code[j].op)) ++j;
-    if (j >= n || out_.code[j].op != op::kCallProc || Targeted(i, j)) continue;
+  size_t j = i + 1;
+  while (j < n && IsSimpleLoad(out_.code[j].op)) ++j;
+  if (j >= n || out_.code[j].op != op::kCallProc || Targeted(i, j)) return false;
+  for (size_t k = i + 1; k < j; ++k) args.push_back(Simple(out_.code[k]));
+  span = static_cast<int32_t>(j - i);
+  return true;
+}
+
+void Preparer::FuseNativeCalls() {
+  for (Insn& x : out_.code) {
+    const size_t i = static_cast<size_t>(&x - out_.code.data());
     NativeCall call;
-    for (size_t k = i + 1; k < j; ++k) call.args.push_back({out_.code[k].op, out_.code[k].a});
-    call.span = static_cast<int32_t>(j - i);
-    ConvertConstants(x.sym, call);
-    out_.nativeCalls.push_back(std::move(call));
-    x.c = static_cast<int32_t>(out_.nativeCalls.size());
+    if (x.op == op::kLoadProc && view_.KindAt(x.sym) == kind::kDeclaration && SimpleCall(i, call.args, call.span)) {
+      ConvertConstants(x.sym, call);
+      out_.nativeCalls.push_back(std::move(call));
+      x.c = static_cast<int32_t>(out_.nativeCalls.size());
+    }
+    Construction make;
+    if (x.op == op::kLoadCtor && view_.KindAt(x.sym) == kind::kClass && SimpleCall(i, make.args, make.span)) {
+      out_.constructions.push_back(std::move(make));
+      x.c = static_cast<int32_t>(out_.constructions.size());
+    }
   }
 }
 
@@ -354,16 +397,9 @@ void Preparer::ConvertConstants(uint32_t declaration, NativeCall& call) const {
   std::vector<Value> converted(call.args.size());
   for (size_t k = 0; k < call.args.size(); ++k) {
     const SimpleLoad& a = call.args[k];
-    Value v;
-    if (a.op == op::kInteger) {
-      v = Value::Integer(static_cast<int16_t>(a.a));
-    } else if (a.op == op::kStringLiteral || a.op == op::kNumericLiteral) {
-      v = out_.constants[static_cast<size_t>(a.a)];
-    } else {
-      return;
-    }
+    if (a.op != op::kStringLiteral && a.op != op::kNumericLiteral) return;
     // A constant that does not convert raises its error when the call runs.
-    if (Convert(v, decl.paramTypes[k], converted[k]) != 0) return;
+    if (Convert(out_.constants[static_cast<size_t>(a.a)], decl.paramTypes[k], converted[k]) != 0) return;
   }
   call.converted = std::move(converted);
   call.constant = true;
@@ -373,10 +409,20 @@ void Preparer::FuseAssignments() {
   const size_t n = out_.code.size();
   for (size_t i = 0; i + 2 < n; ++i) {
     Insn& x = out_.code[i];
+    // Set x = New C(...): the reference load, the fused New and OpSet.
+    const Insn& make = out_.code[i + 1];
+    if (IsReferenceLoad(x.op) && make.op == op::kLoadCtor && make.c > 0) {
+      const size_t set = i + 1 + static_cast<size_t>(out_.constructions[make.c - 1].span) + 1;
+      if (set < n && out_.code[set].op == op::kSet && !Targeted(i, set)) {
+        x.b = make.c;
+        out_.constructions[make.c - 1].stored = true;
+      }
+      continue;
+    }
     if (!IsReferenceLoad(x.op) || !IsSimpleLoad(out_.code[i + 1].op) || out_.code[i + 2].op != op::kAssign || Targeted(i, i + 2)) {
       continue;
     }
-    out_.assignments.push_back({{out_.code[i + 1].op, out_.code[i + 1].a}});
+    out_.assignments.push_back({Simple(out_.code[i + 1])});
     x.c = static_cast<int32_t>(out_.assignments.size());
   }
 }

@@ -27,13 +27,19 @@ inline constexpr int32_t kResultSlot = -1;
 //   On GoTo/GoSub a = index into Procedure::targetLists
 //   calls        sym = entry offset of the procedure, declaration or class;
 //                OpLoadProc of a declaration: c = 1 + index into
-//                Procedure::nativeCalls when the call can run fused
+//                Procedure::nativeCalls when the call can run fused;
+//                OpLoadCtor: c = 1 + index into Procedure::constructions
 //   "Ptr" loads  c = 1 + index into Procedure::assignments when the
-//                assignment they start can run fused
+//                assignment they start can run fused; b = 1 + index into
+//                Procedure::constructions when they start a fused Set of a
+//                new object
+//   OpLine, OpStmtSep  markers = how many markers run from here on (this one
+//                included); a = the line the last OpLine of them sets, or -1
 struct Insn {
   uint8_t op = 0;
   SlotType type = SlotType::kVariant;
   uint16_t line = 0;
+  uint16_t markers = 0;
   int32_t a = 0;
   int32_t b = 0;
   int32_t c = 0;
@@ -51,10 +57,14 @@ inline bool IsReferenceLoad(uint8_t op) {
   return op == op::kGLoadObjPtr || op == op::kLLoadObjPtr || op == op::kPLoadObjPtr || op == op::kTLoadObjPtr;
 }
 
+// An OpInteger operand stands in Procedure::constants, as a literal's
+// value does, so that every simple load reads a value where it is held.
 struct SimpleLoad {
-  uint8_t op;  // the load's opcode
+  uint8_t op;  // the load's opcode; OpNumericLiteral for an OpInteger
   int32_t a;   // its resolved operand
 };
+
+struct BoundDeclaration;  // natives.h
 
 struct NativeCall {
   std::vector<SimpleLoad> args;
@@ -63,6 +73,21 @@ struct NativeCall {
   bool constant = false;
   std::vector<Value> converted;
   int32_t span = 0;  // instructions after OpLoadProc up to and including OpCallProc
+  // The run's binding of the declaration, made by the interpreter on the
+  // first call.
+  mutable const BoundDeclaration* bound = nullptr;
+};
+
+// A New whose arguments are all simple loads (the entry code of a rewritten
+// module makes its timer object so): OpLoadCtor, the loads and OpCallProc
+// run as one step.
+struct Construction {
+  std::vector<SimpleLoad> args;
+  int32_t span = 0;  // instructions after OpLoadCtor up to and including OpCallProc
+  // Whether a reference load before it and OpSet after it store the new
+  // object (`Set x = New C(...)`, `Dim x As New C(...)`), run with it as
+  // one step from the reference load.
+  bool stored = false;
 };
 
 // An assignment of a simple load to a variable, parameter or member of Me
@@ -79,6 +104,7 @@ struct Procedure {
   std::vector<Value> constants;
   std::vector<std::vector<int32_t>> targetLists;
   std::vector<NativeCall> nativeCalls;
+  std::vector<Construction> constructions;
   std::vector<Assignment> assignments;
   int32_t loopStates = 0;
   int32_t forAllStates = 0;

@@ -9,7 +9,8 @@
 namespace quillet::lsrun {
 
 SlotType SlotTypeOf(uint16_t typeWord) {
-  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag)) {
+  if ((typeWord & type_word::kRecordMask) == type_word::kRecordBase) return SlotType::kRecord;
+  switch (typeWord & ~(type_word::kArrayFlag | type_word::kListFlag | type_word::kBoundsFlag)) {
     case type_word::kInteger: return SlotType::kInteger;
     case type_word::kLong: return SlotType::kLong;
     case type_word::kString: return SlotType::kString;
@@ -21,27 +22,6 @@ SlotType SlotTypeOf(uint16_t typeWord) {
     case type_word::kObject: return SlotType::kObject;
     default: return SlotType::kVariant;
   }
-}
-
-Value Value::Boolean(bool b) {
-  Value v;
-  v.type_ = Type::kBoolean;
-  v.n_ = b ? -1 : 0;
-  return v;
-}
-
-Value Value::Integer(int16_t i) {
-  Value v;
-  v.type_ = Type::kInteger;
-  v.n_ = i;
-  return v;
-}
-
-Value Value::Long(int32_t i) {
-  Value v;
-  v.type_ = Type::kLong;
-  v.n_ = i;
-  return v;
 }
 
 Value Value::Double(double d) {
@@ -107,21 +87,17 @@ Value Value::Object(Instance* instance) {
   return v;
 }
 
-Value Value::Array(ArrayRep* array) {
+Value Value::Holding(Type type, Counted* block) {
   Value v;
-  v.type_ = Type::kArray;
-  v.u_.block = array;
-  array->AddRef();
+  v.type_ = type;
+  v.u_.block = block;
+  block->AddRef();
   return v;
 }
 
-Value Value::List(ListRep* list) {
-  Value v;
-  v.type_ = Type::kList;
-  v.u_.block = list;
-  list->AddRef();
-  return v;
-}
+Value Value::Array(ArrayRep* array) { return Holding(Type::kArray, array); }
+Value Value::Record(RecordRep* record) { return Holding(Type::kRecord, record); }
+Value Value::List(ListRep* list) { return Holding(Type::kList, list); }
 
 Value Value::Ref(Value* slot, SlotType type, Counted* holder) {
   Value v;
@@ -144,7 +120,8 @@ Value Value::DefaultOf(SlotType type) {
     case SlotType::kByte: return Byte(0);
     case SlotType::kString: return String("");
     case SlotType::kObject: return Nothing();
-    case SlotType::kVariant: break;
+    case SlotType::kVariant:
+    case SlotType::kRecord: break;  // the machine makes a Type's value, knowing its members
   }
   return Value();
 }
@@ -159,7 +136,8 @@ Counted* Value::Block() const {
     case Type::kString:
     case Type::kObject:
     case Type::kArray:
-    case Type::kList: return u_.block;
+    case Type::kList:
+    case Type::kRecord: return u_.block;
     default: return nullptr;
   }
 }
@@ -205,7 +183,8 @@ bool FormatValue(const Value& v, std::string& text) {
       return v.ref() != nullptr && FormatValue(*v.ref(), text);
     case Value::Type::kObject:
     case Value::Type::kArray:
-    case Value::Type::kList: return false;
+    case Value::Type::kList:
+    case Value::Type::kRecord: return false;
   }
   return false;
 }

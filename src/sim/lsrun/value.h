@@ -19,7 +19,8 @@ inline constexpr size_t kMaxStringLength = 0x7FFFFFFF;
 
 // Declared data types as the symbol entries record them (variable entry
 // offset 10). Arrays add kArrayFlag; their element count lives in the type
-// argument (bits 0-14, bit 15 = lower bound 1).
+// argument (bits 0-14, bit 15 = lower bound 1), or their bounds in a text
+// (kBoundsFlag).
 namespace type_word {
 inline constexpr uint16_t kInteger = 1;
 inline constexpr uint16_t kLong = 2;
@@ -33,11 +34,24 @@ inline constexpr uint16_t kByte = 9;
 inline constexpr uint16_t kObject = 0x0409;
 inline constexpr uint16_t kArrayFlag = 0x2000;
 inline constexpr uint16_t kListFlag = 0x4000;  // Dim l List As T
+// With kArrayFlag: the type argument is the string handle of the bounds,
+// "lower:upper" for each dimension, joined by ",".
+inline constexpr uint16_t kBoundsFlag = 0x1000;
+// The operand of OpRedim and OpRedimPreserve: the element type word with the
+// number of dimensions less one in bits 12-14.
+inline constexpr int kRedimDimsShift = 12;
+inline constexpr uint16_t kRedimDimsMask = 7;
+// A user-defined Type: kRecordBase | its index among the module's Types
+// (the classes whose entry has kRecordClassFlag, in class-scope order).
+inline constexpr uint16_t kRecordBase = 0x0600;
+inline constexpr uint16_t kRecordMask = 0x0F00;
+inline constexpr uint16_t kRecordIndexMask = 0x00FF;
+inline constexpr uint16_t kRecordClassFlag = 1;  // class entry flags: a Type
 }  // namespace type_word
 
 // What a storage slot accepts; stored in references so that an assignment
 // converts the way the slot's declaration asks for.
-enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject, kSingle, kCurrency, kBoolean, kByte };
+enum class SlotType : uint8_t { kVariant, kInteger, kLong, kDouble, kString, kObject, kSingle, kCurrency, kBoolean, kByte, kRecord };
 SlotType SlotTypeOf(uint16_t typeWord);
 
 // A heap block shared by values. The last release hands it back to its
@@ -63,6 +77,7 @@ class Value;
 class Instance;
 class ArrayRep;
 class ListRep;
+class RecordRep;
 
 class Value {
  public:
@@ -80,6 +95,7 @@ class Value {
     kObject,   // block: Instance, or null for Nothing
     kArray,    // block: ArrayRep
     kList,     // block: ListRep
+    kRecord,   // block: RecordRep, a value of a user-defined Type
     kRef,      // ref: the slot; holder keeps its storage alive; slot: its type
   };
 
@@ -103,9 +119,9 @@ class Value {
   }
   ~Value() { Clear(); }
 
-  static Value Boolean(bool b);
-  static Value Integer(int16_t v);
-  static Value Long(int32_t v);
+  static Value Boolean(bool b) { return Scalar(Type::kBoolean, b ? -1 : 0); }
+  static Value Integer(int16_t v) { return Scalar(Type::kInteger, v); }
+  static Value Long(int32_t v) { return Scalar(Type::kLong, v); }
   static Value Double(double v);
   static Value Single(double v);  // rounds to single precision
   static Value Byte(uint8_t v);
@@ -118,6 +134,7 @@ class Value {
   static Value Nothing() { return Object(nullptr); }
   static Value Array(ArrayRep* array);
   static Value List(ListRep* list);
+  static Value Record(RecordRep* record);
   static Value Ref(Value* slot, SlotType type, Counted* holder);
   // The default content of a slot of `type`.
   static Value DefaultOf(SlotType type);
@@ -135,6 +152,7 @@ class Value {
   Instance* object() const;
   ArrayRep* array() const;
   ListRep* list() const;
+  RecordRep* record() const;
   Counted* holder() const { return holder_; }
   Value* ref() const { return u_.ref; }
   SlotType slotType() const { return slot_; }
@@ -148,6 +166,8 @@ class Value {
   }
 
  private:
+  // A value of a counted `type` that takes a reference to `block`.
+  static Value Holding(Type type, Counted* block);
   void CopyFrom(const Value& other) {
     type_ = other.type_;
     slot_ = other.slot_;
@@ -164,6 +184,12 @@ class Value {
     holder_ = other.holder_;
     other.type_ = Type::kEmpty;
     other.holder_ = nullptr;
+  }
+  static Value Scalar(Type type, int32_t n) {
+    Value v;
+    v.type_ = type;
+    v.n_ = n;
+    return v;
   }
   void ClearCounted();
   void AddRefCounted();
@@ -193,17 +219,37 @@ class StrRep : public Counted {
   void LastReleased() override { delete this; }
 };
 
-// A one-dimensional array of fixed size: ReDim replaces the whole array
-// rather than resizing it, so element addresses stay valid for as long as
-// the array lives.
+// An array of fixed size: ReDim replaces the whole array rather than
+// resizing it, so element addresses stay valid for as long as the array
+// lives. The elements of several dimensions lie with the first index
+// varying fastest, so that a ReDim Preserve of the last dimension keeps
+// every element where it was.
+struct ArrayBound {
+  int32_t lower = 0;
+  int32_t count = 0;
+};
+
 class ArrayRep : public Counted {
  public:
   ArrayRep(int32_t lower, size_t count, SlotType element)
-      : lower(lower), element(element), items(count, Value::DefaultOf(element)) {}
-  const int32_t lower;
+      : lower(lower), element(element), items(count, Value::DefaultOf(element)),
+        dims{ArrayBound{lower, static_cast<int32_t>(count)}} {}
+  // Several dimensions; the caller keeps the element count within its limit.
+  ArrayRep(std::vector<ArrayBound> bounds, SlotType element)
+      : lower(bounds.empty() ? 0 : bounds[0].lower), element(element), items(TotalOf(bounds), Value::DefaultOf(element)),
+        dims(std::move(bounds)) {}
+  const int32_t lower;  // of the first dimension
   const SlotType element;
   std::vector<Value> items;
+  const std::vector<ArrayBound> dims;
   bool dynamic = false;  // declared without bounds: ReDim sizes it, Erase empties it
+  int32_t record = -1;   // the Type of kRecord elements, whose values the machine makes
+
+  static size_t TotalOf(const std::vector<ArrayBound>& bounds) {
+    size_t n = bounds.empty() ? 0 : 1;
+    for (const ArrayBound& b : bounds) n *= static_cast<size_t>(b.count);
+    return n;
+  }
 
  protected:
   void LastReleased() override { delete this; }
@@ -222,9 +268,13 @@ class Instance : public Counted {
   enum class State : uint8_t { kLive, kQueued, kDestroying, kDead };
 
   Instance(Owner* owner, uint32_t classOffset, size_t slots) : classOffset(classOffset), members(slots), owner_(owner) {}
-  const uint32_t classOffset;  // symbol-data offset of the class entry
+  uint32_t classOffset;  // symbol-data offset of the class entry
   std::vector<Value> members;
   State state = State::kLive;
+  // Kept by the interpreter's InstancePool: when the instance was made, and
+  // where the pool holds it.
+  uint64_t created = 0;
+  uint32_t poolSlot = 0;
 
  protected:
   void LastReleased() override { owner_->InstanceReleased(this); }
@@ -286,6 +336,30 @@ class ListRep : public Counted {
   void LastReleased() override { delete this; }
 };
 
+// A value of a user-defined Type: its members. Assignment copies it
+// (Clone); loads share it, so that a member reached through a load of the
+// variable is the variable's own.
+class RecordRep : public Counted {
+ public:
+  RecordRep(uint16_t index, size_t members) : index(index), members(members) {}
+  const uint16_t index;  // the Type's index
+  std::vector<Value> members;
+
+  // A copy whose Type members are copies too.
+  RecordRep* Clone() const {
+    auto* copy = new RecordRep(index, members.size());
+    for (size_t k = 0; k < members.size(); ++k) {
+      const RecordRep* inner = members[k].record();
+      copy->members[k] = inner != nullptr ? Value::Record(inner->Clone()) : members[k];
+    }
+    return copy;
+  }
+
+ protected:
+  void LastReleased() override { delete this; }
+};
+
+inline RecordRep* Value::record() const { return type_ == Type::kRecord ? static_cast<RecordRep*>(u_.block) : nullptr; }
 inline ListRep* Value::list() const { return type_ == Type::kList ? static_cast<ListRep*>(u_.block) : nullptr; }
 inline ArrayRep* Value::array() const { return type_ == Type::kArray ? static_cast<ArrayRep*>(u_.block) : nullptr; }
 

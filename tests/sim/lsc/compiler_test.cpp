@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 #include "bytecode/opcodes.h"
@@ -301,6 +302,43 @@ TEST(LscCompiler, PassesTheIndependentImageCheck) {
     const std::vector<uint8_t> image = CompileOk(src);
     EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{}) << src;
   }
+}
+
+// Types, derived classes, properties and arrays of several dimensions keep
+// the module format: the image checks, round-trips, and carries a Type's
+// flag, a derived class's base and a bounds text where they belong.
+TEST(LscCompiler, LanguageExtensionsKeepTheModuleFormat) {
+  const char* src =
+      "Option Compare NoCase\n"
+      "Type Point\n  X As Integer\nEnd Type\n"
+      "Dim grid(1 To 3, 0 To 4) As Point\n"
+      "Class A\n  Property Get P As Integer\n    P = 1\n  End Property\n"
+      "  Property Set P As Integer\n  End Property\nEnd Class\n"
+      "Class B As A\n  Sub New\n  End Sub\nEnd Class\n"
+      "Sub Initialize\n  grid(2, 3).X = 5\n  Dim b As New B\n  b.P = b.P + 1\n  If \"a\" = \"A\" Then Print A..P\nEnd Sub\n";
+  std::vector<uint8_t> image;
+  std::vector<CompileError> errors;
+  ASSERT_FALSE(CompileLotusScript(src, image, errors));  // A..P outside a class
+  EXPECT_EQ(errors[0].line, 21);
+  std::string fixed = src;
+  fixed.replace(fixed.find(" Then Print A..P"), 16, " Then Print 1");
+  image = CompileOk(fixed);
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  EXPECT_EQ(m.Serialize(), image);
+  auto sym = m.SymbolTable().Data();
+  const uint16_t grid = m.Header().U16(64);
+  ASSERT_EQ(NameOf(m, grid), u"grid");
+  EXPECT_EQ(LoadU16(sym.data() + grid + 10), 0x3600);  // array, bounds text, the first Type
+  EXPECT_EQ(StringAt(m, LoadU16(sym.data() + grid + 14)), u"1:3,0:4");
+  std::map<std::u16string, uint16_t> classes;
+  for (uint16_t h = m.Header().U16(184); h != 0; h = LoadU16(sym.data() + h + 4)) classes[NameOf(m, h)] = h;
+  ASSERT_EQ(classes.size(), 3u);
+  EXPECT_EQ(LoadU16(sym.data() + classes[u"Point"] + 2), 1);  // a Type
+  EXPECT_EQ(LoadU16(sym.data() + classes[u"A"] + 2), 0);
+  EXPECT_EQ(LoadU16(sym.data() + classes[u"B"] + 12), classes[u"A"]);
+  EXPECT_EQ(LoadU16(sym.data() + classes[u"B"] + 76), LoadU16(sym.data() + classes[u"A"] + 76));
 }
 
 // Every procedure decodes and marks; Initialize's Case line and Select exit

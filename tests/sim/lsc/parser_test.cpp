@@ -171,7 +171,8 @@ TEST(LscParser, ReportsLineAndColumnOfMalformedPrograms) {
 // calls or reported as syntax errors further on.
 TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5) As String\nEnd Sub\n"), 2, 14, "'ReDim ... As' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(5, 5)\nEnd Sub\n"), 2, 12, "multi-dimensional"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  ReDim a(1,1,1,1,1,1,1,1,1)\nEnd Sub\n"), 2, 27,
+                           "arrays of more than 8 dimensions are not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  Stop\nEnd Sub\n"), 2, 3, "'Stop' is not supported"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  .Title = 1\nEnd Sub\n"), 2, 3, "'.' outside a With block"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  x = .Title\nEnd Sub\n"), 2, 7, "'.' outside a With block"));
@@ -179,21 +180,25 @@ TEST(LscParser, NamesUnsupportedConstructs) {
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  Next i, j\nEnd Sub\n"), 3, 9, "must close the For"));
   EXPECT_TRUE(FirstErrorAt(Parse("Sub S\n  For i = 1 To 2\n  For j = 1 To 2\n  Next j, k\nEnd Sub\n"), 4, 11,
                            "does not match"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Type Point\n  x As Integer\nEnd Type\n"), 1, 1, "'Type' is not supported"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Property Get V As Integer\nEnd Property\n"), 1, 1, "'Property' is only allowed inside a Class"));
+  auto methodInType = Parse("Type Point\n  x As Integer\n  Sub S\n    x = 1\n  End Sub\nEnd Type\n");
+  EXPECT_TRUE(FirstErrorAt(methodInType, 3, 3, "a Type has members only"));
+  EXPECT_EQ(methodInType.errors.size(), 1u);
   EXPECT_TRUE(FirstErrorAt(Parse("Const MAX = Len(\"x\")\n"), 1, 7, "must be made of literals"));
   EXPECT_TRUE(FirstErrorAt(Parse("Option Base 2\n"), 1, 13, "expected 0 or 1"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare NoCase\n"), 1, 8, "'Option Compare' is not supported"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Dim a(2, 3) As String\n"), 1, 8, "multi-dimensional"));
-  EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Get V As Integer\n  End Property\nEnd Class\n"), 2, 3,
-                           "properties"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Option Compare Sideways\n"), 1, 16, "expected 'Binary', 'Case', 'NoCase' or 'Text'"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Dim a(1,1,1,1,1,1,1,1,1) As String\n"), 1, 23, "arrays of more than 8 dimensions"));
+  EXPECT_TRUE(FirstErrorAt(Parse("Class C\n  Property Take V As Integer\n  End Property\nEnd Class\n"), 2, 12,
+                           "expected 'Get' or 'Set' after 'Property'"));
 }
 
 // An unsupported block is one error, not one per line of its body.
 TEST(LscParser, UnsupportedBlocksGiveOneError) {
-  Parsed type = Parse("Type Point\n  x As Integer\n  y As Integer\nEnd Type\nSub S\nEnd Sub\n");
-  ASSERT_EQ(type.errors.size(), 1u) << type.errors.back().message;
-  Parsed prop = Parse("Class C\n  Property Get V As Integer\n    V = 1\n  End Property\nEnd Class\n");
-  ASSERT_EQ(prop.errors.size(), 1u) << prop.errors.back().message;
+  Parsed type = Parse("Type Point\n  x As Integer\n  Function F\n    F = 1\n  End Function\nEnd Type\nSub S\nEnd Sub\n");
+  ASSERT_EQ(type.errors.size(), 1u);
+  EXPECT_EQ(type.module.procs.size(), 1u);
+  Parsed prop = Parse("Class C\n  Property Take V As Integer\n    V = 1\n  End Property\nEnd Class\n");
+  ASSERT_EQ(prop.errors.size(), 1u);
 }
 
 // Literals: fractions, exponents, suffixes and octal read as their types.

@@ -28,6 +28,21 @@ std::string FirstError(const Resolved& r) {
   return std::to_string(e.line) + ":" + std::to_string(e.column) + " " + e.message;
 }
 
+// A source that does not resolve and the start of its first error.
+struct ErrorCase {
+  std::string src;
+  const char* error;
+};
+
+template <size_t N>
+void ExpectFirstErrors(const ErrorCase (&cases)[N]) {
+  for (const ErrorCase& c : cases) {
+    auto r = Resolve(c.src);
+    EXPECT_FALSE(r->ok) << c.src;
+    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
+  }
+}
+
 TEST(LscResolver, NamesFindTheirInnermostDeclaration) {
   auto r = Resolve(
       "Option Declare\n"
@@ -99,10 +114,7 @@ TEST(LscResolver, OptionDeclareRefusesUndeclaredNames) {
 }
 
 TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
-  struct Case {
-    const char* src;
-    const char* error;
-  } cases[] = {
+  const ErrorCase cases[] = {
       {"Dim a\nDim A\n", "2:5 'A' is already declared on line 1"},
       {"Sub S\n  GoTo nowhere\nEnd Sub\n", "2:3 label 'nowhere' is not defined in this procedure"},
       {"Sub S\n  Exit For\nEnd Sub\n", "2:3 'Exit For' outside such a loop"},
@@ -126,11 +138,53 @@ TEST(LscResolver, ReportsSemanticErrorsWithPositions) {
       {"Sub S\n  Dim a(1 To 3)\n  a = 1\nEnd Sub\n", "3:3 cannot assign to the whole array 'a'"},
       {"Sub S\n  Dim n As Integer\n  ForAll e In n\n  End ForAll\nEnd Sub\n", "3:15 ForAll needs an array variable"},
   };
-  for (const Case& c : cases) {
-    auto r = Resolve(c.src);
-    EXPECT_FALSE(r->ok) << c.src;
-    EXPECT_EQ(FirstError(*r).rfind(c.error, 0), 0u) << c.src << " gave " << FirstError(*r);
-  }
+  ExpectFirstErrors(cases);
+}
+
+// Element subscripts against dimensions, and Types: values copied only
+// between variables of the same Type, by reference into procedures.
+TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
+  const char* kPoint = "Type Point\n  X As Integer\nEnd Type\n";  // lines 1-3
+  const ErrorCase cases[] = {
+      {"Sub S\n  Dim a(2, 3) As Integer\n  a(1) = 5\nEnd Sub\n", "3:3 'a' has 2 dimensions"},
+      {"Sub S\n  Dim a(2) As Integer\n  Print a(1, 1)\nEnd Sub\n", "3:9 'a' has one dimension"},
+      {"Sub S\n  Dim l List As Integer\n  l(1, 2) = 5\nEnd Sub\n", "3:3 'l' has one tag"},
+      {"Sub S\n  Dim a(2, 2) As Integer\n  ReDim a(3, 3)\nEnd Sub\n", "3:9 'a' has fixed bounds"},
+      {std::string(kPoint) + "Sub S\n  Dim p As Point\n  Set p = Nothing\nEnd Sub\n", "6:7 'Set' needs an object or Variant variable"},
+      {std::string(kPoint) + "Sub S\n  Dim p As Point, v\n  v = p\nEnd Sub\n", "6:7 a Type's value can only be assigned"},
+      {std::string(kPoint) + "Type Other\n  X As Integer\nEnd Type\nSub S\n  Dim p As Point, o As Other\n  p = o\nEnd Sub\n",
+       "9:7 a Type's value can only be assigned"},
+      {std::string(kPoint) + "Sub T(ByVal p As Point)\nEnd Sub\n", "4:13 a Type is passed by reference"},
+      {std::string(kPoint) + "Function F() As Point\nEnd Function\n", "4:10 a Function cannot return a Type"},
+      {std::string(kPoint) + "Sub T(p As Point)\nEnd Sub\nSub S\n  T 5\nEnd Sub\n", "7:5 'p' takes a variable of Type 'Point'"},
+      {std::string(kPoint) + "Sub S\n  Dim p As New Point\nEnd Sub\n", "5:7 'Point' is a Type: declare the variable without 'New'"},
+      {std::string(kPoint) + "Sub S\n  x = New Point\nEnd Sub\n", "5:7 'Point' is a Type, not a class"},
+      {"Type Ring\n  Inner As Wrap\nEnd Type\nType Wrap\n  Back As Ring\nEnd Type\n", "1:6 Type 'Ring' contains itself"},
+      {"Type Point\n  X(3) As Integer\nEnd Type\n", "2:3 array members are not supported"},
+  };
+  ExpectFirstErrors(cases);
+}
+
+// Derived classes: the base must exist and not loop back, members are not
+// declared twice, Base..method only names the class or its bases, and a
+// base's New runs only from the derived New.
+TEST(LscResolver, DerivedClassesAreChecked) {
+  const ErrorCase cases[] = {
+      {"Class B As Missing\nEnd Class\n", "1:7 unknown base class 'Missing'"},
+      {"Class A As B\nEnd Class\nClass B As A\nEnd Class\n", "3:7 class 'B' derives from itself"},
+      {"Class A\n  n As Integer\nEnd Class\nClass B As A\n  n As Long\nEnd Class\n", "5:3 'n' is already declared in class 'A'"},
+      {"Class A\n  Sub New(x)\n  End Sub\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\nEnd Sub\n",
+       "8:7 'New B' expects 1 argument(s), not 0"},
+      {"Class A\nEnd Class\nClass C\nEnd Class\nClass B As A\n  Sub New(x), C(x)\n  End Sub\nEnd Class\n",
+       "6:15 'C' is not the base class of 'B'"},
+      {"Class A\n  Sub M\n  End Sub\nEnd Class\nClass C\n  Sub M\n    A..M\n  End Sub\nEnd Class\n",
+       "7:5 'A..' needs the class or a base class"},
+      {"Class A\n  Sub New\n  End Sub\nEnd Class\nClass B As A\n  Sub M\n    A..New\n  End Sub\nEnd Class\n",
+       "7:8 a base class's New runs only from the New of its derived class"},
+      {"Class A\n  Private p As Integer\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\n  b.p = 1\nEnd Sub\n",
+       "8:5 'p' is private to class 'A'"},
+  };
+  ExpectFirstErrors(cases);
 }
 
 }  // namespace

@@ -85,6 +85,30 @@ TEST_F(RunFiles, WritesAppendsAndReadsBackByLineAndByField) {
             "first line\r\na1b           zone\r\n3.5!\r\n\"quoted, text\"              42            -7\r\n");
 }
 
+// Write # joins its items with commas and quotes texts, so that Input #
+// reads them back; an empty Write # is an empty line.
+TEST_F(RunFiles, WriteQuotesTextsForInputToReadBack) {
+  const std::string source = WithPath(
+      "Sub Initialize\n"
+      "  Dim s As String, n As Long, t As String\n"
+      "  Open PATH For Output As #1\n"
+      "  Write #1, \"a, b\", 42, 2.5, True\n"
+      "  Write #1,\n"
+      "  Write #1, \"x\"; -1\n"
+      "  Close #1\n"
+      "  Open PATH For Input As #1\n"
+      "  Line Input #1, t\n"
+      "  Print t\n"
+      "  Line Input #1, t\n"
+      "  Input #1, s, n\n"
+      "  Print s & \"|\" & n\n"
+      "  Close #1\n"
+      "End Sub\n",
+      "PATH", "written.txt");
+  ExpectOutputPlainAndProfiled({"write", source.c_str(), "\"a, b\",42,2.5,#TRUE#\nx|-1\n"});
+  EXPECT_EQ(Contents("written.txt"), "\"a, b\",42,2.5,#TRUE#\r\n\r\n\"x\",-1\r\n");
+}
+
 // Each mistake raises its runtime error, which On Error traps like any
 // other; the file table is as it was after each.
 TEST_F(RunFiles, WrongNumbersModesAndMissingFilesAreTrappableErrors) {

@@ -3,6 +3,10 @@
 // procedure that ends normally, by Exit or through an error.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "sim/lsrun/run_helpers.h"
 
 namespace quillet {
@@ -72,17 +76,21 @@ TEST(RunObjects, LocalsAreDestroyedHoweverTheProcedureEnds) {
             "done\n");
 }
 
+// A node that can hold another, or itself, and says when it goes.
+const char* kNode =
+    "Class Node\n"
+    "  other As Node\n"
+    "  tag As String\n"
+    "  Sub New(ByVal t As String)\n"
+    "    tag = t\n"
+    "  End Sub\n"
+    "  Sub Delete\n"
+    "    Print \"delete \" & tag\n"
+    "  End Sub\n"
+    "End Class\n";
+
 TEST(RunObjects, ModuleObjectsAndCyclesAreDeletedWhenTheModuleUnloads) {
-  EXPECT_EQ(Output("Class Node\n"
-                   "  other As Node\n"
-                   "  tag As String\n"
-                   "  Sub New(ByVal t As String)\n"
-                   "    tag = t\n"
-                   "  End Sub\n"
-                   "  Sub Delete\n"
-                   "    Print \"delete \" & tag\n"
-                   "  End Sub\n"
-                   "End Class\n"
+  EXPECT_EQ(Output(std::string(kNode) +
                    "Dim keep As Node\n"
                    "Sub Initialize\n"
                    "  Dim x As Node, y As Node\n"
@@ -96,6 +104,73 @@ TEST(RunObjects, ModuleObjectsAndCyclesAreDeletedWhenTheModuleUnloads) {
                    "  Print \"terminate \" & keep.tag\n"
                    "End Sub\n"),
             "terminate kept\ndelete kept\ndelete x\ndelete y\n");
+}
+
+// The memory and slot of a deleted object serve the next New: the objects
+// left for the unload are still deleted in the order they were made.
+TEST(RunObjects, UnloadDeletesLeftoversInCreationOrderWhenMemoryIsReused) {
+  EXPECT_EQ(Output(std::string(kNode) +
+                   "Dim loose As Node\n"
+                   "Sub Cycle(ByVal t As String)\n"
+                   "  Dim n As New Node(t)\n"
+                   "  Set n.other = n\n"
+                   "End Sub\n"
+                   "Sub Initialize\n"
+                   "  Cycle \"a\"\n"
+                   "  Set loose = New Node(\"b\")\n"
+                   "  Cycle \"c\"\n"
+                   "  Set loose = Nothing\n"
+                   "  Cycle \"d\"\n"
+                   "  Cycle \"e\"\n"
+                   "End Sub\n"),
+            "delete b\ndelete a\ndelete c\ndelete d\ndelete e\n");
+}
+
+// `Set x = New C(...)` with plain arguments runs as one step that counts
+// every instruction it stands for, and a step limit inside it stops the run
+// on the same instruction as the instructions run one by one would.
+TEST(RunObjects, FusedNewCountsEveryInstruction) {
+  auto source = [](const std::string& first) {
+    return "Class Pair\n"
+           "  a As Integer\n"
+           "  b As Long\n"
+           "  Sub New(ByVal x As Integer, ByVal y As Long)\n"
+           "    a = x\n"
+           "    b = y\n"
+           "    Print \"new \"; y\n"
+           "  End Sub\n"
+           "End Class\n"
+           "Sub Initialize\n"
+           "  Dim p As Pair, i As Integer, s As Long\n"
+           "  For i = 1 To 5\n"
+           "    Set p = New Pair(" + first + ", i)\n"
+           "    s = s + p.a + p.b\n"
+           "  Next\n"
+           "  Print s\n"
+           "End Sub\n";
+  };
+  const std::vector<uint8_t> plain = testing::Compile(source("3"));
+  const std::vector<uint8_t> computed = testing::Compile(source("3 + 0"));
+  RunResult a = RunModule(plain, RunOptions{});
+  ASSERT_TRUE(a.ok) << a.error;
+  EXPECT_EQ(a.output, "new 1\nnew 2\nnew 3\nnew 4\nnew 5\n30\n");
+  RunResult b = RunModule(computed, RunOptions{});
+  ASSERT_TRUE(b.ok) << b.error;
+  EXPECT_EQ(b.output, a.output);
+  EXPECT_EQ(b.steps, a.steps + 10);  // the addition's two instructions, five times
+  std::set<std::string> outputs;
+  for (uint64_t limit = 1; limit < a.steps; ++limit) {
+    RunOptions options;
+    options.maxSteps = limit;
+    RunResult cut = RunModule(plain, options);
+    ASSERT_FALSE(cut.ok);
+    EXPECT_EQ(cut.steps, limit + 1);
+    EXPECT_NE(cut.error.find("step limit"), std::string::npos) << cut.error;
+    EXPECT_EQ(a.output.compare(0, cut.output.size(), cut.output), 0) << "limit " << limit;
+    outputs.insert(cut.output);
+  }
+  // Each line printed shows up alone at some limit: none is skipped.
+  EXPECT_EQ(outputs.size(), 7u);
 }
 
 TEST(RunObjects, NothingDereferencedIsATrappableError) {

@@ -22,6 +22,7 @@ constexpr size_t kScratchFactor = 2;
 
 struct RecordWalk {
   const uint8_t* base = nullptr;  // the value as the host walks it, type word first
+  const uint8_t* caller = nullptr;  // the caller's value, of which each record is handed over as a part
   size_t size = 0;
   size_t next = 2;                // where the next record must start
   const CompositeRecordCallback* callback = nullptr;
@@ -46,7 +47,9 @@ StatusWord QUILLET_LNPUBLIC RecordTrampoline(char* record, WORD, DWORD, void* co
   }
   walk.next = offset + header->length + header->length % 2;
   try {
-    const STATUS status = (*walk.callback)(header->signature, std::span<const uint8_t>(at, header->length));
+    // The host's block is freed after the walk; the caller's value lives on.
+    const STATUS status =
+        (*walk.callback)(header->signature, std::span<const uint8_t>(walk.caller + offset, header->length));
     if (status != kNoError) walk.stopped = status;
     return status;
   } catch (...) {
@@ -133,7 +136,7 @@ STATUS NnotesBinding::EnumerateCompositeRecords(std::span<const uint8_t> value,
     return kErrInvalidHandle;
   }
   std::memcpy(memory, value.data(), prefix);
-  RecordWalk walk{memory, prefix, 2, &callback};
+  RecordWalk walk{memory, value.data(), prefix, 2, &callback};
   const STATUS hostStatus = enumerate(BLOCKID{block, kNullBlock}, static_cast<DWORD>(prefix), &RecordTrampoline,
                                       &walk);
   unlock(block);

@@ -262,6 +262,21 @@ TEST_F(NnotesBindingCompositeTest, RecordsComeInOrderWithSignatureAndBytes) {
   EXPECT_TRUE(host_.blocks.empty());  // the host's block is given back
 }
 
+// Callers keep the records they are handed: each must be a part of their own
+// value, never of the host's block, which is freed when the walk ends.
+TEST_F(NnotesBindingCompositeTest, RecordsArePartsOfTheCallersValue) {
+  const std::vector<uint8_t> value = ThreeRecords();
+  std::vector<size_t> offsets;
+  ASSERT_EQ(binding_.EnumerateCompositeRecords(value, [&](uint16_t, std::span<const uint8_t> record) {
+    EXPECT_GE(record.data(), value.data());
+    EXPECT_LE(record.data() + record.size(), value.data() + value.size());
+    offsets.push_back(static_cast<size_t>(record.data() - value.data()));
+    return kNoError;
+  }),
+            kNoError);
+  EXPECT_EQ(offsets, (std::vector<size_t>{2, 8, 14}));
+}
+
 TEST_F(NnotesBindingCompositeTest, ABadRecordIsNeverHandedToTheHost) {
   std::vector<uint8_t> value = ThreeRecords();
   value.resize(value.size() - 1);  // the long record now runs past the value

@@ -164,6 +164,14 @@ using REGSwitchToIDFn = StatusWord(QUILLET_LNPUBLIC*)(uint32_t reserved, uint16_
                                                  const char* idFile, const char* password, uint32_t reserved2);
 }
 
+// The notes.ini variable naming the kind of installation, and its value for
+// a server installation.
+inline constexpr std::string_view kKitTypeVariable = "KitType";
+inline constexpr int32_t kServerKit = 2;
+// The process query the system asks: does the process run as a server (no
+// user at the desktop to answer a message box)?
+inline constexpr uint16_t kProcessQueryServer = 3;
+
 class NotesApi {
  public:
   virtual ~NotesApi() = default;
@@ -181,7 +189,8 @@ class NotesApi {
   virtual std::string CurrentUserName() = 0;  // at most 256 bytes
   virtual TimeDate CurrentTime() = 0;
   virtual TimeDate MinimumTime() = 0;
-  virtual bool ProcessQuery(uint16_t what) = 0;  // the system asks for 3
+  // Whether the process answers host query `what` (kProcessQueryServer).
+  virtual bool ProcessQuery(uint16_t what) = 0;
 
   // --- Text -----------------------------------------------------------------
   // Translates `in` by `mode` into `out`. UTF-16 is carried as UTF-16LE bytes.
@@ -284,7 +293,8 @@ class NotesApi {
   // must be kTypeCompositeData) to the callback in stored order: its
   // signature (the whole word for a 16-bit or 32-bit length, the low byte
   // for a length held in the signature's high byte) and its bytes, header
-  // included, padding excluded. Records start on even offsets. A non-zero
+  // included, padding excluded, as a part of `value` itself (callers keep
+  // it). Records start on even offsets. A non-zero
   // callback result stops the walk and is returned. kErrBadCompositeRecord
   // for another type word, or a record whose header or length does not fit
   // the value; records before it have been handed over.

@@ -4,11 +4,6 @@
 
 #include "standin_host.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::Guarded;
-using quillet::standin::GuardedStatus;
-
 namespace {
 
 // Both sizes of structure `type`; false for a code the host does not know.

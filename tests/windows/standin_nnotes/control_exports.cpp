@@ -1,6 +1,9 @@
 // The stand-in's control functions (standin_control.h).
 #include <type_traits>
 
+// Before the stand-in's names: Windows' own DWORD and BOOL come first.
+#include "platform/win32/windows_seam.h"
+
 #include "sim/client/design_notes.h"
 #include "sim/client/note_scripts.h"
 #include "sim/lsc/compiler.h"
@@ -9,10 +12,6 @@
 #include "sim/lsrun/runner.h"
 #include "standin_control.h"
 #include "standin_host.h"
-#include "platform/win32/windows_seam.h"
-
-using namespace quillet;
-using namespace quillet::nnotes;
 
 namespace {
 

@@ -4,16 +4,7 @@
 #include "standin_host.h"
 #include "util/bytes.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::CopyOut;
-using quillet::standin::Guarded;
-using quillet::standin::GuardedStatus;
-
 namespace {
-
-TIMEDATE ToHost(const TimeDate& time) { return TIMEDATE{{time.innards[0], time.innards[1]}}; }
-TimeDate FromHost(const TIMEDATE& time) { return TimeDate{{time.innards[0], time.innards[1]}}; }
 
 // The canonical path of an open database, for the host's by-path controls.
 STATUS PathOf(sim::SimHost& host, DHANDLE db, std::string& path) { return host.DbCanonicalPath(DbHandle{db}, path); }

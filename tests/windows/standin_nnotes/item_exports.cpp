@@ -5,12 +5,6 @@
 
 #include "standin_host.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::CopyOut;
-using quillet::standin::Guarded;
-using quillet::standin::GuardedStatus;
-
 namespace {
 
 BLOCKID ItemBlock(ItemId item) { return BLOCKID{item.note, static_cast<WORD>(item.item)}; }

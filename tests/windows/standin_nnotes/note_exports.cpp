@@ -5,12 +5,6 @@
 #include "standin_host.h"
 #include "util/bytes.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::CopyOut;
-using quillet::standin::Guarded;
-using quillet::standin::GuardedStatus;
-
 namespace {
 
 TIMEDATE TimeAt(const uint8_t* bytes) { return TIMEDATE{{LoadU32(bytes), LoadU32(bytes + 4)}}; }

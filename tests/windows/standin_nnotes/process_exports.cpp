@@ -7,18 +7,6 @@
 
 #include "standin_host.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::CopyOut;
-using quillet::standin::Guarded;
-using quillet::standin::GuardedStatus;
-
-namespace {
-
-TIMEDATE ToHost(const TimeDate& time) { return TIMEDATE{{time.innards[0], time.innards[1]}}; }
-
-}  // namespace
-
 STANDIN_EXPORT BOOL QUILLET_LNPUBLIC OSGetEnvironmentString(const char* name, char* value, WORD size) {
   return Guarded<BOOL>(0, [&](sim::SimHost& host) -> BOOL {
     std::string text;

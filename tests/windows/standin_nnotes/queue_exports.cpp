@@ -3,10 +3,6 @@
 
 #include "standin_host.h"
 
-using namespace quillet;
-using namespace quillet::nnotes;
-using quillet::standin::GuardedStatus;
-
 STANDIN_EXPORT StatusWord QUILLET_LNPUBLIC MQCreate(const char* name, WORD quota, DWORD) {
   return GuardedStatus([&](sim::SimHost& host) -> StatusWord {
     return name == nullptr ? StatusWord{kErrInvalidArgument} : StatusWord{host.QueueCreate(name, quota)};

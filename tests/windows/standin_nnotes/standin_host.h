@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "config/nnotes/c_api.h"
+#include "config/nnotes/host_values.h"
 #include "sim/scoped_sim_host.h"
 
 // The stand-in's exports: C names, undecorated (the DLL links with --kill-at).
@@ -75,3 +76,10 @@ StatusWord GuardedStatus(Body body) {
 }
 
 }  // namespace quillet::standin
+
+// The export files name the seam's and the C API's types as the C API does.
+using namespace quillet;
+using namespace quillet::nnotes;
+using quillet::standin::CopyOut;
+using quillet::standin::Guarded;
+using quillet::standin::GuardedStatus;

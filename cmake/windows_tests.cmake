@@ -11,7 +11,7 @@ add_subdirectory(${QUILLET_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_
 quillet_simulated_layers()
 
 file(GLOB_RECURSE QUILLET_TEST_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/*.cpp)
-list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/(tools|fuzz)/")
+list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/(tools|fuzz|windows)/")
 list(FILTER QUILLET_TEST_SOURCES EXCLUDE REGEX "/tests/exports/exports_test\\.cpp$")
 # Checks of the Linux build itself: a forked bare process loading the .so,
 # the shipped library's symbols, and compiles with the host compiler.
@@ -42,3 +42,27 @@ set(QUILLET_WINE wine CACHE STRING "The Wine loader for 64-bit programs")
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-tmp)
 add_test(NAME wine_quillet_tests COMMAND ${QUILLET_WINE} $<TARGET_FILE:quillet_tests> --gtest_brief=1)
 set_tests_properties(wine_quillet_tests PROPERTIES ENVIRONMENT "QUILLET_TEST_TMP=${QUILLET_TEST_TMP_WINE}")
+
+# A Notes client process: nlnotes.exe (the client's process name) with the
+# stand-in nnotes.dll, the simulated host behind the Notes C API, and a copy
+# of nquillet.dll beside it. The library reaches the host only through its
+# own binding. The stand-in is a test program's part and never shipped.
+set(QUILLET_CLIENT_DIR ${CMAKE_BINARY_DIR}/notes-client)
+file(GLOB QUILLET_STANDIN_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/windows/standin_nnotes/*.cpp)
+add_library(standin_nnotes SHARED ${QUILLET_STANDIN_SOURCES})
+target_link_libraries(standin_nnotes PRIVATE quillet_simclient quillet_lsc quillet_lsrun quillet_sim)
+# The C API's names undecorated, as nnotes exports them.
+target_link_options(standin_nnotes PRIVATE -Wl,--kill-at)
+set_target_properties(standin_nnotes PROPERTIES PREFIX "" OUTPUT_NAME nnotes
+  RUNTIME_OUTPUT_DIRECTORY ${QUILLET_CLIENT_DIR})
+
+file(GLOB QUILLET_CLIENT_TEST_SOURCES CONFIGURE_DEPENDS ${QUILLET_ROOT}/tests/windows/*.cpp)
+add_executable(notes_client_tests ${QUILLET_CLIENT_TEST_SOURCES})
+target_include_directories(notes_client_tests PRIVATE ${QUILLET_ROOT}/tests)
+target_link_libraries(notes_client_tests PRIVATE quillet_hook quillet_timing GTest::gtest GTest::gtest_main)
+set_target_properties(notes_client_tests PROPERTIES OUTPUT_NAME nlnotes RUNTIME_OUTPUT_DIRECTORY ${QUILLET_CLIENT_DIR})
+add_dependencies(notes_client_tests standin_nnotes nquillet)
+add_custom_command(TARGET notes_client_tests POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:nquillet> ${QUILLET_CLIENT_DIR}/nquillet.dll)
+add_test(NAME wine_notes_client COMMAND ${QUILLET_WINE} $<TARGET_FILE:notes_client_tests> --gtest_brief=1)
+set_tests_properties(wine_notes_client PROPERTIES ENVIRONMENT "QUILLET_TEST_TMP=${QUILLET_TEST_TMP_WINE}")

@@ -203,6 +203,14 @@ using REGSwitchToIDFn = StatusWord(QUILLET_LNPUBLIC*)(uint32_t reserved, uint16_
                                                  const char* idFile, const char* password, uint32_t reserved2);
 }
 
+// The notes.ini variable naming the kind of installation, and its value for
+// a server installation.
+inline constexpr std::string_view kKitTypeVariable = "KitType";
+inline constexpr int32_t kServerKit = 2;
+// The process query the system asks: does the process run as a server (no
+// user at the desktop to answer a message box)?
+inline constexpr uint16_t kProcessQueryServer = 3;
+
 class NotesApi {
  public:
   virtual ~NotesApi() = default;
@@ -220,7 +228,8 @@ class NotesApi {
   virtual std::string CurrentUserName() = 0;  // at most 256 bytes
   virtual TimeDate CurrentTime() = 0;
   virtual TimeDate MinimumTime() = 0;
-  virtual bool ProcessQuery(uint16_t what) = 0;  // the system asks for 3
+  // Whether the process answers host query `what` (kProcessQueryServer).
+  virtual bool ProcessQuery(uint16_t what) = 0;
 
   // --- Text -----------------------------------------------------------------
   // Translates `in` by `mode` into `out`. UTF-16 is carried as UTF-16LE bytes.

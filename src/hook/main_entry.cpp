@@ -16,8 +16,6 @@
 namespace quillet {
 namespace {
 
-inline constexpr int32_t kServerKit = 2;  // "KitType" of a server installation
-
 bool IsAbsolutePath(std::string_view path) {
   return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
 }
@@ -79,7 +77,7 @@ void Start(HookVector& vector) {
   const std::string processName = ProcessName(platform::ExecutablePath());
   LoadMessageCatalog();
 
-  if (Notes().EnvironmentInt("KitType") == kServerKit) {
+  if (Notes().EnvironmentInt(kKitTypeVariable) == kServerKit) {
     if (IsWatchedServerTask(processName, WatchedTasks(), platform::CommandLine())) StartServer(vector);
     return;
   }

@@ -16,15 +16,14 @@ inline constexpr uint16_t kUpdateFlagViewSave = 0x0008;   // a view or folder sa
 inline constexpr NoteId kNoteIdByUnid = 0x80000000u;      // the note is named by its universal ID
 inline constexpr NoteId kNoteIdNotStored = 0x80000001u;   // a note not stored yet in any database
 inline constexpr Status32 kDesignSaveMessage = 0x12C03;
-inline constexpr uint16_t kProcessQueryDesktop = 3;
 inline constexpr std::u16string_view kWebClientModule = u"NNOTESWS.DLL";
 inline constexpr std::string_view kMessageBoxTitle = "Profiler";
 
 // The one place the client says why a design save failed. A process that
-// answers query 3 and has no web-client module loaded has nobody to show the
-// box to; every other process shows it.
+// runs as a server and has no web-client module loaded has nobody to show
+// the box to; every other process shows it.
 void TellDesignSaveRefused(NotesApi& notes) {
-  const bool desktop = notes.ProcessQuery(kProcessQueryDesktop);
+  const bool desktop = notes.ProcessQuery(kProcessQueryServer);
   if (desktop && platform::GetModuleHandle(kWebClientModule) == 0) return;
   platform::ShowMessageBox(kMessageBoxTitle, MessageText(kDesignSaveMessage));
 }

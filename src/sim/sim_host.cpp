@@ -131,7 +131,7 @@ TimeDate SimHost::MinimumTime() { return kMinimumTime; }
 
 bool SimHost::ProcessQuery(uint16_t what) {
   std::lock_guard lock(mu_);
-  return what == 3 && processQuery_;
+  return what == kProcessQueryServer && processQuery_;
 }
 
 // --- Text ------------------------------------------------------------------------

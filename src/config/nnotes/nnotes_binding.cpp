@@ -123,9 +123,13 @@ TimeDate NnotesBinding::MinimumTime() {
   return FromHost(minimum);
 }
 
-// The public C API documents no process query; without a host function to
-// ask, the answer is "no".
-bool NnotesBinding::ProcessQuery(uint16_t) { return false; }
+// The public C API has no call that says whether this process is a server.
+// What it documents is the installation's kind in notes.ini ("KitType", read
+// with OSGetEnvironmentLong): a server installation runs server processes
+// only, where nobody sits at the desktop. Any other query answers "no".
+bool NnotesBinding::ProcessQuery(uint16_t what) {
+  return what == kProcessQueryServer && EnvironmentInt(kKitTypeVariable) == kServerKit;
+}
 
 // --- Text -------------------------------------------------------------------
 

@@ -231,6 +231,16 @@ TEST_F(NnotesBindingWithModule, CaseInsensitiveCompareUsesTheHostsUpperCase) {
   EXPECT_LT(binding_.Compare("amgr", "HTTP", kCompareNoCase), 0);
 }
 
+// The stand-in's "KitType" is 2: a server installation runs as a server.
+TEST_F(NnotesBindingWithModule, ProcessQueryAnswersServerFromTheInstallationKind) {
+  EXPECT_TRUE(binding_.ProcessQuery(kProcessQueryServer));
+  EXPECT_FALSE(binding_.ProcessQuery(kProcessQueryServer + 1));
+  NnotesBinding absent(u"quillet-absent-module");
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(absent.ProcessQuery(kProcessQueryServer));
+  static_cast<void>(testing::internal::GetCapturedStderr());
+}
+
 TEST_F(NnotesBindingWithModule, AMissingFunctionOfALoadedModuleIsNamedOnTheHostsConsole) {
   EXPECT_EQ(binding_.NoteSign(NoteHandle{3}), kErrFunctionNotAvailable);
   EXPECT_EQ(binding_.NoteSign(NoteHandle{3}), kErrFunctionNotAvailable);

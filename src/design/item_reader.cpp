@@ -2,6 +2,7 @@
 #include "design/item_reader.h"
 
 #include <new>
+#include <vector>
 
 #include "design/code_location.h"
 #include "design/design_messages.h"
@@ -98,6 +99,43 @@ Status32 CKVXItemReader::Open(NoteHandle note, std::string_view name, uint16_t r
   return CreateItemValue(name_, note, first.item(), readFlags, first.value(), value_);
 }
 
+namespace {
+
+// The instances of `name` in stored order (views are released at once).
+Status32 InstanceIds(NoteHandle note, std::string_view name, std::vector<ItemId>& ids) {
+  ItemValueView view;
+  STATUS status = Notes().ItemFindView(note, name, view);
+  while (status == kNoError) {
+    const ItemId item = view.item();
+    ids.push_back(item);
+    view = ItemValueView();
+    status = Notes().ItemFindNextView(note, item, view);
+  }
+  return StatusCode(status) == kErrItemNotFound ? kNoError : status;
+}
+
+// The new segments are appended after the old instances before any old one
+// goes, so a failed append leaves the item as it was stored: the appended
+// part is taken away again and the old instances are untouched.
+Status32 ReplaceInstances(NoteHandle note, std::string_view name, const CKVXItemMultiBinary& segments,
+                          uint16_t itemFlags) {
+  std::vector<ItemId> old;
+  if (Status32 status = InstanceIds(note, name, old)) return status;
+  if (Status32 written = segments.Write(note, name, itemFlags)) {
+    std::vector<ItemId> now;
+    if (InstanceIds(note, name, now) == kNoError) {
+      for (size_t i = old.size(); i < now.size(); ++i) (void)Notes().ItemDeleteById(note, now[i]);
+    }
+    return written;
+  }
+  for (const ItemId item : old) {
+    if (STATUS deleted = Notes().ItemDeleteById(note, item)) return deleted;
+  }
+  return kNoError;
+}
+
+}  // namespace
+
 Status32 RewriteRichTextItem(NoteHandle note, std::string_view name, CodeLocation* location,
                              RewriteCallback callback, void* user) {
   CKVXItemMultiBinary segments;
@@ -107,13 +145,7 @@ Status32 RewriteRichTextItem(NoteHandle note, std::string_view name, CodeLocatio
   if (status == kStatusNothingToWrite) {
     status = kNoError;
   } else if (status == kNoError) {
-    // Every old instance goes (deleted by name: finding one would copy
-    // its value); the segments take their place.
-    STATUS deleted = kNoError;
-    while ((deleted = Notes().ItemDelete(note, name)) == kNoError) {
-    }
-    if (StatusCode(deleted) != kErrItemNotFound) status = deleted;
-    if (status == kNoError) status = segments.Write(note, name, itemFlags);
+    status = ReplaceInstances(note, name, segments, itemFlags);
   }
   for (std::unique_ptr<RecordBuffer>& segment : segments.TakeSegments()) SegmentPool::Give(std::move(segment));
   if (location != nullptr) location->DropTransient();

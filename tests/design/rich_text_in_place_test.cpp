@@ -106,6 +106,18 @@ TEST_F(RichTextInPlace, AFailedRewriteLeavesTheItemAndNoViewBehind) {
   EXPECT_EQ(sim_->NoteClose(note_), kNoError);
 }
 
+// The host refuses the second segment: the first, already appended, is
+// taken away again and the stored instances stay as they were, in order.
+TEST_F(RichTextInPlace, AFailedAppendLeavesTheStoredInstances) {
+  sim_->FailNext("ItemAppend", kNoError);
+  sim_->FailNext("ItemAppend", kErrBufferTooSmall);  // the note cannot grow
+  EXPECT_EQ(RewriteRichTextItem(note_, "$Body", nullptr, &Grow, nullptr), kErrBufferTooSmall);
+  EXPECT_EQ(Instances(), stored_);
+  // The note is whole: the rewrite goes through once the host accepts it.
+  ASSERT_EQ(RewriteRichTextItem(note_, "$Body", nullptr, &Grow, nullptr), kNoError);
+  EXPECT_EQ(Instances(), RewrittenCopies());
+}
+
 TEST_F(RichTextInPlace, AReaderHoldsTheNoteUntilItGoes) {
   {
     CKVXItemReader reader;

@@ -18,12 +18,14 @@ const LineEntry* LineTable::Find(int32_t line) const {
 
 static_assert(alignof(CallRecord) <= 8 && alignof(LineEntry) <= 8);
 static_assert(sizeof(LineEntry) == 16);
+static_assert(RecordPool::kLargeChunkSize % platform::kLargePageSize == 0);
+static_assert(sizeof(void*) == 4 || RecordPool::kLargeChunkSize % sizeof(CallRecord) == 0);
 
 RecordPool::~RecordPool() { Clear(); }
 
 void* RecordPool::AllocateSlow(size_t bytes) {
   const bool large = reserved_ >= platform::kLargePageSize;
-  const size_t chunkSize = large ? platform::kLargePageSize : kSmallChunkSize;
+  const size_t chunkSize = large ? kLargeChunkSize : kSmallChunkSize;
   // A block larger than a chunk gets a chunk of its own; the current chunk
   // keeps serving small blocks.
   const size_t size = std::max(bytes, chunkSize);

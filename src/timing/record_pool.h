@@ -16,8 +16,8 @@ namespace quillet {
 // down a deep tree never recurses.
 //
 // The first 2 MiB come in small chunks, so a small profile holds little.
-// Past them every chunk is one large page where the system offers them: the
-// first write to a fresh record then rarely faults (one fault per 2 MiB
+// Past them every chunk is made of large pages where the system offers them:
+// the first write to a fresh record then rarely faults (one fault per 2 MiB
 // instead of one per 4 KiB, about 85 records).
 //
 // An open call's line table grows by doubling from one entry; outgrown
@@ -59,6 +59,11 @@ class RecordPool {
   size_t BytesInUse() const { return inUse_; }
   // Bytes held from the system: every chunk, used or not.
   size_t BytesReserved() const { return reserved_; }
+
+  // Chunks past the first 2 MiB: three large pages, 6 MiB, a whole number
+  // of 48-byte records and of 16-byte line entries, so that records filling
+  // a chunk leave no unused end (2 MiB would leave 32 bytes).
+  static constexpr size_t kLargeChunkSize = 3 * (size_t{2} << 20);
 
  private:
   static constexpr size_t kSmallChunkSize = 256 * 1024;

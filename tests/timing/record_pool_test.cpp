@@ -28,7 +28,7 @@ TEST(RecordPool, SmallChunksUpTo2MiBThenLargePagesAllGivenBackOnClear) {
   ASSERT_GT(reserved.size(), 9u);
   for (size_t i = 0; i < reserved.size(); ++i) {
     const size_t step = reserved[i] - (i == 0 ? 0 : reserved[i - 1]);
-    EXPECT_EQ(step, reserved[i] <= platform::kLargePageSize ? size_t{256 * 1024} : platform::kLargePageSize) << i;
+    EXPECT_EQ(step, reserved[i] <= platform::kLargePageSize ? size_t{256 * 1024} : RecordPool::kLargeChunkSize) << i;
   }
   EXPECT_EQ(pool.BytesInUse(), size_t{kRecords} * sizeof(CallRecord));
   EXPECT_EQ(platform::PagesHeld(), heldBefore + pool.BytesReserved());

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "instrument/item_context.h"
-#include "instrument/module_instrument.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/compiler.h"
 #include "sim/lsrun/runner.h"
 #include "sim/scoped_sim_host.h"
+#include "support/instrument_kit.h"
 #include "timing/profile_app.h"
 
 namespace quillet {
@@ -54,15 +54,7 @@ class InstrumentedRunTest : public ::testing::Test {
   }
 
   std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image, int32_t flags, Status32& status) {
-    CLSScriptModule module;
-    EXPECT_TRUE(module.Parse(image));
-    ItemContext context;
-    context.ItemName = "$ScriptLib_O";
-    context.Title = "Demo";
-    context.NoteId = 0x2A;
-    context.Flags = flags;
-    status = InstrumentModule(module, context, profile_);
-    return module.Serialize();
+    return kit::InstrumentLibrary(image, profile_, "Demo", flags, status);
   }
 
   RunResult RunCapturing(const std::vector<uint8_t>& image) {

@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "instrument/item_context.h"
-#include "instrument/module_instrument.h"
 #include "instrument/recorded_lines.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/compiler.h"
 #include "sim/lsrun/runner.h"
 #include "sim/scoped_sim_host.h"
+#include "support/instrument_kit.h"
 #include "timing/profile_app.h"
 
 namespace quillet {
@@ -63,14 +62,10 @@ class RecordedLinesTest : public ::testing::Test {
   FileLines RunAndMap(const std::vector<uint8_t>& image) {
     CLSScriptModule original;
     EXPECT_TRUE(original.Parse(image));
-    CLSScriptModule module;
-    EXPECT_TRUE(module.Parse(image));
-    ItemContext context;
-    context.ItemName = "$ScriptLib_O";
-    context.Title = "Demo";
-    context.Flags = 0x0003;
     CLSProfileApp profile{"nquillet", "", 0};  // a fresh one: its symbol handles are per module
-    EXPECT_EQ(InstrumentModule(module, context, profile), 0u);
+    Status32 status = 0;
+    const std::vector<uint8_t> rewritten = kit::InstrumentLibrary(image, profile, "Demo", 0x0003, status);
+    EXPECT_EQ(status, 0u);
     RunOptions options;
     options.natives.Register("nquillet", "KVXFunctionTimer",
                              [](std::span<const lsrun::Value>, lsrun::Value&) { return 0; });
@@ -79,7 +74,7 @@ class RecordedLinesTest : public ::testing::Test {
       recorded.emplace_back(static_cast<uint32_t>(args[2].n()), static_cast<int32_t>(args.back().n()));
       return 0;
     });
-    const RunResult run = RunModule(module.Serialize(), options);
+    const RunResult run = RunModule(rewritten, options);
     EXPECT_TRUE(run.ok) << run.error;
     EXPECT_EQ(run.output, "42\n");
     FileLines lines;

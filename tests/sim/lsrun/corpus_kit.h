@@ -9,11 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "instrument/item_context.h"
-#include "instrument/module_instrument.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsrun/run_helpers.h"
 #include "sim/scoped_sim_host.h"
+#include "support/instrument_kit.h"
 #include "timing/profile_app.h"
 
 namespace quillet::testing {
@@ -29,15 +28,10 @@ class CorpusFixture : public ::testing::TestWithParam<Program> {
   // The same image rewritten with procedure and line timing.
   std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image) { return Instrument(image, profile_); }
   std::vector<uint8_t> Instrument(const std::vector<uint8_t>& image, CLSProfileApp& profile) {
-    CLSScriptModule module;
-    EXPECT_TRUE(module.Parse(image));
-    ItemContext context;
-    context.ItemName = "$ScriptLib_O";
-    context.Title = "Corpus";
-    context.NoteId = 0x2A;
-    context.Flags = 0x0003;
-    EXPECT_EQ(InstrumentModule(module, context, profile), 0u);
-    return module.Serialize();
+    Status32 status = 0;
+    std::vector<uint8_t> rewritten = kit::InstrumentLibrary(image, profile, "Corpus", 0x0003, status);
+    EXPECT_EQ(status, 0u);
+    return rewritten;
   }
 
   // Runs `p` plain, then instrumented: both print its worked-out output and

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "util/bytes.h"
 #include "util/ascii.h"
+#include "util/ascii_text.h"
 
 namespace quillet {
 namespace {
@@ -33,6 +34,7 @@ class PlainText final : public ModuleText {
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
     return CompareWithoutHost(a, b, option);
   }
+  bool KeepsUnits(std::u16string_view units) const override { return IsPrintableAscii(units); }
 };
 
 }  // namespace
@@ -43,6 +45,7 @@ const ModuleText& PlainModuleText() {
 }
 
 std::string NotesModuleText::ToHost(std::u16string_view units) const {
+  if (IsPrintableAscii(units)) return NarrowAscii(units);
   std::string text;
   // A text the host cannot translate reads as empty, like an unknown string.
   if (!TranslateToHost(api_, units, text)) return {};
@@ -50,11 +53,14 @@ std::string NotesModuleText::ToHost(std::u16string_view units) const {
 }
 
 std::u16string NotesModuleText::ToUnicode(std::string_view text) const {
+  if (IsPrintableAscii(text)) return WidenAscii(text);
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   std::vector<uint8_t> out;
   if (api_.Translate(kTranslateHostToUnicode, std::span<const uint8_t>(bytes, text.size()), out) != kNoError) return {};
   return LoadUtf16Le(out.data(), out.size() / 2);
 }
+
+bool NotesModuleText::KeepsUnits(std::u16string_view units) const { return IsPrintableAscii(units); }
 
 int NotesModuleText::Compare(std::string_view a, std::string_view b, uint16_t option) const {
   return Sign(api_.Compare(a, b, option));

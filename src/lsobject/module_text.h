@@ -22,6 +22,9 @@ class ModuleText {
   // 0 when equal under `option` (0 exact, 3 ignoring case), else the sign of
   // the difference.
   virtual int Compare(std::string_view a, std::string_view b, uint16_t option) const = 0;
+  // True when `units` are known to come back unchanged from ToHost and then
+  // ToUnicode, so a caller may skip that round; false when not known.
+  virtual bool KeepsUnits(std::u16string_view /*units*/) const { return false; }
 };
 
 // Text services without a host (tools, tests): host text is UTF-8 and case is
@@ -29,12 +32,14 @@ class ModuleText {
 const ModuleText& PlainModuleText();
 
 // Text services over a host's Notes API, which must outlive this object.
+// Printable ASCII is the same in both sets and is converted without the host.
 class NotesModuleText final : public ModuleText {
  public:
   explicit NotesModuleText(NotesApi& api) : api_(api) {}
   std::string ToHost(std::u16string_view units) const override;
   std::u16string ToUnicode(std::string_view text) const override;
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override;
+  bool KeepsUnits(std::u16string_view units) const override;
 
  private:
   NotesApi& api_;

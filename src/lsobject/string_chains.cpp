@@ -42,11 +42,16 @@ uint16_t CStringTable::ChainWord(uint32_t position) const {
 void CStringTable::RebuildStringChains(CHeader& header) {
   // Buckets hash the text as the host reads it back, so a string the host
   // set cannot represent lands where the runtime will look for it.
+  // Most names come back as they are, and need no round through the host.
   std::vector<strings::ChainEntry> entries;
-  ForEachString([&](uint32_t position, uint16_t, const std::string& text) {
-    entries.push_back({position, ChainWord(position), NameHash(text_->ToUnicode(text))});
-    return true;
-  });
+  StringCursor cursor;
+  uint32_t position = 0;
+  uint16_t link = 0;
+  std::u16string units;
+  while (NextString(cursor, position, link, units)) {
+    const uint16_t hash = text_->KeepsUnits(units) ? NameHash(units) : NameHash(text_->ToUnicode(text_->ToHost(units)));
+    entries.push_back({position, ChainWord(position), hash});
+  }
   const strings::ChainHeads heads = strings::LinkChains(entries, [&](uint32_t position, uint16_t link) {
     StoreU16(data_.data() + position, link);  // the walk visited it, so it lies inside the data
   });

@@ -9,6 +9,7 @@
 #include "lsobject/ls_script_module.h"
 #include "lsobject/module_text.h"
 #include "sim/scoped_sim_host.h"
+#include "util/bytes.h"
 
 namespace quillet {
 namespace {
@@ -38,6 +39,49 @@ TEST(ModuleText, AModuleHandedTheHostsServicesUsesThem) {
   host->FailNext("Translate", kErrInvalidArgument);
   EXPECT_EQ(text.ToHost(u"Caf\u00E9"), "");
   EXPECT_EQ(text.ToHost(u"Caf\u00E9"), "Caf\xC3\xA9");
+}
+
+// Mixed texts: printable ASCII, its edges, control characters, Latin-1, a
+// surrogate pair and an unpaired surrogate.
+const std::u16string kLoneSurrogate = std::u16string(u"lone") + char16_t{0xD800};
+const std::u16string kMixed[] = {u"CKVXTimerManager", u" ~",           u"",           u"tab\there",
+                                 u"\u001F",           u"del\u007F",    u"Caf\u00E9",   u"x\U0001F600y",
+                                 kLoneSurrogate,      u"dwNoteID_hi"};
+
+TEST(ModuleText, PrintableAsciiConvertsAsTheHostWouldConvertIt) {
+  sim::ScopedSimHost host;
+  const NotesModuleText text(host.host());
+  for (const std::u16string& units : kMixed) {
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(host->Translate(kTranslateUnicodeToHost, Utf16LeBytes(units), bytes), kNoError);
+    const std::string hostText(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.ToHost(units), hostText);
+    ASSERT_EQ(host->Translate(kTranslateHostToUnicode,
+                              std::span(reinterpret_cast<const uint8_t*>(hostText.data()), hostText.size()), bytes),
+              kNoError);
+    EXPECT_EQ(text.ToUnicode(hostText), LoadUtf16Le(bytes.data(), bytes.size() / 2));
+    // Where the units are said to come back unchanged, they do.
+    if (text.KeepsUnits(units)) {
+      EXPECT_EQ(text.ToUnicode(text.ToHost(units)), units);
+    }
+    if (PlainModuleText().KeepsUnits(units)) {
+      EXPECT_EQ(PlainModuleText().ToUnicode(PlainModuleText().ToHost(units)), units);
+    }
+  }
+  EXPECT_TRUE(text.KeepsUnits(u"Initialize"));
+  EXPECT_FALSE(text.KeepsUnits(u"Caf\u00E9"));
+  EXPECT_FALSE(text.KeepsUnits(u"tab\there"));
+}
+
+TEST(ModuleText, PrintableAsciiNeedsNoHostCall) {
+  sim::ScopedSimHost host;
+  const NotesModuleText text(host.host());
+  host->FailNext("Translate", kErrInvalidArgument);
+  EXPECT_EQ(text.ToHost(u"Initialize"), "Initialize");
+  EXPECT_EQ(text.ToUnicode("Terminate"), u"Terminate");
+  // The refusal waits for the first text the host must translate.
+  EXPECT_EQ(text.ToUnicode("caf\xC3\xA9"), u"");
+  EXPECT_EQ(text.ToUnicode("caf\xC3\xA9"), u"caf\u00E9");
 }
 
 }  // namespace

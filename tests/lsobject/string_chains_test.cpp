@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "lsobject/header.h"
+#include "lsobject/module_text.h"
 #include "lsobject/string_table.h"
 #include "sim/lsc/string_pool.h"
+#include "sim/scoped_sim_host.h"
 #include "sim/string_table_builder.h"
 
 namespace quillet {
@@ -109,6 +111,53 @@ TEST(StringChainsAgree, KitTablesBeyond64KiBLinkAsTheModuleRebuilds) {
   EXPECT_TRUE(std::equal(table.Data().begin(), table.Data().end(), built.begin(), built.end()));
   for (size_t b = 0; b < kStringChainCount; ++b)
     EXPECT_EQ(header.U16(header::kStringChainHeads + 2 * b), image.heads[b]) << "bucket " << b;
+}
+
+// The host's services without the shortcut: every string makes the round
+// through the host before it is hashed.
+class FullRoundText : public ModuleText {
+ public:
+  explicit FullRoundText(const ModuleText& host) : host_(host) {}
+  std::string ToHost(std::u16string_view units) const override { return host_.ToHost(units); }
+  std::u16string ToUnicode(std::string_view text) const override { return host_.ToUnicode(text); }
+  int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
+    return host_.Compare(a, b, option);
+  }
+
+ private:
+  const ModuleText& host_;
+};
+
+TEST(StringChainsAgree, NamesThatNeedNoRoundThroughTheHostLinkAsWithTheRound) {
+  sim::ScopedSimHost host;
+  const NotesModuleText text(host.host());
+  const FullRoundText full(text);
+  sim::StringTableBuilder builder = sim::NumberedStrings(2000, "Mixed");
+  // An unpaired surrogate comes back from the host as U+FFFD, so its bucket
+  // is that of the text read back, not of its own units.
+  const std::u16string lone = std::u16string(u"lone") + char16_t{0xD800};
+  for (const std::u16string& units : {std::u16string(u"Caf\u00E9"), lone, std::u16string(u"tab\there"),
+                                      std::u16string(u"x\U0001F600"), std::u16string(u"\u007F")})
+    builder.AddUnits(units);
+  const sim::StringTableImage image = builder.Build();
+  ASSERT_NE(NameHash(lone) % kStringChainCount, NameHash(u"lone\uFFFD") % kStringChainCount);
+
+  CStringTable shortcut;
+  shortcut.SetText(text);
+  for (const sim::Bytes& segment : image.strings) shortcut.AppendData(segment);
+  CStringTable round = shortcut;
+  round.SetText(full);
+  CHeader shortcutHeader = BlankHeader();
+  CHeader roundHeader = BlankHeader();
+  shortcut.RebuildStringChains(shortcutHeader);
+  round.RebuildStringChains(roundHeader);
+  EXPECT_TRUE(std::equal(shortcut.Data().begin(), shortcut.Data().end(), round.Data().begin(), round.Data().end()));
+  for (size_t b = 0; b < kStringChainCount; ++b)
+    EXPECT_EQ(shortcutHeader.U16(header::kStringChainHeads + 2 * b), roundHeader.U16(header::kStringChainHeads + 2 * b))
+        << "bucket " << b;
+  // The surrogate's entry differs from the kit's own chains, which hash the units as stored.
+  EXPECT_FALSE(std::equal(shortcut.Data().begin(), shortcut.Data().end(), image.strings[0].begin(),
+                          image.strings[0].end()));
 }
 
 }  // namespace

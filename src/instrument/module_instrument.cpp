@@ -230,14 +230,13 @@ std::map<uint32_t, uint32_t> UnchangedEnds(const std::map<uint32_t, uint32_t>& e
 // after its scope's first entry, can lie outside every walked chain, and its
 // name, appended behind a malformed string, outside the string walk; read
 // back, the module would then be rewritten again at every open. The strings
-// are read as a module read back reads them: a copy whose maps come from a
-// walk of its bytes, not from what the rewrite added.
+// are read as a module read back reads them: by a walk of their bytes, not
+// from the maps the rewrite's appends added to.
 bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
-  CStringTable strings(module.StringTable());
-  strings.SetText(module.StringTable().Text());
+  const CStringTable& strings = module.StringTable();
   bool found = false;
   module.Symbols().WalkModule(module.Header(), false, [&](const SymbolVisit& v) {
-    found = v.kind == symbol::kClass && strings.GetText(v.name) == kTimerClassName;
+    found = v.kind == symbol::kClass && strings.WalkedText(v.name) == kTimerClassName;
     return !found;
   });
   return found;

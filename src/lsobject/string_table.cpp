@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "bytecode/module_errors.h"
+#include "lsobject/name_hash.h"
 
 namespace quillet {
 namespace {
@@ -78,16 +79,22 @@ void CStringTable::SetText(const ModuleText& text) {
   offsetByText_ = TextMap(TextLess{text_});
 }
 
-bool CStringTable::ReadUnits(uint32_t offset, std::u16string& units, const char*& fault) const {
+bool CStringTable::CheckString(uint32_t offset, uint16_t& n, const char*& fault) const {
   const uint64_t length = data_.size();
   fault = nullptr;
+  n = 0;
   if (offset <= 3 || offset % 4 != 0) fault = "Bad boundry";
   else if (length < 2 || offset > length - 2) fault = "out of bounds";
   if (fault != nullptr) return false;
-  const uint16_t n = LoadU16(data_.data() + offset - 2);
+  n = LoadU16(data_.data() + offset - 2);
   if (length < uint64_t{offset} + 2u * n + 2) fault = "Too short";
   else if (LoadU16(data_.data() + offset + 2u * n) != 0) fault = "No NULL terminator";
-  if (fault != nullptr) return false;
+  return fault == nullptr;
+}
+
+bool CStringTable::ReadUnits(uint32_t offset, std::u16string& units, const char*& fault) const {
+  uint16_t n = 0;
+  if (!CheckString(offset, n, fault)) return false;
   units.resize(n);
   for (uint16_t i = 0; i < n; ++i) units[i] = static_cast<char16_t>(LoadU16(data_.data() + offset + 2u * i));
   return true;
@@ -146,11 +153,39 @@ std::u16string CStringTable::GetString(uint16_t handle) const {
   return GetStringAt(Resolve(handle));
 }
 
+bool CStringTable::NameHashOf(uint16_t handle, uint16_t& hash) const {
+  hash = 0;
+  if (handle == strings::kEmptyHandle) return true;
+  const uint32_t offset = Resolve(handle);
+  uint16_t n = 0;
+  const char* fault = nullptr;
+  if (!CheckString(offset, n, fault)) return false;
+  const uint8_t* units = data_.data() + offset;
+  for (uint16_t i = 0; i < n; ++i) hash = NameHashStep(hash, LoadU16(units + 2u * i));
+  return true;
+}
+
 std::string CStringTable::GetText(uint16_t handle) {
   if (handle == strings::kEmptyHandle) return {};
   EnsureMaps();
   const auto found = textByOffset_.find(Resolve(handle));
   return found == textByOffset_.end() ? std::string() : found->second;
+}
+
+std::string CStringTable::WalkedText(uint16_t handle) const {
+  if (handle == strings::kEmptyHandle) return {};
+  const uint32_t offset = Resolve(handle);
+  StringCursor cursor;
+  uint32_t position = 0;
+  uint16_t link = 0;
+  std::u16string units;
+  // Entries lie in increasing order: once past the offset, none starts there.
+  while (NextString(cursor, position, link, units)) {
+    const uint64_t at = uint64_t{position} + strings::kEntryHeaderSize;
+    if (at == offset) return text_->ToHost(units);
+    if (at > offset) break;
+  }
+  return {};
 }
 
 }  // namespace quillet

@@ -96,9 +96,17 @@ class CStringTable : public CMultiSection {
   uint32_t Resolve(uint16_t handle) const { return extended_.Resolve(handle); }
   // The string of `handle`; empty for 0xFFFF. Throws as GetStringAt.
   std::u16string GetString(uint16_t handle) const;
+  // NameHash of the string of `handle` (0 for 0xFFFF), read in place; false
+  // where GetString would throw.
+  [[nodiscard]] bool NameHashOf(uint16_t handle, uint16_t& hash) const;
   // The host text stored for `handle`'s offset; empty for 0xFFFF or an offset
   // where no string starts.
   std::string GetText(uint16_t handle);
+  // The host text a walk of the entries finds at `handle`'s offset, as the
+  // table read back from its bytes gives it (appends reach the lookup maps
+  // even where a walk would not): empty for 0xFFFF or an offset where no
+  // walked string starts. Builds no maps.
+  std::string WalkedText(uint16_t handle) const;
 
   // The handle of a string equal to `text` ignoring case. False (handle 0)
   // when there is none, or when it lies beyond 64 KiB without a handle.
@@ -138,6 +146,9 @@ class CStringTable : public CMultiSection {
   // The units of the string at `offset`; false with the reason GetStringAt
   // gives when the offset does not hold a well-formed string.
   bool ReadUnits(uint32_t offset, std::u16string& units, const char*& fault) const;
+  // The unit count `n` of a well-formed string at `offset`, whose units then
+  // lie at the offset; false with the reason as for ReadUnits.
+  bool CheckString(uint32_t offset, uint16_t& n, const char*& fault) const;
   // The entry at `cursor`, which then moves to the next entry; false at the
   // end of the data or at a malformed entry.
   bool NextString(StringCursor& cursor, uint32_t& position, uint16_t& link, std::u16string& units) const;

@@ -140,3 +140,58 @@ TEST(NameHash, RotatesLeftAndXorsEachUnit) {
 
 }  // namespace
 }  // namespace quillet
+
+namespace quillet {
+namespace {
+
+TEST(StringTableHandles, HashInPlaceAgreesWithTheReadStringAndRefusesWhereItThrows) {
+  sim::StringTableBuilder builder = sim::NumberedStrings(70000, "Hash");
+  builder.AddUnits(u"Caf\u00E9\uFFFF\u8001");  // units through bit 15
+  builder.Add("");
+  const sim::StringTableImage image = builder.Build();
+  ASSERT_FALSE(image.extendedStrings.empty());  // handles through the extended table too
+  const CStringTable table = TableOf(image);
+  for (uint16_t handle : image.handles) {
+    uint16_t hash = 1;
+    ASSERT_TRUE(table.NameHashOf(handle, hash)) << handle;
+    ASSERT_EQ(hash, NameHash(table.GetString(handle))) << handle;
+  }
+  uint16_t hash = 1;
+  EXPECT_TRUE(table.NameHashOf(strings::kEmptyHandle, hash));
+  EXPECT_EQ(hash, 0);
+
+  // Every offset GetString refuses: boundary, inside "Alpha" (a count too
+  // large for the data), past the end.
+  sim::StringTableBuilder small;
+  small.Add("Alpha");
+  const CStringTable smallTable = TableOf(small.Build());
+  for (uint16_t bad : {uint16_t{0}, uint16_t{6}, uint16_t{8}, uint16_t{0x100}}) {
+    EXPECT_THROW(smallTable.GetString(bad), CAssertionError) << bad;
+    EXPECT_FALSE(smallTable.NameHashOf(bad, hash)) << bad;
+  }
+}
+
+TEST(StringTableHandles, WalkedTextSeesOnlyStringsTheWalkReaches) {
+  sim::StringTableBuilder builder;
+  builder.Add("Alpha");
+  builder.Add("Beta");
+  const sim::StringTableImage image = builder.Build();
+  CStringTable table = TableOf(image);
+  EXPECT_EQ(table.WalkedText(image.handles[1]), "Beta");
+  EXPECT_EQ(table.WalkedText(image.handles[0]), "Alpha");
+  EXPECT_EQ(table.WalkedText(strings::kEmptyHandle), "");
+  EXPECT_EQ(table.WalkedText(static_cast<uint16_t>(image.offsets[0] + 4)), "");  // inside "Alpha"
+  EXPECT_EQ(table.WalkedText(0x7FF0), "");                                        // past the end
+
+  // "Beta" broken (no terminator): a string appended behind it is known to
+  // the maps the append keeps, but a walk of the bytes stops before it.
+  StoreU16(table.MutableData().data() + image.offsets[1] + 8, 7);
+  ASSERT_EQ(table.GetText(image.handles[0]), "Alpha");  // maps built by a walk that stops at "Beta"
+  const uint32_t added = table.AppendString("CKVXTimerManager");
+  EXPECT_EQ(table.GetText(static_cast<uint16_t>(added)), "CKVXTimerManager");
+  EXPECT_EQ(table.WalkedText(static_cast<uint16_t>(added)), "");
+  EXPECT_EQ(table.WalkedText(image.handles[0]), "Alpha");
+}
+
+}  // namespace
+}  // namespace quillet

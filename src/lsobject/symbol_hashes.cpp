@@ -7,7 +7,6 @@
 #include <unordered_set>
 #include <vector>
 
-#include "bytecode/module_errors.h"
 #include "lsobject/name_hash.h"
 #include "lsobject/symbol_add_common.h"
 #include "lsobject/symbol_entries.h"
@@ -84,6 +83,13 @@ void KeepEntry(HashWritePlan& plan, uint64_t at, uint16_t kind) {
 }
 
 class ScopeHashes {
+  // An entry of a chain being rebuilt: where it lies, its handle and bucket.
+  struct Hashed {
+    uint32_t offset;
+    uint32_t handle;
+    uint16_t bucket;
+  };
+
  public:
   ScopeHashes(SymbolView view, const CStringTable& strings, HashWritePlan* plan = nullptr)
       : view_(view), strings_(strings), plan_(plan) {}
@@ -95,23 +101,37 @@ class ScopeHashes {
       Plan(scope);
       return;
     }
-    std::array<std::vector<uint32_t>, kBucketCount> buckets;
-    std::unordered_set<uint32_t> seen;  // a corrupt chain may repeat entries
+    // The chain is read whole before anything is written.
+    std::vector<Hashed>& entries = entries_;
+    entries.clear();
     view_.WalkSymbols(LoadU16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
-      if (HasHashLink(v.kind) && view_.Holds(view_.Resolve(v.handle), kName + 2) &&
-          seen.insert(view_.Resolve(v.handle)).second)
-        buckets[Bucket(v.name)].push_back(v.handle);
+      const uint32_t at = view_.Resolve(v.handle);
+      if (HasHashLink(v.kind) && view_.Holds(at, kName + 2)) entries.push_back({at, v.handle, Bucket(v.name)});
       return true;
     });
-    for (size_t b = 0; b < kBucketCount; ++b) {
-      const std::vector<uint32_t>& list = buckets[b];
+    DropRepeats(entries);
+    // Bucket by bucket, each list in chain order: where a damaged module's
+    // fields overlap, the later write wins, so the order is kept.
+    for (uint16_t b = 0; b < kBucketCount; ++b) {
       uint8_t* pair = scope + kScopeBuckets + 4 * b;
-      StoreU16(pair, list.empty() ? 0 : static_cast<uint16_t>(list.front()));
-      StoreU16(pair + 2, list.empty() ? 0 : static_cast<uint16_t>(list.back()));
+      const Hashed* first = nullptr;
+      const Hashed* last = nullptr;
+      for (const Hashed& e : entries) {
+        if (e.bucket != b) continue;
+        if (first == nullptr) first = &e;
+        last = &e;
+      }
+      StoreU16(pair, first == nullptr ? 0 : static_cast<uint16_t>(first->handle));
+      StoreU16(pair + 2, last == nullptr ? 0 : static_cast<uint16_t>(last->handle));
       // The handles come from the chain's own links, so they already are the
       // 16-bit form (an extended-table index for entries beyond 64 KiB).
-      for (size_t i = 0; i < list.size(); ++i)
-        view_.SetField16(list[i], kHashLink, i + 1 < list.size() ? static_cast<uint16_t>(list[i + 1]) : 0);
+      const Hashed* previous = nullptr;
+      for (const Hashed& e : entries) {
+        if (e.bucket != b) continue;
+        if (previous != nullptr) view_.SetField16(previous->handle, kHashLink, static_cast<uint16_t>(e.handle));
+        previous = &e;
+      }
+      if (previous != nullptr) view_.SetField16(previous->handle, kHashLink, 0);
     }
   }
 
@@ -183,17 +203,29 @@ class ScopeHashes {
     return view_.symbols->MutableData().data() + offset;
   }
 
-  size_t Bucket(uint16_t name) const {
-    try {
-      return NameHash(strings_.GetString(name)) % kBucketCount;
-    } catch (const CAssertionError&) {
-      return 0;  // a name that is no string hashes like the empty name
-    }
+  uint16_t Bucket(uint16_t name) const {
+    uint16_t hash = 0;
+    // A name that is no string hashes like the empty name.
+    if (!strings_.NameHashOf(name, hash)) return 0;
+    return static_cast<uint16_t>(hash % kBucketCount);
+  }
+
+  // A corrupt chain may repeat entries: each is hashed where it first comes.
+  void DropRepeats(std::vector<Hashed>& entries) {
+    offsets_.clear();
+    for (const Hashed& e : entries) offsets_.push_back(e.offset);
+    std::sort(offsets_.begin(), offsets_.end());
+    if (std::adjacent_find(offsets_.begin(), offsets_.end()) == offsets_.end()) return;
+    std::unordered_set<uint32_t> seen;
+    std::erase_if(entries, [&](const Hashed& e) { return !seen.insert(e.offset).second; });
   }
 
   SymbolView view_;
   const CStringTable& strings_;
   HashWritePlan* plan_;
+  // Reused from scope to scope.
+  std::vector<Hashed> entries_;
+  std::vector<uint32_t> offsets_;
 };
 
 constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kScope4, header::kScope2};

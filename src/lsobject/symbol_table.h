@@ -101,7 +101,11 @@ struct SymbolView {
   CExtendedSymbolTable* extended = nullptr;
 
   // --- Handles (symbol_view.cpp) ---------------------------------------------
-  uint32_t Resolve(uint32_t handle) const;
+  // Inline: every walk step and field read resolves a handle.
+  uint32_t Resolve(uint32_t handle) const {
+    if (extended == nullptr || extended->Empty()) return handle;
+    return ResolveExtended(handle);
+  }
   // The handle of a new entry at `offset`: the offset itself below 0xFFFF,
   // otherwise a new extended-table index that is never 0 and never a
   // position of the symbol data that looks like an entry (such indices are
@@ -112,8 +116,12 @@ struct SymbolView {
   uint32_t HandleOf(uint32_t offset) const;
 
   // --- Raw access at data offsets --------------------------------------------
-  bool Holds(uint64_t offset, size_t width) const;
-  uint16_t U16(uint64_t offset) const;
+  bool Holds(uint64_t offset, size_t width) const {
+    if (symbols == nullptr) return false;
+    const size_t length = symbols->Data().size();
+    return width <= length && offset <= length - width;
+  }
+  uint16_t U16(uint64_t offset) const { return Holds(offset, 2) ? LoadU16(symbols->Data().data() + offset) : 0; }
   uint32_t U32(uint64_t offset) const;
   void SetU16(uint64_t offset, uint16_t value) const;
   void SetU32(uint64_t offset, uint32_t value) const;
@@ -195,6 +203,10 @@ struct SymbolView {
   // Appends `bytes` as new entries; returns the offset of the first, or
   // UINT32_MAX when the table cannot grow. Refreshes the header size fields.
   uint32_t AppendEntries(CHeader& header, std::span<const uint8_t> bytes) const;
+
+ private:
+  // Resolve with an extended table that holds indices.
+  uint32_t ResolveExtended(uint32_t handle) const;
 };
 
 }  // namespace quillet

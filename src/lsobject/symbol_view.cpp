@@ -8,9 +8,8 @@ namespace quillet {
 
 using namespace symbol;
 
-uint32_t SymbolView::Resolve(uint32_t handle) const {
-  if (extended == nullptr || extended->Empty() || !extended->Contains(handle)) return handle;
-  return extended->Get(handle);
+uint32_t SymbolView::ResolveExtended(uint32_t handle) const {
+  return extended->Contains(handle) ? extended->Get(handle) : handle;
 }
 
 uint32_t SymbolView::EncodeSymbolOffset(uint32_t offset) const {
@@ -33,16 +32,6 @@ uint32_t SymbolView::HandleOf(uint32_t offset) const {
   if (offset < 0xFFFF || extended == nullptr) return offset;
   uint32_t index = 0;
   return extended->Find(offset, index) ? index : offset;
-}
-
-bool SymbolView::Holds(uint64_t offset, size_t width) const {
-  if (symbols == nullptr) return false;
-  const size_t length = symbols->Data().size();
-  return width <= length && offset <= length - width;
-}
-
-uint16_t SymbolView::U16(uint64_t offset) const {
-  return Holds(offset, 2) ? LoadU16(symbols->Data().data() + offset) : 0;
 }
 
 uint32_t SymbolView::U32(uint64_t offset) const {

@@ -110,28 +110,29 @@ class ScopeHashes {
       return true;
     });
     DropRepeats(entries);
-    // Bucket by bucket, each list in chain order: where a damaged module's
-    // fields overlap, the later write wins, so the order is kept.
-    for (uint16_t b = 0; b < kBucketCount; ++b) {
+    // Each bucket's list in chain order, threaded through `next_`.
+    std::array<uint32_t, kBucketCount> first;
+    std::array<uint32_t, kBucketCount> last;
+    first.fill(kNoEntry);
+    last.fill(kNoEntry);
+    next_.assign(entries.size(), kNoEntry);
+    for (uint32_t i = 0; i < entries.size(); ++i) {
+      const uint16_t b = entries[i].bucket;
+      (last[b] == kNoEntry ? first[b] : next_[last[b]]) = i;
+      last[b] = i;
+    }
+    // Written bucket by bucket: where a damaged module's fields overlap, the
+    // later write wins, so the order is kept.
+    for (size_t b = 0; b < kBucketCount; ++b) {
       uint8_t* pair = scope + kScopeBuckets + 4 * b;
-      const Hashed* first = nullptr;
-      const Hashed* last = nullptr;
-      for (const Hashed& e : entries) {
-        if (e.bucket != b) continue;
-        if (first == nullptr) first = &e;
-        last = &e;
-      }
-      StoreU16(pair, first == nullptr ? 0 : static_cast<uint16_t>(first->handle));
-      StoreU16(pair + 2, last == nullptr ? 0 : static_cast<uint16_t>(last->handle));
+      StoreU16(pair, first[b] == kNoEntry ? 0 : static_cast<uint16_t>(entries[first[b]].handle));
+      StoreU16(pair + 2, last[b] == kNoEntry ? 0 : static_cast<uint16_t>(entries[last[b]].handle));
       // The handles come from the chain's own links, so they already are the
       // 16-bit form (an extended-table index for entries beyond 64 KiB).
-      const Hashed* previous = nullptr;
-      for (const Hashed& e : entries) {
-        if (e.bucket != b) continue;
-        if (previous != nullptr) view_.SetField16(previous->handle, kHashLink, static_cast<uint16_t>(e.handle));
-        previous = &e;
+      for (uint32_t i = first[b]; i != kNoEntry; i = next_[i]) {
+        const uint16_t link = next_[i] == kNoEntry ? 0 : static_cast<uint16_t>(entries[next_[i]].handle);
+        view_.SetField16(entries[i].handle, kHashLink, link);
       }
-      if (previous != nullptr) view_.SetField16(previous->handle, kHashLink, 0);
     }
   }
 
@@ -223,8 +224,10 @@ class ScopeHashes {
   SymbolView view_;
   const CStringTable& strings_;
   HashWritePlan* plan_;
+  static constexpr uint32_t kNoEntry = UINT32_MAX;
   // Reused from scope to scope.
   std::vector<Hashed> entries_;
+  std::vector<uint32_t> next_;  // per entry: the next of its bucket
   std::vector<uint32_t> offsets_;
 };
 

@@ -138,6 +138,9 @@ struct SymbolView {
   int32_t WalkValue(uint32_t handle) const;
   // The `size` bytes of the entry, or empty when they do not fit the data.
   std::span<const uint8_t> EntryAt(uint32_t handle, size_t size) const;
+  // What a walk reports of the entry `handle`, which lies at `at` (its
+  // Resolve), met in the scope or list of `parent`.
+  SymbolVisit Describe(uint32_t handle, uint32_t at, uint32_t parent) const;
   uint16_t Field16(uint32_t handle, size_t field) const { return U16(uint64_t{Resolve(handle)} + field); }
   void SetField16(uint32_t handle, size_t field, uint16_t v) const { SetU16(uint64_t{Resolve(handle)} + field, v); }
 

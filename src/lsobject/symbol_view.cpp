@@ -109,6 +109,45 @@ int32_t SymbolView::WalkValue(uint32_t handle) const {
   }
 }
 
+SymbolVisit SymbolView::Describe(uint32_t handle, uint32_t at, uint32_t parent) const {
+  // Kind, NextSibling, WalkValue, Flags and NameHandle of the entry, with
+  // its kind read once.
+  SymbolVisit v;
+  v.handle = handle;
+  v.parent = parent;
+  v.kind = U16(at);
+  const uint64_t base = at;
+  switch (v.kind) {
+    case kEntry2:
+      v.next = U16(base + 2);
+      v.value = U16(base + 16);
+      v.name = U16(base + kName);
+      break;
+    case kLibrary:
+      v.next = U16(base + 2);
+      v.name = U16(base + 4);
+      break;
+    case kTerminator:
+      v.flags = U16(base + kFlags);
+      v.name = U16(base + 4);
+      break;
+    case kEntry24:
+      v.next = U16(base + kSibling);
+      v.name = U16(base + 6);
+      break;
+    case kVariable:
+    case kEntry4:
+      v.value = U16(base + 10);
+      [[fallthrough]];
+    default:
+      v.next = U16(base + kSibling);
+      v.flags = U16(base + kFlags);
+      v.name = U16(base + kName);
+      break;
+  }
+  return v;
+}
+
 std::span<const uint8_t> SymbolView::EntryAt(uint32_t handle, size_t size) const {
   const uint32_t at = Resolve(handle);
   if (!Holds(at, size)) return {};

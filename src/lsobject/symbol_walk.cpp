@@ -54,21 +54,8 @@ class Walker {
 
  private:
   // Visits one entry and what lies below it; returns its next sibling.
-  // What a visit reports of the entry `handle` at `offset`.
-  SymbolVisit Describe(uint32_t handle, uint32_t offset, uint32_t parent) const {
-    SymbolVisit v;
-    v.handle = handle;
-    v.kind = view_.U16(offset);
-    v.parent = parent;
-    v.next = view_.NextSibling(handle);
-    v.value = view_.WalkValue(handle);
-    v.flags = view_.Flags(handle);
-    v.name = view_.NameHandle(handle);
-    return v;
-  }
-
   uint32_t Entry(uint32_t handle, uint32_t offset, uint32_t parent, int depth) {
-    const SymbolVisit v = Describe(handle, offset, parent);
+    const SymbolVisit v = view_.Describe(handle, offset, parent);
     if ((v.kind != 0 || visitKindZero_) && !Visit(v)) return 0;
     if (!recurse_ || depth >= kMaxDepth) return v.next;
 
@@ -103,7 +90,7 @@ class Walker {
       const uint32_t at = view_.Resolve(single);
       if (view_.Holds(at, 2) && budget_ > 0) {
         --budget_;
-        const SymbolVisit v = Describe(single, at, container);
+        const SymbolVisit v = view_.Describe(single, at, container);
         if (v.kind != 0 && !Visit(v)) return;
       }
     }

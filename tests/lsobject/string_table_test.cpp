@@ -114,11 +114,16 @@ TEST(StringTableWalk, AFullSixtyFourKilobyteSegmentIsLeftAtItsEnd) {
   EXPECT_EQ(positions, (std::vector<uint32_t>{0, 0x10000, 0x20000}));
 }
 
-TEST(StringTableHandles, EmptyHandleAndOffsetsInsideAStringReadAsEmpty) {
+// "Alpha" then "Beta".
+sim::StringTableImage AlphaBeta() {
   sim::StringTableBuilder builder;
   builder.Add("Alpha");
   builder.Add("Beta");
-  const sim::StringTableImage image = builder.Build();
+  return builder.Build();
+}
+
+TEST(StringTableHandles, EmptyHandleAndOffsetsInsideAStringReadAsEmpty) {
+  const sim::StringTableImage image = AlphaBeta();
   CStringTable table = TableOf(image);
   EXPECT_EQ(table.GetString(strings::kEmptyHandle), u"");
   EXPECT_EQ(table.GetText(strings::kEmptyHandle), "");
@@ -138,11 +143,6 @@ TEST(NameHash, RotatesLeftAndXorsEachUnit) {
     EXPECT_EQ(NameHash(s), sim::KitNameHash(s));
 }
 
-}  // namespace
-}  // namespace quillet
-
-namespace quillet {
-namespace {
 
 TEST(StringTableHandles, HashInPlaceAgreesWithTheReadStringAndRefusesWhereItThrows) {
   sim::StringTableBuilder builder = sim::NumberedStrings(70000, "Hash");
@@ -162,9 +162,7 @@ TEST(StringTableHandles, HashInPlaceAgreesWithTheReadStringAndRefusesWhereItThro
 
   // Every offset GetString refuses: boundary, inside "Alpha" (a count too
   // large for the data), past the end.
-  sim::StringTableBuilder small;
-  small.Add("Alpha");
-  const CStringTable smallTable = TableOf(small.Build());
+  const CStringTable smallTable = TableOf(AlphaBeta());
   for (uint16_t bad : {uint16_t{0}, uint16_t{6}, uint16_t{8}, uint16_t{0x100}}) {
     EXPECT_THROW(smallTable.GetString(bad), CAssertionError) << bad;
     EXPECT_FALSE(smallTable.NameHashOf(bad, hash)) << bad;
@@ -172,10 +170,7 @@ TEST(StringTableHandles, HashInPlaceAgreesWithTheReadStringAndRefusesWhereItThro
 }
 
 TEST(StringTableHandles, WalkedTextSeesOnlyStringsTheWalkReaches) {
-  sim::StringTableBuilder builder;
-  builder.Add("Alpha");
-  builder.Add("Beta");
-  const sim::StringTableImage image = builder.Build();
+  const sim::StringTableImage image = AlphaBeta();
   CStringTable table = TableOf(image);
   EXPECT_EQ(table.WalkedText(image.handles[1]), "Beta");
   EXPECT_EQ(table.WalkedText(image.handles[0]), "Alpha");

@@ -15,6 +15,7 @@
 #include "bytecode/decoder.h"
 #include "bytecode/marking.h"
 #include "bytecode/opcodes.h"
+#include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
 #include "sim/lsc/compiler.h"
 #include "util/bytes.h"
@@ -52,23 +53,13 @@ struct Outcome {
 // The procedure at `start` decoded into objects and marked.
 Outcome ByObjects(std::span<const uint8_t> code, int32_t start, const LabelLookup& isLabel) {
   Outcome o;
-  try {
-    InstructionList list;
-    DecodeCursor cursor{code, start, 0};
-    for (;;) {
-      std::unique_ptr<COpCode> instr = DecodeNext(cursor);
-      if (instr->opcode() == op::kEndSub) break;
-      list.push_back(std::move(instr));
-    }
-    MarkControlStructures(list, isLabel, 7);
-    for (const auto& x : list) {
-      o.offsets.push_back(x->offset);
-      o.marks.push_back(MarkOf(*x));
-    }
-    o.ok = true;
-  } catch (...) {
-    o = Outcome{};
+  InstructionList list;
+  if (!DecodeProcedureCode(code, start, isLabel, 7, list)) return o;
+  for (const auto& x : list) {
+    o.offsets.push_back(x->offset);
+    o.marks.push_back(MarkOf(*x));
   }
+  o.ok = true;
   return o;
 }
 

@@ -146,20 +146,26 @@ bool PatchJump(int32_t start, std::span<const uint8_t> code, std::vector<uint8_t
 // when the lengths do not lead to an OpEndSub inside the code.
 int32_t MeasuredBody(std::span<const uint8_t> byteCode, int32_t codeOffset, int32_t base,
                      std::span<const uint8_t> lengths, InstructionArrays& arrays) {
+  if (lengths.empty()) return -1;
   const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
-  arrays.offsets.reserve(arrays.offsets.size() + lengths.size());
-  arrays.opcodes.reserve(arrays.opcodes.size() + lengths.size());
+  // Sized once and written in place: offsets are a running sum of lengths.
+  const size_t first = arrays.offsets.size();
+  const size_t count = lengths.size() - 1;  // the OpEndSub is not listed
+  arrays.offsets.resize(first + count);
+  arrays.opcodes.resize(first + count);
+  int32_t* offsets = arrays.offsets.data() + first;
+  int16_t* opcodes = arrays.opcodes.data() + first;
   size_t at = static_cast<size_t>(codeOffset);
-  for (size_t k = 0; k < lengths.size(); ++k) {
+  for (size_t k = 0; k < count; ++k) {
     if (at >= byteCode.size()) return -1;
-    const int16_t opcode = opcodeOf[byteCode[at]];
-    if (k + 1 == lengths.size()) return opcode == op::kEndSub ? static_cast<int32_t>(at) : -1;
-    arrays.Add(static_cast<int32_t>(at) - codeOffset + base, opcode);
+    offsets[k] = static_cast<int32_t>(at) - codeOffset + base;
+    opcodes[k] = opcodeOf[byteCode[at]];
     const size_t length = lengths[k] != 0 ? lengths[k] : InstructionLength(byteCode, at);
     if (length == 0) return -1;
     at += length;
   }
-  return -1;
+  if (at >= byteCode.size() || opcodeOf[byteCode[at]] != op::kEndSub) return -1;
+  return static_cast<int32_t>(at);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // one InstructionIndex, and the two searches of the passes (the forward scan
 // of a case dispatch, the backward search for an Else jump) use tables built
 // once, so marking a procedure is O(n log n) instead of quadratic.
+#include <algorithm>
 #include <cctype>
 #include <set>
 #include <span>
@@ -15,6 +16,7 @@
 #include "bytecode/marking.h"
 #include "util/ascii.h"
 #include "util/bytes.h"
+#include "util/near_search.h"
 
 namespace quillet {
 namespace {
@@ -129,10 +131,11 @@ class Marker {
     // once; pass 7 walks every instruction it has a rule for, in list order.
     for (long i = 0; i < n_; ++i) {
       switch (Op(i)) {
-        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); break;
-        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); break;
-        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); break;
+        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
+        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
+        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
         case op::kDup: case op::kPop: shapes_.push_back(i); break;
+        case op::kLine: case op::kStmtSep: stops_.push_back(i); break;
         default: break;
       }
     }
@@ -219,20 +222,17 @@ class Marker {
   // 6. A structural jump whose target code runs, without a statement boundary
   // or conditional jump, into a jump back to just after it dispatches a Case.
   void MarkCaseDispatches() {
-    if (jmps_.empty()) return;
-    // stop[k]: the first index >= k holding an instruction that ends the scan
-    // (line, separator or any jump), n when none does.
-    std::vector<long> stop(static_cast<size_t>(n_) + 1, n_);
-    for (long k = n_; k-- > 0;) {
-      const int x = Op(k);
-      const bool ends = x == op::kLine || x == op::kStmtSep || x == op::kJZ || x == op::kJNZ || x == op::kJmp;
-      stop[static_cast<size_t>(k)] = ends ? k : stop[static_cast<size_t>(k) + 1];
-    }
+    auto self = stops_.begin();  // the jump's own place among the stops
     for (const long i : jmps_) {
+      while (self != stops_.end() && *self < i) ++self;  // the jumps come in order, each a stop itself
       if (s_.Kind(i) != kStructural) continue;
       long j = index_.IndexAt(s_.Target(i), static_cast<int>(i));
       if (Is(At(j), op::kStmtSep)) ++j;
-      const long k = stop[static_cast<size_t>(j)];
+      // The first instruction at or after j that ends the scan (line,
+      // separator or any jump), n when none does; searched from the jump,
+      // which its target lies near.
+      const auto stop = LowerBoundNear(stops_.begin(), stops_.end(), self, j);
+      const long k = stop == stops_.end() ? n_ : *stop;
       if (k >= n_ || !Is(At(k), op::kJmp)) continue;
       if (s_.Target(k) != s_.Offset(At(i + 1))) continue;
       std::vector<int32_t> clause;
@@ -341,6 +341,7 @@ class Marker {
   const int32_t procedure_;
   std::vector<long> jmps_, jzs_, jnzs_;  // indices of each kind of jump
   std::vector<long> shapes_;             // indices of jumps, OpDup and OpPop
+  std::vector<long> stops_;              // indices of lines, separators and jumps
 };
 
 }  // namespace

@@ -227,10 +227,6 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
   }
 }
 
-uint16_t ProcedureListing::LineAt(size_t i) const {
-  return LoadU16(code.data() + arrays.offsets[i] + 1);
-}
-
 bool ShouldTimeLine(const InstructionList& list, size_t i) {
   return TimedLine(
       list.size(), i, [&](size_t k) { return list[k]->opcode(); },

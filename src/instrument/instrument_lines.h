@@ -16,6 +16,7 @@
 #include "bytecode/opcode.h"
 #include "instrument/timer_class_code.h"
 #include "bytecode/marking.h"
+#include "util/bytes.h"
 
 namespace quillet {
 
@@ -34,7 +35,7 @@ struct ProcedureListing {
 
   size_t size() const { return arrays.offsets.size(); }
   // The line of the OpLine at index i. REQUIRES: it is one.
-  uint16_t LineAt(size_t i) const;
+  uint16_t LineAt(size_t i) const { return LoadU16(code.data() + arrays.offsets[i] + 1); }
 };
 
 // Decodes the procedure at `codeOffset` of `byteCode` with `prefix` (code

@@ -100,8 +100,7 @@ void Machine::InstanceReleased(Instance* instance) {
 
 Status Machine::Drain() {
   while (!pending_.empty() && !halted_) {
-    Instance* instance = pending_.front();
-    pending_.pop_front();
+    Instance* instance = pending_.pop_front();
     if (Status s = Destroy(instance); s != Status::kOk) return s;
   }
   return Status::kOk;
@@ -113,11 +112,11 @@ Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
   // The class's Delete, then its bases'.
-  for (const ClassInfo* cls : ClassChain(instance->classOffset)) {
-    if (cls->dtor == 0 || s != Status::kOk) continue;
-    const Procedure* proc = ProcedureAt(cls->dtor);
-    if (proc == nullptr) return Status::kFatal;
-    s = Call(*proc, {}, Value::Object(instance), nullptr);
+  for (ClassRuntime::Destructor& d : RuntimeOf(instance->classOffset).dtors) {
+    if (s != Status::kOk) break;
+    if (d.proc == nullptr) d.proc = ProcedureAt(d.offset);
+    if (d.proc == nullptr) return Status::kFatal;
+    s = Call(*d.proc, {}, Value::Object(instance), nullptr);
   }
   instance->state = Instance::State::kDead;
   // The members go with the instance already dead, so a release they cause
@@ -181,12 +180,9 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       return Raise(e);
     }
   }
-  f.locals.resize(info.frameSlots);
-  for (const VariableInfo& v : info.locals) {
-    if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] = SlotDefault(v);
-  }
-  if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
+  f.locals.assign(proc.localDefaults.begin(), proc.localDefaults.end());
+  for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
+  if (info.kind == kind::kFunction) f.result = proc.resultDefault;
   f.me = std::move(me);
   f.stackBase = stack_.size();
   f.markerBase = markers_.size();
@@ -261,24 +257,19 @@ Status Machine::CallFromStack(Frame& f, int& error) {
 }
 
 Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
-  const std::vector<const ClassInfo*> chain = ClassChain(classOffset);
-  if (chain.empty()) return Fatal("OpLoadCtor names no readable class");
-  const ClassInfo* cls = chain.front();
+  ClassRuntime& r = RuntimeOf(classOffset);
+  if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
+  const ClassInfo* cls = r.chain.front();
   Instance* instance = instances_.Make(classOffset, cls->slots);
-  uint32_t ctor = 0;  // the class's own New, or its nearest base's
-  for (const ClassInfo* c : chain) {
-    for (const VariableInfo& m : c->members) {
-      if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
-    }
-    if (ctor == 0) ctor = c->ctor;
-  }
+  std::copy(r.memberDefaults.begin(), r.memberDefaults.end(), instance->members.begin());
+  for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
-  if (ctor == 0) {
+  if (r.ctor == 0) {
     if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
   } else {
-    const Procedure* proc = ProcedureAt(ctor);
-    if (proc == nullptr) return Status::kFatal;
-    if (Status s = Call(*proc, args, object, nullptr); s != Status::kOk) return s;
+    if (r.ctorProc == nullptr) r.ctorProc = ProcedureAt(r.ctor);
+    if (r.ctorProc == nullptr) return Status::kFatal;
+    if (Status s = Call(*r.ctorProc, args, object, nullptr); s != Status::kOk) return s;
   }
   out = std::move(object);
   return Status::kOk;
@@ -371,6 +362,7 @@ const Procedure* Machine::ProcedureAt(uint32_t offset) {
     Fatal("cannot run '" + info.name + "': " + why);
     return nullptr;
   }
+  PrepareDefaults(*proc);
   return procedures_.emplace(offset, std::move(proc)).first->second.get();
 }
 

@@ -139,21 +139,47 @@ Status Machine::Execute(Frame& f) {
     int32_t next = pc + 1;
     int error = 0;
     const Insn& in = p.code[static_cast<size_t>(pc)];
-    // A fused native call counts the steps of the instructions it stands
-    // for; near the step limit they run one by one, so the limit falls on
-    // the same instruction either way.
-    Status s;
-    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
-      s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
-      s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= maxSteps_) {
-      s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
-    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
-      s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
-    } else {
-      s = Step(f, in, pc, next, error);
+    // A procedure's end needs nothing of Step.
+    if (in.op == op::kEndSub) return Status::kOk;
+    // A fused form counts the steps of the instructions it stands for; near
+    // the step limit they run one by one, so the limit falls on the same
+    // instruction either way.
+    Status s = Status::kOk;
+    bool fused = false;
+    switch (in.fused) {
+      case Fused::kNone:
+        break;
+      case Fused::kNativeCall:
+        if (steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
+          s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
+          fused = true;
+        }
+        break;
+      case Fused::kConstruct:
+        if (steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
+          s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
+          fused = true;
+        }
+        break;
+      case Fused::kAssignment: {
+        const Assignment& a = p.assignments[in.c - 1];
+        if (steps_ + a.runSteps - 1 <= maxSteps_) {
+          s = AssignmentRun(f, pc, next, error);
+          fused = true;
+        } else if (steps_ + 2 <= maxSteps_) {
+          s = FusedAssignment(f, in, a, pc, next, error);
+          fused = true;
+        }
+        break;
+      }
+      case Fused::kSetNew:
+        if (steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
+          s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
+          fused = true;
+        }
+        break;
     }
+    if (!fused) s = Step(f, in, pc, next, error);
     if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
     if (error != 0) s = Raise(error);
     if (s == Status::kError) {
@@ -225,12 +251,16 @@ Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call
 Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object) {
   ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
-  args.resize(call.args.size());
-  for (size_t k = 0; k < args.size(); ++k) {
-    Status s = Status::kOk;
-    const Value* v = SimpleSource(f, call.args[k], error, s);
-    if (v == nullptr) return s;
-    args[k] = *v;
+  if (call.constant) {
+    args.assign(call.converted.begin(), call.converted.end());
+  } else {
+    args.resize(call.args.size());
+    for (size_t k = 0; k < args.size(); ++k) {
+      Status s = Status::kOk;
+      const Value* v = SimpleSource(f, call.args[k], error, s);
+      if (v == nullptr) return s;
+      args[k] = *v;
+    }
   }
   steps_ += static_cast<uint64_t>(call.span);
   return Construct(cls, args, object);
@@ -281,6 +311,22 @@ Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
       if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
       return &me->members[slot];
     }
+  }
+}
+
+// A run of fused assignments from the one at `pc`, with the markers between
+// them, in one step; stops after the assignment that fails (`pc` then
+// names it, for its error's statement) or that releases an object, whose
+// destructor runs before the next statement.
+Status Machine::AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error) {
+  const Procedure& p = *f.proc;
+  const Insn* in = &p.code[static_cast<size_t>(pc)];
+  for (int32_t left = p.assignments[static_cast<size_t>(in->c - 1)].run;;) {
+    const Status s = FusedAssignment(f, *in, p.assignments[static_cast<size_t>(in->c - 1)], pc, next, error);
+    if (s != Status::kOk || error != 0 || --left == 0 || !pending_.empty()) return s;
+    pc = PassMarkers(f, next);
+    ++steps_;  // the next reference load, as the loop would count it
+    in = &p.code[static_cast<size_t>(pc)];
   }
 }
 

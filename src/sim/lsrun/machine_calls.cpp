@@ -156,7 +156,7 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   if (args.size() != info.paramCount) return Raise(err::kWrongArguments, "'" + info.name + "'");
   Frame& f = TakeFrame();
   f.proc = &proc;
-  f.params.resize(args.size());
+  // Parameters are made in place, in order, in the frame's emptied vector.
   for (size_t i = 0; i < args.size(); ++i) {
     // A reference argument binds the parameter to the caller's variable
     // (one level: a parameter passed on refers to the original), when the
@@ -167,15 +167,15 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       const SlotType want = info.paramTypes[i];
       if (r.ref() != nullptr &&
           (r.ref()->type() == Value::Type::kArray || want == SlotType::kVariant || want == r.slotType())) {
-        f.params[i] = std::move(r);
+        f.params.push_back(std::move(r));
         continue;
       }
     }
     if (a.type() == HeldType(info.paramTypes[i])) {
-      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
+      f.params.push_back(std::move(a));  // the caller's copy is left to go anyway
       continue;
     }
-    if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
+    if (int e = ConvertOther(a, info.paramTypes[i], f.params.emplace_back())) {
       ReleaseFrame(f);
       return Raise(e);
     }
@@ -305,9 +305,15 @@ Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* 
   // A native calls nothing back in the machine, so one buffer serves every
   // call; what it holds goes when the call is over.
   std::vector<Value>& converted = nativeArgs_;
-  converted.resize(args.size());
   int e = 0;
-  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
+  for (size_t i = 0; i < args.size() && e == 0; ++i) {
+    // A value of the parameter's own type is copied in place.
+    if (args[i]->type() == HeldType(decl.paramTypes[i])) {
+      converted.push_back(*args[i]);
+    } else {
+      e = ConvertOther(*args[i], decl.paramTypes[i], converted.emplace_back());
+    }
+  }
   const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
   converted.clear();
   return s;

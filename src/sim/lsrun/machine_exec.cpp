@@ -139,47 +139,49 @@ Status Machine::Execute(Frame& f) {
     int32_t next = pc + 1;
     int error = 0;
     const Insn& in = p.code[static_cast<size_t>(pc)];
-    // A procedure's end needs nothing of Step.
-    if (in.op == op::kEndSub) return Status::kOk;
     // A fused form counts the steps of the instructions it stands for; near
     // the step limit they run one by one, so the limit falls on the same
     // instruction either way.
     Status s = Status::kOk;
-    bool fused = false;
-    switch (in.fused) {
-      case Fused::kNone:
-        break;
-      case Fused::kNativeCall:
-        if (steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
-          s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-          fused = true;
+    if (in.fused == Fused::kNone) {
+      s = Step(f, in, pc, next, error);
+    } else {
+      switch (in.fused) {
+        case Fused::kEnd:
+          if (pending_.empty()) return Status::kOk;  // no destructor to run first
+          s = Step(f, in, pc, next, error);
+          break;
+        case Fused::kNativeCall: {
+          const NativeCall& call = p.nativeCalls[in.c - 1];
+          s = steps_ + call.span <= maxSteps_ ? FusedNativeCall(f, in, call, pc, next, error)
+                                              : Step(f, in, pc, next, error);
+          break;
         }
-        break;
-      case Fused::kConstruct:
-        if (steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
-          s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
-          fused = true;
+        case Fused::kConstruct: {
+          const Construction& make = p.constructions[in.c - 1];
+          s = steps_ + make.span <= maxSteps_ ? FusedConstruct(f, in, make, pc, next, error)
+                                              : Step(f, in, pc, next, error);
+          break;
         }
-        break;
-      case Fused::kAssignment: {
-        const Assignment& a = p.assignments[in.c - 1];
-        if (steps_ + a.runSteps - 1 <= maxSteps_) {
-          s = AssignmentRun(f, pc, next, error);
-          fused = true;
-        } else if (steps_ + 2 <= maxSteps_) {
-          s = FusedAssignment(f, in, a, pc, next, error);
-          fused = true;
+        case Fused::kAssignment: {
+          const Assignment& a = p.assignments[in.c - 1];
+          if (steps_ + a.runSteps - 1 <= maxSteps_) {
+            s = AssignmentRun(f, pc, next, error);
+          } else {
+            s = steps_ + 2 <= maxSteps_ ? FusedAssignment(f, in, a, pc, next, error) : Step(f, in, pc, next, error);
+          }
+          break;
         }
-        break;
+        case Fused::kSetNew: {
+          const Construction& make = p.constructions[in.b - 1];
+          s = steps_ + make.span + 2 <= maxSteps_ ? FusedSetNew(f, in, make, pc, next, error)
+                                                  : Step(f, in, pc, next, error);
+          break;
+        }
+        case Fused::kNone:
+          break;
       }
-      case Fused::kSetNew:
-        if (steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
-          s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
-          fused = true;
-        }
-        break;
     }
-    if (!fused) s = Step(f, in, pc, next, error);
     if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
     if (error != 0) s = Raise(error);
     if (s == Status::kError) {
@@ -290,6 +292,12 @@ Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, 
   // the instruction that passes it.
   if (++steps_ > maxSteps_) return StepLimitReached();
   next = pc + call.span + 3;
+  // An object or Variant variable takes the new object as it is: moved in,
+  // not copied and released.
+  if (target->type() != Value::Type::kRef && (in.type == SlotType::kObject || in.type == SlotType::kVariant)) {
+    *target = std::move(object);
+    return Status::kOk;
+  }
   error = StoreInto(target, in.type, object, true);
   return Status::kOk;
 }

@@ -316,6 +316,7 @@ bool Preparer::Run() {
     // The byte itself: classes standing for several opcodes keep variants apart.
     x.op = view_.ByteCode()[static_cast<size_t>(list[i]->offset)];
     if (!Translate(i, *list[i], x)) return false;
+    if (x.op == op::kEndSub) x.fused = Fused::kEnd;
   }
   std::sort(targets_.begin(), targets_.end());
   FuseNativeCalls();

@@ -44,6 +44,7 @@ enum class Fused : uint8_t {
   kConstruct,   // OpLoadCtor: c indexes constructions
   kAssignment,  // a reference load: c indexes assignments
   kSetNew,      // a reference load: b indexes constructions
+  kEnd,         // OpEndSub: the procedure ends
 };
 
 struct Insn {

@@ -148,6 +148,33 @@ TEST(RunFused, ReleaseInsideARunRunsTheDestructorBeforeTheNextAssignment) {
             "1\n");
 }
 
+TEST(RunFused, ObjectsLetGoByATrappedErrorAreDeletedBeforeTheProcedureEnds) {
+  // The error leaves the new object on the value stack; the handler is the
+  // procedure's end, which deletes it before the frame's own objects.
+  EXPECT_EQ(testing::Output("Class Noisy\n"
+                            "  tag As String\n"
+                            "  Sub New(t As String)\n"
+                            "    tag = t\n"
+                            "  End Sub\n"
+                            "  Sub Delete\n"
+                            "    Print \"delete \"; tag\n"
+                            "  End Sub\n"
+                            "End Class\n"
+                            "Sub Take(o As Noisy, ByVal n As Integer)\n"
+                            "End Sub\n"
+                            "Sub Work\n"
+                            "  Dim keep As New Noisy(\"local\")\n"
+                            "  On Error GoTo done\n"
+                            "  Take New Noisy(\"temp\"), 1 / 0\n"
+                            "done:\n"
+                            "End Sub\n"
+                            "Sub Initialize\n"
+                            "  Work\n"
+                            "  Print \"after\"\n"
+                            "End Sub\n"),
+            "delete temp\ndelete local\nafter\n");
+}
+
 TEST(RunFused, ConstantConstructorArgumentsConvertOnceAndStillFailAtTheirLine) {
   const char* kClass =
       "Class Cell\n"

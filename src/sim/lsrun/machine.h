@@ -108,6 +108,8 @@ class Machine : public Instance::Owner {
   Status FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next, int& error);
   int32_t PassMarkers(Frame& f, int32_t pc);
   Status StepLimitReached();
+  [[gnu::cold]] Status MemberBeyondInstance();
+  [[gnu::cold]] Status Unsupported(uint8_t op);
   Value* AssignTarget(Frame& f, const Insn& in, int& error, Status& s);
   Status ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object);
   Status FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);

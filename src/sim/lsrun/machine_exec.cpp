@@ -195,13 +195,18 @@ Status Machine::Execute(Frame& f) {
   }
 }
 
+// The rare ends of a run, out of the way of the paths that run every step.
+Status Machine::MemberBeyondInstance() { return Fatal("member slot beyond the instance"); }
+
+Status Machine::Unsupported(uint8_t op) { return Fatal("unsupported instruction " + std::to_string(op)); }
+
 Status Machine::StepLimitReached() {
   return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
 }
 
 // Where the value a simple load would push is held; null when the load
 // fails, with `error` or `s` saying how.
-const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
+inline const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(load.a);
   switch (load.op) {
     case op::kStringLiteral:
@@ -216,11 +221,11 @@ const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error,
     case op::kTLoadObj: {
       Instance* me = f.me.object();
       if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
-      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      if (slot >= me->members.size()) return (s = MemberBeyondInstance(), nullptr);
       return &Deref(me->members[slot]);
     }
     default:
-      return (s = Fatal("unsupported instruction " + std::to_string(load.op)), nullptr);
+      return (s = Unsupported(load.op), nullptr);
   }
 }
 
@@ -304,7 +309,7 @@ Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, 
 
 // Where the reference load `in` points; null when it fails, with `error` or
 // `s` saying how.
-Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
+inline Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(in.a);
   switch (in.op) {
     case op::kGLoadObjPtr:
@@ -316,7 +321,7 @@ Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
     default: {  // OpTLoadObjPtr
       Instance* me = f.me.object();
       if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
-      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      if (slot >= me->members.size()) return (s = MemberBeyondInstance(), nullptr);
       return &me->members[slot];
     }
   }
@@ -435,7 +440,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         members = &record->members;
       }
       if (members == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (static_cast<size_t>(in.a) >= members->size()) return Fatal("member slot beyond the instance");
+      if (static_cast<size_t>(in.a) >= members->size()) return MemberBeyondInstance();
       Value& slot = (*members)[static_cast<size_t>(in.a)];
       const bool ptr = in.op == op::kTLoadObjPtr || in.op == op::kMLoadObjPtr;
       stack_.push_back(ptr ? Value::Ref(&slot, in.type, holder) : Deref(slot));
@@ -666,7 +671,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     if (!Need(f, static_cast<size_t>(in.a) + 1)) return Fatal("stack underflow");
     return Element(in, error);
   }
-  return Fatal("unsupported instruction " + std::to_string(in.op));
+  return Unsupported(in.op);
 }
 
 Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {

@@ -178,6 +178,12 @@ class Machine : public Instance::Owner {
   // Errors: Raise records a trappable runtime error, Fatal one that ends the
   // run; both name the procedure and line running now.
   Status Raise(int code, const std::string& detail = "");
+  // Raise with `name` between `before` and `after` as the detail; the
+  // message is built here, out of the way of the calls that succeed.
+  [[gnu::cold]] Status RaiseAbout(int code, const char* before, const std::string& name, const char* after);
+  // A native's failure `code`; `called`: the function ran (else none
+  // answers the declaration).
+  [[gnu::cold]] Status NativeError(const DeclarationInfo& decl, int code, bool called);
   // An error the script raises itself (Error n [, text]).
   Status RaiseUser(int code, const std::string& text);
   Status Fatal(const std::string& message);

@@ -153,7 +153,7 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   const ProcedureInfo& info = proc.info;
-  if (args.size() != info.paramCount) return Raise(err::kWrongArguments, "'" + info.name + "'");
+  if (args.size() != info.paramCount) return RaiseAbout(err::kWrongArguments, "'", info.name, "'");
   Frame& f = TakeFrame();
   f.proc = &proc;
   // Parameters are made in place, in order, in the frame's emptied vector.
@@ -265,7 +265,7 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
   if (r.ctor == 0) {
-    if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
+    if (!args.empty()) return RaiseAbout(err::kWrongArguments, "'New ", cls->name, "'");
   } else {
     if (r.ctorProc == nullptr) r.ctorProc = ProcedureAt(r.ctor);
     if (r.ctorProc == nullptr) return Status::kFatal;
@@ -301,7 +301,7 @@ Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
 Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* const> args) {
   const DeclarationInfo& decl = bound.decl;
   if (bound.fn == nullptr) return Invoke(bound, {});
-  if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
+  if (args.size() != decl.paramTypes.size()) return RaiseAbout(err::kWrongArguments, "'", decl.name, "'");
   // A native calls nothing back in the machine, so one buffer serves every
   // call; what it holds goes when the call is over.
   std::vector<Value>& converted = nativeArgs_;
@@ -322,9 +322,7 @@ Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* 
 Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {
   const DeclarationInfo& decl = bound.decl;
   const NativeFunction* fn = bound.fn;
-  if (fn == nullptr) {
-    return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
-  }
+  if (fn == nullptr) return NativeError(decl, err::kErrorInLoadingDll, false);
   Value result;
   int e = 0;
   try {
@@ -334,10 +332,7 @@ Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> con
   } catch (...) {
     return Fatal("native function \"" + decl.name + "\" failed");
   }
-  if (e == err::kErrorInLoadingDll) {
-    return Raise(e, "library \"" + decl.library + "\" has no entry point \"" + decl.name + "\" in this process");
-  }
-  if (e != 0) return Raise(e, "in \"" + decl.name + "\"");
+  if (e != 0) return NativeError(decl, e, true);
   if (decl.isFunction) {
     Value r;
     if (int ce = Convert(result, decl.resultType, r)) return Raise(ce);
@@ -395,6 +390,18 @@ std::string Machine::Where() const {
   std::string where = " in '" + f->proc->info.name + "'";
   if (f->line != 0) where += " at line " + std::to_string(f->line);
   return where;
+}
+
+Status Machine::RaiseAbout(int code, const char* before, const std::string& name, const char* after) {
+  return Raise(code, before + name + after);
+}
+
+Status Machine::NativeError(const DeclarationInfo& decl, int code, bool called) {
+  if (!called) return Raise(code, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
+  if (code == err::kErrorInLoadingDll) {
+    return Raise(code, "library \"" + decl.library + "\" has no entry point \"" + decl.name + "\" in this process");
+  }
+  return Raise(code, "in \"" + decl.name + "\"");
 }
 
 Status Machine::RaiseUser(int code, const std::string& text) {

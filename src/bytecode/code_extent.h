@@ -15,6 +15,32 @@ namespace quillet {
 // decode up to an OpEndSub inside `code`.
 std::optional<uint32_t> ProcedureCodeEnd(std::span<const uint8_t> code, uint32_t start) noexcept;
 
+// Procedures' code walked once each: where it ends and the length of each
+// instruction (the OpEndSub's last; 0 for one over 255 bytes), kept so that
+// a later decode of the same bytes need not walk them again.
+class CodeWalks {
+ public:
+  // The end of the code at `start`, as ProcedureCodeEnd, walked the first
+  // time a start is asked for. Throws only what keeping the lengths throws.
+  std::optional<uint32_t> Walk(std::span<const uint8_t> code, uint32_t start);
+  // The lengths found walking from `start`; empty when it was not walked or
+  // did not decode.
+  std::span<const uint8_t> Lengths(uint32_t start) const;
+
+ private:
+  struct Walked {
+    std::optional<uint32_t> end;
+    size_t first = 0, count = 0;  // in lengths_
+  };
+  std::map<uint32_t, Walked> walked_;
+  std::vector<uint8_t> lengths_;
+};
+
+// Whether `bytes` decode into whole instructions ending exactly at their
+// end, none of them an OpEndSub: code that can be put between instructions
+// without changing where a procedure ends.
+bool DecodesAsInsertableCode(std::span<const uint8_t> bytes) noexcept;
+
 // For each procedure start of `starts`, whether its code shares bytes with
 // another procedure's: its code (start to the end of its OpEndSub) holds
 // another start, or its start lies inside another's code. Procedures that

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "bytecode/opcode.h"
 
 namespace quillet {
+
+struct InstructionArrays;  // marking.h
 
 // A position in a byte block being decoded and the source line it is on.
 struct DecodeCursor {
@@ -36,6 +39,19 @@ std::unique_ptr<COpCode> DecodeNext(DecodeCursor& cursor);
 // one; false, the cursor unchanged, where it would throw. Takes no
 // instruction memory, for walks that only need where code ends.
 [[nodiscard]] bool SkipNext(DecodeCursor& cursor) noexcept;
+
+// SkipNext over a procedure's code: from `start` up to its first OpEndSub,
+// whose offset is returned; -1 where SkipNext would refuse an instruction
+// first or the code runs out. With `out`, every instruction before the
+// OpEndSub is appended: its offset - start + base and its decoded opcode.
+// With `lengths`, every instruction's length (the OpEndSub's too; 0 for one
+// over 255 bytes). Throws only what appending throws.
+int32_t WalkProcedure(std::span<const uint8_t> code, int32_t start, int32_t base, InstructionArrays* out,
+                      std::vector<uint8_t>* lengths = nullptr);
+
+// The length of the instruction at `at` as SkipNext finds it; 0 where it
+// would refuse it.
+size_t InstructionLength(std::span<const uint8_t> code, size_t at) noexcept;
 
 // True for the built-in numbers OpBuiltinDisp may carry: 0-90, 94-95,
 // 112-123, 126-131 and 163-174.

@@ -2,8 +2,10 @@
 // one InstructionIndex, and the two searches of the passes (the forward scan
 // of a case dispatch, the backward search for an Else jump) use tables built
 // once, so marking a procedure is O(n log n) instead of quadratic.
+#include <algorithm>
 #include <cctype>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,6 +15,8 @@
 #include "bytecode/opcode_misc.h"
 #include "bytecode/marking.h"
 #include "util/ascii.h"
+#include "util/bytes.h"
+#include "util/near_search.h"
 
 namespace quillet {
 namespace {
@@ -26,17 +30,6 @@ enum JumpKind : int { kBackEdge = 1, kSelectExit, kStructural, kOverElse, kAfter
 enum ConditionalMark : int32_t { kLoopBackEdge = 1, kTestedByBackEdge, kBeforePopOrDup, kIfTest, kIfTestEndKnown };
 enum SeparatorMark : int32_t { kLoopHead = 1, kEndIfSep, kEndSelectSep, kCaseSep };
 
-// Every instruction is looked at through its opcode; the instruction-set table
-// gives each of these opcodes exactly one class.
-bool Is(const COpCode& x, int code) { return x.opcode() == code; }
-bool IsLineOrSep(const COpCode& x) { return Is(x, op::kLine) || Is(x, op::kStmtSep); }
-OpJmp& Jmp(COpCode& x) { return static_cast<OpJmp&>(x); }
-OpJZ& JZ(COpCode& x) { return static_cast<OpJZ&>(x); }
-OpJNZ& JNZ(COpCode& x) { return static_cast<OpJNZ&>(x); }
-OpStmtSep& Sep(COpCode& x) { return static_cast<OpStmtSep&>(x); }
-OpLine& Line(COpCode& x) { return static_cast<OpLine&>(x); }
-OpPop& Pop(COpCode& x) { return static_cast<OpPop&>(x); }
-
 bool HasAnnotation(const OpLine& line, std::string_view text) {
   for (const auto& entry : line.annotations) {
     if (AsciiEqualNoCase(entry.second, text)) return true;
@@ -44,18 +37,105 @@ bool HasAnnotation(const OpLine& line, std::string_view text) {
   return false;
 }
 
+// The marks kept on the instruction objects of a decoded list. Each accessor
+// is given the index of an instruction of the class it names (the passes
+// check the opcode first; the instruction-set table gives each of these
+// opcodes exactly one class).
+class ObjectMarks {
+ public:
+  explicit ObjectMarks(InstructionList& list) : list_(list) {}
+
+  int32_t Offset(long i) const { return At(i).offset; }
+  int32_t Target(long i) const {
+    COpCode& x = At(i);
+    switch (x.opcode()) {
+      case op::kJZ: return static_cast<OpJZ&>(x).target();
+      case op::kJNZ: return static_cast<OpJNZ&>(x).target();
+      default: return Jmp(i).target();
+    }
+  }
+  int Kind(long i) const { return Jmp(i).kind(); }
+  void SetKind(long i, int kind) { Jmp(i).setKind(kind); }
+  void SetCaseTargets(long i, const std::vector<int32_t>& clause, int32_t extra, int value) {
+    Jmp(i).setCaseTargets(clause, extra, value);
+  }
+  int32_t ConditionalMark(long i) const { return ConditionalMarkOf(At(i)); }
+  void SetConditionalMark(long i, int32_t mark) { ConditionalMarkOf(At(i)) = mark; }
+  int32_t SeparatorMark(long i) const { return static_cast<OpStmtSep&>(At(i)).mark; }
+  void SetSeparatorMark(long i, int32_t mark) { static_cast<OpStmtSep&>(At(i)).mark = mark; }
+  void MarkPop(long i) { static_cast<OpPop&>(At(i)).mark = 1; }
+  void MarkCaseLine(long i) { Line(i).isCaseLine = 1; }
+  bool HasEndIf(long i) const { return HasAnnotation(Line(i), kEndIf); }
+  void Annotate(long i, int32_t at, std::string_view text) { Line(i).AddAnnotation(at, std::string(text)); }
+
+ private:
+  COpCode& At(long i) const { return *list_[static_cast<size_t>(i)]; }
+  OpJmp& Jmp(long i) const { return static_cast<OpJmp&>(At(i)); }
+  OpLine& Line(long i) const { return static_cast<OpLine&>(At(i)); }
+  static int32_t& ConditionalMarkOf(COpCode& x) {
+    return x.opcode() == op::kJZ ? static_cast<OpJZ&>(x).mark : static_cast<OpJNZ&>(x).mark;
+  }
+
+  InstructionList& list_;
+};
+
+// The same marks in one byte per instruction, over code decoded into arrays
+// only: a jump's kind, a conditional jump's, separator's or OpPop's mark, or
+// a line marker's two flags. Targets are read from the code bytes.
+class CompactMarkStore {
+ public:
+  CompactMarkStore(const InstructionArrays& arrays, std::span<const uint8_t> code, std::vector<uint8_t>& words)
+      : arrays_(arrays), code_(code), words_(words) {
+    words_.assign(arrays.offsets.size(), 0);
+  }
+
+  int32_t Offset(long i) const { return arrays_.offsets[static_cast<size_t>(i)]; }
+  // Every jump marked here has the kRel16 layout: the target counts from the
+  // end of its 3 bytes.
+  int32_t Target(long i) const {
+    const auto at = static_cast<size_t>(Offset(i));
+    if (at + kJumpLength > code_.size()) throw std::out_of_range("jump outside the code");
+    return Offset(i) + kJumpLength + static_cast<int16_t>(LoadU16(code_.data() + at + 1));
+  }
+  int Kind(long i) const { return Word(i); }
+  void SetKind(long i, int kind) { Word(i) = static_cast<uint8_t>(kind); }
+  void SetCaseTargets(long i, const std::vector<int32_t>&, int32_t, int) { Word(i) = kCaseDispatch; }
+  int32_t ConditionalMark(long i) const { return Word(i); }
+  void SetConditionalMark(long i, int32_t mark) { Word(i) = static_cast<uint8_t>(mark); }
+  int32_t SeparatorMark(long i) const { return Word(i); }
+  void SetSeparatorMark(long i, int32_t mark) { Word(i) = static_cast<uint8_t>(mark); }
+  void MarkPop(long i) { Word(i) = 1; }
+  void MarkCaseLine(long i) { Word(i) |= compact_marks::kCaseLine; }
+  bool HasEndIf(long i) const { return (Word(i) & compact_marks::kEndIf) != 0; }
+  void Annotate(long i, int32_t, std::string_view text) {
+    if (AsciiEqualNoCase(text, kEndIf)) Word(i) |= compact_marks::kEndIf;
+  }
+
+ private:
+  static constexpr int32_t kJumpLength = 3;
+  uint8_t& Word(long i) const { return words_[static_cast<size_t>(i)]; }
+
+  const InstructionArrays& arrays_;
+  std::span<const uint8_t> code_;
+  std::vector<uint8_t>& words_;
+};
+
+// The eight passes over one store of marks; every instruction is looked at
+// through its opcode in the index's array.
+template <class Store>
 class Marker {
  public:
-  Marker(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel, int32_t procedure)
-      : list_(list), n_(static_cast<long>(list.size())), index_(list, arrays), isLabel_(isLabel), procedure_(procedure) {
+  Marker(Store& store, const InstructionIndex& index, long n, const LabelLookup& isLabel, int32_t procedure)
+      : s_(store), n_(n), index_(index), isLabel_(isLabel), procedure_(procedure) {
     // The passes that visit one kind of instruction walk its indices, found
     // once; pass 7 walks every instruction it has a rule for, in list order.
     for (long i = 0; i < n_; ++i) {
       switch (Op(i)) {
-        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); break;
-        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); break;
-        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); break;
+        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
+        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
+        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
         case op::kDup: case op::kPop: shapes_.push_back(i); break;
+        case op::kLine: case op::kStmtSep: stops_.push_back(i); break;
         default: break;
       }
     }
@@ -63,8 +143,8 @@ class Marker {
 
   void Run() {
     MarkNonLabelJumps();
-    MarkConditionalBackEdges(op::kJZ);
-    MarkConditionalBackEdges(op::kJNZ);
+    MarkConditionalBackEdges(jzs_);
+    MarkConditionalBackEdges(jnzs_);
     MarkJumpBackEdges();
     ClassifyStructuralJumps();
     MarkCaseDispatches();
@@ -73,106 +153,94 @@ class Marker {
   }
 
  private:
-  // The instruction at `i`; an index outside the list is the library's
-  // out-of-range error, which the caller turns into a failed decode.
-  COpCode& At(long i) const {
+  // `i` when it indexes an instruction; an index outside the list is the
+  // library's out-of-range error, which the caller turns into a failed decode.
+  long At(long i) const {
     if (i < 0 || i >= n_) throw std::out_of_range("instruction index outside the procedure");
-    return *list_[static_cast<size_t>(i)];
+    return i;
   }
   // The opcode at `i`, from the index's array. REQUIRES: 0 <= i < n_.
   int Op(long i) const { return index_.Opcode(static_cast<size_t>(i)); }
-  // Visits the OpJmp, OpJZ or OpJNZ instructions in list order.
-  template <typename Visit>
-  void ForEach(int code, Visit visit) {
-    const std::vector<long>& at = code == op::kJmp ? jmps_ : code == op::kJZ ? jzs_ : jnzs_;
-    for (const long i : at) visit(i, *list_[static_cast<size_t>(i)]);
-  }
+  bool Is(long i, int code) const { return Op(i) == code; }
+  bool IsLineOrSep(long i) const { return Is(i, op::kLine) || Is(i, op::kStmtSep); }
 
   // 1. Jumps that are no GoTo to a label are structural.
   void MarkNonLabelJumps() {
-    ForEach(op::kJmp, [&](long, COpCode& x) {
-      if (!isLabel_(Jmp(x).target())) Jmp(x).setKind(kStructural);
-    });
+    for (const long i : jmps_) {
+      if (!isLabel_(s_.Target(i))) s_.SetKind(i, kStructural);
+    }
   }
 
   // 2, 3. A conditional jump back to a separator closes a loop.
-  void MarkConditionalBackEdges(int code) {
-    ForEach(code, [&](long, COpCode& x) {
-      const int32_t target = code == op::kJZ ? JZ(x).target() : JNZ(x).target();
-      if (target >= x.offset) return;
-      COpCode& head = index_.InstructionAt(target);
-      if (!Is(head, op::kStmtSep)) return;
-      (code == op::kJZ ? JZ(x).mark : JNZ(x).mark) = kLoopBackEdge;
-      Sep(head).mark = kLoopHead;
-    });
+  void MarkConditionalBackEdges(const std::vector<long>& jumps) {
+    for (const long i : jumps) {
+      const int32_t target = s_.Target(i);
+      if (target >= s_.Offset(i)) continue;
+      const long head = index_.InstructionIndexAt(target, static_cast<int>(i));
+      if (!Is(head, op::kStmtSep)) continue;
+      s_.SetConditionalMark(i, kLoopBackEdge);
+      s_.SetSeparatorMark(head, kLoopHead);
+    }
   }
 
   // 4. An unconditional jump back to a separator closes a loop; the loop head
   // is marked when a statement starts there, else the loop's test is.
   void MarkJumpBackEdges() {
-    ForEach(op::kJmp, [&](long, COpCode& x) {
-      OpJmp& jmp = Jmp(x);
-      if (jmp.target() >= jmp.offset) return;
-      COpCode& head = index_.InstructionAt(jmp.target());
-      if (!Is(head, op::kStmtSep)) return;
-      jmp.setKind(kBackEdge);
-      const int i = index_.IndexAt(jmp.target());
+    for (const long x : jmps_) {
+      const int32_t target = s_.Target(x);
+      if (target >= s_.Offset(x)) continue;
+      const long head = index_.InstructionIndexAt(target, static_cast<int>(x));
+      if (!Is(head, op::kStmtSep)) continue;
+      s_.SetKind(x, kBackEdge);
+      const int i = index_.IndexAt(target, static_cast<int>(head));
       if (IsLineOrSep(At(i + 1))) {
-        Sep(head).mark = kLoopHead;
-        return;
+        s_.SetSeparatorMark(head, kLoopHead);
+        continue;
       }
       const int test = index_.NextConditionalJumpAfter(i);
-      if (test < 0) return;
-      COpCode& c = At(test);
-      (Is(c, op::kJZ) ? JZ(c).mark : JNZ(c).mark) = kTestedByBackEdge;
-    });
+      if (test < 0) continue;
+      s_.SetConditionalMark(At(test), kTestedByBackEdge);
+    }
   }
 
   // 5. A structural jump landing right after a loop end leaves that loop.
   void ClassifyStructuralJumps() {
-    ForEach(op::kJmp, [&](long, COpCode& x) {
-      OpJmp& jmp = Jmp(x);
-      if (jmp.kind() != kStructural) return;
-      COpCode& before = At(index_.IndexAt(jmp.target()) - 1);
+    for (const long x : jmps_) {
+      if (s_.Kind(x) != kStructural) continue;
+      const long before = At(index_.IndexAt(s_.Target(x), static_cast<int>(x)) - 1);
       if (Is(before, op::kNext)) {
-        jmp.setKind(kAfterNext);
+        s_.SetKind(x, kAfterNext);
       } else if (Is(before, op::kNextForAll)) {
-        jmp.setKind(kAfterNextForAll);
-      } else if ((Is(before, op::kJmp) && Jmp(before).kind() == kBackEdge) ||
-                 (Is(before, op::kJNZ) && JNZ(before).mark == kLoopBackEdge) ||
-                 (Is(before, op::kJZ) && JZ(before).mark == kLoopBackEdge)) {
-        jmp.setKind(kAfterBackEdge);
+        s_.SetKind(x, kAfterNextForAll);
+      } else if ((Is(before, op::kJmp) && s_.Kind(before) == kBackEdge) ||
+                 ((Is(before, op::kJNZ) || Is(before, op::kJZ)) && s_.ConditionalMark(before) == kLoopBackEdge)) {
+        s_.SetKind(x, kAfterBackEdge);
       }
-    });
+    }
   }
 
   // 6. A structural jump whose target code runs, without a statement boundary
   // or conditional jump, into a jump back to just after it dispatches a Case.
   void MarkCaseDispatches() {
-    if (jmps_.empty()) return;
-    // stop[k]: the first index >= k holding an instruction that ends the scan
-    // (line, separator or any jump), n when none does.
-    std::vector<long> stop(static_cast<size_t>(n_) + 1, n_);
-    for (long k = n_; k-- > 0;) {
-      const int x = Op(k);
-      const bool ends = x == op::kLine || x == op::kStmtSep || x == op::kJZ || x == op::kJNZ || x == op::kJmp;
-      stop[static_cast<size_t>(k)] = ends ? k : stop[static_cast<size_t>(k) + 1];
-    }
-    ForEach(op::kJmp, [&](long i, COpCode& x) {
-      OpJmp& jmp = Jmp(x);
-      if (jmp.kind() != kStructural) return;
-      long j = index_.IndexAt(jmp.target());
+    auto self = stops_.begin();  // the jump's own place among the stops
+    for (const long i : jmps_) {
+      while (self != stops_.end() && *self < i) ++self;  // the jumps come in order, each a stop itself
+      if (s_.Kind(i) != kStructural) continue;
+      long j = index_.IndexAt(s_.Target(i), static_cast<int>(i));
       if (Is(At(j), op::kStmtSep)) ++j;
-      const long k = stop[static_cast<size_t>(j)];
-      if (k >= n_ || !Is(At(k), op::kJmp)) return;
-      OpJmp& back = Jmp(At(k));
-      if (back.target() != At(i + 1).offset) return;
+      // The first instruction at or after j that ends the scan (line,
+      // separator or any jump), n when none does; searched from the jump,
+      // which its target lies near.
+      const auto stop = LowerBoundNear(stops_.begin(), stops_.end(), self, j);
+      const long k = stop == stops_.end() ? n_ : *stop;
+      if (k >= n_ || !Is(At(k), op::kJmp)) continue;
+      if (s_.Target(k) != s_.Offset(At(i + 1))) continue;
       std::vector<int32_t> clause;
       clause.reserve(static_cast<size_t>(k - j));
-      for (long c = j; c < k; ++c) clause.push_back(At(c).offset);
-      jmp.setCaseTargets(clause, 1, procedure_);
-      back.setKind(kCaseReturn);
-    });
+      for (long c = j; c < k; ++c) clause.push_back(s_.Offset(At(c)));
+      s_.SetCaseTargets(i, clause, 1, procedure_);
+      s_.SetKind(k, kCaseReturn);
+    }
   }
 
   // 7. Shapes recognised from an instruction and its neighbours.
@@ -181,38 +249,37 @@ class Marker {
       const int next = j + 1 < n_ ? Op(j + 1) : -1;
       switch (Op(j)) {
         case op::kJZ:
-          if (next == op::kPop) JZ(At(j)).mark = kBeforePopOrDup;
+          if (next == op::kPop) s_.SetConditionalMark(j, kBeforePopOrDup);
           break;
         case op::kJNZ:
-          if (next == op::kDup) JNZ(At(j)).mark = kBeforePopOrDup;
+          if (next == op::kDup) s_.SetConditionalMark(j, kBeforePopOrDup);
           break;
         case op::kJmp:
           if (next == op::kPop) {
-            COpCode& x = At(j);
-            Jmp(x).setKind(kSelectExit);
-            COpCode& end = index_.InstructionAt(Jmp(x).target());
+            s_.SetKind(j, kSelectExit);
+            const long end = index_.InstructionIndexAt(s_.Target(j), static_cast<int>(j));
             if (Is(end, op::kLine)) {
-              Line(end).AddAnnotation(x.offset, std::string(kEndSelect));
+              s_.Annotate(end, s_.Offset(j), kEndSelect);
             } else if (Is(end, op::kStmtSep)) {
-              Sep(end).mark = kEndSelectSep;
+              s_.SetSeparatorMark(end, kEndSelectSep);
             }
           }
           break;
         case op::kDup:
           if (j > 1) {
-            COpCode& twoBack = At(j - 2);
-            if (!Is(twoBack, op::kJmp) || Jmp(twoBack).kind() == kCaseDispatch) {
-              COpCode& clause = At(j - 1);
+            const long twoBack = At(j - 2);
+            if (!Is(twoBack, op::kJmp) || s_.Kind(twoBack) == kCaseDispatch) {
+              const long clause = At(j - 1);
               if (Is(clause, op::kLine)) {
-                Line(clause).isCaseLine = 1;
+                s_.MarkCaseLine(clause);
               } else if (Is(clause, op::kStmtSep)) {
-                Sep(clause).mark = kCaseSep;
+                s_.SetSeparatorMark(clause, kCaseSep);
               }
             }
           }
           break;
         case op::kPop:
-          if (j > 0 && Op(j - 1) != op::kJmp && Op(j - 1) != op::kJZ) Pop(At(j)).mark = 1;
+          if (j > 0 && Op(j - 1) != op::kJmp && Op(j - 1) != op::kJZ) s_.MarkPop(At(j));
           break;
         default:
           break;
@@ -227,54 +294,54 @@ class Marker {
     std::unordered_map<int32_t, std::set<long>> overElse;
     for (const long j : jzs_) {
       if (j + 1 >= n_) break;
-      OpJZ& z = JZ(At(j));
-      if (!IsLineOrSep(At(j + 1)) || z.target() < z.offset || z.mark != 0) continue;
-      z.mark = kIfTest;
-      const long t = index_.IndexAt(z.target());
-      COpCode& before = At(t - 1);
-      const bool overElsePart = Is(before, op::kJmp) && Jmp(before).kind() == kStructural;
-      const long e = overElsePart ? index_.IndexAt(Jmp(before).target()) - 1 : t;
-      COpCode& end = At(e);
+      if (!IsLineOrSep(At(j + 1)) || s_.Target(j) < s_.Offset(j) || s_.ConditionalMark(j) != 0) continue;
+      s_.SetConditionalMark(j, kIfTest);
+      const long t = index_.IndexAt(s_.Target(j), static_cast<int>(j));
+      const long before = At(t - 1);
+      const bool overElsePart = Is(before, op::kJmp) && s_.Kind(before) == kStructural;
+      const long e = overElsePart ? index_.IndexAt(s_.Target(before), static_cast<int>(before)) - 1 : t;
+      const long end = At(e);
       if (!IsLineOrSep(end)) {
-        z.mark = 0;
+        s_.SetConditionalMark(j, 0);
         continue;
       }
       if (overElsePart) {
-        Jmp(before).setKind(kOverElse);
-        overElse[Jmp(before).target()].insert(t - 1);
+        s_.SetKind(before, kOverElse);
+        overElse[s_.Target(before)].insert(t - 1);
       }
       if (e + 1 < n_) {
-        const auto found = overElse.find(At(e + 1).offset);
+        const auto found = overElse.find(s_.Offset(At(e + 1)));
         if (found != overElse.end()) {
           auto below = found->second.lower_bound(t - 1);
           if (below != found->second.begin()) {
             --below;
-            Jmp(At(*below)).setKind(kStructural);
+            s_.SetKind(At(*below), kStructural);
             found->second.erase(below);
           }
         }
       }
       if (Is(end, op::kLine)) {
-        if (HasAnnotation(Line(end), kEndIf)) {
-          z.mark = kIfTestEndKnown;
+        if (s_.HasEndIf(end)) {
+          s_.SetConditionalMark(j, kIfTestEndKnown);
         } else {
-          Line(end).AddAnnotation(z.offset, std::string(kEndIf));
+          s_.Annotate(end, s_.Offset(j), kEndIf);
         }
-      } else if (Sep(end).mark == kEndIfSep) {
-        z.mark = kIfTestEndKnown;
+      } else if (s_.SeparatorMark(end) == kEndIfSep) {
+        s_.SetConditionalMark(j, kIfTestEndKnown);
       } else {
-        Sep(end).mark = kEndIfSep;
+        s_.SetSeparatorMark(end, kEndIfSep);
       }
     }
   }
 
-  InstructionList& list_;
+  Store& s_;
   const long n_;
-  const InstructionIndex index_;
+  const InstructionIndex& index_;
   const LabelLookup& isLabel_;
   const int32_t procedure_;
   std::vector<long> jmps_, jzs_, jnzs_;  // indices of each kind of jump
   std::vector<long> shapes_;             // indices of jumps, OpDup and OpPop
+  std::vector<long> stops_;              // indices of lines, separators and jumps
 };
 
 }  // namespace
@@ -288,7 +355,18 @@ void MarkControlStructures(InstructionList& list, const InstructionArrays& array
   if (arrays.offsets.size() != list.size() || arrays.opcodes.size() != list.size()) {
     return MarkControlStructures(list, isLabel, procedure);  // arrays of another list: read them again
   }
-  Marker(list, arrays, isLabel, procedure).Run();
+  const InstructionIndex index(list, arrays);
+  ObjectMarks marks(list);
+  Marker<ObjectMarks>(marks, index, static_cast<long>(list.size()), isLabel, procedure).Run();
+}
+
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks) {
+  const size_t n = arrays.offsets.size();
+  if (arrays.opcodes.size() != n) throw std::invalid_argument("offsets and opcodes of different lists");
+  const InstructionIndex index(arrays);
+  CompactMarkStore store(arrays, code, marks);
+  Marker<CompactMarkStore>(store, index, static_cast<long>(n), isLabel, procedure).Run();
 }
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "bytecode/opcode.h"
@@ -48,7 +49,8 @@ struct InstructionArrays {
 };
 
 // Offset -> index of one instruction list, built once in O(n) (O(n log n)
-// for a list out of offset order) and answering in O(log n); valid while the
+// for a list out of offset order) at its first look-up and answering in
+// O(log n); valid while the
 // list and its offsets are unchanged. Look-ups answer and throw exactly as the
 // linear functions above. It also keeps every instruction's opcode in one
 // array, so scans over the whole list need not visit each instruction object.
@@ -58,27 +60,36 @@ class InstructionIndex {
   // Over arrays already read from `list` (they must describe it and outlive
   // the index).
   InstructionIndex(const InstructionList& list, const InstructionArrays& arrays);
+  // Over arrays alone, for code decoded without instruction objects:
+  // InstructionAt then throws std::logic_error; InstructionIndexAt answers.
+  explicit InstructionIndex(const InstructionArrays& arrays);
   InstructionIndex(const InstructionIndex&) = delete;
   InstructionIndex& operator=(const InstructionIndex&) = delete;
 
-  int IndexAt(int32_t target) const;
+  // `near` (optional): an index close to the target's, where the search
+  // starts (a jump looks up a target near itself); the answer is the same.
+  int IndexAt(int32_t target, int near = -1) const;
   COpCode& InstructionAt(int32_t target) const;
+  // The index InstructionAt looks up, throwing as it does.
+  int InstructionIndexAt(int32_t target, int near = -1) const;
   // The index of the first OpJZ or OpJNZ after `index`, or -1.
   int NextConditionalJumpAfter(int index) const;
   // The opcode of the instruction at `index`. REQUIRES: index < list size.
   int Opcode(size_t index) const { return arrays_.opcodes[index]; }
 
  private:
-  void Build();
+  void Build() const;
   // The index for `target`, or -1.
-  int Find(int32_t target) const;
+  int Find(int32_t target, int near) const;
 
-  const InstructionList& list_;
+  const InstructionList* list_;      // nullptr over arrays alone
   const InstructionArrays owned_;    // when built from the list alone
   const InstructionArrays& arrays_;  // owned_ or the caller's
-  bool inOrder_ = true;                            // offsets never decrease
-  std::vector<std::pair<int32_t, int>> byOffset_;  // out-of-order lists only: by offset, then index
-  std::vector<int> nextConditional_;               // per index, as NextConditionalJumpAfter
+  // Built at the first look-up (so one index is not shared between threads).
+  mutable bool built_ = false;
+  mutable bool inOrder_ = true;                            // offsets never decrease
+  mutable std::vector<std::pair<int32_t, int>> byOffset_;  // out-of-order lists only: by offset, then index
+  mutable std::vector<int> conditionals_;                  // indices of the OpJZ and OpJNZ, ascending
 };
 
 // Answers whether a byte-code offset is the code offset of one of the
@@ -94,5 +105,19 @@ void MarkControlStructures(InstructionList& list, const LabelLookup& isLabel, in
 // The same, over the list's arrays already read.
 void MarkControlStructures(InstructionList& list, const InstructionArrays& arrays, const LabelLookup& isLabel,
                            int32_t procedure);
+
+// The marks of code decoded into arrays alone, one byte per instruction:
+// a jump's kind or a conditional jump's, separator's or OpPop's mark as the
+// instruction objects would hold it, or for a line marker these flags.
+namespace compact_marks {
+inline constexpr uint8_t kCaseLine = 1;  // isCaseLine
+inline constexpr uint8_t kEndIf = 2;     // annotated "End If"
+}  // namespace compact_marks
+
+// The same passes over `arrays` of instructions decoded from `code` (their
+// offsets index it), without instruction objects; `marks` receives one byte
+// per instruction. Throws exactly where marking the decoded list would.
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks);
 
 }  // namespace quillet

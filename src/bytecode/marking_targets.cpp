@@ -2,9 +2,11 @@
 // offset index the marking uses.
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
 
 #include "bytecode/marking.h"
 #include "bytecode/module_errors.h"
+#include "util/near_search.h"
 
 namespace quillet {
 namespace {
@@ -21,8 +23,8 @@ int LinearFind(const InstructionList& list, int32_t target) {
   return -1;
 }
 
-[[noreturn]] void ThrowInvalidTarget(const InstructionList& list, int32_t target, bool fromIndexAt) {
-  const unsigned limit = list.empty() ? 0u : static_cast<unsigned>(list.back()->offset);
+// `limit`: the offset of the list's last instruction (0 for none).
+[[noreturn]] void ThrowInvalidTarget(unsigned limit, int32_t target, bool fromIndexAt) {
   char text[160];
   if (fromIndexAt) {
     std::snprintf(text, sizeof text, "%s (%d): Invalid jump target : 0x%X (should be < 0x%X)\n",
@@ -34,17 +36,25 @@ int LinearFind(const InstructionList& list, int32_t target) {
   throw CIllegalArgumentException(text);
 }
 
+unsigned LastOffset(const InstructionList& list) {
+  return list.empty() ? 0u : static_cast<unsigned>(list.back()->offset);
+}
+
+unsigned LastOffset(const InstructionArrays& arrays) {
+  return arrays.offsets.empty() ? 0u : static_cast<unsigned>(arrays.offsets.back());
+}
+
 }  // namespace
 
 COpCode& InstructionAt(const InstructionList& list, int32_t target) {
   const int i = LinearFind(list, target);
-  if (i < 0) ThrowInvalidTarget(list, target, false);
+  if (i < 0) ThrowInvalidTarget(LastOffset(list), target, false);
   return *list[static_cast<size_t>(i)];
 }
 
 int IndexAt(const InstructionList& list, int32_t target) {
   const int i = LinearFind(list, target);
-  if (i < 0) ThrowInvalidTarget(list, target, true);
+  if (i < 0) ThrowInvalidTarget(LastOffset(list), target, true);
   return i;
 }
 
@@ -66,26 +76,24 @@ InstructionArrays InstructionArrays::Of(const InstructionList& list) {
 }
 
 InstructionIndex::InstructionIndex(const InstructionList& list)
-    : list_(list), owned_(InstructionArrays::Of(list)), arrays_(owned_) {
-  Build();
-}
+    : list_(&list), owned_(InstructionArrays::Of(list)), arrays_(owned_) {}
 
 InstructionIndex::InstructionIndex(const InstructionList& list, const InstructionArrays& arrays)
-    : list_(list), arrays_(arrays) {
-  Build();
-}
+    : list_(&list), arrays_(arrays) {}
 
-void InstructionIndex::Build() {
+InstructionIndex::InstructionIndex(const InstructionArrays& arrays) : list_(nullptr), arrays_(arrays) {}
+
+void InstructionIndex::Build() const {
+  // Built at the first look-up: a procedure without jumps is never looked up.
+  if (built_) return;
+  built_ = true;
   const std::vector<int32_t>& offsets = arrays_.offsets;
   const size_t n = arrays_.opcodes.size();
-  // One backward walk finds each index's next conditional jump and whether
-  // the offsets ever decrease.
-  nextConditional_.assign(n, -1);
-  int next = -1;
-  for (size_t i = n; i-- > 0;) {
-    nextConditional_[i] = next;
+  // One walk finds the conditional jumps and whether the offsets ever
+  // decrease.
+  for (size_t i = 0; i < n; ++i) {
     const int code = arrays_.opcodes[i];
-    if (code == op::kJZ || code == op::kJNZ) next = static_cast<int>(i);
+    if (code == op::kJZ || code == op::kJNZ) conditionals_.push_back(static_cast<int>(i));
     if (i > 0 && offsets[i] < offsets[i - 1]) inOrder_ = false;
   }
   // Decoded lists are already in offset order and are searched as they
@@ -98,32 +106,42 @@ void InstructionIndex::Build() {
   }
 }
 
-int InstructionIndex::Find(int32_t target) const {
+int InstructionIndex::Find(int32_t target, int near) const {
+  Build();
   if (inOrder_) {
     // The first of equal offsets, as the linear search finds it.
     const std::vector<int32_t>& offsets = arrays_.offsets;
-    const auto it = std::lower_bound(offsets.begin(), offsets.end(), target);
+    const auto hint = near >= 0 && static_cast<size_t>(near) < offsets.size() ? offsets.begin() + near : offsets.begin();
+    const auto it = LowerBoundNear(offsets.begin(), offsets.end(), hint, target);
     return it != offsets.end() && *it == target ? static_cast<int>(it - offsets.begin()) : -1;
   }
   const auto it = std::lower_bound(byOffset_.begin(), byOffset_.end(), std::make_pair(target, -1));
   return it != byOffset_.end() && it->first == target ? it->second : -1;
 }
 
-int InstructionIndex::IndexAt(int32_t target) const {
-  const int i = Find(target);
-  if (i < 0) ThrowInvalidTarget(list_, target, true);
+int InstructionIndex::IndexAt(int32_t target, int near) const {
+  const int i = Find(target, near);
+  if (i < 0) ThrowInvalidTarget(LastOffset(arrays_), target, true);
+  return i;
+}
+
+int InstructionIndex::InstructionIndexAt(int32_t target, int near) const {
+  const int i = Find(target, near);
+  if (i < 0) ThrowInvalidTarget(LastOffset(arrays_), target, false);
   return i;
 }
 
 COpCode& InstructionIndex::InstructionAt(int32_t target) const {
-  const int i = Find(target);
-  if (i < 0) ThrowInvalidTarget(list_, target, false);
-  return *list_[static_cast<size_t>(i)];
+  const int i = InstructionIndexAt(target);
+  if (list_ == nullptr) throw std::logic_error("an index over arrays alone holds no instructions");
+  return *(*list_)[static_cast<size_t>(i)];
 }
 
 int InstructionIndex::NextConditionalJumpAfter(int index) const {
-  if (index < 0 || static_cast<size_t>(index) >= nextConditional_.size()) return -1;
-  return nextConditional_[static_cast<size_t>(index)];
+  if (index < 0 || static_cast<size_t>(index) >= arrays_.opcodes.size()) return -1;
+  Build();
+  const auto next = std::upper_bound(conditionals_.begin(), conditionals_.end(), index);
+  return next == conditionals_.end() ? -1 : *next;
 }
 
 }  // namespace quillet

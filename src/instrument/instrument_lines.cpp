@@ -10,6 +10,7 @@
 #include "bytecode/opcode_numbers.h"
 #include "bytecode/opcodes.h"
 #include "util/bytes.h"
+#include "util/near_search.h"
 
 namespace quillet {
 namespace {
@@ -27,6 +28,16 @@ constexpr std::array<uint8_t, 256> kJumpClasses = [] {
   return classes;
 }();
 
+// The branch size of the single-target jumps by opcode byte: where the
+// 16-bit distance ends, counted from the opcode byte.
+constexpr std::array<int8_t, 256> kBranchSizes = [] {
+  std::array<int8_t, 256> sizes{};
+#define QUILLET_OPCODE(byte, Class, Layout, Enc, Def, Name) \
+  sizes[byte] = static_cast<int8_t>(BranchSizeOf(OperandLayout::Layout));
+#include "bytecode/opcodes.def"
+  return sizes;
+}();
+
 // A line starting with a jump (OpOnGosub aside) is no statement of its own;
 // every jump, OpOnGosub included, is moved.
 bool IsJump(int opcode, bool withOnGosub) {
@@ -37,56 +48,68 @@ bool IsJump(int opcode, bool withOnGosub) {
 
 bool IsLine(const COpCode& op) { return op.opcode() == op::kLine; }
 
-// ShouldTimeLine over opcodes read through `opcodeAt(index)`.
-template <typename OpcodeAt>
-bool TimedLine(const InstructionList& list, size_t i, OpcodeAt opcodeAt) {
-  const size_t n = list.size();
+// ShouldTimeLine over opcodes read through `opcodeAt(index)`, the line
+// number through `lineAt` and the Case mark through `caseLineAt`.
+template <typename OpcodeAt, typename LineAt, typename CaseLineAt>
+bool TimedLine(size_t n, size_t i, OpcodeAt opcodeAt, LineAt lineAt, CaseLineAt caseLineAt) {
   if (n < 2 || i >= n - 2 || opcodeAt(i) != op::kLine) return false;
-  const auto& line = static_cast<const OpLine&>(*list[i]);
-  if (line.line == OpLine::kSyntheticLine || line.isCaseLine != 0) return false;
+  if (lineAt(i) == OpLine::kSyntheticLine || caseLineAt(i)) return false;
   if (opcodeAt(i + 1) == op::kLine || opcodeAt(i + 2) == op::kLine) return false;
   return !IsJump(opcodeAt(i + 1), false);
 }
 
-// The bytes inserted before each instruction, found by offset.
+// The bytes inserted before each instruction, found by offset: a call's
+// length for every call put before an instruction at a lower offset (a call
+// goes in before its own line marker, which it does not move).
 class ShiftMap {
  public:
-  ShiftMap(const InstructionArrays& arrays, int32_t endOffset) : offsets_(arrays.offsets), end_(endOffset) {
-    shifts_.assign(offsets_.size(), 0);
+  ShiftMap(const std::vector<int32_t>& offsets, const std::vector<uint32_t>& calls, int32_t callLength,
+           int32_t endOffset)
+      : offsets_(offsets), calls_(calls), callLength_(callLength), end_(endOffset) {}
+  // The shift of an instruction at `offset`; the search for it starts at
+  // call index `near`.
+  int32_t Before(int64_t offset, size_t near) const {
+    const auto hint = calls_.begin() + static_cast<std::ptrdiff_t>(std::min(near, calls_.size()));
+    const auto below = LowerBoundNear(calls_.begin(), calls_.end(), hint, offset);
+    return static_cast<int32_t>(below - calls_.begin()) * callLength_;
   }
-  void Record(size_t index, int32_t shift) { shifts_[index] = shift; }
-  void SetTotal(int32_t total) { total_ = total; }
-  int32_t At(size_t index) const { return shifts_[index]; }
   // The shift of the instruction at `target`; the procedure's end moves by
   // everything inserted. False for a target that is no instruction boundary.
-  bool Find(int64_t target, int32_t& shift) const {
+  // The searches start at instruction `nearIndex` and call `nearCall`.
+  bool Find(int64_t target, size_t nearIndex, size_t nearCall, int32_t& shift) const {
     if (target == end_) {
-      shift = total_;
+      shift = static_cast<int32_t>(calls_.size()) * callLength_;
       return true;
     }
-    const auto it = std::lower_bound(offsets_.begin(), offsets_.end(), target);
+    const auto hint = offsets_.begin() + static_cast<std::ptrdiff_t>(std::min(nearIndex, offsets_.size()));
+    const auto it = LowerBoundNear(offsets_.begin(), offsets_.end(), hint, target);
     if (it == offsets_.end() || *it != target) return false;
-    shift = shifts_[static_cast<size_t>(it - offsets_.begin())];
+    shift = Before(target, nearCall);
     return true;
   }
 
  private:
   const std::vector<int32_t>& offsets_;
-  std::vector<int32_t> shifts_;
+  const std::vector<uint32_t>& calls_;  // ascending
+  int32_t callLength_;
   int32_t end_;
-  int32_t total_ = 0;
 };
 
 // Re-aims the 16-bit distance stored at `slot` (old code) / `newSlot` (new
 // code), counted from the end of the slot at `from` / `newFrom`.
-bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts, int64_t jumpOffset,
-                int64_t slot, int64_t from, int64_t newSlot, int64_t newFrom) {
+// The jump is instruction `index`, with `callsBefore` calls before it.
+struct JumpPlace {
+  size_t index, callsBefore;
+};
+
+bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts, JumpPlace place,
+                int64_t jumpOffset, int64_t slot, int64_t from, int64_t newSlot, int64_t newFrom) {
   if (slot < 0 || slot + 2 > static_cast<int64_t>(code.size()) || newSlot < 0 ||
       newSlot + 2 > static_cast<int64_t>(out.size()))
     return false;
   const int64_t target = from + static_cast<int16_t>(LoadU16(code.data() + slot));
   int32_t shift = 0;
-  if (!shifts.Find(target, shift)) return false;
+  if (!shifts.Find(target, place.index, place.callsBefore, shift)) return false;
   const int64_t value = target + shift - newFrom;
   // The direction must survive, and so must the value: a distance beyond 16
   // bits would wrap to a wrong target of the same sign.
@@ -98,84 +121,124 @@ bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const 
   return true;
 }
 
-bool PatchJump(const COpCode& jump, std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts,
-               int32_t shift) {
-  const int64_t start = jump.offset;
-  const int64_t newStart = start + shift;
-  const int op = jump.opcode();
+// Moves the targets of the jump at `start` (old code) to `start + shift`.
+bool PatchJump(int32_t start, std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts,
+               JumpPlace place, int32_t shift) {
+  const int64_t newStart = int64_t{start} + shift;
+  if (start < 0 || static_cast<size_t>(start) + 2 > code.size()) return false;
+  const uint8_t op = code[static_cast<size_t>(start)];
   if (op == op::kOnGoto || op == op::kOnGosub) {
-    if (start + 2 > static_cast<int64_t>(code.size())) return false;
     const int count = code[static_cast<size_t>(start) + 1];
     for (int k = 0; k < count; ++k) {
-      if (!MoveTarget(code, out, shifts, start, start + 2 + 2 * k, start + 4 + 2 * k, newStart + 2 + 2 * k,
+      if (!MoveTarget(code, out, shifts, place, start, start + 2 + 2 * k, start + 4 + 2 * k, newStart + 2 + 2 * k,
                       newStart + 4 + 2 * k))
         return false;
     }
     return true;
   }
-  const int64_t b = jump.branchSize();
+  const int64_t b = kBranchSizes[op];
   if (b < 3) return false;
-  return MoveTarget(code, out, shifts, start, start + b - 2, start + b, newStart + b - 2, newStart + b);
+  return MoveTarget(code, out, shifts, place, start, start + b - 2, start + b, newStart + b - 2, newStart + b);
+}
+
+// The body's instructions from the lengths a walk of the same bytes found:
+// as WalkProcedure, the OpEndSub's offset, or -1 (arrays then partly filled)
+// when the lengths do not lead to an OpEndSub inside the code.
+int32_t MeasuredBody(std::span<const uint8_t> byteCode, int32_t codeOffset, int32_t base,
+                     std::span<const uint8_t> lengths, InstructionArrays& arrays) {
+  if (lengths.empty()) return -1;
+  const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
+  // Sized once and written in place: offsets are a running sum of lengths.
+  const size_t first = arrays.offsets.size();
+  const size_t count = lengths.size() - 1;  // the OpEndSub is not listed
+  arrays.offsets.resize(first + count);
+  arrays.opcodes.resize(first + count);
+  int32_t* offsets = arrays.offsets.data() + first;
+  int16_t* opcodes = arrays.opcodes.data() + first;
+  size_t at = static_cast<size_t>(codeOffset);
+  for (size_t k = 0; k < count; ++k) {
+    if (at >= byteCode.size()) return -1;
+    offsets[k] = static_cast<int32_t>(at) - codeOffset + base;
+    opcodes[k] = opcodeOf[byteCode[at]];
+    const size_t length = lengths[k] != 0 ? lengths[k] : InstructionLength(byteCode, at);
+    if (length == 0) return -1;
+    at += length;
+  }
+  if (at >= byteCode.size() || opcodeOf[byteCode[at]] != op::kEndSub) return -1;
+  return static_cast<int32_t>(at);
 }
 
 }  // namespace
 
 bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::span<const uint8_t> prefix,
-                    const LabelLookup& isLabel, int32_t procedure, ProcedureListing& out) noexcept {
+                    const LabelLookup& isLabel, int32_t procedure, ProcedureListing& out,
+                    std::span<const uint8_t> walked) noexcept {
   // `out` is emptied but keeps its buffers: a caller that decodes procedure
   // after procedure into one listing allocates them once.
   const auto empty = [&] {
     out.code.clear();
-    out.list.clear();
     out.arrays.offsets.clear();
     out.arrays.opcodes.clear();
+    out.marks.clear();
     out.endOffset = 0;
   };
   empty();
   try {
     InstructionArrays& arrays = out.arrays;
+    const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
     const auto prefixLength = static_cast<int32_t>(prefix.size());
     // The prefix decodes on its own and must end exactly where the body starts.
     DecodeCursor prefixCursor{prefix, 0, 0};
     while (prefixCursor.position < prefixLength) {
-      out.list.push_back(DecodeNext(prefixCursor));
-      arrays.Add(*out.list.back());
+      const int32_t at = prefixCursor.position;
+      if (!SkipNext(prefixCursor)) {
+        empty();
+        return false;
+      }
+      arrays.Add(at, opcodeOf[prefix[static_cast<size_t>(at)]]);
     }
     if (prefixCursor.position != prefixLength) {
       empty();
       return false;
     }
     // The body up to its OpEndSub, with offsets counted from the prefix's start.
-    DecodeCursor cursor{byteCode, codeOffset, 0};
-    const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
-    int32_t end = 0;
-    for (;;) {
-      const int32_t at = cursor.position;
-      std::unique_ptr<COpCode> instr = DecodeNext(cursor);  // `at` lies in the code once this returns
-      const int code = opcodeOf[byteCode[static_cast<size_t>(at)]];
-      if (code == op::kEndSub) {
-        end = at;
-        break;
-      }
-      instr->offset = at - codeOffset + prefixLength;
-      arrays.Add(instr->offset, code);
-      out.list.push_back(std::move(instr));
+    const size_t prefixCount = arrays.offsets.size();
+    int32_t end = walked.empty() ? -1 : MeasuredBody(byteCode, codeOffset, prefixLength, walked, arrays);
+    if (end < 0) {  // not measured before, or lengths of other bytes: walked here
+      arrays.offsets.resize(prefixCount);
+      arrays.opcodes.resize(prefixCount);
+      end = WalkProcedure(byteCode, codeOffset, prefixLength, &arrays);
     }
+    if (end < 0) {  // code that does not decode, or runs out before an OpEndSub
+      empty();
+      return false;
+    }
+    out.code.reserve(prefix.size() + static_cast<size_t>(end - codeOffset) + 1);
     out.code.assign(prefix.begin(), prefix.end());
     out.code.insert(out.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     out.endOffset = end - codeOffset + prefixLength;
-    MarkControlStructures(out.list, arrays, isLabel, procedure);
+    MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks);
     return true;
   } catch (...) {
-    // Decoder refusals, bad jump targets, neighbours outside the list and
-    // allocation failures alike: the procedure cannot be timed by line.
+    // Bad jump targets, neighbours outside the list and allocation failures
+    // alike: the procedure cannot be timed by line.
     empty();
     return false;
   }
 }
 
 bool ShouldTimeLine(const InstructionList& list, size_t i) {
-  return TimedLine(list, i, [&](size_t k) { return list[k]->opcode(); });
+  return TimedLine(
+      list.size(), i, [&](size_t k) { return list[k]->opcode(); },
+      [&](size_t k) { return static_cast<const OpLine&>(*list[k]).line; },
+      [&](size_t k) { return static_cast<const OpLine&>(*list[k]).isCaseLine != 0; });
+}
+
+bool ShouldTimeLine(const ProcedureListing& listing, size_t i) {
+  return TimedLine(
+      listing.size(), i, [&](size_t k) { return listing.arrays.opcodes[k]; },
+      [&](size_t k) { return listing.LineAt(k); },
+      [&](size_t k) { return (listing.marks[k] & compact_marks::kCaseLine) != 0; });
 }
 
 LineBase LineBase::From(int32_t lookedUp, bool classMember) {
@@ -189,43 +252,60 @@ bool HasSourceLines(const InstructionList& list) {
   });
 }
 
+bool HasSourceLines(const ProcedureListing& listing) {
+  for (size_t i = 0; i < listing.size(); ++i) {
+    if (listing.arrays.opcodes[i] == op::kLine && listing.LineAt(i) != OpLine::kSyntheticLine) return true;
+  }
+  return false;
+}
+
 Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, std::vector<uint8_t>& out,
                          int32_t& inserted, std::vector<uint32_t>& calls) {
-  const InstructionList& list = listing.list;
   const std::span<const uint8_t> code = listing.code;
   const std::vector<int16_t>& opcodes = listing.arrays.opcodes;
-  if (opcodes.size() != list.size() || listing.arrays.offsets.size() != list.size()) return kErrCouldNotLoadFunction;
-  ShiftMap shifts(listing.arrays, listing.endOffset);
-  const auto opcodeAt = [&](size_t k) { return opcodes[k]; };
+  const std::vector<int32_t>& offsets = listing.arrays.offsets;
+  const size_t n = listing.size();
+  if (opcodes.size() != n || listing.marks.size() != n) return kErrCouldNotLoadFunction;
   out.clear();
   calls.clear();
-  // At most one call per line marker: room for all, so the buffer never regrows.
-  const auto markers = static_cast<size_t>(std::count(opcodes.begin(), opcodes.end(), int16_t{op::kLine}));
-  out.reserve(code.size() + call.bytes.size() * markers);
-
-  int32_t total = 0;
-  size_t copied = 0;
-  std::vector<size_t> jumps;  // indices of the instructions to move
-  for (size_t i = 0; i < list.size(); ++i) {
-    shifts.Record(i, total);
-    if (IsJump(opcodes[i], true)) jumps.push_back(i);
-    if (!TimedLine(list, i, opcodeAt)) continue;
-    const COpCode& instr = *list[i];
-    const auto line = static_cast<const OpLine&>(instr).line;
+  // First which lines get a call and with what argument, and where the
+  // jumps are; then the new code in one copy of known size.
+  std::vector<uint16_t> arguments;  // of each call
+  std::vector<size_t> jumps;        // indices of the instructions to move
+  for (size_t i = 0; i < n; ++i) {
+    const int16_t opcode = opcodes[i];
+    if (opcode != op::kLine) {
+      if (IsJump(opcode, true)) jumps.push_back(i);
+      continue;
+    }
+    if (!ShouldTimeLine(listing, i)) continue;
+    const uint16_t line = listing.LineAt(i);
     if (base.open) base = LineBase{false, line - 2};
-    call.SetLine(static_cast<uint16_t>(line - base.base + 1));
-    const auto at = static_cast<size_t>(instr.offset);
-    out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at));
-    out.insert(out.end(), call.bytes.begin(), call.bytes.end());
-    copied = at;
-    calls.push_back(static_cast<uint32_t>(at));
-    total += static_cast<int32_t>(call.bytes.size());
+    calls.push_back(static_cast<uint32_t>(offsets[i]));
+    arguments.push_back(static_cast<uint16_t>(line - base.base + 1));
   }
-  out.insert(out.end(), code.begin() + static_cast<ptrdiff_t>(copied), code.end());
-  shifts.SetTotal(total);
+  const size_t callLength = call.bytes.size();
+  out.resize(code.size() + callLength * calls.size());
+  uint8_t* to = out.data();
+  size_t copied = 0;
+  for (size_t k = 0; k < calls.size(); ++k) {
+    const size_t at = calls[k];
+    std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at), to);
+    to += at - copied;
+    call.SetLine(arguments[k]);
+    std::copy(call.bytes.begin(), call.bytes.end(), to);
+    to += callLength;
+    copied = at;
+  }
+  std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.end(), to);
+  const auto total = static_cast<int32_t>(callLength * calls.size());
 
+  const ShiftMap shifts(offsets, calls, static_cast<int32_t>(call.bytes.size()), listing.endOffset);
+  size_t callsBefore = 0;  // the jumps come in code order: a running count
   for (const size_t i : jumps) {
-    if (!PatchJump(*list[i], code, out, shifts, shifts.At(i))) return kErrJumpTooBig;
+    while (callsBefore < calls.size() && calls[callsBefore] < static_cast<uint32_t>(offsets[i])) ++callsBefore;
+    const int32_t shift = static_cast<int32_t>(callsBefore * callLength);
+    if (!PatchJump(offsets[i], code, out, shifts, JumpPlace{i, callsBefore}, shift)) return kErrJumpTooBig;
   }
   inserted = total;
   return 0;

@@ -16,6 +16,7 @@
 #include "bytecode/opcode.h"
 #include "instrument/timer_class_code.h"
 #include "bytecode/marking.h"
+#include "util/bytes.h"
 
 namespace quillet {
 
@@ -23,30 +24,39 @@ inline constexpr Status32 kErrCouldNotLoadFunction = 0x12703;  // "Instrument Li
 inline constexpr Status32 kErrJumpTooBig = 0x12704;            // "Instrument Lines: Jump too big: %s."
 inline constexpr Status32 kErrNoLines = 0x12709;               // "NO LINES: Line instrumentation skipped ..."
 
-// One procedure's code ready for line timing: `code` runs from the
-// procedure's first byte through its OpEndSub, and the instructions' offsets
-// count from the start of `code`.
+// One procedure's code ready for line timing, decoded into arrays alone (no
+// instruction objects): `code` runs from the procedure's first byte through
+// its OpEndSub, and the instructions' offsets count from the start of `code`.
 struct ProcedureListing {
   std::vector<uint8_t> code;
-  InstructionList list;      // without the OpEndSub
-  InstructionArrays arrays;  // of `list`
-  int32_t endOffset = 0;     // the OpEndSub's offset in `code`
+  InstructionArrays arrays;    // every instruction but the OpEndSub
+  std::vector<uint8_t> marks;  // of each instruction (compact_marks)
+  int32_t endOffset = 0;       // the OpEndSub's offset in `code`
+
+  size_t size() const { return arrays.offsets.size(); }
+  // The line of the OpLine at index i. REQUIRES: it is one.
+  uint16_t LineAt(size_t i) const { return LoadU16(code.data() + arrays.offsets[i] + 1); }
 };
 
 // Decodes the procedure at `codeOffset` of `byteCode` with `prefix` (code
 // about to be placed at its start, or nothing) in front, and marks its
 // control structures; `isLabel` answers for offsets in `code`. False, with
 // `out` emptied, when the code does not decode or a jump target is no
-// instruction; nothing is thrown.
+// instruction; nothing is thrown. The checks are the decoder's and the
+// marking's; only offsets, opcodes and marks are kept. `walked` (optional):
+// the instruction lengths an earlier walk of the same bytes found
+// (CodeWalks), so the body is measured from them instead of walked again.
 [[nodiscard]] bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset,
                                   std::span<const uint8_t> prefix, const LabelLookup& isLabel,
-                                  int32_t procedure, ProcedureListing& out) noexcept;
+                                  int32_t procedure, ProcedureListing& out,
+                                  std::span<const uint8_t> walked = {}) noexcept;
 
 // Whether the OpLine at index i gets a line call: not one of the last two
 // instructions, not synthetic, not a Case clause, not directly followed by
 // another line marker (at i + 1 or i + 2) or by a jump. False for any other
-// instruction.
+// instruction. Over a decoded and marked list or a listing alike.
 bool ShouldTimeLine(const InstructionList& list, size_t i);
+bool ShouldTimeLine(const ProcedureListing& listing, size_t i);
 
 // The number the line arguments count from. A module-level procedure takes
 // its entry of the function line-number table, a class member the entry of
@@ -59,10 +69,11 @@ struct LineBase {
   static LineBase From(int32_t lookedUp, bool classMember);
 };
 
-// True when the listing holds an OpLine of a real source line.
+// True when the list holds an OpLine of a real source line.
 bool HasSourceLines(const InstructionList& list);
+bool HasSourceLines(const ProcedureListing& listing);
 
-// Builds the procedure's code (`listing.arrays` must describe its list) with `call` (its line argument set per line)
+// Builds the procedure's code with `call` (its line argument set per line)
 // before every timed line and every jump moved to keep its target.
 // `inserted` is the number of bytes added; `calls` receives the offsets (in
 // `listing.code`, ascending) of the instructions a call was put before.

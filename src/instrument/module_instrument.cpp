@@ -44,8 +44,8 @@ struct RewriteBuffers {
   static constexpr size_t kKeptBytes = size_t{4} << 20;
   size_t Held() const {
     return edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
-           listing.list.capacity() * sizeof(listing.list[0]) +
-           listing.arrays.offsets.capacity() * sizeof(int32_t) + insertions.calls.capacity() * sizeof(uint32_t);
+           listing.arrays.offsets.capacity() * sizeof(int32_t) + listing.arrays.opcodes.capacity() * sizeof(int16_t) +
+           listing.marks.capacity() + insertions.calls.capacity() * sizeof(uint32_t);
   }
 };
 
@@ -55,8 +55,6 @@ class BuffersInUse {
  public:
   BuffersInUse() : buffers_(Thread().inUse ? own_ : Thread()) { buffers_.inUse = true; }
   ~BuffersInUse() {
-    // The instructions go back to their pool now, not at thread exit.
-    buffers_.listing.list.clear();
     buffers_.inUse = false;
     if (&buffers_ == &Thread() && buffers_.Held() > RewriteBuffers::kKeptBytes) buffers_ = RewriteBuffers{};
   }
@@ -81,9 +79,17 @@ struct ModuleRewrite {
   TimerIdentity identity;         // key and note ID; the procedure per call
   RewriteBuffers& buffers;
   CodeEdits& edits;
+  // The procedures' code as walked before the timer class went in, and the
+  // starts whose bytes are still the same: their walk is reused.
+  const CodeWalks& walks;
+  const std::map<uint32_t, uint32_t>& unchangedEnds;
   // Procedures whose entry code was built: registered only once the whole
   // module is rewritten, so a refused module leaves no descriptions behind.
   std::vector<const ProcedureDescriptor*> profiled;
+  // Every piece put in (entry code, line calls) decodes into whole
+  // instructions without an OpEndSub: code that decoded before still ends
+  // where its edits move its end.
+  bool insertsWhole = true;
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
@@ -97,6 +103,7 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
   TimerIdentity id = w.identity;
   id.procedure = static_cast<uint16_t>(p.symbol);
   entry = EncodeEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id);
+  if (!DecodesAsInsertableCode(entry)) w.insertsWhole = false;
   return 0;
 }
 
@@ -116,12 +123,14 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
            symbols.FindLabel(labels, p.symbol, static_cast<uint32_t>(at)) != 0;
   };
   ProcedureListing& listing = w.buffers.listing;
+  const std::span<const uint8_t> walked =
+      w.unchangedEnds.contains(p.codeOffset) ? w.walks.Lengths(p.codeOffset) : std::span<const uint8_t>{};
   if (!DecodeForLines(w.code, static_cast<int32_t>(p.codeOffset), entry, isLabel, static_cast<int32_t>(p.symbol),
-                      listing))
+                      listing, walked))
     return kErrCouldNotLoadFunction;
 
   const LineBase base = ProcedureLineBase(w.module, p);
-  if (p.owner != 0 && !HasSourceLines(listing.list)) return kErrNoLines;
+  if (p.owner != 0 && !HasSourceLines(listing)) return kErrNoLines;
   oldLength = static_cast<uint32_t>(listing.code.size() - entry.size());
   if (w.edits.Overlaps(p.codeOffset, oldLength)) return kErrJumpTooBig;
 
@@ -129,6 +138,7 @@ Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::sp
   id.procedure = static_cast<uint16_t>(p.symbol);
   int32_t inserted = 0;
   const LineCall call = BuildLineCall(static_cast<uint16_t>(w.profile.LineTimerHandle), id);
+  if (!DecodesAsInsertableCode(call.bytes)) w.insertsWhole = false;
   const Status32 r = InsertLineCalls(listing, base, call, replaced, inserted, insertions.calls);
   // Call offsets count from the listing's start, which the entry code leads.
   for (uint32_t& at : insertions.calls) at -= static_cast<uint32_t>(prefix);
@@ -194,13 +204,19 @@ Status32 InstallEdits(ModuleRewrite& w, const std::vector<ProcedureDescriptor>& 
 }
 
 // The procedures listed now whose code does not decode, by symbol handle;
-// `ends` (when given) receives where the others' code ends, by start.
-std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module, std::map<uint32_t, uint32_t>* ends = nullptr) {
+// `ends` (when given) receives where the others' code ends, by start. Code
+// at a start of `known` is known to decode and is not walked.
+// With `walks`, each walk is kept there.
+std::set<uint32_t> UndecodableProcedures(CLSScriptModule& module, std::map<uint32_t, uint32_t>* ends = nullptr,
+                                         const std::map<uint32_t, uint32_t>& known = {},
+                                         CodeWalks* walks = nullptr) {
   std::vector<ProcedureDescriptor> listed;
   module.ListProcedures(listed);
   std::set<uint32_t> undecodable;
   for (const ProcedureDescriptor& p : listed) {
-    const std::optional<uint32_t> end = ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset);
+    if (ends == nullptr && known.contains(p.codeOffset)) continue;
+    const std::optional<uint32_t> end = walks != nullptr ? walks->Walk(module.ByteCode().Data(), p.codeOffset)
+                                                         : ProcedureCodeEnd(module.ByteCode().Data(), p.codeOffset);
     if (!end) {
       undecodable.insert(p.symbol);
     } else if (ends != nullptr) {
@@ -246,7 +262,8 @@ bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
 Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile,
                  std::span<const uint8_t> originalCode) {
   std::map<uint32_t, uint32_t> endsBefore;
-  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module, &endsBefore);
+  CodeWalks walks;
+  const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module, &endsBefore, {}, &walks);
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
 
@@ -261,11 +278,12 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   const std::span<const uint8_t> code = module.ByteCode().Data();
   // Code shared by two procedures (a damaged module) would be split or moved
   // under the other by either one's rewrite: neither is rewritten.
-  const std::vector<bool> overlapping = OverlappingCode(code, offsets, UnchangedEnds(endsBefore, originalCode, code));
+  const std::map<uint32_t, uint32_t> endsNow = UnchangedEnds(endsBefore, originalCode, code);
+  const std::vector<bool> overlapping = OverlappingCode(code, offsets, endsNow);
   BuffersInUse buffers;
   buffers.get().edits.Reset(offsets);
   ModuleRewrite w{module,  context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
-                  buffers.get(), buffers.get().edits, {}};
+                  buffers.get(), buffers.get().edits, walks, endsNow, {}};
   for (size_t i = 0; i < procedures.size(); ++i) {
     const ProcedureDescriptor& p = procedures[i];
     if (!IsProfiledProcedure(module, p, profile)) continue;
@@ -279,7 +297,15 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
     AddInstrumentMessage(profile, failed, context.Title + " : " + ModuleDisplayName(context));
     return failed;
   }
-  const std::set<uint32_t> undecodableAfter = UndecodableProcedures(module);
+  // Code that decoded keeps decoding where the edits moved it: only the
+  // rest is walked again.
+  std::map<uint32_t, uint32_t> endsAfter;
+  if (w.insertsWhole) {
+    for (const auto& [start, end] : endsNow) {
+      if (const auto moved = w.edits.RelocateRange(start, end)) endsAfter.insert(*moved);
+    }
+  }
+  const std::set<uint32_t> undecodableAfter = UndecodableProcedures(module, nullptr, endsAfter);
   // A damaged module can list entries whose offsets the rewrite does not
   // move with the code they pointed at, or come to list an added entry as a
   // procedure: a rewrite that leaves a listed procedure undecodable that was

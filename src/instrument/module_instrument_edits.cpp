@@ -2,6 +2,7 @@
 #include "instrument/module_instrument_edits.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace quillet {
 
@@ -92,6 +93,27 @@ uint32_t CodeEdits::RelocateLabel(uint32_t position) const {
     }
   }
   return Relocate(position);
+}
+
+std::optional<std::pair<uint32_t, uint32_t>> CodeEdits::RelocateRange(uint32_t start, uint32_t end) const {
+  if (end <= start) return std::nullopt;
+  auto next = edits_.lower_bound(start);
+  if (next != edits_.begin()) {
+    const auto& [prevStart, prev] = *std::prev(next);
+    if (uint64_t{prevStart} + prev.oldLength > start) return std::nullopt;
+  }
+  int64_t grown = 0;
+  if (next != edits_.end() && next->first == start) {
+    const Edit& edit = next->second;
+    if (edit.oldLength > end - start) return std::nullopt;
+    grown = static_cast<int64_t>(edit.bytes.size()) - edit.oldLength;
+    ++next;
+  }
+  if (next != edits_.end() && next->first < end) return std::nullopt;
+  const uint32_t moved = Relocate(start);
+  const int64_t movedEnd = int64_t{moved} + (end - start) + grown;
+  if (movedEnd > UINT32_MAX) return std::nullopt;
+  return std::make_pair(moved, static_cast<uint32_t>(movedEnd));
 }
 
 }  // namespace quillet

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -58,6 +60,15 @@ class CodeEdits {
   // moving the labels at or after a procedure's start, and those after each
   // line call's position, gives the same.
   uint32_t RelocateLabel(uint32_t position) const;
+  // Where the old code [start, end) stands once the edits are applied:
+  // from Relocate(start), grown by an edit at `start` that lies inside it.
+  // nullopt when an edit starts inside it elsewhere, reaches past `end`, or
+  // an earlier edit's old bytes reach into it. Where each edit's bytes are
+  // its old bytes with whole instructions (no OpEndSub) put between
+  // instructions and only jump distances changed, code that decoded from
+  // `start` to an OpEndSub ending at `end` decodes from the new start to the
+  // new end.
+  std::optional<std::pair<uint32_t, uint32_t>> RelocateRange(uint32_t start, uint32_t end) const;
 
  private:
   // An edit's call offsets are a range of calls_.

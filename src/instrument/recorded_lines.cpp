@@ -39,9 +39,9 @@ bool RecordedLineOffset(CLSScriptModule& module, uint32_t procedure, int32_t& of
       if (!DecodeForLines(code, static_cast<int32_t>(p.codeOffset), {}, isLabel, static_cast<int32_t>(p.symbol),
                           listing))
         return false;
-      for (size_t i = 0; i < listing.list.size(); ++i) {
-        if (!ShouldTimeLine(listing.list, i)) continue;
-        offset = static_cast<const OpLine&>(*listing.list[i]).line - 3;
+      for (size_t i = 0; i < listing.size(); ++i) {
+        if (!ShouldTimeLine(listing, i)) continue;
+        offset = listing.LineAt(i) - 3;
         return true;
       }
       return false;

@@ -52,5 +52,34 @@ TEST(OverlappingCode, KnownEndsAreTakenAsGivenAndOthersDecoded) {
             (std::vector<bool>{false, false}));
 }
 
+TEST(CodeWalks, EndsAsProcedureCodeEndAndKeepsEachInstructionsLength) {
+  CodeWalks walks;
+  EXPECT_EQ(walks.Walk(kTwoProcedures, 0), ProcedureCodeEnd(kTwoProcedures, 0));
+  EXPECT_EQ(walks.Walk(kTwoProcedures, 5), ProcedureCodeEnd(kTwoProcedures, 5));
+  const std::span<const uint8_t> first = walks.Lengths(0);
+  EXPECT_EQ(std::vector<uint8_t>(first.begin(), first.end()), (std::vector<uint8_t>{3, 1, 1}));
+  const std::span<const uint8_t> second = walks.Lengths(5);
+  EXPECT_EQ(std::vector<uint8_t>(second.begin(), second.end()), (std::vector<uint8_t>{3, 1}));
+  // Asked again, the first walk answers (for other bytes too).
+  EXPECT_EQ(walks.Walk(std::vector<uint8_t>{op::kEndSub}, 0), 5u);
+}
+
+TEST(CodeWalks, CodeThatDoesNotDecodeKeepsNoLengths) {
+  CodeWalks walks;
+  const std::vector<uint8_t> cutOperand = {op::kLine, 1};
+  EXPECT_EQ(walks.Walk(cutOperand, 0), std::nullopt);
+  EXPECT_TRUE(walks.Lengths(0).empty());
+  EXPECT_EQ(walks.Walk(kTwoProcedures, 9), std::nullopt);  // at the end
+  EXPECT_TRUE(walks.Lengths(7).empty());                   // never walked
+}
+
+TEST(DecodesAsInsertableCode, WholeInstructionsWithoutAnEndSub) {
+  EXPECT_TRUE(DecodesAsInsertableCode(std::vector<uint8_t>{op::kLine, 0xFF, 0xFF, op::kErr}));
+  EXPECT_TRUE(DecodesAsInsertableCode(std::vector<uint8_t>{}));
+  EXPECT_FALSE(DecodesAsInsertableCode(std::vector<uint8_t>{op::kLine, 0xFF}));           // cut operand
+  EXPECT_FALSE(DecodesAsInsertableCode(std::vector<uint8_t>{op::kErr, op::kEndSub}));     // ends a procedure
+  EXPECT_FALSE(DecodesAsInsertableCode(std::vector<uint8_t>{op::kErr, 1}));               // not an instruction
+}
+
 }  // namespace
 }  // namespace quillet

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "bytecode/code_extent.h"
 #include "bytecode/decoder.h"
 #include "instrument/instrument_lines.h"
 #include "bytecode/opcodes.h"
 #include "instrument/timer_class.h"
+#include "lsobject/code_tables_decode.h"
 #include "lsobject/symbol_entries.h"
 #include "sim/lsc/compiler.h"
 #include "sim/scoped_sim_host.h"
@@ -56,16 +58,15 @@ class ModuleInstrumentTest : public ::testing::Test {
   // the offset after its OpEndSub.
   InstructionList Decode(const std::string& name, int32_t* end = nullptr) {
     const ProcedureDescriptor p = Procedure(name);
-    ProcedureListing listing;
+    InstructionList list;
     const SymbolView symbols = module_.Symbols();
     const LabelLookup isLabel = [&](int32_t at) {
-      return symbols.FindLabel(module_.LabelOffsets(), p.symbol, p.codeOffset + static_cast<uint32_t>(at)) != 0;
+      return symbols.FindLabel(module_.LabelOffsets(), p.symbol, static_cast<uint32_t>(at)) != 0;
     };
-    EXPECT_TRUE(DecodeForLines(module_.ByteCode().Data(), static_cast<int32_t>(p.codeOffset), {}, isLabel,
-                               static_cast<int32_t>(p.symbol), listing));
-    for (auto& op : listing.list) op->offset += static_cast<int32_t>(p.codeOffset);
-    if (end != nullptr) *end = static_cast<int32_t>(p.codeOffset + listing.code.size());
-    return std::move(listing.list);
+    EXPECT_TRUE(DecodeProcedureCode(module_.ByteCode().Data(), static_cast<int32_t>(p.codeOffset), isLabel,
+                                    static_cast<int32_t>(p.symbol), list));
+    if (end != nullptr) *end = static_cast<int32_t>(ProcedureCodeEnd(module_.ByteCode().Data(), p.codeOffset).value_or(0));
+    return list;
   }
 
   // The procedure's bytes through its OpEndSub.

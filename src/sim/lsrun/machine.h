@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lsobject/ls_script_module.h"
+#include "sim/lsrun/class_runtime.h"
 #include "sim/lsrun/files.h"
 #include "sim/lsrun/instance_pool.h"
 #include "sim/lsrun/module_view.h"
@@ -107,11 +108,14 @@ class Machine : public Instance::Owner {
   Status FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next, int& error);
   int32_t PassMarkers(Frame& f, int32_t pc);
   Status StepLimitReached();
+  [[gnu::cold]] Status MemberBeyondInstance();
+  [[gnu::cold]] Status Unsupported(uint8_t op);
   Value* AssignTarget(Frame& f, const Insn& in, int& error, Status& s);
   Status ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object);
   Status FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
   Status FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
   Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error);
+  Status AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
   Status ElementOfDims(const Insn& in, int& error);  // machine_arrays.cpp
@@ -128,6 +132,11 @@ class Machine : public Instance::Owner {
   // machine_records.cpp: the starting value of a declared slot (arrays,
   // lists and Types made whole), values of user-defined Types.
   Value SlotDefault(const VariableInfo& v);
+  // Sets the starting value of each of `vars` in `defaults` by slot, in
+  // order (a later declaration of a slot wins); the variables that need a
+  // value of their own each time go to `fresh` instead.
+  static void AddDefaults(const std::vector<VariableInfo>& vars, std::vector<Value>& defaults,
+                          std::vector<FreshSlot>& fresh);
   Value NewRecord(int32_t index, int depth = 0);
   void FillRecords(ArrayRep& rep);
   std::vector<const ClassInfo*> recordTypes_;  // by Type index
@@ -141,6 +150,12 @@ class Machine : public Instance::Owner {
   // The class and its bases, the class first; empty when a class entry
   // does not read or the chain loops.
   std::vector<const ClassInfo*> ClassChain(uint32_t classOffset);
+  // The class's chain, member defaults, New and Delete, worked out on first
+  // use.
+  ClassRuntime& RuntimeOf(uint32_t classOffset);
+  std::unordered_map<uint32_t, std::unique_ptr<ClassRuntime>> runtimes_;
+  // Starting values of a prepared procedure's locals and result.
+  void PrepareDefaults(Procedure& proc);
 
   // machine_files.cpp
   Status FileBuiltin(uint8_t number, std::vector<Value>& args, int& error);
@@ -163,6 +178,12 @@ class Machine : public Instance::Owner {
   // Errors: Raise records a trappable runtime error, Fatal one that ends the
   // run; both name the procedure and line running now.
   Status Raise(int code, const std::string& detail = "");
+  // Raise with `name` between `before` and `after` as the detail; the
+  // message is built here, out of the way of the calls that succeed.
+  [[gnu::cold]] Status RaiseAbout(int code, const char* before, const std::string& name, const char* after);
+  // A native's failure `code`; `called`: the function ran (else none
+  // answers the declaration).
+  [[gnu::cold]] Status NativeError(const DeclarationInfo& decl, int code, bool called);
   // An error the script raises itself (Error n [, text]).
   Status RaiseUser(int code, const std::string& text);
   Status Fatal(const std::string& message);
@@ -212,13 +233,18 @@ class Machine : public Instance::Owner {
     static constexpr size_t kSize = 64;  // a power of two
     struct Entry {
       uint32_t offset = 0;
-      const T* found = nullptr;  // null: empty
+      T* found = nullptr;  // null: empty
     };
     Entry entries[kSize];
     Entry& At(uint32_t offset) { return entries[(offset >> 2) & (kSize - 1)]; }
+    T* Find(uint32_t offset) {
+      Entry& e = At(offset);
+      return e.offset == offset ? e.found : nullptr;
+    }
   };
   RecentEntries<Procedure> recentProcedures_;
   RecentEntries<ClassInfo> recentClasses_;
+  RecentEntries<ClassRuntime> recentRuntimes_;
   // External declarations bound to their native function on first use.
   std::unordered_map<uint32_t, BoundDeclaration> declarations_;
   // The declaration at `offset` with its native function (null when none
@@ -251,7 +277,25 @@ class Machine : public Instance::Owner {
     return argBuffers_[depth_];
   }
   InstancePool instances_;  // every instance not yet freed
-  std::deque<Instance*> pending_;  // released, destructor not yet run
+  // Released instances whose destructor has not run, oldest first: a
+  // vector read from the front, emptied when all are read, so queueing
+  // allocates nothing once it has held as many before.
+  struct ReleaseQueue {
+    std::vector<Instance*> items;
+    size_t head = 0;
+    bool empty() const { return head == items.size(); }
+    void push_back(Instance* instance) { items.push_back(instance); }
+    Instance* pop_front() {
+      Instance* instance = items[head++];
+      if (head == items.size()) clear();
+      return instance;
+    }
+    void clear() {
+      items.clear();
+      head = 0;
+    }
+  };
+  ReleaseQueue pending_;
 };
 
 }  // namespace quillet::lsrun

@@ -100,8 +100,7 @@ void Machine::InstanceReleased(Instance* instance) {
 
 Status Machine::Drain() {
   while (!pending_.empty() && !halted_) {
-    Instance* instance = pending_.front();
-    pending_.pop_front();
+    Instance* instance = pending_.pop_front();
     if (Status s = Destroy(instance); s != Status::kOk) return s;
   }
   return Status::kOk;
@@ -113,11 +112,11 @@ Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
   // The class's Delete, then its bases'.
-  for (const ClassInfo* cls : ClassChain(instance->classOffset)) {
-    if (cls->dtor == 0 || s != Status::kOk) continue;
-    const Procedure* proc = ProcedureAt(cls->dtor);
-    if (proc == nullptr) return Status::kFatal;
-    s = Call(*proc, {}, Value::Object(instance), nullptr);
+  for (ClassRuntime::Destructor& d : RuntimeOf(instance->classOffset).dtors) {
+    if (s != Status::kOk) break;
+    if (d.proc == nullptr) d.proc = ProcedureAt(d.offset);
+    if (d.proc == nullptr) return Status::kFatal;
+    s = Call(*d.proc, {}, Value::Object(instance), nullptr);
   }
   instance->state = Instance::State::kDead;
   // The members go with the instance already dead, so a release they cause
@@ -154,10 +153,10 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   const ProcedureInfo& info = proc.info;
-  if (args.size() != info.paramCount) return Raise(err::kWrongArguments, "'" + info.name + "'");
+  if (args.size() != info.paramCount) return RaiseAbout(err::kWrongArguments, "'", info.name, "'");
   Frame& f = TakeFrame();
   f.proc = &proc;
-  f.params.resize(args.size());
+  // Parameters are made in place, in order, in the frame's emptied vector.
   for (size_t i = 0; i < args.size(); ++i) {
     // A reference argument binds the parameter to the caller's variable
     // (one level: a parameter passed on refers to the original), when the
@@ -168,25 +167,22 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       const SlotType want = info.paramTypes[i];
       if (r.ref() != nullptr &&
           (r.ref()->type() == Value::Type::kArray || want == SlotType::kVariant || want == r.slotType())) {
-        f.params[i] = std::move(r);
+        f.params.push_back(std::move(r));
         continue;
       }
     }
     if (a.type() == HeldType(info.paramTypes[i])) {
-      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
+      f.params.push_back(std::move(a));  // the caller's copy is left to go anyway
       continue;
     }
-    if (int e = Convert(a, info.paramTypes[i], f.params[i])) {
+    if (int e = ConvertOther(a, info.paramTypes[i], f.params.emplace_back())) {
       ReleaseFrame(f);
       return Raise(e);
     }
   }
-  f.locals.resize(info.frameSlots);
-  for (const VariableInfo& v : info.locals) {
-    if (v.slot / 4u >= f.locals.size()) continue;
-    f.locals[v.slot / 4u] = SlotDefault(v);
-  }
-  if (info.kind == kind::kFunction) f.result = Value::DefaultOf(info.resultType);
+  f.locals.assign(proc.localDefaults.begin(), proc.localDefaults.end());
+  for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
+  if (info.kind == kind::kFunction) f.result = proc.resultDefault;
   f.me = std::move(me);
   f.stackBase = stack_.size();
   f.markerBase = markers_.size();
@@ -261,24 +257,19 @@ Status Machine::CallFromStack(Frame& f, int& error) {
 }
 
 Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
-  const std::vector<const ClassInfo*> chain = ClassChain(classOffset);
-  if (chain.empty()) return Fatal("OpLoadCtor names no readable class");
-  const ClassInfo* cls = chain.front();
+  ClassRuntime& r = RuntimeOf(classOffset);
+  if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
+  const ClassInfo* cls = r.chain.front();
   Instance* instance = instances_.Make(classOffset, cls->slots);
-  uint32_t ctor = 0;  // the class's own New, or its nearest base's
-  for (const ClassInfo* c : chain) {
-    for (const VariableInfo& m : c->members) {
-      if (m.slot / 4u < instance->members.size()) instance->members[m.slot / 4u] = SlotDefault(m);
-    }
-    if (ctor == 0) ctor = c->ctor;
-  }
+  std::copy(r.memberDefaults.begin(), r.memberDefaults.end(), instance->members.begin());
+  for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
-  if (ctor == 0) {
-    if (!args.empty()) return Raise(err::kWrongArguments, "'New " + cls->name + "'");
+  if (r.ctor == 0) {
+    if (!args.empty()) return RaiseAbout(err::kWrongArguments, "'New ", cls->name, "'");
   } else {
-    const Procedure* proc = ProcedureAt(ctor);
-    if (proc == nullptr) return Status::kFatal;
-    if (Status s = Call(*proc, args, object, nullptr); s != Status::kOk) return s;
+    if (r.ctorProc == nullptr) r.ctorProc = ProcedureAt(r.ctor);
+    if (r.ctorProc == nullptr) return Status::kFatal;
+    if (Status s = Call(*r.ctorProc, args, object, nullptr); s != Status::kOk) return s;
   }
   out = std::move(object);
   return Status::kOk;
@@ -310,13 +301,19 @@ Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
 Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* const> args) {
   const DeclarationInfo& decl = bound.decl;
   if (bound.fn == nullptr) return Invoke(bound, {});
-  if (args.size() != decl.paramTypes.size()) return Raise(err::kWrongArguments, "'" + decl.name + "'");
+  if (args.size() != decl.paramTypes.size()) return RaiseAbout(err::kWrongArguments, "'", decl.name, "'");
   // A native calls nothing back in the machine, so one buffer serves every
   // call; what it holds goes when the call is over.
   std::vector<Value>& converted = nativeArgs_;
-  converted.resize(args.size());
   int e = 0;
-  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
+  for (size_t i = 0; i < args.size() && e == 0; ++i) {
+    // A value of the parameter's own type is copied in place.
+    if (args[i]->type() == HeldType(decl.paramTypes[i])) {
+      converted.push_back(*args[i]);
+    } else {
+      e = ConvertOther(*args[i], decl.paramTypes[i], converted.emplace_back());
+    }
+  }
   const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
   converted.clear();
   return s;
@@ -325,9 +322,7 @@ Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* 
 Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> converted) {
   const DeclarationInfo& decl = bound.decl;
   const NativeFunction* fn = bound.fn;
-  if (fn == nullptr) {
-    return Raise(err::kErrorInLoadingDll, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
-  }
+  if (fn == nullptr) return NativeError(decl, err::kErrorInLoadingDll, false);
   Value result;
   int e = 0;
   try {
@@ -337,10 +332,7 @@ Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> con
   } catch (...) {
     return Fatal("native function \"" + decl.name + "\" failed");
   }
-  if (e == err::kErrorInLoadingDll) {
-    return Raise(e, "library \"" + decl.library + "\" has no entry point \"" + decl.name + "\" in this process");
-  }
-  if (e != 0) return Raise(e, "in \"" + decl.name + "\"");
+  if (e != 0) return NativeError(decl, e, true);
   if (decl.isFunction) {
     Value r;
     if (int ce = Convert(result, decl.resultType, r)) return Raise(ce);
@@ -371,6 +363,7 @@ const Procedure* Machine::ProcedureAt(uint32_t offset) {
     Fatal("cannot run '" + info.name + "': " + why);
     return nullptr;
   }
+  PrepareDefaults(*proc);
   return procedures_.emplace(offset, std::move(proc)).first->second.get();
 }
 
@@ -397,6 +390,18 @@ std::string Machine::Where() const {
   std::string where = " in '" + f->proc->info.name + "'";
   if (f->line != 0) where += " at line " + std::to_string(f->line);
   return where;
+}
+
+Status Machine::RaiseAbout(int code, const char* before, const std::string& name, const char* after) {
+  return Raise(code, before + name + after);
+}
+
+Status Machine::NativeError(const DeclarationInfo& decl, int code, bool called) {
+  if (!called) return Raise(code, "no entry point \"" + decl.name + "\" in library \"" + decl.library + "\"");
+  if (code == err::kErrorInLoadingDll) {
+    return Raise(code, "library \"" + decl.library + "\" has no entry point \"" + decl.name + "\" in this process");
+  }
+  return Raise(code, "in \"" + decl.name + "\"");
 }
 
 Status Machine::RaiseUser(int code, const std::string& text) {

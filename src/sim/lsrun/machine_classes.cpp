@@ -1,14 +1,12 @@
 // Derived classes: which procedure a method call runs on an instance of a
 // class that overrides it, and the chain of a class's bases.
 #include <cctype>
+#include <memory>
 
 #include "sim/lsrun/machine.h"
 
 namespace quillet::lsrun {
 namespace {
-
-// Deeper chains than this only come from a damaged module.
-constexpr size_t kMaxClassChain = 64;
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -28,6 +26,26 @@ std::vector<const ClassInfo*> Machine::ClassChain(uint32_t classOffset) {
     chain.push_back(cls);
   }
   return chain;
+}
+
+ClassRuntime& Machine::RuntimeOf(uint32_t classOffset) {
+  if (ClassRuntime* recent = recentRuntimes_.Find(classOffset)) return *recent;
+  std::unique_ptr<ClassRuntime>& held = runtimes_[classOffset];
+  if (held == nullptr) {
+    held = std::make_unique<ClassRuntime>();
+    ClassRuntime& r = *held;
+    r.chain = ClassChain(classOffset);
+    if (!r.chain.empty()) {
+      r.memberDefaults.assign(r.chain.front()->slots, Value());
+      for (const ClassInfo* c : r.chain) {
+        AddDefaults(c->members, r.memberDefaults, r.freshMembers);
+        if (r.ctor == 0) r.ctor = c->ctor;
+        if (c->dtor != 0) r.dtors.push_back({c->dtor, nullptr});
+      }
+    }
+  }
+  recentRuntimes_.At(classOffset) = {classOffset, held.get()};
+  return *held;
 }
 
 uint32_t Machine::Override(uint32_t classOffset, uint32_t proc) {

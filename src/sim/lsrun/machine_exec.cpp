@@ -139,20 +139,48 @@ Status Machine::Execute(Frame& f) {
     int32_t next = pc + 1;
     int error = 0;
     const Insn& in = p.code[static_cast<size_t>(pc)];
-    // A fused native call counts the steps of the instructions it stands
-    // for; near the step limit they run one by one, so the limit falls on
-    // the same instruction either way.
-    Status s;
-    if (in.c > 0 && in.op == op::kLoadProc && steps_ + p.nativeCalls[in.c - 1].span <= maxSteps_) {
-      s = FusedNativeCall(f, in, p.nativeCalls[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && in.op == op::kLoadCtor && steps_ + p.constructions[in.c - 1].span <= maxSteps_) {
-      s = FusedConstruct(f, in, p.constructions[in.c - 1], pc, next, error);
-    } else if (in.c > 0 && IsReferenceLoad(in.op) && steps_ + 2 <= maxSteps_) {
-      s = FusedAssignment(f, in, p.assignments[in.c - 1], pc, next, error);
-    } else if (in.b > 0 && IsReferenceLoad(in.op) && steps_ + p.constructions[in.b - 1].span + 2 <= maxSteps_) {
-      s = FusedSetNew(f, in, p.constructions[in.b - 1], pc, next, error);
-    } else {
+    // A fused form counts the steps of the instructions it stands for; near
+    // the step limit they run one by one, so the limit falls on the same
+    // instruction either way.
+    Status s = Status::kOk;
+    if (in.fused == Fused::kNone) {
       s = Step(f, in, pc, next, error);
+    } else {
+      switch (in.fused) {
+        case Fused::kEnd:
+          if (pending_.empty()) return Status::kOk;  // no destructor to run first
+          s = Step(f, in, pc, next, error);
+          break;
+        case Fused::kNativeCall: {
+          const NativeCall& call = p.nativeCalls[in.c - 1];
+          s = steps_ + call.span <= maxSteps_ ? FusedNativeCall(f, in, call, pc, next, error)
+                                              : Step(f, in, pc, next, error);
+          break;
+        }
+        case Fused::kConstruct: {
+          const Construction& make = p.constructions[in.c - 1];
+          s = steps_ + make.span <= maxSteps_ ? FusedConstruct(f, in, make, pc, next, error)
+                                              : Step(f, in, pc, next, error);
+          break;
+        }
+        case Fused::kAssignment: {
+          const Assignment& a = p.assignments[in.c - 1];
+          if (steps_ + a.runSteps - 1 <= maxSteps_) {
+            s = AssignmentRun(f, pc, next, error);
+          } else {
+            s = steps_ + 2 <= maxSteps_ ? FusedAssignment(f, in, a, pc, next, error) : Step(f, in, pc, next, error);
+          }
+          break;
+        }
+        case Fused::kSetNew: {
+          const Construction& make = p.constructions[in.b - 1];
+          s = steps_ + make.span + 2 <= maxSteps_ ? FusedSetNew(f, in, make, pc, next, error)
+                                                  : Step(f, in, pc, next, error);
+          break;
+        }
+        case Fused::kNone:
+          break;
+      }
     }
     if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
     if (error != 0) s = Raise(error);
@@ -167,13 +195,18 @@ Status Machine::Execute(Frame& f) {
   }
 }
 
+// The rare ends of a run, out of the way of the paths that run every step.
+Status Machine::MemberBeyondInstance() { return Fatal("member slot beyond the instance"); }
+
+Status Machine::Unsupported(uint8_t op) { return Fatal("unsupported instruction " + std::to_string(op)); }
+
 Status Machine::StepLimitReached() {
   return Fatal("step limit of " + std::to_string(options_.maxSteps) + " instructions reached");
 }
 
 // Where the value a simple load would push is held; null when the load
 // fails, with `error` or `s` saying how.
-const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
+inline const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(load.a);
   switch (load.op) {
     case op::kStringLiteral:
@@ -188,11 +221,11 @@ const Value* Machine::SimpleSource(Frame& f, const SimpleLoad& load, int& error,
     case op::kTLoadObj: {
       Instance* me = f.me.object();
       if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
-      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      if (slot >= me->members.size()) return (s = MemberBeyondInstance(), nullptr);
       return &Deref(me->members[slot]);
     }
     default:
-      return (s = Fatal("unsupported instruction " + std::to_string(load.op)), nullptr);
+      return (s = Unsupported(load.op), nullptr);
   }
 }
 
@@ -225,12 +258,16 @@ Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call
 Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object) {
   ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
-  args.resize(call.args.size());
-  for (size_t k = 0; k < args.size(); ++k) {
-    Status s = Status::kOk;
-    const Value* v = SimpleSource(f, call.args[k], error, s);
-    if (v == nullptr) return s;
-    args[k] = *v;
+  if (call.constant) {
+    args.assign(call.converted.begin(), call.converted.end());
+  } else {
+    args.resize(call.args.size());
+    for (size_t k = 0; k < args.size(); ++k) {
+      Status s = Status::kOk;
+      const Value* v = SimpleSource(f, call.args[k], error, s);
+      if (v == nullptr) return s;
+      args[k] = *v;
+    }
   }
   steps_ += static_cast<uint64_t>(call.span);
   return Construct(cls, args, object);
@@ -260,13 +297,19 @@ Status Machine::FusedSetNew(Frame& f, const Insn& in, const Construction& call, 
   // the instruction that passes it.
   if (++steps_ > maxSteps_) return StepLimitReached();
   next = pc + call.span + 3;
+  // An object or Variant variable takes the new object as it is: moved in,
+  // not copied and released.
+  if (target->type() != Value::Type::kRef && (in.type == SlotType::kObject || in.type == SlotType::kVariant)) {
+    *target = std::move(object);
+    return Status::kOk;
+  }
   error = StoreInto(target, in.type, object, true);
   return Status::kOk;
 }
 
 // Where the reference load `in` points; null when it fails, with `error` or
 // `s` saying how.
-Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
+inline Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
   const size_t slot = static_cast<size_t>(in.a);
   switch (in.op) {
     case op::kGLoadObjPtr:
@@ -278,9 +321,25 @@ Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status& s) {
     default: {  // OpTLoadObjPtr
       Instance* me = f.me.object();
       if (me == nullptr) return (error = err::kObjectVariableNotSet, nullptr);
-      if (slot >= me->members.size()) return (s = Fatal("member slot beyond the instance"), nullptr);
+      if (slot >= me->members.size()) return (s = MemberBeyondInstance(), nullptr);
       return &me->members[slot];
     }
+  }
+}
+
+// A run of fused assignments from the one at `pc`, with the markers between
+// them, in one step; stops after the assignment that fails (`pc` then
+// names it, for its error's statement) or that releases an object, whose
+// destructor runs before the next statement.
+Status Machine::AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error) {
+  const Procedure& p = *f.proc;
+  const Insn* in = &p.code[static_cast<size_t>(pc)];
+  for (int32_t left = p.assignments[static_cast<size_t>(in->c - 1)].run;;) {
+    const Status s = FusedAssignment(f, *in, p.assignments[static_cast<size_t>(in->c - 1)], pc, next, error);
+    if (s != Status::kOk || error != 0 || --left == 0 || !pending_.empty()) return s;
+    pc = PassMarkers(f, next);
+    ++steps_;  // the next reference load, as the loop would count it
+    in = &p.code[static_cast<size_t>(pc)];
   }
 }
 
@@ -381,7 +440,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
         members = &record->members;
       }
       if (members == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
-      if (static_cast<size_t>(in.a) >= members->size()) return Fatal("member slot beyond the instance");
+      if (static_cast<size_t>(in.a) >= members->size()) return MemberBeyondInstance();
       Value& slot = (*members)[static_cast<size_t>(in.a)];
       const bool ptr = in.op == op::kTLoadObjPtr || in.op == op::kMLoadObjPtr;
       stack_.push_back(ptr ? Value::Ref(&slot, in.type, holder) : Deref(slot));
@@ -612,7 +671,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     if (!Need(f, static_cast<size_t>(in.a) + 1)) return Fatal("stack underflow");
     return Element(in, error);
   }
-  return Fatal("unsupported instruction " + std::to_string(in.op));
+  return Unsupported(in.op);
 }
 
 Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {

@@ -1,6 +1,8 @@
 // Starting values of declared slots, and the values of user-defined Types:
 // a Type's variable, member or array element holds its own record from the
 // start, as a scalar holds its zero.
+#include <vector>
+
 #include "sim/lsrun/machine.h"
 
 namespace quillet::lsrun {
@@ -25,6 +27,27 @@ Value Machine::SlotDefault(const VariableInfo& v) {
   }
   if (v.type == SlotType::kRecord) return NewRecord(v.record);
   return Value::DefaultOf(v.type);
+}
+
+void Machine::AddDefaults(const std::vector<VariableInfo>& vars, std::vector<Value>& defaults,
+                          std::vector<FreshSlot>& fresh) {
+  for (const VariableInfo& v : vars) {
+    const size_t slot = v.slot / 4u;
+    if (slot >= defaults.size()) continue;
+    std::erase_if(fresh, [slot](const FreshSlot& f) { return f.slot == slot; });
+    if (v.isList || v.isArray || v.type == SlotType::kRecord) {
+      defaults[slot] = Value();
+      fresh.push_back({slot, &v});
+    } else {
+      defaults[slot] = Value::DefaultOf(v.type);
+    }
+  }
+}
+
+void Machine::PrepareDefaults(Procedure& proc) {
+  proc.localDefaults.assign(proc.info.frameSlots, Value());
+  AddDefaults(proc.info.locals, proc.localDefaults, proc.freshLocals);
+  if (proc.info.kind == kind::kFunction) proc.resultDefault = Value::DefaultOf(proc.info.resultType);
 }
 
 Value Machine::NewRecord(int32_t index, int depth) {

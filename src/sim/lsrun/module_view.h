@@ -68,6 +68,9 @@ struct ProcedureInfo {
   std::vector<VariableInfo> locals;  // non-parameter variables of the frame
 };
 
+// Deeper chains of base classes than this only come from a damaged module.
+inline constexpr size_t kMaxClassChain = 64;
+
 struct ClassInfo {
   uint32_t offset = 0;
   std::string name;

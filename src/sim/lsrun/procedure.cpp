@@ -124,6 +124,11 @@ class Preparer {
   void FuseAssignments();
   void CountMarkers();
   void ConvertConstants(uint32_t declaration, NativeCall& call) const;
+  void ConvertConstants(uint32_t classOffset, Construction& make) const;
+  // `args` converted to `types` when every one is a constant that converts.
+  bool ConvertedConstants(const std::vector<SimpleLoad>& args, const std::vector<SlotType>& types,
+                          std::vector<Value>& converted) const;
+  void ChainAssignments();
   bool Targeted(size_t from, size_t to) const;
   template <int Op>
   bool TargetList(const COpCode& in, const OnTargetList<Op>& list, Insn& x) {
@@ -311,11 +316,13 @@ bool Preparer::Run() {
     // The byte itself: classes standing for several opcodes keep variants apart.
     x.op = view_.ByteCode()[static_cast<size_t>(list[i]->offset)];
     if (!Translate(i, *list[i], x)) return false;
+    if (x.op == op::kEndSub) x.fused = Fused::kEnd;
   }
   std::sort(targets_.begin(), targets_.end());
   FuseNativeCalls();
   FuseAssignments();
   CountMarkers();
+  ChainAssignments();
   return true;
 }
 
@@ -382,27 +389,49 @@ void Preparer::FuseNativeCalls() {
       ConvertConstants(x.sym, call);
       out_.nativeCalls.push_back(std::move(call));
       x.c = static_cast<int32_t>(out_.nativeCalls.size());
+      x.fused = Fused::kNativeCall;
     }
     Construction make;
     if (x.op == op::kLoadCtor && view_.KindAt(x.sym) == kind::kClass && SimpleCall(i, make.args, make.span)) {
+      ConvertConstants(x.sym, make);
       out_.constructions.push_back(std::move(make));
       x.c = static_cast<int32_t>(out_.constructions.size());
+      x.fused = Fused::kConstruct;
     }
   }
 }
 
 void Preparer::ConvertConstants(uint32_t declaration, NativeCall& call) const {
   DeclarationInfo decl;
-  if (!view_.ReadDeclaration(declaration, decl) || decl.paramTypes.size() != call.args.size()) return;
-  std::vector<Value> converted(call.args.size());
-  for (size_t k = 0; k < call.args.size(); ++k) {
-    const SimpleLoad& a = call.args[k];
-    if (a.op != op::kStringLiteral && a.op != op::kNumericLiteral) return;
-    // A constant that does not convert raises its error when the call runs.
-    if (Convert(out_.constants[static_cast<size_t>(a.a)], decl.paramTypes[k], converted[k]) != 0) return;
+  if (!view_.ReadDeclaration(declaration, decl)) return;
+  call.constant = ConvertedConstants(call.args, decl.paramTypes, call.converted);
+}
+
+void Preparer::ConvertConstants(uint32_t classOffset, Construction& make) const {
+  // The New that runs: the class's own or its nearest base's.
+  ClassInfo cls;
+  for (size_t depth = 0; classOffset != 0 && depth < kMaxClassChain; ++depth, classOffset = cls.base) {
+    if (!view_.ReadClass(classOffset, cls)) return;
+    if (cls.ctor == 0) continue;
+    ProcedureInfo ctor;
+    if (!view_.ReadProcedure(cls.ctor, ctor)) return;
+    make.constant = ConvertedConstants(make.args, ctor.paramTypes, make.converted);
+    return;
   }
-  call.converted = std::move(converted);
-  call.constant = true;
+}
+
+bool Preparer::ConvertedConstants(const std::vector<SimpleLoad>& args, const std::vector<SlotType>& types,
+                                  std::vector<Value>& converted) const {
+  if (types.size() != args.size()) return false;
+  std::vector<Value> values(args.size());
+  for (size_t k = 0; k < args.size(); ++k) {
+    const SimpleLoad& a = args[k];
+    if (a.op != op::kStringLiteral && a.op != op::kNumericLiteral) return false;
+    // A constant that does not convert raises its error when the call runs.
+    if (Convert(out_.constants[static_cast<size_t>(a.a)], types[k], values[k]) != 0) return false;
+  }
+  converted = std::move(values);
+  return true;
 }
 
 void Preparer::FuseAssignments() {
@@ -415,6 +444,7 @@ void Preparer::FuseAssignments() {
       const size_t set = i + 1 + static_cast<size_t>(out_.constructions[make.c - 1].span) + 1;
       if (set < n && out_.code[set].op == op::kSet && !Targeted(i, set)) {
         x.b = make.c;
+        x.fused = Fused::kSetNew;
         out_.constructions[make.c - 1].stored = true;
       }
       continue;
@@ -424,6 +454,29 @@ void Preparer::FuseAssignments() {
     }
     out_.assignments.push_back({Simple(out_.code[i + 1])});
     x.c = static_cast<int32_t>(out_.assignments.size());
+    x.fused = Fused::kAssignment;
+  }
+}
+
+void Preparer::ChainAssignments() {
+  // From the end, so each assignment extends the run after it. A jump into
+  // the run lands on an assignment that starts a run of its own, or on a
+  // marker before one: entering there runs the rest as it would have.
+  const size_t n = out_.code.size();
+  for (size_t i = n; i-- > 0;) {
+    const Insn& x = out_.code[i];
+    if (x.fused != Fused::kAssignment) continue;
+    size_t j = i + 3;
+    int32_t between = 0;
+    if (j < n && out_.code[j].markers > 0) {
+      between = out_.code[j].markers;
+      j += static_cast<size_t>(between);
+    }
+    if (j >= n || out_.code[j].fused != Fused::kAssignment) continue;
+    const Assignment& after = out_.assignments[static_cast<size_t>(out_.code[j].c - 1)];
+    Assignment& a = out_.assignments[static_cast<size_t>(x.c - 1)];
+    a.run = after.run + 1;
+    a.runSteps = 3 + between + after.runSteps;
   }
 }
 

@@ -35,11 +35,24 @@ inline constexpr int32_t kResultSlot = -1;
 //                new object
 //   OpLine, OpStmtSep  markers = how many markers run from here on (this one
 //                included); a = the line the last OpLine of them sets, or -1
+// Which fused form, if any, an instruction starts: the interpreter picks it
+// with one switch, and runs the instruction alone when the fused form would
+// pass the step limit.
+enum class Fused : uint8_t {
+  kNone,
+  kNativeCall,  // OpLoadProc: c indexes nativeCalls
+  kConstruct,   // OpLoadCtor: c indexes constructions
+  kAssignment,  // a reference load: c indexes assignments
+  kSetNew,      // a reference load: b indexes constructions
+  kEnd,         // OpEndSub: the procedure ends
+};
+
 struct Insn {
   uint8_t op = 0;
   SlotType type = SlotType::kVariant;
   uint16_t line = 0;
   uint16_t markers = 0;
+  Fused fused = Fused::kNone;
   int32_t a = 0;
   int32_t b = 0;
   int32_t c = 0;
@@ -88,13 +101,30 @@ struct Construction {
   // object (`Set x = New C(...)`, `Dim x As New C(...)`), run with it as
   // one step from the reference load.
   bool stored = false;
+  // When every argument is a constant and the New that runs is known: the
+  // arguments converted to its parameter types once.
+  bool constant = false;
+  std::vector<Value> converted;
 };
 
 // An assignment of a simple load to a variable, parameter or member of Me
 // (`x = n`, the constructor of the timer class storing its arguments): the
 // reference load, the load and OpAssign run as one step.
+// Assignments that follow one another with only line markers and statement
+// separators between them (a constructor storing its arguments) run as one
+// step from the first: `run` is how many of them, this one included, and
+// `runSteps` the instructions they and the markers between them count.
 struct Assignment {
   SimpleLoad source;
+  int32_t run = 1;
+  int32_t runSteps = 3;
+};
+
+// A slot that starts with a value of its own (an array, a list, a Type's
+// value), made fresh for each frame or instance from its declaration.
+struct FreshSlot {
+  size_t slot;
+  const VariableInfo* variable;
 };
 
 struct Procedure {
@@ -108,6 +138,12 @@ struct Procedure {
   std::vector<Assignment> assignments;
   int32_t loopStates = 0;
   int32_t forAllStates = 0;
+  // Filled by the interpreter once the procedure is prepared, so that a call
+  // copies its frame's starting values: each local slot's, the locals made
+  // fresh each call (info.locals), and the result's.
+  std::vector<Value> localDefaults;
+  std::vector<FreshSlot> freshLocals;
+  Value resultDefault;
 
   // Index of the statement after the one holding instruction `i`: the next
   // line marker or the instruction after the next statement separator.

@@ -103,6 +103,11 @@ class Value {
   Value(const Value& other) { CopyFrom(other); }
   Value(Value&& other) noexcept { MoveFrom(other); }
   Value& operator=(const Value& other) {
+    // Scalar over scalar, the common case, is a plain copy of the fields.
+    if (type_ < Type::kString && other.type_ < Type::kString) {
+      CopyFields(other);
+      return *this;
+    }
     if (this != &other) {
       Value copy(other);
       Clear();
@@ -168,20 +173,19 @@ class Value {
  private:
   // A value of a counted `type` that takes a reference to `block`.
   static Value Holding(Type type, Counted* block);
-  void CopyFrom(const Value& other) {
+  void CopyFields(const Value& other) {
     type_ = other.type_;
     slot_ = other.slot_;
     n_ = other.n_;
     u_ = other.u_;
     holder_ = other.holder_;
+  }
+  void CopyFrom(const Value& other) {
+    CopyFields(other);
     if (type_ >= Type::kString) AddRefCounted();
   }
   void MoveFrom(Value& other) noexcept {
-    type_ = other.type_;
-    slot_ = other.slot_;
-    n_ = other.n_;
-    u_ = other.u_;
-    holder_ = other.holder_;
+    CopyFields(other);
     other.type_ = Type::kEmpty;
     other.holder_ = nullptr;
   }

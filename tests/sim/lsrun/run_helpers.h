@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,24 @@ inline std::string Output(const std::string& source, const RunOptions& options =
   RunResult r = CompileAndRun(source, options);
   EXPECT_TRUE(r.ok) << r.error;
   return r.output;
+}
+
+// Runs `image` once with every step limit below the `full` run's count:
+// each run stops on the step past its limit, having printed a beginning of
+// the full output. Returns the outputs seen.
+inline std::set<std::string> OutputsAtEveryStepLimit(const std::vector<uint8_t>& image, const RunResult& full) {
+  std::set<std::string> outputs;
+  for (uint64_t limit = 1; limit < full.steps; ++limit) {
+    RunOptions options;
+    options.maxSteps = limit;
+    const RunResult cut = RunModule(image, options);
+    EXPECT_FALSE(cut.ok);
+    EXPECT_EQ(cut.steps, limit + 1);
+    EXPECT_NE(cut.error.find("step limit"), std::string::npos) << cut.error;
+    EXPECT_EQ(full.output.compare(0, cut.output.size(), cut.output), 0) << "limit " << limit;
+    outputs.insert(cut.output);
+  }
+  return outputs;
 }
 
 }  // namespace quillet::testing

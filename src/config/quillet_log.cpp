@@ -77,7 +77,9 @@ Status32 CQuilletLog::WriteDocument(const ConfigEntry& entry, std::string_view u
   if (STATUS created = Notes().NoteCreate(db, note); created != kNoError) return created;
   FirstFailure failure;
   failure.Take(WriteCommonItems(note, entry, userName, error));
-  failure.Take(finish(note));
+  // A document missing one of its items is not saved: the caller reports the
+  // failure as "no log document", and that must hold.
+  if (failure.Get() == kNoError) failure.Take(finish(note));
   failure.Take(Notes().NoteClose(note));
   return failure.Get();
 }
@@ -95,10 +97,8 @@ Status32 CQuilletLog::WriteError(const ConfigEntry& entry, std::string_view user
   return WriteDocument(entry, userName, status, [&](NoteHandle note) -> Status32 {
     char text[kLogAgentErrorTextMax + 1] = {};
     (void)GetMessageText(status, text, sizeof text);  // a status without a text leaves it empty
-    FirstFailure failure;
-    failure.Take(WriteTextItem(note, "ProfLog_AgentErrorText", text));
-    failure.Take(Notes().NoteUpdate(note, 0));
-    return failure.Get();
+    if (Status32 written = WriteTextItem(note, "ProfLog_AgentErrorText", text); written != kNoError) return written;
+    return Notes().NoteUpdate(note, 0);
   });
 }
 

@@ -28,7 +28,8 @@ class CQuilletLog {
   // document is saved only when the attachment succeeded. The status of the
   // last failing step, 0 when all succeeded.
   Status32 WriteRun(const ConfigEntry& entry, std::string_view userName, std::string_view reportPath);
-  // An error document for `status`. The save status, or the first failure.
+  // An error document for `status`, saved only when all its items were
+  // written. The save status, or the first failure.
   Status32 WriteError(const ConfigEntry& entry, std::string_view userName, Status32 status);
 
   // Opens the log database, creating it from the template when it does not
@@ -50,7 +51,8 @@ class CQuilletLog {
                             Status32 error);
 
   // Opens the log, creates a note with the shared items, lets `finish` add
-  // the rest and save, and closes everything. The first failing step's status.
+  // the rest and save (not when a shared item failed), and closes everything.
+  // The first failing step's status.
   Status32 WriteDocument(const ConfigEntry& entry, std::string_view userName, Status32 error,
                          const std::function<Status32(NoteHandle note)>& finish);
 

@@ -94,9 +94,18 @@ void CQuilletSvr::ProfileOpenedNote(const AgentRun& run, int32_t flags, const Op
       return;
     }
   }
-  InstrumentNote(opened.note, flags);
-  const Status32 instrumented = CheckAgentInstrumented(opened.note);
-  const Status32 signedAgain = ResignNote(opened.note);
+  Status32 instrumented = kNoError;
+  Status32 signedAgain = kNoError;
+  try {
+    InstrumentNote(opened.note, flags);
+    instrumented = CheckAgentInstrumented(opened.note);
+    signedAgain = ResignNote(opened.note);
+  } catch (...) {
+    // The server must not stay under the signer's ID, nor its extracted ID
+    // file stay on disk, whatever failed while it was in use.
+    if (signer) (void)SwitchBack(switched);
+    throw;
+  }
   if (signer) {
     if (Status32 back = SwitchBack(switched); back != kNoError) RecordFailure(entry, opened.userName, back);
   }

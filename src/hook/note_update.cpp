@@ -75,6 +75,19 @@ HookStatus NoteUpdate(CQuilletApp& app, DbHandle db, NoteId noteId, NoteHandle n
   return kErrDesignSaveRefused;
 }
 
+// After a failure inside the hook: a design note the rewrite marked is still
+// refused, the host's own saves aside. A note that cannot even be asked about
+// is let through, as it would be without the profiler.
+bool RefusedAfterFailure(NoteHandle note, const uint16_t* updateFlags) {
+  try {
+    NotesApi& notes = Notes();
+    if (updateFlags != nullptr && (*updateFlags & kUpdateFlagNoHook) != 0) return false;
+    return (notes.NoteClass(note) & kNoteClassDocument) == 0 && CarriesRewriteMarker(note);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
 
 HookStatus QUILLET_HOOKAPI HookNoteUpdate(HookVector*, const char*, void*, uint32_t db, NoteId noteId, uint32_t note,
@@ -84,9 +97,17 @@ HookStatus QUILLET_HOOKAPI HookNoteUpdate(HookVector*, const char*, void*, uint3
   try {
     return NoteUpdate(*app, DbHandle{db}, noteId, NoteHandle{note}, updateFlags);
   } catch (...) {
-    // The host's save goes on as it would without the profiler.
-    return kNoError;
+    // Handled below.
   }
+  // The host's save goes on as it would without the profiler, unless the note
+  // holds rewritten code: that must not be stored whatever failed above.
+  if (!RefusedAfterFailure(NoteHandle{note}, updateFlags)) return kNoError;
+  try {
+    TellDesignSaveRefused(Notes());
+  } catch (...) {
+    // The refusal stands without its message box.
+  }
+  return kErrDesignSaveRefused;
 }
 
 }  // namespace quillet

@@ -79,7 +79,10 @@ void CQuilletSvr::PopRun(NoteId noteId) {
   const AgentRun top = stack->second.back();
   while (!stack->second.empty() && stack->second.back().NoteId == noteId) stack->second.pop_back();
   if (stack->second.empty()) pendingRuns_.erase(stack);
-  if (ConfigEntry* entry = FindEntry(top.DatabasePath, top.NoteId)) --entry->AgentRunCount;
+  // A count the configuration set below 1 meanwhile (down to the 32-bit
+  // minimum) has no run left to use up; counting it down would wrap it.
+  ConfigEntry* entry = FindEntry(top.DatabasePath, top.NoteId);
+  if (entry != nullptr && entry->AgentRunCount > 0) --entry->AgentRunCount;
 }
 
 void CQuilletSvr::RecordFailure(const ConfigEntry* entry, std::string_view userName, Status32 status) {

@@ -23,6 +23,14 @@ struct LineEntry {
   int64_t Total = 0;  // performance-counter ticks
 
   LineStat Stat() const { return LineStat{Count, Total}; }
+
+  // One more pass over the line taking `ticks`. The count stops at the 32-bit
+  // maximum, where the report's field ends, instead of wrapping negative
+  // (a loop of two billion passes in one call reaches it).
+  void AddPass(int64_t ticks) {
+    if (Count != INT32_MAX) ++Count;
+    Total += ticks;
+  }
 };
 
 // A read-only view of a call's lines, ordered by line argument.

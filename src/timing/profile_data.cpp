@@ -53,9 +53,7 @@ void CProfileData::Enter(const ProcedureKey& key) {
 }
 
 void CProfileData::CloseLine(OpenCall& call, int64_t now) {
-  LineEntry& stat = pool_.LineSlot(*call.Record, call.LineCapacity, call.LineHint, call.CurrentLine);
-  stat.Count += 1;
-  stat.Total += now - call.LineStart;
+  pool_.LineSlot(*call.Record, call.LineCapacity, call.LineHint, call.CurrentLine).AddPass(now - call.LineStart);
 }
 
 void CProfileData::Exit() {

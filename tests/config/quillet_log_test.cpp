@@ -118,6 +118,22 @@ TEST_F(LogDatabase, FailedAttachmentSavesNothingAndSaysSo) {
   EXPECT_EQ(sim_->OpenDatabaseCount(), 0u);
 }
 
+TEST_F(LogDatabase, FailedItemWriteSavesNoHalfDocument) {
+  CQuilletLog log;
+  ASSERT_EQ(log.WriteError(entry_, "u", 68372), 0u);  // the database exists from here on
+  // A shared item of a run document, then the text of an error document.
+  sim_->FailNext("ItemSetText", kErrFileWriteFailed);
+  EXPECT_EQ(log.WriteRun(entry_, "u", sim_.dataDirectory() + "/report.zvk"), static_cast<uint32_t>(kErrFileWriteFailed));
+  sim_->FailNext("ItemSetNumber", kErrFileWriteFailed);
+  EXPECT_EQ(log.WriteError(entry_, "u", 68372), static_cast<uint32_t>(kErrFileWriteFailed));
+  for (int call = 0; call < 7; ++call) sim_->FailNext("ItemSetText", kNoError);
+  sim_->FailNext("ItemSetText", kErrFileWriteFailed);  // "ProfLog_AgentErrorText", the eighth text
+  EXPECT_EQ(log.WriteError(entry_, "u", 68372), static_cast<uint32_t>(kErrFileWriteFailed));
+  EXPECT_EQ(Documents().size(), 1u);
+  EXPECT_EQ(sim_->OpenNoteCount(), 0u);
+  EXPECT_EQ(sim_->OpenDatabaseCount(), 0u);
+}
+
 TEST_F(LogDatabase, UnopenableLogIsReportedWithItsPath) {
   CQuilletLog log;
   std::vector<std::string> errors;

@@ -70,6 +70,25 @@ TEST_F(HookBoundary, ThrowingHostNeverEscapesAHook) {
   EXPECT_EQ(HookNoteUpdate(&vector, "", nullptr, db, id, form.value, &flags), kErrDesignSaveRefused);
 }
 
+TEST_F(HookBoundary, ThrowingHostNeverLetsRewrittenCodeBeSaved) {
+  const NoteHandle form = Stored(kWatched, kNoteClassForm, {SimItemSpec::Text("$TITLE", "Order")});
+  ASSERT_EQ(sim->ItemSetNumber(form, "C0FFEE_KVX", 1234), kNoError);  // as a rewrite leaves it
+  const uint32_t db = sim->NoteDatabase(form).value;
+  const NoteId id = sim->NoteGetId(form);
+  uint16_t flags = 0;
+  // Off: the marker scan itself throws once; on: the path look-up does.
+  sim->ThrowNext("ItemScan");
+  EXPECT_EQ(HookNoteUpdate(&vector, "", nullptr, db, id, form.value, &flags), kErrDesignSaveRefused);
+  SwitchOn();
+  sim->ThrowNext("DbCanonicalPath");
+  EXPECT_EQ(HookNoteUpdate(&vector, "", nullptr, db, id, form.value, &flags), kErrDesignSaveRefused);
+  EXPECT_EQ(boxes.size(), 2u);
+  // The host's own bookkeeping save still goes through.
+  flags = 0x8000;
+  sim->ThrowNext("QueueScan");
+  EXPECT_EQ(HookNoteUpdate(&vector, "", nullptr, db, id, form.value, &flags), kNoError);
+}
+
 TEST_F(HookBoundary, NullUpdateFlagsReadAsNoFlags) {
   SwitchOn();
   const NoteHandle form = Stored(kWatched, kNoteClassForm, {SimItemSpec::Text("$TITLE", "Order")});

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "hook/server_fixture.h"
 
@@ -178,6 +179,16 @@ TEST_F(ServerAgents, SignerIdSignsTheRewrittenAgentAndTheServerIdComesBack) {
   EXPECT_EQ(SingleDocumentError(), 0.0);
 }
 
+TEST_F(ServerAgents, HostThrowingUnderTheSignerIdStillSwitchesBack) {
+  const NoteId agent = ConfigureSignedAgent("right");
+  sim->ThrowNext("NoteSign");
+  EXPECT_TRUE(RunAgent(agent).run.ok);
+  EXPECT_EQ(sim->CurrentUserName(), server);
+  for (const auto& file : std::filesystem::directory_iterator(sim.dataDirectory())) {
+    EXPECT_FALSE(file.path().filename().string().starts_with("~qid")) << file.path();
+  }
+}
+
 TEST_F(ServerAgents, UnwritableLogKeepsTheReportAndSaysSoOnTheConsole) {
   const NoteId agent = StoreAgent("Nightly", testing::AgentSource("Tally"));
   Configure(agent);
@@ -236,6 +247,29 @@ TEST_F(PendingRuns, FinalizingALowerRunDropsTheOnesAboveAndCountsThem) {
   EXPECT_EQ(server.FindEntry(kAgentsDb, upper)->AgentRunCount, 4);
   EXPECT_EQ(server.FindEntry(kAgentsDb, lower)->AgentRunCount, 4);
   EXPECT_EQ(ReadLogDocuments(kLogDb).size(), 1u);
+}
+
+TEST_F(PendingRuns, CountSetBelowOneDuringARunStaysSpent) {
+  const NoteId agent = StoreAgent("Nightly", testing::AgentSource("N"));
+  ConfigDocument doc;
+  doc.AgentRunCount = 1;
+  const NoteId first = Configure(agent, doc);
+  CQuilletSvr& server = Server();
+  platform::LockHolder hold(server.Lock());
+  ASSERT_EQ(server.Refresh(), 0u);
+  server.Enable(true, true, kKeepContextFlags);
+  server.PushRun(Run(agent));
+  // While the run is pending, the administrator replaces the document with
+  // one whose count reads as the 32-bit minimum.
+  ASSERT_EQ(sim->DeleteNote(testing::kConfigDb, first), kNoError);
+  doc.AgentRunCount = -3e9;
+  Configure(agent, doc);
+  ASSERT_EQ(server.Refresh(), 0u);
+  ASSERT_EQ(server.FindEntry(kAgentsDb, agent)->AgentRunCount, std::numeric_limits<int32_t>::min());
+  server.FinalizeAgentRun(agent);
+  EXPECT_EQ(server.RunDepth(), 0u);
+  EXPECT_LT(server.FindEntry(kAgentsDb, agent)->AgentRunCount, 1);
+  EXPECT_FALSE(server.IsTargeted(kAgentsDb, agent, kAnn));
 }
 
 TEST_F(PendingRuns, FinalizeWithNothingPendingDoesNothing) {

@@ -43,6 +43,16 @@ TEST(CProfileData, LinesOfOneCallAreCountedAndTimedUntilTheNextEvent) {
 
 // Line argument 0xFFFF is a line like any other: timed from its call to the
 // next event, and it leaves no line open after the exit.
+TEST(LineEntry, PassCountStopsAtItsLimitWhileTimeAddsUp) {
+  LineEntry entry{7, INT32_MAX - 1, 100};
+  entry.AddPass(5);
+  EXPECT_EQ(entry.Count, INT32_MAX);
+  entry.AddPass(5);  // the two-billion-and-first pass of one call
+  EXPECT_EQ(entry.Count, INT32_MAX);
+  EXPECT_EQ(entry.Total, 110);
+  EXPECT_EQ(entry.Line, 7);
+}
+
 TEST(CProfileData, LineArgumentFFFFIsTimedLikeAnyOther) {
   CProfileData data(&TestCounter, 1000);
   gNow = 0;

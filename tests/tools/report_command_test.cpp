@@ -2,6 +2,7 @@
 // JSON, folded and speedscope views, and refusal of bad input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -229,6 +230,33 @@ TEST_F(ReportCommandTest, VeryDeepTreeStaysBounded) {
   const testing::ToolResult speedscope = Run({"report", path, "--format", "speedscope"});
   ASSERT_EQ(speedscope.exitCode, 0) << speedscope.err;
   EXPECT_EQ(Json::parse(speedscope.out)["profiles"][0]["events"].size(), 2u * kDepth);
+}
+
+TEST_F(ReportCommandTest, RecordedLineNearTheLimitDoesNotWrapWithASource) {
+  // MAIN is declared on line 3 of slow.lss: its recorded lines move by 3, and
+  // a damaged report's line 2,147,483,647 must not become a negative one.
+  WriteText(File("slow.lss"), "' a module\n\nSub MAIN\nEnd Sub\n");
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN", "slow");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 5;
+  data.Line(INT32_MAX);
+  gNow = 9;
+  data.Exit();
+  const std::string path = Save(data);
+  const testing::ToolResult json = Run({"report", path, "--format", "json", "--source", File("slow.lss")});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::vector<int64_t> lines;
+  const Json view = Json::parse(json.out);
+  for (const Json& l : view["lines"]) lines.push_back(l["line"].get<int64_t>());
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<int64_t>{4, INT32_MAX})) << json.out;
+  for (const char* format : {"text", "html", "callgrind", "pprof"}) {
+    const testing::ToolResult view = Run({"report", path, "--format", format, "--source", File("slow.lss")});
+    EXPECT_EQ(view.exitCode, 0) << format << ": " << view.err;
+  }
 }
 
 TEST_F(ReportCommandTest, BadInputIsAnErrorNotACrash) {

@@ -10,6 +10,13 @@
 namespace quillet::tool {
 namespace {
 
+// The file line of a recorded line: a damaged report may record any line,
+// and the sum is held to the 32-bit range rather than wrap.
+int32_t FileLine(int32_t recorded, int32_t offset) {
+  return static_cast<int32_t>(
+      std::clamp<int64_t>(int64_t{recorded} + offset, INT32_MIN, INT32_MAX));
+}
+
 const std::string kDeeperFrames = "[deeper frames]";
 const std::string kImplausibleTimes =
     "the report's times are implausible: their sums pass the counter's range and are shown capped";
@@ -160,7 +167,7 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     PathNode& node = model.paths[path];
     const bool folded = node.procedure == SIZE_MAX;
     for (const LineEntry& e : c.Lines) {
-      const int32_t fileLine = static_cast<int32_t>(e.Line) + stats.lineOffset;
+      const int32_t fileLine = FileLine(e.Line, stats.lineOffset);
       LineStats& line = lines[{p, fileLine}];
       line.procedure = p;
       line.line = fileLine;

@@ -168,7 +168,7 @@ class Machine : public Instance::Owner {
   // they are (constant arguments converted once).
   Status CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result);
   // Runs the frame `f`, its procedure and parameters set, to its end.
-  Status Enter(Frame& f, Value&& me, Value* result);
+  [[gnu::always_inline]] Status Enter(Frame& f, Value&& me, Value* result);
   Frame& TakeFrame();
   void ReleaseFrame(Frame& f);
   Status CallFromStack(Frame& f, int& error);

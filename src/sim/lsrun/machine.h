@@ -164,10 +164,18 @@ class Machine : public Instance::Owner {
   // Moves or converts `args` into the parameters; what is left of them
   // stays with the caller.
   Status Call(const Procedure& proc, std::span<Value> args, Value me, Value* result);
+  // Call with arguments already of the parameters' types, copied in as
+  // they are (constant arguments converted once).
+  Status CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result);
+  // Runs the frame `f`, its procedure and parameters set, to its end.
+  [[gnu::always_inline]] Status Enter(Frame& f, Value&& me, Value* result);
   Frame& TakeFrame();
   void ReleaseFrame(Frame& f);
   Status CallFromStack(Frame& f, int& error);
-  Status Construct(uint32_t classOffset, std::vector<Value>& args, Value& out);
+  // A new object of the class; its New takes `args` as Call does or, when
+  // they are not empty, `converted` (arguments already of its parameters'
+  // types) as CallConverted does.
+  Status Construct(uint32_t classOffset, std::span<Value> args, std::span<const Value> converted, Value& out);
   Status CallDeclaration(uint32_t offset, std::vector<Value>& args);
   Status Drain();
   Status Destroy(Instance* instance);
@@ -255,7 +263,10 @@ class Machine : public Instance::Owner {
   Status CallBound(const BoundDeclaration& bound, std::span<const Value* const> args);
   // Calls the bound function with arguments converted to its parameters.
   Status Invoke(const BoundDeclaration& bound, std::span<const Value> converted);
-  std::vector<Value> nativeArgs_;  // reused for the converted arguments
+  // Native calls of up to this many arguments (the timer entries take six
+  // and seven) convert them into an array on the machine stack.
+  static constexpr size_t kSmallNativeArgs = 8;
+  std::vector<Value> nativeArgs_;  // reused for the converted arguments of longer calls
   std::vector<const Value*> sources_;  // reused for the arguments of a fused call
   // Frames and argument buffers by call depth, kept from call to call so a
   // call allocates nothing once the depth has been reached before. A deque

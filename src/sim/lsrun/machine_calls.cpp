@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "sim/lsrun/errors.h"
@@ -136,15 +138,19 @@ Machine::Frame& Machine::TakeFrame() {
 
 // Lets go of what a finished frame holds, in the order of its fields, and
 // keeps its storage for the next call at this depth.
+// A lean procedure's frame has nothing but parameters, locals, result and
+// Me to let go of.
 void Machine::ReleaseFrame(Frame& f) {
   f.locals.clear();
   f.params.clear();
   f.result.Clear();
   f.me.Clear();
-  f.loops.clear();
-  f.forAlls.clear();
-  f.gosubs.clear();
-  f.numbered.clear();
+  if (!f.proc->lean) {
+    f.loops.clear();
+    f.forAlls.clear();
+    f.gosubs.clear();
+    f.numbered.clear();
+  }
   f.proc = nullptr;
   f.caller = nullptr;
 }
@@ -180,14 +186,34 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       return Raise(e);
     }
   }
+  return Enter(f, std::move(me), result);
+}
+
+Status Machine::CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result) {
+  if (halted_) return Status::kFatal;
+  if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
+  if (params.size() != proc.info.paramCount) return RaiseAbout(err::kWrongArguments, "'", proc.info.name, "'");
+  Frame& f = TakeFrame();
+  f.proc = &proc;
+  f.params.assign(params.begin(), params.end());
+  return Enter(f, std::move(me), result);
+}
+
+inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
+  const Procedure& proc = *f.proc;
+  const ProcedureInfo& info = proc.info;
   f.locals.assign(proc.localDefaults.begin(), proc.localDefaults.end());
-  for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
+  if (!proc.lean) {
+    for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
+  }
   if (info.kind == kind::kFunction) f.result = proc.resultDefault;
   f.me = std::move(me);
   f.stackBase = stack_.size();
   f.markerBase = markers_.size();
-  f.loops.resize(static_cast<size_t>(proc.loopStates));
-  f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
+  if (!proc.lean) {
+    f.loops.resize(static_cast<size_t>(proc.loopStates));
+    f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
+  }
   f.handler = -1;
   f.resumeNext = false;
   f.inHandler = false;
@@ -235,7 +261,7 @@ Status Machine::CallFromStack(Frame& f, int& error) {
       return CallDeclaration(m.sym, args);
     case CalleeKind::kConstructor: {
       Value object;
-      Status s = Construct(m.sym, args, object);
+      Status s = Construct(m.sym, args, {}, object);
       if (s == Status::kOk) stack_.push_back(std::move(object));
       return s;
     }
@@ -256,7 +282,8 @@ Status Machine::CallFromStack(Frame& f, int& error) {
   return s;
 }
 
-Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value& out) {
+Status Machine::Construct(uint32_t classOffset, std::span<Value> args, std::span<const Value> converted,
+                          Value& out) {
   ClassRuntime& r = RuntimeOf(classOffset);
   if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
   const ClassInfo* cls = r.chain.front();
@@ -265,11 +292,13 @@ Status Machine::Construct(uint32_t classOffset, std::vector<Value>& args, Value&
   for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
   if (r.ctor == 0) {
-    if (!args.empty()) return RaiseAbout(err::kWrongArguments, "'New ", cls->name, "'");
+    if (!args.empty() || !converted.empty()) return RaiseAbout(err::kWrongArguments, "'New ", cls->name, "'");
   } else {
     if (r.ctorProc == nullptr) r.ctorProc = ProcedureAt(r.ctor);
     if (r.ctorProc == nullptr) return Status::kFatal;
-    if (Status s = Call(*r.ctorProc, args, object, nullptr); s != Status::kOk) return s;
+    const Status s = converted.empty() ? Call(*r.ctorProc, args, object, nullptr)
+                                       : CallConverted(*r.ctorProc, converted, object, nullptr);
+    if (s != Status::kOk) return s;
   }
   out = std::move(object);
   return Status::kOk;
@@ -302,18 +331,36 @@ Status Machine::CallBound(const BoundDeclaration& bound, std::span<const Value* 
   const DeclarationInfo& decl = bound.decl;
   if (bound.fn == nullptr) return Invoke(bound, {});
   if (args.size() != decl.paramTypes.size()) return RaiseAbout(err::kWrongArguments, "'", decl.name, "'");
-  // A native calls nothing back in the machine, so one buffer serves every
-  // call; what it holds goes when the call is over.
-  std::vector<Value>& converted = nativeArgs_;
-  int e = 0;
-  for (size_t i = 0; i < args.size() && e == 0; ++i) {
-    // A value of the parameter's own type is copied in place.
-    if (args[i]->type() == HeldType(decl.paramTypes[i])) {
-      converted.push_back(*args[i]);
-    } else {
-      e = ConvertOther(*args[i], decl.paramTypes[i], converted.emplace_back());
+  // Few arguments, the usual case, convert into an array on the stack; more
+  // into one buffer (a native calls nothing back in the machine, so one
+  // serves every call). What either holds goes when the call is over.
+  if (args.size() <= kSmallNativeArgs) {
+    // Only the values the call takes are made, each copied straight from
+    // its source when it has the parameter's type.
+    alignas(Value) unsigned char raw[kSmallNativeArgs * sizeof(Value)];
+    Value* small = reinterpret_cast<Value*>(raw);
+    size_t made = 0;
+    int e = 0;
+    for (; made < args.size(); ++made) {
+      const Value& a = *args[made];
+      if (a.type() == HeldType(decl.paramTypes[made])) {
+        new (&small[made]) Value(a);
+        continue;
+      }
+      new (&small[made]) Value();
+      if ((e = ConvertOther(a, decl.paramTypes[made], small[made])) != 0) {
+        ++made;
+        break;
+      }
     }
+    const Status s = e != 0 ? Raise(e) : Invoke(bound, std::span<const Value>(small, made));
+    std::destroy_n(small, made);
+    return s;
   }
+  std::vector<Value>& converted = nativeArgs_;
+  converted.resize(args.size());
+  int e = 0;
+  for (size_t i = 0; i < args.size() && e == 0; ++i) e = Convert(*args[i], decl.paramTypes[i], converted[i]);
   const Status s = e != 0 ? Raise(e) : Invoke(bound, converted);
   converted.clear();
   return s;

@@ -256,21 +256,21 @@ Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call
 // The new object of class `cls` from the arguments the loads of `call`
 // read, counting the instructions from OpLoadCtor's successor to OpCallProc.
 Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object) {
+  if (call.constant) {
+    steps_ += static_cast<uint64_t>(call.span);
+    return Construct(cls, {}, call.converted, object);
+  }
   ArgBuffer buffer(*this);
   std::vector<Value>& args = buffer.values;
-  if (call.constant) {
-    args.assign(call.converted.begin(), call.converted.end());
-  } else {
-    args.resize(call.args.size());
-    for (size_t k = 0; k < args.size(); ++k) {
-      Status s = Status::kOk;
-      const Value* v = SimpleSource(f, call.args[k], error, s);
-      if (v == nullptr) return s;
-      args[k] = *v;
-    }
+  args.resize(call.args.size());
+  for (size_t k = 0; k < args.size(); ++k) {
+    Status s = Status::kOk;
+    const Value* v = SimpleSource(f, call.args[k], error, s);
+    if (v == nullptr) return s;
+    args[k] = *v;
   }
   steps_ += static_cast<uint64_t>(call.span);
-  return Construct(cls, args, object);
+  return Construct(cls, args, {}, object);
 }
 
 Status Machine::FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next,

@@ -48,6 +48,7 @@ void Machine::PrepareDefaults(Procedure& proc) {
   proc.localDefaults.assign(proc.info.frameSlots, Value());
   AddDefaults(proc.info.locals, proc.localDefaults, proc.freshLocals);
   if (proc.info.kind == kind::kFunction) proc.resultDefault = Value::DefaultOf(proc.info.resultType);
+  proc.lean = IsLean(proc);
 }
 
 Value Machine::NewRecord(int32_t index, int depth) {

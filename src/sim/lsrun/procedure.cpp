@@ -504,4 +504,49 @@ bool PrepareProcedure(const ModuleView& view, const ProcedureInfo& info, size_t 
   return Preparer(view, info, globalSlots, out, error).Run();
 }
 
+namespace {
+
+bool IsFixedScalar(const VariableInfo& v) {
+  if (v.isArray || v.isList) return false;
+  switch (v.type) {
+    case SlotType::kInteger:
+    case SlotType::kLong:
+    case SlotType::kDouble:
+    case SlotType::kSingle:
+    case SlotType::kCurrency:
+    case SlotType::kBoolean:
+    case SlotType::kByte:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+bool IsLean(const Procedure& proc) {
+  if (proc.loopStates != 0 || proc.forAllStates != 0 || !proc.freshLocals.empty()) return false;
+  // A local of a fixed scalar type never holds a counted value; a Variant,
+  // String or object local may, and its release may run a destructor.
+  for (const VariableInfo& v : proc.info.locals) {
+    if (!IsFixedScalar(v)) return false;
+  }
+  for (const Value& v : proc.localDefaults) {
+    if (v.type() >= Value::Type::kString) return false;
+  }
+  for (const Insn& in : proc.code) {
+    switch (in.op) {
+      case op::kGosub:
+      case op::kOnGosub:
+      case op::kOnErrorGoto:
+      case op::kOnErrorGoto0:
+      case op::kOnErrorResume:
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
 }  // namespace quillet::lsrun

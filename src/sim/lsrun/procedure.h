@@ -144,6 +144,11 @@ struct Procedure {
   std::vector<Value> localDefaults;
   std::vector<FreshSlot> freshLocals;
   Value resultDefault;
+  // A lean procedure keeps nothing in its frame but parameters and scalar
+  // locals: no loops, ForAll, GoSub or On Error state, no local that can
+  // hold a string or an object; a call skips setting up and releasing the
+  // rest (see IsLean).
+  bool lean = false;
 
   // Index of the statement after the one holding instruction `i`: the next
   // line marker or the instruction after the next statement separator.
@@ -151,6 +156,9 @@ struct Procedure {
   // Index of the first instruction of the statement holding instruction `i`.
   int32_t StatementStart(int32_t i) const;
 };
+
+// Whether `proc`, its defaults filled, can run in a lean frame.
+bool IsLean(const Procedure& proc);
 
 // Decodes the code of `info` up to its OpEndSub and resolves the operands.
 // `globalSlots` bounds module-variable slots. Returns false with a message

@@ -33,6 +33,7 @@ namespace {
 // Buffers of the rewrite, kept per thread and reused module after module, so
 // that a note with many pieces of code does not allocate them each time.
 struct RewriteBuffers {
+  CodeWalks walks;  // the procedures' code as walked before the timer class went in
   CodeEdits edits;
   ProcedureListing listing;  // reused procedure after procedure
   std::vector<uint8_t> entry;
@@ -40,10 +41,13 @@ struct RewriteBuffers {
   EditInsertions insertions;
   bool inUse = false;
 
-  // Memory kept past a module; buffers grown larger (a huge agent) are given back.
+  // Memory kept past a module; buffers grown larger are given back. A 1 MiB
+  // agent's rewrite holds about 7 MiB here (9.5 MiB with control structures
+  // every few lines), so its buffers go back: kept, they measured slower, as
+  // the allocator hands the freed memory out again without faulting it in.
   static constexpr size_t kKeptBytes = size_t{4} << 20;
   size_t Held() const {
-    return edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
+    return walks.HeldBytes() + edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
            listing.arrays.offsets.capacity() * sizeof(int32_t) + listing.arrays.opcodes.capacity() * sizeof(int16_t) +
            listing.marks.capacity() + insertions.calls.capacity() * sizeof(uint32_t);
   }
@@ -246,14 +250,23 @@ std::map<uint32_t, uint32_t> UnchangedEnds(const std::map<uint32_t, uint32_t>& e
 // after its scope's first entry, can lie outside every walked chain, and its
 // name, appended behind a malformed string, outside the string walk; read
 // back, the module would then be rewritten again at every open. The strings
-// are read as a module read back reads them: a copy whose maps come from a
-// walk of its bytes, not from what the rewrite added.
+// are read as a module read back reads them, by a walk of their bytes, not
+// from the maps the rewrite's appends kept current: the classes' names are
+// gathered first, then one string walk looks for one of them holding the
+// timer class's name.
 bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
-  CStringTable strings(module.StringTable());
-  strings.SetText(module.StringTable().Text());
-  bool found = false;
+  const CStringTable& strings = module.StringTable();
+  std::vector<uint32_t> classNames;  // string offsets of the classes walked
   module.Symbols().WalkModule(module.Header(), false, [&](const SymbolVisit& v) {
-    found = v.kind == symbol::kClass && strings.GetText(v.name) == kTimerClassName;
+    if (v.kind == symbol::kClass && v.name != strings::kEmptyHandle) classNames.push_back(strings.Resolve(v.name));
+    return true;
+  });
+  if (classNames.empty()) return false;
+  std::sort(classNames.begin(), classNames.end());
+  bool found = false;
+  strings.ForEachString([&](uint32_t position, uint16_t, const std::string& text) {
+    const uint64_t offset = uint64_t{position} + strings::kEntryHeaderSize;
+    found = text == kTimerClassName && std::binary_search(classNames.begin(), classNames.end(), offset);
     return !found;
   });
   return found;
@@ -262,8 +275,10 @@ bool TimerClassKnownWhenReadBack(CLSScriptModule& module) {
 // The rewrite itself; on failure the caller restores the module.
 Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfileApp& profile,
                  std::span<const uint8_t> originalCode) {
+  BuffersInUse buffers;
+  CodeWalks& walks = buffers.get().walks;
+  walks.Clear();
   std::map<uint32_t, uint32_t> endsBefore;
-  CodeWalks walks;
   const std::set<uint32_t> undecodableBefore = UndecodableProcedures(module, &endsBefore, {}, &walks);
   const Status32 r = BuildTimerClass(module, context, profile);
   if (r != 0) return r;
@@ -281,7 +296,6 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // under the other by either one's rewrite: neither is rewritten.
   const std::map<uint32_t, uint32_t> endsNow = UnchangedEnds(endsBefore, originalCode, code);
   const std::vector<bool> overlapping = OverlappingCode(code, offsets, endsNow);
-  BuffersInUse buffers;
   buffers.get().edits.Reset(offsets);
   ModuleRewrite w{module,  context, profile, code, TimerIdentity{ModuleKey(module), 0, module.ItemInfo().NoteId},
                   buffers.get(), buffers.get().edits, walks, endsNow, {}};

@@ -26,6 +26,12 @@ class CodeWalks {
   // The lengths found walking from `start`; empty when it was not walked or
   // did not decode.
   std::span<const uint8_t> Lengths(uint32_t start) const;
+  // Forgets every walk, keeping the memory for the next module's.
+  void Clear() {
+    walked_.clear();
+    lengths_.clear();
+  }
+  size_t HeldBytes() const { return lengths_.capacity(); }
 
  private:
   struct Walked {

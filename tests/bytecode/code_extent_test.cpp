@@ -64,6 +64,19 @@ TEST(CodeWalks, EndsAsProcedureCodeEndAndKeepsEachInstructionsLength) {
   EXPECT_EQ(walks.Walk(std::vector<uint8_t>{op::kEndSub}, 0), 5u);
 }
 
+// Cleared, the walks of the module before answer nothing: the same start in
+// the next module's code is walked anew.
+TEST(CodeWalks, ClearedWalksWalkTheNextCodeAnew) {
+  CodeWalks walks;
+  ASSERT_EQ(walks.Walk(kTwoProcedures, 0), 5u);
+  walks.Clear();
+  EXPECT_TRUE(walks.Lengths(0).empty());
+  const std::vector<uint8_t> next = {op::kErr, op::kEndSub};
+  EXPECT_EQ(walks.Walk(next, 0), 2u);
+  const std::span<const uint8_t> lengths = walks.Lengths(0);
+  EXPECT_EQ(std::vector<uint8_t>(lengths.begin(), lengths.end()), (std::vector<uint8_t>{1, 1}));
+}
+
 TEST(CodeWalks, CodeThatDoesNotDecodeKeepsNoLengths) {
   CodeWalks walks;
   const std::vector<uint8_t> cutOperand = {op::kLine, 1};

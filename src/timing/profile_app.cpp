@@ -50,7 +50,7 @@ void CLSProfileApp::AnnounceMemoryLimit() {
 void CLSProfileApp::TimerExit(uint32_t, uint32_t) { Data.Exit(); }
 
 void CLSProfileApp::TimerLine(uint32_t key, uint32_t handle, int32_t line) {
-  if (Data.CallStack().empty()) TimerEnter(key, handle);
+  if (!Data.HasOpenCall()) TimerEnter(key, handle);
   Data.Line(line);
 }
 

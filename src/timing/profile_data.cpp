@@ -17,6 +17,23 @@ CProfileData::CProfileData(CounterFn counter, int64_t frequency) : frequency_(fr
 CProfileData::~CProfileData() = default;
 
 void CProfileData::Enter(const ProcedureKey& key) {
+  // Inside a call that failed to open, nothing can be placed in the tree.
+  if (failedDepth_ != 0) {
+    ++failedDepth_;
+    return;
+  }
+  try {
+    Open(key);
+  } catch (...) {
+    // The throw ends the timer event, but its exit still comes: counting the
+    // failed call lets that exit close it instead of its caller. A count
+    // needs no memory, so it holds whether the record or the stack failed.
+    ++failedDepth_;
+    throw;
+  }
+}
+
+void CProfileData::Open(const ProcedureKey& key) {
   const int64_t now = counter_();
   if (depth_ == frames_.size()) frames_.resize(frames_.size() * 2);
   OpenCall* parent = depth_ != 0 ? &frames_[depth_ - 1] : nullptr;
@@ -58,6 +75,10 @@ void CProfileData::CloseLine(OpenCall& call, int64_t now) {
 
 void CProfileData::Exit() {
   const int64_t now = counter_();
+  if (failedDepth_ != 0) {
+    --failedDepth_;
+    return;
+  }
   if (depth_ == 0) return;
   OpenCall& call = frames_[--depth_];  // the record stays owned by its parent or the roots
   CallRecord* r = call.Record;
@@ -69,7 +90,7 @@ void CProfileData::Exit() {
 
 void CProfileData::Line(int32_t line) {
   const int64_t now = counter_();
-  if (depth_ == 0) return;
+  if (depth_ == 0 || failedDepth_ != 0) return;
   OpenCall& call = frames_[depth_ - 1];
   if (call.Record == nullptr) return;
   if (call.LineOpen != 0) CloseLine(call, now);
@@ -90,6 +111,7 @@ void CProfileData::AddProcedure(uint32_t key, ProcedureInfo info) {
 void CProfileData::Clear() {
   procedures_.clear();
   depth_ = 0;
+  failedDepth_ = 0;
   dropped_ = 0;
   firstRoot_ = lastRoot_ = nullptr;
   rootCount_ = 0;

@@ -72,12 +72,16 @@ class CProfileData {
   // a new root. Once the records hold the memory limit, or when the
   // innermost open call went unrecorded, the call is counted as dropped and
   // only its place on the call stack is kept, so its exit closes it and its
-  // time stays in its parent's.
+  // time stays in its parent's. When the call cannot be opened (out of
+  // memory) the exception passes on, and the call and every call it makes
+  // are counted as failed, without record or stack entry: their lines are
+  // ignored and their exits close nothing else, so the tree stays right.
   virtual void Enter(const ProcedureKey& key);
   // The innermost open call ended. Ignored when no call is open.
   virtual void Exit();
   // A source line of the innermost open call starts. Ignored when no call is
-  // open. One counter reading ends the previous line and starts this one.
+  // open or the innermost call failed to open. One counter reading ends the
+  // previous line and starts this one.
   virtual void Line(int32_t line);
 
   // Inserts or replaces the description of (key, info.ProcedureId). Taken by
@@ -93,6 +97,8 @@ class CProfileData {
   uint64_t MemoryLimit() const { return memoryLimit_; }
   // Calls not recorded because of the memory limit, since creation or Clear.
   uint64_t DroppedCalls() const { return dropped_; }
+  // True while any call is open, one that failed to open included.
+  bool HasOpenCall() const { return depth_ != 0 || failedDepth_ != 0; }
 
   // Writes the report file at `path` (truncating it). Procedure records are
   // included when their database is one of `watchedPaths` (ignoring case) or a
@@ -111,10 +117,12 @@ class CProfileData {
   const RecordPool& Pool() const { return pool_; }
 
  private:
+  void Open(const ProcedureKey& key);
   void CloseLine(OpenCall& call, int64_t now);
 
   std::vector<OpenCall> frames_;  // the call stack; entries past depth_ are kept for reuse
   size_t depth_ = 0;
+  size_t failedDepth_ = 0;  // open calls, innermost, that failed to open: above the stack
   CallRecord* firstRoot_ = nullptr;     // Roots, owned through pool_
   CallRecord* lastRoot_ = nullptr;
   uint32_t rootCount_ = 0;

@@ -42,15 +42,18 @@ void* RecordPool::AllocateSlow(size_t bytes) {
 }
 
 LineEntry* RecordPool::NewLineBlock(uint32_t capacity) {
-  inUse_ += size_t{capacity} * sizeof(LineEntry);
+  const size_t bytes = size_t{capacity} * sizeof(LineEntry);
   const unsigned cls = static_cast<unsigned>(std::countr_zero(capacity));
   if (LineEntry* block = freeBlocks_[cls]) {
     LineEntry* next;
     std::memcpy(&next, block, sizeof next);
     freeBlocks_[cls] = next;
+    inUse_ += bytes;
     return block;
   }
-  return static_cast<LineEntry*>(Allocate(size_t{capacity} * sizeof(LineEntry)));
+  LineEntry* block = static_cast<LineEntry*>(Allocate(bytes));  // counted once it did not throw
+  inUse_ += bytes;
+  return block;
 }
 
 void RecordPool::FreeLineBlock(LineEntry* block, uint32_t capacity) {
@@ -94,8 +97,8 @@ LineEntry& RecordPool::FindOrInsert(CallRecord& r, uint32_t& capacity, uint32_t&
 void RecordPool::Fit(CallRecord& r, uint32_t capacity) {
   LineEntry* exact = nullptr;
   if (r.LineCount != 0) {
-    inUse_ += size_t{r.LineCount} * sizeof(LineEntry);
     exact = static_cast<LineEntry*>(Allocate(size_t{r.LineCount} * sizeof(LineEntry)));
+    inUse_ += size_t{r.LineCount} * sizeof(LineEntry);
     std::memcpy(static_cast<void*>(exact), r.LineData, r.LineCount * sizeof(LineEntry));
   }
   if (capacity != 0) FreeLineBlock(r.LineData, capacity);

@@ -33,8 +33,9 @@ class RecordPool {
 
   // A fresh record with every field at its initial value.
   CallRecord* NewRecord() {
+    void* block = Allocate(sizeof(CallRecord));  // counted once it did not throw
     inUse_ += sizeof(CallRecord);
-    return new (Allocate(sizeof(CallRecord))) CallRecord();
+    return new (block) CallRecord();
   }
 
   // The entry of `line` in the lines of `r`, an open call whose table has

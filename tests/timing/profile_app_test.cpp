@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "config/settings.h"
 #include "sim/scoped_sim_host.h"
@@ -211,6 +212,77 @@ TEST_F(ProfileAppTest, MemoryLimitDropsCallsSaysSoOnceAndCountsThemInTheReport) 
   app_.TimerEnter(1, 1);
   EXPECT_EQ(app_.Data.DroppedCalls(), 0u);
   EXPECT_EQ(host_->ConsoleLines().size(), 1u);
+}
+
+// A counter whose next reading fails once when asked, the way a failed
+// allocation inside an entry would: the export's guard swallows the throw.
+bool gFailNextReading = false;
+int64_t FailingCounter() {
+  if (gFailNextReading) {
+    gFailNextReading = false;
+    throw std::bad_alloc();
+  }
+  return gNow += 5;
+}
+
+class FailedEnterTest : public ::testing::Test {
+ protected:
+  void FailingEnter(uint32_t key, uint32_t handle) {
+    gFailNextReading = true;
+    EXPECT_THROW(app_.TimerEnter(key, handle), std::bad_alloc);
+  }
+  sim::ScopedSimHost host_;
+  CLSProfileApp app_{"AMGR", "", 0x54, &FailingCounter, 1000};
+};
+
+// The failed call keeps its place: its lines and callees stay out of its
+// caller, its exit closes nothing else, and the caller's later lines and
+// exit land on the caller.
+TEST_F(FailedEnterTest, AFailedEnterStillPairsWithItsExit) {
+  app_.TimerEnter(0x50001, 1);
+  app_.TimerLine(0x50001, 1, 10);
+  FailingEnter(0x50001, 2);
+  app_.TimerLine(0x50001, 2, 20);
+  app_.TimerEnter(0x50001, 3);
+  app_.TimerLine(0x50001, 3, 30);
+  app_.TimerExit(0x50001, 3);
+  app_.TimerExit(0x50001, 2);
+  EXPECT_EQ(app_.Data.CallStack().size(), 1u);
+  app_.TimerLine(0x50001, 1, 11);
+  app_.TimerExit(0x50001, 1);
+  app_.TimerEnter(0x50001, 4);
+  app_.TimerExit(0x50001, 4);
+
+  EXPECT_TRUE(app_.Data.CallStack().empty());
+  ASSERT_EQ(app_.Data.RootCount(), 2u);
+  const CallRecord& root = *app_.Data.FirstRoot();
+  EXPECT_EQ(root.ProcedureId, 1u);
+  EXPECT_EQ(root.ChildCount, 0u);
+  EXPECT_EQ(root.FirstChild, nullptr);
+  ASSERT_EQ(root.Lines().size(), 2u);
+  EXPECT_NE(root.Lines().Find(10), nullptr);
+  EXPECT_NE(root.Lines().Find(11), nullptr);
+  EXPECT_EQ(root.NextSibling->ProcedureId, 4u);
+  EXPECT_EQ(app_.Data.DroppedCalls(), 0u);  // no memory limit was met
+}
+
+TEST_F(FailedEnterTest, AFailedRootLeavesNoCallOpenAfterItsExit) {
+  FailingEnter(0x50001, 1);
+  app_.TimerLine(0x50001, 1, 10);  // the failed root's line opens no other root
+  app_.TimerExit(0x50001, 1);
+  EXPECT_EQ(app_.Data.RootCount(), 0u);
+  app_.TimerLine(0x50001, 2, 12);  // a line with nothing open enters its procedure
+  ASSERT_EQ(app_.Data.RootCount(), 1u);
+  EXPECT_EQ(app_.Data.FirstRoot()->ProcedureId, 2u);
+
+  FailingEnter(0x50001, 3);  // fails inside the open root
+  app_.Data.Clear();         // drops every open call, the failed one too
+  app_.TimerEnter(0x50001, 5);
+  app_.TimerExit(0x50001, 5);
+  ASSERT_EQ(app_.Data.RootCount(), 1u);
+  EXPECT_EQ(app_.Data.FirstRoot()->ProcedureId, 5u);
+  EXPECT_GT(app_.Data.FirstRoot()->Elapsed, 0);
+  EXPECT_TRUE(app_.Data.CallStack().empty());
 }
 
 }  // namespace

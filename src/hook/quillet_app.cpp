@@ -96,7 +96,14 @@ void CQuilletApp::RememberViewNote(NoteHandle note) {
   if (savedViewNotes_.contains(unid)) return;
   NoteHandle copy;
   if (notes.NoteCopy(note, copy) != kNoError || !copy) return;
-  savedViewNotes_.emplace(unid, copy);
+  try {
+    savedViewNotes_.emplace(unid, copy);
+  } catch (...) {
+    // The copy is closed here or never; the failure still stops the caller
+    // from rewriting a view that has no copy to restore before a save.
+    static_cast<void>(notes.NoteClose(copy));
+    throw;
+  }
 }
 
 NoteHandle CQuilletApp::SavedViewNote(const Unid& unid) {

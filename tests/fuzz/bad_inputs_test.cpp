@@ -157,6 +157,27 @@ TEST_F(FailedWriteTest, CompileAndRoundtripKeepAnEarlierOutput) {
   EXPECT_EQ(left, (std::vector<std::string>{"m.lso", "out.lso"}));
 }
 
+TEST_F(FailedWriteTest, ReplacedOutputKeepsItsPermissionsAndItsLink) {
+  const std::string module = File("m.lso");
+  ASSERT_EQ(Run({"compile", Example("class_methods.lss"), "-o", module}).exitCode, 0);
+  const std::string out = File("out.lso");
+  WriteText(out, "earlier contents");
+  std::filesystem::permissions(out, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                        std::filesystem::perms::group_read);
+  const std::string link = File("latest.lso");
+  std::filesystem::create_symlink("out.lso", link);
+
+  ASSERT_EQ(Run({"roundtrip", module, link}).exitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(ReadText(out) == ReadText(module)) << "the link's file holds the module";
+  EXPECT_EQ(std::filesystem::status(out).permissions(), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_write |
+                                                             std::filesystem::perms::group_read);
+  std::vector<std::string> left = Leftovers();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"latest.lso", "m.lso", "out.lso"}));
+}
+
 TEST_F(FailedWriteTest, ProfiledRunNamesAFailedReportWriteAndLeavesNoPartialReport) {
   const std::string report = File("r.zvk");
   // Many timed calls and no printed output: the report outgrows the limit.

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -55,7 +56,8 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string&
   // A device or pipe is written in place; a file is replaced only once its
   // new contents are wholly written, so a failed write leaves the old file.
   struct stat target {};
-  if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+  const bool existing = ::stat(path.c_str(), &target) == 0;
+  if (existing && !S_ISREG(target.st_mode)) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
         std::fflush(file.get()) != 0) {
@@ -64,7 +66,14 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string&
     }
     return true;
   }
-  const std::string temporary = path + ".quillet-" + std::to_string(::getpid()) + ".tmp";
+  // An existing file keeps its permissions, and a link stays a link: the
+  // file it leads to is the one replaced.
+  std::string file = path;
+  if (existing) {
+    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+    if (real) file = real.get();
+  }
+  const std::string temporary = file + ".quillet-" + std::to_string(::getpid()) + ".tmp";
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd < 0) {
     error = Reason(path);
@@ -73,6 +82,7 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string&
   const char* data = text.data();
   size_t left = text.size();
   int failure = 0;  // errno of the first step that failed
+  if (existing && ::fchmod(fd, target.st_mode & 07777) != 0) failure = errno;
   while (failure == 0 && left > 0) {
     const ssize_t n = ::write(fd, data, left);
     if (n > 0) {
@@ -84,7 +94,7 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string&
   }
   if (failure == 0 && ::fsync(fd) != 0) failure = errno;
   if (::close(fd) != 0 && failure == 0) failure = errno;
-  if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+  if (failure == 0 && ::rename(temporary.c_str(), file.c_str()) != 0) failure = errno;
   if (failure != 0) {
     ::unlink(temporary.c_str());
     errno = failure;

@@ -3,6 +3,7 @@
 // of a case dispatch, the backward search for an Else jump) use tables built
 // once, so marking a procedure is O(n log n) instead of quadratic.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <set>
 #include <span>
@@ -120,6 +121,21 @@ class CompactMarkStore {
   std::vector<uint8_t>& words_;
 };
 
+// The index lists of the passes an instruction joins, by opcode: jumps of
+// each kind, the shapes of pass 7 (jumps, OpDup, OpPop) and the stops of the
+// case-dispatch scan (lines, separators, jumps).
+enum Role : uint8_t { kJmpRole = 1, kJzRole = 2, kJnzRole = 4, kShapeRole = 8, kStopRole = 16 };
+
+constexpr std::array<uint8_t, 256> kRoles = [] {
+  std::array<uint8_t, 256> roles{};
+  roles[op::kJmp] = kJmpRole | kShapeRole | kStopRole;
+  roles[op::kJZ] = kJzRole | kShapeRole | kStopRole;
+  roles[op::kJNZ] = kJnzRole | kShapeRole | kStopRole;
+  roles[op::kDup] = roles[op::kPop] = kShapeRole;
+  roles[op::kLine] = roles[op::kStmtSep] = kStopRole;
+  return roles;
+}();
+
 // The eight passes over one store of marks; every instruction is looked at
 // through its opcode in the index's array.
 template <class Store>
@@ -129,16 +145,28 @@ class Marker {
       : s_(store), n_(n), index_(index), isLabel_(isLabel), procedure_(procedure) {
     // The passes that visit one kind of instruction walk its indices, found
     // once; pass 7 walks every instruction it has a rule for, in list order.
+    // Most instructions have no role: a first scan passes them by with one
+    // table read each, keeping only the others.
+    const std::span<const int16_t> ops = index_.Opcodes().first(static_cast<size_t>(n_));
+    std::vector<long> withRole;
     for (long i = 0; i < n_; ++i) {
-      switch (Op(i)) {
-        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kDup: case op::kPop: shapes_.push_back(i); break;
-        case op::kLine: case op::kStmtSep: stops_.push_back(i); break;
-        default: break;
-      }
+      const auto code = static_cast<uint16_t>(ops[static_cast<size_t>(i)]);
+      if (code < kRoles.size() && kRoles[code] != 0) withRole.push_back(i);
     }
+    std::vector<long> jmps, jzs, jnzs, shapes, stops;
+    for (const long i : withRole) {
+      const uint8_t role = kRoles[static_cast<uint16_t>(ops[static_cast<size_t>(i)])];
+      if ((role & kJmpRole) != 0) jmps.push_back(i);
+      if ((role & kJzRole) != 0) jzs.push_back(i);
+      if ((role & kJnzRole) != 0) jnzs.push_back(i);
+      if ((role & kShapeRole) != 0) shapes.push_back(i);
+      if ((role & kStopRole) != 0) stops.push_back(i);
+    }
+    jmps_ = std::move(jmps);
+    jzs_ = std::move(jzs);
+    jnzs_ = std::move(jnzs);
+    shapes_ = std::move(shapes);
+    stops_ = std::move(stops);
   }
 
   void Run() {
@@ -197,10 +225,19 @@ class Marker {
         s_.SetSeparatorMark(head, kLoopHead);
         continue;
       }
-      const int test = index_.NextConditionalJumpAfter(i);
+      const long test = NextConditionalJumpAfter(i);
       if (test < 0) continue;
       s_.SetConditionalMark(At(test), kTestedByBackEdge);
     }
+  }
+
+  // The first OpJZ or OpJNZ after index `i`, or -1: from the lists of each,
+  // rather than the index's own, which would have to walk every instruction.
+  long NextConditionalJumpAfter(long i) const {
+    const auto jz = std::upper_bound(jzs_.begin(), jzs_.end(), i);
+    const auto jnz = std::upper_bound(jnzs_.begin(), jnzs_.end(), i);
+    if (jz == jzs_.end()) return jnz == jnzs_.end() ? -1 : *jnz;
+    return jnz == jnzs_.end() ? *jz : std::min(*jz, *jnz);
   }
 
   // 5. A structural jump landing right after a loop end leaves that loop.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "bytecode/decoder.h"
 #include "bytecode/opcode_layout.h"
@@ -56,6 +57,39 @@ bool TimedLine(size_t n, size_t i, OpcodeAt opcodeAt, LineAt lineAt, CaseLineAt 
   if (lineAt(i) == OpLine::kSyntheticLine || caseLineAt(i)) return false;
   if (opcodeAt(i + 1) == op::kLine || opcodeAt(i + 2) == op::kLine) return false;
   return !IsJump(opcodeAt(i + 1), false);
+}
+
+// Fills a buffer front to back with pieces of a few bytes each (the code
+// between two line calls, a call): a piece that fits is moved as two 16-byte
+// blocks, whose spare bytes the next pieces overwrite, rather than by a call
+// of memcpy per piece.
+class PieceWriter {
+ public:
+  explicit PieceWriter(std::vector<uint8_t>& out) : to_(out.data()), end_(out.data() + out.size()) {}
+  // Appends the `n` bytes at `from`, of which `readable` may be read.
+  // REQUIRES: n <= readable, and the piece fits in what is left of the buffer.
+  void Put(const uint8_t* from, size_t n, size_t readable) {
+    if (n <= 2 * kBlock && readable >= 2 * kBlock && static_cast<size_t>(end_ - to_) >= 2 * kBlock) {
+      std::memcpy(to_, from, kBlock);
+      std::memcpy(to_ + kBlock, from + kBlock, kBlock);
+    } else if (n != 0) {
+      std::memcpy(to_, from, n);
+    }
+    to_ += n;
+  }
+
+ private:
+  static constexpr size_t kBlock = 16;
+  uint8_t* to_;
+  uint8_t* end_;
+};
+
+// ShouldTimeLine over a listing, inlined into the rewrite's scan.
+inline bool TimedListingLine(const ProcedureListing& listing, size_t i) {
+  const int16_t* opcodes = listing.arrays.opcodes.data();
+  return TimedLine(
+      listing.size(), i, [&](size_t k) { return opcodes[k]; }, [&](size_t k) { return listing.LineAt(k); },
+      [&](size_t k) { return (listing.marks[k] & compact_marks::kCaseLine) != 0; });
 }
 
 // The bytes inserted before each instruction, found by offset: a call's
@@ -234,12 +268,7 @@ bool ShouldTimeLine(const InstructionList& list, size_t i) {
       [&](size_t k) { return static_cast<const OpLine&>(*list[k]).isCaseLine != 0; });
 }
 
-bool ShouldTimeLine(const ProcedureListing& listing, size_t i) {
-  return TimedLine(
-      listing.size(), i, [&](size_t k) { return listing.arrays.opcodes[k]; },
-      [&](size_t k) { return listing.LineAt(k); },
-      [&](size_t k) { return (listing.marks[k] & compact_marks::kCaseLine) != 0; });
-}
+bool ShouldTimeLine(const ProcedureListing& listing, size_t i) { return TimedListingLine(listing, i); }
 
 LineBase LineBase::From(int32_t lookedUp, bool classMember) {
   if (lookedUp < 0 && !classMember) return LineBase{true, 0};
@@ -278,29 +307,28 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
       if (IsJump(opcode, true)) jumps.push_back(i);
       continue;
     }
-    if (!ShouldTimeLine(listing, i)) continue;
+    if (!TimedListingLine(listing, i)) continue;
     const uint16_t line = listing.LineAt(i);
     if (base.open) base = LineBase{false, line - 2};
     calls.push_back(static_cast<uint32_t>(offsets[i]));
     arguments.push_back(static_cast<uint16_t>(line - base.base + 1));
   }
   const size_t callLength = call.bytes.size();
+  call.bytes.resize(std::max<size_t>(callLength, 32));  // spare bytes to read past the call's end
   out.resize(code.size() + callLength * calls.size());
-  uint8_t* to = out.data();
+  PieceWriter to(out);
   size_t copied = 0;
   for (size_t k = 0; k < calls.size(); ++k) {
     const size_t at = calls[k];
-    std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at), to);
-    to += at - copied;
+    to.Put(code.data() + copied, at - copied, code.size() - copied);
     call.SetLine(arguments[k]);
-    std::copy(call.bytes.begin(), call.bytes.end(), to);
-    to += callLength;
+    to.Put(call.bytes.data(), callLength, call.bytes.size());
     copied = at;
   }
-  std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.end(), to);
+  to.Put(code.data() + copied, code.size() - copied, code.size() - copied);
   const auto total = static_cast<int32_t>(callLength * calls.size());
 
-  const ShiftMap shifts(offsets, calls, static_cast<int32_t>(call.bytes.size()), listing.endOffset);
+  const ShiftMap shifts(offsets, calls, static_cast<int32_t>(callLength), listing.endOffset);
   size_t callsBefore = 0;  // the jumps come in code order: a running count
   for (const size_t i : jumps) {
     while (callsBefore < calls.size() && calls[callsBefore] < static_cast<uint32_t>(offsets[i])) ++callsBefore;

@@ -250,6 +250,9 @@ int32_t SplitWalk(std::span<const uint8_t> code, size_t start, std::vector<uint8
   }
   pieces.push_back({cur, from});
   // Each piece runs to its chain's last length: where the next chain took over.
+  size_t total = lengths.size();
+  for (const Piece& piece : pieces) total += chains[piece.chain].count - piece.from;
+  lengths.reserve(total);
   for (const Piece& piece : pieces) {
     const Chain& c = chains[piece.chain];
     lengths.insert(lengths.end(), c.lengths.get() + piece.from, c.lengths.get() + c.count);

@@ -136,6 +136,19 @@ constexpr std::array<uint8_t, 256> kRoles = [] {
   return roles;
 }();
 
+// The indices of the instructions with a role, in order. Kept apart from the
+// passes so that its loop holds nothing else.
+[[gnu::noinline]] std::vector<long> IndicesWithRole(std::span<const int16_t> opcodes) {
+  const int16_t* ops = opcodes.data();
+  const size_t n = opcodes.size();
+  std::vector<long> found;
+  for (size_t i = 0; i < n; ++i) {
+    const auto code = static_cast<uint16_t>(ops[i]);
+    if (code < kRoles.size() && kRoles[code] != 0) found.push_back(static_cast<long>(i));
+  }
+  return found;
+}
+
 // The eight passes over one store of marks; every instruction is looked at
 // through its opcode in the index's array.
 template <class Store>
@@ -148,12 +161,9 @@ class Marker {
     // Most instructions have no role: a first scan passes them by with one
     // table read each, keeping only the others.
     const std::span<const int16_t> ops = index_.Opcodes().first(static_cast<size_t>(n_));
-    std::vector<long> withRole;
-    for (long i = 0; i < n_; ++i) {
-      const auto code = static_cast<uint16_t>(ops[static_cast<size_t>(i)]);
-      if (code < kRoles.size() && kRoles[code] != 0) withRole.push_back(i);
-    }
+    const std::vector<long> withRole = IndicesWithRole(ops);
     std::vector<long> jmps, jzs, jnzs, shapes, stops;
+    for (std::vector<long>* list : {&shapes, &stops}) list->reserve(withRole.size());
     for (const long i : withRole) {
       const uint8_t role = kRoles[static_cast<uint16_t>(ops[static_cast<size_t>(i)])];
       if ((role & kJmpRole) != 0) jmps.push_back(i);

@@ -138,13 +138,13 @@ constexpr std::array<uint8_t, 256> kRoles = [] {
 
 // The indices of the instructions with a role, in order. Kept apart from the
 // passes so that its loop holds nothing else.
-[[gnu::noinline]] std::vector<long> IndicesWithRole(std::span<const int16_t> opcodes) {
+[[gnu::noinline]] std::vector<uint32_t> IndicesWithRole(std::span<const int16_t> opcodes) {
   const int16_t* ops = opcodes.data();
   const size_t n = opcodes.size();
-  std::vector<long> found;
+  std::vector<uint32_t> found;
   for (size_t i = 0; i < n; ++i) {
     const auto code = static_cast<uint16_t>(ops[i]);
-    if (code < kRoles.size() && kRoles[code] != 0) found.push_back(static_cast<long>(i));
+    if (code < kRoles.size() && kRoles[code] != 0) found.push_back(static_cast<uint32_t>(i));
   }
   return found;
 }
@@ -154,18 +154,21 @@ constexpr std::array<uint8_t, 256> kRoles = [] {
 template <class Store>
 class Marker {
  public:
-  Marker(Store& store, const InstructionIndex& index, long n, const LabelLookup& isLabel, int32_t procedure)
+  // `candidates`: ascending indices including every instruction with a role.
+  Marker(Store& store, const InstructionIndex& index, long n, const LabelLookup& isLabel, int32_t procedure,
+         std::span<const uint32_t> candidates)
       : s_(store), n_(n), index_(index), isLabel_(isLabel), procedure_(procedure) {
     // The passes that visit one kind of instruction walk its indices, found
     // once; pass 7 walks every instruction it has a rule for, in list order.
-    // Most instructions have no role: a first scan passes them by with one
-    // table read each, keeping only the others.
     const std::span<const int16_t> ops = index_.Opcodes().first(static_cast<size_t>(n_));
-    const std::vector<long> withRole = IndicesWithRole(ops);
     std::vector<long> jmps, jzs, jnzs, shapes, stops;
-    for (std::vector<long>* list : {&shapes, &stops}) list->reserve(withRole.size());
-    for (const long i : withRole) {
-      const uint8_t role = kRoles[static_cast<uint16_t>(ops[static_cast<size_t>(i)])];
+    for (std::vector<long>* list : {&shapes, &stops}) list->reserve(candidates.size());
+    for (const uint32_t c : candidates) {
+      if (c >= ops.size()) break;
+      const auto code = static_cast<uint16_t>(ops[c]);
+      const uint8_t role = code < kRoles.size() ? kRoles[code] : 0;
+      if (role == 0) continue;
+      const long i = c;
       if ((role & kJmpRole) != 0) jmps.push_back(i);
       if ((role & kJzRole) != 0) jzs.push_back(i);
       if ((role & kJnzRole) != 0) jnzs.push_back(i);
@@ -404,16 +407,23 @@ void MarkControlStructures(InstructionList& list, const InstructionArrays& array
   }
   const InstructionIndex index(list, arrays);
   ObjectMarks marks(list);
-  Marker<ObjectMarks>(marks, index, static_cast<long>(list.size()), isLabel, procedure).Run();
+  Marker<ObjectMarks>(marks, index, static_cast<long>(list.size()), isLabel, procedure,
+                      IndicesWithRole(arrays.opcodes))
+      .Run();
 }
 
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks) {
+  MarkControlStructures(arrays, code, isLabel, procedure, marks, IndicesWithRole(arrays.opcodes));
+}
+
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates) {
   const size_t n = arrays.offsets.size();
   if (arrays.opcodes.size() != n) throw std::invalid_argument("offsets and opcodes of different lists");
   const InstructionIndex index(arrays);
   CompactMarkStore store(arrays, code, marks);
-  Marker<CompactMarkStore>(store, index, static_cast<long>(n), isLabel, procedure).Run();
+  Marker<CompactMarkStore>(store, index, static_cast<long>(n), isLabel, procedure, candidates).Run();
 }
 
 }  // namespace quillet

@@ -122,5 +122,10 @@ inline constexpr uint8_t kEndIf = 2;     // annotated "End If"
 // per instruction. Throws exactly where marking the decoded list would.
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks);
+// The same, told which instructions to look at: `candidates` are ascending
+// indices that include every jump, OpDup, OpPop, line marker and separator
+// (any others are passed by), so no pass scans every instruction.
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates);
 
 }  // namespace quillet

@@ -39,6 +39,26 @@ constexpr std::array<int8_t, 256> kBranchSizes = [] {
   return sizes;
 }();
 
+// The opcodes a listing's `notable` indices name: every jump, and what the
+// marking looks at besides.
+constexpr std::array<bool, 256> kNotable = [] {
+  std::array<bool, 256> notable{};
+  for (size_t b = 0; b < notable.size(); ++b) notable[b] = kJumpClasses[b] != kNoJump;
+  for (const uint8_t b : {op::kLine, op::kStmtSep, op::kDup, op::kPop, op::kJmp, op::kJZ, op::kJNZ}) notable[b] = true;
+  return notable;
+}();
+
+// The indices of the instructions of `opcodes` that kNotable names.
+[[gnu::noinline]] void ListNotable(const std::vector<int16_t>& opcodes, std::vector<uint32_t>& notable) {
+  notable.clear();
+  const int16_t* ops = opcodes.data();
+  const size_t n = opcodes.size();
+  for (size_t i = 0; i < n; ++i) {
+    const auto code = static_cast<uint16_t>(ops[i]);
+    if (code < kNotable.size() && kNotable[code]) notable.push_back(static_cast<uint32_t>(i));
+  }
+}
+
 // A line starting with a jump (OpOnGosub aside) is no statement of its own;
 // every jump, OpOnGosub included, is moved.
 bool IsJump(int opcode, bool withOnGosub) {
@@ -214,6 +234,7 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     out.arrays.offsets.clear();
     out.arrays.opcodes.clear();
     out.marks.clear();
+    out.notable.clear();
     out.endOffset = 0;
   };
   empty();
@@ -251,7 +272,8 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     out.code.assign(prefix.begin(), prefix.end());
     out.code.insert(out.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     out.endOffset = end - codeOffset + prefixLength;
-    MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks);
+    ListNotable(arrays.opcodes, out.notable);
+    MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks, out.notable);
     return true;
   } catch (...) {
     // Bad jump targets, neighbours outside the list and allocation failures
@@ -301,7 +323,9 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   // jumps are; then the new code in one copy of known size.
   std::vector<uint16_t> arguments;  // of each call
   std::vector<size_t> jumps;        // indices of the instructions to move
-  for (size_t i = 0; i < n; ++i) {
+  // Only the notable instructions can be timed lines or jumps.
+  for (const uint32_t i : listing.notable) {
+    if (i >= n) return kErrCouldNotLoadFunction;
     const int16_t opcode = opcodes[i];
     if (opcode != op::kLine) {
       if (IsJump(opcode, true)) jumps.push_back(i);

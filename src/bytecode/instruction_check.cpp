@@ -186,7 +186,9 @@ void SideBySide(std::span<const uint8_t> code, const std::array<int16_t, 256>& o
     return true;
   };
   while (state[0] == Chain::kOn) {
-    if (!(step(I) | ...)) break;  // every chain ended or reached its stop
+    bool any = false;
+    ((any = step(I) || any), ...);  // every chain steps, whatever the others did
+    if (!any) break;                // every chain ended or reached its stop
   }
   ((chains[I].origin = origin[I], chains[I].at = at[I], chains[I].state = state[I],
     chains[I].count = static_cast<size_t>(out[I] - chains[I].lengths.get())),

@@ -216,6 +216,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kLoadMeProc:
     case op::kLoadBaseProc:
       x.sym = view_.Resolve(HandleOperand(in));
+      x.b = view_.KindAt(x.sym);
       return true;
     case op::kStringLiteral:
     case op::kNumericLiteral: {

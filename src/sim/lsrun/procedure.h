@@ -25,7 +25,8 @@ inline constexpr int32_t kResultSlot = -1;
 //   jumps        a = target index; For/Next and ForAll/NextForAll: b = loop
 //                state index; ForAll: c = the variable's local slot
 //   On GoTo/GoSub a = index into Procedure::targetLists
-//   calls        sym = entry offset of the procedure, declaration or class;
+//   calls        sym = entry offset of the procedure, declaration or class,
+//                b = the kind word of its entry;
 //                OpLoadProc of a declaration: c = 1 + index into
 //                Procedure::nativeCalls when the call can run fused;
 //                OpLoadCtor: c = 1 + index into Procedure::constructions

@@ -287,6 +287,12 @@ class Instance : public Counted {
   Owner* owner_;
 };
 
+// The counted block a value holds, null for all but strings, objects,
+// arrays, lists and Types' values.
+inline Counted* Value::Block() const {
+  return type_ >= Type::kString && type_ <= Type::kRecord ? u_.block : nullptr;
+}
+
 inline Instance* Value::object() const {
   return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;
 }

@@ -318,8 +318,7 @@ Status Machine::Construct(uint32_t classOffset, std::span<Value> args, std::span
   ClassRuntime& r = RuntimeOf(classOffset);
   if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
   const ClassInfo* cls = r.chain.front();
-  Instance* instance = instances_.Make(classOffset, cls->slots);
-  std::copy(r.memberDefaults.begin(), r.memberDefaults.end(), instance->members.begin());
+  Instance* instance = instances_.Make(classOffset, r.memberDefaults);
   for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
   if (r.ctor == 0) {

@@ -359,12 +359,17 @@ inline Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status
 Status Machine::AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error) {
   const Procedure& p = *f.proc;
   const Insn* in = &p.code[static_cast<size_t>(pc)];
-  for (int32_t left = p.assignments[static_cast<size_t>(in->c - 1)].run;;) {
-    const Status s = FusedAssignment(f, *in, p.assignments[static_cast<size_t>(in->c - 1)], pc, next, error);
+  const Assignment* a = &p.assignments[static_cast<size_t>(in->c - 1)];
+  for (int32_t left = a->run;;) {
+    const Status s = FusedAssignment(f, *in, *a, pc, next, error);
     if (s != Status::kOk || error != 0 || --left == 0 || !pending_.empty()) return s;
-    pc = PassMarkers(f, next);
-    ++steps_;  // the next reference load, as the loop would count it
+    // The markers up to the next assignment and its reference load, as the
+    // loop would count them; the whole run is within the step limit.
+    steps_ += static_cast<uint64_t>(a->between) + 1;
+    if (a->lineAfter >= 0) f.line = static_cast<uint16_t>(a->lineAfter);
+    pc = next + a->between;
     in = &p.code[static_cast<size_t>(pc)];
+    a = &p.assignments[static_cast<size_t>(in->c - 1)];
   }
 }
 

@@ -478,6 +478,8 @@ void Preparer::ChainAssignments() {
     Assignment& a = out_.assignments[static_cast<size_t>(x.c - 1)];
     a.run = after.run + 1;
     a.runSteps = 3 + between + after.runSteps;
+    a.between = between;
+    a.lineAfter = between > 0 ? out_.code[i + 3].a : -1;
   }
 }
 

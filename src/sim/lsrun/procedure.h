@@ -115,10 +115,14 @@ struct Construction {
 // separators between them (a constructor storing its arguments) run as one
 // step from the first: `run` is how many of them, this one included, and
 // `runSteps` the instructions they and the markers between them count.
+// Within a run, `between` is how many markers follow this one before the
+// next, and `lineAfter` the line they set (-1: none).
 struct Assignment {
   SimpleLoad source;
   int32_t run = 1;
   int32_t runSteps = 3;
+  int32_t between = 0;
+  int32_t lineAfter = -1;
 };
 
 // A slot that starts with a value of its own (an array, a list, a Type's

@@ -27,6 +27,7 @@ Instance* InstancePool::Take(uint32_t classOffset) {
     instance->classOffset = classOffset;
     instance->state = Instance::State::kLive;  // its members went when it was freed
   }
+  instance->runtime = nullptr;
   instance->created = created_++;
   if (freeSlots_.empty()) {
     instance->poolSlot = static_cast<uint32_t>(live_.size());

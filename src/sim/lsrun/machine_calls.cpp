@@ -115,7 +115,8 @@ Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
   // The class's Delete, then its bases'.
-  for (ClassRuntime::Destructor& d : RuntimeOf(instance->classOffset).dtors) {
+  ClassRuntime& r = instance->runtime != nullptr ? *instance->runtime : RuntimeOf(instance->classOffset);
+  for (ClassRuntime::Destructor& d : r.dtors) {
     if (s != Status::kOk) break;
     if (d.proc == nullptr) d.proc = ProcedureAt(d.offset);
     if (d.proc == nullptr) return Status::kFatal;
@@ -319,6 +320,7 @@ Status Machine::Construct(uint32_t classOffset, std::span<Value> args, std::span
   if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
   const ClassInfo* cls = r.chain.front();
   Instance* instance = instances_.Make(classOffset, r.memberDefaults);
+  instance->runtime = &r;
   for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
   if (r.ctor == 0) {

@@ -75,6 +75,7 @@ class Counted {
 
 class Value;
 class Instance;
+struct ClassRuntime;  // class_runtime.h
 class ArrayRep;
 class ListRep;
 class RecordRep;
@@ -279,6 +280,9 @@ class Instance : public Counted {
   // where the pool holds it.
   uint64_t created = 0;
   uint32_t poolSlot = 0;
+  // The interpreter's setup of its class, kept by New so that its release
+  // does not look the class up again; null when not made by a New.
+  ClassRuntime* runtime = nullptr;
 
  protected:
   void LastReleased() override { owner_->InstanceReleased(this); }

@@ -14,7 +14,7 @@ STATUS ItemSnapshot::Take(NoteHandle note, std::string_view name) {
   ItemInfo info;
   STATUS status = notes.ItemFind(note, name, info);
   while (status == kNoError) {
-    copies.push_back(info);
+    copies.push_back(std::move(info));  // the host's copy is ours: taken over
     status = notes.ItemFindNext(note, copies.back().item, info);
   }
   if (StatusCode(status) != kErrItemNotFound) return status;

@@ -71,8 +71,15 @@ bool CMultiSection::ReadRecord(std::span<const uint8_t> image, size_t position, 
     segmentSizes_.back() += static_cast<int32_t>(n);
   else
     segmentSizes_.push_back(static_cast<int32_t>(n));
-  data_.resize(static_cast<size_t>(newLength), 0);
-  std::copy(bytes.begin(), bytes.end(), data_.begin() + offset);
+  if (offset >= length) {
+    // Appended behind the zeros of a skipped segment's tail, not zero-filled
+    // and then overwritten.
+    data_.insert(data_.end(), offset - length, 0);
+    data_.insert(data_.end(), bytes.begin(), bytes.end());
+  } else {
+    data_.resize(static_cast<size_t>(newLength), 0);
+    std::copy(bytes.begin(), bytes.end(), data_.begin() + offset);
+  }
   return true;
 }
 
@@ -184,7 +191,7 @@ int32_t CMultiSection::InsertBytes(int32_t position, std::span<const uint8_t> by
   changed.insert(changed.end(), data_.begin(), data_.begin() + at);
   changed.insert(changed.end(), bytes.begin(), bytes.end());
   changed.insert(changed.end(), data_.begin() + at, data_.end());
-  if (!SetData(changed)) return -1;
+  if (!SetData(std::move(changed))) return -1;  // taken over, not copied again
   return static_cast<int32_t>(bytes.size());
 }
 

@@ -91,20 +91,21 @@ std::string MarkerItemName(uint32_t checksum) {
 bool CLSScriptModule::LoadFromNote(NoteHandle note, std::string_view itemName) {
   try {
     NotesApi& notes = Notes();
-    quillet::ItemInfo info;
-    if (notes.ItemFind(note, itemName, info) != kNoError || !IsLoadableScriptType(info.type)) return false;
+    // The pieces are read in place and joined once: no copy of each from the host.
+    ItemValueView piece;
+    if (notes.ItemFindView(note, itemName, piece) != kNoError || !IsLoadableScriptType(piece.type())) return false;
     // An agent's action item is one record; further instances are not its code.
     const bool firstOnly = SameName(itemName, kAgentActionItem, kCompareExact);
     std::vector<uint8_t> image;
     for (;;) {
-      if (info.value.size() > 2) image.insert(image.end(), info.value.begin() + 2, info.value.end());
+      const std::span<const uint8_t> value = piece.value();
+      if (value.size() > 2) image.insert(image.end(), value.begin() + 2, value.end());
       if (firstOnly) break;
-      quillet::ItemInfo next;
-      const STATUS status = notes.ItemFindNext(note, info.item, next);
+      const STATUS status = notes.ItemFindNextView(note, piece.item(), piece);
       if (StatusCode(status) == kErrItemNotFound) break;
       if (status != kNoError) return false;  // a part of the image could not be read
-      info = std::move(next);
     }
+    piece.Release();  // the note may change from here on
     if (!Parse(image)) return false;
 
     ScriptItemInfo& item = ItemInfo();

@@ -179,11 +179,16 @@ TEST_F(ScriptItems, LoadRefusesAbsentForeignTypedAndDamagedItems) {
 
 TEST_F(ScriptItems, LoadFailsWhenALaterPieceCannotBeRead) {
   auto opened = Open(kit::ScriptLibraryNote("Lib", kLibrarySource, 2));
-  sim_->FailNext("ItemFindNext", kErrInvalidHandle);
+  sim_->FailNext("ItemFindNextView", kErrInvalidHandle);
   CLSScriptModule module;
   EXPECT_FALSE(module.LoadFromNote(opened->handle(), "$ScriptLib_O"));
-  sim_->ThrowNext("ItemFind");
+  sim_->ThrowNext("ItemFindView");
   EXPECT_FALSE(module.LoadFromNote(opened->handle(), "$ScriptLib_O"));
+  // The pieces are read in place: no read is left holding the note, which
+  // takes changes again after a failed load as after a good one.
+  EXPECT_EQ(sim_->ItemSetText(opened->handle(), "After", "failed"), kNoError);
+  ASSERT_TRUE(module.LoadFromNote(opened->handle(), "$ScriptLib_O"));
+  EXPECT_EQ(sim_->ItemSetText(opened->handle(), "After", "loaded"), kNoError);
 }
 
 // --- Storing ------------------------------------------------------------------

@@ -2,6 +2,7 @@
 #include "lsobject/multi_section.h"
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -184,6 +185,16 @@ int32_t CMultiSection::InsertBytes(int32_t position, std::span<const uint8_t> by
   const size_t at = position < 0 ? length : static_cast<size_t>(position);
   if (at == length) {
     AppendData(bytes);  // the common case: no need to copy what is there
+    return static_cast<int32_t>(bytes.size());
+  }
+  const auto growth = static_cast<int64_t>(bytes.size());
+  // Bytes taken from the section itself would move under the insert.
+  const std::less<const uint8_t*> before;
+  const bool apart = !before(bytes.data(), data_.data() + length) || !before(data_.data(), bytes.data() + bytes.size());
+  if (apart && !StartsSegment(growth)) {
+    // In place: the tail moves up (a reallocation, when needed, copies once).
+    data_.insert(data_.begin() + static_cast<ptrdiff_t>(at), bytes.begin(), bytes.end());
+    GrowLastSegment(growth);
     return static_cast<int32_t>(bytes.size());
   }
   std::vector<uint8_t> changed;

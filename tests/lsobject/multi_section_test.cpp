@@ -253,6 +253,24 @@ TEST(MultiSectionInsert, InsertsEncodedInstructionsAtAPositionOrTheEnd) {
   EXPECT_EQ(code.Length(), 10);
 }
 
+TEST(MultiSectionInsert, InsertsBytesTakenFromTheSectionItself) {
+  CByteCode code;
+  ASSERT_TRUE(code.SetData(Bytes{1, 2, 3, 4, 5}));
+  ASSERT_EQ(code.InsertBytes(-1, Bytes{6}), 1);  // grown, so the next insert fits in place
+  // Taken from behind the place they go, where a move of the tail would reach them.
+  const std::span<const uint8_t> own = code.Data().subspan(3, 2);
+  EXPECT_EQ(code.InsertBytes(1, own), 2);
+  EXPECT_EQ(Bytes(code.Data().begin(), code.Data().end()), (Bytes{1, 4, 5, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(code.SegmentSizes(), (std::vector<int32_t>{8}));
+
+  // Growth past the segment limit still starts a segment, inserted mid-data or not.
+  CSymbolTable near;
+  ASSERT_TRUE(near.SetData(Pattern(65000)));
+  EXPECT_EQ(near.InsertBytes(10, Pattern(1000, 5)), 1000);
+  EXPECT_EQ(near.SegmentCount(), 2);
+  EXPECT_EQ(near.Data()[10], Pattern(1000, 5)[0]);
+}
+
 TEST(MultiSectionChecksum, FoldsSegmentsAndSkipsTheSymbolChecksumWord) {
   CSymbolTable symbols;
   ASSERT_TRUE(symbols.SetData(Pattern(65000)));

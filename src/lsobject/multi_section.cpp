@@ -72,6 +72,9 @@ bool CMultiSection::ReadRecord(std::span<const uint8_t> image, size_t position, 
     segmentSizes_.back() += static_cast<int32_t>(n);
   else
     segmentSizes_.push_back(static_cast<int32_t>(n));
+  // Unsegmented data (the byte code) is never longer than the image behind
+  // it: room for all of it once, rather than growing chunk by chunk.
+  if (count == 0 && !IsSegmented()) data_.reserve(image.size() - position);
   if (offset >= length) {
     // Appended behind the zeros of a skipped segment's tail, not zero-filled
     // and then overwritten.

@@ -91,20 +91,29 @@ std::string MarkerItemName(uint32_t checksum) {
 bool CLSScriptModule::LoadFromNote(NoteHandle note, std::string_view itemName) {
   try {
     NotesApi& notes = Notes();
-    // The pieces are read in place and joined once: no copy of each from the host.
+    // The pieces are read in place, measured, then joined into one buffer:
+    // no copy of each from the host, no growing of the image.
     ItemValueView piece;
     if (notes.ItemFindView(note, itemName, piece) != kNoError || !IsLoadableScriptType(piece.type())) return false;
     // An agent's action item is one record; further instances are not its code.
     const bool firstOnly = SameName(itemName, kAgentActionItem, kCompareExact);
+    const auto eachPiece = [&](auto visit) {
+      for (;;) {
+        const std::span<const uint8_t> value = piece.value();
+        if (value.size() > 2) visit(value.subspan(2));
+        if (firstOnly) return true;
+        const STATUS status = notes.ItemFindNextView(note, piece.item(), piece);
+        if (StatusCode(status) == kErrItemNotFound) return true;
+        if (status != kNoError) return false;  // a part of the image could not be read
+      }
+    };
+    size_t total = 0;
+    if (!eachPiece([&](std::span<const uint8_t> bytes) { total += bytes.size(); })) return false;
+    if (notes.ItemFindView(note, itemName, piece) != kNoError) return false;
     std::vector<uint8_t> image;
-    for (;;) {
-      const std::span<const uint8_t> value = piece.value();
-      if (value.size() > 2) image.insert(image.end(), value.begin() + 2, value.end());
-      if (firstOnly) break;
-      const STATUS status = notes.ItemFindNextView(note, piece.item(), piece);
-      if (StatusCode(status) == kErrItemNotFound) break;
-      if (status != kNoError) return false;  // a part of the image could not be read
-    }
+    image.reserve(total);
+    if (!eachPiece([&](std::span<const uint8_t> bytes) { image.insert(image.end(), bytes.begin(), bytes.end()); }))
+      return false;
     piece.Release();  // the note may change from here on
     if (!Parse(image)) return false;
 

@@ -10,6 +10,7 @@
 
 #include "bytecode/opcode.h"
 #include "bytecode/opcode_numbers.h"
+#include "util/uninit_vector.h"
 
 namespace quillet {
 
@@ -36,9 +37,10 @@ COpCode* NextConditionalJump(const InstructionList& list, int32_t offset);
 
 // Every instruction's offset and opcode in list order: scans over a whole
 // list read these instead of visiting each instruction object.
+// Sized once and written in full where the lengths are known: not zero-filled.
 struct InstructionArrays {
-  std::vector<int32_t> offsets;
-  std::vector<int16_t> opcodes;
+  UninitVector<int32_t> offsets;
+  UninitVector<int16_t> opcodes;
 
   void Add(const COpCode& instr) { Add(instr.offset, instr.opcode()); }
   void Add(int32_t offset, int opcode) {

@@ -87,7 +87,7 @@ void InstructionIndex::Build() const {
   // Built at the first look-up: a procedure without jumps is never looked up.
   if (built_) return;
   built_ = true;
-  const std::vector<int32_t>& offsets = arrays_.offsets;
+  const auto& offsets = arrays_.offsets;
   for (size_t i = 1; i < offsets.size(); ++i) {
     if (offsets[i] < offsets[i - 1]) {
       inOrder_ = false;
@@ -108,7 +108,7 @@ int InstructionIndex::Find(int32_t target, int near) const {
   Build();
   if (inOrder_) {
     // The first of equal offsets, as the linear search finds it.
-    const std::vector<int32_t>& offsets = arrays_.offsets;
+    const auto& offsets = arrays_.offsets;
     const auto hint = near >= 0 && static_cast<size_t>(near) < offsets.size() ? offsets.begin() + near : offsets.begin();
     const auto it = LowerBoundNear(offsets.begin(), offsets.end(), hint, target);
     return it != offsets.end() && *it == target ? static_cast<int>(it - offsets.begin()) : -1;

@@ -49,7 +49,7 @@ constexpr std::array<bool, 256> kNotable = [] {
 }();
 
 // The indices of the instructions of `opcodes` that kNotable names.
-[[gnu::noinline]] void ListNotable(const std::vector<int16_t>& opcodes, std::vector<uint32_t>& notable) {
+[[gnu::noinline]] void ListNotable(std::span<const int16_t> opcodes, std::vector<uint32_t>& notable) {
   notable.clear();
   const int16_t* ops = opcodes.data();
   const size_t n = opcodes.size();
@@ -117,7 +117,7 @@ inline bool TimedListingLine(const ProcedureListing& listing, size_t i) {
 // goes in before its own line marker, which it does not move).
 class ShiftMap {
  public:
-  ShiftMap(const std::vector<int32_t>& offsets, const std::vector<uint32_t>& calls, int32_t callLength,
+  ShiftMap(const UninitVector<int32_t>& offsets, const std::vector<uint32_t>& calls, int32_t callLength,
            int32_t endOffset)
       : offsets_(offsets), calls_(calls), callLength_(callLength), end_(endOffset) {}
   // The shift of an instruction at `offset`; the search for it starts at
@@ -143,7 +143,7 @@ class ShiftMap {
   }
 
  private:
-  const std::vector<int32_t>& offsets_;
+  const UninitVector<int32_t>& offsets_;
   const std::vector<uint32_t>& calls_;  // ascending
   int32_t callLength_;
   int32_t end_;
@@ -313,8 +313,8 @@ bool HasSourceLines(const ProcedureListing& listing) {
 Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, std::vector<uint8_t>& out,
                          int32_t& inserted, std::vector<uint32_t>& calls) {
   const std::span<const uint8_t> code = listing.code;
-  const std::vector<int16_t>& opcodes = listing.arrays.opcodes;
-  const std::vector<int32_t>& offsets = listing.arrays.offsets;
+  const auto& opcodes = listing.arrays.opcodes;
+  const auto& offsets = listing.arrays.offsets;
   const size_t n = listing.size();
   if (opcodes.size() != n || listing.marks.size() != n) return kErrCouldNotLoadFunction;
   out.clear();

@@ -78,7 +78,7 @@ Outcome ByArrays(std::span<const uint8_t> code, int32_t start, const LabelLookup
     } else {
       MarkControlStructures(arrays, code, isLabel, 7, o.marks);
     }
-    o.offsets = arrays.offsets;
+    o.offsets.assign(arrays.offsets.begin(), arrays.offsets.end());
     o.ok = true;
   } catch (...) {
     o = Outcome{};

@@ -85,7 +85,7 @@ bool TimedLine(size_t n, size_t i, OpcodeAt opcodeAt, LineAt lineAt, CaseLineAt 
 // of memcpy per piece.
 class PieceWriter {
  public:
-  explicit PieceWriter(std::vector<uint8_t>& out) : to_(out.data()), end_(out.data() + out.size()) {}
+  explicit PieceWriter(UninitVector<uint8_t>& out) : to_(out.data()), end_(out.data() + out.size()) {}
   // Appends the `n` bytes at `from`, of which `readable` may be read.
   // REQUIRES: n <= readable, and the piece fits in what is left of the buffer.
   void Put(const uint8_t* from, size_t n, size_t readable) {
@@ -156,7 +156,7 @@ struct JumpPlace {
   size_t index, callsBefore;
 };
 
-bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts, JumpPlace place,
+bool MoveTarget(std::span<const uint8_t> code, UninitVector<uint8_t>& out, const ShiftMap& shifts, JumpPlace place,
                 int64_t jumpOffset, int64_t slot, int64_t from, int64_t newSlot, int64_t newFrom) {
   if (slot < 0 || slot + 2 > static_cast<int64_t>(code.size()) || newSlot < 0 ||
       newSlot + 2 > static_cast<int64_t>(out.size()))
@@ -176,7 +176,7 @@ bool MoveTarget(std::span<const uint8_t> code, std::vector<uint8_t>& out, const 
 }
 
 // Moves the targets of the jump at `start` (old code) to `start + shift`.
-bool PatchJump(int32_t start, std::span<const uint8_t> code, std::vector<uint8_t>& out, const ShiftMap& shifts,
+bool PatchJump(int32_t start, std::span<const uint8_t> code, UninitVector<uint8_t>& out, const ShiftMap& shifts,
                JumpPlace place, int32_t shift) {
   const int64_t newStart = int64_t{start} + shift;
   if (start < 0 || static_cast<size_t>(start) + 2 > code.size()) return false;
@@ -310,7 +310,7 @@ bool HasSourceLines(const ProcedureListing& listing) {
   return false;
 }
 
-Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, std::vector<uint8_t>& out,
+Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, UninitVector<uint8_t>& out,
                          int32_t& inserted, std::vector<uint32_t>& calls) {
   const std::span<const uint8_t> code = listing.code;
   const auto& opcodes = listing.arrays.opcodes;

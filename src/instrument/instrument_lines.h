@@ -17,6 +17,7 @@
 #include "instrument/timer_class_code.h"
 #include "bytecode/marking.h"
 #include "util/bytes.h"
+#include "util/uninit_vector.h"
 
 namespace quillet {
 
@@ -85,7 +86,7 @@ bool HasSourceLines(const ProcedureListing& listing);
 // direction, or aims at no instruction of the procedure (nor its end); `out`
 // is then unspecified.
 [[nodiscard]] Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call,
-                                       std::vector<uint8_t>& out, int32_t& inserted,
+                                       UninitVector<uint8_t>& out, int32_t& inserted,
                                        std::vector<uint32_t>& calls);
 
 }  // namespace quillet

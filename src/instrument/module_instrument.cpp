@@ -36,8 +36,8 @@ struct RewriteBuffers {
   CodeWalks walks;  // the procedures' code as walked before the timer class went in
   CodeEdits edits;
   ProcedureListing listing;  // reused procedure after procedure
-  std::vector<uint8_t> entry;
-  std::vector<uint8_t> replaced;
+  UninitVector<uint8_t> entry;
+  UninitVector<uint8_t> replaced;  // written in full once sized: not zero-filled
   EditInsertions insertions;
   bool inUse = false;
 
@@ -97,7 +97,7 @@ struct ModuleRewrite {
 };
 
 // The entry code of `p`, with its timer variable added; empty on failure.
-Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::vector<uint8_t>& entry) {
+Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, UninitVector<uint8_t>& entry) {
   // The code must start inside the byte code, and must not start inside
   // code another procedure's edit replaces; checked before anything changes.
   if (p.codeOffset > w.code.size() || w.edits.Overlaps(p.codeOffset, 0)) return kErrJumpTooBig;
@@ -106,7 +106,9 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
   if (variable == 0 || variable > 0xFFFF) return kErrJumpTooBig;
   TimerIdentity id = w.identity;
   id.procedure = static_cast<uint16_t>(p.symbol);
-  entry = EncodeEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id);
+  const std::vector<uint8_t> code =
+      EncodeEntryCode(static_cast<uint16_t>(variable), static_cast<uint16_t>(w.profile.TimerClassHandle), id);
+  entry.assign(code.begin(), code.end());
   if (!DecodesAsInsertableCode(entry)) w.insertsWhole = false;
   return 0;
 }
@@ -114,7 +116,7 @@ Status32 InstrumentEntry(ModuleRewrite& w, const ProcedureDescriptor& p, std::ve
 // The procedure's code with line calls (after `entry`), as a replacement of
 // its old code in `replaced`/`oldLength`, with where the code went in.
 Status32 InstrumentLines(ModuleRewrite& w, const ProcedureDescriptor& p, std::span<const uint8_t> entry,
-                         std::vector<uint8_t>& replaced, uint32_t& oldLength, EditInsertions& insertions) {
+                         UninitVector<uint8_t>& replaced, uint32_t& oldLength, EditInsertions& insertions) {
   if (p.codeOffset >= w.code.size()) return kErrCouldNotLoadFunction;
   // Labels move only when the new code is installed: until then they stand
   // at the old positions, behind which the entry code is about to go.
@@ -159,7 +161,7 @@ void Warn(ModuleRewrite& w, const ProcedureDescriptor& p, Status32 code) {
 
 void InstrumentProcedure(ModuleRewrite& w, const ProcedureDescriptor& p) {
   const int32_t flags = w.context.Flags;
-  std::vector<uint8_t>& entry = w.buffers.entry;
+  UninitVector<uint8_t>& entry = w.buffers.entry;
   entry.clear();
   if ((flags & instrument_flags::kTimeProcedures) != 0) {
     const Status32 r = InstrumentEntry(w, p, entry);

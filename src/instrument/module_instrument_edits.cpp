@@ -35,14 +35,14 @@ bool CodeEdits::Overlaps(uint32_t start, uint32_t oldLength) const {
 size_t CodeEdits::HeldBytes() const {
   size_t held = calls_.capacity() * sizeof(uint32_t);
   for (const auto& [start, edit] : edits_) held += edit.bytes.capacity();
-  for (const std::vector<uint8_t>& spare : spare_) held += spare.capacity();
+  for (const auto& spare : spare_) held += spare.capacity();
   return held;
 }
 
-void CodeEdits::Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t>& bytes,
+void CodeEdits::Add(uint32_t start, uint32_t oldLength, UninitVector<uint8_t>& bytes,
                     const EditInsertions& insertions) {
   const int64_t inserted = static_cast<int64_t>(bytes.size()) - oldLength;
-  std::vector<uint8_t> spare;
+  UninitVector<uint8_t> spare;
   if (!spare_.empty()) {
     spare = std::move(spare_.back());
     spare_.pop_back();

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/uninit_vector.h"
+
 namespace quillet {
 
 // Where an edit put code into the procedure's old bytes, for moving the
@@ -41,7 +43,7 @@ class CodeEdits {
   // bytes with `insertions` put in. Takes the contents of `bytes` and leaves
   // it empty (holding a spare buffer's memory).
   // REQUIRES: !Overlaps(start, oldLength); start is one of the code offsets.
-  void Add(uint32_t start, uint32_t oldLength, std::vector<uint8_t>& bytes, const EditInsertions& insertions);
+  void Add(uint32_t start, uint32_t oldLength, UninitVector<uint8_t>& bytes, const EditInsertions& insertions);
   // The bytes the edits added so far insert before `offset`: where code at
   // `offset` would stand had each edit been applied to the byte code in turn.
   int64_t InsertedBefore(uint32_t offset) const;
@@ -74,14 +76,14 @@ class CodeEdits {
   // An edit's call offsets are a range of calls_.
   struct Edit {
     uint32_t oldLength;
-    std::vector<uint8_t> bytes;
+    UninitVector<uint8_t> bytes;
     size_t callsAt, callsLength;
     uint32_t prefix, callLength;
   };
   size_t Rank(uint32_t offset) const;  // index of the first code offset >= offset
 
   std::map<uint32_t, Edit> edits_;  // by start
-  std::vector<std::vector<uint8_t>> spare_;  // emptied buffers of earlier edits
+  std::vector<UninitVector<uint8_t>> spare_;  // emptied buffers of earlier edits
   std::vector<uint32_t> calls_;
   std::vector<uint32_t> offsets_;   // sorted, unique
   std::vector<int64_t> tree_;       // Fenwick tree of inserted bytes by rank

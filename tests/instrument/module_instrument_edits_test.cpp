@@ -17,7 +17,7 @@ class RelocateRangeTest : public ::testing::Test {
   RelocateRangeTest() : edits_(std::vector<uint32_t>{0, 10, 30}) {}
 
   void Add(uint32_t start, uint32_t oldLength, size_t newLength) {
-    std::vector<uint8_t> bytes(newLength, 0x1B);
+    UninitVector<uint8_t> bytes(newLength, 0x1B);
     edits_.Add(start, oldLength, bytes, EditInsertions{});
   }
 

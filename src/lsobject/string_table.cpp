@@ -54,6 +54,7 @@ void CStringTable::CopyMaps(const CStringTable& other) {
     if (stored != textByOffset_.end()) offsetByText_.emplace_hint(offsetByText_.end(), stored->second, offset);
   }
   offsetByQuery_ = other.offsetByQuery_;
+  appended_ = other.appended_;
 }
 
 void CStringTable::Clear() {
@@ -66,6 +67,7 @@ void CStringTable::ClearMaps() {
   offsetByText_.clear();
   textByOffset_.clear();
   offsetByQuery_.clear();
+  appended_.clear();
   mapsBuilt_ = false;
   mappedLength_ = 0;
   handleByOffset_.clear();
@@ -168,8 +170,8 @@ bool CStringTable::NameHashOf(uint16_t handle, uint16_t& hash) const {
 std::string CStringTable::GetText(uint16_t handle) {
   if (handle == strings::kEmptyHandle) return {};
   EnsureMaps();
-  const auto found = textByOffset_.find(Resolve(handle));
-  return found == textByOffset_.end() ? std::string() : found->second;
+  const std::string* text = MappedText(Resolve(handle));
+  return text == nullptr ? std::string() : *text;
 }
 
 std::string CStringTable::WalkedText(uint16_t handle) const {

@@ -2,6 +2,7 @@
 #include "instrument/timer_class.h"
 
 #include <array>
+#include <string_view>
 
 #include "instrument/module_instrument.h"
 #include "instrument/timer_class_code.h"
@@ -13,8 +14,8 @@ namespace {
 constexpr std::array<const char*, kTimerMemberCount> kMemberNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
                                                                      "dwNoteID_low", "dwNoteID_high"};
 // The last parameter's name differs from the last member's.
-constexpr std::array<const char*, kTimerMemberCount> kParameterNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
-                                                                        "dwNoteID_low", "dwNoteID_hi"};
+constexpr std::array<std::string_view, kTimerMemberCount> kParameterNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
+                                                                             "dwNoteID_low", "dwNoteID_hi"};
 
 bool Declare(CLSScriptModule& module, const char* name, const std::string& library, size_t words,
              int32_t& handle) {
@@ -63,8 +64,9 @@ Status32 BuildTimerClass(CLSScriptModule& module, const ItemContext& context, CL
 
   TimerClassHandles handles;
   if (constructor != 0) {
-    for (size_t i = 0; i < kTimerMemberCount; ++i)
-      handles.params[i] = static_cast<uint16_t>(module.AddConstructorParameter(constructor, kParameterNames[i]));
+    std::array<uint32_t, kTimerMemberCount> params{};
+    module.AddConstructorParameters(constructor, kParameterNames, params);
+    for (size_t i = 0; i < kTimerMemberCount; ++i) handles.params[i] = static_cast<uint16_t>(params[i]);
     for (size_t i = 0; i < kTimerMemberCount; ++i)
       handles.members[i] = static_cast<uint16_t>(module.AddMemberVariable(timerClass, kMemberNames[i]));
   }

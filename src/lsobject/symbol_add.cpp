@@ -40,8 +40,7 @@ uint32_t SymbolView::AddVariable(CHeader& header, CStringTable& strings, uint32_
   return handle;
 }
 
-uint32_t SymbolView::AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
-                                             std::string_view name) const {
+uint32_t SymbolView::ConstructorClass(CStringTable& strings, uint32_t procedure) const {
   if (!IsProcedureKind(Kind(procedure))) return 0;
   const uint32_t owner = Owner(procedure);
   if (owner == 0 || Kind(owner) != kClass) return 0;
@@ -49,7 +48,17 @@ uint32_t SymbolView::AddConstructorParameter(CHeader& header, CStringTable& stri
   const ModuleText& text = strings.Text();
   if (text.Compare(procedureName, "DELETE", kCompareNoCase) == 0) return 0;
   if (text.Compare(procedureName, "NEW", kCompareNoCase) != 0) return 0;
+  return owner;
+}
 
+uint32_t SymbolView::AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
+                                             std::string_view name) const {
+  const uint32_t owner = ConstructorClass(strings, procedure);
+  return owner == 0 ? 0 : AddParameterOf(header, strings, procedure, owner, name);
+}
+
+uint32_t SymbolView::AddParameterOf(CHeader& header, CStringTable& strings, uint32_t procedure, uint32_t owner,
+                                    std::string_view name) const {
   const uint32_t handle = AddVariable(header, strings, procedure, kVariantType, 0, kParameterFlag, name);
   if (handle == 0) return 0;
   SetField16(procedure, kParameterCount, static_cast<uint16_t>(Field16(procedure, kParameterCount) + 1));

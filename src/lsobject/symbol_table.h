@@ -191,6 +191,12 @@ struct SymbolView {
   // procedures get nothing (0).
   uint32_t AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
                                    std::string_view name) const;
+  // What AddConstructorParameter checks before it adds: the class owning
+  // `procedure` when that is its NEW, else 0.
+  uint32_t ConstructorClass(CStringTable& strings, uint32_t procedure) const;
+  // AddConstructorParameter once ConstructorClass gave `owner`.
+  uint32_t AddParameterOf(CHeader& header, CStringTable& strings, uint32_t procedure, uint32_t owner,
+                          std::string_view name) const;
   uint32_t AddSub(CHeader& header, CStringTable& strings, CByteCode& code, std::string_view name) const;
   uint32_t AddClass(CHeader& header, CStringTable& strings, CByteCode& code, std::string_view name) const;
   uint32_t AddLibraryEntry(CHeader& header, CStringTable& strings, std::string_view library) const;

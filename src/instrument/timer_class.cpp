@@ -2,6 +2,7 @@
 #include "instrument/timer_class.h"
 
 #include <array>
+#include <span>
 #include <string_view>
 
 #include "instrument/module_instrument.h"
@@ -39,7 +40,7 @@ std::optional<uint16_t> EndOfRunProcedure(CLSScriptModule& module, int32_t flags
   return std::nullopt;
 }
 
-Status32 InsertBody(CLSScriptModule& module, uint32_t procedure, const InstructionList& body,
+Status32 InsertBody(CLSScriptModule& module, uint32_t procedure, std::span<const uint8_t> body,
                     const ItemContext& context, CLSProfileApp& profile) {
   if (procedure == 0 || !module.InsertAtProcedureStart(procedure, body)) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
@@ -73,9 +74,9 @@ Status32 BuildTimerClass(CLSScriptModule& module, const ItemContext& context, CL
 
   const auto functionTimer = static_cast<uint16_t>(profile.FunctionTimerHandle);
   const std::optional<uint16_t> endOfRun = EndOfRunProcedure(module, context.Flags);
-  const Status32 r = InsertBody(module, constructor, BuildNewBody(handles, functionTimer), context, profile);
+  const Status32 r = InsertBody(module, constructor, EncodeNewBody(handles, functionTimer), context, profile);
   if (r != 0) return r;
-  return InsertBody(module, destructor, BuildDeleteBody(handles, functionTimer, endOfRun), context, profile);
+  return InsertBody(module, destructor, EncodeDeleteBody(handles, functionTimer, endOfRun), context, profile);
 }
 
 }  // namespace quillet

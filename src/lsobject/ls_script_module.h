@@ -155,6 +155,8 @@ class CLSScriptModule {
   // with nothing changed, for an entry that is no procedure with code inside
   // the byte code, or when the labels cannot be moved (RelocateLabels).
   [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions);
+  // The same with the instructions already encoded.
+  [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, std::span<const uint8_t> encoded);
   // Adds `delta` to the code offset of every procedure whose code starts
   // after `after`.
   bool RelocateProcedures(uint32_t after, int32_t delta);

@@ -97,11 +97,14 @@ int32_t CLSScriptModule::ListProcedures(std::vector<ProcedureDescriptor>& list, 
 }
 
 bool CLSScriptModule::InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions) {
+  return InsertAtProcedureStart(procedure, EncodeInstructions(instructions));
+}
+
+bool CLSScriptModule::InsertAtProcedureStart(uint32_t procedure, std::span<const uint8_t> encoded) {
   const SymbolView symbols = Symbols();
   if (!IsProcedureKind(symbols.Kind(procedure)) || (symbols.Flags(procedure) & kNoCode) != 0) return false;
   const uint32_t start = symbols.CodeOffset(procedure);
   if (start > static_cast<uint32_t>(byteCode_.Length())) return false;
-  const std::vector<uint8_t> encoded = EncodeInstructions(instructions);
   const auto length = static_cast<uint32_t>(encoded.size());
   // The labels move first: the only step that can refuse.
   if (length > 0 && !RelocateLabels([&](uint32_t p) { return p >= start ? p + length : p; })) return false;

@@ -152,7 +152,8 @@ uint32_t CStringTable::AppendString(std::string_view text) {
   // Link, count, units, terminator, and one more zero word to end on a
   // multiple of 4 when needed.
   const size_t entrySize = strings::EntrySize(units.size());
-  std::vector<uint8_t> entry;
+  thread_local std::vector<uint8_t> entry;  // built here, then copied into the data
+  entry.clear();
   strings::AppendEntry(entry, units);
   AppendData(entry);
 

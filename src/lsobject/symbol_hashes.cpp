@@ -155,6 +155,12 @@ class ScopeHashes {
 
   // The scope record and hash links of `entries`, the chain of `scope`.
   void Write(uint8_t* scope, std::vector<Hashed>& entries) {
+    if (entries.empty()) {
+      // Most scopes (labels, unused module scopes) are empty: every bucket
+      // is (0, 0).
+      std::fill_n(scope + kScopeBuckets, 4 * kBucketCount, uint8_t{0});
+      return;
+    }
     DropRepeats(entries);
     // Each bucket's list in chain order, threaded through `next_`.
     std::array<uint32_t, kBucketCount> first;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <set>
 #include <span>
 #include <string>
@@ -96,16 +97,23 @@ void Extend(CLSScriptModule& module, const kit::KitImage& image) {
     EXPECT_NE(module.AddLocalVariable(image.handle.at(procedure), "KVXTimerMgr", timer), 0u);
 }
 
+// Parses `image` into each module and makes additions that change hash
+// tables of every level; false when one does not parse.
+bool LoadExtended(const kit::KitImage& image, std::initializer_list<CLSScriptModule*> modules) {
+  for (CLSScriptModule* module : modules) {
+    if (!module->Parse(image.image)) return false;
+    Extend(*module, image);
+  }
+  return true;
+}
+
 std::vector<uint8_t> Bytes(std::span<const uint8_t> data) { return {data.begin(), data.end()}; }
 
 TEST(ScopeHashRebuild, OneWalkChecksAndRebuildsAsTheCheckThenTheRebuild) {
   for (const kit::KitModule& m : ManyScopes()) {
     const kit::KitImage image = kit::BuildKitModule(m);
     CLSScriptModule together, apart, serialisedOnly;
-    ASSERT_TRUE(together.Parse(image.image));
-    ASSERT_TRUE(apart.Parse(image.image));
-    ASSERT_TRUE(serialisedOnly.Parse(image.image));
-    for (CLSScriptModule* module : {&together, &apart, &serialisedOnly}) Extend(*module, image);
+    ASSERT_TRUE(LoadExtended(image, {&together, &apart, &serialisedOnly}));
 
     ASSERT_TRUE(RebuildScopeHashesIfFit(together.Symbols(), together.Header(), together.StringTable()));
     ASSERT_TRUE(ScopeHashesFitEntries(apart.Symbols(), apart.Header(), apart.StringTable()));
@@ -117,13 +125,9 @@ TEST(ScopeHashRebuild, OneWalkChecksAndRebuildsAsTheCheckThenTheRebuild) {
 
     // The module's own check keeps the rebuild for Serialize, which then
     // writes what a rebuild of its own would.
-    CLSScriptModule kept;
-    ASSERT_TRUE(kept.Parse(image.image));
-    Extend(kept, image);
+    CLSScriptModule kept, plain;
+    ASSERT_TRUE(LoadExtended(image, {&kept, &plain}));
     ASSERT_TRUE(kept.RebuildScopeHashesIfFit());
-    CLSScriptModule plain;
-    ASSERT_TRUE(plain.Parse(image.image));
-    Extend(plain, image);
     EXPECT_EQ(kept.Serialize(), plain.Serialize());
   }
 }
@@ -131,10 +135,7 @@ TEST(ScopeHashRebuild, OneWalkChecksAndRebuildsAsTheCheckThenTheRebuild) {
 TEST(ScopeHashRebuild, AChangeAfterTheCheckIsRebuiltBySerialize) {
   const kit::KitImage image = kit::BuildKitModule(ManyScopes()[0]);
   CLSScriptModule checked, plain;
-  for (CLSScriptModule* module : {&checked, &plain}) {
-    ASSERT_TRUE(module->Parse(image.image));
-    Extend(*module, image);
-  }
+  ASSERT_TRUE(LoadExtended(image, {&checked, &plain}));
   ASSERT_TRUE(checked.RebuildScopeHashesIfFit());
   // Each of what the rebuild reads: a scope's chain, a name's text, a new entry.
   for (CLSScriptModule* module : {&checked, &plain}) {
@@ -146,10 +147,7 @@ TEST(ScopeHashRebuild, AChangeAfterTheCheckIsRebuiltBySerialize) {
   EXPECT_EQ(checked.Serialize(), plain.Serialize());
 
   CLSScriptModule renamed, renamedPlain;
-  for (CLSScriptModule* module : {&renamed, &renamedPlain}) {
-    ASSERT_TRUE(module->Parse(image.image));
-    Extend(*module, image);
-  }
+  ASSERT_TRUE(LoadExtended(image, {&renamed, &renamedPlain}));
   ASSERT_TRUE(renamed.RebuildScopeHashesIfFit());
   for (CLSScriptModule* module : {&renamed, &renamedPlain}) {
     // The same length, another hash: only the string data tells.
@@ -162,8 +160,7 @@ TEST(ScopeHashRebuild, AChangeAfterTheCheckIsRebuiltBySerialize) {
 TEST(ScopeHashRebuild, ACheckThatFailsWritesNothing) {
   const kit::KitImage image = kit::BuildKitModule(ManyScopes()[0]);
   CLSScriptModule module;
-  ASSERT_TRUE(module.Parse(image.image));
-  Extend(module, image);
+  ASSERT_TRUE(LoadExtended(image, {&module}));
   // The locals' last link points into the middle of a local: linking after
   // it would write over that local's hash link.
   const SymbolView view = module.Symbols();

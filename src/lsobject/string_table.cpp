@@ -167,11 +167,14 @@ bool CStringTable::NameHashOf(uint16_t handle, uint16_t& hash) const {
   return true;
 }
 
-std::string CStringTable::GetText(uint16_t handle) {
-  if (handle == strings::kEmptyHandle) return {};
+std::string CStringTable::GetText(uint16_t handle) { return TextOf(handle); }
+
+const std::string& CStringTable::TextOf(uint16_t handle) {
+  static const std::string kNone;
+  if (handle == strings::kEmptyHandle) return kNone;
   EnsureMaps();
   const std::string* text = MappedText(Resolve(handle));
-  return text == nullptr ? std::string() : *text;
+  return text == nullptr ? kNone : *text;
 }
 
 std::string CStringTable::WalkedText(uint16_t handle) const {

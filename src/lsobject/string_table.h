@@ -104,6 +104,8 @@ class CStringTable : public CMultiSection {
   // The host text stored for `handle`'s offset; empty for 0xFFFF or an offset
   // where no string starts.
   std::string GetText(uint16_t handle);
+  // GetText without the copy: valid until the table next changes.
+  const std::string& TextOf(uint16_t handle);
   // The host text a walk of the entries finds at `handle`'s offset, as the
   // table read back from its bytes gives it (appends reach the lookup maps
   // even where a walk would not): empty for 0xFFFF or an offset where no

@@ -44,7 +44,7 @@ uint32_t SymbolView::ConstructorClass(CStringTable& strings, uint32_t procedure)
   if (!IsProcedureKind(Kind(procedure))) return 0;
   const uint32_t owner = Owner(procedure);
   if (owner == 0 || Kind(owner) != kClass) return 0;
-  const std::string procedureName = strings.GetText(NameHandle(procedure));
+  const std::string& procedureName = strings.TextOf(NameHandle(procedure));
   const ModuleText& text = strings.Text();
   if (text.Compare(procedureName, "DELETE", kCompareNoCase) == 0) return 0;
   if (text.Compare(procedureName, "NEW", kCompareNoCase) != 0) return 0;
@@ -85,7 +85,7 @@ uint32_t SymbolView::AddLibraryEntry(CHeader& header, CStringTable& strings, std
   } else {
     header.SetU16(kLibraryChain, static_cast<uint16_t>(handle));  // an empty chain starts with it
   }
-  symbols->Index().NoteAddedName(kLibrary, strings.GetText(name), handle);
+  symbols->Index().NoteAddedName(kLibrary, strings.TextOf(name), handle);
   return handle;
 }
 
@@ -123,7 +123,7 @@ uint32_t SymbolView::AddExternalDeclaration(CHeader& header, CStringTable& strin
   header.SetU16(scope + kScopeCount, static_cast<uint16_t>(header.U16(scope + kScopeCount) + 1));
   header.SetU16(scope + kScopeFirst, static_cast<uint16_t>(handle));
   if (header.U16(scope + kScopeLast) == 0) header.SetU16(scope + kScopeLast, static_cast<uint16_t>(handle));
-  symbols->Index().NoteAddedName(kDeclaration, strings.GetText(nameHandle), handle);
+  symbols->Index().NoteAddedName(kDeclaration, strings.TextOf(nameHandle), handle);
   return handle;
 }
 

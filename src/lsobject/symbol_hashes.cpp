@@ -54,6 +54,14 @@ struct HashWritePlan {
   std::vector<Span> read;
   bool insideChecksum = false;  // an entry lies in the table's checksum word
 
+  // Room for a table of `symbolBytes` up front, up to a bound: an entry is
+  // at least 12 bytes and is kept once or twice, its hash link written once.
+  explicit HashWritePlan(size_t symbolBytes) {
+    constexpr size_t kMostReserved = 4096;
+    kept.reserve(std::min(symbolBytes / 8, kMostReserved));
+    writes.reserve(std::min(symbolBytes / 12, kMostReserved));
+  }
+
   // True when no write lands in bytes of another entry or scope; else
   // `conflict` is where the first such write begins (0: the checksum word).
   bool Fits(uint64_t& conflict) {
@@ -349,7 +357,7 @@ void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable&
 
 bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings, uint64_t* conflict) {
   if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
-  HashWritePlan plan;
+  HashWritePlan plan(symbols.symbols->Data().size());
   ScopeHashes hashes(symbols, strings, &plan);
   RebuildAll(symbols, header, hashes);
   PlanOwnerLinks(symbols, header, plan);
@@ -361,7 +369,7 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
 
 bool RebuildScopeHashesIfFit(SymbolView symbols, CHeader& header, const CStringTable& strings) {
   if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
-  HashWritePlan plan;
+  HashWritePlan plan(symbols.symbols->Data().size());
   ScopeHashes hashes(symbols, strings, &plan, true);
   RebuildAll(symbols, header, hashes);
   PlanOwnerLinks(symbols, header, plan);

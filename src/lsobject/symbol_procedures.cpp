@@ -75,10 +75,10 @@ int32_t SymbolView::ListProcedures(const CHeader& header, CStringTable& strings,
     if (listed.contains(offset)) return true;
 
     const uint32_t owner = Owner(v.handle);
-    if (!filter.className.empty() && (owner == 0 || strings.GetText(NameHandle(owner)) != filter.className))
+    if (!filter.className.empty() && (owner == 0 || strings.TextOf(NameHandle(owner)) != filter.className))
       return true;
     if (owner == 0) {
-      if ((bits & ProcedureFilter::kEvents) == 0 && IsEventName(strings.GetText(v.name))) return true;
+      if ((bits & ProcedureFilter::kEvents) == 0 && IsEventName(strings.TextOf(v.name))) return true;
     } else if ((bits & ProcedureFilter::kClassMembers) == 0) {
       return true;
     }

@@ -3,6 +3,7 @@
 // of a case dispatch, the backward search for an Else jump) use tables built
 // once, so marking a procedure is O(n log n) instead of quadratic.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <set>
 #include <span>
@@ -120,25 +121,65 @@ class CompactMarkStore {
   std::vector<uint8_t>& words_;
 };
 
+// The index lists of the passes an instruction joins, by opcode: jumps of
+// each kind, the shapes of pass 7 (jumps, OpDup, OpPop) and the stops of the
+// case-dispatch scan (lines, separators, jumps).
+enum Role : uint8_t { kJmpRole = 1, kJzRole = 2, kJnzRole = 4, kShapeRole = 8, kStopRole = 16 };
+
+constexpr std::array<uint8_t, 256> kRoles = [] {
+  std::array<uint8_t, 256> roles{};
+  roles[op::kJmp] = kJmpRole | kShapeRole | kStopRole;
+  roles[op::kJZ] = kJzRole | kShapeRole | kStopRole;
+  roles[op::kJNZ] = kJnzRole | kShapeRole | kStopRole;
+  roles[op::kDup] = roles[op::kPop] = kShapeRole;
+  roles[op::kLine] = roles[op::kStmtSep] = kStopRole;
+  return roles;
+}();
+
+// The indices of the instructions with a role, in order. Kept apart from the
+// passes so that its loop holds nothing else.
+[[gnu::noinline]] std::vector<uint32_t> IndicesWithRole(std::span<const int16_t> opcodes) {
+  const int16_t* ops = opcodes.data();
+  const size_t n = opcodes.size();
+  std::vector<uint32_t> found;
+  for (size_t i = 0; i < n; ++i) {
+    const auto code = static_cast<uint16_t>(ops[i]);
+    if (code < kRoles.size() && kRoles[code] != 0) found.push_back(static_cast<uint32_t>(i));
+  }
+  return found;
+}
+
 // The eight passes over one store of marks; every instruction is looked at
 // through its opcode in the index's array.
 template <class Store>
 class Marker {
  public:
-  Marker(Store& store, const InstructionIndex& index, long n, const LabelLookup& isLabel, int32_t procedure)
+  // `candidates`: ascending indices including every instruction with a role.
+  Marker(Store& store, const InstructionIndex& index, long n, const LabelLookup& isLabel, int32_t procedure,
+         std::span<const uint32_t> candidates)
       : s_(store), n_(n), index_(index), isLabel_(isLabel), procedure_(procedure) {
     // The passes that visit one kind of instruction walk its indices, found
     // once; pass 7 walks every instruction it has a rule for, in list order.
-    for (long i = 0; i < n_; ++i) {
-      switch (Op(i)) {
-        case op::kJmp: jmps_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kJZ: jzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kJNZ: jnzs_.push_back(i); shapes_.push_back(i); stops_.push_back(i); break;
-        case op::kDup: case op::kPop: shapes_.push_back(i); break;
-        case op::kLine: case op::kStmtSep: stops_.push_back(i); break;
-        default: break;
-      }
+    const std::span<const int16_t> ops = index_.Opcodes().first(static_cast<size_t>(n_));
+    std::vector<long> jmps, jzs, jnzs, shapes, stops;
+    for (std::vector<long>* list : {&shapes, &stops}) list->reserve(candidates.size());
+    for (const uint32_t c : candidates) {
+      if (c >= ops.size()) break;
+      const auto code = static_cast<uint16_t>(ops[c]);
+      const uint8_t role = code < kRoles.size() ? kRoles[code] : 0;
+      if (role == 0) continue;
+      const long i = c;
+      if ((role & kJmpRole) != 0) jmps.push_back(i);
+      if ((role & kJzRole) != 0) jzs.push_back(i);
+      if ((role & kJnzRole) != 0) jnzs.push_back(i);
+      if ((role & kShapeRole) != 0) shapes.push_back(i);
+      if ((role & kStopRole) != 0) stops.push_back(i);
     }
+    jmps_ = std::move(jmps);
+    jzs_ = std::move(jzs);
+    jnzs_ = std::move(jnzs);
+    shapes_ = std::move(shapes);
+    stops_ = std::move(stops);
   }
 
   void Run() {
@@ -197,10 +238,19 @@ class Marker {
         s_.SetSeparatorMark(head, kLoopHead);
         continue;
       }
-      const int test = index_.NextConditionalJumpAfter(i);
+      const long test = NextConditionalJumpAfter(i);
       if (test < 0) continue;
       s_.SetConditionalMark(At(test), kTestedByBackEdge);
     }
+  }
+
+  // The first OpJZ or OpJNZ after index `i`, or -1: from the lists of each,
+  // rather than the index's own, which would have to walk every instruction.
+  long NextConditionalJumpAfter(long i) const {
+    const auto jz = std::upper_bound(jzs_.begin(), jzs_.end(), i);
+    const auto jnz = std::upper_bound(jnzs_.begin(), jnzs_.end(), i);
+    if (jz == jzs_.end()) return jnz == jnzs_.end() ? -1 : *jnz;
+    return jnz == jnzs_.end() ? *jz : std::min(*jz, *jnz);
   }
 
   // 5. A structural jump landing right after a loop end leaves that loop.
@@ -357,16 +407,23 @@ void MarkControlStructures(InstructionList& list, const InstructionArrays& array
   }
   const InstructionIndex index(list, arrays);
   ObjectMarks marks(list);
-  Marker<ObjectMarks>(marks, index, static_cast<long>(list.size()), isLabel, procedure).Run();
+  Marker<ObjectMarks>(marks, index, static_cast<long>(list.size()), isLabel, procedure,
+                      IndicesWithRole(arrays.opcodes))
+      .Run();
 }
 
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks) {
+  MarkControlStructures(arrays, code, isLabel, procedure, marks, IndicesWithRole(arrays.opcodes));
+}
+
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates) {
   const size_t n = arrays.offsets.size();
   if (arrays.opcodes.size() != n) throw std::invalid_argument("offsets and opcodes of different lists");
   const InstructionIndex index(arrays);
   CompactMarkStore store(arrays, code, marks);
-  Marker<CompactMarkStore>(store, index, static_cast<long>(n), isLabel, procedure).Run();
+  Marker<CompactMarkStore>(store, index, static_cast<long>(n), isLabel, procedure, candidates).Run();
 }
 
 }  // namespace quillet

@@ -76,6 +76,8 @@ class InstructionIndex {
   int NextConditionalJumpAfter(int index) const;
   // The opcode of the instruction at `index`. REQUIRES: index < list size.
   int Opcode(size_t index) const { return arrays_.opcodes[index]; }
+  // Every instruction's opcode, in list order.
+  std::span<const int16_t> Opcodes() const { return arrays_.opcodes; }
 
  private:
   void Build() const;
@@ -89,6 +91,7 @@ class InstructionIndex {
   mutable bool built_ = false;
   mutable bool inOrder_ = true;                            // offsets never decrease
   mutable std::vector<std::pair<int32_t, int>> byOffset_;  // out-of-order lists only: by offset, then index
+  mutable bool conditionalsListed_ = false;
   mutable std::vector<int> conditionals_;                  // indices of the OpJZ and OpJNZ, ascending
 };
 
@@ -119,5 +122,10 @@ inline constexpr uint8_t kEndIf = 2;     // annotated "End If"
 // per instruction. Throws exactly where marking the decoded list would.
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks);
+// The same, told which instructions to look at: `candidates` are ascending
+// indices that include every jump, OpDup, OpPop, line marker and separator
+// (any others are passed by), so no pass scans every instruction.
+void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates);
 
 }  // namespace quillet

@@ -88,13 +88,11 @@ void InstructionIndex::Build() const {
   if (built_) return;
   built_ = true;
   const std::vector<int32_t>& offsets = arrays_.offsets;
-  const size_t n = arrays_.opcodes.size();
-  // One walk finds the conditional jumps and whether the offsets ever
-  // decrease.
-  for (size_t i = 0; i < n; ++i) {
-    const int code = arrays_.opcodes[i];
-    if (code == op::kJZ || code == op::kJNZ) conditionals_.push_back(static_cast<int>(i));
-    if (i > 0 && offsets[i] < offsets[i - 1]) inOrder_ = false;
+  for (size_t i = 1; i < offsets.size(); ++i) {
+    if (offsets[i] < offsets[i - 1]) {
+      inOrder_ = false;
+      break;
+    }
   }
   // Decoded lists are already in offset order and are searched as they
   // stand; any other list gets pairs sorted by (offset, index), which keeps
@@ -139,7 +137,14 @@ COpCode& InstructionIndex::InstructionAt(int32_t target) const {
 
 int InstructionIndex::NextConditionalJumpAfter(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= arrays_.opcodes.size()) return -1;
-  Build();
+  // Listed at the first question, apart from the offset look-ups' index.
+  if (!conditionalsListed_) {
+    conditionalsListed_ = true;
+    for (size_t i = 0; i < arrays_.opcodes.size(); ++i) {
+      const int code = arrays_.opcodes[i];
+      if (code == op::kJZ || code == op::kJNZ) conditionals_.push_back(static_cast<int>(i));
+    }
+  }
   const auto next = std::upper_bound(conditionals_.begin(), conditionals_.end(), index);
   return next == conditionals_.end() ? -1 : *next;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "bytecode/decoder.h"
 #include "bytecode/opcode_layout.h"
@@ -38,6 +39,26 @@ constexpr std::array<int8_t, 256> kBranchSizes = [] {
   return sizes;
 }();
 
+// The opcodes a listing's `notable` indices name: every jump, and what the
+// marking looks at besides.
+constexpr std::array<bool, 256> kNotable = [] {
+  std::array<bool, 256> notable{};
+  for (size_t b = 0; b < notable.size(); ++b) notable[b] = kJumpClasses[b] != kNoJump;
+  for (const uint8_t b : {op::kLine, op::kStmtSep, op::kDup, op::kPop, op::kJmp, op::kJZ, op::kJNZ}) notable[b] = true;
+  return notable;
+}();
+
+// The indices of the instructions of `opcodes` that kNotable names.
+[[gnu::noinline]] void ListNotable(const std::vector<int16_t>& opcodes, std::vector<uint32_t>& notable) {
+  notable.clear();
+  const int16_t* ops = opcodes.data();
+  const size_t n = opcodes.size();
+  for (size_t i = 0; i < n; ++i) {
+    const auto code = static_cast<uint16_t>(ops[i]);
+    if (code < kNotable.size() && kNotable[code]) notable.push_back(static_cast<uint32_t>(i));
+  }
+}
+
 // A line starting with a jump (OpOnGosub aside) is no statement of its own;
 // every jump, OpOnGosub included, is moved.
 bool IsJump(int opcode, bool withOnGosub) {
@@ -56,6 +77,39 @@ bool TimedLine(size_t n, size_t i, OpcodeAt opcodeAt, LineAt lineAt, CaseLineAt 
   if (lineAt(i) == OpLine::kSyntheticLine || caseLineAt(i)) return false;
   if (opcodeAt(i + 1) == op::kLine || opcodeAt(i + 2) == op::kLine) return false;
   return !IsJump(opcodeAt(i + 1), false);
+}
+
+// Fills a buffer front to back with pieces of a few bytes each (the code
+// between two line calls, a call): a piece that fits is moved as two 16-byte
+// blocks, whose spare bytes the next pieces overwrite, rather than by a call
+// of memcpy per piece.
+class PieceWriter {
+ public:
+  explicit PieceWriter(std::vector<uint8_t>& out) : to_(out.data()), end_(out.data() + out.size()) {}
+  // Appends the `n` bytes at `from`, of which `readable` may be read.
+  // REQUIRES: n <= readable, and the piece fits in what is left of the buffer.
+  void Put(const uint8_t* from, size_t n, size_t readable) {
+    if (n <= 2 * kBlock && readable >= 2 * kBlock && static_cast<size_t>(end_ - to_) >= 2 * kBlock) {
+      std::memcpy(to_, from, kBlock);
+      std::memcpy(to_ + kBlock, from + kBlock, kBlock);
+    } else if (n != 0) {
+      std::memcpy(to_, from, n);
+    }
+    to_ += n;
+  }
+
+ private:
+  static constexpr size_t kBlock = 16;
+  uint8_t* to_;
+  uint8_t* end_;
+};
+
+// ShouldTimeLine over a listing, inlined into the rewrite's scan.
+inline bool TimedListingLine(const ProcedureListing& listing, size_t i) {
+  const int16_t* opcodes = listing.arrays.opcodes.data();
+  return TimedLine(
+      listing.size(), i, [&](size_t k) { return opcodes[k]; }, [&](size_t k) { return listing.LineAt(k); },
+      [&](size_t k) { return (listing.marks[k] & compact_marks::kCaseLine) != 0; });
 }
 
 // The bytes inserted before each instruction, found by offset: a call's
@@ -180,6 +234,7 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     out.arrays.offsets.clear();
     out.arrays.opcodes.clear();
     out.marks.clear();
+    out.notable.clear();
     out.endOffset = 0;
   };
   empty();
@@ -217,7 +272,8 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
     out.code.assign(prefix.begin(), prefix.end());
     out.code.insert(out.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
     out.endOffset = end - codeOffset + prefixLength;
-    MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks);
+    ListNotable(arrays.opcodes, out.notable);
+    MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks, out.notable);
     return true;
   } catch (...) {
     // Bad jump targets, neighbours outside the list and allocation failures
@@ -234,12 +290,7 @@ bool ShouldTimeLine(const InstructionList& list, size_t i) {
       [&](size_t k) { return static_cast<const OpLine&>(*list[k]).isCaseLine != 0; });
 }
 
-bool ShouldTimeLine(const ProcedureListing& listing, size_t i) {
-  return TimedLine(
-      listing.size(), i, [&](size_t k) { return listing.arrays.opcodes[k]; },
-      [&](size_t k) { return listing.LineAt(k); },
-      [&](size_t k) { return (listing.marks[k] & compact_marks::kCaseLine) != 0; });
-}
+bool ShouldTimeLine(const ProcedureListing& listing, size_t i) { return TimedListingLine(listing, i); }
 
 LineBase LineBase::From(int32_t lookedUp, bool classMember) {
   if (lookedUp < 0 && !classMember) return LineBase{true, 0};
@@ -272,35 +323,36 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
   // jumps are; then the new code in one copy of known size.
   std::vector<uint16_t> arguments;  // of each call
   std::vector<size_t> jumps;        // indices of the instructions to move
-  for (size_t i = 0; i < n; ++i) {
+  // Only the notable instructions can be timed lines or jumps.
+  for (const uint32_t i : listing.notable) {
+    if (i >= n) return kErrCouldNotLoadFunction;
     const int16_t opcode = opcodes[i];
     if (opcode != op::kLine) {
       if (IsJump(opcode, true)) jumps.push_back(i);
       continue;
     }
-    if (!ShouldTimeLine(listing, i)) continue;
+    if (!TimedListingLine(listing, i)) continue;
     const uint16_t line = listing.LineAt(i);
     if (base.open) base = LineBase{false, line - 2};
     calls.push_back(static_cast<uint32_t>(offsets[i]));
     arguments.push_back(static_cast<uint16_t>(line - base.base + 1));
   }
   const size_t callLength = call.bytes.size();
+  call.bytes.resize(std::max<size_t>(callLength, 32));  // spare bytes to read past the call's end
   out.resize(code.size() + callLength * calls.size());
-  uint8_t* to = out.data();
+  PieceWriter to(out);
   size_t copied = 0;
   for (size_t k = 0; k < calls.size(); ++k) {
     const size_t at = calls[k];
-    std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.begin() + static_cast<ptrdiff_t>(at), to);
-    to += at - copied;
+    to.Put(code.data() + copied, at - copied, code.size() - copied);
     call.SetLine(arguments[k]);
-    std::copy(call.bytes.begin(), call.bytes.end(), to);
-    to += callLength;
+    to.Put(call.bytes.data(), callLength, call.bytes.size());
     copied = at;
   }
-  std::copy(code.begin() + static_cast<ptrdiff_t>(copied), code.end(), to);
+  to.Put(code.data() + copied, code.size() - copied, code.size() - copied);
   const auto total = static_cast<int32_t>(callLength * calls.size());
 
-  const ShiftMap shifts(offsets, calls, static_cast<int32_t>(call.bytes.size()), listing.endOffset);
+  const ShiftMap shifts(offsets, calls, static_cast<int32_t>(callLength), listing.endOffset);
   size_t callsBefore = 0;  // the jumps come in code order: a running count
   for (const size_t i : jumps) {
     while (callsBefore < calls.size() && calls[callsBefore] < static_cast<uint32_t>(offsets[i])) ++callsBefore;

@@ -31,6 +31,10 @@ struct ProcedureListing {
   std::vector<uint8_t> code;
   InstructionArrays arrays;    // every instruction but the OpEndSub
   std::vector<uint8_t> marks;  // of each instruction (compact_marks)
+  // Ascending indices of the instructions the marking and the rewrite look
+  // at (line markers, separators, jumps, OpDup, OpPop); the others are not
+  // visited again.
+  std::vector<uint32_t> notable;
   int32_t endOffset = 0;       // the OpEndSub's offset in `code`
 
   size_t size() const { return arrays.offsets.size(); }

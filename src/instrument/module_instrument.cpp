@@ -48,7 +48,7 @@ struct RewriteBuffers {
   size_t Held() const {
     return walks.HeldBytes() + edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
            listing.arrays.offsets.capacity() * sizeof(int32_t) + listing.arrays.opcodes.capacity() * sizeof(int16_t) +
-           listing.marks.capacity() + insertions.calls.capacity() * sizeof(uint32_t);
+           listing.marks.capacity() + (listing.notable.capacity() + insertions.calls.capacity()) * sizeof(uint32_t);
   }
 };
 

@@ -1,4 +1,5 @@
-// Reflected CRC-32 step used by the module checksum, eight bytes at a time.
+// Reflected CRC-32 step used by the module checksum: eight bytes at a time
+// from tables, and the choice between that and the carry-less folding.
 #include "lsobject/checksum.h"
 
 #include <array>
@@ -9,7 +10,6 @@
 namespace quillet {
 namespace {
 
-constexpr uint32_t kPolynomial = 0xEDB88320u;
 constexpr size_t kSlices = 8;
 
 // Slice 0 is the published byte table; slice k gives the effect of a byte
@@ -21,7 +21,7 @@ constexpr SliceTables MakeTables() {
   SliceTables t{};
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t c = i;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? (kPolynomial ^ (c >> 1)) : (c >> 1);
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? (kModuleCrcPolynomial ^ (c >> 1)) : (c >> 1);
     t[0][i] = c;
   }
   for (uint32_t i = 0; i < 256; ++i) {
@@ -34,9 +34,12 @@ constexpr SliceTables kTables = MakeTables();
 
 uint32_t ByteStep(uint32_t crc, uint8_t b) { return (crc >> 8) ^ kTables[0][(crc ^ b) & 0xFF]; }
 
+// Below this the folding's setup and final reduction cost more than they save.
+constexpr size_t kFoldFrom = 128;
+
 }  // namespace
 
-uint32_t UpdateModuleCrc(uint32_t crc, std::span<const uint8_t> bytes) {
+uint32_t UpdateModuleCrcSliced(uint32_t crc, std::span<const uint8_t> bytes) {
   const uint8_t* p = bytes.data();
   size_t n = bytes.size();
   for (; n >= kSlices; n -= kSlices, p += kSlices) {
@@ -49,6 +52,12 @@ uint32_t UpdateModuleCrc(uint32_t crc, std::span<const uint8_t> bytes) {
   }
   for (; n != 0; --n) crc = ByteStep(crc, *p++);
   return crc;
+}
+
+uint32_t UpdateModuleCrc(uint32_t crc, std::span<const uint8_t> bytes) {
+  static const bool folding = CarrylessCrcAvailable();
+  if (folding && bytes.size() >= kFoldFrom) return UpdateModuleCrcFolded(crc, bytes);
+  return UpdateModuleCrcSliced(crc, bytes);
 }
 
 }  // namespace quillet

@@ -63,13 +63,21 @@ Outcome ByObjects(std::span<const uint8_t> code, int32_t start, const LabelLooku
   return o;
 }
 
-// The same procedure walked into arrays and marked without objects.
-Outcome ByArrays(std::span<const uint8_t> code, int32_t start, const LabelLookup& isLabel) {
+// The same procedure walked into arrays and marked without objects; with
+// `everyIndex`, told to look at every instruction (a list of candidates that
+// holds others besides those the passes visit).
+Outcome ByArrays(std::span<const uint8_t> code, int32_t start, const LabelLookup& isLabel, bool everyIndex = false) {
   Outcome o;
   try {
     InstructionArrays arrays;
     if (WalkProcedure(code, start, start, &arrays) < 0) return o;
-    MarkControlStructures(arrays, code, isLabel, 7, o.marks);
+    if (everyIndex) {
+      std::vector<uint32_t> all(arrays.offsets.size());
+      for (size_t i = 0; i < all.size(); ++i) all[i] = static_cast<uint32_t>(i);
+      MarkControlStructures(arrays, code, isLabel, 7, o.marks, all);
+    } else {
+      MarkControlStructures(arrays, code, isLabel, 7, o.marks);
+    }
     o.offsets = arrays.offsets;
     o.ok = true;
   } catch (...) {
@@ -86,6 +94,9 @@ void ExpectSame(std::span<const uint8_t> code, int32_t start, const std::set<int
   ASSERT_EQ(objects.ok, arrays.ok) << where;
   EXPECT_EQ(objects.offsets, arrays.offsets) << where;
   EXPECT_EQ(objects.marks, arrays.marks) << where;
+  const Outcome everyIndex = ByArrays(code, start, isLabel, true);
+  ASSERT_EQ(objects.ok, everyIndex.ok) << where << " (every index a candidate)";
+  EXPECT_EQ(objects.marks, everyIndex.marks) << where << " (every index a candidate)";
 }
 
 // Control structures of every kind the marking recognises, as modules.

@@ -6,16 +6,28 @@
 namespace quillet::lsrun {
 
 Instance* InstancePool::Make(uint32_t classOffset, size_t slots) {
+  Instance* instance = Take(classOffset);
+  instance->members.resize(slots);
+  return instance;
+}
+
+Instance* InstancePool::Make(uint32_t classOffset, std::span<const Value> members) {
+  Instance* instance = Take(classOffset);
+  instance->members.assign(members.begin(), members.end());
+  return instance;
+}
+
+Instance* InstancePool::Take(uint32_t classOffset) {
   Instance* instance = nullptr;
   if (spare_.empty()) {
-    instance = new Instance(owner_, classOffset, slots);
+    instance = new Instance(owner_, classOffset, 0);
   } else {
     instance = spare_.back();
     spare_.pop_back();
     instance->classOffset = classOffset;
-    instance->state = Instance::State::kLive;
-    instance->members.resize(slots);  // empty: Free took the members
+    instance->state = Instance::State::kLive;  // its members went when it was freed
   }
+  instance->runtime = nullptr;
   instance->created = created_++;
   if (freeSlots_.empty()) {
     instance->poolSlot = static_cast<uint32_t>(live_.size());

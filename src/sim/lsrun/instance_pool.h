@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "sim/lsrun/value.h"
@@ -23,6 +24,9 @@ class InstancePool {
   // A live instance of the class at `classOffset` with `slots` empty members,
   // owned by the pool until Free or Clear.
   Instance* Make(uint32_t classOffset, size_t slots);
+  // The same with members copied from `members` (a class's starting values)
+  // in one pass.
+  Instance* Make(uint32_t classOffset, std::span<const Value> members);
   // Takes back an instance nothing refers to any more; its members must
   // have gone already.
   void Free(Instance* instance);
@@ -34,6 +38,8 @@ class InstancePool {
   void Clear();
 
  private:
+  // A live instance without members, from the spare ones when there are.
+  Instance* Take(uint32_t classOffset);
   Instance::Owner* owner_;
   std::vector<Instance*> live_;  // by slot; null where the slot is free
   std::vector<uint32_t> freeSlots_;

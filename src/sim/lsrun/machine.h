@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <list>
 #include <memory>
 #include <span>
@@ -20,6 +19,7 @@
 #include "sim/lsrun/natives.h"
 #include "sim/lsrun/procedure.h"
 #include "sim/lsrun/runner.h"
+#include "sim/lsrun/slot_stack.h"
 #include "sim/lsrun/value.h"
 
 namespace quillet::lsrun {
@@ -74,8 +74,10 @@ class Machine : public Instance::Owner {
   };
   struct Frame {
     const Procedure* proc = nullptr;
-    std::vector<Value> locals;
-    std::vector<Value> params;
+    // The call's slice of slots_: its parameters, then its locals.
+    Value* params = nullptr;
+    Value* locals = nullptr;
+    SlotStack::Mark slotMark;
     Value result;
     Value me;
     size_t stackBase = 0;
@@ -108,13 +110,15 @@ class Machine : public Instance::Owner {
   Status FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call, int32_t pc, int32_t& next, int& error);
   int32_t PassMarkers(Frame& f, int32_t pc);
   Status StepLimitReached();
+  [[gnu::noinline]] Status CheckLimits();
   [[gnu::cold]] Status MemberBeyondInstance();
   [[gnu::cold]] Status Unsupported(uint8_t op);
   Value* AssignTarget(Frame& f, const Insn& in, int& error, Status& s);
   Status ConstructFused(Frame& f, const Construction& call, uint32_t cls, int& error, Value& object);
   Status FusedSetNew(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
   Status FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next, int& error);
-  Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error);
+  [[gnu::always_inline]] Status FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc,
+                                                int32_t& next, int& error);
   Status AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
   Status Element(const Insn& in, int& error);
@@ -169,15 +173,18 @@ class Machine : public Instance::Owner {
   Status CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result);
   // Runs the frame `f`, its procedure and parameters set, to its end.
   [[gnu::always_inline]] Status Enter(Frame& f, Value&& me, Value* result);
-  Frame& TakeFrame();
-  void ReleaseFrame(Frame& f);
+  [[gnu::always_inline]] Frame& TakeFrame(const Procedure& proc);
+  [[gnu::always_inline]] void ReleaseFrame(Frame& f);
   Status CallFromStack(Frame& f, int& error);
   // A new object of the class; its New takes `args` as Call does or, when
   // they are not empty, `converted` (arguments already of its parameters'
   // types) as CallConverted does.
   Status Construct(uint32_t classOffset, std::span<Value> args, std::span<const Value> converted, Value& out);
-  Status CallDeclaration(uint32_t offset, std::vector<Value>& args);
+  Status CallDeclaration(uint32_t offset, std::span<const Value> args);
   Status Drain();
+  // Drain with the error `s` in flight: it stays the one reported, unless a
+  // destructor ends the run.
+  [[gnu::cold]] Status DrainKeepingError(Status s);
   Status Destroy(Instance* instance);
   const Procedure* ProcedureAt(uint32_t offset);
   const ClassInfo* ClassAt(uint32_t offset);
@@ -209,6 +216,7 @@ class Machine : public Instance::Owner {
   const RunOptions& options_;
   std::vector<Value> globals_;
   std::vector<Value> stack_;
+  SlotStack slots_;  // parameters and locals of the calls under way
   std::vector<Marker> markers_;
   Frame* current_ = nullptr;
   uint32_t depth_ = 0;
@@ -219,6 +227,9 @@ class Machine : public Instance::Owner {
   // "," in Print moves to the next zone of this many columns.
   static constexpr size_t kPrintZoneWidth = 14;
   uint64_t nextClockCheck_ = kStepsPerClockCheck;
+  // The step count at which CheckLimits runs next: the earlier of the
+  // step past the limit and the next clock check.
+  uint64_t checkAt_;
   std::chrono::steady_clock::time_point deadline_;
   FileTable files_;
   std::string output_;
@@ -268,25 +279,9 @@ class Machine : public Instance::Owner {
   static constexpr size_t kSmallNativeArgs = 8;
   std::vector<Value> nativeArgs_;  // reused for the converted arguments of longer calls
   std::vector<const Value*> sources_;  // reused for the arguments of a fused call
-  // Frames and argument buffers by call depth, kept from call to call so a
-  // call allocates nothing once the depth has been reached before. A deque
-  // keeps a buffer in place while deeper calls add theirs.
+  // Frames by call depth, kept from call to call so a call allocates
+  // nothing once the depth has been reached before.
   std::vector<std::unique_ptr<Frame>> frames_;
-  std::deque<std::vector<Value>> argBuffers_;
-  // The arguments of a call move to the buffer of its call depth: the
-  // callee's own calls use the buffers above it, so no call allocates one.
-  // What is left of them goes when the call returns, as a temporary would.
-  struct ArgBuffer {
-    explicit ArgBuffer(Machine& m) : values(m.ArgsAtDepth()) {}
-    ~ArgBuffer() { values.clear(); }
-    ArgBuffer(const ArgBuffer&) = delete;
-    ArgBuffer& operator=(const ArgBuffer&) = delete;
-    std::vector<Value>& values;
-  };
-  std::vector<Value>& ArgsAtDepth() {
-    while (argBuffers_.size() <= depth_) argBuffers_.emplace_back();
-    return argBuffers_[depth_];
-  }
   InstancePool instances_;  // every instance not yet freed
   // Released instances whose destructor has not run, oldest first: a
   // vector read from the front, emptied when all are read, so queueing

@@ -18,6 +18,7 @@ Machine::Machine(CLSScriptModule& module, const RunOptions& options)
       view_(module),
       options_(options),
       maxSteps_(options.maxSteps),
+      checkAt_(std::min(kStepsPerClockCheck, options.maxSteps == UINT64_MAX ? options.maxSteps : options.maxSteps + 1)),
       deadline_(std::chrono::steady_clock::now() + std::chrono::seconds(options.maxSeconds)),
       instances_(this) {}
 
@@ -114,7 +115,8 @@ Status Machine::Destroy(Instance* instance) {
   instance->state = Instance::State::kDestroying;
   Status s = Status::kOk;
   // The class's Delete, then its bases'.
-  for (ClassRuntime::Destructor& d : RuntimeOf(instance->classOffset).dtors) {
+  ClassRuntime& r = instance->runtime != nullptr ? *instance->runtime : RuntimeOf(instance->classOffset);
+  for (ClassRuntime::Destructor& d : r.dtors) {
     if (s != Status::kOk) break;
     if (d.proc == nullptr) d.proc = ProcedureAt(d.offset);
     if (d.proc == nullptr) return Status::kFatal;
@@ -131,23 +133,34 @@ Status Machine::Destroy(Instance* instance) {
   return s;
 }
 
-Machine::Frame& Machine::TakeFrame() {
+// The frame of the next call depth, with its slice of slots for `proc`'s
+// parameters and locals.
+inline Machine::Frame& Machine::TakeFrame(const Procedure& proc) {
   while (frames_.size() <= depth_) frames_.push_back(std::make_unique<Frame>());
-  return *frames_[depth_];
+  Frame& f = *frames_[depth_];
+  f.proc = &proc;
+  f.slotMark = slots_.Top();
+  f.params = slots_.Take(proc.info.paramCount + proc.localDefaults.size());
+  f.locals = f.params + proc.info.paramCount;
+  return f;
 }
 
-// Lets go of what a finished frame holds, in the order of its fields, and
-// keeps its storage for the next call at this depth.
+// Lets go of what a finished frame holds, locals first, then parameters,
+// result and Me, and gives its slots back for the next call.
 // A lean procedure's frame has nothing but parameters, locals, result and
 // Me to let go of.
-void Machine::ReleaseFrame(Frame& f) {
-  f.locals.clear();
-  f.params.clear();
+inline void Machine::ReleaseFrame(Frame& f) {
+  const Procedure& proc = *f.proc;
+  for (size_t k = 0, n = proc.localDefaults.size(); k < n; ++k) f.locals[k].Clear();
+  for (size_t k = 0, n = proc.info.paramCount; k < n; ++k) f.params[k].Clear();
+  slots_.Restore(f.slotMark);
   f.result.Clear();
   f.me.Clear();
-  if (!f.proc->lean) {
-    f.loops.clear();
-    f.forAlls.clear();
+  // What the frame's loops, GoSubs and error settings hold; empty in a
+  // lean frame and in most others.
+  if (!proc.lean) {
+    if (!f.loops.empty()) f.loops.clear();
+    if (!f.forAlls.empty()) f.forAlls.clear();
     f.gosubs.clear();
     f.numbered.clear();
   }
@@ -160,9 +173,8 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   const ProcedureInfo& info = proc.info;
   if (args.size() != info.paramCount) return RaiseAbout(err::kWrongArguments, "'", info.name, "'");
-  Frame& f = TakeFrame();
-  f.proc = &proc;
-  // Parameters are made in place, in order, in the frame's emptied vector.
+  Frame& f = TakeFrame(proc);
+  // Parameters are made in place, in order, in the frame's empty slots.
   for (size_t i = 0; i < args.size(); ++i) {
     // A reference argument binds the parameter to the caller's variable
     // (one level: a parameter passed on refers to the original), when the
@@ -173,15 +185,15 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       const SlotType want = info.paramTypes[i];
       if (r.ref() != nullptr &&
           (r.ref()->type() == Value::Type::kArray || want == SlotType::kVariant || want == r.slotType())) {
-        f.params.push_back(std::move(r));
+        f.params[i] = std::move(r);
         continue;
       }
     }
     if (a.type() == HeldType(info.paramTypes[i])) {
-      f.params.push_back(std::move(a));  // the caller's copy is left to go anyway
+      f.params[i] = std::move(a);  // the caller's copy is left to go anyway
       continue;
     }
-    if (int e = ConvertOther(a, info.paramTypes[i], f.params.emplace_back())) {
+    if (int e = ConvertOther(a, info.paramTypes[i], f.params[i])) {
       ReleaseFrame(f);
       return Raise(e);
     }
@@ -193,16 +205,15 @@ Status Machine::CallConverted(const Procedure& proc, std::span<const Value> para
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   if (params.size() != proc.info.paramCount) return RaiseAbout(err::kWrongArguments, "'", proc.info.name, "'");
-  Frame& f = TakeFrame();
-  f.proc = &proc;
-  f.params.assign(params.begin(), params.end());
+  Frame& f = TakeFrame(proc);
+  for (size_t i = 0; i < params.size(); ++i) f.params[i] = params[i];
   return Enter(f, std::move(me), result);
 }
 
 inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
   const Procedure& proc = *f.proc;
   const ProcedureInfo& info = proc.info;
-  f.locals.assign(proc.localDefaults.begin(), proc.localDefaults.end());
+  for (size_t k = 0, n = proc.localDefaults.size(); k < n; ++k) f.locals[k] = proc.localDefaults[k];
   if (!proc.lean) {
     for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
   }
@@ -210,10 +221,8 @@ inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
   f.me = std::move(me);
   f.stackBase = stack_.size();
   f.markerBase = markers_.size();
-  if (!proc.lean) {
-    f.loops.resize(static_cast<size_t>(proc.loopStates));
-    f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
-  }
+  if (proc.loopStates != 0) f.loops.resize(static_cast<size_t>(proc.loopStates));
+  if (proc.forAllStates != 0) f.forAlls.resize(static_cast<size_t>(proc.forAllStates));
   f.handler = -1;
   f.resumeNext = false;
   f.inHandler = false;
@@ -228,15 +237,19 @@ inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
   --depth_;
   current_ = caller;
 
-  stack_.resize(f.stackBase);
-  markers_.resize(f.markerBase);
+  // A procedure that ends normally leaves the stacks as it found them.
+  if (stack_.size() != f.stackBase) stack_.resize(f.stackBase);
+  if (markers_.size() != f.markerBase) markers_.resize(f.markerBase);
   if (s == Status::kOk && result != nullptr) *result = std::move(f.result);
   // The frame's objects die here, however the procedure ended; their
   // destructors run before the caller goes on.
   ReleaseFrame(f);
-  if (s == Status::kFatal || s == Status::kEnd) return s;
-  if (pending_.empty()) return s;
+  if (pending_.empty() || s == Status::kFatal || s == Status::kEnd) return s;
   if (s != Status::kError) return Drain();
+  return DrainKeepingError(s);
+}
+
+Status Machine::DrainKeepingError(Status s) {
   const std::string error = error_;
   const std::string text = errorText_;
   const int code = errorCode_;
@@ -247,38 +260,57 @@ inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
   return d == Status::kFatal ? d : s;
 }
 
+// The arguments stay where the loads pushed them, above the marker's
+// height, while the call makes its parameters from them; what is left of
+// them goes when it returns, as a temporary would, and a result takes
+// their place.
 Status Machine::CallFromStack(Frame& f, int& error) {
   if (markers_.size() <= f.markerBase) return Fatal("call without a procedure to call");
-  Marker m = std::move(markers_.back());
+  Marker& top = markers_.back();
+  const size_t height = top.height;
+  if (height > stack_.size() || height < f.stackBase) return Fatal("stack underflow");
+  const CalleeKind kind = top.kind;
+  const uint32_t sym = top.sym;
+  Value target = std::move(top.target);
   markers_.pop_back();
-  if (m.height > stack_.size() || m.height < f.stackBase) return Fatal("stack underflow");
-  ArgBuffer buffer(*this);
-  std::vector<Value>& args = buffer.values;
-  std::move(stack_.begin() + static_cast<std::ptrdiff_t>(m.height), stack_.end(), std::back_inserter(args));
-  stack_.resize(m.height);
-  switch (m.kind) {
+  const size_t count = stack_.size() - height;
+  const std::span<Value> args(stack_.data() + height, count);
+  Status s = Status::kOk;
+  switch (kind) {
     case CalleeKind::kDeclaration:
-      return CallDeclaration(m.sym, args);
+      s = CallDeclaration(sym, args);
+      break;
     case CalleeKind::kConstructor: {
       Value object;
-      Status s = Construct(m.sym, args, {}, object);
+      s = Construct(sym, args, {}, object);
+      stack_.resize(height);
       if (s == Status::kOk) stack_.push_back(std::move(object));
       return s;
     }
     case CalleeKind::kProcedure:
-    case CalleeKind::kMethod:
-      break;
+    case CalleeKind::kMethod: {
+      const Procedure* proc = ProcedureAt(sym);
+      if (proc == nullptr) return Status::kFatal;
+      if (kind == CalleeKind::kProcedure && proc->info.ownerClass != 0) target = f.me;
+      if (kind == CalleeKind::kMethod && target.object() == nullptr) {
+        stack_.resize(height);
+        return (error = err::kObjectVariableNotSet, Status::kOk);
+      }
+      Value result;
+      s = Call(*proc, args, std::move(target), &result);
+      stack_.resize(height);
+      if (s == Status::kOk && proc->info.kind == kind::kFunction) stack_.push_back(std::move(result));
+      return s;
+    }
   }
-  const Procedure* proc = ProcedureAt(m.sym);
-  if (proc == nullptr) return Status::kFatal;
-  if (m.kind == CalleeKind::kProcedure && proc->info.ownerClass != 0) m.target = f.me;
-  if (m.kind == CalleeKind::kMethod) {
-    Instance* target = m.target.object();
-    if (target == nullptr) return (error = err::kObjectVariableNotSet, Status::kOk);
+  // A declared Function's result, pushed above the arguments, takes their
+  // place.
+  if (s == Status::kOk && stack_.size() == height + count + 1) {
+    stack_[height] = std::move(stack_.back());
+    stack_.resize(height + 1);
+  } else {
+    stack_.resize(height);
   }
-  Value result;
-  Status s = Call(*proc, args, std::move(m.target), &result);
-  if (s == Status::kOk && proc->info.kind == kind::kFunction) stack_.push_back(std::move(result));
   return s;
 }
 
@@ -287,8 +319,8 @@ Status Machine::Construct(uint32_t classOffset, std::span<Value> args, std::span
   ClassRuntime& r = RuntimeOf(classOffset);
   if (r.chain.empty()) return Fatal("OpLoadCtor names no readable class");
   const ClassInfo* cls = r.chain.front();
-  Instance* instance = instances_.Make(classOffset, cls->slots);
-  std::copy(r.memberDefaults.begin(), r.memberDefaults.end(), instance->members.begin());
+  Instance* instance = instances_.Make(classOffset, r.memberDefaults);
+  instance->runtime = &r;
   for (const FreshSlot& m : r.freshMembers) instance->members[m.slot] = SlotDefault(*m.variable);
   Value object = Value::Object(instance);
   if (r.ctor == 0) {
@@ -319,7 +351,7 @@ const BoundDeclaration* Machine::Bind(uint32_t offset) {
   return &bound->second;
 }
 
-Status Machine::CallDeclaration(uint32_t offset, std::vector<Value>& args) {
+Status Machine::CallDeclaration(uint32_t offset, std::span<const Value> args) {
   const BoundDeclaration* bound = Bind(offset);
   if (bound == nullptr) return Status::kFatal;
   sources_.resize(args.size());

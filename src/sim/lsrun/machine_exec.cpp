@@ -128,13 +128,8 @@ Status Machine::Execute(Frame& f) {
   const Procedure& p = *f.proc;
   int32_t pc = PassMarkers(f, 0);
   for (;;) {
-    if (++steps_ > maxSteps_) return StepLimitReached();
-    // Steps alone do not bound the work: one step may copy a long string.
-    if (steps_ >= nextClockCheck_) {
-      nextClockCheck_ = steps_ + kStepsPerClockCheck;
-      if (std::chrono::steady_clock::now() > deadline_) {
-        return Fatal("time limit of " + std::to_string(options_.maxSeconds) + " seconds reached");
-      }
+    if (++steps_ >= checkAt_) {
+      if (const Status s = CheckLimits(); s != Status::kOk) return s;
     }
     int32_t next = pc + 1;
     int error = 0;
@@ -182,17 +177,35 @@ Status Machine::Execute(Frame& f) {
           break;
       }
     }
-    if (s == Status::kOk && error == 0 && !pending_.empty()) s = Drain();
-    if (error != 0) s = Raise(error);
-    if (s == Status::kError) {
-      if (!Trap(f, pc, next)) return s;
-    } else if (s != Status::kOk) {
-      return s;
+    // One test for the steps that go on at once, the usual case.
+    if (s != Status::kOk || error != 0 || !pending_.empty()) [[unlikely]] {
+      if (s == Status::kOk && error == 0) s = Drain();  // released objects' destructors
+      if (error != 0) s = Raise(error);
+      if (s == Status::kError) {
+        if (!Trap(f, pc, next)) return s;
+      } else if (s != Status::kOk) {
+        return s;
+      }
     }
     if (next < 0) return Status::kOk;  // the procedure ends
     if (stack_.size() > kMaxStack) return Fatal("value stack overflow");
     pc = PassMarkers(f, next);
   }
+}
+
+// The step limit, and every so many steps the clock: steps alone do not
+// bound the work, as one step may copy a long string. Sets the step count
+// at which to look again.
+Status Machine::CheckLimits() {
+  if (steps_ > maxSteps_) return StepLimitReached();
+  if (steps_ >= nextClockCheck_) {
+    nextClockCheck_ = steps_ + kStepsPerClockCheck;
+    if (std::chrono::steady_clock::now() > deadline_) {
+      return Fatal("time limit of " + std::to_string(options_.maxSeconds) + " seconds reached");
+    }
+  }
+  checkAt_ = std::min(nextClockCheck_, maxSteps_ == UINT64_MAX ? maxSteps_ : maxSteps_ + 1);
+  return Status::kOk;
 }
 
 // The rare ends of a run, out of the way of the paths that run every step.
@@ -241,16 +254,23 @@ Status Machine::FusedNativeCall(Frame& f, const Insn& in, const NativeCall& call
   }
   // Every argument is read before any is converted, as the loads run
   // before the call: a load that fails wins over a conversion.
+  // Where they are held goes in an array on the machine stack for the usual
+  // few, in the reused buffer for more.
   const size_t n = call.args.size();
-  sources_.resize(n);
+  const Value* few[kSmallNativeArgs];
+  const Value** sources = few;
+  if (n > kSmallNativeArgs) {
+    sources_.resize(n);
+    sources = sources_.data();
+  }
   for (size_t k = 0; k < n; ++k) {
     Status s = Status::kOk;
-    sources_[k] = SimpleSource(f, call.args[k], error, s);
-    if (sources_[k] == nullptr) return s;
+    sources[k] = SimpleSource(f, call.args[k], error, s);
+    if (sources[k] == nullptr) return s;
   }
   steps_ += static_cast<uint64_t>(call.span);
   next = pc + call.span + 1;
-  return CallBound(*bound, sources_);
+  return CallBound(*bound, std::span<const Value* const>(sources, n));
 }
 
 // The new object of class `cls` from the arguments the loads of `call`
@@ -260,17 +280,22 @@ Status Machine::ConstructFused(Frame& f, const Construction& call, uint32_t cls,
     steps_ += static_cast<uint64_t>(call.span);
     return Construct(cls, {}, call.converted, object);
   }
-  ArgBuffer buffer(*this);
-  std::vector<Value>& args = buffer.values;
-  args.resize(call.args.size());
-  for (size_t k = 0; k < args.size(); ++k) {
+  // The arguments go on the value stack, where the call makes its
+  // parameters from them, and leave it when it returns.
+  const size_t height = stack_.size();
+  for (const SimpleLoad& load : call.args) {
     Status s = Status::kOk;
-    const Value* v = SimpleSource(f, call.args[k], error, s);
-    if (v == nullptr) return s;
-    args[k] = *v;
+    const Value* v = SimpleSource(f, load, error, s);
+    if (v == nullptr) {
+      stack_.resize(height);
+      return s;
+    }
+    stack_.push_back(*v);
   }
   steps_ += static_cast<uint64_t>(call.span);
-  return Construct(cls, args, {}, object);
+  const Status s = Construct(cls, std::span<Value>(stack_.data() + height, call.args.size()), {}, object);
+  stack_.resize(height);
+  return s;
 }
 
 Status Machine::FusedConstruct(Frame& f, const Insn& in, const Construction& call, int32_t pc, int32_t& next,
@@ -334,17 +359,22 @@ inline Value* Machine::AssignTarget(Frame& f, const Insn& in, int& error, Status
 Status Machine::AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error) {
   const Procedure& p = *f.proc;
   const Insn* in = &p.code[static_cast<size_t>(pc)];
-  for (int32_t left = p.assignments[static_cast<size_t>(in->c - 1)].run;;) {
-    const Status s = FusedAssignment(f, *in, p.assignments[static_cast<size_t>(in->c - 1)], pc, next, error);
+  const Assignment* a = &p.assignments[static_cast<size_t>(in->c - 1)];
+  for (int32_t left = a->run;;) {
+    const Status s = FusedAssignment(f, *in, *a, pc, next, error);
     if (s != Status::kOk || error != 0 || --left == 0 || !pending_.empty()) return s;
-    pc = PassMarkers(f, next);
-    ++steps_;  // the next reference load, as the loop would count it
+    // The markers up to the next assignment and its reference load, as the
+    // loop would count them; the whole run is within the step limit.
+    steps_ += static_cast<uint64_t>(a->between) + 1;
+    if (a->lineAfter >= 0) f.line = static_cast<uint16_t>(a->lineAfter);
+    pc = next + a->between;
     in = &p.code[static_cast<size_t>(pc)];
+    a = &p.assignments[static_cast<size_t>(in->c - 1)];
   }
 }
 
 // The reference load `in`, the load of `a` and OpAssign in one step.
-Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error) {
+inline Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, int32_t pc, int32_t& next, int& error) {
   Status s = Status::kOk;
   Value* target = AssignTarget(f, in, error, s);
   if (target == nullptr) return s;
@@ -352,6 +382,11 @@ Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignment& a, i
   if (v == nullptr) return s;
   steps_ += 2;
   next = pc + 3;
+  // A scalar of the slot's own type over a scalar: a plain copy.
+  if (target->type() < Value::Type::kString && v->type() < Value::Type::kString && v->type() == HeldType(in.type)) {
+    *target = *v;
+    return Status::kOk;
+  }
   error = StoreInto(target, in.type, *v, false);
   return Status::kOk;
 }
@@ -622,7 +657,7 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kLoadMeProc:
     case op::kLoadBaseProc: {
       Marker m{CalleeKind::kProcedure, in.sym, 0, Value()};
-      const uint16_t k = view_.KindAt(in.sym);
+      const uint16_t k = static_cast<uint16_t>(in.b);
       if (in.op == op::kLoadCtor) {
         if (k != kind::kClass) return Fatal("OpLoadCtor names no class");
         m.kind = CalleeKind::kConstructor;

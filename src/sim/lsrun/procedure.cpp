@@ -216,6 +216,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
     case op::kLoadMeProc:
     case op::kLoadBaseProc:
       x.sym = view_.Resolve(HandleOperand(in));
+      x.b = view_.KindAt(x.sym);
       return true;
     case op::kStringLiteral:
     case op::kNumericLiteral: {
@@ -477,6 +478,8 @@ void Preparer::ChainAssignments() {
     Assignment& a = out_.assignments[static_cast<size_t>(x.c - 1)];
     a.run = after.run + 1;
     a.runSteps = 3 + between + after.runSteps;
+    a.between = between;
+    a.lineAfter = between > 0 ? out_.code[i + 3].a : -1;
   }
 }
 

@@ -25,7 +25,8 @@ inline constexpr int32_t kResultSlot = -1;
 //   jumps        a = target index; For/Next and ForAll/NextForAll: b = loop
 //                state index; ForAll: c = the variable's local slot
 //   On GoTo/GoSub a = index into Procedure::targetLists
-//   calls        sym = entry offset of the procedure, declaration or class;
+//   calls        sym = entry offset of the procedure, declaration or class,
+//                b = the kind word of its entry;
 //                OpLoadProc of a declaration: c = 1 + index into
 //                Procedure::nativeCalls when the call can run fused;
 //                OpLoadCtor: c = 1 + index into Procedure::constructions
@@ -114,10 +115,14 @@ struct Construction {
 // separators between them (a constructor storing its arguments) run as one
 // step from the first: `run` is how many of them, this one included, and
 // `runSteps` the instructions they and the markers between them count.
+// Within a run, `between` is how many markers follow this one before the
+// next, and `lineAfter` the line they set (-1: none).
 struct Assignment {
   SimpleLoad source;
   int32_t run = 1;
   int32_t runSteps = 3;
+  int32_t between = 0;
+  int32_t lineAfter = -1;
 };
 
 // A slot that starts with a value of its own (an array, a list, a Type's

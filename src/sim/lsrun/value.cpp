@@ -131,17 +131,6 @@ const std::string& Value::text() const {
   return type_ == Type::kString ? static_cast<StrRep*>(u_.block)->text : kEmpty;
 }
 
-Counted* Value::Block() const {
-  switch (type_) {
-    case Type::kString:
-    case Type::kObject:
-    case Type::kArray:
-    case Type::kList:
-    case Type::kRecord: return u_.block;
-    default: return nullptr;
-  }
-}
-
 void Value::ClearCounted() {
   // Detach first: a release may run code that looks at this value again.
   Counted* block = Block();

@@ -75,6 +75,7 @@ class Counted {
 
 class Value;
 class Instance;
+struct ClassRuntime;  // class_runtime.h
 class ArrayRep;
 class ListRep;
 class RecordRep;
@@ -279,6 +280,9 @@ class Instance : public Counted {
   // where the pool holds it.
   uint64_t created = 0;
   uint32_t poolSlot = 0;
+  // The interpreter's setup of its class, kept by New so that its release
+  // does not look the class up again; null when not made by a New.
+  ClassRuntime* runtime = nullptr;
 
  protected:
   void LastReleased() override { owner_->InstanceReleased(this); }
@@ -286,6 +290,12 @@ class Instance : public Counted {
  private:
   Owner* owner_;
 };
+
+// The counted block a value holds, null for all but strings, objects,
+// arrays, lists and Types' values.
+inline Counted* Value::Block() const {
+  return type_ >= Type::kString && type_ <= Type::kRecord ? u_.block : nullptr;
+}
 
 inline Instance* Value::object() const {
   return type_ == Type::kObject ? static_cast<Instance*>(u_.block) : nullptr;

@@ -25,7 +25,6 @@
 #include "instrument/timer_class_code.h"
 #include "lsobject/symbol_entries.h"
 #include "lsobject/string_table.h"
-#include "lsobject/symbol_hashes.h"
 
 namespace quillet {
 namespace {
@@ -325,8 +324,9 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // In a damaged module the entries added to its scopes can end up linked
   // into other entries (a scope's last link pointing into another chain):
   // a module that would be refused when read back, or not known as
-  // rewritten, is not handed out.
-  if (!ScopeHashesFitEntries(module.Symbols(), module.Header(), module.StringTable()) ||
+  // rewritten, is not handed out. The check's walk rebuilds the hash
+  // tables too, which serialising then keeps.
+  if (!module.RebuildScopeHashesIfFit() ||
       !TimerClassKnownWhenReadBack(module)) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;

@@ -2,6 +2,8 @@
 #include "instrument/timer_class.h"
 
 #include <array>
+#include <span>
+#include <string_view>
 
 #include "instrument/module_instrument.h"
 #include "instrument/timer_class_code.h"
@@ -13,8 +15,8 @@ namespace {
 constexpr std::array<const char*, kTimerMemberCount> kMemberNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
                                                                      "dwNoteID_low", "dwNoteID_high"};
 // The last parameter's name differs from the last member's.
-constexpr std::array<const char*, kTimerMemberCount> kParameterNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
-                                                                        "dwNoteID_low", "dwNoteID_hi"};
+constexpr std::array<std::string_view, kTimerMemberCount> kParameterNames = {"dwFnName_low", "dwFnName_high", "dwFnId",
+                                                                             "dwNoteID_low", "dwNoteID_hi"};
 
 bool Declare(CLSScriptModule& module, const char* name, const std::string& library, size_t words,
              int32_t& handle) {
@@ -38,7 +40,7 @@ std::optional<uint16_t> EndOfRunProcedure(CLSScriptModule& module, int32_t flags
   return std::nullopt;
 }
 
-Status32 InsertBody(CLSScriptModule& module, uint32_t procedure, const InstructionList& body,
+Status32 InsertBody(CLSScriptModule& module, uint32_t procedure, std::span<const uint8_t> body,
                     const ItemContext& context, CLSProfileApp& profile) {
   if (procedure == 0 || !module.InsertAtProcedureStart(procedure, body)) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
@@ -63,17 +65,18 @@ Status32 BuildTimerClass(CLSScriptModule& module, const ItemContext& context, CL
 
   TimerClassHandles handles;
   if (constructor != 0) {
-    for (size_t i = 0; i < kTimerMemberCount; ++i)
-      handles.params[i] = static_cast<uint16_t>(module.AddConstructorParameter(constructor, kParameterNames[i]));
+    std::array<uint32_t, kTimerMemberCount> params{};
+    module.AddConstructorParameters(constructor, kParameterNames, params);
+    for (size_t i = 0; i < kTimerMemberCount; ++i) handles.params[i] = static_cast<uint16_t>(params[i]);
     for (size_t i = 0; i < kTimerMemberCount; ++i)
       handles.members[i] = static_cast<uint16_t>(module.AddMemberVariable(timerClass, kMemberNames[i]));
   }
 
   const auto functionTimer = static_cast<uint16_t>(profile.FunctionTimerHandle);
   const std::optional<uint16_t> endOfRun = EndOfRunProcedure(module, context.Flags);
-  const Status32 r = InsertBody(module, constructor, BuildNewBody(handles, functionTimer), context, profile);
+  const Status32 r = InsertBody(module, constructor, EncodeNewBody(handles, functionTimer), context, profile);
   if (r != 0) return r;
-  return InsertBody(module, destructor, BuildDeleteBody(handles, functionTimer, endOfRun), context, profile);
+  return InsertBody(module, destructor, EncodeDeleteBody(handles, functionTimer, endOfRun), context, profile);
 }
 
 }  // namespace quillet

@@ -17,11 +17,6 @@ constexpr int16_t kTimerCallLength = 25;
 constexpr size_t kFnIdMember = 2;
 constexpr size_t kEntryInstructions = 11;
 
-template <typename Op, typename... Args>
-void Add(InstructionList& list, Args... args) {
-  list.push_back(std::make_unique<Op>(args...));
-}
-
 // Appends each instruction handed to it to a list.
 struct ListSink {
   InstructionList& list;
@@ -52,12 +47,38 @@ class ByteSink {
 int16_t Word(uint32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF)); }
 
 // Synthetic line; load the function timer; the five members; the type; call.
-void AddFunctionTimerCall(InstructionList& list, const TimerClassHandles& h, uint16_t functionTimer, int16_t type) {
-  Add<OpLine>(list, OpLine::kSyntheticLine);
-  Add<OpLoadProc>(list, functionTimer);
-  for (uint16_t member : h.members) Add<OpTLoadObj>(list, member);
-  Add<OpInteger>(list, type);
-  Add<OpCallProc>(list);
+template <typename Out>
+void EmitFunctionTimerCall(Out& out, const TimerClassHandles& h, uint16_t functionTimer, int16_t type) {
+  out(OpLine(OpLine::kSyntheticLine));
+  out(OpLoadProc(functionTimer));
+  for (uint16_t member : h.members) out(OpTLoadObj(member));
+  out(OpInteger(type));
+  out(OpCallProc());
+}
+
+template <typename Out>
+void EmitNewBody(Out& out, const TimerClassHandles& handles, uint16_t functionTimer) {
+  for (size_t i = 0; i < kTimerMemberCount; ++i) {
+    out(OpLine(OpLine::kSyntheticLine));
+    out(OpTLoadObjPtr(handles.members[i]));
+    out(OpPLoadObj(handles.params[i]));
+    out(OpAssign());
+  }
+  EmitFunctionTimerCall(out, handles, functionTimer, timer_type::kEnter);
+}
+
+template <typename Out>
+void EmitDeleteBody(Out& out, const TimerClassHandles& handles, uint16_t functionTimer,
+                    std::optional<uint16_t> endOfRun) {
+  EmitFunctionTimerCall(out, handles, functionTimer, timer_type::kExit);
+  if (endOfRun) {
+    out(OpLine(OpLine::kSyntheticLine));
+    out(OpTLoadObj(handles.members[kFnIdMember]));
+    out(OpInteger(static_cast<int16_t>(*endOfRun)));
+    out(OpBinaryOperator(op::kEq));
+    out(OpJZ(kTimerCallLength));
+    EmitFunctionTimerCall(out, handles, functionTimer, timer_type::kEndOfRun);
+  }
 }
 
 // Key low and high, procedure, note ID low and high.
@@ -85,29 +106,30 @@ void EmitEntryCode(Out& out, uint16_t timerVariable, uint16_t timerClass, const 
 
 InstructionList BuildNewBody(const TimerClassHandles& handles, uint16_t functionTimer) {
   InstructionList list;
-  for (size_t i = 0; i < kTimerMemberCount; ++i) {
-    Add<OpLine>(list, OpLine::kSyntheticLine);
-    Add<OpTLoadObjPtr>(list, handles.members[i]);
-    Add<OpPLoadObj>(list, handles.params[i]);
-    Add<OpAssign>(list);
-  }
-  AddFunctionTimerCall(list, handles, functionTimer, timer_type::kEnter);
+  ListSink out{list};
+  EmitNewBody(out, handles, functionTimer);
   return list;
 }
 
 InstructionList BuildDeleteBody(const TimerClassHandles& handles, uint16_t functionTimer,
                                 std::optional<uint16_t> endOfRun) {
   InstructionList list;
-  AddFunctionTimerCall(list, handles, functionTimer, timer_type::kExit);
-  if (endOfRun) {
-    Add<OpLine>(list, OpLine::kSyntheticLine);
-    Add<OpTLoadObj>(list, handles.members[kFnIdMember]);
-    Add<OpInteger>(list, static_cast<int16_t>(*endOfRun));
-    list.push_back(std::make_unique<OpBinaryOperator>(op::kEq));
-    Add<OpJZ>(list, kTimerCallLength);
-    AddFunctionTimerCall(list, handles, functionTimer, timer_type::kEndOfRun);
-  }
+  ListSink out{list};
+  EmitDeleteBody(out, handles, functionTimer, endOfRun);
   return list;
+}
+
+std::vector<uint8_t> EncodeNewBody(const TimerClassHandles& handles, uint16_t functionTimer) {
+  ByteSink out(kNewBodyLength);
+  EmitNewBody(out, handles, functionTimer);
+  return out.Take();
+}
+
+std::vector<uint8_t> EncodeDeleteBody(const TimerClassHandles& handles, uint16_t functionTimer,
+                                      std::optional<uint16_t> endOfRun) {
+  ByteSink out(endOfRun ? kDeleteBodyWithEndLength : kDeleteBodyLength);
+  EmitDeleteBody(out, handles, functionTimer, endOfRun);
+  return out.Take();
 }
 
 InstructionList BuildEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id) {

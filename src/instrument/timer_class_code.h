@@ -23,6 +23,9 @@
 namespace quillet {
 
 inline constexpr size_t kTimerMemberCount = 5;
+inline constexpr int32_t kNewBodyLength = 75;
+inline constexpr int32_t kDeleteBodyLength = 25;
+inline constexpr int32_t kDeleteBodyWithEndLength = 63;
 inline constexpr int32_t kEntryCodeLength = 27;
 inline constexpr int32_t kLineCallLength = 29;
 
@@ -56,6 +59,11 @@ InstructionList BuildNewBody(const TimerClassHandles& handles, uint16_t function
 // type 5 when the instance's procedure ("dwFnId") is that procedure.
 InstructionList BuildDeleteBody(const TimerClassHandles& handles, uint16_t functionTimer,
                                 std::optional<uint16_t> endOfRun);
+
+// The same bodies encoded, built without instruction lists.
+std::vector<uint8_t> EncodeNewBody(const TimerClassHandles& handles, uint16_t functionTimer);
+std::vector<uint8_t> EncodeDeleteBody(const TimerClassHandles& handles, uint16_t functionTimer,
+                                      std::optional<uint16_t> endOfRun);
 
 // Stores a new timer instance in the procedure's local `timerVariable`.
 InstructionList BuildEntryCode(uint16_t timerVariable, uint16_t timerClass, const TimerIdentity& id);

@@ -15,6 +15,7 @@
 #include "lsobject/code_tables.h"
 #include "lsobject/header.h"
 #include "lsobject/product_macros.h"
+#include "lsobject/scope_hash_inputs.h"
 #include "lsobject/script_item_info.h"
 #include "lsobject/section.h"
 #include "lsobject/string_table.h"
@@ -113,11 +114,17 @@ class CLSScriptModule {
   //      used or the byte code reaches 0xFC00 bytes;
   //   2. RebuildStringChains();
   //   3-9. string-, symbol- and byte-code sizes and counts;
-  //   10. RebuildScopeHashes();
+  //   10. RebuildScopeHashes(), unless RebuildScopeHashesIfFit made it and
+  //       nothing it reads changed since;
   //   11. ComputeChecksum() stored as the first word of the symbol data;
   //   12. label-offset and jump-table counts (beyond the checksummed bytes).
   // REQUIRES: a header of at least 300 bytes (as Parse guarantees).
   void UpdateHeader();
+
+  // Whether the scope-hash rebuild writes only into the fields it rebuilds
+  // (ScopeHashesFitEntries); when it does, the rebuild is made now, from the
+  // same walk, and the next UpdateHeader need not make it again.
+  [[nodiscard]] bool RebuildScopeHashesIfFit();
 
   // --- Symbols (module_symbols.cpp) -------------------------------------------
   // Each returns the handle it found or made, 0 when it could not add.
@@ -134,6 +141,10 @@ class CLSScriptModule {
   // The parameter `name` of a class constructor: the existing one, or a new
   // Variant parameter (NEW only).
   uint32_t AddConstructorParameter(uint32_t procedure, std::string_view name);
+  // AddConstructorParameter of each name in turn, into `handles` (as many
+  // as `names`), with the constructor's name read and compared once.
+  void AddConstructorParameters(uint32_t procedure, std::span<const std::string_view> names,
+                                std::span<uint32_t> handles);
   // A Variant member "m_" + `name` of the class.
   uint32_t AddMemberVariable(uint32_t classHandle, std::string_view name);
   // The procedures `filter` selects (by default every one with code).
@@ -144,6 +155,8 @@ class CLSScriptModule {
   // with nothing changed, for an entry that is no procedure with code inside
   // the byte code, or when the labels cannot be moved (RelocateLabels).
   [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions);
+  // The same with the instructions already encoded.
+  [[nodiscard]] bool InsertAtProcedureStart(uint32_t procedure, std::span<const uint8_t> encoded);
   // Adds `delta` to the code offset of every procedure whose code starts
   // after `after`.
   bool RelocateProcedures(uint32_t after, int32_t delta);
@@ -185,6 +198,7 @@ class CLSScriptModule {
   CJumpTable jumpTable_;
   std::optional<ActionPrefix> prefix_;
   std::vector<std::unique_ptr<CUnknownSection>> unknownSections_;
+  ScopeHashInputs scopeHashInputs_;  // as RebuildScopeHashesIfFit left them
 };
 
 }  // namespace quillet

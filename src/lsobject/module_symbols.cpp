@@ -1,6 +1,7 @@
 // The module's symbol operations: find-or-add of classes, Subs and
 // declarations, variables, the procedure listing, code insertion and the
 // labels that move with it.
+#include <optional>
 #include <unordered_set>
 
 #include "lsobject/ls_script_module.h"
@@ -49,6 +50,39 @@ uint32_t CLSScriptModule::AddConstructorParameter(uint32_t procedure, std::strin
   return symbols.AddConstructorParameter(header_, stringTable_, procedure, name);
 }
 
+void CLSScriptModule::AddConstructorParameters(uint32_t procedure, std::span<const std::string_view> names,
+                                               std::span<uint32_t> handles) {
+  const SymbolView symbols = Symbols();
+  // What a check that found NEW read. Appends leave a string where it
+  // starts, so only an addition that rewrote one of these (a damaged
+  // module's links can point anywhere) makes the next name check again; a
+  // check that did not find NEW is made again each time.
+  struct Checked {
+    uint16_t kind, ownerKind;
+    uint32_t owner, name;
+    bool operator==(const Checked&) const = default;
+  };
+  auto read = [&] {
+    const uint32_t owner = symbols.Owner(procedure);
+    return Checked{symbols.Kind(procedure), symbols.Kind(owner), owner,
+                   stringTable_.Resolve(symbols.NameHandle(procedure))};
+  };
+  std::optional<Checked> checked;
+  uint32_t owner = 0;
+  for (size_t i = 0; i < names.size() && i < handles.size(); ++i) {
+    uint32_t& handle = handles[i];
+    const uint32_t locals = symbols.Field16(procedure, kLocalScope + kScopeFirst);
+    if (IsProcedureKind(symbols.Kind(procedure)) && symbols.FindVariable(stringTable_, locals, names[i], handle))
+      continue;
+    const Checked now = read();
+    if (owner == 0 || checked != now) {
+      owner = symbols.ConstructorClass(stringTable_, procedure);
+      checked = now;
+    }
+    handle = owner == 0 ? 0 : symbols.AddParameterOf(header_, stringTable_, procedure, owner, names[i]);
+  }
+}
+
 uint32_t CLSScriptModule::AddMemberVariable(uint32_t classHandle, std::string_view name) {
   const SymbolView symbols = Symbols();
   if (symbols.Kind(classHandle) != kClass) return 0;
@@ -63,11 +97,14 @@ int32_t CLSScriptModule::ListProcedures(std::vector<ProcedureDescriptor>& list, 
 }
 
 bool CLSScriptModule::InsertAtProcedureStart(uint32_t procedure, const InstructionList& instructions) {
+  return InsertAtProcedureStart(procedure, EncodeInstructions(instructions));
+}
+
+bool CLSScriptModule::InsertAtProcedureStart(uint32_t procedure, std::span<const uint8_t> encoded) {
   const SymbolView symbols = Symbols();
   if (!IsProcedureKind(symbols.Kind(procedure)) || (symbols.Flags(procedure) & kNoCode) != 0) return false;
   const uint32_t start = symbols.CodeOffset(procedure);
   if (start > static_cast<uint32_t>(byteCode_.Length())) return false;
-  const std::vector<uint8_t> encoded = EncodeInstructions(instructions);
   const auto length = static_cast<uint32_t>(encoded.size());
   // The labels move first: the only step that can refuse.
   if (length > 0 && !RelocateLabels([&](uint32_t p) { return p >= start ? p + length : p; })) return false;

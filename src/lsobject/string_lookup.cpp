@@ -1,4 +1,5 @@
 // Finding and adding strings through the lookup maps; handles beyond 64 KiB.
+#include <algorithm>
 #include <cstdio>
 
 #include "bytecode/module_errors.h"
@@ -21,6 +22,7 @@ void CStringTable::EnsureMaps() {
   offsetByText_.clear();
   textByOffset_.clear();
   offsetByQuery_.clear();
+  appended_.clear();
   // Short names dominate: an entry of a few units takes about 16 bytes.
   textByOffset_.reserve(data_.size() / 16);
   StringCursor cursor;
@@ -42,11 +44,32 @@ bool CStringTable::FindOffset(std::string_view text, uint32_t& offset) {
     offset = known->second;
     return true;
   }
-  const auto found = offsetByText_.find(text);
-  if (found == offsetByText_.end()) return false;
-  offset = found->second;
+  if (const auto found = offsetByText_.find(text); found != offsetByText_.end()) {
+    offset = found->second;
+  } else {
+    const auto equal = std::find_if(appended_.begin(), appended_.end(), [&](const Appended& a) {
+      return text_->Compare(a.text, text, kCompareNoCase) == 0;
+    });
+    if (equal == appended_.end()) return false;
+    offset = equal->offset;
+  }
   offsetByQuery_.emplace(text, offset);
   return true;
+}
+
+const std::string* CStringTable::MappedText(uint32_t offset) const {
+  if (const auto found = textByOffset_.find(offset); found != textByOffset_.end()) return &found->second;
+  const auto at = std::lower_bound(appended_.begin(), appended_.end(), offset,
+                                   [](const Appended& a, uint32_t o) { return a.offset < o; });
+  return at != appended_.end() && at->offset == offset ? &at->text : nullptr;
+}
+
+void CStringTable::MergeAppended() {
+  for (Appended& a : appended_) {
+    const auto stored = textByOffset_.emplace(a.offset, std::move(a.text)).first;
+    offsetByText_.emplace(stored->second, a.offset);  // an equal text mapped earlier wins
+  }
+  appended_.clear();
 }
 
 void CStringTable::EnsureExtendedIndex() const {
@@ -87,7 +110,7 @@ uint16_t CStringTable::EncodeHandle(uint32_t offset) {
   uint32_t h = extended_.Encode(offset);
   // An index that equals an existing string's offset would resolve to this
   // string instead of that one: it keeps meaning itself and the next is tried.
-  while (h <= kMaxHandle && (h <= kLowIndices || textByOffset_.contains(h))) {
+  while (h <= kMaxHandle && (h <= kLowIndices || MappedText(h) != nullptr)) {
     extended_.Set(h, h);
     h = extended_.Encode(offset);
   }
@@ -129,15 +152,16 @@ uint32_t CStringTable::AppendString(std::string_view text) {
   // Link, count, units, terminator, and one more zero word to end on a
   // multiple of 4 when needed.
   const size_t entrySize = strings::EntrySize(units.size());
-  std::vector<uint8_t> entry;
+  thread_local std::vector<uint8_t> entry;  // built here, then copied into the data
+  entry.clear();
   strings::AppendEntry(entry, units);
   AppendData(entry);
 
   const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);
   if (mapsCurrent) {
     // What a later walk would read.
-    const auto stored = textByOffset_.emplace(offset, text_->ToHost(units)).first;
-    offsetByText_.emplace(stored->second, offset);
+    if (appended_.size() == kMaxAppended) MergeAppended();
+    appended_.push_back({offset, text_->ToHost(units)});
     mappedLength_ = data_.size();
   }
   return offset;

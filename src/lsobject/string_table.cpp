@@ -54,6 +54,7 @@ void CStringTable::CopyMaps(const CStringTable& other) {
     if (stored != textByOffset_.end()) offsetByText_.emplace_hint(offsetByText_.end(), stored->second, offset);
   }
   offsetByQuery_ = other.offsetByQuery_;
+  appended_ = other.appended_;
 }
 
 void CStringTable::Clear() {
@@ -66,6 +67,7 @@ void CStringTable::ClearMaps() {
   offsetByText_.clear();
   textByOffset_.clear();
   offsetByQuery_.clear();
+  appended_.clear();
   mapsBuilt_ = false;
   mappedLength_ = 0;
   handleByOffset_.clear();
@@ -165,11 +167,14 @@ bool CStringTable::NameHashOf(uint16_t handle, uint16_t& hash) const {
   return true;
 }
 
-std::string CStringTable::GetText(uint16_t handle) {
-  if (handle == strings::kEmptyHandle) return {};
+std::string CStringTable::GetText(uint16_t handle) { return TextOf(handle); }
+
+const std::string& CStringTable::TextOf(uint16_t handle) {
+  static const std::string kNone;
+  if (handle == strings::kEmptyHandle) return kNone;
   EnsureMaps();
-  const auto found = textByOffset_.find(Resolve(handle));
-  return found == textByOffset_.end() ? std::string() : found->second;
+  const std::string* text = MappedText(Resolve(handle));
+  return text == nullptr ? kNone : *text;
 }
 
 std::string CStringTable::WalkedText(uint16_t handle) const {

@@ -62,7 +62,9 @@ class CExtendedStringTable : public CTableExtention {
 // extended handle table and two lookup maps (host text -> offset, matched
 // ignoring case, and offset -> host text, each text held once), built on
 // first use and kept current by appends, with a memo of the texts already
-// looked up; clearing the strings clears them all.
+// looked up; clearing the strings clears them all. The last few strings
+// appended wait in a short list before they enter the maps: a module that
+// gains a handful of names (the timer class's) then pays no map nodes.
 class CStringTable : public CMultiSection {
  public:
   // (entry position, link word, host text); false stops the walk.
@@ -102,6 +104,8 @@ class CStringTable : public CMultiSection {
   // The host text stored for `handle`'s offset; empty for 0xFFFF or an offset
   // where no string starts.
   std::string GetText(uint16_t handle);
+  // GetText without the copy: valid until the table next changes.
+  const std::string& TextOf(uint16_t handle);
   // The host text a walk of the entries finds at `handle`'s offset, as the
   // table read back from its bytes gives it (appends reach the lookup maps
   // even where a walk would not): empty for 0xFFFF or an offset where no
@@ -155,6 +159,11 @@ class CStringTable : public CMultiSection {
 
   // The offset of the first string equal to `text` ignoring case.
   bool FindOffset(std::string_view text, uint32_t& offset);
+  // The host text of the string at `offset` in the maps or the appended
+  // list; null when no string starts there.
+  const std::string* MappedText(uint32_t offset) const;
+  // Moves the appended strings into the maps.
+  void MergeAppended();
   void EnsureMaps();
   void ClearMaps();
   void CopyMaps(const CStringTable& other);
@@ -173,6 +182,15 @@ class CStringTable : public CMultiSection {
   // Texts already looked up -> the offset the text map gave. Appends never
   // change what an earlier look-up found, so only a rebuild clears it.
   std::unordered_map<std::string, uint32_t, QueryHash, std::equal_to<>> offsetByQuery_;
+  // Strings appended while the maps were current and not yet in them, in
+  // table order: all lie after every mapped string, so a text the maps hold
+  // is found there first, as a walk in table order would find it.
+  struct Appended {
+    uint32_t offset;
+    std::string text;
+  };
+  static constexpr size_t kMaxAppended = 32;  // searched one by one
+  std::vector<Appended> appended_;
   bool mapsBuilt_ = false;
   size_t mappedLength_ = 0;  // data length the maps describe
 

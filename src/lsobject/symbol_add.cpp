@@ -40,16 +40,25 @@ uint32_t SymbolView::AddVariable(CHeader& header, CStringTable& strings, uint32_
   return handle;
 }
 
-uint32_t SymbolView::AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
-                                             std::string_view name) const {
+uint32_t SymbolView::ConstructorClass(CStringTable& strings, uint32_t procedure) const {
   if (!IsProcedureKind(Kind(procedure))) return 0;
   const uint32_t owner = Owner(procedure);
   if (owner == 0 || Kind(owner) != kClass) return 0;
-  const std::string procedureName = strings.GetText(NameHandle(procedure));
+  const std::string& procedureName = strings.TextOf(NameHandle(procedure));
   const ModuleText& text = strings.Text();
   if (text.Compare(procedureName, "DELETE", kCompareNoCase) == 0) return 0;
   if (text.Compare(procedureName, "NEW", kCompareNoCase) != 0) return 0;
+  return owner;
+}
 
+uint32_t SymbolView::AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
+                                             std::string_view name) const {
+  const uint32_t owner = ConstructorClass(strings, procedure);
+  return owner == 0 ? 0 : AddParameterOf(header, strings, procedure, owner, name);
+}
+
+uint32_t SymbolView::AddParameterOf(CHeader& header, CStringTable& strings, uint32_t procedure, uint32_t owner,
+                                    std::string_view name) const {
   const uint32_t handle = AddVariable(header, strings, procedure, kVariantType, 0, kParameterFlag, name);
   if (handle == 0) return 0;
   SetField16(procedure, kParameterCount, static_cast<uint16_t>(Field16(procedure, kParameterCount) + 1));
@@ -76,7 +85,7 @@ uint32_t SymbolView::AddLibraryEntry(CHeader& header, CStringTable& strings, std
   } else {
     header.SetU16(kLibraryChain, static_cast<uint16_t>(handle));  // an empty chain starts with it
   }
-  symbols->Index().NoteAddedName(kLibrary, strings.GetText(name), handle);
+  symbols->Index().NoteAddedName(kLibrary, strings.TextOf(name), handle);
   return handle;
 }
 
@@ -114,7 +123,7 @@ uint32_t SymbolView::AddExternalDeclaration(CHeader& header, CStringTable& strin
   header.SetU16(scope + kScopeCount, static_cast<uint16_t>(header.U16(scope + kScopeCount) + 1));
   header.SetU16(scope + kScopeFirst, static_cast<uint16_t>(handle));
   if (header.U16(scope + kScopeLast) == 0) header.SetU16(scope + kScopeLast, static_cast<uint16_t>(handle));
-  symbols->Index().NoteAddedName(kDeclaration, strings.GetText(nameHandle), handle);
+  symbols->Index().NoteAddedName(kDeclaration, strings.TextOf(nameHandle), handle);
   return handle;
 }
 

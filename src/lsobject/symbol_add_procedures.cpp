@@ -54,7 +54,7 @@ uint32_t SymbolView::AddSub(CHeader& header, CStringTable& strings, CByteCode& c
     header.SetU16(header::kInitializeSub, static_cast<uint16_t>(handle));
 
   SymbolIndex& index = symbols->Index();
-  index.NoteAddedName(kSub, strings.GetText(nameHandle), handle);
+  index.NoteAddedName(kSub, strings.TextOf(nameHandle), handle);
   index.NoteAddedProcedures({at});
   return handle;
 }
@@ -99,7 +99,7 @@ uint32_t SymbolView::AddClass(CHeader& header, CStringTable& strings, CByteCode&
   LinkAfterFirst(*this, header, header::kScope3, handle);
 
   SymbolIndex& index = symbols->Index();
-  index.NoteAddedName(kClass, strings.GetText(nameHandle), handle);
+  index.NoteAddedName(kClass, strings.TextOf(nameHandle), handle);
   index.NoteAddedProcedures({at, at + static_cast<uint32_t>(kDestructorAt)});
   return handle;
 }

@@ -48,7 +48,19 @@ struct HashWritePlan {
   static uint64_t ScopeOwner(uint64_t at) { return at | (uint64_t{1} << 32); }
   std::vector<Span> writes;
   std::vector<Span> kept;
+  // Bytes a rebuild reads that no kept span covers (a Set accessor's kind
+  // and flags, found by position): a write there makes the rebuild depend
+  // on the order of its writes and reads.
+  std::vector<Span> read;
   bool insideChecksum = false;  // an entry lies in the table's checksum word
+
+  // Room for a table of `symbolBytes` up front, up to a bound: an entry is
+  // at least 12 bytes and is kept once or twice, its hash link written once.
+  explicit HashWritePlan(size_t symbolBytes) {
+    constexpr size_t kMostReserved = 4096;
+    kept.reserve(std::min(symbolBytes / 8, kMostReserved));
+    writes.reserve(std::min(symbolBytes / 12, kMostReserved));
+  }
 
   // True when no write lands in bytes of another entry or scope; else
   // `conflict` is where the first such write begins (0: the checksum word).
@@ -71,6 +83,21 @@ struct HashWritePlan {
     }
     return true;
   }
+
+  // Whether a write lands in a read span. Reorders the writes.
+  bool WritesRead() {
+    if (read.empty()) return false;
+    std::sort(writes.begin(), writes.end(), [](const Span& a, const Span& b) { return a.from < b.from; });
+    constexpr uint64_t kLongestWrite = 4 * kBucketCount;  // a scope's buckets
+    for (const Span& r : read) {
+      const uint64_t earliest = r.from >= kLongestWrite ? r.from - kLongestWrite + 1 : 0;
+      auto it = std::lower_bound(writes.begin(), writes.end(), earliest,
+                                 [](const Span& w, uint64_t at) { return w.from < at; });
+      for (; it != writes.end() && it->from < r.to; ++it)
+        if (it->to > r.from) return true;
+    }
+    return false;
+  }
 };
 
 // The bytes of the entry at `at` a rebuild must not write over: its common
@@ -91,11 +118,14 @@ class ScopeHashes {
   };
 
  public:
-  ScopeHashes(SymbolView view, const CStringTable& strings, HashWritePlan* plan = nullptr)
-      : view_(view), strings_(strings), plan_(plan) {}
+  // With `plan`, Rebuild only notes what it would write; with `gather` too,
+  // it keeps the chains' entries for WriteGathered.
+  ScopeHashes(SymbolView view, const CStringTable& strings, HashWritePlan* plan = nullptr, bool gather = false)
+      : view_(view), strings_(strings), plan_(plan), gather_(gather) {}
 
   // Rebuilds the scope record at `scope` (60 writable bytes) from its chain;
-  // with a plan, only notes what that would write.
+  // with a plan, only notes what that would write, keeping the chain's
+  // entries for WriteGathered.
   void Rebuild(uint8_t* scope) {
     if (plan_ != nullptr) {
       Plan(scope);
@@ -109,6 +139,36 @@ class ScopeHashes {
       if (HasHashLink(v.kind) && view_.Holds(at, kName + 2)) entries.push_back({at, v.handle, Bucket(v.name)});
       return true;
     });
+    Write(scope, entries);
+  }
+
+  // The writes of every scope a plan noted, in the order a rebuild makes
+  // them. Only when the plan fits and no write lands in a read span: the
+  // rebuild's reads then all come before its writes would change them.
+  void WriteGathered() {
+    for (const Gathered& g : gathered_) {
+      entries_.assign(gatheredEntries_.begin() + static_cast<std::ptrdiff_t>(g.from),
+                      gatheredEntries_.begin() + static_cast<std::ptrdiff_t>(g.to));
+      Write(g.scope, entries_);
+    }
+  }
+
+ private:
+  // A scope a plan noted and its chain's entries in gatheredEntries_.
+  struct Gathered {
+    uint8_t* scope;
+    size_t from;
+    size_t to;
+  };
+
+  // The scope record and hash links of `entries`, the chain of `scope`.
+  void Write(uint8_t* scope, std::vector<Hashed>& entries) {
+    if (entries.empty()) {
+      // Most scopes (labels, unused module scopes) are empty: every bucket
+      // is (0, 0).
+      std::fill_n(scope + kScopeBuckets, 4 * kBucketCount, uint8_t{0});
+      return;
+    }
     DropRepeats(entries);
     // Each bucket's list in chain order, threaded through `next_`.
     std::array<uint32_t, kBucketCount> first;
@@ -136,6 +196,7 @@ class ScopeHashes {
     }
   }
 
+ public:
   // The scopes an entry of a module scope carries, and those of its members.
   void RebuildEntry(uint32_t handle, int nesting) {
     const uint32_t at = view_.Resolve(handle);
@@ -145,6 +206,8 @@ class ScopeHashes {
     if (IsProcedureKind(kind)) {
       RebuildProcedure(at);
       const uint64_t setAccessor = uint64_t{at} + kProcedureSize;
+      if (kind == kProperty && (flags & kSetAccessor) == 0 && plan_ != nullptr)
+        plan_->read.push_back({setAccessor, setAccessor + kFlags + 2, HashWritePlan::EntryOwner(setAccessor)});
       if (kind == kProperty && (flags & kSetAccessor) == 0 && view_.U16(setAccessor) == kProperty &&
           (view_.U16(setAccessor + kFlags) & kNoCode) == 0)
         RebuildProcedure(static_cast<uint32_t>(setAccessor));
@@ -160,7 +223,7 @@ class ScopeHashes {
   }
 
  private:
-  void Plan(const uint8_t* scope) {
+  void Plan(uint8_t* scope) {
     const uint8_t* base = view_.symbols->Data().data();
     const size_t length = view_.symbols->Data().size();
     if (scope >= base && scope < base + length) {
@@ -180,18 +243,23 @@ class ScopeHashes {
         plan_->writes.push_back({sibling, sibling + 2, HashWritePlan::EntryOwner(at)});
       }
     }
-    // Entries of kind 0 are stepped over by their sibling link: it counts too.
+    // Entries of kind 0 are stepped over by their sibling link: it counts
+    // too. The walk visits the others as the rebuild's own walk does.
+    const size_t from = gatheredEntries_.size();
     view_.WalkSymbols(
         LoadU16(scope + kScopeFirst), 0, false,
         [&](const SymbolVisit& v) {
           const uint64_t at = view_.Resolve(v.handle);
           if (at < CSymbolTable::kChecksumBytes) plan_->insideChecksum = true;
           KeepEntry(*plan_, at, v.kind);
-          if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2))
+          if (v.kind != 0 && HasHashLink(v.kind) && view_.Holds(at, kName + 2)) {
             plan_->writes.push_back({at + kHashLink, at + kHashLink + 2, HashWritePlan::EntryOwner(at)});
+            if (gather_) gatheredEntries_.push_back({static_cast<uint32_t>(at), v.handle, Bucket(v.name)});
+          }
           return true;
         },
         true);
+    if (gather_) gathered_.push_back({scope, from, gatheredEntries_.size()});
   }
 
   void RebuildProcedure(uint32_t at) {
@@ -224,11 +292,15 @@ class ScopeHashes {
   SymbolView view_;
   const CStringTable& strings_;
   HashWritePlan* plan_;
+  const bool gather_;
   static constexpr uint32_t kNoEntry = UINT32_MAX;
   // Reused from scope to scope.
   std::vector<Hashed> entries_;
   std::vector<uint32_t> next_;  // per entry: the next of its bucket
   std::vector<uint32_t> offsets_;
+  // What a plan gathered for WriteGathered.
+  std::vector<Gathered> gathered_;
+  std::vector<Hashed> gatheredEntries_;
 };
 
 constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kScope4, header::kScope2};
@@ -241,8 +313,7 @@ constexpr size_t kModuleScopes[] = {header::kScope1, header::kScope3, header::kS
 // match their chains as much as those of module-level procedures do.
 namespace {
 
-void RebuildAll(SymbolView symbols, CHeader& header, const CStringTable& strings, HashWritePlan* plan) {
-  ScopeHashes hashes(symbols, strings, plan);
+void RebuildAll(SymbolView symbols, CHeader& header, ScopeHashes& hashes) {
   for (size_t scope : kModuleScopes) hashes.Rebuild(header.MutableData().data() + scope);
   for (size_t scope : kModuleScopes) {
     symbols.WalkSymbols(header.U16(scope + kScopeFirst), 0, false, [&](const SymbolVisit& v) {
@@ -252,19 +323,9 @@ void RebuildAll(SymbolView symbols, CHeader& header, const CStringTable& strings
   }
 }
 
-}  // namespace
-
-void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings) {
-  if (symbols.symbols == nullptr || !HeaderUsable(header)) return;
-  RebuildAll(symbols, header, strings, nullptr);
-}
-
-bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings, uint64_t* conflict) {
-  if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
-  HashWritePlan plan;
-  RebuildAll(symbols, header, strings, &plan);
-  // Parse itself writes the owner of every procedure held by a container of
-  // module scope 4 (LinkProcedureOwners): those writes must fit too.
+// Parse itself writes the owner of every procedure held by a container of
+// module scope 4 (LinkProcedureOwners): those writes must fit too.
+void PlanOwnerLinks(SymbolView symbols, const CHeader& header, HashWritePlan& plan) {
   if (header.Holds(header::kScope4 + kScopeFirst, 2)) {
     symbols.WalkSymbols(header.U16(header::kScope4 + kScopeFirst), 0, false, [&](const SymbolVisit& container) {
       const uint16_t kind = container.kind;
@@ -284,10 +345,42 @@ bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTab
       return true;
     });
   }
+}
+
+}  // namespace
+
+void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return;
+  ScopeHashes hashes(symbols, strings);
+  RebuildAll(symbols, header, hashes);
+}
+
+bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings, uint64_t* conflict) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
+  HashWritePlan plan(symbols.symbols->Data().size());
+  ScopeHashes hashes(symbols, strings, &plan);
+  RebuildAll(symbols, header, hashes);
+  PlanOwnerLinks(symbols, header, plan);
   uint64_t at = 0;
   const bool fits = plan.Fits(at);
   if (conflict != nullptr) *conflict = at;
   return fits;
+}
+
+bool RebuildScopeHashesIfFit(SymbolView symbols, CHeader& header, const CStringTable& strings) {
+  if (symbols.symbols == nullptr || !HeaderUsable(header)) return true;
+  HashWritePlan plan(symbols.symbols->Data().size());
+  ScopeHashes hashes(symbols, strings, &plan, true);
+  RebuildAll(symbols, header, hashes);
+  PlanOwnerLinks(symbols, header, plan);
+  uint64_t at = 0;
+  if (!plan.Fits(at)) return false;
+  if (plan.WritesRead()) {
+    RebuildScopeHashes(symbols, header, strings);
+  } else {
+    hashes.WriteGathered();
+  }
+  return true;
 }
 
 void SymbolView::LinkProcedureOwners(const CHeader& header) const {

@@ -25,4 +25,9 @@ void RebuildScopeHashes(SymbolView symbols, CHeader& header, const CStringTable&
 [[nodiscard]] bool ScopeHashesFitEntries(SymbolView symbols, CHeader& header, const CStringTable& strings,
                                          uint64_t* conflict = nullptr);
 
+// ScopeHashesFitEntries and, when it holds, RebuildScopeHashes, both from
+// one walk of the scopes: the writes the check gathered are made, in the
+// order the rebuild makes them. On false nothing is written.
+[[nodiscard]] bool RebuildScopeHashesIfFit(SymbolView symbols, CHeader& header, const CStringTable& strings);
+
 }  // namespace quillet

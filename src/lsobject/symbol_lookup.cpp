@@ -19,7 +19,7 @@ bool SymbolView::FindModuleSymbol(const CHeader& header, CStringTable& strings, 
     // order answers every later look-up.
     index.BeginNames(length);
     WalkModule(header, false, [&](const SymbolVisit& v) {
-      index.AddName(v.kind, strings.GetText(v.name), v.handle);
+      index.AddName(v.kind, strings.TextOf(v.name), v.handle);
       return true;
     });
   }
@@ -30,7 +30,7 @@ bool SymbolView::FindVariable(CStringTable& strings, uint32_t first, std::string
                               uint32_t& handle) const {
   handle = 0;
   WalkSymbols(first, 0, false, [&](const SymbolVisit& v) {
-    if (v.kind != kVariable || strings.GetText(v.name) != name) return true;
+    if (v.kind != kVariable || strings.TextOf(v.name) != name) return true;
     handle = v.handle;
     return false;
   });

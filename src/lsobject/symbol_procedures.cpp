@@ -1,6 +1,8 @@
 // Listing, naming and relocating the module's procedures.
+#include <algorithm>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "lsobject/string_table.h"
 #include "lsobject/symbol_entries.h"
@@ -27,6 +29,30 @@ bool IsEventName(std::string_view name) {
 
 bool IsProcedure(uint16_t kind) { return kind == kFunction || kind == kSub || kind == kProperty; }
 
+// The entry offsets a listing has reported. Most modules hold a few
+// procedures: those are searched in a short array, a hash set takes over
+// beyond.
+class OffsetSet {
+ public:
+  bool contains(uint32_t offset) const {
+    if (!many_.empty()) return many_.contains(offset);
+    return std::find(few_.begin(), few_.end(), offset) != few_.end();
+  }
+  void insert(uint32_t offset) {
+    if (!many_.empty()) {
+      many_.insert(offset);
+    } else if (std::find(few_.begin(), few_.end(), offset) == few_.end()) {
+      few_.push_back(offset);
+      if (few_.size() > kFew) many_.insert(few_.begin(), few_.end());
+    }
+  }
+
+ private:
+  static constexpr size_t kFew = 32;
+  std::vector<uint32_t> few_;
+  std::unordered_set<uint32_t> many_;
+};
+
 // The longest name the listing forms, as the 1024-byte buffer it was made
 // for holds it with its terminator.
 constexpr size_t kMaxNameBytes = 1023;
@@ -36,7 +62,7 @@ constexpr size_t kMaxNameBytes = 1023;
 int32_t SymbolView::ListProcedures(const CHeader& header, CStringTable& strings, const ScriptItemInfo& info,
                                    std::vector<ProcedureDescriptor>& list, const ProcedureFilter& filter) const {
   const uint8_t bits = filter.bits;
-  std::unordered_set<uint32_t> listed;  // entry offsets, so two handles of one entry count once
+  OffsetSet listed;  // entry offsets, so two handles of one entry count once
   for (const ProcedureDescriptor& d : list) listed.insert(Resolve(d.symbol));
   int32_t added = 0;
 
@@ -49,10 +75,10 @@ int32_t SymbolView::ListProcedures(const CHeader& header, CStringTable& strings,
     if (listed.contains(offset)) return true;
 
     const uint32_t owner = Owner(v.handle);
-    if (!filter.className.empty() && (owner == 0 || strings.GetText(NameHandle(owner)) != filter.className))
+    if (!filter.className.empty() && (owner == 0 || strings.TextOf(NameHandle(owner)) != filter.className))
       return true;
     if (owner == 0) {
-      if ((bits & ProcedureFilter::kEvents) == 0 && IsEventName(strings.GetText(v.name))) return true;
+      if ((bits & ProcedureFilter::kEvents) == 0 && IsEventName(strings.TextOf(v.name))) return true;
     } else if ((bits & ProcedureFilter::kClassMembers) == 0) {
       return true;
     }
@@ -100,10 +126,14 @@ const std::vector<uint32_t>& SymbolView::ProcedureEntries(const CHeader& header)
   if (!index.ProceduresValid(length)) {
     // Every procedure with code that the listing reaches, each entry once.
     std::vector<uint32_t> offsets;
-    std::unordered_set<uint32_t> seen;
+    OffsetSet seen;
     WalkModule(header, true, [&](const SymbolVisit& v) {
-      if (IsProcedure(v.kind) && (v.flags & kNoCode) == 0 && seen.insert(Resolve(v.handle)).second)
-        offsets.push_back(Resolve(v.handle));
+      if (!IsProcedure(v.kind) || (v.flags & kNoCode) != 0) return true;
+      const uint32_t offset = Resolve(v.handle);
+      if (!seen.contains(offset)) {
+        seen.insert(offset);
+        offsets.push_back(offset);
+      }
       return true;
     });
     index.SetProcedures(length, std::move(offsets));

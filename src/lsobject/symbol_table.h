@@ -10,9 +10,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "lsobject/header.h"
@@ -61,8 +63,26 @@ struct SymbolVisit {
   uint16_t flags = 0;
   uint16_t name = 0;    // string handle
 };
-// Returns false to stop the walk.
-using SymbolVisitor = std::function<bool(const SymbolVisit&)>;
+// The visitor of one walk; returns false to stop it. It refers to the
+// callable it is made from, without a copy or an allocation: that callable
+// must outlive the walk, as a lambda written in the call does.
+class SymbolVisitor {
+ public:
+  template <typename F>
+    requires(!std::is_same_v<std::remove_cvref_t<F>, SymbolVisitor> &&
+             std::is_invocable_r_v<bool, F&, const SymbolVisit&>)
+  SymbolVisitor(F&& visit)  // NOLINT: made implicitly from the lambda of a call
+      : callable_(const_cast<void*>(static_cast<const void*>(std::addressof(visit)))),
+        call_([](void* callable, const SymbolVisit& v) {
+          return static_cast<bool>((*static_cast<std::remove_reference_t<F>*>(callable))(v));
+        }) {}
+
+  bool operator()(const SymbolVisit& v) const { return call_(callable_, v); }
+
+ private:
+  void* callable_;
+  bool (*call_)(void*, const SymbolVisit&);
+};
 
 // One procedure as ListProcedures reports it.
 struct ProcedureDescriptor {
@@ -191,6 +211,12 @@ struct SymbolView {
   // procedures get nothing (0).
   uint32_t AddConstructorParameter(CHeader& header, CStringTable& strings, uint32_t procedure,
                                    std::string_view name) const;
+  // What AddConstructorParameter checks before it adds: the class owning
+  // `procedure` when that is its NEW, else 0.
+  uint32_t ConstructorClass(CStringTable& strings, uint32_t procedure) const;
+  // AddConstructorParameter once ConstructorClass gave `owner`.
+  uint32_t AddParameterOf(CHeader& header, CStringTable& strings, uint32_t procedure, uint32_t owner,
+                          std::string_view name) const;
   uint32_t AddSub(CHeader& header, CStringTable& strings, CByteCode& code, std::string_view name) const;
   uint32_t AddClass(CHeader& header, CStringTable& strings, CByteCode& code, std::string_view name) const;
   uint32_t AddLibraryEntry(CHeader& header, CStringTable& strings, std::string_view library) const;

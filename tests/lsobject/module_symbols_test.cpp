@@ -3,7 +3,10 @@
 // and the consistency of what Serialize writes afterwards.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "bytecode/opcodes.h"
 #include "lsobject/ls_script_module.h"
@@ -171,6 +174,34 @@ TEST(ModuleSymbols, LocalsTakeTheNextFrameSlots) {
   EXPECT_EQ(symbols.NextSibling(a), b);
   EXPECT_EQ(symbols.Field16(compute, symbol::kLocalScope), 5);
   EXPECT_EQ(l.module->AddLocalVariable(l.kit.handle.at("ACCOUNT"), "X", 0), 0u);  // no procedure
+}
+
+TEST(ModuleSymbols, ConstructorParametersAddedTogetherAsOneByOne) {
+  // Names already there (exactly, or only ignoring case: a new parameter
+  // sharing the string), repeated in the list, and new ones; the NEW of the
+  // kit's class, of a class added here, and procedures that are no NEW.
+  const std::vector<std::string_view> names = {"KVXA", "START", "start", "KVXB", "KVXA", "Amount", "KVXC"};
+  auto handlesOf = [](uint32_t procedure, Loaded& l) {
+    const SymbolView symbols = l.module->Symbols();
+    const uint32_t added = l.module->FindOrAddClass("CKVXTIMERMANAGER");
+    return std::array<uint32_t, 4>{l.kit.handle.at(std::string("ACCOUNT::") + (procedure == 0 ? "NEW" : "DEPOSIT")),
+                                   symbols.Field16(added, symbol::kConstructor),
+                                   symbols.Field16(added, symbol::kDestructor), l.kit.handle.at("COMPUTE")};
+  };
+  for (uint32_t variant : {0u, 1u}) {
+    Loaded together = Load(Typical());
+    Loaded alone = Load(Typical());
+    const auto targets = handlesOf(variant, together);
+    ASSERT_EQ(targets, handlesOf(variant, alone));
+    for (uint32_t procedure : targets) {
+      std::vector<uint32_t> got(names.size(), 99);
+      together.module->AddConstructorParameters(procedure, names, got);
+      std::vector<uint32_t> expected;
+      for (std::string_view name : names) expected.push_back(alone.module->AddConstructorParameter(procedure, name));
+      EXPECT_EQ(got, expected) << "procedure " << procedure;
+    }
+    EXPECT_EQ(together.module->Serialize(), alone.module->Serialize()) << "variant " << variant;
+  }
 }
 
 TEST(ModuleSymbols, ConstructorParametersOnlyForNewAndOnlyOnce) {

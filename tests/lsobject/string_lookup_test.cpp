@@ -151,6 +151,42 @@ TEST(StringFindOrAdd, AddingAfterTheMapsAreBuiltConvertsOnlyTheNewString) {
   EXPECT_LE(text.toHost - afterBuild, 100);
 }
 
+TEST(StringFindOrAdd, StringsNotYetInTheMapsAreFoundAsTheMapsWouldFindThem) {
+  CStringTable table;
+  for (const Bytes& s : sim::NumberedStrings(400).Build().strings) table.AppendData(s);  // S0 to S32
+  table.FindOrAddString("Warm");  // the maps are built; what follows waits outside them
+  std::vector<std::string> queries;
+  for (int i = 0; i < 45; ++i) queries.push_back("Added" + std::to_string(i));
+  // Names equal ignoring case to a string of the table, to one appended a
+  // moment ago and to one appended before the waiting list was last merged.
+  for (const char* again : {"s7", "ADDED3", "added44", "aDDed40", "WARM"}) queries.push_back(again);
+  std::vector<uint16_t> handles;
+  for (const std::string& q : queries) handles.push_back(table.FindOrAddString(q));
+  const uint32_t copyAt = table.AppendString("added1");  // a second string equal to a waiting one
+  CStringTable copy = table;
+
+  // A table read from the same bytes builds its maps from them alone.
+  CStringTable reread;
+  ASSERT_TRUE(reread.SetData(DataOf(table)));
+  for (size_t i = 0; i < queries.size(); ++i) {
+    uint16_t found = 0;
+    ASSERT_TRUE(reread.FindString(queries[i], found)) << queries[i];
+    EXPECT_EQ(handles[i], found) << queries[i];
+    EXPECT_EQ(table.GetText(handles[i]), reread.GetText(found)) << queries[i];
+    uint16_t fromCopy = 0;
+    ASSERT_TRUE(copy.FindString(queries[i], fromCopy));
+    EXPECT_EQ(fromCopy, found) << queries[i];
+  }
+  EXPECT_EQ(handles[45], table.FindOrAddString("S7"));
+  EXPECT_EQ(handles[46], handles[3]);
+  EXPECT_EQ(handles[47], handles[44]);
+  EXPECT_EQ(handles[48], handles[40]);
+  EXPECT_EQ(table.GetText(static_cast<uint16_t>(copyAt)), "added1");
+  EXPECT_EQ(copy.GetText(static_cast<uint16_t>(copyAt)), "added1");
+  EXPECT_EQ(table.FindOrAddString("ADDED1"), handles[1]);
+  EXPECT_EQ(table.Length(), reread.Length());
+}
+
 TEST(StringFindOrAdd, BeyondSixtyFourKilobytesHandlesComeFromTheExtendedTable) {
   // Strings added one by one must come out exactly as the kit lays them out.
   sim::StringTableBuilder builder = sim::NumberedStrings(140000, "Name");

@@ -30,6 +30,11 @@ int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
   if (isSet != object) return err::kTypeMismatch;
   if (isSet && type != SlotType::kObject && type != SlotType::kVariant) return err::kTypeMismatch;
   if (v.type() == HeldType(type)) return (*target = v, 0);  // no conversion
+  // A Variant takes any value as it is; a Type's value, which it cannot
+  // hold, and a reference go the converting way.
+  if (type == SlotType::kVariant && v.type() != Value::Type::kRef && v.type() != Value::Type::kRecord) {
+    return (*target = v, 0);
+  }
   Value converted;
   if (int e = Convert(v, type, converted)) return e;
   *target = std::move(converted);
@@ -382,8 +387,10 @@ inline Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignmen
   if (v == nullptr) return s;
   steps_ += 2;
   next = pc + 3;
-  // A scalar of the slot's own type over a scalar: a plain copy.
-  if (target->type() < Value::Type::kString && v->type() < Value::Type::kString && v->type() == HeldType(in.type)) {
+  // A scalar over a scalar, of the slot's own type or into a Variant, which
+  // takes any scalar as it is: a plain copy.
+  if (target->type() < Value::Type::kString && v->type() < Value::Type::kString &&
+      (v->type() == HeldType(in.type) || in.type == SlotType::kVariant)) {
     *target = *v;
     return Status::kOk;
   }

@@ -223,12 +223,13 @@ TEST(RunNatives, ArgumentsOfOtherTypesAreConvertedOrRefusedBeforeTheCall) {
     seen.push_back(line);
     return 0;
   });
-  RunResult r = testing::CompileAndRun(kClass +
-                                           "Sub Initialize\n"
-                                           "  Dim h As New Holder(300, \"2\")\n"
-                                           "  h.Send 7\n"
-                                           "End Sub\n",
-                                       options);
+  // Sends 7 from a Holder made with `big` and `word`.
+  const auto send = [&](const std::string& big, const std::string& word) {
+    seen.clear();
+    return testing::CompileAndRun(
+        kClass + "Sub Initialize\n  Dim h As New Holder(" + big + ", \"" + word + "\")\n  h.Send 7\nEnd Sub\n", options);
+  };
+  RunResult r = send("300", "2");
   ASSERT_TRUE(r.ok) << r.error;
   const auto type = [](lsrun::Value::Type t) { return std::to_string(static_cast<int>(t)); };
   ASSERT_EQ(seen.size(), 1u);
@@ -238,24 +239,13 @@ TEST(RunNatives, ArgumentsOfOtherTypesAreConvertedOrRefusedBeforeTheCall) {
 
   // 100000 does not fit the Integer parameter; "x" is no Double either, but
   // comes later.
-  seen.clear();
-  r = testing::CompileAndRun(kClass +
-                                 "Sub Initialize\n"
-                                 "  Dim h As New Holder(100000, \"x\")\n"
-                                 "  h.Send 7\n"
-                                 "End Sub\n",
-                             options);
+  r = send("100000", "x");
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(seen.empty());
   EXPECT_NE(r.error.find("Overflow"), std::string::npos) << r.error;
   EXPECT_NE(r.error.find("'Holder::Send' at line 12"), std::string::npos) << r.error;
 
-  r = testing::CompileAndRun(kClass +
-                                 "Sub Initialize\n"
-                                 "  Dim h As New Holder(1, \"x\")\n"
-                                 "  h.Send 7\n"
-                                 "End Sub\n",
-                             options);
+  r = send("1", "x");
   EXPECT_FALSE(r.ok);
   EXPECT_TRUE(seen.empty());
   EXPECT_NE(r.error.find("Type mismatch"), std::string::npos) << r.error;

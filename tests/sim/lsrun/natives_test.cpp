@@ -193,5 +193,63 @@ TEST(RunNatives, CallsOfPlainArgumentsCountEveryInstruction) {
   }
 }
 
+// Arguments read from members, parameters and constants: one of the
+// parameter's type goes as it is, one of another type is converted first,
+// and one that does not convert stops the call, at its line, before the
+// native runs; the first argument that fails is the one reported.
+TEST(RunNatives, ArgumentsOfOtherTypesAreConvertedOrRefusedBeforeTheCall) {
+  const std::string kClass =
+      "Declare Sub Take Lib \"lib\" (ByVal a As Integer, ByVal b As Long, ByVal c As String, ByVal d As Double)\n"
+      "Class Holder\n"
+      "  big As Long\n  small As Integer\n  word As String\n"
+      "  Sub New(ByVal b As Long, ByVal w As String)\n"
+      "    big = b\n    small = 5\n    word = w\n"
+      "  End Sub\n"
+      "  Sub Send(ByVal n As Integer)\n"
+      "    Take big, small, n, word\n"
+      "  End Sub\n"
+      "End Class\n";
+  RunOptions options;
+  std::vector<std::string> seen;
+  options.natives.Register("lib", "Take", [&](std::span<const lsrun::Value> args, lsrun::Value&) {
+    std::string line;
+    for (const lsrun::Value& a : args) {
+      line += std::to_string(static_cast<int>(a.type())) + ":" +
+              (a.type() == lsrun::Value::Type::kString   ? a.text()
+               : a.type() == lsrun::Value::Type::kDouble ? std::to_string(a.d())
+                                                         : std::to_string(a.n())) +
+              " ";
+    }
+    seen.push_back(line);
+    return 0;
+  });
+  // Sends 7 from a Holder made with `big` and `word`.
+  const auto send = [&](const std::string& big, const std::string& word) {
+    seen.clear();
+    return testing::CompileAndRun(
+        kClass + "Sub Initialize\n  Dim h As New Holder(" + big + ", \"" + word + "\")\n  h.Send 7\nEnd Sub\n", options);
+  };
+  RunResult r = send("300", "2");
+  ASSERT_TRUE(r.ok) << r.error;
+  const auto type = [](lsrun::Value::Type t) { return std::to_string(static_cast<int>(t)); };
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], type(lsrun::Value::Type::kInteger) + ":300 " + type(lsrun::Value::Type::kLong) + ":5 " +
+                         type(lsrun::Value::Type::kString) + ":7 " + type(lsrun::Value::Type::kDouble) + ":" +
+                         std::to_string(2.0) + " ");
+
+  // 100000 does not fit the Integer parameter; "x" is no Double either, but
+  // comes later.
+  r = send("100000", "x");
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_NE(r.error.find("Overflow"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("'Holder::Send' at line 12"), std::string::npos) << r.error;
+
+  r = send("1", "x");
+  EXPECT_FALSE(r.ok);
+  EXPECT_TRUE(seen.empty());
+  EXPECT_NE(r.error.find("Type mismatch"), std::string::npos) << r.error;
+}
+
 }  // namespace
 }  // namespace quillet

@@ -10,9 +10,7 @@ void CLSScriptModule::RebuildStringChains() { stringTable_.RebuildStringChains(h
 void CLSScriptModule::RebuildScopeHashes() { quillet::RebuildScopeHashes(Symbols(), header_, stringTable_); }
 
 bool CLSScriptModule::RebuildScopeHashesIfFit() {
-  if (!quillet::RebuildScopeHashesIfFit(Symbols(), header_, stringTable_)) return false;
-  scopeHashInputs_.Capture(header_, symbolTable_, extendedSymbolTable_, stringTable_);
-  return true;
+  return quillet::RebuildScopeHashesIfFit(Symbols(), header_, stringTable_);
 }
 
 void CLSScriptModule::UpdateHeader() {
@@ -21,10 +19,6 @@ void CLSScriptModule::UpdateHeader() {
   const size_t length = static_cast<size_t>(h.Length());
   const bool wide = length >= header::kWideBlockMinLength;
   auto total = [](const CMultiSection& s) { return static_cast<uint32_t>(s.TotalSize()); };
-  // Compared before step 2 rewrites the string chain links.
-  const bool scopeHashesCurrent = scopeHashInputs_.Matches(h, symbolTable_, extendedSymbolTable_, stringTable_);
-  scopeHashInputs_.Clear();
-
   // 1. The extended format, needed by the code tables and by long byte code.
   if (!labelOffsets_.Empty() || !jumpTable_.Empty() ||
       static_cast<uint32_t>(byteCode_.Length()) >= header::kExtendedByteCodeLength) {
@@ -47,7 +41,7 @@ void CLSScriptModule::UpdateHeader() {
   if (wide) h.SetU32(header::kByteCodeLength32, total(byteCode_));
   h.SetU16(header::kByteCodeLength16, static_cast<uint16_t>(total(byteCode_)));
   // 10. Scope hash tables.
-  if (!scopeHashesCurrent) RebuildScopeHashes();
+  RebuildScopeHashes();
   // 11. The checksum lives in the symbol data's first word, which it skips; a
   // symbol table too short to hold it has nowhere to keep it.
   const uint32_t checksum = ComputeChecksum();

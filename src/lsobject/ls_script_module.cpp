@@ -16,7 +16,6 @@ void CLSScriptModule::Reset() {
   prefix_.reset();
   unknownSections_.clear();
   itemInfo_.Clear();
-  scopeHashInputs_.Clear();
 }
 
 uint32_t CLSScriptModule::StoredChecksum() const {

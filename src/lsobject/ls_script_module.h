@@ -15,7 +15,6 @@
 #include "lsobject/code_tables.h"
 #include "lsobject/header.h"
 #include "lsobject/product_macros.h"
-#include "lsobject/scope_hash_inputs.h"
 #include "lsobject/script_item_info.h"
 #include "lsobject/section.h"
 #include "lsobject/string_table.h"
@@ -114,8 +113,7 @@ class CLSScriptModule {
   //      used or the byte code reaches 0xFC00 bytes;
   //   2. RebuildStringChains();
   //   3-9. string-, symbol- and byte-code sizes and counts;
-  //   10. RebuildScopeHashes(), unless RebuildScopeHashesIfFit made it and
-  //       nothing it reads changed since;
+  //   10. RebuildScopeHashes();
   //   11. ComputeChecksum() stored as the first word of the symbol data;
   //   12. label-offset and jump-table counts (beyond the checksummed bytes).
   // REQUIRES: a header of at least 300 bytes (as Parse guarantees).
@@ -123,7 +121,8 @@ class CLSScriptModule {
 
   // Whether the scope-hash rebuild writes only into the fields it rebuilds
   // (ScopeHashesFitEntries); when it does, the rebuild is made now, from the
-  // same walk, and the next UpdateHeader need not make it again.
+  // same walk. UpdateHeader still makes it again: in a damaged module the
+  // header's sizes and the string chains it fixes first can change the result.
   [[nodiscard]] bool RebuildScopeHashesIfFit();
 
   // --- Symbols (module_symbols.cpp) -------------------------------------------
@@ -198,7 +197,6 @@ class CLSScriptModule {
   CJumpTable jumpTable_;
   std::optional<ActionPrefix> prefix_;
   std::vector<std::unique_ptr<CUnknownSection>> unknownSections_;
-  ScopeHashInputs scopeHashInputs_;  // as RebuildScopeHashesIfFit left them
 };
 
 }  // namespace quillet

@@ -74,6 +74,16 @@ TEST_F(ServerCommandTest, DefaultsProfileAndRunEveryAgentOnce) {
   EXPECT_EQ(ReportedCalls(File("out/log1.zvk"))["Initialize"], 1);
 }
 
+TEST_F(ServerCommandTest, RelativePathsAreTakenFromTheFolderTheCommandStartsIn) {
+  std::filesystem::create_directories(File("work"));
+  WriteText(File("work/a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("work/s.server"), "agent A a.lss\n");
+  const testing::ToolResult r = RunIn(File("work"), {"server", "s.server", "--out", "out"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(ReadText(File("work/out/log1.txt")).find("report: out/log1.zvk\n"), std::string::npos);
+  EXPECT_EQ(ReportedCalls(File("work/out/log1.zvk"))["Initialize"], 1);
+}
+
 TEST_F(ServerCommandTest, AnEarlierRunsLogFilesAreRemovedAndOtherFilesKept) {
   WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
   WriteText(File("s.server"), "agent A a.lss\n");

@@ -54,6 +54,11 @@ class ToolTest : public ::testing::Test {
   // Runs `quillet args...`; the environment is the test's own.
   ToolResult Run(const std::vector<std::string>& args) const { return RunAfter("", args); }
 
+  // Runs `quillet args...` started in the folder `dir`, for relative paths.
+  ToolResult RunIn(const std::string& dir, const std::vector<std::string>& args) const {
+    return RunAfter("cd " + Quote(dir) + " && exec ", args);
+  }
+
   // Runs `quillet args...` with files limited to `blocks` blocks of `ulimit -f`:
   // a write past the limit fails with EFBIG, as on a full disk.
   ToolResult RunWithFileLimit(int blocks, const std::vector<std::string>& args) const {

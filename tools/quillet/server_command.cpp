@@ -136,7 +136,10 @@ bool WriteLogDocuments(const std::string& logPath, const std::string& out, size_
     }));
     if (hasReport) {
       const std::string report = base + ".zvk";
-      if (STATUS status = notes.ExtractFile(note, attachment, report); status != kNoError) {
+      // The host resolves a relative path against its data directory, not
+      // against the directory the command was started in.
+      const std::string target = std::filesystem::absolute(report).string();
+      if (STATUS status = notes.ExtractFile(note, attachment, target); status != kNoError) {
         error = "the report of log document " + Hex(id) + " could not be written to " + report + " (" +
                 StatusText(status) + ")";
         ok = false;

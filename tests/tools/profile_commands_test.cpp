@@ -2,6 +2,7 @@
 // library and profiled through its client path, checked through the report.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -102,6 +103,13 @@ TEST_F(ProfileCommandsTest, InstrumentRewritesOnceAndReportsWhatItDid) {
   const testing::ToolResult r = Run({"instrument", module, File("loop_i.lso"), "--note-id", "0x2106"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("3 procedures profiled"), std::string::npos) << r.out;
+  // The key printed is the one the report files the procedures under: the
+  // checksum the module had before the rewrite.
+  const testing::ToolResult original = Run({"dump", module, "--json"});
+  ASSERT_EQ(original.exitCode, 0) << original.err;
+  char key[16];
+  std::snprintf(key, sizeof key, "%08X", Json::parse(original.out)["checksum"]["stored"].get<unsigned>());
+  EXPECT_NE(r.out.find(std::string("module key ") + key + ","), std::string::npos) << key << " " << r.out;
 
   const testing::ToolResult dump = Run({"dump", File("loop_i.lso"), "--json"});
   ASSERT_EQ(dump.exitCode, 0) << dump.err;

@@ -52,6 +52,9 @@ int Instrument(const Options& options) {
   context.Title = options.in;
   module.ItemInfo().ItemName = context.ItemName;
   module.ItemInfo().NoteId = options.noteId;
+  // The key the procedures are registered and timed under is the checksum
+  // the module was loaded with; the rewritten module carries a new one.
+  const uint32_t key = ModuleKey(module);
   const Status32 status = InstrumentModule(module, context, profile);
   for (const std::string& m : profile.Messages) std::printf("warning: %s\n", m.c_str());
   if (status != 0) {
@@ -63,7 +66,7 @@ int Instrument(const Options& options) {
   const std::vector<uint8_t> rewritten = module.Serialize();
   if (!WriteWholeFile(options.out, rewritten, error)) return Fail("instrument", error);
   std::printf("%s -> %s: %zu procedures profiled, module key %08X, %zu -> %zu bytes\n", options.in.c_str(),
-              options.out.c_str(), profile.Data.Procedures().size(), ModuleKey(module), image.size(), rewritten.size());
+              options.out.c_str(), profile.Data.Procedures().size(), key, image.size(), rewritten.size());
   return kExitOk;
 }
 

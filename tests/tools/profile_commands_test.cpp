@@ -69,7 +69,7 @@ TEST_F(ProfileCommandsTest, FlagsChooseWhatIsTimed) {
   EXPECT_EQ(ByName(j).at("Describe")["calls"], 1000);
   EXPECT_EQ(ByName(j).at("Score")["calls"], 1000);
 
-  EXPECT_EQ(Run({"run", Example("select_case.lss"), "--profile", "--flags", "xyz"}).exitCode, 1);
+  EXPECT_EQ(Run({"run", Example("select_case.lss"), "--profile", "--flags", "xyz"}).exitCode, 2);  // a usage error
   EXPECT_EQ(Run({"run", Example("select_case.lss"), "--flags", "3"}).exitCode, 2);  // needs --profile
 }
 
@@ -131,7 +131,29 @@ TEST_F(ProfileCommandsTest, InstrumentRewritesOnceAndReportsWhatItDid) {
 
   WriteText(File("junk.lso"), std::string(500, '\0'));
   EXPECT_EQ(Run({"instrument", File("junk.lso"), File("o.lso")}).exitCode, 1);
-  EXPECT_EQ(Run({"instrument", module, File("o.lso"), "--flags", "12345"}).exitCode, 1);
+}
+
+TEST_F(ProfileCommandsTest, BadFlagsAreAUsageErrorOfEveryCommandThatTakesThem) {
+  const std::string source = Example("slow_loop.lss");
+  const std::string module = File("loop.lso");
+  ASSERT_EQ(Run({"compile", source, "-o", module}).exitCode, 0);
+  const std::vector<std::vector<std::string>> commands = {
+      {"instrument", module, File("o.lso")},
+      {"instrument-note", File("n.qnote"), File("o.qnote")},
+      {"run", source, "--profile", "--report", File("o.zvk")},
+      {"client", Example("client/orders.session"), "--report", File("o.zvk")},
+  };
+  for (const char* bad : {"12345", "zz", "0x", ""}) {
+    for (std::vector<std::string> args : commands) {
+      args.insert(args.end(), {"--flags", bad});
+      const testing::ToolResult r = Run(args);
+      EXPECT_EQ(r.exitCode, 2) << args[0] << " --flags '" << bad << "': " << r.err;
+      EXPECT_NE(r.err.find("--flags"), std::string::npos) << r.err;
+      EXPECT_EQ(r.out, "") << args[0];
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(File("o.lso")));
+  EXPECT_FALSE(std::filesystem::exists(File("o.zvk")));
 }
 
 }  // namespace

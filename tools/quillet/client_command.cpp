@@ -111,7 +111,8 @@ void AddClientCommand(CLI::App& app, int& exitCode) {
                                                "by a small file (docs/cli.md)");
   auto options = std::make_shared<Options>();
   cmd->add_option("DESCRIPTION", options->description, "the session's description file")->required();
-  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3)");
+  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3)")
+      ->check(HexFlagsCheck());
   cmd->add_option("--report", options->report, "report file (default: DESCRIPTION with .zvk)");
   cmd->add_option("--top", options->top, "rows of the report's procedure and line lists")
       ->check(CLI::Range(size_t{1}, size_t{1000}))

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 namespace quillet::tool {
 
 // "3", "0x83", "FFFF": hexadecimal, with or without "0x", at most 0xFFFF.
@@ -23,6 +25,18 @@ namespace quillet::tool {
   }
   flags = value;
   return true;
+}
+
+// The check of a --flags option: a value ParseHexFlags refuses is a usage
+// error, found while the command line is read.
+inline CLI::Validator HexFlagsCheck() {
+  return CLI::Validator(
+      [](std::string& text) {
+        int32_t flags = 0;
+        return ParseHexFlags(text, flags) ? std::string()
+                                          : "takes a hexadecimal value up to FFFF, not \"" + text + "\"";
+      },
+      "HEX");
 }
 
 }  // namespace quillet::tool

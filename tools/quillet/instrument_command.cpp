@@ -78,7 +78,8 @@ void AddInstrumentCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<Options>();
   cmd->add_option("IN", options->in, "compiled module image")->required();
   cmd->add_option("OUT", options->out, "where the rewritten image goes")->required();
-  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3: procedures and lines)");
+  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3: procedures and lines)")
+      ->check(HexFlagsCheck());
   cmd->add_option("--note-id", options->noteId, "note ID recorded in the procedure descriptions");
   cmd->callback([options, &exitCode] { exitCode = Instrument(*options); });
 }

@@ -94,7 +94,8 @@ void AddInstrumentNoteCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<Options>();
   cmd->add_option("IN", options->in, "note file exported from the simulated host")->required();
   cmd->add_option("OUT", options->out, "where the rewritten note goes")->required();
-  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3: procedures and lines)");
+  cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3: procedures and lines)")
+      ->check(HexFlagsCheck());
   cmd->callback([options, &exitCode] { exitCode = InstrumentNoteFile(*options); });
 }
 

@@ -75,7 +75,8 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
       "--profile", options->profile,
       "profile the run through the library in a simulated Notes client and print the report summary");
   cmd->add_option("--flags", options->flags, "instrumentation flags for --profile, hexadecimal (default 3)")
-      ->needs(profile);
+      ->needs(profile)
+      ->check(HexFlagsCheck());
   cmd->add_option("--report", options->report, "report file for --profile (default: FILE with .zvk)")->needs(profile);
   cmd->add_option("--time-limit", options->timeLimit, "seconds before the run stops as endless")
       ->check(CLI::Range(uint32_t{1}, uint32_t{86400}))

@@ -220,7 +220,7 @@ bool ReadReportFile(const std::string& path, Report& report, ReportError& error)
   };
   std::unique_ptr<std::FILE, Closer> in(std::fopen(path.c_str(), "rb"));
   if (!in) {
-    error = ReportError{0, "file", "cannot open report file " + path + ": " + std::strerror(errno)};
+    error = ReportError{0, "file", std::string("cannot open the file: ") + std::strerror(errno)};
     return false;
   }
   std::vector<uint8_t> bytes;
@@ -228,14 +228,14 @@ bool ReadReportFile(const std::string& path, Report& report, ReportError& error)
   for (;;) {
     const size_t n = std::fread(block, 1, sizeof block, in.get());
     if (bytes.size() + n > kMaxReportFileBytes) {
-      error = ReportError{0, "file", "report file " + path + " is larger than a report can be"};
+      error = ReportError{0, "file", "the file is larger than a report can be"};
       return false;
     }
     bytes.insert(bytes.end(), block, block + n);
     if (n < sizeof block) break;
   }
   if (std::ferror(in.get())) {
-    error = ReportError{0, "file", "cannot read report file " + path + ": " + std::strerror(errno)};
+    error = ReportError{0, "file", std::string("cannot read the file: ") + std::strerror(errno)};
     return false;
   }
   return ReadReport(bytes, report, error);

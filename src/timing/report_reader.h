@@ -59,7 +59,8 @@ using ReportError = ParseError;
 // this system writes, and the views hold the whole report in memory.
 inline constexpr uint64_t kMaxReportFileBytes = 256ull << 20;
 
-// Reads the file at `path` (a file-system path) and parses it.
+// Reads the file at `path` (a file-system path) and parses it. The error
+// does not repeat the path: the caller names the file.
 [[nodiscard]] bool ReadReportFile(const std::string& path, Report& report, ReportError& error);
 
 }  // namespace quillet

@@ -60,7 +60,7 @@ void PrintStep(const ClientStep& step, const ClientStepResult& result) {
 int Client(const Options& options) {
   std::vector<uint8_t> text;
   std::string error;
-  if (!ReadWholeFile(options.description, text, error)) return Fail("client", options.description + ": " + error);
+  if (!ReadWholeFile(options.description, text, error)) return Fail("client", error);
   const std::string folder = std::filesystem::path(options.description).parent_path().string();
   ClientDescription description;
   if (!ParseClientDescription(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), folder,

@@ -147,10 +147,7 @@ bool WriteLogDocuments(const std::string& logPath, const std::string& out, size_
         text += "report: " + report + "\n";
       }
     }
-    if (ok && !WriteWholeFile(base + ".txt", text, error)) {
-      error = base + ".txt: " + error;
-      ok = false;
-    }
+    if (ok && !WriteWholeFile(base + ".txt", text, error)) ok = false;
     static_cast<void>(notes.NoteClose(note));
   }
   static_cast<void>(notes.TableDestroy(table));
@@ -220,7 +217,7 @@ bool MakeDataDirectory(sim::SimHost& host, const ServerDescription& d, const std
 int Server(const Options& options) {
   std::vector<uint8_t> text;
   std::string error;
-  if (!ReadWholeFile(options.description, text, error)) return Fail("server", options.description + ": " + error);
+  if (!ReadWholeFile(options.description, text, error)) return Fail("server", error);
   const std::string folder = std::filesystem::path(options.description).parent_path().string();
   ServerDescription description;
   if (!ParseServerDescription(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), folder,
@@ -230,7 +227,7 @@ int Server(const Options& options) {
   std::map<std::string, std::string> sources;
   for (const ServerAgentSource& agent : description.agents) {
     std::vector<uint8_t> source;
-    if (!ReadWholeFile(agent.sourcePath, source, error)) return Fail("server", agent.sourcePath + ": " + error);
+    if (!ReadWholeFile(agent.sourcePath, source, error)) return Fail("server", error);
     sources[agent.title].assign(source.begin(), source.end());
   }
   std::error_code made;

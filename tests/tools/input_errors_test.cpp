@@ -1,0 +1,75 @@
+// Every command refuses an input it cannot read with one line on stderr that
+// names the file once and says why, exit code 1 and nothing on stdout.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tools/tool_run.h"
+
+namespace quillet {
+namespace {
+
+class InputErrorsTest : public testing::ToolTest {
+ protected:
+  static size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+  }
+
+  // `quillet command <input> rest...` for an input that cannot be read.
+  void ExpectRefused(const std::string& command, const std::string& input, const std::vector<std::string>& rest,
+                     const std::string& reason) {
+    std::vector<std::string> args = {command, input};
+    args.insert(args.end(), rest.begin(), rest.end());
+    const testing::ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << command << " " << input << ": " << r.err;
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(r.err.rfind("quillet " + command + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(Count(r.err, input), 1u) << command << ": " << r.err;
+    EXPECT_NE(r.err.find(reason), std::string::npos) << command << ": " << r.err;
+  }
+};
+
+TEST_F(InputErrorsTest, MissingFilesAndFoldersAreNamedOnceWithTheReason) {
+  std::filesystem::create_directories(File("folder.zvk"));
+  const struct {
+    const char* command;
+    std::vector<std::string> rest;
+  } commands[] = {
+      {"report", {}},
+      {"dump", {}},
+      {"roundtrip", {File("out.lso")}},
+      {"compile", {"-o", File("out.lso")}},
+      {"instrument", {File("out.lso")}},
+      {"instrument-note", {File("out.qnote")}},
+      {"run", {}},
+      {"note-items", {}},
+      {"client", {"--report", File("out.zvk")}},
+      {"server", {"--out", File("out")}},
+  };
+  for (const auto& c : commands) {
+    ExpectRefused(c.command, File("missing.zvk"), c.rest, "No such file or directory");
+    ExpectRefused(c.command, File("folder.zvk"), c.rest, "Is a directory");
+  }
+  ExpectRefused("diff", File("missing.zvk"), {File("missing.zvk")}, "No such file or directory");
+  for (const char* out : {"out.lso", "out.qnote", "out.zvk", "out"}) EXPECT_FALSE(std::filesystem::exists(File(out)));
+}
+
+TEST_F(InputErrorsTest, AMissingSourceOfADescriptionIsNamedOnce) {
+  WriteText(File("s.server"), "agent A gone.lss\n");
+  WriteText(File("s.session"), "agent A gone.lss\n");
+  for (const auto& args : {std::vector<std::string>{"server", File("s.server"), "--out", File("out")},
+                           std::vector<std::string>{"client", File("s.session"), "--report", File("out.zvk")}}) {
+    const testing::ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err, "quillet " + args[0] + ": " + File("gone.lss") + ": No such file or directory\n");
+  }
+}
+
+}  // namespace
+}  // namespace quillet

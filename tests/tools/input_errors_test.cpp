@@ -71,5 +71,33 @@ TEST_F(InputErrorsTest, AMissingSourceOfADescriptionIsNamedOnce) {
   }
 }
 
+// Bytes of a wrong or binary input are quoted by value: a message must not
+// send raw control characters (an escape sequence) to the terminal.
+TEST_F(InputErrorsTest, QuotedInputBytesNeverReachTheTerminalRaw) {
+  const auto noControlBytes = [](const std::string& text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return c != '\n' && (byte < 0x20 || byte == 0x7F);
+    });
+  };
+  WriteText(File("bad.lss"), "Sub Initialize\n  Print \x1B[2J\x01\nEnd Sub\n");
+  testing::ToolResult r = Run({"compile", File("bad.lss"), "-o", File("bad.lso")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find(":2:9: unexpected character byte 0x1B\n"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(":2:13: unexpected character byte 0x01\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(noControlBytes(r.err)) << r.err;
+
+  WriteText(File("bad.session"), "\x1B[2Jform Order Order.lss\n");
+  WriteText(File("bad.server"), "agent\x7F A a.lss\n");
+  for (const auto& args : {std::vector<std::string>{"client", File("bad.session")},
+                           std::vector<std::string>{"server", File("bad.server"), "--out", File("out")}}) {
+    r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("line 1: unknown word \""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\\x"), std::string::npos) << r.err;
+    EXPECT_TRUE(noControlBytes(r.err)) << r.err;
+  }
+}
+
 }  // namespace
 }  // namespace quillet

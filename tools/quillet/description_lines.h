@@ -31,9 +31,22 @@ bool ForEachDescriptionLine(std::string_view text, Visit&& visit) {
   return true;
 }
 
-// Sets `error` to "line N: reason" and returns false.
+// Sets `error` to "line N: reason" and returns false. Control characters the
+// reason quotes from the file are shown as \xNN: a binary file given as a
+// description must not send raw control bytes to the terminal.
 inline bool RefuseLine(std::string& error, int line, const std::string& reason) {
-  error = "line " + std::to_string(line) + ": " + reason;
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  error = "line " + std::to_string(line) + ": ";
+  for (const char c : reason) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      error += "\\x";
+      error += kHex[byte >> 4];
+      error += kHex[byte & 0xF];
+    } else {
+      error += c;
+    }
+  }
   return false;
 }
 

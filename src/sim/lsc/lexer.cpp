@@ -17,6 +17,16 @@ bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; 
 
 std::string Upper(std::string_view s) { return AsciiUpper(s); }
 
+// A character as an error message shows it: printable ASCII quoted, any other
+// byte (a control character, a piece of UTF-8, binary input) by its value, so
+// that a message never carries raw control bytes to a terminal.
+std::string Shown(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 0x20 && byte < 0x7F) return std::string("'") + c + "'";
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  return std::string("byte 0x") + kHex[byte >> 4] + kHex[byte & 0xF];
+}
+
 class Lexer {
  public:
   Lexer(std::string_view src, std::vector<CompileError>& errors) : src_(src), errors_(errors) {}
@@ -268,7 +278,7 @@ class Lexer {
       default:
         break;
     }
-    Error(l, c, std::string("unexpected character '") + ch + "'");
+    Error(l, c, "unexpected character " + Shown(ch));
     Advance();
   }
 

@@ -7,6 +7,12 @@
 #include "lsobject/checksum.h"
 
 namespace quillet {
+namespace {
+
+// The name of a record type the module format does not define.
+constexpr std::string_view kUnknownRecord = "record";
+
+}  // namespace
 
 std::string_view record::Name(uint16_t type) {
   switch (type) {
@@ -22,7 +28,7 @@ std::string_view record::Name(uint16_t type) {
     case kLabelOffsetTable: return "label offset table";
     case kJumpTable: return "jump table";
     case kFunctionLineNumbers: return "function line numbers";
-    default: return "record";
+    default: return kUnknownRecord;
   }
 }
 
@@ -35,7 +41,10 @@ std::string Truncated(size_t need, size_t left) {
 }  // namespace
 
 std::string record::FieldName(uint16_t type, std::string_view field) {
-  return std::string(Name(type)) + " " + std::string(field);
+  // An unknown type is shown by its number: "type 8257 record body".
+  const std::string_view name = Name(type);
+  if (name == kUnknownRecord) return "type " + std::to_string(type) + " " + std::string(field);
+  return std::string(name) + " " + std::string(field);
 }
 
 bool ReadRecordBody(std::span<const uint8_t> image, size_t position, uint16_t& type, std::span<const uint8_t>& body,

@@ -44,7 +44,8 @@ inline constexpr size_t kRecordHeaderSize = 4;  // u16 type, u16 length
 
 // What a record type holds, for refusal messages ("string table").
 std::string_view Name(uint16_t type);
-// "<Name(type)> <field>", e.g. "byte code record body".
+// "<Name(type)> <field>", e.g. "byte code record body"; an unknown type by
+// its number, "type 8257 record body".
 std::string FieldName(uint16_t type, std::string_view field);
 }  // namespace record
 

@@ -225,6 +225,13 @@ TEST_F(ModuleCommandsTest, RefusalsShowTheOffsetAndField) {
   WriteText(File("short.lso"), good.substr(0, 120));
   const testing::ToolResult r = Run({"dump", File("short.lso")});
   EXPECT_NE(r.err.find("module refused at byte 0, image length: 120 bytes"), std::string::npos) << r.err;
+  // A source file given for a module: its first bytes, "' ", read as a
+  // record type the format does not name, shown by its number.
+  WriteText(File("source.lso"), "' " + std::string(400, 'x'));
+  const testing::ToolResult source = Run({"dump", File("source.lso")});
+  EXPECT_NE(source.err.find("module refused at byte 4, type 8231 record body: length 30840 runs past"),
+            std::string::npos)
+      << source.err;
 }
 
 TEST_F(ModuleCommandsTest, CompileReportsErrorsWithPositions) {

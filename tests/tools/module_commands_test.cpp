@@ -45,16 +45,22 @@ class ModuleCommandsTest : public testing::ToolTest {
 };
 
 TEST_F(ModuleCommandsTest, EverySubcommandHasHelp) {
-  for (const char* command : {"report", "dump", "roundtrip", "compile", "run"}) {
+  for (const char* command : {"report", "diff", "dump", "roundtrip", "compile", "instrument", "instrument-note", "run",
+                              "note-items", "client", "server"}) {
     const testing::ToolResult r = Run({command, "--help"});
     EXPECT_EQ(r.exitCode, 0) << command;
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << command;
+    EXPECT_NE(Run({"--help"}).out.find(std::string("  ") + command + " "), std::string::npos) << command;
   }
   const testing::ToolResult none = Run({});
   EXPECT_EQ(none.exitCode, 2);
   EXPECT_FALSE(none.err.empty());
-  const testing::ToolResult unknown = Run({"frobnicate"});
+  const testing::ToolResult unknown = Run({"frobnicate", File("r.zvk")});
   EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "quillet: unknown command \"frobnicate\"; quillet --help lists the commands\n");
+  const testing::ToolResult option = Run({"--frobnicate"});
+  EXPECT_EQ(option.exitCode, 2);
+  EXPECT_EQ(option.err, "quillet: unknown option \"--frobnicate\"; quillet --help lists the commands\n");
   const testing::ToolResult missing = Run({"dump"});
   EXPECT_EQ(missing.exitCode, 2);
 }

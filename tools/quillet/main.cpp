@@ -1,6 +1,8 @@
 // quillet: the command-line tool around the profiler library.
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -29,6 +31,14 @@ int main(int argc, char** argv) {
     try {
       app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+      // A mistyped command would otherwise be told that a command is required.
+      const std::vector<std::string> unknown = app.remaining();
+      if (e.get_exit_code() != 0 && app.get_subcommands().empty() && !unknown.empty()) {
+        const bool option = unknown.front().rfind('-', 0) == 0;
+        std::fprintf(stderr, "quillet: unknown %s \"%s\"; quillet --help lists the commands\n",
+                     option ? "option" : "command", unknown.front().c_str());
+        return kExitUsage;
+      }
       return app.exit(e) == 0 ? kExitOk : kExitUsage;
     }
     return exitCode;

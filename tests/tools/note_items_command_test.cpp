@@ -38,6 +38,18 @@ class NoteItemsCommandTest : public testing::ToolTest {
   }
 };
 
+// A title is host text: bytes that are no valid UTF-8 must not stop the JSON.
+TEST_F(NoteItemsCommandTest, ATitleThatIsNoValidUtf8StillListsAsJson) {
+  sim::NoteFile note = kit::ScriptLibraryNote("Utilities", kSource);
+  note.items[0] = sim::SimItemSpec::Text("$TITLE", "Caf\xE9\x01");
+  const testing::ToolResult r = Run({"note-items", Write(note, "lib.qnote"), "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  ASSERT_TRUE(Json::accept(r.out)) << r.out;
+  const Json listing = Json::parse(r.out);
+  EXPECT_EQ(listing["title"].get<std::string>().rfind("Caf", 0), 0u) << listing["title"];
+  EXPECT_EQ(listing["items"].size(), 1u);
+}
+
 TEST_F(NoteItemsCommandTest, LibrarySplitOverItemsIsOneModule) {
   const kit::Bytes image = kit::CompileScript(kSource);
   const std::string path = Write(kit::ScriptLibraryNote("Utilities", kSource, 3), "lib.qnote");

@@ -134,7 +134,10 @@ int ListNoteItems(const std::string& path, bool json) {
   static_cast<void>(host->DbClose(db));
   if (status != kNoError) return Fail(kCommand, path + ": the items could not be listed (status 0x" + Hex(status, 4) + ")");
 
-  const std::string out = json ? listing.dump(2) + "\n" : RenderText(listing);
+  // The title is host text and the path the caller's bytes: either may be no
+  // valid UTF-8, which JSON cannot carry, so such bytes become U+FFFD.
+  const std::string out =
+      json ? listing.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n" : RenderText(listing);
   std::fputs(out.c_str(), stdout);
   return kExitOk;
 }

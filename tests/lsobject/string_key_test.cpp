@@ -8,6 +8,7 @@
 #include "lsobject/module_text.h"
 #include "lsobject/string_table.h"
 #include "sim/scoped_sim_host.h"
+#include "support/forwarding_text.h"
 
 namespace quillet {
 namespace {
@@ -52,23 +53,18 @@ TEST(StringNoCaseKey, TextsTheHostFindsEqualHaveEqualKeys) {
 
 // The host's services with every key the same: each look-up comes down to
 // the host's comparison.
-class CollidingText : public ModuleText {
+class CollidingText : public kit::ForwardingText {
  public:
-  explicit CollidingText(const ModuleText& host) : host_(host) {}
-  std::string ToHost(std::u16string_view units) const override { return host_.ToHost(units); }
-  std::u16string ToUnicode(std::string_view text) const override { return host_.ToUnicode(text); }
+  using ForwardingText::ForwardingText;
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
     ++compares;
-    return host_.Compare(a, b, option);
+    return ForwardingText::Compare(a, b, option);
   }
   bool NoCaseKey(std::string_view, uint64_t& key) const override {
     key = 7;
     return true;
   }
   mutable int compares = 0;
-
- private:
-  const ModuleText& host_;
 };
 
 TEST(StringNoCaseKey, LookUpsFindWhatTheHostsComparisonFinds) {

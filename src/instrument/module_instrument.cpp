@@ -324,9 +324,9 @@ Status32 Rewrite(CLSScriptModule& module, const ItemContext& context, CLSProfile
   // In a damaged module the entries added to its scopes can end up linked
   // into other entries (a scope's last link pointing into another chain):
   // a module that would be refused when read back, or not known as
-  // rewritten, is not handed out. The check's walk rebuilds the hash
-  // tables too, which serialising then keeps.
-  if (!module.RebuildScopeHashesIfFit() ||
+  // rewritten, is not handed out. Only checked: serialising rebuilds the
+  // hash tables after the header update, and nothing reads them before.
+  if (!module.ScopeHashesFit() ||
       !TimerClassKnownWhenReadBack(module)) {
     AddInstrumentMessage(profile, kErrCouldNotCreateClass, context.ItemName);
     return kErrCouldNotCreateClass;

@@ -13,6 +13,8 @@ bool CLSScriptModule::RebuildScopeHashesIfFit() {
   return quillet::RebuildScopeHashesIfFit(Symbols(), header_, stringTable_);
 }
 
+bool CLSScriptModule::ScopeHashesFit() { return ScopeHashesFitEntries(Symbols(), header_, stringTable_); }
+
 void CLSScriptModule::UpdateHeader() {
   CHeader& h = header_;
   if (!h.Holds(0, header::kMinLength)) return;  // Parse never leaves such a header

@@ -124,6 +124,9 @@ class CLSScriptModule {
   // same walk. UpdateHeader still makes it again: in a damaged module the
   // header's sizes and the string chains it fixes first can change the result.
   [[nodiscard]] bool RebuildScopeHashesIfFit();
+  // The same decision as RebuildScopeHashesIfFit, writing nothing: for a
+  // module that is serialised (and so rebuilt) later anyway.
+  [[nodiscard]] bool ScopeHashesFit();
 
   // --- Symbols (module_symbols.cpp) -------------------------------------------
   // Each returns the handle it found or made, 0 when it could not add.

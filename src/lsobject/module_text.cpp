@@ -35,9 +35,21 @@ class PlainText final : public ModuleText {
     return CompareWithoutHost(a, b, option);
   }
   bool KeepsUnits(std::u16string_view units) const override { return IsPrintableAscii(units); }
+  // Compare folds ASCII letters byte by byte and nothing else, whatever the text.
+  bool NoCaseKey(std::string_view text, uint64_t& key) const override {
+    key = AsciiNoCaseKey(text);
+    return true;
+  }
 };
 
 }  // namespace
+
+uint64_t AsciiNoCaseKey(std::string_view text) {
+  // FNV-1a over the folded bytes.
+  uint64_t h = 0xCBF29CE484222325u;
+  for (char c : text) h = (h ^ static_cast<unsigned char>(AsciiUpper(c))) * 0x100000001B3u;
+  return h;
+}
 
 const ModuleText& PlainModuleText() {
   static const PlainText text;
@@ -61,6 +73,12 @@ std::u16string NotesModuleText::ToUnicode(std::string_view text) const {
 }
 
 bool NotesModuleText::KeepsUnits(std::u16string_view units) const { return IsPrintableAscii(units); }
+
+bool NotesModuleText::NoCaseKey(std::string_view text, uint64_t& key) const {
+  if (!IsPrintableAscii(text)) return false;
+  key = AsciiNoCaseKey(text);
+  return true;
+}
 
 int NotesModuleText::Compare(std::string_view a, std::string_view b, uint16_t option) const {
   return Sign(api_.Compare(a, b, option));

@@ -25,7 +25,15 @@ class ModuleText {
   // True when `units` are known to come back unchanged from ToHost and then
   // ToUnicode, so a caller may skip that round; false when not known.
   virtual bool KeepsUnits(std::u16string_view /*units*/) const { return false; }
+  // A key equal for every two texts Compare(a, b, kCompareNoCase) finds
+  // equal, so texts whose keys differ need no comparison; false when these
+  // services know no such key for `text` (it must then be compared).
+  virtual bool NoCaseKey(std::string_view /*text*/, uint64_t& /*key*/) const { return false; }
 };
+
+// A hash of `text` with ASCII letters folded to capitals: the key of texts
+// whose no-case comparison folds ASCII letters and nothing else.
+uint64_t AsciiNoCaseKey(std::string_view text);
 
 // Text services without a host (tools, tests): host text is UTF-8 and case is
 // folded for ASCII letters. A module uses these unless it is handed others.
@@ -40,6 +48,9 @@ class NotesModuleText final : public ModuleText {
   std::u16string ToUnicode(std::string_view text) const override;
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override;
   bool KeepsUnits(std::u16string_view units) const override;
+  // Printable ASCII only, which the host holds as itself and compares
+  // ignoring the case of its letters; any other text is left to the host.
+  bool NoCaseKey(std::string_view text, uint64_t& key) const override;
 
  private:
   NotesApi& api_;

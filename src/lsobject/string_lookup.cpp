@@ -23,6 +23,8 @@ void CStringTable::EnsureMaps() {
   textByOffset_.clear();
   offsetByQuery_.clear();
   appended_.clear();
+  mappedKeys_.reset();
+  mappedUnkeyed_ = false;
   // Short names dominate: an entry of a few units takes about 16 bytes.
   textByOffset_.reserve(data_.size() / 16);
   StringCursor cursor;
@@ -33,21 +35,43 @@ void CStringTable::EnsureMaps() {
     const uint32_t offset = position + strings::kEntryHeaderSize;
     const auto stored = textByOffset_.emplace(offset, text_->ToHost(units)).first;
     offsetByText_.emplace(stored->second, offset);  // the first of equal texts wins
+    NoteMappedKey(stored->second);
   }
   mapsBuilt_ = true;
   mappedLength_ = data_.size();
 }
 
-bool CStringTable::FindOffset(std::string_view text, uint32_t& offset) {
+CStringTable::TextKey CStringTable::KeyOf(std::string_view text) const {
+  TextKey key;
+  key.keyed = text_->NoCaseKey(text, key.key);
+  return key;
+}
+
+void CStringTable::NoteMappedKey(std::string_view text) {
+  if (const TextKey key = KeyOf(text); key.keyed) {
+    mappedKeys_.set(key.key % kKeyFilterBits);
+  } else {
+    mappedUnkeyed_ = true;
+  }
+}
+
+bool CStringTable::MayBeMapped(const TextKey& key) const {
+  return !key.keyed || mappedUnkeyed_ || mappedKeys_.test(key.key % kKeyFilterBits);
+}
+
+bool CStringTable::FindOffset(std::string_view text, const TextKey& key, uint32_t& offset) {
   EnsureMaps();
   if (const auto known = offsetByQuery_.find(text); known != offsetByQuery_.end()) {
     offset = known->second;
     return true;
   }
-  if (const auto found = offsetByText_.find(text); found != offsetByText_.end()) {
+  if (const auto found = MayBeMapped(key) ? offsetByText_.find(text) : offsetByText_.end();
+      found != offsetByText_.end()) {
     offset = found->second;
   } else {
+    // The host compares only texts whose keys do not already tell them apart.
     const auto equal = std::find_if(appended_.begin(), appended_.end(), [&](const Appended& a) {
+      if (key.keyed && a.key.keyed && a.key.key != key.key) return false;
       return text_->Compare(a.text, text, kCompareNoCase) == 0;
     });
     if (equal == appended_.end()) return false;
@@ -68,6 +92,7 @@ void CStringTable::MergeAppended() {
   for (Appended& a : appended_) {
     const auto stored = textByOffset_.emplace(a.offset, std::move(a.text)).first;
     offsetByText_.emplace(stored->second, a.offset);  // an equal text mapped earlier wins
+    NoteMappedKey(stored->second);
   }
   appended_.clear();
 }
@@ -102,7 +127,7 @@ bool CStringTable::HandleForOffset(uint32_t offset, uint16_t& handle) const {
 bool CStringTable::FindString(std::string_view text, uint16_t& handle) {
   handle = 0;
   uint32_t offset = 0;
-  return FindOffset(text, offset) && HandleForOffset(offset, handle);
+  return FindOffset(text, KeyOf(text), offset) && HandleForOffset(offset, handle);
 }
 
 uint16_t CStringTable::EncodeHandle(uint32_t offset) {
@@ -128,19 +153,22 @@ uint16_t CStringTable::EncodeHandle(uint32_t offset) {
 }
 
 uint16_t CStringTable::FindOrAddString(std::string_view text) {
-  if (uint32_t found = 0; FindOffset(text, found)) {
+  const TextKey key = KeyOf(text);
+  if (uint32_t found = 0; FindOffset(text, key, found)) {
     uint16_t handle = 0;
     if (HandleForOffset(found, handle)) return handle;
     // A string beyond 64 KiB that nothing referred to yet gets its handle now
     // rather than a duplicate.
     return EncodeHandle(found);
   }
-  const uint32_t offset = AppendString(text);
+  const uint32_t offset = AppendString(text, key);
   if (offset <= strings::kMaxDirectOffset) return static_cast<uint16_t>(offset);
   return EncodeHandle(offset);
 }
 
-uint32_t CStringTable::AppendString(std::string_view text) {
+uint32_t CStringTable::AppendString(std::string_view text) { return AppendString(text, KeyOf(text)); }
+
+uint32_t CStringTable::AppendString(std::string_view text, const TextKey& key) {
   const std::u16string units = text_->ToUnicode(text);
   if (units.size() > strings::kMaxUnits) {
     char message[80];
@@ -161,7 +189,9 @@ uint32_t CStringTable::AppendString(std::string_view text) {
   if (mapsCurrent) {
     // What a later walk would read.
     if (appended_.size() == kMaxAppended) MergeAppended();
-    appended_.push_back({offset, text_->ToHost(units)});
+    Appended& added = appended_.emplace_back(Appended{offset, text_->ToHost(units), key});
+    // The host may read the text back otherwise than it was given.
+    if (added.text != text) added.key = KeyOf(added.text);
     mappedLength_ = data_.size();
   }
   return offset;

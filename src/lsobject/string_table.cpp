@@ -55,6 +55,8 @@ void CStringTable::CopyMaps(const CStringTable& other) {
   }
   offsetByQuery_ = other.offsetByQuery_;
   appended_ = other.appended_;
+  mappedKeys_ = other.mappedKeys_;
+  mappedUnkeyed_ = other.mappedUnkeyed_;
 }
 
 void CStringTable::Clear() {
@@ -68,6 +70,8 @@ void CStringTable::ClearMaps() {
   textByOffset_.clear();
   offsetByQuery_.clear();
   appended_.clear();
+  mappedKeys_.reset();
+  mappedUnkeyed_ = false;
   mapsBuilt_ = false;
   mappedLength_ = 0;
   handleByOffset_.clear();

@@ -15,6 +15,7 @@
 // empty string.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -65,6 +66,8 @@ class CExtendedStringTable : public CTableExtention {
 // looked up; clearing the strings clears them all. The last few strings
 // appended wait in a short list before they enter the maps: a module that
 // gains a handful of names (the timer class's) then pays no map nodes.
+// Where the text services give a text a no-case key, texts whose keys differ
+// are never compared, and a key no mapped text has skips the text map.
 class CStringTable : public CMultiSection {
  public:
   // (entry position, link word, host text); false stops the walk.
@@ -157,8 +160,17 @@ class CStringTable : public CMultiSection {
   // end of the data or at a malformed entry.
   bool NextString(StringCursor& cursor, uint32_t& position, uint16_t& link, std::u16string& units) const;
 
-  // The offset of the first string equal to `text` ignoring case.
-  bool FindOffset(std::string_view text, uint32_t& offset);
+  // A text's no-case key, when the text services give it one.
+  struct TextKey {
+    bool keyed = false;
+    uint64_t key = 0;
+  };
+  TextKey KeyOf(std::string_view text) const;
+  // The offset of the first string equal to `text`, whose key is `key`,
+  // ignoring case.
+  bool FindOffset(std::string_view text, const TextKey& key, uint32_t& offset);
+  // AppendString, for a `text` whose key is `key`.
+  uint32_t AppendString(std::string_view text, const TextKey& key);
   // The host text of the string at `offset` in the maps or the appended
   // list; null when no string starts there.
   const std::string* MappedText(uint32_t offset) const;
@@ -188,7 +200,18 @@ class CStringTable : public CMultiSection {
   struct Appended {
     uint32_t offset;
     std::string text;
+    TextKey key;
   };
+  // Which no-case keys the text map may hold, one bit per key's low bits,
+  // and whether it holds a text without a key.
+  static constexpr size_t kKeyFilterBits = 4096;
+  std::bitset<kKeyFilterBits> mappedKeys_;
+  bool mappedUnkeyed_ = false;
+  // Notes `text`, entering the text map, in the key filter.
+  void NoteMappedKey(std::string_view text);
+  // False only when no text of the text map can equal a text whose key is
+  // `key`.
+  bool MayBeMapped(const TextKey& key) const;
   static constexpr size_t kMaxAppended = 32;  // searched one by one
   std::vector<Appended> appended_;
   bool mapsBuilt_ = false;

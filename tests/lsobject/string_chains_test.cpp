@@ -15,6 +15,7 @@
 #include "sim/lsc/string_pool.h"
 #include "sim/scoped_sim_host.h"
 #include "sim/string_table_builder.h"
+#include "support/forwarding_text.h"
 
 namespace quillet {
 namespace {
@@ -115,18 +116,7 @@ TEST(StringChainsAgree, KitTablesBeyond64KiBLinkAsTheModuleRebuilds) {
 
 // The host's services without the shortcut: every string makes the round
 // through the host before it is hashed.
-class FullRoundText : public ModuleText {
- public:
-  explicit FullRoundText(const ModuleText& host) : host_(host) {}
-  std::string ToHost(std::u16string_view units) const override { return host_.ToHost(units); }
-  std::u16string ToUnicode(std::string_view text) const override { return host_.ToUnicode(text); }
-  int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
-    return host_.Compare(a, b, option);
-  }
-
- private:
-  const ModuleText& host_;
-};
+using FullRoundText = kit::ForwardingText;
 
 TEST(StringChainsAgree, NamesThatNeedNoRoundThroughTheHostLinkAsWithTheRound) {
   sim::ScopedSimHost host;

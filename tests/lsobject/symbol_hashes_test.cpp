@@ -125,10 +125,13 @@ TEST(ScopeHashRebuild, OneWalkChecksAndRebuildsAsTheCheckThenTheRebuild) {
 
     // The module's own check keeps the rebuild for Serialize, which then
     // writes what a rebuild of its own would.
-    CLSScriptModule kept, plain;
-    ASSERT_TRUE(LoadExtended(image, {&kept, &plain}));
+    CLSScriptModule kept, plain, checkedOnly;
+    ASSERT_TRUE(LoadExtended(image, {&kept, &plain, &checkedOnly}));
     ASSERT_TRUE(kept.RebuildScopeHashesIfFit());
+    ASSERT_TRUE(checkedOnly.ScopeHashesFit());
+    EXPECT_EQ(Bytes(checkedOnly.SymbolTable().Data()), Bytes(plain.SymbolTable().Data())) << "the check writes";
     EXPECT_EQ(kept.Serialize(), plain.Serialize());
+    EXPECT_EQ(checkedOnly.Serialize(), plain.Serialize());
   }
 }
 
@@ -171,6 +174,7 @@ TEST(ScopeHashRebuild, ACheckThatFailsWritesNothing) {
   ASSERT_FALSE(ScopeHashesFitEntries(view, module.Header(), module.StringTable()));
   EXPECT_FALSE(RebuildScopeHashesIfFit(view, module.Header(), module.StringTable()));
   EXPECT_FALSE(module.RebuildScopeHashesIfFit());
+  EXPECT_FALSE(module.ScopeHashesFit());
   EXPECT_EQ(Bytes(module.SymbolTable().Data()), symbols);
   EXPECT_EQ(Bytes(module.Header().Data()), header);
 }

@@ -109,6 +109,8 @@ class PieceWriter {
     }
     to_ += n;
   }
+  // Where the next piece goes.
+  uint8_t* Next() const { return to_; }
 
  private:
   static constexpr size_t kBlock = 16;
@@ -375,6 +377,7 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
     if (opcodes[i] == op::kLine && TimedListingLine(listing, i)) calls.push_back(static_cast<uint32_t>(offsets[i]));
   }
   const size_t callLength = call.bytes.size();
+  if (call.argumentAt > callLength || callLength - call.argumentAt < 2) return kErrCouldNotLoadFunction;
   call.bytes.resize(std::max<size_t>(callLength, 32));  // spare bytes to read past the call's end
   out.resize(code.size() + callLength * calls.size());
   PieceWriter to(out);
@@ -385,8 +388,12 @@ Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCal
     // timed line's, minus 2. The line is the OpLine's own, which follows.
     const uint16_t line = code.U16At(at + 1);
     if (base.open) base = LineBase{false, line - 2};
-    call.SetLine(static_cast<uint16_t>(line - base.base + 1));
+    // The argument is stored into the copied call, not into the call's
+    // bytes before copying them: read back at once in blocks, a fresh
+    // 2-byte store there would stall the copy.
+    uint8_t* const placed = to.Next();
     to.Put(call.bytes.data(), callLength, call.bytes.size());
+    StoreU16(placed + call.argumentAt, static_cast<uint16_t>(line - base.base + 1));
     copied = at;
   }
   PutCode(to, code, copied, code.size() - copied);

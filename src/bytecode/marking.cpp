@@ -85,7 +85,7 @@ class ObjectMarks {
 // a line marker's two flags. Targets are read from the code bytes.
 class CompactMarkStore {
  public:
-  CompactMarkStore(const InstructionArrays& arrays, std::span<const uint8_t> code, std::vector<uint8_t>& words)
+  CompactMarkStore(const InstructionArrays& arrays, const JoinedCode& code, std::vector<uint8_t>& words)
       : arrays_(arrays), code_(code), words_(words) {
     words_.assign(arrays.offsets.size(), 0);
   }
@@ -96,7 +96,7 @@ class CompactMarkStore {
   int32_t Target(long i) const {
     const auto at = static_cast<size_t>(Offset(i));
     if (at + kJumpLength > code_.size()) throw std::out_of_range("jump outside the code");
-    return Offset(i) + kJumpLength + static_cast<int16_t>(LoadU16(code_.data() + at + 1));
+    return Offset(i) + kJumpLength + static_cast<int16_t>(code_.U16At(at + 1));
   }
   int Kind(long i) const { return Word(i); }
   void SetKind(long i, int kind) { Word(i) = static_cast<uint8_t>(kind); }
@@ -117,7 +117,7 @@ class CompactMarkStore {
   uint8_t& Word(long i) const { return words_[static_cast<size_t>(i)]; }
 
   const InstructionArrays& arrays_;
-  std::span<const uint8_t> code_;
+  const JoinedCode& code_;
   std::vector<uint8_t>& words_;
 };
 
@@ -418,6 +418,11 @@ void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint
 }
 
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates) {
+  MarkControlStructures(arrays, JoinedCode(code), isLabel, procedure, marks, candidates);
+}
+
+void MarkControlStructures(const InstructionArrays& arrays, const JoinedCode& code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates) {
   const size_t n = arrays.offsets.size();
   if (arrays.opcodes.size() != n) throw std::invalid_argument("offsets and opcodes of different lists");

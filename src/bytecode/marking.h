@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "bytecode/joined_code.h"
 #include "bytecode/opcode.h"
 #include "bytecode/opcode_numbers.h"
 #include "util/uninit_vector.h"
@@ -128,6 +129,9 @@ void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint
 // indices that include every jump, OpDup, OpPop, line marker and separator
 // (any others are passed by), so no pass scans every instruction.
 void MarkControlStructures(const InstructionArrays& arrays, std::span<const uint8_t> code, const LabelLookup& isLabel,
+                           int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates);
+// The same over code in two blocks, read where it stands.
+void MarkControlStructures(const InstructionArrays& arrays, const JoinedCode& code, const LabelLookup& isLabel,
                            int32_t procedure, std::vector<uint8_t>& marks, std::span<const uint32_t> candidates);
 
 }  // namespace quillet

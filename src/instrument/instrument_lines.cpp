@@ -48,13 +48,25 @@ constexpr std::array<bool, 256> kNotable = [] {
   return notable;
 }();
 
-// The indices of the instructions of `opcodes` that kNotable names.
-[[gnu::noinline]] void ListNotable(std::span<const int16_t> opcodes, std::vector<uint32_t>& notable) {
-  notable.clear();
-  const int16_t* ops = opcodes.data();
-  const size_t n = opcodes.size();
-  for (size_t i = 0; i < n; ++i) {
-    const auto code = static_cast<uint16_t>(ops[i]);
+// kNotable by opcode byte (1 or 0), for loops that read the bytes.
+const std::array<uint8_t, 256>& NotableBytes() {
+  static const std::array<uint8_t, 256> kBytes = [] {
+    std::array<uint8_t, 256> bytes{};
+    const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
+    for (size_t b = 0; b < bytes.size(); ++b) {
+      const auto code = static_cast<uint16_t>(opcodeOf[b]);
+      bytes[b] = code < kNotable.size() && kNotable[code] ? 1 : 0;
+    }
+    return bytes;
+  }();
+  return kBytes;
+}
+
+// The indices from `first` on of the instructions of `opcodes` that
+// kNotable names, appended to `notable`.
+void ListNotable(std::span<const int16_t> opcodes, size_t first, UninitVector<uint32_t>& notable) {
+  for (size_t i = first; i < opcodes.size(); ++i) {
+    const auto code = static_cast<uint16_t>(opcodes[i]);
     if (code < kNotable.size() && kNotable[code]) notable.push_back(static_cast<uint32_t>(i));
   }
 }
@@ -97,6 +109,8 @@ class PieceWriter {
     }
     to_ += n;
   }
+  // Where the next piece goes.
+  uint8_t* Next() const { return to_; }
 
  private:
   static constexpr size_t kBlock = 16;
@@ -156,12 +170,12 @@ struct JumpPlace {
   size_t index, callsBefore;
 };
 
-bool MoveTarget(std::span<const uint8_t> code, UninitVector<uint8_t>& out, const ShiftMap& shifts, JumpPlace place,
+bool MoveTarget(const JoinedCode& code, UninitVector<uint8_t>& out, const ShiftMap& shifts, JumpPlace place,
                 int64_t jumpOffset, int64_t slot, int64_t from, int64_t newSlot, int64_t newFrom) {
   if (slot < 0 || slot + 2 > static_cast<int64_t>(code.size()) || newSlot < 0 ||
       newSlot + 2 > static_cast<int64_t>(out.size()))
     return false;
-  const int64_t target = from + static_cast<int16_t>(LoadU16(code.data() + slot));
+  const int64_t target = from + static_cast<int16_t>(code.U16At(static_cast<size_t>(slot)));
   int32_t shift = 0;
   if (!shifts.Find(target, place.index, place.callsBefore, shift)) return false;
   const int64_t value = target + shift - newFrom;
@@ -176,7 +190,7 @@ bool MoveTarget(std::span<const uint8_t> code, UninitVector<uint8_t>& out, const
 }
 
 // Moves the targets of the jump at `start` (old code) to `start + shift`.
-bool PatchJump(int32_t start, std::span<const uint8_t> code, UninitVector<uint8_t>& out, const ShiftMap& shifts,
+bool PatchJump(int32_t start, const JoinedCode& code, UninitVector<uint8_t>& out, const ShiftMap& shifts,
                JumpPlace place, int32_t shift) {
   const int64_t newStart = int64_t{start} + shift;
   if (start < 0 || static_cast<size_t>(start) + 2 > code.size()) return false;
@@ -195,31 +209,64 @@ bool PatchJump(int32_t start, std::span<const uint8_t> code, UninitVector<uint8_
   return MoveTarget(code, out, shifts, place, start, start + b - 2, start + b, newStart + b - 2, newStart + b);
 }
 
-// The body's instructions from the lengths a walk of the same bytes found:
-// as WalkProcedure, the OpEndSub's offset, or -1 (arrays then partly filled)
-// when the lengths do not lead to an OpEndSub inside the code.
+// The body's instructions from the lengths a walk of the same bytes found,
+// with the notable ones among them, in one pass: as WalkProcedure, the
+// OpEndSub's offset, or -1 (arrays and `notable` then partly filled) when
+// the lengths do not lead to an OpEndSub inside the code.
 int32_t MeasuredBody(std::span<const uint8_t> byteCode, int32_t codeOffset, int32_t base,
-                     std::span<const uint8_t> lengths, InstructionArrays& arrays) {
+                     std::span<const uint8_t> lengths, InstructionArrays& arrays, UninitVector<uint32_t>& notable) {
   if (lengths.empty()) return -1;
   const std::array<int16_t, 256>& opcodeOf = DecodedOpcodes();
+  const std::array<uint8_t, 256>& isNotable = NotableBytes();
   // Sized once and written in place: offsets are a running sum of lengths.
+  // Every instruction's index is written to `notable`, and kept (the count
+  // moved on) only for a notable one: no branch on the opcode.
   const size_t first = arrays.offsets.size();
   const size_t count = lengths.size() - 1;  // the OpEndSub is not listed
+  const size_t notableFirst = notable.size();
   arrays.offsets.resize(first + count);
   arrays.opcodes.resize(first + count);
+  notable.resize(notableFirst + count + 1);  // one spare for the last index written
   int32_t* offsets = arrays.offsets.data() + first;
   int16_t* opcodes = arrays.opcodes.data() + first;
+  uint32_t* listed = notable.data() + notableFirst;
+  const uint8_t* bytes = byteCode.data();
+  const size_t size = byteCode.size();
+  const int32_t shift = base - codeOffset;  // byte code offset -> listing offset
+  auto index = static_cast<uint32_t>(first);
+  size_t kept = 0;
   size_t at = static_cast<size_t>(codeOffset);
-  for (size_t k = 0; k < count; ++k) {
-    if (at >= byteCode.size()) return -1;
-    offsets[k] = static_cast<int32_t>(at) - codeOffset + base;
-    opcodes[k] = opcodeOf[byteCode[at]];
-    const size_t length = lengths[k] != 0 ? lengths[k] : InstructionLength(byteCode, at);
-    if (length == 0) return -1;
+  int32_t end = -1;
+  for (size_t k = 0; k < count; ++k, ++index) {
+    if (at >= size) [[unlikely]]
+      return -1;
+    const uint8_t byte = bytes[at];
+    offsets[k] = static_cast<int32_t>(at) + shift;
+    opcodes[k] = opcodeOf[byte];
+    listed[kept] = index;
+    kept += isNotable[byte];
+    size_t length = lengths[k];
+    if (length == 0) [[unlikely]] {  // an instruction over 255 bytes
+      length = InstructionLength(byteCode, at);
+      if (length == 0) return -1;
+    }
     at += length;
   }
-  if (at >= byteCode.size() || opcodeOf[byteCode[at]] != op::kEndSub) return -1;
-  return static_cast<int32_t>(at);
+  if (at < size && opcodeOf[bytes[at]] == op::kEndSub) end = static_cast<int32_t>(at);
+  notable.resize(notableFirst + kept);
+  return end;
+}
+
+// Appends the `count` bytes of `code` from `at` to `to`, in one piece per
+// block they lie in.
+inline void PutCode(PieceWriter& to, const JoinedCode& code, size_t at, size_t count) {
+  while (count != 0) {
+    const std::span<const uint8_t> piece = code.From(at);
+    const size_t n = std::min(count, piece.size());
+    to.Put(piece.data(), n, piece.size());
+    at += n;
+    count -= n;
+  }
 }
 
 }  // namespace
@@ -230,7 +277,7 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
   // `out` is emptied but keeps its buffers: a caller that decodes procedure
   // after procedure into one listing allocates them once.
   const auto empty = [&] {
-    out.code.clear();
+    out.code = {};
     out.arrays.offsets.clear();
     out.arrays.opcodes.clear();
     out.marks.clear();
@@ -252,27 +299,30 @@ bool DecodeForLines(std::span<const uint8_t> byteCode, int32_t codeOffset, std::
       }
       arrays.Add(at, opcodeOf[prefix[static_cast<size_t>(at)]]);
     }
+    ListNotable(arrays.opcodes, 0, out.notable);
     if (prefixCursor.position != prefixLength) {
       empty();
       return false;
     }
     // The body up to its OpEndSub, with offsets counted from the prefix's start.
     const size_t prefixCount = arrays.offsets.size();
-    int32_t end = walked.empty() ? -1 : MeasuredBody(byteCode, codeOffset, prefixLength, walked, arrays);
+    const size_t prefixNotable = out.notable.size();
+    int32_t end =
+        walked.empty() ? -1 : MeasuredBody(byteCode, codeOffset, prefixLength, walked, arrays, out.notable);
     if (end < 0) {  // not measured before, or lengths of other bytes: walked here
       arrays.offsets.resize(prefixCount);
       arrays.opcodes.resize(prefixCount);
+      out.notable.resize(prefixNotable);
       end = WalkProcedure(byteCode, codeOffset, prefixLength, &arrays);
+      if (end >= 0) ListNotable(arrays.opcodes, prefixCount, out.notable);
     }
     if (end < 0) {  // code that does not decode, or runs out before an OpEndSub
       empty();
       return false;
     }
-    out.code.reserve(prefix.size() + static_cast<size_t>(end - codeOffset) + 1);
-    out.code.assign(prefix.begin(), prefix.end());
-    out.code.insert(out.code.end(), byteCode.begin() + codeOffset, byteCode.begin() + end + 1);
+    out.code = JoinedCode(prefix, byteCode.subspan(static_cast<size_t>(codeOffset),
+                                                   static_cast<size_t>(end - codeOffset) + 1));
     out.endOffset = end - codeOffset + prefixLength;
-    ListNotable(arrays.opcodes, out.notable);
     MarkControlStructures(arrays, out.code, isLabel, procedure, out.marks, out.notable);
     return true;
   } catch (...) {
@@ -312,49 +362,47 @@ bool HasSourceLines(const ProcedureListing& listing) {
 
 Status32 InsertLineCalls(const ProcedureListing& listing, LineBase base, LineCall call, UninitVector<uint8_t>& out,
                          int32_t& inserted, std::vector<uint32_t>& calls) {
-  const std::span<const uint8_t> code = listing.code;
+  const JoinedCode& code = listing.code;
   const auto& opcodes = listing.arrays.opcodes;
   const auto& offsets = listing.arrays.offsets;
   const size_t n = listing.size();
   if (opcodes.size() != n || listing.marks.size() != n) return kErrCouldNotLoadFunction;
   out.clear();
   calls.clear();
-  // First which lines get a call and with what argument, and where the
-  // jumps are; then the new code in one copy of known size.
-  std::vector<uint16_t> arguments;  // of each call
-  std::vector<size_t> jumps;        // indices of the instructions to move
-  // Only the notable instructions can be timed lines or jumps.
+  // First which lines get a call, then the new code in one copy of known
+  // size, then the jumps moved. Only the notable instructions can be timed
+  // lines or jumps.
   for (const uint32_t i : listing.notable) {
     if (i >= n) return kErrCouldNotLoadFunction;
-    const int16_t opcode = opcodes[i];
-    if (opcode != op::kLine) {
-      if (IsJump(opcode, true)) jumps.push_back(i);
-      continue;
-    }
-    if (!TimedListingLine(listing, i)) continue;
-    const uint16_t line = listing.LineAt(i);
-    if (base.open) base = LineBase{false, line - 2};
-    calls.push_back(static_cast<uint32_t>(offsets[i]));
-    arguments.push_back(static_cast<uint16_t>(line - base.base + 1));
+    if (opcodes[i] == op::kLine && TimedListingLine(listing, i)) calls.push_back(static_cast<uint32_t>(offsets[i]));
   }
   const size_t callLength = call.bytes.size();
+  if (call.argumentAt > callLength || callLength - call.argumentAt < 2) return kErrCouldNotLoadFunction;
   call.bytes.resize(std::max<size_t>(callLength, 32));  // spare bytes to read past the call's end
   out.resize(code.size() + callLength * calls.size());
   PieceWriter to(out);
   size_t copied = 0;
-  for (size_t k = 0; k < calls.size(); ++k) {
-    const size_t at = calls[k];
-    to.Put(code.data() + copied, at - copied, code.size() - copied);
-    call.SetLine(arguments[k]);
+  for (const size_t at : calls) {
+    PutCode(to, code, copied, at - copied);
+    // A call's argument counts from the base; an open base is the first
+    // timed line's, minus 2. The line is the OpLine's own, which follows.
+    const uint16_t line = code.U16At(at + 1);
+    if (base.open) base = LineBase{false, line - 2};
+    // The argument is stored into the copied call, not into the call's
+    // bytes before copying them: read back at once in blocks, a fresh
+    // 2-byte store there would stall the copy.
+    uint8_t* const placed = to.Next();
     to.Put(call.bytes.data(), callLength, call.bytes.size());
+    StoreU16(placed + call.argumentAt, static_cast<uint16_t>(line - base.base + 1));
     copied = at;
   }
-  to.Put(code.data() + copied, code.size() - copied, code.size() - copied);
+  PutCode(to, code, copied, code.size() - copied);
   const auto total = static_cast<int32_t>(callLength * calls.size());
 
   const ShiftMap shifts(offsets, calls, static_cast<int32_t>(callLength), listing.endOffset);
   size_t callsBefore = 0;  // the jumps come in code order: a running count
-  for (const size_t i : jumps) {
+  for (const size_t i : listing.notable) {
+    if (!IsJump(opcodes[i], true)) continue;
     while (callsBefore < calls.size() && calls[callsBefore] < static_cast<uint32_t>(offsets[i])) ++callsBefore;
     const int32_t shift = static_cast<int32_t>(callsBefore * callLength);
     if (!PatchJump(offsets[i], code, out, shifts, JumpPlace{i, callsBefore}, shift)) return kErrJumpTooBig;

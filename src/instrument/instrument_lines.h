@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/status.h"
+#include "bytecode/joined_code.h"
 #include "bytecode/opcode.h"
 #include "instrument/timer_class_code.h"
 #include "bytecode/marking.h"
@@ -28,26 +29,29 @@ inline constexpr Status32 kErrNoLines = 0x12709;               // "NO LINES: Lin
 // One procedure's code ready for line timing, decoded into arrays alone (no
 // instruction objects): `code` runs from the procedure's first byte through
 // its OpEndSub, and the instructions' offsets count from the start of `code`.
+// `code` views the prefix and the byte code it was decoded from, uncopied:
+// the listing is valid while they stand unchanged.
 struct ProcedureListing {
-  std::vector<uint8_t> code;
+  JoinedCode code;             // the prefix, then the procedure's bytes
   InstructionArrays arrays;    // every instruction but the OpEndSub
   std::vector<uint8_t> marks;  // of each instruction (compact_marks)
   // Ascending indices of the instructions the marking and the rewrite look
   // at (line markers, separators, jumps, OpDup, OpPop); the others are not
   // visited again.
-  std::vector<uint32_t> notable;
+  UninitVector<uint32_t> notable;
   int32_t endOffset = 0;       // the OpEndSub's offset in `code`
 
   size_t size() const { return arrays.offsets.size(); }
   // The line of the OpLine at index i. REQUIRES: it is one.
-  uint16_t LineAt(size_t i) const { return LoadU16(code.data() + arrays.offsets[i] + 1); }
+  uint16_t LineAt(size_t i) const { return code.U16At(static_cast<size_t>(arrays.offsets[i]) + 1); }
 };
 
 // Decodes the procedure at `codeOffset` of `byteCode` with `prefix` (code
 // about to be placed at its start, or nothing) in front, and marks its
-// control structures; `isLabel` answers for offsets in `code`. False, with
-// `out` emptied, when the code does not decode or a jump target is no
-// instruction; nothing is thrown. The checks are the decoder's and the
+// control structures; `isLabel` answers for offsets in `code`. `out` views
+// `prefix` and `byteCode` (see ProcedureListing). False, with `out` emptied,
+// when the code does not decode or a jump target is no instruction; nothing
+// is thrown. The checks are the decoder's and the
 // marking's; only offsets, opcodes and marks are kept. `walked` (optional):
 // the instruction lengths an earlier walk of the same bytes found
 // (CodeWalks), so the body is measured from them instead of walked again.

@@ -46,7 +46,7 @@ struct RewriteBuffers {
   // the allocator hands the freed memory out again without faulting it in.
   static constexpr size_t kKeptBytes = size_t{4} << 20;
   size_t Held() const {
-    return walks.HeldBytes() + edits.HeldBytes() + listing.code.capacity() + replaced.capacity() +
+    return walks.HeldBytes() + edits.HeldBytes() + replaced.capacity() +
            listing.arrays.offsets.capacity() * sizeof(int32_t) + listing.arrays.opcodes.capacity() * sizeof(int16_t) +
            listing.marks.capacity() + (listing.notable.capacity() + insertions.calls.capacity()) * sizeof(uint32_t);
   }

@@ -50,6 +50,17 @@ TEST_F(NoteItemsCommandTest, ATitleThatIsNoValidUtf8StillListsAsJson) {
   EXPECT_EQ(listing["items"].size(), 1u);
 }
 
+// The text view is for a terminal: a title's control bytes (an escape
+// sequence) are shown by value, not sent raw.
+TEST_F(NoteItemsCommandTest, ATitlesControlBytesAreEscapedInTheTextView) {
+  sim::NoteFile note = kit::ScriptLibraryNote("Utilities", kSource);
+  note.items[0] = sim::SimItemSpec::Text("$TITLE", "Lib\x1B[2J\x7F");
+  const testing::ToolResult r = Run({"note-items", Write(note, "lib.qnote")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("Script Library \"Lib\\x1B[2J\\x7F\" (design kind 11"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find('\x1B'), std::string::npos) << r.out;
+}
+
 TEST_F(NoteItemsCommandTest, LibrarySplitOverItemsIsOneModule) {
   const kit::Bytes image = kit::CompileScript(kSource);
   const std::string path = Write(kit::ScriptLibraryNote("Utilities", kSource, 3), "lib.qnote");

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/quillet/text_format.h"
+
 namespace quillet::tool {
 
 inline std::vector<std::string> DescriptionWords(std::string_view line) {
@@ -35,18 +37,7 @@ bool ForEachDescriptionLine(std::string_view text, Visit&& visit) {
 // reason quotes from the file are shown as \xNN: a binary file given as a
 // description must not send raw control bytes to the terminal.
 inline bool RefuseLine(std::string& error, int line, const std::string& reason) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  error = "line " + std::to_string(line) + ": ";
-  for (const char c : reason) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      error += "\\x";
-      error += kHex[byte >> 4];
-      error += kHex[byte & 0xF];
-    } else {
-      error += c;
-    }
-  }
+  error = "line " + std::to_string(line) + ": " + EscapeControlBytes(reason);
   return false;
 }
 

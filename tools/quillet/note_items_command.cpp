@@ -17,6 +17,7 @@
 #include "sim/scoped_sim_host.h"
 #include "sim/sim_note_file.h"
 #include "tools/quillet/commands.h"
+#include "tools/quillet/text_format.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
@@ -67,7 +68,7 @@ std::string Hex(uint32_t value, int digits) {
 
 std::string RenderText(const nlohmann::ordered_json& listing) {
   std::string out = listing["file"].get<std::string>() + ": " + listing["kindName"].get<std::string>() + " \"" +
-                    listing["title"].get<std::string>() + "\" (design kind " +
+                    EscapeControlBytes(listing["title"].get<std::string>()) + "\" (design kind " +
                     std::to_string(listing["designKind"].get<int>()) + ", note class 0x" +
                     Hex(listing["noteClass"].get<uint32_t>(), 4) + ")\n";
   if (listing["items"].empty()) out += "  no script items\n";

@@ -259,6 +259,39 @@ TEST_F(ReportCommandTest, RecordedLineNearTheLimitDoesNotWrapWithASource) {
   }
 }
 
+// A source file named after no module numbers nothing: the user is told on
+// stderr, the view itself is the same and the command still succeeds.
+TEST_F(ReportCommandTest, ASourceFileOfNoModuleIsAWarning) {
+  WriteText(File("slow.lss"), "' a module\n\nSub MAIN\nEnd Sub\n");
+  WriteText(File("other.lss"), "Sub MAIN\nEnd Sub\n");
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN", "slow");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 9;
+  data.Exit();
+  const std::string path = Save(data);
+  const std::string warning = "quillet report: warning: other.lss: the report has no module \"other\"; the file is not used\n";
+
+  const testing::ToolResult used = RunIn(File(""), {"report", path, "--source", "slow.lss"});
+  ASSERT_EQ(used.exitCode, 0) << used.err;
+  EXPECT_EQ(used.err, "");
+  const testing::ToolResult both = RunIn(File(""), {"report", path, "--source", "slow.lss", "--source", "other.lss"});
+  EXPECT_EQ(both.exitCode, 0) << both.err;
+  EXPECT_EQ(both.err, warning);
+  EXPECT_EQ(both.out, used.out);
+  const testing::ToolResult folder = RunIn(File(""), {"report", path, "--source", "."});
+  EXPECT_EQ(folder.err, "") << "a folder may hold files of other modules";
+
+  const testing::ToolResult diff = RunIn(File(""), {"diff", path, path, "--source", "other.lss"});
+  EXPECT_EQ(diff.exitCode, 0) << diff.err;
+  EXPECT_EQ(diff.err, "quillet diff: warning: other.lss: the report has no module \"other\"; the file is not used\n");
+  const testing::ToolResult after =
+      RunIn(File(""), {"diff", path, path, "--source", "slow.lss", "--after-source", "other.lss"});
+  EXPECT_EQ(after.err, "quillet diff: warning: other.lss: the report has no module \"other\"; the file is not used\n");
+}
+
 TEST_F(ReportCommandTest, BadInputIsAnErrorNotACrash) {
   const testing::ToolResult missing = Run({"report", File("missing.zvk")});
   EXPECT_EQ(missing.exitCode, 1);

@@ -30,6 +30,12 @@ void AddDiffCommand(CLI::App& app, int& exitCode) {
     if (!LoadReportInput("diff", options->before, options->sources, options->modules, before, exitCode)) return;
     const auto& afterSources = options->afterSources.empty() ? options->sources : options->afterSources;
     if (!LoadReportInput("diff", options->after, afterSources, options->modules, after, exitCode)) return;
+    if (options->afterSources.empty()) {
+      WarnUnmatchedSources("diff", options->sources, {&before.model, &after.model});
+    } else {
+      WarnUnmatchedSources("diff", options->sources, {&before.model});
+      WarnUnmatchedSources("diff", options->afterSources, {&after.model});
+    }
     const ReportDiff diff = DiffReports(before.model, after.model, options->before, options->after);
     const size_t rows = options->Rows();
     std::string out;

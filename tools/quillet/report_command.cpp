@@ -26,6 +26,7 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
   cmd->callback([options, &exitCode] {
     ReportInput input;
     if (!LoadReportInput("report", options->file, options->sources, options->modules, input, exitCode)) return;
+    WarnUnmatchedSources("report", options->sources, {&input.model});
     const ReportModel& model = input.model;
     const SourceIndex* sources = input.sources.Empty() ? nullptr : &input.sources;
     Progress("report", model, "rendering " + options->format);

@@ -3,10 +3,15 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include <CLI/CLI.hpp>
 
+#include "util/ascii.h"
+
 #include "tools/quillet/commands.h"
+#include "tools/quillet/text_format.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
@@ -61,6 +66,22 @@ bool LoadReportInput(const char* command, const std::string& file, const std::ve
   input.model = BuildReportModel(input.report, input.sources.Empty() ? nullptr : &input.sources,
                                  input.modules.Empty() ? nullptr : &input.modules);
   return true;
+}
+
+void WarnUnmatchedSources(const char* command, const std::vector<std::string>& sources,
+                          std::initializer_list<const ReportModel*> models) {
+  for (const std::string& path : sources) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) continue;  // a folder may hold other modules' files
+    const std::string module = std::filesystem::path(path).stem().string();
+    bool matched = false;
+    for (const ReportModel* model : models) {
+      for (const ProcedureStats& p : model->procedures) matched = matched || AsciiEqualNoCase(p.module, module);
+    }
+    if (!matched)
+      std::fprintf(stderr, "quillet %s: warning: %s: the report has no module \"%s\"; the file is not used\n", command,
+                   EscapeControlBytes(path).c_str(), EscapeControlBytes(module).c_str());
+  }
 }
 
 void Progress(const char* command, const ReportModel& model, const std::string& what) {

@@ -2,6 +2,7 @@
 // sources into a model, progress lines, and writing the result.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,11 @@ struct ReportInput {
 // failure prints the reason, sets `exitCode` and returns false.
 bool LoadReportInput(const char* command, const std::string& file, const std::vector<std::string>& sources,
                      const std::vector<std::string>& modules, ReportInput& input, int& exitCode);
+
+// "quillet <command>: warning: FILE: ..." on stderr for each --source file
+// (not folder) named after no module of `models`: it numbers nothing.
+void WarnUnmatchedSources(const char* command, const std::vector<std::string>& sources,
+                          std::initializer_list<const ReportModel*> models);
 
 // "quillet <command>: <what> (N calls)" on stderr for a large report.
 void Progress(const char* command, const ReportModel& model, const std::string& what);

@@ -65,6 +65,22 @@ TEST_F(InstrumentNoteCommand, RewritesAScriptLibraryThatStillRuns) {
   EXPECT_EQ(timerCalls, 3) << "enter, one line, exit";
 }
 
+// As `instrument` refuses an instrumented module: the library would only
+// register the note's procedures again, and no "procedures profiled" line
+// may claim a rewrite that did not happen.
+TEST_F(InstrumentNoteCommand, RefusesANoteInstrumentedAlreadyAndWritesNothing) {
+  const sim::NoteFile library = kit::ScriptLibraryNote("Maths", "Sub Main\n  Print 6\nEnd Sub\n");
+  const std::vector<uint8_t> bytes = sim::WriteNoteFile(library);
+  WriteText(File("lib.qnote"), std::string(bytes.begin(), bytes.end()));
+  ASSERT_EQ(Run({"instrument-note", File("lib.qnote"), File("once.qnote")}).exitCode, 0);
+
+  const ToolResult r = Run({"instrument-note", File("once.qnote"), File("twice.qnote")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "quillet instrument-note: " + File("once.qnote") + ": the note is instrumented already\n");
+  EXPECT_FALSE(std::filesystem::exists(File("twice.qnote")));
+}
+
 TEST_F(InstrumentNoteCommand, RefusesADamagedNoteFileAndWritesNothing) {
   WriteText(File("bad.qnote"), "QNTF\x01");
   const ToolResult r = Run({"instrument-note", File("bad.qnote"), File("out.qnote")});

@@ -29,6 +29,15 @@ struct Options {
   std::string flags;
 };
 
+// The script items of the note, every instance's value in order.
+std::map<std::string, std::vector<std::vector<uint8_t>>> ScriptItemValues(const sim::NoteFile& note) {
+  std::map<std::string, std::vector<std::vector<uint8_t>>> values;
+  for (const sim::SimItemSpec& item : note.items) {
+    if (IsScriptItem(item.name, item.type)) values[item.name].push_back(item.value);
+  }
+  return values;
+}
+
 // Bytes held by every instance of each script item of the note.
 std::map<std::string, size_t> ScriptItemSizes(const sim::NoteFile& note) {
   std::map<std::string, size_t> sizes;
@@ -70,6 +79,11 @@ int InstrumentNoteFile(const Options& options) {
   if (sim::ExportNote(host.host(), note, rewritten) != kNoError)
     return Fail("instrument-note", "the rewritten note could not be exported");
   rewritten.noteId = file.noteId;
+  // The library registers an instrumented module's procedures and leaves its
+  // code as it is: procedures profiled with no item changed means the note
+  // was instrumented already. Refused, as `instrument` refuses such a module.
+  if (!profile->Data.Procedures().empty() && ScriptItemValues(rewritten) == ScriptItemValues(file))
+    return Fail("instrument-note", options.in + ": the note is instrumented already");
   if (!WriteWholeFile(options.out, sim::WriteNoteFile(rewritten), error)) return Fail("instrument-note", error);
 
   const auto before = ScriptItemSizes(file);

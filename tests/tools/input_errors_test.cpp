@@ -87,6 +87,23 @@ TEST_F(InputErrorsTest, QuotedInputBytesNeverReachTheTerminalRaw) {
   EXPECT_NE(r.err.find(":2:13: unexpected character byte 0x01\n"), std::string::npos) << r.err;
   EXPECT_TRUE(noControlBytes(r.err)) << r.err;
 
+  // A binary file as source: its first error exactly, then a count, not a flood.
+  std::string binary = "\x01";
+  uint32_t seed = 7;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    binary += static_cast<char>(seed >> 24);
+  }
+  WriteText(File("binary.lss"), binary);
+  r = Run({"compile", File("binary.lss"), "-o", File("binary.lso")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err.rfind(File("binary.lss") + ":1:1: unexpected character byte 0x01\n", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 21) << r.err;
+  EXPECT_NE(r.err.find("\nquillet compile: " + File("binary.lss") + ": 100 or more errors (80 not shown)\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(noControlBytes(r.err)) << r.err;
+
   WriteText(File("bad.session"), "\x1B[2Jform Order Order.lss\n");
   WriteText(File("bad.server"), "agent\x7F A a.lss\n");
   for (const auto& args : {std::vector<std::string>{"client", File("bad.session")},

@@ -1,6 +1,7 @@
 // Compiling source files and reading module images for the commands.
 #include "tools/quillet/module_source.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string_view>
@@ -9,6 +10,14 @@
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
+namespace {
+
+// Errors printed of a failed compilation; the last line counts the rest, so
+// that a binary file given as source does not flood the terminal.
+constexpr size_t kShownCompileErrors = 20;
+
+}  // namespace
+
 bool IsSourceName(const std::string& path) {
   if (path.size() < 4) return false;
   std::string ext = path.substr(path.size() - 4);
@@ -26,9 +35,14 @@ bool CompileSourceFile(const char* command, const std::string& path, std::vector
   const std::string_view source(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   std::vector<CompileError> errors;
   if (!CompileLotusScript(source, image, errors)) {
-    for (const CompileError& e : errors)
-      std::fprintf(stderr, "%s:%d:%d: %s\n", path.c_str(), e.line, e.column, e.message.c_str());
-    exitCode = Fail(command, path + ": " + std::to_string(errors.size()) + " error(s)");
+    const size_t shown = std::min(errors.size(), kShownCompileErrors);
+    for (size_t i = 0; i < shown; ++i)
+      std::fprintf(stderr, "%s:%d:%d: %s\n", path.c_str(), errors[i].line, errors[i].column, errors[i].message.c_str());
+    // The compiler stops looking at its limit: there may be more.
+    std::string summary =
+        std::to_string(errors.size()) + (errors.size() >= kMaxCompileErrors ? " or more errors" : " error(s)");
+    if (shown < errors.size()) summary += " (" + std::to_string(errors.size() - shown) + " not shown)";
+    exitCode = Fail(command, path + ": " + summary);
     return false;
   }
   return true;

@@ -2,6 +2,7 @@
 // complete object-module image out, or diagnostics with line and column.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ struct CompileError {
   int column = 0;
   std::string message;
 };
+
+// A compilation records at most this many errors and stops looking for more.
+inline constexpr size_t kMaxCompileErrors = 100;
 
 // Compiles `source`. On success returns true, fills `image` and leaves
 // `errors` empty; otherwise returns false with at least one error and an

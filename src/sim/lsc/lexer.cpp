@@ -52,7 +52,9 @@ class Lexer {
     }
     ++pos_;
   }
-  void Error(int line, int col, std::string msg) { errors_.push_back({line, col, std::move(msg)}); }
+  void Error(int line, int col, std::string msg) {
+    if (errors_.size() < kMaxCompileErrors) errors_.push_back({line, col, std::move(msg)});
+  }
   void Push(Tok kind, std::string text, int line, int col) {
     Token t;
     t.kind = kind;
@@ -278,8 +280,11 @@ class Lexer {
       default:
         break;
     }
-    Error(l, c, "unexpected character " + Shown(ch));
+    // A run of them (binary input, a paste in another encoding) is one fault:
+    // its first character is named, the rest of the run is not.
+    if (pos_ != unexpectedEnd_) Error(l, c, "unexpected character " + Shown(ch));
     Advance();
+    unexpectedEnd_ = pos_;
   }
 
   void Step() {
@@ -303,6 +308,7 @@ class Lexer {
   size_t pos_ = 0;
   int line_ = 1;
   int col_ = 1;
+  size_t unexpectedEnd_ = std::string_view::npos;  // just past the last unexpected character
 };
 
 }  // namespace

@@ -130,7 +130,7 @@ class Parser {
   std::vector<Token> toks_;
   size_t pos_ = 0;
   std::vector<CompileError>& errors_;
-  size_t errorLimit_ = 100;
+  size_t errorLimit_ = kMaxCompileErrors;
 };
 
 // A node at the position of `at`.

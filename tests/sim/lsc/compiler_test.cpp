@@ -257,6 +257,33 @@ TEST(LscCompiler, ErrorsComeBackWithPositionsAndNoImage) {
   EXPECT_EQ(errors[0].column, 3);
 }
 
+// A binary file given as source must not bury its first error under one per
+// byte: a run of unexpected characters is one error, and the count is capped.
+TEST(LscCompiler, UnexpectedCharactersDoNotFloodTheErrors) {
+  std::vector<uint8_t> image;
+  std::vector<CompileError> errors;
+  EXPECT_FALSE(CompileLotusScript("Sub S\n  Print \x01\x02\x7F 1 \x03\nEnd Sub\n", image, errors));
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0].line, 2);
+  EXPECT_EQ(errors[0].column, 9);
+  EXPECT_EQ(errors[0].message, "unexpected character byte 0x01");
+  EXPECT_EQ(errors[1].column, 15);
+  EXPECT_EQ(errors[1].message, "unexpected character byte 0x03");
+
+  std::string binary;
+  uint32_t seed = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    binary += static_cast<char>(seed >> 24);
+  }
+  binary[0] = '\x01';
+  EXPECT_FALSE(CompileLotusScript(binary, image, errors));
+  EXPECT_EQ(errors.size(), kMaxCompileErrors);
+  EXPECT_EQ(errors[0].line, 1);
+  EXPECT_EQ(errors[0].column, 1);
+  EXPECT_EQ(errors[0].message, "unexpected character byte 0x01");
+}
+
 TEST(LscCompiler, EmptyAndMinimalModulesStillParse) {
   for (const char* src : {"", "Option Public\n", "Sub Initialize\nEnd Sub\n"}) {
     const std::vector<uint8_t> image = CompileOk(src);

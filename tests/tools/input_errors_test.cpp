@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <unistd.h>
 
 #include "tools/tool_run.h"
 
@@ -58,6 +61,38 @@ TEST_F(InputErrorsTest, MissingFilesAndFoldersAreNamedOnceWithTheReason) {
   }
   ExpectRefused("diff", File("missing.zvk"), {File("missing.zvk")}, "No such file or directory");
   for (const char* out : {"out.lso", "out.qnote", "out.zvk", "out"}) EXPECT_FALSE(std::filesystem::exists(File(out)));
+}
+
+// A report path that cannot be written is refused before anything runs,
+// named as typed with the reason, and nothing is left behind.
+TEST_F(InputErrorsTest, AReportPathThatCannotBeWrittenIsRefusedAsTyped) {
+  const std::string examples = std::string(QUILLET_SOURCE_DIR) + "/examples/";
+  std::filesystem::create_directories(File("folder.zvk"));
+  WriteText(File("plain.txt"), "x");
+  std::vector<std::pair<std::string, std::string>> paths = {
+      {"nodir/r.zvk", "No such file or directory"},
+      {"folder.zvk", "Is a directory"},
+      {"plain.txt/r.zvk", "Not a directory"},
+  };
+  if (::geteuid() != 0) {  // the superuser may write anywhere
+    std::filesystem::create_directories(File("locked"));
+    std::filesystem::permissions(File("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    paths.emplace_back("locked/r.zvk", "Permission denied");
+  }
+  for (const auto& [path, reason] : paths) {
+    for (const auto& args :
+         {std::vector<std::string>{"run", examples + "slow_loop.lss", "--profile", "--report", path},
+          std::vector<std::string>{"client", examples + "client/orders.session", "--report", path}}) {
+      const testing::ToolResult r = RunIn(File(""), args);
+      EXPECT_EQ(r.exitCode, 1) << args[0] << " " << path;
+      EXPECT_EQ(r.out, "") << args[0] << " " << path;
+      EXPECT_EQ(r.err, "quillet " + args[0] + ": " + path + ": " + reason + "\n");
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(File("folder.zvk")));
+  EXPECT_TRUE(std::filesystem::is_empty(File("folder.zvk")));
+  EXPECT_FALSE(std::filesystem::exists(File("nodir")));
+  EXPECT_EQ(ReadText(File("plain.txt")), "x");
 }
 
 TEST_F(InputErrorsTest, AMissingSourceOfADescriptionIsNamedOnce) {

@@ -88,6 +88,8 @@ int Client(const Options& options) {
   spec.reportPath = options.report.empty()
                         ? std::filesystem::path(options.description).replace_extension(".zvk").string()
                         : options.report;
+  // Refused before the session: the library would only find out at its end.
+  if (!CheckWritable(spec.reportPath, error)) return Fail("client", error);
 
   std::fflush(stdout);
   const ClientSessionResult result = ProfileClientSession(spec);

@@ -99,7 +99,8 @@ ClientSessionResult Session(const ClientSessionSpec& spec) {
 
   const std::string report = std::filesystem::absolute(spec.reportPath).string();
   std::error_code ignored;
-  std::filesystem::remove(report, ignored);  // so that a report found afterwards is this one
+  // So that a report found afterwards is this one; a folder is never removed.
+  if (!std::filesystem::is_directory(report, ignored)) std::filesystem::remove(report, ignored);
   // The first open performed "ENABLE", which started the poll thread that
   // performs this.
   if (controller.FinalizeRun(report) != kNoError) {
@@ -111,7 +112,7 @@ ClientSessionResult Session(const ClientSessionSpec& spec) {
     return result;
   }
   result.reportWritten = std::filesystem::exists(report);
-  if (!result.reportWritten) result.error = "the report could not be written to " + report;
+  if (!result.reportWritten) result.error = "the report could not be written to " + spec.reportPath;
   return result;
 }
 

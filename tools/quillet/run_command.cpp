@@ -41,6 +41,8 @@ int Profile(const Options& options, const std::vector<uint8_t>& image) {
   profile.title = input.stem().string();
   profile.reportPath = options.report.empty() ? std::filesystem::path(input).replace_extension(".zvk").string()
                                               : options.report;
+  // Refused before the run: the library would only find out at the end.
+  if (std::string error; !CheckWritable(profile.reportPath, error)) return Fail("run", error);
   const ProfileRunResult result = ProfileModule(image, profile);
   std::fwrite(result.output.data(), 1, result.output.size(), stdout);
   if (!result.reportWritten) return Fail("run", options.file + ": " + result.error);

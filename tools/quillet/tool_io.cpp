@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include <fcntl.h>
@@ -106,6 +107,30 @@ bool WriteWholeFile(const std::string& path, std::string_view text, std::string&
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
   return WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), error);
+}
+
+bool CheckWritable(const std::string& path, std::string& error) {
+  struct stat target {};
+  if (::stat(path.c_str(), &target) == 0) {
+    if (S_ISDIR(target.st_mode)) errno = EISDIR;
+    // A device is written in place; a file is replaced from beside it.
+    if (S_ISDIR(target.st_mode) || (!S_ISREG(target.st_mode) && ::access(path.c_str(), W_OK) != 0)) {
+      error = Reason(path);
+      return false;
+    }
+    if (!S_ISREG(target.st_mode)) return true;
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const std::string probe =
+      (folder.empty() ? std::string(".") : folder) + "/.quillet-" + std::to_string(::getpid()) + ".probe";
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    error = Reason(path);
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
 }
 
 int Fail(std::string_view command, std::string_view message) {

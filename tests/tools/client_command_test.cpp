@@ -74,5 +74,27 @@ TEST_F(ClientCommandTest, DefaultStepsRunFormsAndAgentsThenSaveTheFirstForm) {
   EXPECT_TRUE(std::filesystem::exists(File("s.zvk")));
 }
 
+// As in `quillet report`, --top 0 lists every procedure and line.
+TEST_F(ClientCommandTest, TopZeroListsEverything) {
+  std::string source = "Sub Initialize\n";
+  for (int i = 1; i <= 12; ++i) source += "  Call Step" + std::to_string(i) + "\n";
+  source += "End Sub\n";
+  for (int i = 1; i <= 12; ++i) source += "Sub Step" + std::to_string(i) + "\n  Print " + std::to_string(i) + "\nEnd Sub\n";
+  WriteText(File("a.lss"), source);
+  WriteText(File("s.session"), "agent A a.lss\n");
+  const testing::ToolResult all = Run({"client", File("s.session"), "--top", "0"});
+  ASSERT_EQ(all.exitCode, 0) << all.err;
+  const testing::ToolResult some = Run({"client", File("s.session"), "--top", "3"});
+  ASSERT_EQ(some.exitCode, 0) << some.err;
+  // Rows of the two procedure lists (by inclusive and by exclusive time).
+  const auto rows = [](const std::string& out) {
+    size_t n = 0;
+    for (size_t at = out.find("  (A)\n"); at != std::string::npos; at = out.find("  (A)\n", at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(rows(all.out), 2u * 13u) << all.out;
+  EXPECT_EQ(rows(some.out), 2u * 3u) << some.out;
+}
+
 }  // namespace
 }  // namespace quillet

@@ -116,8 +116,8 @@ void AddClientCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3)")
       ->check(HexFlagsCheck());
   cmd->add_option("--report", options->report, "report file (default: DESCRIPTION with .zvk)");
-  cmd->add_option("--top", options->top, "rows of the report's procedure and line lists")
-      ->check(CLI::Range(size_t{1}, size_t{1000}))
+  cmd->add_option("--top", options->top, "rows of the report's procedure and line lists (0: all)")
+      ->check(CLI::Range(size_t{0}, size_t{1000}))
       ->capture_default_str();
   cmd->callback([options, &exitCode] { exitCode = Client(*options); });
 }

@@ -266,10 +266,7 @@ TEST_F(ReportCommandTest, ASourceFileOfNoModuleIsAWarning) {
   WriteText(File("other.lss"), "Sub MAIN\nEnd Sub\n");
   CProfileData data(&ManualCounter, 1'000'000);
   Describe(data, kMain, "MAIN", "slow");
-  gNow = 0;
   data.Enter({kModule, kMain});
-  data.Line(1);
-  gNow = 9;
   data.Exit();
   const std::string path = Save(data);
   const std::string warning = "quillet report: warning: other.lss: the report has no module \"other\"; the file is not used\n";

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
+#include <stdexcept>
 
 #include "lsobject/script_items.h"
 #include "util/bytes.h"

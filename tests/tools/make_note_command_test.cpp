@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include <nlohmann/json.hpp>
 
@@ -135,6 +136,32 @@ TEST_F(MakeNoteCommand, EachKindListsInstrumentsOnceAndRunsAsBefore) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(ReadText(twice), ReadText(once));
   }
+}
+
+// An agent whose action would pass the host's item limit keeps its code in
+// "$AgentHScript_O", where the instrumentation and the runtime find it.
+TEST_F(MakeNoteCommand, ALargeAgentKeepsItsCodeInItsOwnItems) {
+  std::string text = "Sub Initialize\n  Dim total As Long\n";
+  for (int i = 0; i < 5000; ++i) text += "  total = total + " + std::to_string(i) + "\n";
+  text += "  Print total\nEnd Sub\n";
+  const std::string source = Source("Large.lss", text);
+  ASSERT_EQ(Run({"make-note", source, "--kind", "agent", "-o", File("large.qnote")}).exitCode, 0);
+  const Json listing = Listing(File("large.qnote"));
+  ASSERT_EQ(listing["items"].size(), 2u) << listing;
+  const Json& code = listing["items"][0];
+  EXPECT_EQ(code["name"], "$AgentHScript_O");
+  ASSERT_EQ(code["pieces"].size(), 2u);
+  EXPECT_EQ(code["pieces"][0], 61310);
+  EXPECT_EQ(code["module"]["length"], code["pieces"][0].get<size_t>() + code["pieces"][1].get<size_t>());
+  EXPECT_EQ(listing["items"][1]["name"], "$AssistAction_Ex");
+  EXPECT_EQ(listing["items"][1]["pieces"][0], 14) << "the empty script action";
+
+  ASSERT_EQ(Run({"instrument-note", File("large.qnote"), File("timed.qnote")}).exitCode, 0);
+  int timerCalls = 0;
+  const RunResult run = RunFromNote(File("timed.qnote"), "agent", timerCalls);
+  ASSERT_TRUE(run.ok) << run.error;
+  EXPECT_EQ(run.output, "12497500\n");
+  EXPECT_GT(timerCalls, 5000);
 }
 
 TEST_F(MakeNoteCommand, TitleDefaultsToTheFileName) {

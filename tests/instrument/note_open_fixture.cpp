@@ -29,16 +29,6 @@ kit::Bytes Text(std::string_view text) { return kit::Bytes(text.begin(), text.en
 
 }  // namespace
 
-sim::SimItemSpec CompositeItem(std::string name, uint16_t type, const std::vector<kit::Bytes>& records) {
-  const kit::Bytes value = kit::CompositeValue(type, records);
-  sim::SimItemSpec item;
-  item.name = std::move(name);
-  item.type = type;
-  item.value.assign(value.begin() + 2, value.end());
-  item.flags = kit::kScriptItemFlags;
-  return item;
-}
-
 sim::NoteFile FormNote(std::string_view title, std::string_view buttonSource, std::string_view hotspotSource) {
   sim::NoteFile note = kit::DesignNote(kNoteClassForm, title, "");
   note.items.push_back(CompositeItem("$Body", kTypeCompositeData,

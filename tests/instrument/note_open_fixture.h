@@ -40,7 +40,7 @@ sim::NoteFile FormWithActionBar(std::string_view title, std::string_view buttonS
 // A navigator whose rectangle `shape` runs `source`.
 sim::NoteFile NavigatorNote(std::string_view title, std::string_view shape, std::string_view source);
 // The value of a composite item as stored: `type` word dropped.
-sim::SimItemSpec CompositeItem(std::string name, uint16_t type, const std::vector<kit::Bytes>& records);
+using sim::CompositeItem;
 
 class NoteOpenTest : public HookTest {
  protected:

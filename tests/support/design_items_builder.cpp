@@ -19,9 +19,6 @@ uint16_t Length16(size_t size) {
   return static_cast<uint16_t>(size);
 }
 
-constexpr uint32_t kHotspotScript = 0x100;
-constexpr uint16_t kHotspotHotRegion = 2;
-constexpr uint16_t kHotspotButton = 3;
 constexpr uint16_t kHotspotEmbeddedObject = 15;
 constexpr uint16_t kFieldEditable = 0x0002;
 constexpr uint16_t kFieldKeywords = 0x0200;
@@ -45,19 +42,6 @@ std::string ScriptSource(std::string_view subName) {
   return "'++LotusScript Development Environment:2:5:(Options):0:66\nOption Public\n\n"
          "'++LotusScript Development Environment:2:2:" + sub + ":1:12\nSub " + sub +
          "(Source As Button)\n  Print \"" + sub + "\"\nEnd Sub\n";
-}
-
-Bytes HotspotEnd() { return ByteRecord(0xAE, {}); }
-
-Bytes ButtonFace(std::string_view label) {
-  Bytes body;
-  PutU16(body, 0x0001);  // runs LotusScript
-  PutU16(body, 1440);    // one inch wide
-  PutU16(body, 0);
-  PutU16(body, 1);       // one line of text
-  PutU32(body, 0x0A000001);
-  AppendTo(body, label);
-  return WordRecord(0xFFAB, body);
 }
 
 Bytes EventRecord(uint16_t eventType, uint16_t actionType, const Bytes& action) {
@@ -128,13 +112,8 @@ Bytes EmbeddedObject(const EmbeddedObjectSpec& spec) {
   return Hotspot(kHotspotEmbeddedObject, 0, data);
 }
 
-std::vector<Bytes> ScriptButton(std::string_view label, std::string_view source, const Bytes& objectCode) {
-  return {Hotspot(kHotspotButton, kHotspotScript, Bytes(source.begin(), source.end())), ButtonFace(label),
-          LsObjectRecord(objectCode), HotspotEnd()};
-}
-
 std::vector<Bytes> ScriptHotspot(std::string_view text, std::string_view source, const Bytes& objectCode) {
-  return {Hotspot(kHotspotHotRegion, kHotspotScript, Bytes(source.begin(), source.end())), TextRun(text),
+  return {Hotspot(sim::kHotspotHotRegion, sim::kHotspotScript, Bytes(source.begin(), source.end())), TextRun(text),
           LsObjectRecord(objectCode), HotspotEnd()};
 }
 

@@ -27,8 +27,8 @@ std::string ScriptSource(std::string_view subName);
 
 // --- Rich-text records ------------------------------------------------------
 
-Bytes HotspotEnd();                                       // 0xAE, after a 0xFFAD begin
-Bytes ButtonFace(std::string_view label);                 // 0xFFAB, 16-byte fixed part
+using sim::ButtonFace;  // 0xFFAB, 16-byte fixed part
+using sim::HotspotEnd;  // 0xAE, after a 0xFFAD begin
 // An event (0xFFF9, 32-byte fixed part): `actionType` 1 formula, 2 copied
 // bytes, 3 LotusScript source, 4 JavaScript.
 Bytes EventRecord(uint16_t eventType, uint16_t actionType, const Bytes& action);
@@ -86,7 +86,7 @@ Bytes HRefRecord(uint16_t signature, uint16_t type, uint32_t flags, std::string_
 
 // A button (hotspot begin with the LotusScript source, face, object code,
 // hotspot end).
-std::vector<Bytes> ScriptButton(std::string_view label, std::string_view source, const Bytes& objectCode);
+using sim::ScriptButton;
 // A hot region over `text` whose click runs LotusScript.
 std::vector<Bytes> ScriptHotspot(std::string_view text, std::string_view source, const Bytes& objectCode);
 

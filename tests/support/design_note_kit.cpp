@@ -3,15 +3,10 @@
 
 #include <stdexcept>
 
-#include "lsobject/action_prefix.h"
 #include "sim/lsc/compiler.h"
-#include "util/bytes.h"
 
 namespace quillet::kit {
 namespace {
-
-constexpr uint16_t kScriptActionSignature = 0xFF85;
-constexpr size_t kActionFlagsAt = 6;
 
 // Every instance of `name`, through the installed Notes API.
 std::vector<ItemInfo> Instances(NoteHandle note, std::string_view name) {
@@ -37,62 +32,15 @@ Bytes CompileScript(std::string_view source) {
   return image;
 }
 
-Bytes ScriptAction(const Bytes& module, uint32_t actionFlags) {
-  Bytes action(ActionPrefix::kSize, 0);
-  action.insert(action.end(), module.begin(), module.end());
-  if (action.size() % 2 != 0) action.push_back(0);
-  StoreU16(action.data(), ActionPrefix::kMarker);
-  StoreU16(action.data() + 2, kScriptActionSignature);
-  StoreU16(action.data() + ActionPrefix::kRecordLength, static_cast<uint16_t>(action.size() - 2));
-  StoreU32(action.data() + kActionFlagsAt, actionFlags);
-  StoreU32(action.data() + ActionPrefix::kScriptLength, static_cast<uint32_t>(action.size() - ActionPrefix::kSize));
-  return action;
-}
-
-void AddScriptItems(sim::NoteFile& note, std::string_view name, const Bytes& image, size_t pieces, uint16_t type,
-                    uint16_t flags) {
-  if (pieces == 0) pieces = 1;
-  const size_t base = image.size() / pieces;
-  size_t at = 0;
-  for (size_t i = 0; i < pieces; ++i) {
-    const size_t length = i + 1 == pieces ? image.size() - at : base;
-    sim::SimItemSpec item;
-    item.name = std::string(name);
-    item.type = type;
-    item.flags = flags;
-    item.value.assign(image.begin() + static_cast<std::ptrdiff_t>(at),
-                      image.begin() + static_cast<std::ptrdiff_t>(at + length));
-    note.items.push_back(std::move(item));
-    at += length;
-  }
-}
-
-sim::NoteFile DesignNote(uint16_t noteClass, std::string_view title, std::string_view flags) {
-  sim::NoteFile note;
-  note.noteClass = noteClass;
-  note.isSigned = true;
-  note.items.push_back(sim::SimItemSpec::Text("$TITLE", title));
-  note.items.push_back(sim::SimItemSpec::Text("$Flags", flags));
-  return note;
-}
-
 sim::NoteFile AgentNote(std::string_view title, std::string_view source, uint32_t actionFlags) {
-  sim::NoteFile note = DesignNote(kNoteClassFilter, title, kAgentFlags);
-  AddScriptItems(note, "$AssistAction_Ex", ScriptAction(CompileScript(source), actionFlags));
-  return note;
+  return sim::AgentNote(title, CompileScript(source), actionFlags);
 }
 
 sim::NoteFile ScriptLibraryNote(std::string_view title, std::string_view source, size_t pieces) {
-  sim::NoteFile note = DesignNote(kNoteClassFilter, title, kScriptLibraryFlags);
-  AddScriptItems(note, "$ScriptLib_O", CompileScript(source), pieces);
-  return note;
+  return sim::ScriptLibraryNote(title, CompileScript(source), pieces);
 }
 
-sim::NoteFile DatabaseScriptNote(std::string_view source) {
-  sim::NoteFile note = DesignNote(kNoteClassFilter, "Database Script", kDatabaseScriptFlags);
-  AddScriptItems(note, "$DBScript_O", CompileScript(source));
-  return note;
-}
+sim::NoteFile DatabaseScriptNote(std::string_view source) { return sim::DatabaseScriptNote(CompileScript(source)); }
 
 OpenedNote::OpenedNote(sim::SimHost& host, std::string_view dbPath, const sim::NoteFile& note) : host_(host) {
   status_ = sim::ImportNote(host, dbPath, note, id_);

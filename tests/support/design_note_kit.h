@@ -1,7 +1,6 @@
-// Builds design notes that carry compiled LotusScript, the way the Notes
-// runtime stores them: an agent with a script action, a script library, a
-// database script, each with the note class, "$Flags" and title its design
-// kind needs, and stores them in a simulated host.
+// Design notes built from LotusScript source by the simulated host's note
+// builder (sim/design_note_builder.h), and notes stored in a simulated host
+// and read back.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "config/notes_api.h"
+#include "sim/design_note_builder.h"
 #include "sim/sim_host.h"
 #include "sim/sim_note_file.h"
 
@@ -17,28 +17,18 @@ namespace quillet::kit {
 
 using Bytes = std::vector<uint8_t>;
 
-// The "$Flags" texts of the kit's notes.
-inline constexpr char kAgentFlags[] = "fL";
-inline constexpr char kScriptLibraryFlags[] = "s34Q";
-inline constexpr char kDatabaseScriptFlags[] = "t";
-// Script items are stored signed.
-inline constexpr uint16_t kScriptItemFlags = kItemSigned | kItemSummary;
+// The note builder of the simulated host, under the kit's names.
+using sim::AddScriptItems;
+using sim::DesignNote;
+using sim::kAgentFlags;
+using sim::kDatabaseScriptFlags;
+using sim::kScriptItemFlags;
+using sim::kScriptLibraryFlags;
+using sim::ScriptAction;
 
 // The compiled module of `source`; throws std::runtime_error carrying the
 // first diagnostic when it does not compile.
 Bytes CompileScript(std::string_view source);
-
-// A script action: the 14-byte action prefix with `actionFlags`, then the
-// module, padded to an even length.
-Bytes ScriptAction(const Bytes& module, uint32_t actionFlags = 0);
-
-// Appends `image` as `pieces` items (1 or more) of `name`, split into parts
-// of nearly equal size, in order.
-void AddScriptItems(sim::NoteFile& note, std::string_view name, const Bytes& image, size_t pieces = 1,
-                    uint16_t type = kTypeLsObject, uint16_t flags = kScriptItemFlags);
-
-// A note of `noteClass` with "$TITLE" and "$Flags", signed.
-sim::NoteFile DesignNote(uint16_t noteClass, std::string_view title, std::string_view flags);
 
 // An agent whose LotusScript action ("$AssistAction_Ex") runs `source`.
 sim::NoteFile AgentNote(std::string_view title, std::string_view source, uint32_t actionFlags = 0);

@@ -22,6 +22,7 @@ void AddRunCommand(CLI::App& app, int& exitCode);
 void AddInstrumentCommand(CLI::App& app, int& exitCode);
 void AddInstrumentNoteCommand(CLI::App& app, int& exitCode);
 void AddNoteItemsCommand(CLI::App& app, int& exitCode);
+void AddMakeNoteCommand(CLI::App& app, int& exitCode);
 void AddClientCommand(CLI::App& app, int& exitCode);
 void AddServerCommand(CLI::App& app, int& exitCode);
 

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     AddInstrumentNoteCommand(app, exitCode);
     AddRunCommand(app, exitCode);
     AddNoteItemsCommand(app, exitCode);
+    AddMakeNoteCommand(app, exitCode);
     AddClientCommand(app, exitCode);
     AddServerCommand(app, exitCode);
 

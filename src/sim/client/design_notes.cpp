@@ -3,15 +3,13 @@
 
 #include <cstdio>
 
-#include "design/cd_lsobject.h"
 #include "hook/note_source.h"
 #include "lsobject/script_items.h"
-#include "util/bytes.h"
+#include "sim/rich_text_records.h"
 
 namespace quillet::sim {
 namespace {
 
-inline constexpr size_t kLsObjectHeader = 12;  // signature, length, code size, reserved
 inline constexpr std::string_view kSourceUrlItem = "$SourceURL";
 inline constexpr std::string_view kSourceSeqTimeItem = "$SourceSeqTime";
 
@@ -43,19 +41,9 @@ SimItemSpec LsObjectItem(std::string_view name, const Image& image) {
 uint16_t DesignNoteClass(DesignKind kind) { return ClassOf(kind).noteClass; }
 
 Image FormBodyValue(std::span<const Image> buttons) {
-  Image value(2);
-  StoreU16(value.data(), kTypeCompositeData);
-  for (const Image& code : buttons) {
-    const size_t start = value.size();
-    value.resize(start + kLsObjectHeader);
-    StoreU16(value.data() + start, kSigLsObject);
-    StoreU16(value.data() + start + 2, static_cast<uint16_t>(kLsObjectHeader + code.size()));
-    StoreU32(value.data() + start + 4, static_cast<uint32_t>(code.size()));
-    StoreU32(value.data() + start + 8, 0);
-    value.insert(value.end(), code.begin(), code.end());
-    if (value.size() % 2 != 0) value.push_back(0);  // records start on even offsets
-  }
-  return value;
+  std::vector<Bytes> records;
+  for (const Image& code : buttons) records.push_back(LsObjectRecord(code));
+  return CompositeValue(kTypeCompositeData, records);
 }
 
 STATUS CreateDesignNote(SimHost& host, std::string_view dbPath, const DesignSpec& spec, NoteId& id) {
@@ -65,7 +53,7 @@ STATUS CreateDesignNote(SimHost& host, std::string_view dbPath, const DesignSpec
   if (spec.kind == DesignKind::kForm) {
     for (const Image& code : spec.modules) {
       // A record's 16-bit length holds the header and the code.
-      if (code.size() > 0xFFFF - kLsObjectHeader) return kErrInvalidArgument;
+      if (code.size() > kMaxLsObjectCode) return kErrInvalidArgument;
     }
     const Image body = FormBodyValue(spec.modules);
     items.push_back(SimItemSpec{std::string(kBodyItem), kTypeCompositeData,

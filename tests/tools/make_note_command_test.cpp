@@ -131,10 +131,11 @@ TEST_F(MakeNoteCommand, EachKindListsInstrumentsOnceAndRunsAsBefore) {
     ExpectRuns(once, c.kind, true);
 
     // The marker item and the timer class tell a second rewrite that the
-    // note is done: it comes out as it went in.
+    // note is done: it is refused and nothing is written.
     r = Run({"instrument-note", once, twice});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(ReadText(twice), ReadText(once));
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("instrumented already"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(twice));
   }
 }
 

@@ -41,12 +41,14 @@ struct Options {
 
 int MakeNote(const Options& options) {
   const sim::ScriptNoteKind kind = Kinds().at(options.kind);
-  int exitCode = kExitOk;
-  std::vector<uint8_t> image;
-  if (!CompileSourceFile(kCommand, options.source, image, exitCode)) return exitCode;
+  // Read once: the button's text and the module come from the same bytes.
   std::vector<uint8_t> text;
   std::string error;
   if (!ReadWholeFile(options.source, text, error)) return Fail(kCommand, error);
+  const std::string_view source(reinterpret_cast<const char*>(text.data()), text.size());
+  int exitCode = kExitOk;
+  std::vector<uint8_t> image;
+  if (!CompileSourceText(kCommand, options.source, source, image, exitCode)) return exitCode;
 
   std::string title = options.title;
   if (!options.titleGiven) {
@@ -54,7 +56,6 @@ int MakeNote(const Options& options) {
                                                           : std::filesystem::path(options.source).stem().string();
   }
   sim::NoteFile note;
-  const std::string_view source(reinterpret_cast<const char*>(text.data()), text.size());
   if (sim::SavedDesignNote(kind, title, source, image, note) != kNoError) {
     return Fail(kCommand, options.source + ": the module (" + std::to_string(image.size()) +
                               " bytes) does not fit a form button's object code (at most " +

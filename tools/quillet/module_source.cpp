@@ -32,7 +32,12 @@ bool CompileSourceFile(const char* command, const std::string& path, std::vector
     exitCode = Fail(command, error);
     return false;
   }
-  const std::string_view source(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  return CompileSourceText(command, path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                           image, exitCode);
+}
+
+bool CompileSourceText(const char* command, const std::string& path, std::string_view source,
+                       std::vector<uint8_t>& image, int& exitCode) {
   std::vector<CompileError> errors;
   if (!CompileLotusScript(source, image, errors)) {
     const size_t shown = std::min(errors.size(), kShownCompileErrors);

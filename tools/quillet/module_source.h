@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillet::tool {
@@ -11,6 +12,9 @@ namespace quillet::tool {
 // diagnostics ("path:line:column: message") or the reason, sets `exitCode`
 // and returns false.
 bool CompileSourceFile(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode);
+// The same for source text already read from `path` (named in the errors).
+bool CompileSourceText(const char* command, const std::string& path, std::string_view source,
+                       std::vector<uint8_t>& image, int& exitCode);
 
 // Whether `path` names a LotusScript source file (".lss", any case).
 bool IsSourceName(const std::string& path);

@@ -493,17 +493,20 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kMLoadObj:
     case op::kMLoadObj2:
     case op::kMLoadObjPtr: {
-      Value object;
-      if (in.op == op::kTLoadObj || in.op == op::kTLoadObjPtr) {
-        object = f.me;
-      } else {
+      // Me is read where the frame holds it, which keeps it alive, without
+      // a reference coming and going; an object popped off the stack is
+      // held here until the load is done.
+      Value popped;
+      const Value* object = &f.me;
+      if (in.op != op::kTLoadObj && in.op != op::kTLoadObjPtr) {
         if (!Need(f, 1)) return Fatal("stack underflow");
-        object = PopValue();
+        popped = PopValue();
+        object = &popped;
       }
       // An object's members, or those of a Type's value.
-      Counted* holder = object.object();
-      std::vector<Value>* members = holder != nullptr ? &object.object()->members : nullptr;
-      if (RecordRep* record = Deref(object).record()) {
+      Counted* holder = object->object();
+      std::vector<Value>* members = holder != nullptr ? &object->object()->members : nullptr;
+      if (RecordRep* record = Deref(*object).record()) {
         holder = record;
         members = &record->members;
       }

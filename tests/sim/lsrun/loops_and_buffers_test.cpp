@@ -1,8 +1,9 @@
 // For loops over Integer and Long variables (Next worked in whole numbers)
 // against the general path at every edge where they part: overflow of the
 // variable, negative steps, a variable changed in the body or passed by
-// reference; built-in arguments in their reused buffer; and a New whose
-// object outlives it through a reference Me handed out.
+// reference; built-in arguments in their reused buffer; a New whose object
+// outlives it through a reference Me handed out, and members of Me read
+// after the last other reference to it went.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -116,6 +117,27 @@ TEST(RunObjects, AnObjectKeptByItsNewLivesOnAfterTheVariableGoes) {
                    "End Sub\n" +
                    InInitialize("  Make\n  Print \"back\"; kept.n\n  Set kept = Nothing\n  Print \"end\"\n")),
             "made\nback7\ndelete7\nend\n");
+}
+
+TEST(RunObjects, MembersOfMeReadAfterTheLastOtherReferenceGoes) {
+  // The method's frame holds Me: its members stay readable, and Delete
+  // runs once the method returns.
+  EXPECT_EQ(Output("Class Node\n"
+                   "  n As Long\n"
+                   "  Sub New\n"
+                   "    n = 5\n"
+                   "  End Sub\n"
+                   "  Sub Drop\n"
+                   "    Set held = Nothing\n"
+                   "    Print n + 1; Me.n\n"
+                   "  End Sub\n"
+                   "  Sub Delete\n"
+                   "    Print \"delete\"; n\n"
+                   "  End Sub\n"
+                   "End Class\n"
+                   "Dim held As Node\n" +
+                   InInitialize("  Set held = New Node\n  held.Drop\n  Print \"after\"\n")),
+            "65\ndelete5\nafter\n");
 }
 
 }  // namespace

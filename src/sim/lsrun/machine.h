@@ -121,6 +121,9 @@ class Machine : public Instance::Owner {
                                                 int32_t& next, int& error);
   Status AssignmentRun(Frame& f, int32_t& pc, int32_t& next, int& error);
   Status Loop(Frame& f, const Insn& in, int32_t& next, int& error);
+  // Next of a whole-number For in whole numbers; false when the loop needs
+  // the general path.
+  bool NextInWholeNumbers(LoopState& st, int32_t& next, int32_t body);
   Status Element(const Insn& in, int& error);
   Status ElementOfDims(const Insn& in, int& error);  // machine_arrays.cpp
   Status RedimDims(Frame& f, const Insn& in, int& error);
@@ -166,13 +169,17 @@ class Machine : public Instance::Owner {
 
   // machine_calls.cpp
   // Moves or converts `args` into the parameters; what is left of them
-  // stays with the caller.
-  Status Call(const Procedure& proc, std::span<Value> args, Value me, Value* result);
+  // stays with the caller. The frame takes `me` once it is set up; with
+  // `meBack` it hands it back there when it ends instead of letting go of
+  // it (a New, whose caller holds the object anyway, so no reference comes
+  // and goes).
+  Status Call(const Procedure& proc, std::span<Value> args, Value&& me, Value* result, Value* meBack = nullptr);
   // Call with arguments already of the parameters' types, copied in as
   // they are (constant arguments converted once).
-  Status CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result);
+  Status CallConverted(const Procedure& proc, std::span<const Value> params, Value&& me, Value* result,
+                       Value* meBack = nullptr);
   // Runs the frame `f`, its procedure and parameters set, to its end.
-  [[gnu::always_inline]] Status Enter(Frame& f, Value&& me, Value* result);
+  [[gnu::always_inline]] Status Enter(Frame& f, Value&& me, Value* result, Value* meBack);
   [[gnu::always_inline]] Frame& TakeFrame(const Procedure& proc);
   [[gnu::always_inline]] void ReleaseFrame(Frame& f);
   Status CallFromStack(Frame& f, int& error);
@@ -186,7 +193,14 @@ class Machine : public Instance::Owner {
   // destructor ends the run.
   [[gnu::cold]] Status DrainKeepingError(Status s);
   Status Destroy(Instance* instance);
-  const Procedure* ProcedureAt(uint32_t offset);
+  // The prepared procedure at `offset`: the recent one when it is there,
+  // inline, else PrepareAt.
+  const Procedure* ProcedureAt(uint32_t offset) {
+    const auto& recent = recentProcedures_.At(offset);
+    if (recent.offset == offset && recent.found != nullptr) return recent.found;
+    return PrepareAt(offset);
+  }
+  [[gnu::noinline]] const Procedure* PrepareAt(uint32_t offset);
   const ClassInfo* ClassAt(uint32_t offset);
   void FreeAll();  // also closes the files still open
 
@@ -277,6 +291,7 @@ class Machine : public Instance::Owner {
   // Native calls of up to this many arguments (the timer entries take six
   // and seven) convert them into an array on the machine stack.
   static constexpr size_t kSmallNativeArgs = 8;
+  std::vector<Value> builtinArgs_;  // reused for the arguments of a built-in function
   std::vector<Value> nativeArgs_;  // reused for the converted arguments of longer calls
   std::vector<const Value*> sources_;  // reused for the arguments of a fused call
   // Frames by call depth, kept from call to call so a call allocates

@@ -313,8 +313,16 @@ Status Machine::Builtin(const Insn& in, int& error) {
   if (spec == nullptr) return Fatal("built-in function " + std::to_string(in.a) + " is not supported");
   const size_t n = spec->maxArgs;
   if (stack_.size() - current_->stackBase < n) return Fatal("stack underflow");
-  std::vector<Value> args(std::make_move_iterator(stack_.end() - static_cast<std::ptrdiff_t>(n)),
-                          std::make_move_iterator(stack_.end()));
+  // The arguments move into one buffer kept from call to call (a built-in
+  // runs no script code, so no other call uses it meanwhile), emptied
+  // however the call ends.
+  struct EmptiedOnReturn {
+    std::vector<Value>& values;
+    ~EmptiedOnReturn() { values.clear(); }
+  } emptied{builtinArgs_};
+  std::vector<Value>& args = builtinArgs_;
+  args.assign(std::make_move_iterator(stack_.end() - static_cast<std::ptrdiff_t>(n)),
+              std::make_move_iterator(stack_.end()));
   stack_.resize(stack_.size() - n);
   for (Value& a : args) {
     if (a.type() == Value::Type::kRef) a = Value(Held(a));

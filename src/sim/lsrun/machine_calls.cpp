@@ -168,7 +168,7 @@ inline void Machine::ReleaseFrame(Frame& f) {
   f.caller = nullptr;
 }
 
-Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Value* result) {
+Status Machine::Call(const Procedure& proc, std::span<Value> args, Value&& me, Value* result, Value* meBack) {
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   const ProcedureInfo& info = proc.info;
@@ -198,19 +198,20 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value me, Val
       return Raise(e);
     }
   }
-  return Enter(f, std::move(me), result);
+  return Enter(f, std::move(me), result, meBack);
 }
 
-Status Machine::CallConverted(const Procedure& proc, std::span<const Value> params, Value me, Value* result) {
+Status Machine::CallConverted(const Procedure& proc, std::span<const Value> params, Value&& me, Value* result,
+                              Value* meBack) {
   if (halted_) return Status::kFatal;
   if (depth_ >= options_.maxCallDepth) return Raise(err::kOutOfStackSpace);
   if (params.size() != proc.info.paramCount) return RaiseAbout(err::kWrongArguments, "'", proc.info.name, "'");
   Frame& f = TakeFrame(proc);
   for (size_t i = 0; i < params.size(); ++i) f.params[i] = params[i];
-  return Enter(f, std::move(me), result);
+  return Enter(f, std::move(me), result, meBack);
 }
 
-inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
+inline Status Machine::Enter(Frame& f, Value&& me, Value* result, Value* meBack) {
   const Procedure& proc = *f.proc;
   const ProcedureInfo& info = proc.info;
   for (size_t k = 0, n = proc.localDefaults.size(); k < n; ++k) f.locals[k] = proc.localDefaults[k];
@@ -241,6 +242,7 @@ inline Status Machine::Enter(Frame& f, Value&& me, Value* result) {
   if (stack_.size() != f.stackBase) stack_.resize(f.stackBase);
   if (markers_.size() != f.markerBase) markers_.resize(f.markerBase);
   if (s == Status::kOk && result != nullptr) *result = std::move(f.result);
+  if (meBack != nullptr) *meBack = std::move(f.me);
   // The frame's objects die here, however the procedure ended; their
   // destructors run before the caller goes on.
   ReleaseFrame(f);
@@ -328,8 +330,9 @@ Status Machine::Construct(uint32_t classOffset, std::span<Value> args, std::span
   } else {
     if (r.ctorProc == nullptr) r.ctorProc = ProcedureAt(r.ctor);
     if (r.ctorProc == nullptr) return Status::kFatal;
-    const Status s = converted.empty() ? Call(*r.ctorProc, args, object, nullptr)
-                                       : CallConverted(*r.ctorProc, converted, object, nullptr);
+    // The frame borrows the object as Me and hands it back.
+    const Status s = converted.empty() ? Call(*r.ctorProc, args, std::move(object), nullptr, &object)
+                                       : CallConverted(*r.ctorProc, converted, std::move(object), nullptr, &object);
     if (s != Status::kOk) return s;
   }
   out = std::move(object);
@@ -420,9 +423,8 @@ Status Machine::Invoke(const BoundDeclaration& bound, std::span<const Value> con
   return Status::kOk;
 }
 
-const Procedure* Machine::ProcedureAt(uint32_t offset) {
+const Procedure* Machine::PrepareAt(uint32_t offset) {
   auto& recent = recentProcedures_.At(offset);
-  if (recent.offset == offset && recent.found != nullptr) return recent.found;
   auto it = procedures_.find(offset);
   if (it != procedures_.end()) {
     recent = {offset, it->second.get()};

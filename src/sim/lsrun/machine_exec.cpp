@@ -43,8 +43,34 @@ int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
 
 int Store(const Value& ref, const Value& v, bool isSet) { return StoreInto(ref.ref(), ref.slotType(), v, isSet); }
 
+bool IsWholeNumber(const Value& v) { return v.type() == Value::Type::kInteger || v.type() == Value::Type::kLong; }
 
 }  // namespace
+
+// Next of a For over an Integer or Long variable holding its own type, with
+// a whole-number step and limit, the usual loop: the sum, the store and the
+// test in whole numbers, as the general path would work them out. False,
+// with nothing changed, for any other loop and for a sum the variable
+// cannot hold (the general path raises its error).
+bool Machine::NextInWholeNumbers(LoopState& st, int32_t& next, int32_t body) {
+  Value* slot = st.var.ref();
+  const SlotType type = st.var.slotType();
+  if ((type != SlotType::kInteger && type != SlotType::kLong) || slot->type() != HeldType(type) ||
+      !IsWholeNumber(st.step) || !IsWholeNumber(st.limit)) {
+    return false;
+  }
+  const int64_t sum = int64_t{slot->n()} + st.step.n();
+  if (type == SlotType::kInteger ? (sum < INT16_MIN || sum > INT16_MAX) : (sum < INT32_MIN || sum > INT32_MAX)) {
+    return false;
+  }
+  *slot = type == SlotType::kInteger ? Value::Integer(static_cast<int16_t>(sum)) : Value::Long(static_cast<int32_t>(sum));
+  if (st.step.n() >= 0 ? sum <= st.limit.n() : sum >= st.limit.n()) {
+    next = body;
+  } else {
+    st = LoopState{};
+  }
+  return true;
+}
 
 bool Machine::Trap(Frame& f, int32_t pc, int32_t& next) {
   int32_t handler = f.handler;
@@ -467,17 +493,20 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
     case op::kMLoadObj:
     case op::kMLoadObj2:
     case op::kMLoadObjPtr: {
-      Value object;
-      if (in.op == op::kTLoadObj || in.op == op::kTLoadObjPtr) {
-        object = f.me;
-      } else {
+      // Me is read where the frame holds it, which keeps it alive, without
+      // a reference coming and going; an object popped off the stack is
+      // held here until the load is done.
+      Value popped;
+      const Value* object = &f.me;
+      if (in.op != op::kTLoadObj && in.op != op::kTLoadObjPtr) {
         if (!Need(f, 1)) return Fatal("stack underflow");
-        object = PopValue();
+        popped = PopValue();
+        object = &popped;
       }
       // An object's members, or those of a Type's value.
-      Counted* holder = object.object();
-      std::vector<Value>* members = holder != nullptr ? &object.object()->members : nullptr;
-      if (RecordRep* record = Deref(object).record()) {
+      Counted* holder = object->object();
+      std::vector<Value>* members = holder != nullptr ? &object->object()->members : nullptr;
+      if (RecordRep* record = Deref(*object).record()) {
         holder = record;
         members = &record->members;
       }
@@ -749,6 +778,7 @@ Status Machine::Loop(Frame& f, const Insn& in, int32_t& next, int& error) {
     case op::kNext: {
       LoopState& st = f.loops[static_cast<size_t>(in.b)];
       if (st.var.type() != Value::Type::kRef) return Fatal("Next without an active For");
+      if (NextInWholeNumbers(st, next, in.a)) return Status::kOk;
       Value sum;
       if ((error = Binary(op::kBinaryFirst, Deref(*st.var.ref()), st.step, sum)) != 0) return Status::kOk;
       if ((error = Store(st.var, sum, false)) != 0) return Status::kOk;

@@ -32,6 +32,9 @@ CStringTable::CStringTable(const CStringTable& other)
   CopyMaps(other);
 }
 
+CStringTable::CStringTable(const CStringTable& other, WithoutMaps)
+    : CMultiSection(other), extended_(other.extended_), text_(other.text_), offsetByText_(TextLess{other.text_}) {}
+
 CStringTable& CStringTable::operator=(const CStringTable& other) {
   if (this == &other) return *this;
   CMultiSection::operator=(other);

@@ -85,6 +85,11 @@ class CStringTable : public CMultiSection {
 
   CStringTable();
   CStringTable(const CStringTable& other);
+  // A copy of the strings and their handle table without the lookup maps,
+  // which it builds again from the strings on first use: for a copy that is
+  // only kept in case it must be put back.
+  struct WithoutMaps {};
+  CStringTable(const CStringTable& other, WithoutMaps);
   CStringTable& operator=(const CStringTable& other);
 
   uint8_t Type() const override { return record::kStringTable; }

@@ -168,13 +168,21 @@ TEST(StringFindOrAdd, CopiesLookUpInTheirOwnTexts) {
   auto source = std::make_unique<CStringTable>();
   source->AppendData(image.strings[0]);
   ASSERT_EQ(source->FindOrAddString("GAMMA"), image.handles[2]);  // the maps are built
+  const uint16_t waiting = source->FindOrAddString("Appended");  // not yet merged into the maps
 
   CStringTable copy(*source);
   CStringTable assigned;
   assigned.FindOrAddString("Unrelated");
   assigned = *source;
+  // Without maps, and put back over a table with maps of its own, as a
+  // refused rewrite puts its snapshot back.
+  CStringTable bare(*source, CStringTable::WithoutMaps{});
+  CStringTable restored;
+  restored.FindOrAddString("Unrelated");
+  restored = bare;
   source.reset();  // the copies must not read the source's texts
-  for (CStringTable* table : {&copy, &assigned}) {
+  for (CStringTable* table : {&copy, &assigned, &bare, &restored}) {
+    EXPECT_EQ(table->FindOrAddString("APPENDED"), waiting);
     EXPECT_EQ(table->FindOrAddString("a rather longer name than fits inline"), image.handles[1]);
     EXPECT_EQ(table->FindOrAddString("alpha"), image.handles[0]);
     EXPECT_EQ(table->GetText(image.handles[1]), "A rather longer name than fits inline");

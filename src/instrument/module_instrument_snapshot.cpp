@@ -8,7 +8,7 @@ ModuleSnapshot::ModuleSnapshot(CLSScriptModule& module)
       header_(module.Header()),
       symbols_(module.SymbolTable()),
       extendedSymbols_(module.ExtendedSymbolTable()),
-      strings_(module.StringTable()),
+      strings_(module.StringTable(), CStringTable::WithoutMaps{}),
       byteCode_(module.ByteCode()),
       labels_(module.LabelOffsets()),
       lineNumbers_(module.LineNumbers()),

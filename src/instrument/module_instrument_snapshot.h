@@ -1,6 +1,8 @@
 // What a refused rewrite puts back: a copy of every section the rewrite may
 // change, taken before it starts, so that a refused module is left exactly as
 // it was (the timer class and timer variables added before the refusal go too).
+// The strings are copied without their lookup maps: a module put back builds
+// them again from its strings, and most rewrites never put anything back.
 #pragma once
 
 #include "lsobject/ls_script_module.h"

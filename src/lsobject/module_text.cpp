@@ -35,6 +35,7 @@ class PlainText final : public ModuleText {
     return CompareWithoutHost(a, b, option);
   }
   bool KeepsUnits(std::u16string_view units) const override { return IsPrintableAscii(units); }
+  bool KeepsPrintableAscii() const override { return true; }
   // Compare folds ASCII letters byte by byte and nothing else, whatever the text.
   bool NoCaseKey(std::string_view text, uint64_t& key) const override {
     key = AsciiNoCaseKey(text);

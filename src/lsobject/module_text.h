@@ -25,6 +25,10 @@ class ModuleText {
   // True when `units` are known to come back unchanged from ToHost and then
   // ToUnicode, so a caller may skip that round; false when not known.
   virtual bool KeepsUnits(std::u16string_view /*units*/) const { return false; }
+  // True when printable ASCII (IsPrintableAscii) converts unit for unit in
+  // both directions (ToUnicode widens it, ToHost of those units gives it
+  // back), so a caller may convert it without these services.
+  virtual bool KeepsPrintableAscii() const { return false; }
   // A key equal for every two texts Compare(a, b, kCompareNoCase) finds
   // equal, so texts whose keys differ need no comparison; false when these
   // services know no such key for `text` (it must then be compared).
@@ -48,6 +52,7 @@ class NotesModuleText final : public ModuleText {
   std::u16string ToUnicode(std::string_view text) const override;
   int Compare(std::string_view a, std::string_view b, uint16_t option) const override;
   bool KeepsUnits(std::u16string_view units) const override;
+  bool KeepsPrintableAscii() const override { return true; }
   // Printable ASCII only, which the host holds as itself and compares
   // ignoring the case of its letters; any other text is left to the host.
   bool NoCaseKey(std::string_view text, uint64_t& key) const override;

@@ -6,6 +6,7 @@
 
 #include "lsobject/name_hash.h"
 #include "lsobject/string_table.h"
+#include "util/ascii_text.h"
 
 namespace quillet {
 
@@ -46,10 +47,24 @@ void CStringTable::RebuildStringChains(CHeader& header) {
   std::vector<strings::ChainEntry> entries;
   StringCursor cursor;
   uint32_t position = 0;
-  uint16_t link = 0;
+  uint16_t count = 0;
   std::u16string units;
-  while (NextString(cursor, position, link, units)) {
-    const uint16_t hash = text_->KeepsUnits(units) ? NameHash(units) : NameHash(text_->ToUnicode(text_->ToHost(units)));
+  const bool keepsAscii = text_->KeepsPrintableAscii();
+  while (NextEntry(cursor, position, count)) {
+    // Printable ASCII that the services keep as itself is hashed in place.
+    const uint8_t* at = data_.data() + position + strings::kEntryHeaderSize;
+    uint16_t hash = 0;
+    bool ascii = keepsAscii;
+    for (uint16_t i = 0; ascii && i < count; ++i) {
+      const uint16_t unit = LoadU16(at + 2u * i);
+      ascii = IsPrintableAscii(static_cast<char32_t>(unit));
+      hash = NameHashStep(hash, unit);
+    }
+    if (!ascii) {
+      units.resize(count);
+      for (uint16_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(LoadU16(at + 2u * i));
+      hash = text_->KeepsUnits(units) ? NameHash(units) : NameHash(text_->ToUnicode(text_->ToHost(units)));
+    }
     entries.push_back({position, ChainWord(position), hash});
   }
   const strings::ChainHeads heads = strings::LinkChains(entries, [&](uint32_t position, uint16_t link) {

@@ -4,6 +4,7 @@
 
 #include "bytecode/module_errors.h"
 #include "lsobject/string_table.h"
+#include "util/ascii_text.h"
 
 namespace quillet {
 namespace {
@@ -169,29 +170,38 @@ uint16_t CStringTable::FindOrAddString(std::string_view text) {
 uint32_t CStringTable::AppendString(std::string_view text) { return AppendString(text, KeyOf(text)); }
 
 uint32_t CStringTable::AppendString(std::string_view text, const TextKey& key) {
-  const std::u16string units = text_->ToUnicode(text);
-  if (units.size() > strings::kMaxUnits) {
+  // Printable ASCII, where the text services keep it as itself, is widened
+  // here: the same units and host text as a round through the services.
+  const bool ascii = text_->KeepsPrintableAscii() && IsPrintableAscii(text);
+  std::u16string units;
+  if (!ascii) units = text_->ToUnicode(text);
+  const size_t count = ascii ? text.size() : units.size();
+  if (count > strings::kMaxUnits) {
     char message[80];
-    std::snprintf(message, sizeof message, "Bad String Offset : %d - Too long", static_cast<int>(units.size()));
+    std::snprintf(message, sizeof message, "Bad String Offset : %d - Too long", static_cast<int>(count));
     throw CAssertionError(message);
   }
   const bool mapsCurrent = mapsBuilt_ && mappedLength_ == data_.size();
 
   // Link, count, units, terminator, and one more zero word to end on a
   // multiple of 4 when needed.
-  const size_t entrySize = strings::EntrySize(units.size());
+  const size_t entrySize = strings::EntrySize(count);
   thread_local std::vector<uint8_t> entry;  // built here, then copied into the data
   entry.clear();
-  strings::AppendEntry(entry, units);
+  if (ascii) {
+    strings::AppendAsciiEntry(entry, text);
+  } else {
+    strings::AppendEntry(entry, units);
+  }
   AppendData(entry);
 
   const uint32_t offset = static_cast<uint32_t>(data_.size() - entrySize + strings::kEntryHeaderSize);
   if (mapsCurrent) {
     // What a later walk would read.
     if (appended_.size() == kMaxAppended) MergeAppended();
-    Appended& added = appended_.emplace_back(Appended{offset, text_->ToHost(units), key});
+    Appended& added = appended_.emplace_back(Appended{offset, ascii ? std::string(text) : text_->ToHost(units), key});
     // The host may read the text back otherwise than it was given.
-    if (added.text != text) added.key = KeyOf(added.text);
+    if (!ascii && added.text != text) added.key = KeyOf(added.text);
     mappedLength_ = data_.size();
   }
   return offset;

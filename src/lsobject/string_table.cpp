@@ -32,6 +32,9 @@ CStringTable::CStringTable(const CStringTable& other)
   CopyMaps(other);
 }
 
+CStringTable::CStringTable(const CStringTable& other, WithoutMaps)
+    : CMultiSection(other), extended_(other.extended_), text_(other.text_), offsetByText_(TextLess{other.text_}) {}
+
 CStringTable& CStringTable::operator=(const CStringTable& other) {
   if (this == &other) return *this;
   CMultiSection::operator=(other);
@@ -115,16 +118,14 @@ std::u16string CStringTable::GetStringAt(uint32_t offset) const {
 
 std::string CStringTable::GetTextAt(uint32_t offset) const { return text_->ToHost(GetStringAt(offset)); }
 
-bool CStringTable::NextString(StringCursor& cursor, uint32_t& position, uint16_t& link,
-                              std::u16string& units) const {
+bool CStringTable::NextEntry(StringCursor& cursor, uint32_t& position, uint16_t& count) const {
   const uint64_t p = cursor.position;
   if (p + strings::kEntryHeaderSize > data_.size()) return false;
   const char* fault = nullptr;
-  if (!ReadUnits(static_cast<uint32_t>(p + strings::kEntryHeaderSize), units, fault)) return false;
+  if (!CheckString(static_cast<uint32_t>(p + strings::kEntryHeaderSize), count, fault)) return false;
   position = static_cast<uint32_t>(p);
-  link = LoadU16(data_.data() + p);
 
-  uint64_t next = p + strings::kEntryHeaderSize + 2u * units.size();
+  uint64_t next = p + strings::kEntryHeaderSize + 2u * count;
   next += (next + 2) % 4 == 0 ? 2 : 4;  // past the terminator to the next multiple of 4
   // A full segment sends the walk to the next 64 KiB boundary. The position
   // is measured from the segment's start, so a segment of exactly 64 KiB
@@ -138,6 +139,17 @@ bool CStringTable::NextString(StringCursor& cursor, uint32_t& position, uint16_t
     ++cursor.segment;
   }
   cursor.position = next;  // at least 4 past p, so a corrupt table cannot loop
+  return true;
+}
+
+bool CStringTable::NextString(StringCursor& cursor, uint32_t& position, uint16_t& link,
+                              std::u16string& units) const {
+  uint16_t count = 0;
+  if (!NextEntry(cursor, position, count)) return false;
+  link = LoadU16(data_.data() + position);
+  const uint8_t* at = data_.data() + position + strings::kEntryHeaderSize;
+  units.resize(count);
+  for (uint16_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(LoadU16(at + 2u * i));
   return true;
 }
 

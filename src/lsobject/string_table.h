@@ -51,6 +51,16 @@ inline void AppendEntry(std::vector<uint8_t>& out, std::u16string_view units) {
   StoreU16(out.data() + at + 2, static_cast<uint16_t>(units.size()));
   StoreUtf16Le(out.data() + at + kEntryHeaderSize, units);
 }
+
+// AppendEntry of `text` widened unit for unit. REQUIRES: IsPrintableAscii(text).
+inline void AppendAsciiEntry(std::vector<uint8_t>& out, std::string_view text) {
+  const size_t at = out.size();
+  out.resize(at + EntrySize(text.size()), 0);
+  StoreU16(out.data() + at, kEndOfChain);
+  StoreU16(out.data() + at + 2, static_cast<uint16_t>(text.size()));
+  uint8_t* units = out.data() + at + kEntryHeaderSize;
+  for (size_t i = 0; i < text.size(); ++i) units[2 * i] = static_cast<uint8_t>(text[i]);  // high bytes stay 0
+}
 }  // namespace strings
 
 // 16-bit string handle -> 32-bit string offset, for tables beyond 64 KiB.
@@ -75,6 +85,11 @@ class CStringTable : public CMultiSection {
 
   CStringTable();
   CStringTable(const CStringTable& other);
+  // A copy of the strings and their handle table without the lookup maps,
+  // which it builds again from the strings on first use: for a copy that is
+  // only kept in case it must be put back.
+  struct WithoutMaps {};
+  CStringTable(const CStringTable& other, WithoutMaps);
   CStringTable& operator=(const CStringTable& other);
 
   uint8_t Type() const override { return record::kStringTable; }
@@ -159,6 +174,9 @@ class CStringTable : public CMultiSection {
   // The entry at `cursor`, which then moves to the next entry; false at the
   // end of the data or at a malformed entry.
   bool NextString(StringCursor& cursor, uint32_t& position, uint16_t& link, std::u16string& units) const;
+  // NextString without reading the units: the entry's `count` units lie at
+  // its position + 4.
+  bool NextEntry(StringCursor& cursor, uint32_t& position, uint16_t& count) const;
 
   // A text's no-case key, when the text services give it one.
   struct TextKey {

@@ -8,6 +8,7 @@
 #include "bytecode/module_errors.h"
 #include "lsobject/string_table.h"
 #include "sim/string_table_builder.h"
+#include "support/forwarding_text.h"
 
 namespace quillet {
 namespace {
@@ -48,6 +49,49 @@ TEST(StringAppend, EntriesAreCountedTerminatedAndPaddedToFourBytes) {
   EXPECT_EQ(table.GetStringAt(128), u"ABCD");
   EXPECT_THROW(table.AppendString(std::string(strings::kMaxUnits + 1, 'x')), CAssertionError);
   EXPECT_EQ(table.Length(), 140);
+}
+
+// Services that spell every letter as a capital: printable ASCII does not
+// stay itself, so nothing may skip them.
+class CapitalText : public ModuleText {
+ public:
+  std::string ToHost(std::u16string_view units) const override { return PlainModuleText().ToHost(units); }
+  std::u16string ToUnicode(std::string_view text) const override {
+    std::u16string units = PlainModuleText().ToUnicode(text);
+    for (char16_t& u : units)
+      if (u >= u'a' && u <= u'z') u = static_cast<char16_t>(u - 0x20);
+    return units;
+  }
+  int Compare(std::string_view a, std::string_view b, uint16_t option) const override {
+    return PlainModuleText().Compare(a, b, option);
+  }
+};
+
+TEST(StringAppend, PrintableAsciiSkipsTheServicesOnlyWhereTheyKeepItAsItself) {
+  // Services that keep printable ASCII: the same entries as their own round
+  // (each text widened, padded, its link ending the chain), in both tables.
+  CStringTable plain;
+  CStringTable forwarded;
+  const kit::ForwardingText forwarding(PlainModuleText());
+  forwarded.SetText(forwarding);
+  ASSERT_TRUE(PlainModuleText().KeepsPrintableAscii());
+  ASSERT_FALSE(forwarding.KeepsPrintableAscii());
+  for (const char* text : {"dwFnName_low", "KVXTimerMgr", "", "a b~", "caf\xc3\xa9", "Tab\there"}) {
+    EXPECT_EQ(plain.AppendString(text), forwarded.AppendString(text)) << text;
+  }
+  EXPECT_EQ(DataOf(plain), DataOf(forwarded));
+  EXPECT_EQ(plain.GetStringAt(4), u"dwFnName_low");
+
+  // Services that change ASCII are never skipped, maps built or not.
+  const CapitalText capitals;
+  CStringTable table;
+  table.SetText(capitals);
+  const uint32_t before = table.AppendString("lower");
+  EXPECT_EQ(table.GetStringAt(before), u"LOWER");
+  table.FindOrAddString("Warm");  // the maps are built; appends now enter them
+  const uint16_t added = table.FindOrAddString("mixed Case");
+  EXPECT_EQ(table.GetString(added), u"MIXED CASE");
+  EXPECT_EQ(table.GetText(added), "MIXED CASE") << "the text as the host reads it back";
 }
 
 TEST(StringFindOrAdd, FindsExistingTextIgnoringCaseWithoutGrowing) {
@@ -124,13 +168,21 @@ TEST(StringFindOrAdd, CopiesLookUpInTheirOwnTexts) {
   auto source = std::make_unique<CStringTable>();
   source->AppendData(image.strings[0]);
   ASSERT_EQ(source->FindOrAddString("GAMMA"), image.handles[2]);  // the maps are built
+  const uint16_t waiting = source->FindOrAddString("Appended");  // not yet merged into the maps
 
   CStringTable copy(*source);
   CStringTable assigned;
   assigned.FindOrAddString("Unrelated");
   assigned = *source;
+  // Without maps, and put back over a table with maps of its own, as a
+  // refused rewrite puts its snapshot back.
+  CStringTable bare(*source, CStringTable::WithoutMaps{});
+  CStringTable restored;
+  restored.FindOrAddString("Unrelated");
+  restored = bare;
   source.reset();  // the copies must not read the source's texts
-  for (CStringTable* table : {&copy, &assigned}) {
+  for (CStringTable* table : {&copy, &assigned, &bare, &restored}) {
+    EXPECT_EQ(table->FindOrAddString("APPENDED"), waiting);
     EXPECT_EQ(table->FindOrAddString("a rather longer name than fits inline"), image.handles[1]);
     EXPECT_EQ(table->FindOrAddString("alpha"), image.handles[0]);
     EXPECT_EQ(table->GetText(image.handles[1]), "A rather longer name than fits inline");

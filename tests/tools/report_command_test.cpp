@@ -207,6 +207,56 @@ TEST_F(ReportCommandTest, OpenCallsAndUnusableFrequency) {
   EXPECT_EQ(Json::parse(speedscope.out)["profiles"][0]["unit"], "none");
 }
 
+TEST_F(ReportCommandTest, AnOpenCallIsTimedByItsLinesWhenTheyOutlastItsCallees) {
+  // A run stopped inside MAIN (an endless loop cut off by the runner): its
+  // finished line passes are known, its exit is not. Ticks of a 1 MHz counter:
+  //   line 1 0..40, line 2 40..70 (HELPER 50..60 called from it),
+  //   line 3 70..200 and 200..330, then the run stopped on line 3.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "HELPER");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 40;
+  data.Line(2);
+  gNow = 50;
+  data.Enter({kModule, kHelper});
+  gNow = 60;
+  data.Exit();
+  gNow = 70;
+  data.Line(3);
+  gNow = 200;
+  data.Line(3);
+  gNow = 330;
+  data.Line(3);
+  const std::string path = Save(data);
+
+  const testing::ToolResult json = Run({"report", path, "--format", "json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const Json j = Json::parse(json.out);
+  EXPECT_EQ(j["open_calls"], 1);
+  EXPECT_EQ(j["total_ticks"], 330);
+  std::map<std::string, Json> procedures;
+  for (const Json& p : j["procedures"]) procedures[p["name"]] = p;
+  EXPECT_EQ(procedures["MAIN"]["inclusive_ticks"], 330);
+  EXPECT_EQ(procedures["MAIN"]["exclusive_ticks"], 320);
+  EXPECT_EQ(procedures["HELPER"]["inclusive_ticks"], 10);
+  for (const Json& l : j["lines"]) EXPECT_LE(l["percent_of_procedure"].get<double>(), 100.0) << l.dump();
+  EXPECT_EQ(j["lines"][0]["line"], 3);
+  EXPECT_EQ(j["lines"][0]["hits"], 2);
+  EXPECT_DOUBLE_EQ(j["lines"][0]["percent_of_procedure"].get<double>(), 100.0 * 260 / 330);
+
+  // The flame-graph views agree: MAIN's own time is its 320 ticks.
+  const testing::ToolResult folded = Run({"report", path, "--format", "folded"});
+  ASSERT_EQ(folded.exitCode, 0) << folded.err;
+  EXPECT_NE(folded.out.find("MAIN 320\n"), std::string::npos) << folded.out;
+  EXPECT_NE(folded.out.find("MAIN;HELPER 10\n"), std::string::npos) << folded.out;
+  const testing::ToolResult speedscope = Run({"report", path, "--format", "speedscope"});
+  ASSERT_EQ(speedscope.exitCode, 0) << speedscope.err;
+  EXPECT_DOUBLE_EQ(Json::parse(speedscope.out)["profiles"][0]["endValue"].get<double>(), 330.0);
+}
+
 TEST_F(ReportCommandTest, VeryDeepTreeStaysBounded) {
   CProfileData data(&ManualCounter, 1'000'000);
   constexpr int kDepth = 20000;

@@ -75,6 +75,13 @@ void AddDescribed(const Report& report, const SourceIndex* sources, const Module
   }
 }
 
+// Ticks of a call's finished line passes (each line time is at least 0).
+int64_t FinishedLineTime(const ReportCall& call, bool& capped) {
+  int64_t sum = 0;
+  for (const LineEntry& e : call.Lines) AddTicks(sum, std::max<int64_t>(e.Total, 0), capped);
+  return sum;
+}
+
 size_t ProcedureOf(const ReportCall& call, const ModuleLines* modules, ReportModel& model,
                    std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
   const auto id = std::make_pair(call.Key, call.ProcedureId);
@@ -131,7 +138,12 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     for (uint32_t c : call.Children)
       if (IsChild(report, i, c)) AddTicks(children, model.duration[c], capped);
     model.duration[i] = std::max(std::max<int64_t>(call.Elapsed, 0), children);
-    if (call.Elapsed == 0) ++model.openCalls;
+    if (call.Elapsed == 0) {
+      ++model.openCalls;
+      // A run stopped inside the call (an endless loop cut off) has no exit
+      // time, but the line passes it finished ran inside it too.
+      model.duration[i] = std::max(model.duration[i], FinishedLineTime(call, capped));
+    }
   }
   for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], modules, model, index);
 
@@ -157,7 +169,8 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
       if (IsChild(report, call, child)) AddTicks(children, model.duration[child], capped);
     const int64_t self = model.duration[call] - children;  // duration is at least children
     AddTicks(stats.exclusive, self, capped);
-    const bool leaf = children == 0 && c.Elapsed > 0;
+    // Without callees a call's line times are its own, an open call's too.
+    const bool leaf = children == 0;
     // Below the depth limit every further frame goes into one frame.
     size_t path;
     if (model.paths[parentPath].depth >= kMaxPathDepth)

@@ -71,7 +71,9 @@ struct ReportModel {
   std::vector<ProcedureStats> procedures;
   std::vector<LineStats> lines;  // by total, hottest first
   std::vector<PathNode> paths;   // node 0 is the synthetic root above the roots
-  std::vector<int64_t> duration;  // per call: max(Elapsed, sum of children), ticks
+  // Per call, ticks: max(Elapsed, sum of children); an open call's at least
+  // the sum of its finished line passes.
+  std::vector<int64_t> duration;
   std::vector<size_t> callProcedure;  // per call: index into procedures
   uint64_t callCount = 0;
   uint64_t openCalls = 0;  // calls recorded without an exit

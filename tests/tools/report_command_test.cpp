@@ -257,6 +257,30 @@ TEST_F(ReportCommandTest, AnOpenCallIsTimedByItsLinesWhenTheyOutlastItsCallees) 
   EXPECT_DOUBLE_EQ(Json::parse(speedscope.out)["profiles"][0]["endValue"].get<double>(), 330.0);
 }
 
+TEST_F(ReportCommandTest, CallgrindPutsTheUnplacedTimeOnTheLowestLineEvenLineZero) {
+  // Without a source a statement on a module-level procedure's Sub line is
+  // its line 0. MAIN: 3 ticks before any line, line 2 50, line 0 10,
+  // line 1 5 (hottest first: 2, 0, 1).
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  gNow = 3;
+  data.Line(2);
+  gNow = 53;
+  data.Line(0);
+  gNow = 63;
+  data.Line(1);
+  gNow = 68;
+  data.Exit();
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "callgrind"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // The 3 ticks no line holds go on line 0, then each line's own time and hits.
+  EXPECT_NE(r.out.find("fn=(1) MAIN\n0 3000 0\n"), std::string::npos) << r.out;
+  for (const char* line : {"\n2 50000 1\n", "\n0 10000 1\n", "\n1 5000 1\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
 TEST_F(ReportCommandTest, VeryDeepTreeStaysBounded) {
   CProfileData data(&ManualCounter, 1'000'000);
   constexpr int kDepth = 20000;

@@ -268,6 +268,17 @@ int64_t RoundToTicks(double value) {
   return static_cast<int64_t>(value);
 }
 
+std::vector<int32_t> LowestLines(const ReportModel& model) {
+  std::vector<int32_t> lowest(model.procedures.size(), 0);
+  std::vector<bool> seen(model.procedures.size(), false);
+  for (const LineStats& l : model.lines) {
+    if (seen[l.procedure] && l.line >= lowest[l.procedure]) continue;
+    seen[l.procedure] = true;
+    lowest[l.procedure] = l.line;
+  }
+  return lowest;
+}
+
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field) {
   std::vector<size_t> order(model.procedures.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;

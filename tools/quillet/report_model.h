@@ -101,6 +101,10 @@ double ToMicroseconds(int64_t ticks, int64_t frequency);
 // A double truncated to int64, held at the int64 limits (NaN gives the maximum).
 int64_t RoundToTicks(double value);
 
+// Each procedure's lowest timed line (0 for a procedure without lines): the
+// line that stands for the procedure itself in the callgrind and pprof views.
+std::vector<int32_t> LowestLines(const ReportModel& model);
+
 // Procedure indexes ordered by `field` (inclusive or exclusive), largest first.
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field);
 

@@ -36,12 +36,10 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
     return stats.module.empty() ? std::string("(unknown)") : OneLine(stats.module);
   };
 
-  std::vector<int32_t> firstLine(procedures + 1, 0);
+  std::vector<int32_t> firstLine = LowestLines(model);
+  firstLine.push_back(0);  // the folded-depth frame has no lines
   std::vector<std::vector<const LineStats*>> lines(procedures + 1);
-  for (const LineStats& l : model.lines) {
-    if (firstLine[l.procedure] == 0 || l.line < firstLine[l.procedure]) firstLine[l.procedure] = l.line;
-    lines[l.procedure].push_back(&l);
-  }
+  for (const LineStats& l : model.lines) lines[l.procedure].push_back(&l);
   std::vector<int64_t> self(procedures + 1, 0);
   std::vector<std::map<size_t, CallCost>> callees(procedures + 1);
   for (size_t i = 1; i < model.paths.size(); ++i) {

@@ -482,6 +482,38 @@ TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {
   EXPECT_NE(bad.err.find("quillet diff"), std::string::npos);
 }
 
+TEST_F(DiffTest, LineZeroIsALineRowLikeTheOthers) {
+  // Without a source a statement on a module-level Sub line is recorded as
+  // line 0: it is a line (hits, "MAIN:0"), not a second row for MAIN.
+  auto run = [&](int64_t lineTicks, const std::string& name) {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    gNow = 0;
+    data.Enter({kModule, kMain});
+    data.Line(0);
+    gNow = lineTicks;
+    data.Exit();
+    return Save(data, {}, name);
+  };
+  const std::string before = run(10, "before.zvk");
+  const std::string after = run(30, "after.zvk");
+  const testing::ToolResult r = Run({"diff", before, after, "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  ASSERT_EQ(j["lines"].size(), 1u) << j;
+  const Json& line = j["lines"][0];
+  EXPECT_EQ(line["procedure"], "MAIN");
+  ASSERT_TRUE(line.contains("line")) << line;
+  EXPECT_EQ(line["line"], 0);
+  ASSERT_TRUE(line["before"].contains("hits")) << line;
+  EXPECT_EQ(line["before"]["hits"], 1);
+  EXPECT_FALSE(line["before"].contains("exclusive_ns")) << line;
+  EXPECT_EQ(line["delta_ns"], 20'000);
+  const testing::ToolResult text = Run({"diff", before, after});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\+200\.0%\s+1\s+1\s+MAIN:0\n)"))) << text.out;
+}
+
 TEST_F(ReportViewsTest, LargeReportsShowProgressOnStderrOnly) {
   CProfileData data(&ManualCounter, 1'000'000);
   gNow = 0;

@@ -365,6 +365,50 @@ TEST_F(ReportViewsTest, RecursiveLinesAreTimedOnce) {
   for (const auto& [line, l] : lines) EXPECT_LE(l["percent_of_procedure"].get<double>(), 100.0) << line;
 }
 
+TEST_F(ReportViewsTest, CallgrindAndHtmlCountARecursionsTimeOnce) {
+  // MAIN calls FACT, which recurses three deep: FACT runs 5..55 (50 us of
+  // MAIN's 60), its inner calls inside that. callgrind_annotate adds a
+  // function's calls to its own time: the inner calls must not add again.
+  // FACT's own time: 10 + 20 + 20 us, MAIN's 10.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "FACT");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  for (int level = 0; level < 3; ++level) {
+    gNow += 5;
+    data.Enter({kModule, kHelper});
+    gNow += 5;
+  }
+  for (int level = 0; level < 3; ++level) {
+    gNow += 5;
+    data.Exit();
+    gNow += 5;
+  }
+  ASSERT_EQ(gNow, 60);
+  data.Exit();
+  const std::string file = Render(Save(data), "callgrind");
+  const std::string cg = ReadText(file);
+  EXPECT_NE(cg.find("cfn=(2)\ncalls=2 "), std::string::npos) << "FACT's two inner calls are counted: " << cg;
+  const testing::ToolResult r = Shell("callgrind_annotate --inclusive=yes " + Quote(file));
+  ASSERT_NE(r.exitCode, 127) << "callgrind_annotate is missing: run scripts/setup (apt-get install valgrind)";
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  std::map<std::string, std::string> inclusive;
+  const std::regex row(R"(([\d,]+) \([\d.]+%\)\s+.*:(MAIN|FACT)\n)");
+  for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), row); it != std::sregex_iterator(); ++it)
+    inclusive[(*it)[2]] = (*it)[1];
+  EXPECT_EQ(inclusive["MAIN"], "60,000") << r.out;
+  EXPECT_EQ(inclusive["FACT"], "50,000") << r.out;
+
+  // The HTML page selects FACT (the most exclusive time): its callers and
+  // callees count the inner calls, their time once, in MAIN's call.
+  const Json seen = Client("html", Render(Save(data, {}, "fact.zvk"), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["selected"], "FACT");
+  EXPECT_EQ(seen["callerRows"], Json({{"MAIN", "1", "50.00 us"}, {"FACT", "2", "0 ns"}})) << seen["callerRows"];
+  EXPECT_EQ(seen["calleeRows"], Json({{"FACT", "2", "0 ns"}})) << seen["calleeRows"];
+}
+
 TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {
   const std::string report = SampleReport();
   auto lineSet = [&](const std::vector<std::string>& more) {

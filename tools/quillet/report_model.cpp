@@ -178,6 +178,9 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     else
       path = PathChild(model, parentPath, p);
     PathNode& node = model.paths[path];
+    // A path below the depth limit is the whole stack, so every call on it
+    // is nested or none is.
+    if (node.procedure != SIZE_MAX) node.nested = !outermost;
     const bool folded = node.procedure == SIZE_MAX;
     for (const LineEntry& e : c.Lines) {
       const int32_t fileLine = FileLine(e.Line, stats.lineOffset);

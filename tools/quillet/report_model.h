@@ -62,6 +62,9 @@ struct PathNode {
   uint64_t calls = 0;
   int64_t total = 0;  // ticks
   int64_t self = 0;   // ticks
+  // The procedure is active above this node already (a recursive call): its
+  // total lies inside that outer call's, so sums by procedure leave it out.
+  bool nested = false;
   std::map<size_t, size_t> children;  // procedure -> node
   std::map<int32_t, PathLine> lines;  // by line; empty for the folded-depth frame
 };

@@ -148,7 +148,13 @@ if (D.droppedPaths) $('tree-note').textContent = `${D.droppedPaths} call paths o
 // Callers and callees of a procedure, from the merged paths
 function relations(p) {
   const callers = new Map(), callees = new Map();
-  const add = (m, q, i) => { const r = m.get(q) || {calls: 0, time: 0}; r.calls += T.calls[i]; r.time += T.total[i]; m.set(q, r); };
+  // A recursive call's time is inside an outer call of its procedure: counted once.
+  const add = (m, q, i) => {
+    const r = m.get(q) || {calls: 0, time: 0};
+    r.calls += T.calls[i];
+    if (!T.nested[i]) r.time += T.total[i];
+    m.set(q, r);
+  };
   for (let i = 1; i < N; ++i) {
     if (T.proc[i] !== p) continue;
     if (T.parent[i] > 0 && T.proc[T.parent[i]] >= 0) add(callers, T.proc[T.parent[i]], i);

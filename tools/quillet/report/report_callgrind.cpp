@@ -50,7 +50,10 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
     const size_t caller = model.paths[node.parent].procedure == SIZE_MAX ? deeper : model.paths[node.parent].procedure;
     CallCost& cost = callees[caller][p];
     cost.calls += node.calls;
-    cost.time += node.total;
+    // A recursive call's time is inside the outer call of the same
+    // procedure, which its own arc holds already: adding it again would
+    // make a procedure's inclusive time exceed the program's.
+    if (!node.nested) cost.time += node.total;
   }
 
   std::string out;

@@ -257,6 +257,34 @@ TEST_F(ReportCommandTest, AnOpenCallIsTimedByItsLinesWhenTheyOutlastItsCallees) 
   EXPECT_DOUBLE_EQ(Json::parse(speedscope.out)["profiles"][0]["endValue"].get<double>(), 330.0);
 }
 
+TEST_F(ReportCommandTest, AnOpenCallHoldsItsFinishedLinesAndTheOpenCallAfterThem) {
+  // The run stopped in HELPER, called from MAIN's line 2: MAIN's line 1 ran
+  // 0..100, HELPER from 110, its line 5 110..160 then unfinished.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "HELPER");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 100;
+  data.Line(2);
+  gNow = 110;
+  data.Enter({kModule, kHelper});
+  data.Line(5);
+  gNow = 160;
+  data.Line(5);
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["open_calls"], 2);
+  EXPECT_EQ(j["total_ticks"], 150);
+  std::map<std::string, Json> procedures;
+  for (const Json& p : j["procedures"]) procedures[p["name"]] = p;
+  EXPECT_EQ(procedures["MAIN"]["inclusive_ticks"], 150);
+  EXPECT_EQ(procedures["MAIN"]["exclusive_ticks"], 100);
+  EXPECT_EQ(procedures["HELPER"]["inclusive_ticks"], 50);
+}
+
 TEST_F(ReportCommandTest, CallgrindPutsTheUnplacedTimeOnTheLowestLineEvenLineZero) {
   // Without a source a statement on a module-level procedure's Sub line is
   // its line 0. MAIN: 3 ticks before any line, line 2 50, line 0 10,

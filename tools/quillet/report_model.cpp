@@ -141,8 +141,15 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     if (call.Elapsed == 0) {
       ++model.openCalls;
       // A run stopped inside the call (an endless loop cut off) has no exit
-      // time, but the line passes it finished ran inside it too.
-      model.duration[i] = std::max(model.duration[i], FinishedLineTime(call, capped));
+      // time, but the line passes it finished ran inside it too, and a
+      // callee the run stopped in ran after them, in the unfinished line.
+      int64_t bound = FinishedLineTime(call, capped);
+      if (!call.Children.empty()) {
+        const uint32_t last = call.Children.back();
+        if (IsChild(report, i, last) && report.Calls[last].Elapsed == 0)
+          AddTicks(bound, model.duration[last], capped);
+      }
+      model.duration[i] = std::max(model.duration[i], bound);
     }
   }
   for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], modules, model, index);

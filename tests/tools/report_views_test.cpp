@@ -378,6 +378,7 @@ TEST_F(ReportViewsTest, CallgrindAndHtmlCountARecursionsTimeOnce) {
   for (int level = 0; level < 3; ++level) {
     gNow += 5;
     data.Enter({kModule, kHelper});
+    data.Line(1);
     gNow += 5;
   }
   for (int level = 0; level < 3; ++level) {
@@ -393,12 +394,13 @@ TEST_F(ReportViewsTest, CallgrindAndHtmlCountARecursionsTimeOnce) {
   const testing::ToolResult r = Shell("callgrind_annotate --inclusive=yes " + Quote(file));
   ASSERT_NE(r.exitCode, 127) << "callgrind_annotate is missing: run scripts/setup (apt-get install valgrind)";
   ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
-  std::map<std::string, std::string> inclusive;
-  const std::regex row(R"(([\d,]+) \([\d.]+%\)\s+.*:(MAIN|FACT)\n)");
+  // Inclusive time and line hits (FACT's line 1 runs once per call).
+  std::map<std::string, std::pair<std::string, std::string>> inclusive;
+  const std::regex row(R"(([\d,]+) \([\d.]+%\)\s+([\d,]+) \S*\s+.*:(MAIN|FACT)\n)");
   for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), row); it != std::sregex_iterator(); ++it)
-    inclusive[(*it)[2]] = (*it)[1];
-  EXPECT_EQ(inclusive["MAIN"], "60,000") << r.out;
-  EXPECT_EQ(inclusive["FACT"], "50,000") << r.out;
+    inclusive[(*it)[3]] = {(*it)[1], (*it)[2]};
+  EXPECT_EQ(inclusive["MAIN"], std::make_pair(std::string("60,000"), std::string("3"))) << r.out;
+  EXPECT_EQ(inclusive["FACT"], std::make_pair(std::string("50,000"), std::string("3"))) << r.out;
 
   // The HTML page selects FACT (the most exclusive time): its callers and
   // callees count the inner calls, their time once, in MAIN's call.

@@ -432,6 +432,14 @@ TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {
   EXPECT_EQ(lineSet({"--source", SourceDir() + "/Slow agent.lss"}), (Lines{{"MAIN", 3}, {"MAIN", 4}, {"HELPER", 11}}));
   const testing::ToolResult missing = Run({"report", report, "--source", File("nowhere.lss")});
   EXPECT_EQ(missing.exitCode, 1);
+
+  // An old MAIN kept in a %Rem block above the real one is not a declaration,
+  // as the compiler ignores it; nor is a Sub line inside the block ending it.
+  const std::string remmed = File("remmed");
+  std::filesystem::create_directories(remmed);
+  WriteText(remmed + "/Slow agent.lss", std::string("%Rem\nSub MAIN\n  x = 0\nEnd Sub\n  %end rem\n") +
+                                            "%REM old helper\nSub HELPER\n%End Rem\n" + kSlowAgentSource);
+  EXPECT_EQ(lineSet({"--source", remmed}), (Lines{{"MAIN", 11}, {"MAIN", 12}, {"HELPER", 19}}));
 }
 
 TEST_F(ReportViewsTest, ClassMembersKeepTheirLines) {

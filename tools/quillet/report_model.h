@@ -75,7 +75,7 @@ struct ReportModel {
   std::vector<LineStats> lines;  // by total, hottest first
   std::vector<PathNode> paths;   // node 0 is the synthetic root above the roots
   // Per call, ticks: max(Elapsed, sum of children); an open call's at least
-  // the sum of its finished line passes.
+  // its finished line passes plus the open callee it stopped in.
   std::vector<int64_t> duration;
   std::vector<size_t> callProcedure;  // per call: index into procedures
   uint64_t callCount = 0;

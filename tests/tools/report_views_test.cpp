@@ -402,13 +402,41 @@ TEST_F(ReportViewsTest, CallgrindAndHtmlCountARecursionsTimeOnce) {
   EXPECT_EQ(inclusive["MAIN"], std::make_pair(std::string("60,000"), std::string("3"))) << r.out;
   EXPECT_EQ(inclusive["FACT"], std::make_pair(std::string("50,000"), std::string("3"))) << r.out;
 
-  // The HTML page selects FACT (the most exclusive time): its callers and
-  // callees count the inner calls, their time once, in MAIN's call.
+  // The HTML page selects FACT (the most exclusive time). Its callers hold
+  // its 50 us once (the inner calls run inside MAIN's call of FACT); its
+  // callees the 30 us its outer call spent in FACT's second level.
   const Json seen = Client("html", Render(Save(data, {}, "fact.zvk"), "html"));
   ASSERT_TRUE(seen.is_object());
   EXPECT_EQ(seen["selected"], "FACT");
   EXPECT_EQ(seen["callerRows"], Json({{"MAIN", "1", "50.00 us"}, {"FACT", "2", "0 ns"}})) << seen["callerRows"];
-  EXPECT_EQ(seen["calleeRows"], Json({{"FACT", "2", "0 ns"}})) << seen["calleeRows"];
+  EXPECT_EQ(seen["calleeRows"], Json({{"FACT", "2", "30.00 us"}})) << seen["calleeRows"];
+}
+
+TEST_F(ReportViewsTest, HtmlCalleesOfAMutualRecursionKeepTheirTime) {
+  // MAIN 0..100 calls EVEN 10..95, which calls ODD 20..90, which calls EVEN
+  // 30..50, which calls ODD 40..45. ODD has the most exclusive time (60 + 5).
+  // ODD's callee EVEN (30..50) runs inside an outer EVEN, but not inside
+  // another call of EVEN below ODD's outermost call: its 20 us are ODD's.
+  constexpr uint32_t kOdd = 8;
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "EVEN");
+  Describe(data, kOdd, "ODD");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  for (const uint32_t procedure : {kHelper, kOdd, kHelper, kOdd}) {
+    gNow += 10;
+    data.Enter({kModule, procedure});
+  }
+  for (const int64_t at : {45, 50, 90, 95, 100}) {
+    gNow = at;
+    data.Exit();
+  }
+  const Json seen = Client("html", Render(Save(data), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["selected"], "ODD");
+  EXPECT_EQ(seen["callerRows"], Json({{"EVEN", "2", "70.00 us"}})) << seen["callerRows"];
+  EXPECT_EQ(seen["calleeRows"], Json({{"EVEN", "1", "20.00 us"}})) << seen["calleeRows"];
 }
 
 TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {

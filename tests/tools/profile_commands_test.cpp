@@ -97,6 +97,28 @@ TEST_F(ProfileCommandsTest, AFailingRunStillLeavesItsReport) {
   EXPECT_EQ(ByName(j).at("Initialize")["calls"], 1);
 }
 
+TEST_F(ProfileCommandsTest, ProfiledRunsKeepTheTimeAndStringLimits) {
+  // An endless loop stops at --time-limit, profiled or not; its report shows
+  // the loop's procedure (open, timed by its finished lines) as the hottest.
+  WriteText(File("spin.lss"),
+            "Sub Spin\n  Dim i As Long\n  Do\n    i = i + 1\n  Loop\nEnd Sub\nSub Initialize\n  Call Spin\nEnd Sub\n");
+  const std::string report = File("spin.zvk");
+  const testing::ToolResult spin = Run({"run", File("spin.lss"), "--profile", "--time-limit", "1", "--report", report});
+  EXPECT_EQ(spin.exitCode, 1);
+  EXPECT_NE(spin.err.find("time limit of 1 seconds reached in 'Spin'"), std::string::npos) << spin.err;
+  const Json j = ReportJson(report);
+  EXPECT_EQ(j["open_calls"], 2);
+  ASSERT_FALSE(j["procedures"].empty());
+  EXPECT_EQ(j["procedures"][0]["name"], "Spin");
+  EXPECT_GT(j["procedures"][0]["inclusive_ticks"].get<int64_t>(), 0);
+
+  WriteText(File("long.lss"), "Sub Initialize\n  Dim s As String\n  s = String$(100, \"x\")\n  Print Len(s)\nEnd Sub\n");
+  const testing::ToolResult longer =
+      Run({"run", File("long.lss"), "--profile", "--string-limit", "10", "--report", File("long.zvk")});
+  EXPECT_EQ(longer.exitCode, 1);
+  EXPECT_NE(longer.err.find("Out of string space"), std::string::npos) << longer.err;
+}
+
 TEST_F(ProfileCommandsTest, InstrumentRewritesOnceAndReportsWhatItDid) {
   const std::string module = File("loop.lso");
   ASSERT_EQ(Run({"compile", Example("slow_loop.lss"), "-o", module}).exitCode, 0);

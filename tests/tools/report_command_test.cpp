@@ -207,6 +207,108 @@ TEST_F(ReportCommandTest, OpenCallsAndUnusableFrequency) {
   EXPECT_EQ(Json::parse(speedscope.out)["profiles"][0]["unit"], "none");
 }
 
+TEST_F(ReportCommandTest, AnOpenCallIsTimedByItsLinesWhenTheyOutlastItsCallees) {
+  // A run stopped inside MAIN (an endless loop cut off by the runner): its
+  // finished line passes are known, its exit is not. Ticks of a 1 MHz counter:
+  //   line 1 0..40, line 2 40..70 (HELPER 50..60 called from it),
+  //   line 3 70..200 and 200..330, then the run stopped on line 3.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "HELPER");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 40;
+  data.Line(2);
+  gNow = 50;
+  data.Enter({kModule, kHelper});
+  gNow = 60;
+  data.Exit();
+  gNow = 70;
+  data.Line(3);
+  gNow = 200;
+  data.Line(3);
+  gNow = 330;
+  data.Line(3);
+  const std::string path = Save(data);
+
+  const testing::ToolResult json = Run({"report", path, "--format", "json"});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  const Json j = Json::parse(json.out);
+  EXPECT_EQ(j["open_calls"], 1);
+  EXPECT_EQ(j["total_ticks"], 330);
+  std::map<std::string, Json> procedures;
+  for (const Json& p : j["procedures"]) procedures[p["name"]] = p;
+  EXPECT_EQ(procedures["MAIN"]["inclusive_ticks"], 330);
+  EXPECT_EQ(procedures["MAIN"]["exclusive_ticks"], 320);
+  EXPECT_EQ(procedures["HELPER"]["inclusive_ticks"], 10);
+  for (const Json& l : j["lines"]) EXPECT_LE(l["percent_of_procedure"].get<double>(), 100.0) << l.dump();
+  EXPECT_EQ(j["lines"][0]["line"], 3);
+  EXPECT_EQ(j["lines"][0]["hits"], 2);
+  EXPECT_DOUBLE_EQ(j["lines"][0]["percent_of_procedure"].get<double>(), 100.0 * 260 / 330);
+
+  // The flame-graph views agree: MAIN's own time is its 320 ticks.
+  const testing::ToolResult folded = Run({"report", path, "--format", "folded"});
+  ASSERT_EQ(folded.exitCode, 0) << folded.err;
+  EXPECT_NE(folded.out.find("MAIN 320\n"), std::string::npos) << folded.out;
+  EXPECT_NE(folded.out.find("MAIN;HELPER 10\n"), std::string::npos) << folded.out;
+  const testing::ToolResult speedscope = Run({"report", path, "--format", "speedscope"});
+  ASSERT_EQ(speedscope.exitCode, 0) << speedscope.err;
+  EXPECT_DOUBLE_EQ(Json::parse(speedscope.out)["profiles"][0]["endValue"].get<double>(), 330.0);
+}
+
+TEST_F(ReportCommandTest, AnOpenCallHoldsItsFinishedLinesAndTheOpenCallAfterThem) {
+  // The run stopped in HELPER, called from MAIN's line 2: MAIN's line 1 ran
+  // 0..100, HELPER from 110, its line 5 110..160 then unfinished.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "HELPER");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  data.Line(1);
+  gNow = 100;
+  data.Line(2);
+  gNow = 110;
+  data.Enter({kModule, kHelper});
+  data.Line(5);
+  gNow = 160;
+  data.Line(5);
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["open_calls"], 2);
+  EXPECT_EQ(j["total_ticks"], 150);
+  std::map<std::string, Json> procedures;
+  for (const Json& p : j["procedures"]) procedures[p["name"]] = p;
+  EXPECT_EQ(procedures["MAIN"]["inclusive_ticks"], 150);
+  EXPECT_EQ(procedures["MAIN"]["exclusive_ticks"], 100);
+  EXPECT_EQ(procedures["HELPER"]["inclusive_ticks"], 50);
+}
+
+TEST_F(ReportCommandTest, CallgrindPutsTheUnplacedTimeOnTheLowestLineEvenLineZero) {
+  // Without a source a statement on a module-level procedure's Sub line is
+  // its line 0. MAIN: 3 ticks before any line, line 2 50, line 0 10,
+  // line 1 5 (hottest first: 2, 0, 1).
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  gNow = 3;
+  data.Line(2);
+  gNow = 53;
+  data.Line(0);
+  gNow = 63;
+  data.Line(1);
+  gNow = 68;
+  data.Exit();
+  const testing::ToolResult r = Run({"report", Save(data), "--format", "callgrind"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // The 3 ticks no line holds go on line 0, then each line's own time and hits.
+  EXPECT_NE(r.out.find("fn=(1) MAIN\n0 3000 0\n"), std::string::npos) << r.out;
+  for (const char* line : {"\n2 50000 1\n", "\n0 10000 1\n", "\n1 5000 1\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+}
+
 TEST_F(ReportCommandTest, VeryDeepTreeStaysBounded) {
   CProfileData data(&ManualCounter, 1'000'000);
   constexpr int kDepth = 20000;

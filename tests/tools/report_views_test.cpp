@@ -365,6 +365,80 @@ TEST_F(ReportViewsTest, RecursiveLinesAreTimedOnce) {
   for (const auto& [line, l] : lines) EXPECT_LE(l["percent_of_procedure"].get<double>(), 100.0) << line;
 }
 
+TEST_F(ReportViewsTest, CallgrindAndHtmlCountARecursionsTimeOnce) {
+  // MAIN calls FACT, which recurses three deep: FACT runs 5..55 (50 us of
+  // MAIN's 60), its inner calls inside that. callgrind_annotate adds a
+  // function's calls to its own time: the inner calls must not add again.
+  // FACT's own time: 10 + 20 + 20 us, MAIN's 10.
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "FACT");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  for (int level = 0; level < 3; ++level) {
+    gNow += 5;
+    data.Enter({kModule, kHelper});
+    data.Line(1);
+    gNow += 5;
+  }
+  for (int level = 0; level < 3; ++level) {
+    gNow += 5;
+    data.Exit();
+    gNow += 5;
+  }
+  ASSERT_EQ(gNow, 60);
+  data.Exit();
+  const std::string file = Render(Save(data), "callgrind");
+  const std::string cg = ReadText(file);
+  EXPECT_NE(cg.find("cfn=(2)\ncalls=2 "), std::string::npos) << "FACT's two inner calls are counted: " << cg;
+  const testing::ToolResult r = Shell("callgrind_annotate --inclusive=yes " + Quote(file));
+  ASSERT_NE(r.exitCode, 127) << "callgrind_annotate is missing: run scripts/setup (apt-get install valgrind)";
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  // Inclusive time and line hits (FACT's line 1 runs once per call).
+  std::map<std::string, std::pair<std::string, std::string>> inclusive;
+  const std::regex row(R"(([\d,]+) \([\d.]+%\)\s+([\d,]+) \S*\s+.*:(MAIN|FACT)\n)");
+  for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), row); it != std::sregex_iterator(); ++it)
+    inclusive[(*it)[3]] = {(*it)[1], (*it)[2]};
+  EXPECT_EQ(inclusive["MAIN"], std::make_pair(std::string("60,000"), std::string("3"))) << r.out;
+  EXPECT_EQ(inclusive["FACT"], std::make_pair(std::string("50,000"), std::string("3"))) << r.out;
+
+  // The HTML page selects FACT (the most exclusive time). Its callers hold
+  // its 50 us once (the inner calls run inside MAIN's call of FACT); its
+  // callees the 30 us its outer call spent in FACT's second level.
+  const Json seen = Client("html", Render(Save(data, {}, "fact.zvk"), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["selected"], "FACT");
+  EXPECT_EQ(seen["callerRows"], Json({{"MAIN", "1", "50.00 us"}, {"FACT", "2", "0 ns"}})) << seen["callerRows"];
+  EXPECT_EQ(seen["calleeRows"], Json({{"FACT", "2", "30.00 us"}})) << seen["calleeRows"];
+}
+
+TEST_F(ReportViewsTest, HtmlCalleesOfAMutualRecursionKeepTheirTime) {
+  // MAIN 0..100 calls EVEN 10..95, which calls ODD 20..90, which calls EVEN
+  // 30..50, which calls ODD 40..45. ODD has the most exclusive time (60 + 5).
+  // ODD's callee EVEN (30..50) runs inside an outer EVEN, but not inside
+  // another call of EVEN below ODD's outermost call: its 20 us are ODD's.
+  constexpr uint32_t kOdd = 8;
+  CProfileData data(&ManualCounter, 1'000'000);
+  Describe(data, kMain, "MAIN");
+  Describe(data, kHelper, "EVEN");
+  Describe(data, kOdd, "ODD");
+  gNow = 0;
+  data.Enter({kModule, kMain});
+  for (const uint32_t procedure : {kHelper, kOdd, kHelper, kOdd}) {
+    gNow += 10;
+    data.Enter({kModule, procedure});
+  }
+  for (const int64_t at : {45, 50, 90, 95, 100}) {
+    gNow = at;
+    data.Exit();
+  }
+  const Json seen = Client("html", Render(Save(data), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["selected"], "ODD");
+  EXPECT_EQ(seen["callerRows"], Json({{"EVEN", "2", "70.00 us"}})) << seen["callerRows"];
+  EXPECT_EQ(seen["calleeRows"], Json({{"EVEN", "1", "20.00 us"}})) << seen["calleeRows"];
+}
+
 TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {
   const std::string report = SampleReport();
   auto lineSet = [&](const std::vector<std::string>& more) {
@@ -386,6 +460,14 @@ TEST_F(ReportViewsTest, LinesAreTheSourceFilesWithTheSources) {
   EXPECT_EQ(lineSet({"--source", SourceDir() + "/Slow agent.lss"}), (Lines{{"MAIN", 3}, {"MAIN", 4}, {"HELPER", 11}}));
   const testing::ToolResult missing = Run({"report", report, "--source", File("nowhere.lss")});
   EXPECT_EQ(missing.exitCode, 1);
+
+  // An old MAIN kept in a %Rem block above the real one is not a declaration,
+  // as the compiler ignores it; nor is a Sub line inside the block ending it.
+  const std::string remmed = File("remmed");
+  std::filesystem::create_directories(remmed);
+  WriteText(remmed + "/Slow agent.lss", std::string("%Rem\nSub MAIN\n  x = 0\nEnd Sub\n  %end rem\n") +
+                                            "%REM old helper\nSub HELPER\n%End Rem\n" + kSlowAgentSource);
+  EXPECT_EQ(lineSet({"--source", remmed}), (Lines{{"MAIN", 11}, {"MAIN", 12}, {"HELPER", 19}}));
 }
 
 TEST_F(ReportViewsTest, ClassMembersKeepTheirLines) {
@@ -480,6 +562,38 @@ TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {
   const testing::ToolResult bad = Run({"diff", before, File("missing.zvk")});
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.err.find("quillet diff"), std::string::npos);
+}
+
+TEST_F(DiffTest, LineZeroIsALineRowLikeTheOthers) {
+  // Without a source a statement on a module-level Sub line is recorded as
+  // line 0: it is a line (hits, "MAIN:0"), not a second row for MAIN.
+  auto run = [&](int64_t lineTicks, const std::string& name) {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    gNow = 0;
+    data.Enter({kModule, kMain});
+    data.Line(0);
+    gNow = lineTicks;
+    data.Exit();
+    return Save(data, {}, name);
+  };
+  const std::string before = run(10, "before.zvk");
+  const std::string after = run(30, "after.zvk");
+  const testing::ToolResult r = Run({"diff", before, after, "--format", "json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const Json j = Json::parse(r.out);
+  ASSERT_EQ(j["lines"].size(), 1u) << j;
+  const Json& line = j["lines"][0];
+  EXPECT_EQ(line["procedure"], "MAIN");
+  ASSERT_TRUE(line.contains("line")) << line;
+  EXPECT_EQ(line["line"], 0);
+  ASSERT_TRUE(line["before"].contains("hits")) << line;
+  EXPECT_EQ(line["before"]["hits"], 1);
+  EXPECT_FALSE(line["before"].contains("exclusive_ns")) << line;
+  EXPECT_EQ(line["delta_ns"], 20'000);
+  const testing::ToolResult text = Run({"diff", before, after});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\+200\.0%\s+1\s+1\s+MAIN:0\n)"))) << text.out;
 }
 
 TEST_F(ReportViewsTest, LargeReportsShowProgressOnStderrOnly) {

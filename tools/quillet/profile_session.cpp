@@ -51,6 +51,8 @@ ClientStepResult Perform(sim::ClientSession& session, DbHandle db, const ClientS
   if (step.action == ClientStep::Action::kRun) {
     RunOptions run;
     run.entry = step.entry;
+    run.maxSeconds = step.maxSeconds;
+    run.maxStringLength = step.maxStringLength;
     const RunResult ran = session.RunNote(note, run);
     result.runOk = ran.ok;
     result.output = ran.output;
@@ -149,7 +151,8 @@ ProfileRunResult ProfileModule(std::span<const uint8_t> image, const ProfileRunO
     }
     ClientSessionSpec spec;
     spec.elements.push_back({sim::DesignKind::kLibrary, options.title, {sim::Image(image.begin(), image.end())}});
-    spec.steps.push_back({ClientStep::Action::kRun, sim::DesignKind::kLibrary, options.title, options.entry});
+    spec.steps.push_back({ClientStep::Action::kRun, sim::DesignKind::kLibrary, options.title, options.entry,
+                          options.maxSeconds, options.maxStringLength});
     spec.flags = options.flags;
     spec.reportPath = options.reportPath;
     const ClientSessionResult session = ProfileClientSession(spec);

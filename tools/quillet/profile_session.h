@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/client/design_notes.h"
+#include "sim/lsrun/runner.h"
 
 namespace quillet::tool {
 
@@ -27,6 +28,8 @@ struct ClientStep {
   sim::DesignKind kind = sim::DesignKind::kForm;
   std::string title;
   std::string entry;  // kRun: as RunOptions::entry
+  uint32_t maxSeconds = RunOptions{}.maxSeconds;          // kRun: as RunOptions
+  size_t maxStringLength = RunOptions{}.maxStringLength;  // kRun: as RunOptions
 };
 
 struct ClientSessionSpec {
@@ -57,6 +60,8 @@ ClientSessionResult ProfileClientSession(const ClientSessionSpec& spec) noexcept
 
 struct ProfileRunOptions {
   std::string entry;       // as RunOptions::entry
+  uint32_t maxSeconds = RunOptions{}.maxSeconds;          // as RunOptions
+  size_t maxStringLength = RunOptions{}.maxStringLength;  // as RunOptions
   int32_t flags = kDefaultProfileFlags;  // the "ENABLE" value
   std::string reportPath;  // where "FINALIZERUN" writes the report
   std::string title;       // the module's title in the report

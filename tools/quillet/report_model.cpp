@@ -75,6 +75,13 @@ void AddDescribed(const Report& report, const SourceIndex* sources, const Module
   }
 }
 
+// Ticks of a call's finished line passes (each line time is at least 0).
+int64_t FinishedLineTime(const ReportCall& call, bool& capped) {
+  int64_t sum = 0;
+  for (const LineEntry& e : call.Lines) AddTicks(sum, std::max<int64_t>(e.Total, 0), capped);
+  return sum;
+}
+
 size_t ProcedureOf(const ReportCall& call, const ModuleLines* modules, ReportModel& model,
                    std::map<std::pair<uint32_t, uint32_t>, size_t>& index) {
   const auto id = std::make_pair(call.Key, call.ProcedureId);
@@ -131,7 +138,19 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     for (uint32_t c : call.Children)
       if (IsChild(report, i, c)) AddTicks(children, model.duration[c], capped);
     model.duration[i] = std::max(std::max<int64_t>(call.Elapsed, 0), children);
-    if (call.Elapsed == 0) ++model.openCalls;
+    if (call.Elapsed == 0) {
+      ++model.openCalls;
+      // A run stopped inside the call (an endless loop cut off) has no exit
+      // time, but the line passes it finished ran inside it too, and a
+      // callee the run stopped in ran after them, in the unfinished line.
+      int64_t bound = FinishedLineTime(call, capped);
+      if (!call.Children.empty()) {
+        const uint32_t last = call.Children.back();
+        if (IsChild(report, i, last) && report.Calls[last].Elapsed == 0)
+          AddTicks(bound, model.duration[last], capped);
+      }
+      model.duration[i] = std::max(model.duration[i], bound);
+    }
   }
   for (size_t i = 0; i < n; ++i) model.callProcedure[i] = ProcedureOf(report.Calls[i], modules, model, index);
 
@@ -157,7 +176,8 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
       if (IsChild(report, call, child)) AddTicks(children, model.duration[child], capped);
     const int64_t self = model.duration[call] - children;  // duration is at least children
     AddTicks(stats.exclusive, self, capped);
-    const bool leaf = children == 0 && c.Elapsed > 0;
+    // Without callees a call's line times are its own, an open call's too.
+    const bool leaf = children == 0;
     // Below the depth limit every further frame goes into one frame.
     size_t path;
     if (model.paths[parentPath].depth >= kMaxPathDepth)
@@ -165,6 +185,9 @@ ReportModel BuildReportModel(const Report& report, const SourceIndex* sources, c
     else
       path = PathChild(model, parentPath, p);
     PathNode& node = model.paths[path];
+    // A path below the depth limit is the whole stack, so every call on it
+    // is nested or none is.
+    if (node.procedure != SIZE_MAX) node.nested = !outermost;
     const bool folded = node.procedure == SIZE_MAX;
     for (const LineEntry& e : c.Lines) {
       const int32_t fileLine = FileLine(e.Line, stats.lineOffset);
@@ -253,6 +276,17 @@ int64_t RoundToTicks(double value) {
   if (!(value < 9223372036854775808.0)) return INT64_MAX;
   if (value < -9223372036854775808.0) return INT64_MIN;
   return static_cast<int64_t>(value);
+}
+
+std::vector<int32_t> LowestLines(const ReportModel& model) {
+  std::vector<int32_t> lowest(model.procedures.size(), 0);
+  std::vector<bool> seen(model.procedures.size(), false);
+  for (const LineStats& l : model.lines) {
+    if (seen[l.procedure] && l.line >= lowest[l.procedure]) continue;
+    seen[l.procedure] = true;
+    lowest[l.procedure] = l.line;
+  }
+  return lowest;
 }
 
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field) {

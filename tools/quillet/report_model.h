@@ -62,6 +62,9 @@ struct PathNode {
   uint64_t calls = 0;
   int64_t total = 0;  // ticks
   int64_t self = 0;   // ticks
+  // The procedure is active above this node already (a recursive call): its
+  // total lies inside that outer call's, so sums by procedure leave it out.
+  bool nested = false;
   std::map<size_t, size_t> children;  // procedure -> node
   std::map<int32_t, PathLine> lines;  // by line; empty for the folded-depth frame
 };
@@ -71,7 +74,9 @@ struct ReportModel {
   std::vector<ProcedureStats> procedures;
   std::vector<LineStats> lines;  // by total, hottest first
   std::vector<PathNode> paths;   // node 0 is the synthetic root above the roots
-  std::vector<int64_t> duration;  // per call: max(Elapsed, sum of children), ticks
+  // Per call, ticks: max(Elapsed, sum of children); an open call's at least
+  // its finished line passes plus the open callee it stopped in.
+  std::vector<int64_t> duration;
   std::vector<size_t> callProcedure;  // per call: index into procedures
   uint64_t callCount = 0;
   uint64_t openCalls = 0;  // calls recorded without an exit
@@ -98,6 +103,10 @@ int64_t CappedSum(int64_t a, int64_t b);
 double ToMicroseconds(int64_t ticks, int64_t frequency);
 // A double truncated to int64, held at the int64 limits (NaN gives the maximum).
 int64_t RoundToTicks(double value);
+
+// Each procedure's lowest timed line (0 for a procedure without lines): the
+// line that stands for the procedure itself in the callgrind and pprof views.
+std::vector<int32_t> LowestLines(const ReportModel& model);
 
 // Procedure indexes ordered by `field` (inclusive or exclusive), largest first.
 std::vector<size_t> ProceduresBy(const ReportModel& model, int64_t ProcedureStats::*field);

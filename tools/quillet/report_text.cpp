@@ -90,7 +90,9 @@ std::string RenderReportText(const ReportModel& model, const std::string& title,
          model.frequency, model.callCount, model.procedures.size(), FormatDuration(model.totalTime, model.frequency).c_str());
   if (model.frequency <= 0) out += "  the counter frequency is unusable: times are shown in counter ticks\n";
   if (model.openCalls > 0)
-    Append(out, "  %" PRIu64 " call%s had not ended when the report was written (timed by their callees)\n",
+    Append(out,
+           "  %" PRIu64 " call%s had not ended when the report was written"
+           " (timed by their callees or finished lines)\n",
            model.openCalls, model.openCalls == 1 ? "" : "s");
 
   out += "\nProcedures by inclusive time\n";

@@ -35,6 +35,8 @@ struct Options {
 int Profile(const Options& options, const std::vector<uint8_t>& image) {
   ProfileRunOptions profile;
   profile.entry = options.entry;
+  profile.maxSeconds = options.timeLimit;
+  profile.maxStringLength = options.stringLimit;
   if (!options.flags.empty() && !ParseHexFlags(options.flags, profile.flags))
     return Fail("run", "--flags takes a hexadecimal value up to FFFF, not \"" + options.flags + "\"");
   const std::filesystem::path input(options.file);

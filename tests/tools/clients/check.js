@@ -68,6 +68,9 @@ async function html(file, screenshot) {
     seen.selected = await page.textContent('#selected-name');
     seen.callers = await texts('#callers tr.row td:first-child');
     seen.callees = await texts('#callees tr.row td:first-child');
+    const cells = sel => page.$$eval(sel, rows => rows.map(r => [...r.children].map(c => c.textContent)));
+    seen.callerRows = await cells('#callers tr.row');
+    seen.calleeRows = await cells('#callees tr.row');
     seen.source = await page.$$eval('#source tr[data-line]', rows => rows.map(r => ({
       line: +r.dataset.line, hits: r.children[1].textContent, text: r.children[4].textContent,
       heated: r.style.background !== '' })));

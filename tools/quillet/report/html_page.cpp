@@ -148,11 +148,25 @@ if (D.droppedPaths) $('tree-note').textContent = `${D.droppedPaths} call paths o
 // Callers and callees of a procedure, from the merged paths
 function relations(p) {
   const callers = new Map(), callees = new Map();
-  const add = (m, q, i) => { const r = m.get(q) || {calls: 0, time: 0}; r.calls += T.calls[i]; r.time += T.total[i]; m.set(q, r); };
+  const add = (m, q, i, timed) => {
+    const r = m.get(q) || {calls: 0, time: 0};
+    r.calls += T.calls[i];
+    if (timed) r.time += T.total[i];
+    m.set(q, r);
+  };
+  // A callee's call runs inside another call of that callee when one lies
+  // between it and the outermost call of p above it: that one holds its time.
+  const insideItself = (k) => {
+    let top = 0;
+    for (let a = T.parent[k]; a > 0; a = T.parent[a]) if (T.proc[a] === p) top = a;
+    for (let a = T.parent[k]; a !== top; a = T.parent[a]) if (T.proc[a] === T.proc[k]) return true;
+    return false;
+  };
   for (let i = 1; i < N; ++i) {
     if (T.proc[i] !== p) continue;
-    if (T.parent[i] > 0 && T.proc[T.parent[i]] >= 0) add(callers, T.proc[T.parent[i]], i);
-    for (const k of kids[i]) if (T.proc[k] >= 0) add(callees, T.proc[k], k);
+    // A recursive call of p is inside an outer call of p: its time counts there.
+    if (T.parent[i] > 0 && T.proc[T.parent[i]] >= 0) add(callers, T.proc[T.parent[i]], i, !T.nested[i]);
+    for (const k of kids[i]) if (T.proc[k] >= 0) add(callees, T.proc[k], k, !insideItself(k));
   }
   return [callers, callees];
 }

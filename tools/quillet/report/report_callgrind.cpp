@@ -1,6 +1,7 @@
 // The callgrind format of a report, so callgrind's readers open it: each
 // procedure's exclusive time on its lines (Time, in nanoseconds or ticks),
-// its line hits as a second event, and its calls with their inclusive time.
+// its line hits as a second event, and its calls with their inclusive time
+// and hits.
 #include <algorithm>
 #include <cinttypes>
 #include <map>
@@ -14,6 +15,7 @@ namespace {
 struct CallCost {
   uint64_t calls = 0;
   int64_t time = 0;  // ticks
+  int64_t hits = 0;  // line hits inside the calls
 };
 
 // Names go on one line each: line breaks inside them would end the record.
@@ -36,11 +38,16 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
     return stats.module.empty() ? std::string("(unknown)") : OneLine(stats.module);
   };
 
-  std::vector<int32_t> firstLine(procedures + 1, 0);
+  std::vector<int32_t> firstLine = LowestLines(model);
+  firstLine.push_back(0);  // the folded-depth frame has no lines
   std::vector<std::vector<const LineStats*>> lines(procedures + 1);
-  for (const LineStats& l : model.lines) {
-    if (firstLine[l.procedure] == 0 || l.line < firstLine[l.procedure]) firstLine[l.procedure] = l.line;
-    lines[l.procedure].push_back(&l);
+  for (const LineStats& l : model.lines) lines[l.procedure].push_back(&l);
+  // Line hits of each path with everything below it; a path comes after its
+  // parent, so one backward pass adds every path to its parent.
+  std::vector<int64_t> hitsBelow(model.paths.size(), 0);
+  for (size_t i = model.paths.size(); i-- > 1;) {
+    for (const auto& [number, at] : model.paths[i].lines) hitsBelow[i] = CappedSum(hitsBelow[i], at.hits);
+    hitsBelow[model.paths[i].parent] = CappedSum(hitsBelow[model.paths[i].parent], hitsBelow[i]);
   }
   std::vector<int64_t> self(procedures + 1, 0);
   std::vector<std::map<size_t, CallCost>> callees(procedures + 1);
@@ -52,7 +59,12 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
     const size_t caller = model.paths[node.parent].procedure == SIZE_MAX ? deeper : model.paths[node.parent].procedure;
     CallCost& cost = callees[caller][p];
     cost.calls += node.calls;
+    // A recursive call's time is inside the outer call of the same
+    // procedure, which its own arc holds already: adding it again would
+    // make a procedure's inclusive time exceed the program's.
+    if (node.nested) continue;
     cost.time += node.total;
+    cost.hits = CappedSum(cost.hits, hitsBelow[i]);
   }
 
   std::string out;
@@ -94,7 +106,8 @@ std::string RenderCallgrind(const ReportModel& model, const std::string& title) 
       if (fileOf(callee) != fileOf(p)) fl("cfl", callee);
       fn("cfn", callee);
       Append(out, "calls=%" PRIu64 " %" PRId32 "\n", cost.calls, firstLine[callee]);
-      Append(out, "%" PRId32 " %" PRId64 " 0\n", firstLine[p], ToNanoseconds(cost.time, model.frequency));
+      Append(out, "%" PRId32 " %" PRId64 " %" PRId64 "\n", firstLine[p], ToNanoseconds(cost.time, model.frequency),
+             cost.hits);
     }
   }
   return out;

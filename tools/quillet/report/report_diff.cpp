@@ -28,10 +28,11 @@ void SortByChange(std::vector<DiffRow>& rows) {
 }
 
 template <typename Fill>
-void Merge(std::map<std::pair<std::string, int32_t>, DiffRow>& rows, const std::string& procedure, int32_t line,
-           Fill fill) {
+void Merge(std::map<std::pair<std::string, int32_t>, DiffRow>& rows, const std::string& procedure, bool isLine,
+           int32_t line, Fill fill) {
   DiffRow& row = rows[{procedure, line}];
   row.procedure = procedure;
+  row.isLine = isLine;
   row.line = line;
   fill(row);
 }
@@ -40,7 +41,7 @@ void AddSide(const ReportModel& model, bool after, std::map<std::pair<std::strin
              std::map<std::pair<std::string, int32_t>, DiffRow>& lines) {
   const int64_t f = model.frequency;
   for (const ProcedureStats& p : model.procedures) {
-    Merge(procedures, p.name, 0, [&](DiffRow& row) {
+    Merge(procedures, p.name, false, 0, [&](DiffRow& row) {
       DiffSide& side = after ? row.after : row.before;
       side.present = true;
       side.calls += p.calls;
@@ -49,7 +50,7 @@ void AddSide(const ReportModel& model, bool after, std::map<std::pair<std::strin
     });
   }
   for (const LineStats& l : model.lines) {
-    Merge(lines, model.procedures[l.procedure].name, l.line, [&](DiffRow& row) {
+    Merge(lines, model.procedures[l.procedure].name, true, l.line, [&](DiffRow& row) {
       DiffSide& side = after ? row.after : row.before;
       side.present = true;
       side.calls += static_cast<uint64_t>(std::max<int64_t>(l.hits, 0));
@@ -81,19 +82,19 @@ std::string Percent(const DiffRow& row) {
 }
 
 std::string RowName(const DiffRow& row) {
-  return row.line == 0 ? row.procedure : row.procedure + ":" + std::to_string(row.line);
+  return row.isLine ? row.procedure + ":" + std::to_string(row.line) : row.procedure;
 }
 
 Json RowJson(const DiffRow& row) {
   Json j;
   j["procedure"] = row.procedure;
-  if (row.line != 0) j["line"] = row.line;
+  if (row.isLine) j["line"] = row.line;
   auto side = [&](const DiffSide& s) -> Json {
     if (!s.present) return nullptr;
     Json out;
-    out[row.line == 0 ? "calls" : "hits"] = s.calls;
+    out[row.isLine ? "hits" : "calls"] = s.calls;
     out["time_ns"] = s.time;
-    if (row.line == 0) out["exclusive_ns"] = s.exclusive;
+    if (!row.isLine) out["exclusive_ns"] = s.exclusive;
     return out;
   };
   j["before"] = side(row.before);

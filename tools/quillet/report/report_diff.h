@@ -22,7 +22,8 @@ struct DiffSide {
 
 struct DiffRow {
   std::string procedure;
-  int32_t line = 0;  // 0 for a procedure row
+  bool isLine = false;  // a line row; line 0 is a real line (a statement on the Sub line)
+  int32_t line = 0;
   DiffSide before;
   DiffSide after;
   int64_t Delta() const { return after.time - before.time; }

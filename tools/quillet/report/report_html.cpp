@@ -24,7 +24,7 @@ Json TreeArrays(const ReportModel& model, size_t& dropped) {
   const size_t n = model.paths.size();
   // Parents come before their children, so one pass sees each parent first.
   std::vector<int64_t> index(n, -1);
-  std::vector<int64_t> parent, proc, calls, total, self, depth;
+  std::vector<int64_t> parent, proc, calls, total, self, depth, nested;
   dropped = 0;
   for (size_t i = 0; i < n; ++i) {
     const PathNode& node = model.paths[i];
@@ -42,8 +42,10 @@ Json TreeArrays(const ReportModel& model, size_t& dropped) {
     total.push_back(node.total);
     self.push_back(node.self);
     depth.push_back(static_cast<int64_t>(node.depth));
+    nested.push_back(node.nested ? 1 : 0);
   }
-  return Json{{"parent", parent}, {"proc", proc}, {"calls", calls}, {"total", total}, {"self", self}, {"depth", depth}};
+  return Json{{"parent", parent}, {"proc", proc}, {"calls", calls}, {"total", total}, {"self", self}, {"depth", depth},
+              {"nested", nested}};
 }
 
 // Each procedure's lines with its source span, and the files they come from.

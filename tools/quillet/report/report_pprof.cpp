@@ -84,9 +84,7 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
 
   // The lowest line of each procedure stands for the procedure itself.
   const size_t procedures = model.procedures.size();
-  std::vector<int64_t> firstLine(procedures, 0);
-  for (const LineStats& l : model.lines)
-    if (firstLine[l.procedure] == 0 || l.line < firstLine[l.procedure]) firstLine[l.procedure] = l.line;
+  const std::vector<int32_t> firstLine = LowestLines(model);
 
   // Function and location p + 1 are procedure p; one more for the folded frames.
   const uint64_t deeper = procedures + 1;

@@ -46,15 +46,30 @@ std::string DeclaredProcedure(const std::vector<std::string>& words) {
   return "";
 }
 
+// Whether a line, after its leading blanks, starts with `upperText`.
+bool StartsWith(const std::string& line, const std::string& upperText) {
+  const size_t start = line.find_first_not_of(" \t");
+  return start != std::string::npos && Upper(line.substr(start, upperText.size())) == upperText;
+}
+
 SourceFile ParseSource(const std::string& path, const std::string& text) {
   SourceFile file;
   file.path = path;
   std::istringstream in(text);
   std::string line;
   bool inClass = false;
+  bool inRemBlock = false;  // %Rem ... %End Rem: lines the compiler ignores
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     file.lines.push_back(line);
+    if (inRemBlock) {
+      inRemBlock = !StartsWith(line, "%END REM");
+      continue;
+    }
+    if (StartsWith(line, "%REM")) {
+      inRemBlock = true;
+      continue;
+    }
     const std::vector<std::string> words = Words(line);
     if (words.size() >= 2 && words[0] == "END" && words[1] == "CLASS") inClass = false;
     else if (!words.empty() && (words[0] == "CLASS" || (words.size() >= 2 && words[1] == "CLASS" &&

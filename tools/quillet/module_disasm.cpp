@@ -8,6 +8,7 @@
 
 #include "bytecode/opcodes.h"
 #include "lsobject/code_tables_decode.h"
+#include "lsobject/symbol_entries.h"
 #include "util/bytes.h"
 
 namespace quillet::tool {
@@ -115,7 +116,11 @@ void AddNames(Json& out, CLSScriptModule& m, int opcode, const Json& operands) {
   if (opcode >= 41 && opcode <= 48) {
     SymbolView view = m.Symbols();
     const uint16_t name = view.NameHandle(handle);
-    if (name != 0 && name != strings::kEmptyHandle) out["symbol"] = m.StringTable().GetText(name);
+    if (name == 0 || name == strings::kEmptyHandle) return;
+    // A Property's accessors share a name: show the side a call takes.
+    out["symbol"] = view.Kind(handle) == symbol::kProperty
+                        ? view.ProcedureName(m.StringTable(), handle, 0, view.Flags(handle))
+                        : m.StringTable().GetText(name);
   } else if (opcode == 125 || opcode == 126) {
     out["text"] = m.StringTable().GetText(static_cast<uint16_t>(handle));
   }

@@ -97,12 +97,13 @@ Json StringsJson(const CStringTable& strings) {
   return out;
 }
 
-const char* KindName(uint16_t kind) {
+// A Property's two accessors share kind and name: the flags tell the side.
+const char* KindName(uint16_t kind, uint16_t flags) {
   switch (kind) {
     case symbol::kVariable: return "variable";
     case symbol::kFunction: return "function";
     case symbol::kSub: return "sub";
-    case symbol::kProperty: return "property";
+    case symbol::kProperty: return (flags & symbol::kSetAccessor) != 0 ? "property set" : "property get";
     case symbol::kClass: return "class";
     case symbol::kDeclaration: return "declaration";
     case symbol::kTerminator: return "end";
@@ -123,7 +124,7 @@ void SymbolsJson(CLSScriptModule& m, Json& symbols, Json& classes, Json& declara
     const std::string name = v.name == strings::kEmptyHandle ? std::string() : strings.GetText(v.name);
     symbols.push_back({{"handle", v.handle},
                        {"kind", v.kind},
-                       {"kind_name", KindName(v.kind)},
+                       {"kind_name", KindName(v.kind, v.flags)},
                        {"parent", v.parent},
                        {"flags", v.flags},
                        {"name", name}});
@@ -143,7 +144,12 @@ void SymbolsJson(CLSScriptModule& m, Json& symbols, Json& classes, Json& declara
     for (const auto& [handle, position] : classIndex) {
       if (handle != v.parent) continue;
       const bool method = v.kind == symbol::kFunction || v.kind == symbol::kSub || v.kind == symbol::kProperty;
-      if (method || v.kind == symbol::kVariable) classes[position][method ? "methods" : "members"].push_back(name);
+      if (v.kind == symbol::kProperty) {
+        // Named as profiles name them (GET_Value, SET_Value): both share a name.
+        classes[position]["methods"].push_back(view.ProcedureName(strings, v.handle, 0, v.flags));
+      } else if (method || v.kind == symbol::kVariable) {
+        classes[position][method ? "methods" : "members"].push_back(name);
+      }
     }
     return true;
   });

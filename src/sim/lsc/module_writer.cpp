@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "lsobject/symbol_entries.h"
 #include "sim/lsc/string_pool.h"
 #include "sim/lsrun/value.h"
 #include "sim/module_builder.h"
@@ -40,6 +41,15 @@ uint16_t TypeWord(const Symbol& s) {
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }
 
+// The Set entry placed directly after the Get `p`, or null.
+const Symbol* FollowingSet(const Symbol& p) {
+  return p.isProperty && !p.isSetter ? p.setter : nullptr;
+}
+
+// Whether `p` is a Set entry that lies after its Get (a Set without a Get
+// stands in the sibling chain like any method).
+bool FollowsGet(const Symbol& p) { return p.isSetter && p.getter != nullptr; }
+
 }  // namespace
 
 uint16_t ElementTypeWord(const Symbol& s) { return static_cast<uint16_t>(TypeWord(s) & ~0x2000); }
@@ -63,6 +73,7 @@ class ModuleWriter : public HandleSource {
     return at;
   }
   void PlaceProcedure(const Symbol* p);
+  void PlaceVariables(const Symbol* p);
   uint8_t* Entry(const Symbol* s) { return symbols_.data() + offsets_.at(s); }
   void PutCommon(const Symbol* s, uint16_t kind, uint16_t flags);
   void PutScope(uint8_t* scope, const std::vector<const Symbol*>& chain);
@@ -85,8 +96,17 @@ class ModuleWriter : public HandleSource {
   std::vector<uint8_t> labelTable_;
 };
 
+// A Property's Set entry lies directly after its Get entry, so the two
+// entries come first and the variables of both after them.
 void ModuleWriter::PlaceProcedure(const Symbol* p) {
   Place(p, kProcSize);
+  const Symbol* set = FollowingSet(*p);
+  if (set != nullptr) Place(set, kProcSize);
+  PlaceVariables(p);
+  if (set != nullptr) PlaceVariables(set);
+}
+
+void ModuleWriter::PlaceVariables(const Symbol* p) {
   for (const Symbol* s : p->params) Place(s, kVariableSize);
   for (const Symbol* s : p->locals) Place(s, kVariableSize);
   for (const Symbol* s : p->labels) Place(s, kVariableSize);
@@ -144,7 +164,11 @@ void ModuleWriter::WriteVariable(const Symbol* s, uint16_t flags) {
 }
 
 void ModuleWriter::WriteProcedure(const Symbol* p) {
-  PutCommon(p, p->isFunction ? 7 : 8, 0);
+  if (p->isProperty) {
+    PutCommon(p, symbol::kProperty, p->isSetter ? symbol::kAccessor | symbol::kSetAccessor : symbol::kAccessor);
+  } else {
+    PutCommon(p, p->isFunction ? 7 : 8, 0);
+  }
   uint8_t* e = Entry(p);
   if (p->isFunction) StoreU16(e + 10, TypeWord(*p));
   if (p->owner) StoreU16(e + 12, SymbolHandle(*p->owner));
@@ -178,10 +202,12 @@ void ModuleWriter::WriteClass(const Symbol* c) {
     if (m->kind == SymKind::kMember) {
       WriteVariable(m, 3);
       ++variables;
+      members.push_back(m);
     } else {
       WriteProcedure(m);
+      // A Set that follows its Get is reached by its position, not by links.
+      if (!FollowsGet(*m)) members.push_back(m);
     }
-    members.push_back(m);
   }
   StoreU16(e + 10, variables);
   PutScope(e + 16, members);
@@ -275,8 +301,8 @@ bool ModuleWriter::Write(const std::vector<CompiledProcedure>& procs, std::vecto
     for (const Symbol* m : c->members) {
       if (m->kind == SymKind::kMember) {
         Place(m, kVariableSize);
-      } else {
-        PlaceProcedure(m);
+      } else if (!FollowsGet(*m)) {
+        PlaceProcedure(m);  // a Set with a Get is placed with it
       }
     }
   }

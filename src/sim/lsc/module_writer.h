@@ -8,9 +8,9 @@
 // |------|-------------|--------|---------------------------------------------------------|
 // | 3    | variable    | 16     | 10 type word, 12 slot, 14 type argument                 |
 // | 6    | label       | 16     | 12 code offset (or its label-offset-table index)        |
-// | 7/8  | Function/Sub| 152    | 10 result type word, 12 owner class, 14 result class,   |
-// |      |             |        | 16 locals scope, 76 parameters, 84 u32 code offset,     |
-// |      |             |        | 88 frame size, 92 labels scope                          |
+// | 7/8/9| Function/   | 152    | 10 result type word, 12 owner class, 14 result class,   |
+// |      | Sub/Property|        | 16 locals scope, 76 parameters, 84 u32 code offset,     |
+// |      | accessor    |        | 88 frame size, 92 labels scope                          |
 // | 11   | class       | 92     | 10 member variables, 12 base class, 16 members scope,   |
 // |      |             |        | 76 instance size (the base's members first),            |
 // |      |             |        | 84 New, 86 Delete, 88 New's parameters, 90 25           |
@@ -25,6 +25,11 @@
 // string handle of their bounds text ("1:3,0:4"). Parameter words of
 // declarations: 0x0800 | type word. Variable flags: 1 parameter, 2 module
 // variable or local, 3 member.
+//
+// Property accessors carry flags 0x0400, the Set 0x0600. A Set whose class
+// also has the Get lies directly after the Get's entry (the variables of both
+// follow the two entries) and is in no sibling or hash chain: readers reach
+// it by position. A Set without a Get is an ordinary member of the chain.
 #pragma once
 
 #include <cstdint>

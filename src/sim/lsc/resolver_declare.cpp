@@ -165,6 +165,7 @@ void Resolver::DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs) {
   if (other && other->owner == cs && other->isProperty && other->isSetter != ms->isSetter && !other->setter) {
     Symbol* getter = ms->isSetter ? other : ms;
     getter->setter = ms->isSetter ? ms : other;
+    getter->setter->getter = getter;
     it->second = getter;
     cs->members.push_back(ms);
     return;

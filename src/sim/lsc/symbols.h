@@ -67,7 +67,8 @@ struct Symbol {
   // Set when there is no Get); the Set is reached through it.
   bool isProperty = false;
   bool isSetter = false;
-  Symbol* setter = nullptr;
+  Symbol* setter = nullptr;  // of a Get: its Set
+  Symbol* getter = nullptr;  // of a Set: its Get
 
   // Label code position, filled by code generation.
   int codeOffset = -1;

@@ -218,7 +218,7 @@ inline Status Machine::Enter(Frame& f, Value&& me, Value* result, Value* meBack)
   if (!proc.lean) {
     for (const FreshSlot& v : proc.freshLocals) f.locals[v.slot] = SlotDefault(*v.variable);
   }
-  if (info.kind == kind::kFunction) f.result = proc.resultDefault;
+  if (info.returnsValue) f.result = proc.resultDefault;
   f.me = std::move(me);
   f.stackBase = stack_.size();
   f.markerBase = markers_.size();
@@ -301,7 +301,7 @@ Status Machine::CallFromStack(Frame& f, int& error) {
       Value result;
       s = Call(*proc, args, std::move(target), &result);
       stack_.resize(height);
-      if (s == Status::kOk && proc->info.kind == kind::kFunction) stack_.push_back(std::move(result));
+      if (s == Status::kOk && proc->info.returnsValue) stack_.push_back(std::move(result));
       return s;
     }
   }

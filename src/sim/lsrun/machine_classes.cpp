@@ -55,12 +55,15 @@ uint32_t Machine::Override(uint32_t classOffset, uint32_t proc) {
   ProcedureInfo info;
   if (view_.ReadProcedure(proc, info) && info.ownerClass != classOffset) {
     // From the instance's class up to the method's own: the first of the
-    // same name and kind (a Property's Get and Set share a name).
+    // same name and kind, and for a Property the same side (its Get and Set
+    // share name and kind; the Set carries flag 0x0200).
+    const uint16_t side = view_.FlagsAt(proc) & symbol::kSetAccessor;
     for (const ClassInfo* cls : ClassChain(classOffset)) {
       if (cls->offset == info.ownerClass) break;
       bool found = false;
       for (uint32_t m : cls->methods) {
-        if (view_.KindAt(m) == info.kind && SameName(view_.NameAt(m), info.name)) {
+        const bool sameSide = info.kind != kind::kProperty || (view_.FlagsAt(m) & symbol::kSetAccessor) == side;
+        if (view_.KindAt(m) == info.kind && sameSide && SameName(view_.NameAt(m), info.name)) {
           chosen = m;
           found = true;
           break;

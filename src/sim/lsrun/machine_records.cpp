@@ -47,7 +47,7 @@ void Machine::AddDefaults(const std::vector<VariableInfo>& vars, std::vector<Val
 void Machine::PrepareDefaults(Procedure& proc) {
   proc.localDefaults.assign(proc.info.frameSlots, Value());
   AddDefaults(proc.info.locals, proc.localDefaults, proc.freshLocals);
-  if (proc.info.kind == kind::kFunction) proc.resultDefault = Value::DefaultOf(proc.info.resultType);
+  if (proc.info.returnsValue) proc.resultDefault = Value::DefaultOf(proc.info.resultType);
   proc.lean = IsLean(proc);
 }
 

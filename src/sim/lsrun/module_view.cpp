@@ -78,6 +78,18 @@ std::string ModuleView::NameAt(uint32_t offset) const {
   return name;
 }
 
+uint16_t ModuleView::FlagsAt(uint32_t offset) const {
+  auto e = Entry(offset, kFlags + 2);
+  return e.empty() ? 0 : LoadU16(e.data() + kFlags);
+}
+
+uint32_t ModuleView::SetAfterGet(uint32_t offset) const {
+  if (KindAt(offset) != kind::kProperty || (FlagsAt(offset) & kSetAccessor) != 0) return 0;
+  const uint64_t set = uint64_t{offset} + kProcedureSize;
+  if (set >= symbols_.size()) return 0;
+  return KindAt(static_cast<uint32_t>(set)) == kind::kProperty ? static_cast<uint32_t>(set) : 0;
+}
+
 std::vector<uint32_t> ModuleView::Chain(uint16_t first) const {
   std::vector<uint32_t> out;
   const size_t limit = symbols_.size() / kLibrarySize + 1;
@@ -136,13 +148,16 @@ bool ModuleView::ReadProcedure(uint32_t offset, ProcedureInfo& out) const {
   if (e.empty()) return false;
   const uint16_t k = LoadU16(e.data());
   if (k != kind::kFunction && k != kind::kSub && k != kind::kProperty) return false;
+  const uint16_t flags = LoadU16(e.data() + kFlags);
   out.offset = offset;
   out.kind = k;
+  out.isSetAccessor = k == kind::kProperty && (flags & kSetAccessor) != 0;
+  out.returnsValue = k == kind::kFunction || (k == kind::kProperty && !out.isSetAccessor);
   out.name = NameAt(offset);
   const uint16_t owner = LoadU16(e.data() + kOwner);
   out.ownerClass = owner ? Resolve(owner) : 0;
   out.paramCount = LoadU16(e.data() + kParameterCount);
-  out.hasCode = (LoadU16(e.data() + kFlags) & kNoCode) == 0;
+  out.hasCode = (flags & kNoCode) == 0;
   out.codeOffset = LoadU32(e.data() + kCodeOffset);
   out.frameSlots = static_cast<uint16_t>((LoadU16(e.data() + kFrameSize) + 3) / 4);
   out.resultType = SlotTypeOf(LoadU16(e.data() + kDataType));
@@ -177,6 +192,7 @@ bool ModuleView::ReadClass(uint32_t offset, ClassInfo& out) const {
   for (uint32_t m : Chain(LoadU16(e.data() + FirstOf(kMemberScope)))) {
     const uint16_t k = KindAt(m);
     if (k == kind::kFunction || k == kind::kSub || k == kind::kProperty) out.methods.push_back(m);
+    if (const uint32_t set = SetAfterGet(m); set != 0) out.methods.push_back(set);
   }
   return true;
 }

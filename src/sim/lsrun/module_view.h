@@ -8,7 +8,9 @@
 // | any (not 26)      | 0 kind, 2 flags, 4 sibling, 8 name                        |
 // | 3 variable (16)   | 2 flags (bit 0 parameter), 10 type, 12 slot, 14 type arg  |
 // | 7/8/9 proc (152)  | 12 owner class, 20 first local, 76 parameters,            |
-// |                   | 84 u32 code offset, 88 frame bytes                        |
+// |                   | 84 u32 code offset, 88 frame bytes; a Property's Set      |
+// |                   | (9, flags 0x0600) may lie right after its Get (9, 0x0400) |
+// |                   | outside the sibling chain                                 |
 // | 11 class (92)     | 20 first member, 76 instance bytes, 84 New, 86 Delete     |
 // | 15 declare (40+)  | 20 alias, 24 library entry, 34 n, 36 result type, 40 n    |
 // |                   | parameter words (0x0800 | type)                           |
@@ -57,6 +59,8 @@ struct VariableInfo {
 struct ProcedureInfo {
   uint32_t offset = 0;
   uint16_t kind = 0;
+  bool isSetAccessor = false;  // kind 9 with flag 0x0200
+  bool returnsValue = false;   // a Function or a Property's Get
   std::string name;
   uint32_t ownerClass = 0;  // class entry offset, 0 at module level
   uint16_t paramCount = 0;
@@ -80,7 +84,7 @@ struct ClassInfo {
   std::vector<VariableInfo> members;
   bool isRecord = false;  // a user-defined Type
   uint32_t base = 0;      // base class entry offset, 0 when none
-  std::vector<uint32_t> methods;  // procedure entries among the members
+  std::vector<uint32_t> methods;  // procedure entries among the members, Set accessors after their Get
 };
 
 struct DeclarationInfo {
@@ -109,6 +113,10 @@ class ModuleView {
   [[nodiscard]] bool Text(uint16_t handle, std::string& out) const;
   // The name of the entry at `offset` ("" when unreadable).
   std::string NameAt(uint32_t offset) const;
+  // Flags of the entry at `offset`; 0 when they do not fit the data.
+  uint16_t FlagsAt(uint32_t offset) const;
+  // The Set accessor lying directly after the Get accessor at `offset`, or 0.
+  uint32_t SetAfterGet(uint32_t offset) const;
 
   [[nodiscard]] bool ReadVariable(uint32_t offset, VariableInfo& out) const;
   [[nodiscard]] bool ReadProcedure(uint32_t offset, ProcedureInfo& out) const;

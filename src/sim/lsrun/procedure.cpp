@@ -179,7 +179,7 @@ bool Preparer::Translate(size_t i, const COpCode& in, Insn& x) {
       return true;
     case op::kLLoadObj:
     case op::kLLoadObjPtr:
-      if (view_.Resolve(HandleOperand(in)) == info_.offset && info_.kind == kind::kFunction) {
+      if (view_.Resolve(HandleOperand(in)) == info_.offset && info_.returnsValue) {
         x.a = kResultSlot;
         x.type = info_.resultType;
         return true;

@@ -50,13 +50,13 @@ bool IsProfiledProcedure(CLSScriptModule& module, const ProcedureDescriptor& pro
 void RegisterProcedure(CLSScriptModule& module, const ProcedureDescriptor& procedure, const ItemContext& context,
                        CLSProfileApp& profile) {
   ProcedureInfo info;
-  std::string& name = info.FullName;
-  if (procedure.owner != 0) {
-    name = NameText(module, module.Symbols().NameHandle(procedure.owner));
-    if (HostCompare(name, kTimerClassName, kCompareExact) == 0) return;
-    name += "::";
-  }
-  name += NameText(module, procedure.name);
+  if (procedure.owner != 0 &&
+      HostCompare(NameText(module, module.Symbols().NameHandle(procedure.owner)), kTimerClassName, kCompareExact) == 0)
+    return;
+  // As the listing names it, so that a Property's two accessors stay apart
+  // ("Box::GET_Value", "Box::SET_Value").
+  info.FullName =
+      module.Symbols().ProcedureName(module.StringTable(), procedure.symbol, procedure.owner, procedure.flags);
   info.Key = ModuleKey(module);
   info.ProcedureId = procedure.symbol;
   info.DatabasePath = context.DatabasePath;

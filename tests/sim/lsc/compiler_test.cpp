@@ -10,6 +10,7 @@
 #include "bytecode/opcodes.h"
 #include "lsobject/code_tables_decode.h"
 #include "lsobject/ls_script_module.h"
+#include "lsobject/symbol_hashes.h"
 #include "sim/lsc/code.h"
 #include "sim/lsc/string_pool.h"
 #include "sim/module_reader.h"
@@ -370,6 +371,96 @@ TEST(LscCompiler, LanguageExtensionsKeepTheModuleFormat) {
 
 // Every procedure decodes and marks; Initialize's Case line and Select exit
 // come out as such.
+// Property accessors: kind 9, the Get with flags 0x0400 and its Set with
+// 0x0600 directly after it (the Set written first in the source, and the
+// Get's local placed after both entries), outside the class's sibling and
+// hash chains; a Set without a Get stays in the chain. The library lists
+// both sides apart, and rebuilding the hash tables changes no byte.
+TEST(LscCompiler, PropertyAccessorsLieAsTheModuleWalkReachesThem) {
+  const char* src =
+      "Class Box\n"
+      "  Private mValue As Long\n"
+      "  Property Set Value As Long\n"
+      "    mValue = Value\n"
+      "  End Property\n"
+      "  Property Get Value As Long\n"
+      "    Dim twice As Long\n"
+      "    twice = mValue * 2\n"
+      "    Value = twice \\ 2\n"
+      "  End Property\n"
+      "  Property Set Limit As Integer\n"
+      "  End Property\n"
+      "  Sub Clear\n"
+      "  End Sub\n"
+      "End Class\n"
+      "Sub Initialize\n"
+      "  Dim b As New Box\n"
+      "  b.Value = 3\n"
+      "  b.Limit = b.Value\n"
+      "End Sub\n";
+  const std::vector<uint8_t> image = CompileOk(src);
+  ASSERT_FALSE(image.empty());
+  EXPECT_EQ(sim::CheckModuleImage(image), std::vector<std::string>{});
+  CLSScriptModule m;
+  ASSERT_TRUE(m.Parse(image));
+  EXPECT_EQ(m.Serialize(), image);
+  auto sym = m.SymbolTable().Data();
+  const uint16_t box = m.Header().U16(184);
+  ASSERT_EQ(NameOf(m, box), u"Box");
+
+  std::set<uint16_t> chained;
+  CheckScope(m, sym.data() + box + 16, &chained);
+  std::map<std::u16string, uint16_t> members;
+  for (uint16_t h : chained) members[NameOf(m, h)] = h;
+  ASSERT_EQ(members.size(), 4u);  // mValue, Value (the Get), Limit, Clear
+  const uint16_t get = members[u"Value"];
+  const uint16_t set = static_cast<uint16_t>(get + 152);
+  EXPECT_EQ(LoadU16(sym.data() + get), 9);
+  EXPECT_EQ(LoadU16(sym.data() + get + 2), 0x0400);
+  ASSERT_LT(set + 152u, sym.size());
+  EXPECT_EQ(LoadU16(sym.data() + set), 9);
+  EXPECT_EQ(LoadU16(sym.data() + set + 2), 0x0600);
+  EXPECT_EQ(NameOf(m, set), u"Value");
+  EXPECT_EQ(chained.count(set), 0u);
+  EXPECT_EQ(LoadU16(sym.data() + set + 4), 0);  // no sibling
+  EXPECT_EQ(LoadU16(sym.data() + set + 6), 0);  // no hash link
+  EXPECT_EQ(LoadU16(sym.data() + set + 12), box);
+  // Each side keeps its own variables: the Get its local, the Set its value.
+  std::set<uint16_t> getLocals, setLocals;
+  CheckScope(m, sym.data() + get + 16, &getLocals);
+  CheckScope(m, sym.data() + set + 16, &setLocals);
+  ASSERT_EQ(getLocals.size(), 1u);
+  EXPECT_EQ(NameOf(m, *getLocals.begin()), u"twice");
+  EXPECT_GT(*getLocals.begin(), set);
+  ASSERT_EQ(setLocals.size(), 1u);
+  EXPECT_EQ(NameOf(m, *setLocals.begin()), u"Value");
+  EXPECT_EQ(LoadU16(sym.data() + *setLocals.begin() + 2), 1);  // a parameter
+  EXPECT_EQ(LoadU16(sym.data() + set + 76), 1);
+  EXPECT_EQ(LoadU16(sym.data() + get + 76), 0);
+  // A Set without a Get is an ordinary chain member.
+  const uint16_t limit = members[u"Limit"];
+  EXPECT_EQ(LoadU16(sym.data() + limit), 9);
+  EXPECT_EQ(LoadU16(sym.data() + limit + 2), 0x0600);
+  EXPECT_EQ(LoadU16(sym.data() + members[u"Clear"]), 8);
+  EXPECT_EQ(LoadU16(sym.data() + box + 10), 1);  // one member variable
+
+  std::vector<ProcedureDescriptor> listed;
+  m.ListProcedures(listed);
+  std::map<std::string, uint32_t> names;
+  for (const ProcedureDescriptor& d : listed)
+    names[m.Symbols().ProcedureName(m.StringTable(), d.symbol, d.owner, d.flags)] = d.symbol;
+  EXPECT_EQ(names, (std::map<std::string, uint32_t>{{"Box::GET_Value", get},
+                                                     {"Box::SET_Value", set},
+                                                     {"Box::SET_Limit", limit},
+                                                     {"Box::Clear", members[u"Clear"]},
+                                                     {"Initialize", m.Header().U16(26)}}));
+  const std::vector<uint8_t> written(sym.begin(), sym.end());
+  RebuildScopeHashes(m.Symbols(), m.Header(), m.StringTable());
+  const auto rebuilt = m.SymbolTable().Data();
+  EXPECT_EQ(std::vector<uint8_t>(rebuilt.begin(), rebuilt.end()), written)
+      << "the compiler's hash tables differ from the library's";
+}
+
 TEST(LscCompiler, EveryProcedureDecodesAndMarks) {
   const std::vector<uint8_t> image = CompileOk(kProgram);
   CLSScriptModule m;

@@ -313,6 +313,11 @@ const Program kPrograms[] = {
      "    Row = Report..Row(it) & \" x \" & it.Price & \" = \" & it.Qty * it.Price\n"
      "  End Function\n"
      "End Class\n"
+     "Class LoudReport As Report\n"
+     "  Property Set Title As String\n"
+     "    mTitle = \"!\" & Title & \"!\"\n"
+     "  End Property\n"
+     "End Class\n"
      "Sub Initialize\n"
      "  Dim stock(1 To 3) As Item\n"
      "  stock(1).Name = \"Pen\" : stock(1).Qty = 10 : stock(1).Price = 1.5\n"
@@ -329,13 +334,57 @@ const Program kPrograms[] = {
      "    If stock(i).Name = \"pen\" Then total = total + stock(i).Qty\n"
      "  Next\n"
      "  Print \"pens: \" & total\n"
+     "  Set r = New LoudReport\n"  // its Set overrides Report's, the Get stays Report's
+     "  r.Title = \"loud\"\n"
+     "  Print r.Title\n"
      "End Sub\n",
-     "STOCK\nPen: 10 x 1.5 = 15\nink: 2 x 7.25 = 14.5\nPENCIL: 10 x 1.5 = 15\npens: 10\n"},
+     "STOCK\nPen: 10 x 1.5 = 15\nink: 2 x 7.25 = 14.5\nPENCIL: 10 x 1.5 = 15\npens: 10\n!loud!\n"},
 };
 
 class CorpusLanguageTest : public testing::CorpusFixture {};
 
 TEST_P(CorpusLanguageTest, PrintsTheWorkedOutOutputPlainAndProfiled) { ExpectOutputPlainAndProfiled(GetParam()); }
+
+// An untrapped error inside either accessor names the accessor and its line,
+// plain and profiled alike.
+TEST_F(CorpusLanguageTest, ErrorsInsideAccessorsNameTheirLine) {
+  const char* source =
+      "Class Gauge\n"                       // 1
+      "  Private mLevel As Integer\n"       // 2
+      "  Property Get Level As Integer\n"   // 3
+      "    Level = 100 \\ mLevel\n"         // 4
+      "  End Property\n"                    // 5
+      "  Property Set Level As Integer\n"   // 6
+      "    mLevel = Level * 1000\n"         // 7
+      "  End Property\n"                    // 8
+      "End Class\n"                         // 9
+      "Sub Initialize\n"
+      "  Dim g As New Gauge\n"
+      "  g.Level = %s\n"
+      "  Print g.Level\n"
+      "End Sub\n";
+  RunOptions options;
+  auto quiet = [](std::span<const lsrun::Value>, lsrun::Value&) { return 0; };
+  options.natives.Register("nquillet", "KVXFunctionTimer", quiet);
+  options.natives.Register("nquillet", "KVXLineTimer", quiet);
+  const struct {
+    const char* value;
+    const char* error;
+  } kCases[] = {{"0", "Division by zero, error 11 in 'Gauge::Level' at line 4"},
+                {"40", "Overflow, error 6 in 'Gauge::Level' at line 7"}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.value);
+    std::string text = source;
+    text.replace(text.find("%s"), 2, c.value);
+    const std::vector<uint8_t> image = testing::Compile(text);
+    CLSProfileApp profile{"nquillet", "", 0};
+    const RunResult plain = RunModule(image, {});
+    const RunResult profiled = RunModule(Instrument(image, profile), options);
+    ASSERT_FALSE(plain.ok);
+    EXPECT_NE(plain.error.find(c.error), std::string::npos) << plain.error;
+    EXPECT_EQ(profiled.error, plain.error);
+  }
+}
 
 INSTANTIATE_TEST_SUITE_P(Programs, CorpusLanguageTest, ::testing::ValuesIn(kPrograms),
                          [](const ::testing::TestParamInfo<Program>& info) { return std::string(info.param.name); });

@@ -143,6 +143,24 @@ TEST_F(ModuleCommandsTest, DumpShowsClassesMarksAndDeclarations) {
   EXPECT_EQ(declared["declarations"][0]["name"], "Beep");
   EXPECT_EQ(declared["declarations"][0]["alias"], "BeepA");
   EXPECT_EQ(declared["declarations"][0]["library"], "sound.dll");
+
+  // A Property's two accessors share kind 9 and a name: the dump tells them
+  // apart by their flags, as symbols, methods, procedures and callees.
+  const Json property = DumpJson(CompileText("Class Box\n  Private v As Long\n"
+                                             "  Property Get Value As Long\n    Value = v\n  End Property\n"
+                                             "  Property Set Value As Long\n    v = Value\n  End Property\nEnd Class\n"
+                                             "Sub Initialize\n  Dim b As New Box\n  b.Value = b.Value + 1\nEnd Sub\n"));
+  std::vector<std::string> kinds;
+  for (const Json& sym : property["symbols"])
+    if (sym["kind"] == 9) kinds.push_back(sym["kind_name"]);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"property get", "property set"}));
+  EXPECT_EQ(property["classes"][0]["methods"], Json::parse(R"(["GET_Value", "SET_Value"])"));
+  ASSERT_NE(Procedure(property, "Box::GET_Value"), nullptr);
+  ASSERT_NE(Procedure(property, "Box::SET_Value"), nullptr);
+  std::vector<std::string> callees;
+  for (const Json& ins : Procedure(property, "Initialize")->at("instructions"))
+    if (ins["name"] == "OpLoadMethod") callees.push_back(ins.value("symbol", ""));
+  EXPECT_EQ(callees, (std::vector<std::string>{"SET_Value", "GET_Value"}));
 }
 
 TEST_F(ModuleCommandsTest, RoundtripKeepsAConsistentModuleAndRepairsTheChecksum) {

@@ -85,6 +85,75 @@ TEST_F(ProfileCommandsTest, ClassMethodsAreProfiledUnderTheirOwners) {
   EXPECT_EQ(deposit["calls"], 500);
 }
 
+// A Property's Get and Set are two procedures of their own, in the report
+// and in the diff, with their calls and line hits worked out from the source.
+TEST_F(ProfileCommandsTest, PropertyAccessorsAreProfiledApart) {
+  const std::string source =
+      "Class Box\n"                            // 1
+      "  Private mValue As Long\n"             // 2
+      "  Property Get Value As Long\n"         // 3
+      "    Value = mValue\n"                   // 4
+      "  End Property\n"                       // 5
+      "  Property Set Value As Long\n"         // 6
+      "    If Value < 0 Then Exit Property\n"  // 7
+      "    mValue = Value\n"                   // 8
+      "  End Property\n"                       // 9
+      "  Sub Bump\n"                           // 10
+      "    Value = Value + 1\n"                // 11: one Get, one Set
+      "  End Sub\n"                            // 12
+      "End Class\n"                            // 13
+      "Sub Initialize\n"
+      "  Dim b As New Box\n"
+      "  Dim i As Integer\n"
+      "  For i = 1 To N\n"                     // N Sets
+      "    b.Value = i * 2\n"
+      "  Next\n"
+      "  b.Value = -1\n"                       // a Set that leaves at line 7
+      "  b.Bump\n"
+      "  Print b.Value\n"                      // one Get
+      "End Sub\n";
+  struct Profiled {
+    int n;
+    std::string report;
+    std::map<std::string, Json> procedures;
+  } runs[] = {{5, File("five.zvk"), {}}, {9, File("nine.zvk"), {}}};
+  for (Profiled& run : runs) {
+    std::string text = source;
+    text.replace(text.find("To N"), 4, "To " + std::to_string(run.n));
+    const std::string file = File("box.lss");  // one module, so that the diff pairs its procedures
+    WriteText(file, text);
+    const testing::ToolResult plain = Run({"run", file});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_EQ(plain.out, std::to_string(2 * run.n + 1) + "\n");
+    const testing::ToolResult profiled = Run({"run", file, "--profile", "--report", run.report});
+    ASSERT_EQ(profiled.exitCode, 0) << profiled.err;
+    EXPECT_EQ(profiled.out.rfind(plain.out, 0), 0u) << profiled.out;
+
+    const Json j = ReportJson(run.report);
+    run.procedures = ByName(j);
+    ASSERT_TRUE(run.procedures.count("Box::GET_Value")) << j.dump();
+    ASSERT_TRUE(run.procedures.count("Box::SET_Value")) << j.dump();
+    EXPECT_EQ(run.procedures.count("Box::Value"), 0u);
+    EXPECT_EQ(run.procedures.at("Box::GET_Value")["calls"], 2);
+    EXPECT_EQ(run.procedures.at("Box::SET_Value")["calls"], run.n + 2);
+    std::map<std::pair<std::string, int>, int64_t> hits;
+    for (const Json& l : j["lines"]) hits[{l["procedure"], l["line"]}] = l["hits"];
+    EXPECT_EQ((hits[{"Box::GET_Value", 4}]), 2);
+    EXPECT_EQ((hits[{"Box::SET_Value", 7}]), run.n + 2);
+    EXPECT_EQ((hits[{"Box::SET_Value", 8}]), run.n + 1);  // not for -1
+    EXPECT_EQ((hits[{"Box::Bump", 11}]), 1);
+  }
+
+  const testing::ToolResult diff = Run({"diff", runs[0].report, runs[1].report, "--format", "json"});
+  ASSERT_EQ(diff.exitCode, 0) << diff.err;
+  const Json compared = Json::parse(diff.out);
+  std::map<std::string, std::pair<int64_t, int64_t>> calls;  // before, after
+  for (const Json& p : compared["procedures"]) calls[p["procedure"]] = {p["before"]["calls"], p["after"]["calls"]};
+  EXPECT_EQ(calls["Box::GET_Value"], (std::pair<int64_t, int64_t>{2, 2}));
+  EXPECT_EQ(calls["Box::SET_Value"], (std::pair<int64_t, int64_t>{7, 11}));
+  EXPECT_EQ(calls.count("Box::Value"), 0u);
+}
+
 TEST_F(ProfileCommandsTest, AFailingRunStillLeavesItsReport) {
   WriteText(File("fail.lss"),
             "Sub Initialize\n  Dim a(3) As Long\n  Print \"before\"\n  a(9) = 1\nEnd Sub\n");

@@ -41,14 +41,14 @@ uint16_t TypeWord(const Symbol& s) {
   return s.isArray ? static_cast<uint16_t>(w | 0x2000) : w;
 }
 
-// The Set entry placed directly after the Get `p`, or null.
+// The Set entry placed directly after the Get `p` (its own class's), or null.
 const Symbol* FollowingSet(const Symbol& p) {
-  return p.isProperty && !p.isSetter ? p.setter : nullptr;
+  return p.isProperty && !p.isSetter && p.setter != nullptr && p.setter->owner == p.owner ? p.setter : nullptr;
 }
 
-// Whether `p` is a Set entry that lies after its Get (a Set without a Get
-// stands in the sibling chain like any method).
-bool FollowsGet(const Symbol& p) { return p.isSetter && p.getter != nullptr; }
+// Whether `p` is a Set entry that lies after its class's Get (a Set without
+// one stands in the sibling chain like any method).
+bool FollowsGet(const Symbol& p) { return p.isSetter && p.getter != nullptr && p.getter->owner == p.owner; }
 
 }  // namespace
 

@@ -142,7 +142,8 @@ void Resolver::ChainConstructor(Symbol* cs) {
 
 // A Property Get stands in the class's scope for its property; a Set takes
 // the assigned value as a ByVal parameter named as the property, and is
-// reached through the Get of the same name (or stands alone).
+// reached through the Get of the same name (or stands alone, its reads going
+// to a base class's Get).
 void Resolver::DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs) {
   ms->isProperty = true;
   if (p.property == PropertyKind::kSet) {
@@ -162,13 +163,25 @@ void Resolver::DeclareProperty(const ProcDecl& p, Symbol* ms, Symbol* cs) {
   if (p.property == PropertyKind::kSet && !p.params.empty()) Error(p.line, p.column, "a Property Set takes no parameters");
   auto it = cs->memberScope.find(UpperName(p.name));
   Symbol* other = it == cs->memberScope.end() ? nullptr : it->second;
-  if (other && other->owner == cs && other->isProperty && other->isSetter != ms->isSetter && !other->setter) {
-    Symbol* getter = ms->isSetter ? other : ms;
-    getter->setter = ms->isSetter ? ms : other;
-    getter->setter->getter = getter;
-    it->second = getter;
-    cs->members.push_back(ms);
-    return;
+  if (other && other->isProperty) {
+    Symbol* partner = other->isSetter ? other->getter : other->setter;
+    if (other->owner == cs && other->isSetter != ms->isSetter && (!partner || partner->owner != cs)) {
+      // The other side of this class's property.
+      Symbol* getter = ms->isSetter ? other : ms;
+      getter->setter = ms->isSetter ? ms : other;
+      getter->setter->getter = getter;
+      it->second = getter;
+      cs->members.push_back(ms);
+      return;
+    }
+    if (other->owner != cs) {
+      // Overriding one side of a base class's property keeps its other side.
+      if (ms->isSetter) {
+        ms->getter = other->isSetter ? other->getter : other;
+      } else {
+        ms->setter = other->isSetter ? other : other->setter;
+      }
+    }
   }
   if (AddMember(cs, ms)) cs->members.push_back(ms);
 }

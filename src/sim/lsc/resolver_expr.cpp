@@ -217,6 +217,7 @@ bool Resolver::SubscriptsFit(const Expr& e, const Symbol& s) {
 
 bool Resolver::ResolveName(Expr& e, ExprType& type) {
   Symbol* s = Lookup(e.text);
+  if (s && s->isSetter && s->getter && !assigning_) s = s->getter;  // a base class's Get
   if (!s) {
     bool handled = false;
     const bool ok = ResolveBuiltin(e, type, false, handled);
@@ -278,11 +279,14 @@ bool Resolver::ResolveBaseCall(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + named->name + "' has no method '" + e.text + "'");
   }
   Symbol* m = it->second;
+  if (m->isSetter && m->getter && !assigning_) m = m->getter;  // a base class's Get
   const bool ctor = UpperName(e.text) == "NEW";
   if (ctor && (proc_ != cls_->ctor || named == cls_)) return Error(e.line, e.column, "a base class's New runs only from the New of its derived class");
   if (!ctor && m->owner->dtor == m) return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");
   e.sym = m;
   type = TypeOf(m);
+  if (assigning_ && m->isProperty) return true;
+  if (m->isSetter) return Error(e.line, e.column, "property '" + e.text + "' has no Get");
   return ResolveArgs(e, m, m->params.size());
 }
 
@@ -314,6 +318,7 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
     return Error(e.line, e.column, "class '" + objType.cls->name + "' has no member '" + e.text + "'");
   }
   Symbol* m = it->second;
+  if (m->isSetter && m->getter && !assigning_) m = m->getter;  // a base class's Get
   if (m->isPrivate && !DerivesFrom(cls_, m->owner)) {
     return Error(e.line, e.column, "'" + e.text + "' is private to class '" + m->owner->name + "'");
   }

@@ -64,11 +64,12 @@ struct Symbol {
   int recordIndex = -1;  // a Type: its index among the module's Types
 
   // Properties: the Get stands for the property in its class's scope (the
-  // Set when there is no Get); the Set is reached through it.
+  // Set when there is no Get); the Set is reached through it. The other side
+  // may be a base class's, when this class overrides only one.
   bool isProperty = false;
   bool isSetter = false;
-  Symbol* setter = nullptr;  // of a Get: its Set
-  Symbol* getter = nullptr;  // of a Set: its Get
+  Symbol* setter = nullptr;  // of a Get: the Set assignments call
+  Symbol* getter = nullptr;  // of a Set: the Get reads call
 
   // Label code position, filled by code generation.
   int codeOffset = -1;

@@ -183,6 +183,17 @@ TEST(LscResolver, DerivedClassesAreChecked) {
        "7:8 a base class's New runs only from the New of its derived class"},
       {"Class A\n  Private p As Integer\nEnd Class\nClass B As A\nEnd Class\nSub S\n  Dim b As New B\n  b.p = 1\nEnd Sub\n",
        "8:5 'p' is private to class 'A'"},
+      // Overriding one side of a property keeps the base's other side only
+      // where the base has one.
+      {"Class A\n  Property Set P As Integer\n  End Property\nEnd Class\nClass B As A\n  Sub M\n    Print A..P\n"
+       "  End Sub\nEnd Class\n",
+       "7:14 property 'P' has no Get"},
+      {"Class A\n  Property Get P As Integer\n  End Property\nEnd Class\nClass B As A\n  Property Get P As Integer\n"
+       "  End Property\nEnd Class\nSub S\n  Dim b As New B\n  b.P = 1\nEnd Sub\n",
+       "11:5 property 'P' has no Set"},
+      {"Class A\n  Property Set P As Integer\n  End Property\nEnd Class\nClass B As A\n  Property Set P As Integer\n"
+       "  End Property\nEnd Class\nSub S\n  Dim b As New B\n  Print b.P\nEnd Sub\n",
+       "11:11 property 'P' has no Get"},
   };
   ExpectFirstErrors(cases);
 }

@@ -339,6 +339,46 @@ const Program kPrograms[] = {
      "  Print r.Title\n"
      "End Sub\n",
      "STOCK\nPen: 10 x 1.5 = 15\nink: 2 x 7.25 = 14.5\nPENCIL: 10 x 1.5 = 15\npens: 10\n!loud!\n"},
+    {"PropertiesOverriddenOneSideAtATime",
+     // Derived overrides only the Set, Both the Get and the Set again: reads
+     // through Derived go to Base's Get, every call picks the instance's side.
+     "Class Base\n"
+     "  Private m As Integer\n"
+     "  Property Get P As Integer\n"
+     "    P = m\n"
+     "  End Property\n"
+     "End Class\n"
+     "Class Derived As Base\n"
+     "  Property Set P As Integer\n"
+     "    m = P * 2\n"
+     "  End Property\n"
+     "  Sub Twice\n"
+     "    P = P + 1\n"
+     "  End Sub\n"
+     "End Class\n"
+     "Class Both As Derived\n"
+     "  Property Set P As Integer\n"
+     "    m = P + 1000\n"
+     "  End Property\n"
+     "  Property Get P As Integer\n"
+     "    P = -Derived..P\n"
+     "  End Property\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim d As New Derived\n"
+     "  d.P = 4\n"            // m = 8
+     "  d.Twice\n"            // m = (8 + 1) * 2
+     "  Dim b As Base\n"
+     "  Set b = d\n"
+     "  Print d.P; \" \"; b.P\n"
+     "  Dim x As Derived\n"
+     "  Set x = New Both\n"
+     "  x.P = 1\n"            // m = 1001
+     "  Print x.P\n"          // Both's Get: -(Base's Get)
+     "  x.Twice\n"            // m = -1001 + 1 + 1000
+     "  Print x.P\n"
+     "End Sub\n",
+     "18 18\n-1001\n0\n"},
 };
 
 class CorpusLanguageTest : public testing::CorpusFixture {};

@@ -120,7 +120,7 @@ TEST_F(ModuleCommandsTest, DumpShowsClassesMarksAndDeclarations) {
   ASSERT_EQ(classes["classes"].size(), 1u);
   EXPECT_EQ(classes["classes"][0]["name"], "Account");
   const Json& methods = classes["classes"][0]["methods"];
-  for (const char* m : {"Deposit", "Withdraw", "Total"})
+  for (const char* m : {"Deposit", "Withdraw", "GET_Total"})
     EXPECT_NE(std::find(methods.begin(), methods.end(), m), methods.end()) << m;
   EXPECT_NE(Procedure(classes, "Account::Deposit"), nullptr);
 

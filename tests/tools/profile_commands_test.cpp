@@ -83,6 +83,8 @@ TEST_F(ProfileCommandsTest, ClassMethodsAreProfiledUnderTheirOwners) {
   const Json& deposit = procedures.at("Account::Deposit");
   EXPECT_EQ(procedures.at("Account::New")["calls"], 1);
   EXPECT_EQ(deposit["calls"], 500);
+  ASSERT_TRUE(procedures.count("Account::GET_Total"));  // the property, read once
+  EXPECT_EQ(procedures.at("Account::GET_Total")["calls"], 1);
 }
 
 // A Property's Get and Set are two procedures of their own, in the report

@@ -199,6 +199,8 @@ uint32_t CStringTable::AppendString(std::string_view text, const TextKey& key) {
   if (mapsCurrent) {
     // What a later walk would read.
     if (appended_.size() == kMaxAppended) MergeAppended();
+    // Room for the whole list at once: a module gains its names one by one.
+    if (appended_.capacity() < kMaxAppended) appended_.reserve(kMaxAppended);
     Appended& added = appended_.emplace_back(Appended{offset, ascii ? std::string(text) : text_->ToHost(units), key});
     // The host may read the text back otherwise than it was given.
     if (!ascii && added.text != text) added.key = KeyOf(added.text);

@@ -1,6 +1,7 @@
 // Adding module-level Subs and classes with their constructor and destructor,
 // each with an empty body at the end of the byte code.
 #include <memory>
+#include <vector>
 
 #include "bytecode/opcodes.h"
 #include "lsobject/code_tables.h"
@@ -17,11 +18,15 @@ using namespace symbol;
 // Appends an empty procedure body (a synthetic line, then the end of the
 // procedure) and returns the code offset it starts at.
 uint32_t AppendEmptyBody(CByteCode& code) {
+  // The same bytes every time: encoded once.
+  static const std::vector<uint8_t> kBody = [] {
+    InstructionList body;
+    body.push_back(std::make_unique<OpLine>(OpLine::kSyntheticLine));
+    body.push_back(std::make_unique<OpEndSub>());
+    return EncodeInstructions(body);
+  }();
   const auto start = static_cast<uint32_t>(code.Length());
-  InstructionList body;
-  body.push_back(std::make_unique<OpLine>(OpLine::kSyntheticLine));
-  body.push_back(std::make_unique<OpEndSub>());
-  (void)code.InsertCode(-1, body);  // appending cannot fall outside the data
+  (void)code.InsertBytes(-1, kBody);  // appending cannot fall outside the data
   return start;
 }
 

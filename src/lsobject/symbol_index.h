@@ -28,9 +28,13 @@ class SymbolIndex {
   }
   // Keeps the first handle recorded for a key.
   void AddName(uint16_t kind, std::string_view text, uint32_t handle) { names_.try_emplace(Key(kind, text), handle); }
-  bool FindName(uint16_t kind, std::string_view text, uint32_t& handle) const {
+  // Whether the key has an entry, and its first handle. A key an entry was
+  // added to since the walk (NoteAddedName) is `unsure` and found nowhere
+  // until the index is built again.
+  bool FindName(uint16_t kind, std::string_view text, uint32_t& handle, bool& unsure) const {
     const auto it = names_.find(Key(kind, text));
-    if (it == names_.end()) return false;
+    unsure = it != names_.end() && it->second == kUnsure;
+    if (it == names_.end() || unsure) return false;
     handle = it->second;
     return true;
   }
@@ -40,11 +44,13 @@ class SymbolIndex {
     if (namesLength_ == oldLength) namesLength_ = newLength;
     if (proceduresLength_ == oldLength) proceduresLength_ = newLength;
   }
-  // A module-level entry was added. A name already there makes the walk
-  // order decide again, so the index is dropped.
+  // A module-level entry was added. A key already there makes the walk
+  // order decide again which entry comes first: that key no longer answers
+  // (the others do, as the new entry's place does not change theirs).
   void NoteAddedName(uint16_t kind, std::string_view text, uint32_t handle) {
     if (namesLength_ == kUnbuilt) return;
-    if (!names_.try_emplace(Key(kind, text), handle).second) namesLength_ = kUnbuilt;
+    const auto [it, added] = names_.try_emplace(Key(kind, text), handle);
+    if (!added && it->second != handle) it->second = kUnsure;
   }
 
   // Offsets of the procedures with code that a recursive walk reaches.
@@ -76,6 +82,8 @@ class SymbolIndex {
     return key;
   }
 
+  // A key whose first entry only a walk can tell.
+  static constexpr uint32_t kUnsure = UINT32_MAX;
   std::unordered_map<std::string, uint32_t> names_;
   std::vector<uint32_t> procedures_;
   size_t namesLength_ = kUnbuilt;

@@ -14,16 +14,19 @@ bool SymbolView::FindModuleSymbol(const CHeader& header, CStringTable& strings, 
   if (symbols == nullptr) return false;
   SymbolIndex& index = symbols->Index();
   const size_t length = symbols->Data().size();
-  if (!index.NamesValid(length)) {
-    // Names compare exactly, so the first entry of each (kind, text) in walk
-    // order answers every later look-up.
-    index.BeginNames(length);
-    WalkModule(header, false, [&](const SymbolVisit& v) {
-      index.AddName(v.kind, strings.TextOf(v.name), v.handle);
-      return true;
-    });
+  bool unsure = false;
+  if (index.NamesValid(length)) {
+    const bool found = index.FindName(kind, name, handle, unsure);
+    if (!unsure) return found;
   }
-  return index.FindName(kind, name, handle);
+  // Names compare exactly, so the first entry of each (kind, text) in walk
+  // order answers every later look-up.
+  index.BeginNames(length);
+  WalkModule(header, false, [&](const SymbolVisit& v) {
+    index.AddName(v.kind, strings.TextOf(v.name), v.handle);
+    return true;
+  });
+  return index.FindName(kind, name, handle, unsure);
 }
 
 bool SymbolView::FindVariable(CStringTable& strings, uint32_t first, std::string_view name,

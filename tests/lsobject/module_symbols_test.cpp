@@ -105,6 +105,52 @@ TEST(ModuleSymbols, FindOrAddFindsWhatIsThereAndAddsOnlyOnce) {
   EXPECT_NE(module.FindOrAddSub("COMPUTE"), l.kit.handle.at("COMPUTE"));
 }
 
+// The look-up index kept across additions answers as a walk of the module
+// read back would: an addition whose name is there already (the second
+// declaration's library name, a declaration put in front of one of the same
+// name) must not leave the older entry as the answer where the walk now
+// meets the new one first, nor stop the other names being served.
+TEST(ModuleSymbols, LookUpsAfterAddingANameTwiceAnswerAsAWalkOfTheModuleReadBack) {
+  Loaded l = Load(Typical());
+  CLSScriptModule& module = *l.module;
+  uint32_t found = 0;
+  ASSERT_FALSE(module.Symbols().FindModuleSymbol(module.Header(), module.StringTable(), symbol::kClass, "CKVX", found));
+  const uint32_t params[] = {0x0801, 0x0801};
+  const uint32_t first = module.FindOrAddDeclaration("KVXFUNCTIONTIMER", "KVXFunctionTimer", "nquillet", params);
+  const uint32_t second = module.FindOrAddDeclaration("KVXLINETIMER", "KVXLineTimer", "nquillet", params);
+  ASSERT_NE(first, 0u);
+  ASSERT_NE(second, 0u);
+  // Declarations go to the front of scope 1: this one is met before `first`.
+  const uint32_t again = module.Symbols().AddExternalDeclaration(module.Header(), module.StringTable(),
+                                                                 "KVXFUNCTIONTIMER", "Other", "other", params);
+  ASSERT_NE(again, 0u);
+  const uint32_t timer = module.FindOrAddClass("CKVX");
+  ASSERT_NE(timer, 0u);
+
+  CLSScriptModule readBack;
+  ASSERT_TRUE(readBack.Parse(module.Serialize()));
+  struct Name {
+    uint16_t kind;
+    const char* text;
+  };
+  for (const Name& n : {Name{symbol::kDeclaration, "KVXFUNCTIONTIMER"}, Name{symbol::kDeclaration, "KVXLINETIMER"},
+                        Name{symbol::kLibrary, "nquillet"}, Name{symbol::kLibrary, "other"}, Name{symbol::kClass, "CKVX"},
+                        Name{symbol::kClass, "ACCOUNT"}, Name{symbol::kSub, "INITIALIZE"}}) {
+    uint32_t kept = 0, walked = 0;
+    const bool inKept = module.Symbols().FindModuleSymbol(module.Header(), module.StringTable(), n.kind, n.text, kept);
+    const bool inWalked =
+        readBack.Symbols().FindModuleSymbol(readBack.Header(), readBack.StringTable(), n.kind, n.text, walked);
+    EXPECT_TRUE(inKept) << n.text;
+    EXPECT_EQ(inKept, inWalked) << n.text;
+    EXPECT_EQ(kept, walked) << n.text;
+  }
+  uint32_t declaration = 0;
+  ASSERT_TRUE(
+      module.Symbols().FindModuleSymbol(module.Header(), module.StringTable(), symbol::kDeclaration, "KVXFUNCTIONTIMER",
+                                        declaration));
+  EXPECT_EQ(declaration, again);
+}
+
 TEST(ModuleSymbols, ClassIsAddedFirstOrSecondOfScopeThreeAndCounted) {
   // Empty scope 3: the class becomes its only entry.
   KitModule none = Typical();

@@ -1,6 +1,7 @@
 // Tokeniser of the LotusScript subset.
 #include "sim/lsc/lexer.h"
 #include "util/ascii.h"
+#include "util/line_breaks.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -44,7 +45,8 @@ class Lexer {
   }
   void Advance() {
     if (pos_ >= src_.size()) return;
-    if (src_[pos_] == '\n') {
+    // CR LF, LF and a lone CR each end one line (old Mac exports use CR).
+    if (EndsLineAt(src_, pos_)) {
       ++line_;
       col_ = 1;
     } else {

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "tools/quillet/tool_io.h"
+#include "util/line_breaks.h"
 
 namespace quillet::tool {
 namespace {
@@ -55,12 +55,10 @@ bool StartsWith(const std::string& line, const std::string& upperText) {
 SourceFile ParseSource(const std::string& path, const std::string& text) {
   SourceFile file;
   file.path = path;
-  std::istringstream in(text);
-  std::string line;
   bool inClass = false;
   bool inRemBlock = false;  // %Rem ... %End Rem: lines the compiler ignores
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string_view view : SplitLines(text)) {
+    std::string line(view);
     file.lines.push_back(line);
     if (inRemBlock) {
       inRemBlock = !StartsWith(line, "%END REM");

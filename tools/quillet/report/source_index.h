@@ -12,7 +12,7 @@ namespace quillet::tool {
 
 struct SourceFile {
   std::string path;
-  std::vector<std::string> lines;  // lines[0] is line 1
+  std::vector<std::string> lines;  // lines[0] is line 1; CR LF, LF or a lone CR ends each
   // Upper-case name of each module-level Sub, Function or Property -> the
   // line of its declaration.
   std::map<std::string, int32_t> procedures;

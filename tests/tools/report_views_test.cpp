@@ -171,6 +171,35 @@ TEST_F(ReportViewsTest, HtmlOpensInChromiumAndAnswersClicks) {
   EXPECT_EQ(seen["search"]["result"], "matched 303.00 us (75.8%)");
 }
 
+// The source panel runs from the procedure's declaration to its End line;
+// a Sub or End Sub inside a %Rem block in the procedure is neither.
+TEST_F(ReportViewsTest, HtmlSourcePanelSkipsRemBlocks) {
+  auto panel = [&](const std::string& report, const std::string& source) {
+    const std::string dir = File("remmed");
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/Slow agent.lss", source);
+    const Json seen = Client("html", Render(report, "html", {"--source", dir}));
+    std::vector<int> lines;
+    if (!seen.is_object()) return lines;
+    EXPECT_TRUE(seen["errors"].empty()) << seen["errors"];
+    EXPECT_EQ(seen["selected"], "HELPER");
+    for (const Json& row : seen["source"]) lines.push_back(row["line"].get<int>());
+    return lines;
+  };
+  const std::string head = "' the sample module\nSub MAIN\n  x = 1\n  Call HELPER\nEnd Sub\nSub HELPER\n";
+  // HELPER's line 5 is the file's 11; the old code above it is remarked out.
+  std::vector<int> lines =
+      panel(SampleReport(), head + "%Rem\nEnd Sub\nSub OLD\n%End Rem\n  Sleep 100\nEnd Sub\n' after\n");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), 6);
+  EXPECT_EQ(lines.back(), 12);
+  // HELPER's lines 1 and 5 are the file's 7 and 11, a remarked End Sub between.
+  lines = panel(LeafLinesReport(), head + "  x = 2\n  %REM\nEnd Sub\n  %END REM\n  Sleep 100\nEnd Sub\n' after\n");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), 6);
+  EXPECT_EQ(lines.back(), 12);
+}
+
 TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
   // 1,000 procedures under the root, each calling 101 others once: 101,000
   // leaf paths of one tick each, far below 0.001% of the total.

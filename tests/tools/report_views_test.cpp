@@ -200,6 +200,70 @@ TEST_F(ReportViewsTest, HtmlSourcePanelSkipsRemBlocks) {
   EXPECT_EQ(lines.back(), 12);
 }
 
+// A time that rounds up to a unit's boundary is shown in the next unit:
+// 999,999 ns is "1.00 ms", never "1000.00 us" (text, diff and HTML alike).
+TEST_F(ReportViewsTest, DurationsRoundingToAUnitBoundaryTakeTheNextUnit) {
+  // Root calls of one procedure each; the counter runs at `frequency`.
+  auto report = [&](int64_t frequency, const std::vector<int64_t>& ticks, const std::string& name) {
+    CProfileData data(&ManualCounter, frequency);
+    gNow = 0;
+    for (size_t i = 0; i < ticks.size(); ++i) {
+      const auto handle = static_cast<uint32_t>(10 + i);
+      Describe(data, handle, "P" + std::to_string(i));
+      data.Enter({kModule, handle});
+      gNow += ticks[i];
+      data.Exit();
+    }
+    return Save(data, {}, name);
+  };
+  // The inclusive time the text view shows for procedure `name`.
+  auto shown = [](const std::string& text, const std::string& name) {
+    const size_t at = text.find("  " + name + "  (");
+    if (at == std::string::npos) return std::string("(no row)");
+    const size_t start = text.rfind('\n', at) + 1;
+    const std::string row = text.substr(start, 14);  // "  " and a 12-wide column
+    return row.substr(row.find_first_not_of(' '));
+  };
+  // Nanosecond ticks, then 0.1 ns ticks for the ns -> us boundary.
+  const std::vector<std::pair<int64_t, std::string>> cases = {
+      {999, "999 ns"},          {1'000, "1.00 us"},           {999'994, "999.99 us"},
+      {999'999, "1.00 ms"},     {999'994'999, "999.99 ms"},   {999'999'999, "1.00 s"},
+      {1'000'000'000, "1.00 s"}};
+  std::vector<int64_t> ticks;
+  for (const auto& c : cases) ticks.push_back(c.first);
+  const testing::ToolResult ns = Run({"report", report(1'000'000'000, ticks, "ns.zvk"), "--top", "0"});
+  ASSERT_EQ(ns.exitCode, 0) << ns.err;
+  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(shown(ns.out, "P" + std::to_string(i)), cases[i].second);
+  const testing::ToolResult tenth = Run({"report", report(10'000'000'000, {9'994, 9'996}, "tenth.zvk")});
+  ASSERT_EQ(tenth.exitCode, 0) << tenth.err;
+  EXPECT_EQ(shown(tenth.out, "P0"), "999 ns");
+  EXPECT_EQ(shown(tenth.out, "P1"), "1.00 us");
+
+  // A negative change: 1,999,999 ns -> 1,000,000 ns is -999,999 ns.
+  const std::string before = report(1'000'000'000, {1'999'999}, "before.zvk");
+  const std::string after = report(1'000'000'000, {1'000'000}, "after.zvk");
+  const testing::ToolResult diff = Run({"diff", before, after});
+  ASSERT_EQ(diff.exitCode, 0) << diff.err;
+  EXPECT_NE(diff.out.find("2.00 ms      1.00 ms     -1.00 ms"), std::string::npos) << diff.out;
+  EXPECT_EQ(diff.out.find("1000.00"), std::string::npos) << diff.out;
+
+  // The page formats times in its own script: the same rule. (The client
+  // opens a tree node: MAIN calls HELPER.)
+  CProfileData page(&ManualCounter, 1'000'000'000);
+  Describe(page, kMain, "MAIN");
+  Describe(page, kHelper, "HELPER");
+  gNow = 0;
+  page.Enter({kModule, kMain});
+  page.Enter({kModule, kHelper});
+  gNow += 500'000;
+  page.Exit();
+  gNow += 499'999;
+  page.Exit();
+  const Json seen = Client("html", Render(Save(page, {}, "html.zvk"), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["summary"][0], "1.00 msTotal time");
+}
+
 TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
   // 1,000 procedures under the root, each calling 101 others once: 101,000
   // leaf paths of one tick each, far below 0.001% of the total.

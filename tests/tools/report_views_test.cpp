@@ -621,6 +621,59 @@ TEST_F(DiffTest, JsonSortsByLargestChangeAndMarksOneSidedRows) {
   EXPECT_EQ(j["lines"][0]["before"]["hits"], 3);
 }
 
+// A procedure a report records but never called reads as absent from that
+// run: "-" and the only-in mark in the text, a null side and `only_in` in
+// JSON, and `not_called_in` naming the run that recorded it uncalled. One
+// called in neither run is no row at all.
+TEST_F(DiffTest, AProcedureNotCalledInOneRunIsOnlyInTheOther) {
+  constexpr uint32_t kIdle = 11;
+  auto run = [&](int64_t helperTicks, uint32_t other, int64_t otherTicks, int64_t end, const std::string& name) {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    Describe(data, kHelper, "HELPER");
+    Describe(data, kNewOne, "NEWONE");
+    Describe(data, kIdle, "IDLE");
+    RecordSample(data, helperTicks, other, otherTicks, end);
+    return Save(data, {}, name);
+  };
+  const std::string before = run(100, testing::kUndescribed, 20, 400, "before.zvk");  // NEWONE and IDLE not called
+  const std::string after = run(50, kNewOne, 4, 250, "after.zvk");           // IDLE not called
+  const testing::ToolResult listed = Run({"report", before, "--format", "json"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  ASSERT_NE(listed.out.find("\"NEWONE\""), std::string::npos) << "the report records the uncalled procedure";
+
+  auto rows = [&](const std::string& a, const std::string& b) {
+    const testing::ToolResult r = Run({"diff", a, b, "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, Json> byName;
+    if (r.exitCode != 0) return byName;
+    const Json view = Json::parse(r.out);
+    for (const Json& p : view["procedures"]) byName[p["procedure"]] = p;
+    return byName;
+  };
+  std::map<std::string, Json> p = rows(before, after);
+  EXPECT_EQ(p.count("IDLE"), 0u);
+  ASSERT_EQ(p.count("NEWONE"), 1u);
+  EXPECT_TRUE(p["NEWONE"]["before"].is_null()) << p["NEWONE"];
+  EXPECT_EQ(p["NEWONE"]["only_in"], "after");
+  EXPECT_EQ(p["NEWONE"]["not_called_in"], "before");
+  EXPECT_EQ(p["NEWONE"]["after"]["calls"], 1);
+  EXPECT_EQ(p["00005000:0007"]["only_in"], "before");
+  EXPECT_TRUE(p["00005000:0007"]["not_called_in"].is_null());  // not recorded at all in AFTER
+  EXPECT_TRUE(p["MAIN"]["only_in"].is_null());
+  EXPECT_TRUE(p["MAIN"]["not_called_in"].is_null());
+  p = rows(after, before);
+  EXPECT_TRUE(p["NEWONE"]["after"].is_null()) << p["NEWONE"];
+  EXPECT_EQ(p["NEWONE"]["only_in"], "before");
+  EXPECT_EQ(p["NEWONE"]["not_called_in"], "after");
+
+  const testing::ToolResult text = Run({"diff", before, after});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\n\s+-\s+4\.00 us\s+\+4\.00 us\s+new\s+0\s+1\s+NEWONE  \[only in after\]\n)")))
+      << text.out;
+  EXPECT_EQ(text.out.find("IDLE"), std::string::npos) << text.out;
+}
+
 TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {
   const std::string before = SampleReport();
   const std::string after = FasterReport();

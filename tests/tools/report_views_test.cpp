@@ -316,25 +316,28 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   const std::string report = SampleReport();
   const Json seen = Client("pprof", Render(report, "pprof", {"--source", SourceDir()}));
   ASSERT_TRUE(seen.is_object());
-  EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds"}));
+  EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds", "hits/count"}));
   EXPECT_EQ(seen["defaultSampleType"], "time");
   // The line samples and the procedure samples of the call paths add up to
   // the total. HELPER called nothing, so its line holds 300 of its 303 ticks;
   // MAIN's lines include its callees and hold no time of their own.
   EXPECT_EQ(seen["totals"][1], 400'000);
-  EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000}));
-  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 3'000}));
-  EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000}));
-  using Figures = std::map<std::pair<std::string, int>, std::pair<int, int>>;  // hits, time
+  EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000, 0}));  // path samples hold no hits
+  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 3'000, 0}));
+  EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000, 0}));
+  using Figures = std::map<std::pair<std::string, int>, std::tuple<int, int, int>>;  // calls, time, hits
   Figures lines;
   for (const Json& l : seen["lines"]) {
-    auto& [hits, time] = lines[{l["procedure"].get<std::string>(), l["line"].get<int>()}];
-    hits += l["hits"].get<int>();
+    auto& [calls, time, hits] = lines[{l["procedure"].get<std::string>(), l["line"].get<int>()}];
+    calls += l["hits"].get<int>();
     time += l["time"].get<int>();
+    hits += l["hitsValue"].get<int>();
   }
-  const Figures expected = {{{"MAIN", 3}, {1, 0}}, {{"MAIN", 4}, {1, 0}}, {{"HELPER", 11}, {3, 300'000}}};
+  const Figures expected = {
+      {{"MAIN", 3}, {1, 0, 1}}, {{"MAIN", 4}, {1, 0, 1}}, {{"HELPER", 11}, {3, 300'000, 3}}};
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(seen["totals"][0], 5 + 5);  // 5 calls, 5 line hits
+  EXPECT_EQ(seen["totals"][2], 5);      // the line hits alone
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
@@ -344,10 +347,17 @@ TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
   EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
-  // Line hits against the source file's lines.
+  // Line hits against the source file's lines: `calls` adds HELPER's 3
+  // calls (its location is its lowest line) to the line's 3 hits, `hits`
+  // holds the hits alone.
   const testing::ToolResult list = GoPprof("-list HELPER -sample_index=calls " + Quote(file));
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
+  const testing::ToolResult hits = GoPprof("-list HELPER -sample_index=hits " + Quote(file));
+  ASSERT_EQ(hits.exitCode, 0) << hits.err;
+  EXPECT_TRUE(std::regex_search(hits.out, std::regex(R"(\s3\s+3\s+11:\s+Sleep 100)"))) << hits.out;
+  // The default is still the time.
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(Showing nodes accounting for 400us)"))) << top.out;
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTimePerLine) {

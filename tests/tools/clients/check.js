@@ -113,10 +113,10 @@ function pprof(file) {
     if (kind === 'line') {
       const leaf = locations.get(Number(s.locationId[0])).line[0];
       out.lines.push({ procedure: nameOf(s.locationId[0]), line: Number(leaf.line), hits: Number(s.value[0]),
-                       time: Number(s.value[1]) });
+                       time: Number(s.value[1]), hitsValue: Number(s.value[2]) });
     } else {
       const stack = s.locationId.map(nameOf).reverse().join(';');
-      out.stacks[stack] = [Number(s.value[0]), Number(s.value[1])];
+      out.stacks[stack] = s.value.map(Number);
     }
   }
   return out;

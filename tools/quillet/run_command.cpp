@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "lsobject/ls_script_module.h"
 #include "sim/lsrun/runner.h"
 #include "timing/report_reader.h"
 #include "tools/quillet/commands.h"
@@ -104,7 +105,13 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);
     if (!result.ok) {
-      exitCode = Fail("run", options->file + ": " + result.error);
+      // A file that is no module at all gets the parser's reason and what
+      // the file is instead (source, a report).
+      CLSScriptModule module;
+      ParseError refusal;
+      const bool parsed = !result.output.empty() || module.Parse(image, refusal);
+      const std::string reason = parsed ? result.error : ModuleRefusal(options->file, image, refusal.Text);
+      exitCode = Fail("run", options->file + ": " + reason);
       return;
     }
     exitCode = kExitOk;

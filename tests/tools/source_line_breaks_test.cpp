@@ -80,6 +80,8 @@ TEST_F(SourceLineBreaksTest, ProfiledLinesAreTheFileLinesUnderEveryBreak) {
     for (const std::string& b : breaks) shown += b == "\n" ? "LF " : b == "\r" ? "CR " : "CRLF ";
     EXPECT_EQ(ProfiledLines(Program(breaks)), expected) << shown;
   }
+  // A file a Windows editor saved: a UTF-8 byte order mark and CR LF.
+  EXPECT_EQ(ProfiledLines("\xEF\xBB\xBF" + Program({"\r\n"})), expected) << "byte order mark";
 }
 
 TEST_F(SourceLineBreaksTest, CompileErrorsNameTheLineUnderLoneCarriageReturns) {

@@ -2,6 +2,7 @@
 #include "sim/lsc/lexer.h"
 #include "util/ascii.h"
 #include "util/line_breaks.h"
+#include "util/utf8.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -33,6 +34,8 @@ class Lexer {
   Lexer(std::string_view src, std::vector<CompileError>& errors) : src_(src), errors_(errors) {}
 
   std::vector<Token> Run() {
+    // A byte order mark before the first line is skipped; columns count after it.
+    pos_ = src_.size() - WithoutByteOrderMark(src_).size();
     while (pos_ < src_.size()) Step();
     Push(Tok::kNewline, "", line_, col_);
     Push(Tok::kEnd, "", line_, col_);

@@ -35,6 +35,21 @@ TEST(LscLexer, EveryLineBreakStartsOneLine) {
   EXPECT_EQ(IdentLines("a\n\rb\r\r\nc"), (std::vector<int>{1, 3, 5}));
 }
 
+// A UTF-8 byte order mark (Windows editors write one) is no character of
+// the source: the first token is at line 1, column 1; elsewhere it is one.
+TEST(LscLexer, ByteOrderMarkBeforeTheFirstLineIsSkipped) {
+  std::vector<CompileError> errors;
+  const std::vector<Token> tokens = Tokenize("\xEF\xBB\xBFSub S\r\nEnd Sub\r\n", errors);
+  EXPECT_TRUE(errors.empty()) << errors.front().message;
+  ASSERT_FALSE(tokens.empty());
+  EXPECT_EQ(tokens[0].text, "Sub");
+  EXPECT_EQ(tokens[0].column, 1);
+  Tokenize("Sub S\n\xEF\xBB\xBF" "End Sub\n", errors);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].line, 2);
+  EXPECT_NE(errors[0].message.find("byte 0xEF"), std::string::npos) << errors[0].message;
+}
+
 // An error's line is the line it is on, whatever ends the lines before it.
 TEST(LscLexer, ErrorsCarryTheLineUnderLoneCarriageReturns) {
   std::vector<CompileError> errors;

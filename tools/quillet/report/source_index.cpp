@@ -9,6 +9,7 @@
 
 #include "tools/quillet/tool_io.h"
 #include "util/line_breaks.h"
+#include "util/utf8.h"
 
 namespace quillet::tool {
 namespace {
@@ -57,7 +58,7 @@ SourceFile ParseSource(const std::string& path, const std::string& text) {
   file.path = path;
   bool inClass = false;
   bool inRemBlock = false;  // %Rem ... %End Rem: lines the compiler ignores
-  for (const std::string_view view : SplitLines(text)) {
+  for (const std::string_view view : SplitLines(WithoutByteOrderMark(text))) {
     std::string line(view);
     file.lines.push_back(line);
     if (inRemBlock) {

@@ -252,6 +252,7 @@ TEST_F(ReportViewsTest, DurationsRoundingToAUnitBoundaryTakeTheNextUnit) {
   CProfileData page(&ManualCounter, 1'000'000'000);
   Describe(page, kMain, "MAIN");
   Describe(page, kHelper, "HELPER");
+  Describe(page, testing::kUndescribed, "IDLE");  // recorded, never called: no time per call
   gNow = 0;
   page.Enter({kModule, kMain});
   page.Enter({kModule, kHelper});
@@ -262,6 +263,12 @@ TEST_F(ReportViewsTest, DurationsRoundingToAUnitBoundaryTakeTheNextUnit) {
   const Json seen = Client("html", Render(Save(page, {}, "html.zvk"), "html"));
   ASSERT_TRUE(seen.is_object());
   EXPECT_EQ(seen["summary"][0], "1.00 msTotal time");
+  EXPECT_EQ(seen["perCall"]["MAIN"], "1.00 ms");
+  EXPECT_EQ(seen["perCall"]["IDLE"], "-");
+  const testing::ToolResult text = Run({"report", File("html.zvk")});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\n\s+0 ns\s+0 ns\s+0\s+-  IDLE  \(Slow agent\)\n)")))
+      << text.out;
 }
 
 TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {

@@ -69,6 +69,8 @@ async function html(file, screenshot) {
     seen.callers = await texts('#callers tr.row td:first-child');
     seen.callees = await texts('#callees tr.row td:first-child');
     const cells = sel => page.$$eval(sel, rows => rows.map(r => [...r.children].map(c => c.textContent)));
+    // Each procedure's inclusive time per call (the sixth column), by name.
+    seen.perCall = Object.fromEntries((await cells('#procedures tr.row')).map(r => [r[0], r[5]]));
     seen.callerRows = await cells('#callers tr.row');
     seen.calleeRows = await cells('#callees tr.row');
     seen.source = await page.$$eval('#source tr[data-line]', rows => rows.map(r => ({

@@ -101,7 +101,7 @@ function drawProcedures() {
     const tr = el('tr', {class: 'row', 'data-proc': i});
     tr.append(el('td', {class: 'name'}, p.name), el('td', {class: 'name'}, p.module), el('td', {}, p.calls),
               el('td', {}, fmt(p.inclusive)), el('td', {}, fmt(p.exclusive)),
-              el('td', {}, fmt(p.calls ? Math.round(p.inclusive / p.calls) : 0)));
+              el('td', {}, p.calls ? fmt(Math.round(p.inclusive / p.calls)) : '-'));
     tr.onclick = () => select(i);
     table.append(tr);
   }

@@ -2,8 +2,8 @@
 #include "tools/quillet/report_model.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cinttypes>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

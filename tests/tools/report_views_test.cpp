@@ -347,6 +347,23 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   EXPECT_EQ(seen["totals"][2], 5);      // the line hits alone
 }
 
+// The compressed profile is not sent to a terminal (run under `script`,
+// which gives the tool a pseudo-terminal); piped or written with -o it is.
+TEST_F(ReportViewsTest, PprofIsNotWrittenToATerminal) {
+  const std::string report = SampleReport();
+  const std::string tool = Quote(QUILLET_TOOL_PATH) + " report " + Quote(report) + " --format pprof";
+  const testing::ToolResult tty = Shell("script -qec " + Quote(tool) + " /dev/null");
+  EXPECT_EQ(tty.exitCode, 1) << tty.out;
+  EXPECT_NE(tty.out.find("not written to a terminal: give -o FILE.pb.gz"), std::string::npos) << tty.out;
+  EXPECT_EQ(tty.out.find("\x1f\x8b"), std::string::npos) << "no gzip bytes";
+  const testing::ToolResult piped = Shell("(" + tool + " | od -An -tx1 -N2)");
+  EXPECT_EQ(piped.exitCode, 0) << piped.err;
+  EXPECT_NE(piped.out.find("1f 8b"), std::string::npos) << piped.out;
+  const testing::ToolResult file = Shell("script -qec " + Quote(tool + " -o " + Quote(File("p.pb.gz"))) + " /dev/null");
+  EXPECT_EQ(file.exitCode, 0) << file.out;
+  EXPECT_EQ(ReadText(File("p.pb.gz")).substr(0, 2), "\x1f\x8b");
+}
+
 TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
   const std::string file = Render(SampleReport(), "pprof", {"--source", SourceDir()});
   const testing::ToolResult top = GoPprof("-top " + Quote(file));

@@ -81,4 +81,12 @@ inline std::u16string Utf8ToUtf16(std::string_view text, MalformedUtf8 rule) {
   return out;
 }
 
+// The byte order mark some Windows editors put before UTF-8 text; it is no
+// part of the text.
+inline constexpr std::string_view kUtf8ByteOrderMark{"\xEF\xBB\xBF", 3};
+
+constexpr std::string_view WithoutByteOrderMark(std::string_view text) {
+  return text.starts_with(kUtf8ByteOrderMark) ? text.substr(kUtf8ByteOrderMark.size()) : text;
+}
+
 }  // namespace quillet

@@ -64,6 +64,24 @@ TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
   }
 }
 
+// A description saved with CR LF or lone CR line ends, or with a byte
+// order mark, reads as with LF and none:
+// every line a step, faults named by the same line numbers.
+TEST_F(ClientCommandTest, DescriptionsReadEveryKindOfLineEnd) {
+  WriteText(File("a.lss"), "Sub Initialize\r Print \"ran A\"\rEnd Sub\r");
+  for (const std::string br : {"\n", "\r\n", "\r"}) {
+    // As a Windows editor saves it: a byte order mark first.
+    WriteText(File("s.session"), "\xEF\xBB\xBF# one form\n" + br + "form A a.lss" + br + "run form A" + br);
+    const testing::ToolResult r = Run({"client", File("s.session")});
+    EXPECT_EQ(r.exitCode, 0) << static_cast<int>(br.back()) << ": " << r.err;
+    EXPECT_NE(r.out.find("=== run form A\nran A\n"), std::string::npos) << static_cast<int>(br.back()) << ": " << r.out;
+    WriteText(File("s.session"), "form A a.lss" + br + "# a comment" + br + "button B a.lss" + br);
+    const testing::ToolResult bad = Run({"client", File("s.session")});
+    EXPECT_NE(bad.err.find("line 3: unknown word \"button\""), std::string::npos)
+        << static_cast<int>(br.back()) << ": " << bad.err;
+  }
+}
+
 TEST_F(ClientCommandTest, DefaultStepsRunFormsAndAgentsThenSaveTheFirstForm) {
   WriteText(File("f.lss"), "Sub Initialize\n Print \"form\"\nEnd Sub\n");
   WriteText(File("g.lss"), "Sub Initialize\n Print \"agent\"\nEnd Sub\n");

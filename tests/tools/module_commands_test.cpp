@@ -258,6 +258,31 @@ TEST_F(ModuleCommandsTest, RefusalsShowTheOffsetAndField) {
       << source.err;
 }
 
+// Source or a report given where a compiled module belongs: the refusal
+// says what the file is and which command reads it.
+TEST_F(ModuleCommandsTest, SourceAndReportFilesGivenAsModulesSayWhatTheyAre) {
+  const std::string source = Example("select_case.lss");
+  const std::string report = File("run.zvk");
+  ASSERT_EQ(Run({"run", source, "--profile", "--report", report}).exitCode, 0);
+  const std::string sourceHint = "; it is LotusScript source: compile it with 'quillet compile'";
+  const std::string reportHint = "; it is a report file: show it with 'quillet report'";
+  const std::vector<std::vector<std::string>> commands = {
+      {"dump", source}, {"roundtrip", source, File("o.lso")}, {"instrument", source, File("o.lso")},
+      {"dump", report}, {"roundtrip", report, File("o.lso")}, {"instrument", report, File("o.lso")},
+      {"run", report},  {"run", report, "--profile"},         {"report", report, "--module", report}};
+  for (const std::vector<std::string>& args : commands) {
+    const testing::ToolResult r = Run(args);
+    EXPECT_EQ(r.exitCode, 1) << args[0] << " " << args[1];
+    const bool isReport = args[1] == report;
+    EXPECT_NE(r.err.find(isReport ? reportHint : sourceHint), std::string::npos) << args[0] << ": " << r.err;
+    EXPECT_NE(r.err.find("not a compiled LotusScript module"), std::string::npos) << args[0] << ": " << r.err;
+  }
+  // A module that is only damaged gets no hint.
+  WriteText(File("text.lso"), std::string(400, 'x'));
+  const testing::ToolResult damaged = Run({"dump", File("text.lso")});
+  EXPECT_EQ(damaged.err.find("; it is"), std::string::npos) << damaged.err;
+}
+
 TEST_F(ModuleCommandsTest, CompileReportsErrorsWithPositions) {
   WriteText(File("bad.lss"), "Sub Initialize\n  x = = 1\nEnd Sub\n");
   const testing::ToolResult r = Run({"compile", File("bad.lss"), "-o", File("bad.lso")});

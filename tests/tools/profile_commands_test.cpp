@@ -221,6 +221,16 @@ TEST_F(ProfileCommandsTest, InstrumentRewritesOnceAndReportsWhatItDid) {
   EXPECT_NE(again.err.find("instrumented already"), std::string::npos) << again.err;
   EXPECT_FALSE(std::filesystem::exists(File("twice.lso")));
   EXPECT_EQ(Run({"run", File("loop_i.lso"), "--profile"}).exitCode, 1);
+  // Unprofiled, its timer calls find no library: the runtime error says
+  // what to run instead.
+  const testing::ToolResult plain = Run({"run", File("loop_i.lso")});
+  EXPECT_EQ(plain.exitCode, 1);
+  EXPECT_NE(plain.err.find("Error in loading DLL"), std::string::npos) << plain.err;
+  EXPECT_NE(plain.err.find("(the module is instrumented: run the module it was made from with --profile)"),
+            std::string::npos)
+      << plain.err;
+  const testing::ToolResult failing = Run({"run", Example("slow_loop.lss"), "--entry", "Nope"});
+  EXPECT_EQ(failing.err.find("instrumented"), std::string::npos) << failing.err;
 
   WriteText(File("junk.lso"), std::string(500, '\0'));
   EXPECT_EQ(Run({"instrument", File("junk.lso"), File("o.lso")}).exitCode, 1);

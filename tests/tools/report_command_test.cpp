@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -382,6 +383,16 @@ TEST_F(ReportCommandTest, ASourceFileOfNoModuleIsAWarning) {
   EXPECT_EQ(both.out, used.out);
   const testing::ToolResult folder = RunIn(File(""), {"report", path, "--source", "."});
   EXPECT_EQ(folder.err, "") << "a folder may hold files of other modules";
+  // A folder with no file of the report's modules is named, with the files
+  // it would need.
+  std::filesystem::create_directories(File("elsewhere"));
+  WriteText(File("elsewhere/other.lss"), "Sub MAIN\nEnd Sub\n");
+  const testing::ToolResult wrong = RunIn(File(""), {"report", path, "--source", "elsewhere"});
+  EXPECT_EQ(wrong.exitCode, 0) << wrong.err;
+  EXPECT_EQ(wrong.err,
+            "quillet report: warning: elsewhere: no file of the folder is named after a module of the report "
+            "(slow.lss)\n");
+  EXPECT_EQ(wrong.out, RunIn(File(""), {"report", path}).out);
 
   const testing::ToolResult diff = RunIn(File(""), {"diff", path, path, "--source", "other.lss"});
   EXPECT_EQ(diff.exitCode, 0) << diff.err;

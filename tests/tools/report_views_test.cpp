@@ -171,6 +171,106 @@ TEST_F(ReportViewsTest, HtmlOpensInChromiumAndAnswersClicks) {
   EXPECT_EQ(seen["search"]["result"], "matched 303.00 us (75.8%)");
 }
 
+// The source panel runs from the procedure's declaration to its End line;
+// a Sub or End Sub inside a %Rem block in the procedure is neither.
+TEST_F(ReportViewsTest, HtmlSourcePanelSkipsRemBlocks) {
+  auto panel = [&](const std::string& report, const std::string& source) {
+    const std::string dir = File("remmed");
+    std::filesystem::create_directories(dir);
+    WriteText(dir + "/Slow agent.lss", source);
+    const Json seen = Client("html", Render(report, "html", {"--source", dir}));
+    std::vector<int> lines;
+    if (!seen.is_object()) return lines;
+    EXPECT_TRUE(seen["errors"].empty()) << seen["errors"];
+    EXPECT_EQ(seen["selected"], "HELPER");
+    for (const Json& row : seen["source"]) lines.push_back(row["line"].get<int>());
+    return lines;
+  };
+  const std::string head = "' the sample module\nSub MAIN\n  x = 1\n  Call HELPER\nEnd Sub\nSub HELPER\n";
+  // HELPER's line 5 is the file's 11; the old code above it is remarked out.
+  std::vector<int> lines =
+      panel(SampleReport(), head + "%Rem\nEnd Sub\nSub OLD\n%End Rem\n  Sleep 100\nEnd Sub\n' after\n");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), 6);
+  EXPECT_EQ(lines.back(), 12);
+  // HELPER's lines 1 and 5 are the file's 7 and 11, a remarked End Sub between.
+  lines = panel(LeafLinesReport(), head + "  x = 2\n  %REM\nEnd Sub\n  %END REM\n  Sleep 100\nEnd Sub\n' after\n");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), 6);
+  EXPECT_EQ(lines.back(), 12);
+}
+
+// A time that rounds up to a unit's boundary is shown in the next unit:
+// 999,999 ns is "1.00 ms", never "1000.00 us" (text, diff and HTML alike).
+TEST_F(ReportViewsTest, DurationsRoundingToAUnitBoundaryTakeTheNextUnit) {
+  // Root calls of one procedure each; the counter runs at `frequency`.
+  auto report = [&](int64_t frequency, const std::vector<int64_t>& ticks, const std::string& name) {
+    CProfileData data(&ManualCounter, frequency);
+    gNow = 0;
+    for (size_t i = 0; i < ticks.size(); ++i) {
+      const auto handle = static_cast<uint32_t>(10 + i);
+      Describe(data, handle, "P" + std::to_string(i));
+      data.Enter({kModule, handle});
+      gNow += ticks[i];
+      data.Exit();
+    }
+    return Save(data, {}, name);
+  };
+  // The inclusive time the text view shows for procedure `name`.
+  auto shown = [](const std::string& text, const std::string& name) {
+    const size_t at = text.find("  " + name + "  (");
+    if (at == std::string::npos) return std::string("(no row)");
+    const size_t start = text.rfind('\n', at) + 1;
+    const std::string row = text.substr(start, 14);  // "  " and a 12-wide column
+    return row.substr(row.find_first_not_of(' '));
+  };
+  // Nanosecond ticks, then 0.1 ns ticks for the ns -> us boundary.
+  const std::vector<std::pair<int64_t, std::string>> cases = {
+      {999, "999 ns"},          {1'000, "1.00 us"},           {999'994, "999.99 us"},
+      {999'999, "1.00 ms"},     {999'994'999, "999.99 ms"},   {999'999'999, "1.00 s"},
+      {1'000'000'000, "1.00 s"}};
+  std::vector<int64_t> ticks;
+  for (const auto& c : cases) ticks.push_back(c.first);
+  const testing::ToolResult ns = Run({"report", report(1'000'000'000, ticks, "ns.zvk"), "--top", "0"});
+  ASSERT_EQ(ns.exitCode, 0) << ns.err;
+  for (size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(shown(ns.out, "P" + std::to_string(i)), cases[i].second);
+  const testing::ToolResult tenth = Run({"report", report(10'000'000'000, {9'994, 9'996}, "tenth.zvk")});
+  ASSERT_EQ(tenth.exitCode, 0) << tenth.err;
+  EXPECT_EQ(shown(tenth.out, "P0"), "999 ns");
+  EXPECT_EQ(shown(tenth.out, "P1"), "1.00 us");
+
+  // A negative change: 1,999,999 ns -> 1,000,000 ns is -999,999 ns.
+  const std::string before = report(1'000'000'000, {1'999'999}, "before.zvk");
+  const std::string after = report(1'000'000'000, {1'000'000}, "after.zvk");
+  const testing::ToolResult diff = Run({"diff", before, after});
+  ASSERT_EQ(diff.exitCode, 0) << diff.err;
+  EXPECT_NE(diff.out.find("2.00 ms      1.00 ms     -1.00 ms"), std::string::npos) << diff.out;
+  EXPECT_EQ(diff.out.find("1000.00"), std::string::npos) << diff.out;
+
+  // The page formats times in its own script: the same rule. (The client
+  // opens a tree node: MAIN calls HELPER.)
+  CProfileData page(&ManualCounter, 1'000'000'000);
+  Describe(page, kMain, "MAIN");
+  Describe(page, kHelper, "HELPER");
+  Describe(page, testing::kUndescribed, "IDLE");  // recorded, never called: no time per call
+  gNow = 0;
+  page.Enter({kModule, kMain});
+  page.Enter({kModule, kHelper});
+  gNow += 500'000;
+  page.Exit();
+  gNow += 499'999;
+  page.Exit();
+  const Json seen = Client("html", Render(Save(page, {}, "html.zvk"), "html"));
+  ASSERT_TRUE(seen.is_object());
+  EXPECT_EQ(seen["summary"][0], "1.00 msTotal time");
+  EXPECT_EQ(seen["perCall"]["MAIN"], "1.00 ms");
+  EXPECT_EQ(seen["perCall"]["IDLE"], "-");
+  const testing::ToolResult text = Run({"report", File("html.zvk")});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\n\s+0 ns\s+0 ns\s+0\s+-  IDLE  \(Slow agent\)\n)")))
+      << text.out;
+}
+
 TEST_F(ReportViewsTest, HtmlOfManyPathsLeavesOutTheSmallOnes) {
   // 1,000 procedures under the root, each calling 101 others once: 101,000
   // leaf paths of one tick each, far below 0.001% of the total.
@@ -223,25 +323,45 @@ TEST_F(ReportViewsTest, PprofTotalsEqualTheReport) {
   const std::string report = SampleReport();
   const Json seen = Client("pprof", Render(report, "pprof", {"--source", SourceDir()}));
   ASSERT_TRUE(seen.is_object());
-  EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds"}));
+  EXPECT_EQ(seen["sampleTypes"], Json({"calls/count", "time/nanoseconds", "hits/count"}));
   EXPECT_EQ(seen["defaultSampleType"], "time");
   // The line samples and the procedure samples of the call paths add up to
   // the total. HELPER called nothing, so its line holds 300 of its 303 ticks;
   // MAIN's lines include its callees and hold no time of their own.
   EXPECT_EQ(seen["totals"][1], 400'000);
-  EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000}));
-  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 3'000}));
-  EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000}));
-  using Figures = std::map<std::pair<std::string, int>, std::pair<int, int>>;  // hits, time
+  EXPECT_EQ(seen["stacks"]["MAIN"], Json({1, 77'000, 0}));  // path samples hold no hits
+  EXPECT_EQ(seen["stacks"]["MAIN;HELPER"], Json({3, 3'000, 0}));
+  EXPECT_EQ(seen["stacks"]["MAIN;00005000:0007"], Json({1, 20'000, 0}));
+  using Figures = std::map<std::pair<std::string, int>, std::tuple<int, int, int>>;  // calls, time, hits
   Figures lines;
   for (const Json& l : seen["lines"]) {
-    auto& [hits, time] = lines[{l["procedure"].get<std::string>(), l["line"].get<int>()}];
-    hits += l["hits"].get<int>();
+    auto& [calls, time, hits] = lines[{l["procedure"].get<std::string>(), l["line"].get<int>()}];
+    calls += l["hits"].get<int>();
     time += l["time"].get<int>();
+    hits += l["hitsValue"].get<int>();
   }
-  const Figures expected = {{{"MAIN", 3}, {1, 0}}, {{"MAIN", 4}, {1, 0}}, {{"HELPER", 11}, {3, 300'000}}};
+  const Figures expected = {
+      {{"MAIN", 3}, {1, 0, 1}}, {{"MAIN", 4}, {1, 0, 1}}, {{"HELPER", 11}, {3, 300'000, 3}}};
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(seen["totals"][0], 5 + 5);  // 5 calls, 5 line hits
+  EXPECT_EQ(seen["totals"][2], 5);      // the line hits alone
+}
+
+// The compressed profile is not sent to a terminal (run under `script`,
+// which gives the tool a pseudo-terminal); piped or written with -o it is.
+TEST_F(ReportViewsTest, PprofIsNotWrittenToATerminal) {
+  const std::string report = SampleReport();
+  const std::string tool = Quote(QUILLET_TOOL_PATH) + " report " + Quote(report) + " --format pprof";
+  const testing::ToolResult tty = Shell("script -qec " + Quote(tool) + " /dev/null");
+  EXPECT_EQ(tty.exitCode, 1) << tty.out;
+  EXPECT_NE(tty.out.find("not written to a terminal: give -o FILE.pb.gz"), std::string::npos) << tty.out;
+  EXPECT_EQ(tty.out.find("\x1f\x8b"), std::string::npos) << "no gzip bytes";
+  const testing::ToolResult piped = Shell("(" + tool + " | od -An -tx1 -N2)");
+  EXPECT_EQ(piped.exitCode, 0) << piped.err;
+  EXPECT_NE(piped.out.find("1f 8b"), std::string::npos) << piped.out;
+  const testing::ToolResult file = Shell("script -qec " + Quote(tool + " -o " + Quote(File("p.pb.gz"))) + " /dev/null");
+  EXPECT_EQ(file.exitCode, 0) << file.out;
+  EXPECT_EQ(ReadText(File("p.pb.gz")).substr(0, 2), "\x1f\x8b");
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
@@ -251,10 +371,17 @@ TEST_F(ReportViewsTest, GoPprofShowsTopAndLines) {
   EXPECT_NE(top.out.find("Total samples = 400us"), std::string::npos) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(303us\s+75\.75%.*HELPER)"))) << top.out;
   EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(77us\s+19\.25%\s+\S+\s+400us\s+100%\s+MAIN)"))) << top.out;
-  // Line hits against the source file's lines.
+  // Line hits against the source file's lines: `calls` adds HELPER's 3
+  // calls (its location is its lowest line) to the line's 3 hits, `hits`
+  // holds the hits alone.
   const testing::ToolResult list = GoPprof("-list HELPER -sample_index=calls " + Quote(file));
   ASSERT_EQ(list.exitCode, 0) << list.err;
   EXPECT_TRUE(std::regex_search(list.out, std::regex(R"(\s6\s+6\s+11:\s+Sleep 100)"))) << list.out;
+  const testing::ToolResult hits = GoPprof("-list HELPER -sample_index=hits " + Quote(file));
+  ASSERT_EQ(hits.exitCode, 0) << hits.err;
+  EXPECT_TRUE(std::regex_search(hits.out, std::regex(R"(\s3\s+3\s+11:\s+Sleep 100)"))) << hits.out;
+  // The default is still the time.
+  EXPECT_TRUE(std::regex_search(top.out, std::regex(R"(Showing nodes accounting for 400us)"))) << top.out;
 }
 
 TEST_F(ReportViewsTest, GoPprofShowsTimePerLine) {
@@ -526,6 +653,59 @@ TEST_F(DiffTest, JsonSortsByLargestChangeAndMarksOneSidedRows) {
   // Lines: HELPER line 5 lost 150 us, MAIN line 2 as much.
   EXPECT_EQ(j["lines"][0]["delta_ns"], -150'000);
   EXPECT_EQ(j["lines"][0]["before"]["hits"], 3);
+}
+
+// A procedure a report records but never called reads as absent from that
+// run: "-" and the only-in mark in the text, a null side and `only_in` in
+// JSON, and `not_called_in` naming the run that recorded it uncalled. One
+// called in neither run is no row at all.
+TEST_F(DiffTest, AProcedureNotCalledInOneRunIsOnlyInTheOther) {
+  constexpr uint32_t kIdle = 11;
+  auto run = [&](int64_t helperTicks, uint32_t other, int64_t otherTicks, int64_t end, const std::string& name) {
+    CProfileData data(&ManualCounter, 1'000'000);
+    Describe(data, kMain, "MAIN");
+    Describe(data, kHelper, "HELPER");
+    Describe(data, kNewOne, "NEWONE");
+    Describe(data, kIdle, "IDLE");
+    RecordSample(data, helperTicks, other, otherTicks, end);
+    return Save(data, {}, name);
+  };
+  const std::string before = run(100, testing::kUndescribed, 20, 400, "before.zvk");  // NEWONE and IDLE not called
+  const std::string after = run(50, kNewOne, 4, 250, "after.zvk");           // IDLE not called
+  const testing::ToolResult listed = Run({"report", before, "--format", "json"});
+  ASSERT_EQ(listed.exitCode, 0) << listed.err;
+  ASSERT_NE(listed.out.find("\"NEWONE\""), std::string::npos) << "the report records the uncalled procedure";
+
+  auto rows = [&](const std::string& a, const std::string& b) {
+    const testing::ToolResult r = Run({"diff", a, b, "--format", "json"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    std::map<std::string, Json> byName;
+    if (r.exitCode != 0) return byName;
+    const Json view = Json::parse(r.out);
+    for (const Json& p : view["procedures"]) byName[p["procedure"]] = p;
+    return byName;
+  };
+  std::map<std::string, Json> p = rows(before, after);
+  EXPECT_EQ(p.count("IDLE"), 0u);
+  ASSERT_EQ(p.count("NEWONE"), 1u);
+  EXPECT_TRUE(p["NEWONE"]["before"].is_null()) << p["NEWONE"];
+  EXPECT_EQ(p["NEWONE"]["only_in"], "after");
+  EXPECT_EQ(p["NEWONE"]["not_called_in"], "before");
+  EXPECT_EQ(p["NEWONE"]["after"]["calls"], 1);
+  EXPECT_EQ(p["00005000:0007"]["only_in"], "before");
+  EXPECT_TRUE(p["00005000:0007"]["not_called_in"].is_null());  // not recorded at all in AFTER
+  EXPECT_TRUE(p["MAIN"]["only_in"].is_null());
+  EXPECT_TRUE(p["MAIN"]["not_called_in"].is_null());
+  p = rows(after, before);
+  EXPECT_TRUE(p["NEWONE"]["after"].is_null()) << p["NEWONE"];
+  EXPECT_EQ(p["NEWONE"]["only_in"], "before");
+  EXPECT_EQ(p["NEWONE"]["not_called_in"], "after");
+
+  const testing::ToolResult text = Run({"diff", before, after});
+  ASSERT_EQ(text.exitCode, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex(R"(\n\s+-\s+4\.00 us\s+\+4\.00 us\s+new\s+0\s+1\s+NEWONE  \[only in after\]\n)")))
+      << text.out;
+  EXPECT_EQ(text.out.find("IDLE"), std::string::npos) << text.out;
 }
 
 TEST_F(DiffTest, TextAndHtmlShowTheSameRows) {

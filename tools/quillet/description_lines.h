@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "tools/quillet/text_format.h"
+#include "util/line_breaks.h"
+#include "util/utf8.h"
 
 namespace quillet::tool {
 
@@ -21,11 +23,12 @@ inline std::vector<std::string> DescriptionWords(std::string_view line) {
 // Calls `visit(number, words)` for each line of `text` that holds words,
 // numbered from 1; stops at the first call that returns false, and returns
 // whether none did.
+// CR LF, LF and a lone CR each end a line and a byte order mark before the
+// first is skipped, as in source files.
 template <typename Visit>
 bool ForEachDescriptionLine(std::string_view text, Visit&& visit) {
-  std::istringstream lines{std::string(text)};
   int number = 0;
-  for (std::string line; std::getline(lines, line);) {
+  for (const std::string_view line : SplitLines(WithoutByteOrderMark(text))) {
     ++number;
     const std::vector<std::string> words = DescriptionWords(line);
     if (!words.empty() && !visit(number, words)) return false;

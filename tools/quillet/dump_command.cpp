@@ -10,6 +10,7 @@
 #include "lsobject/ls_script_module.h"
 #include "tools/quillet/commands.h"
 #include "tools/quillet/module_dump.h"
+#include "tools/quillet/module_source.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
@@ -25,7 +26,7 @@ bool LoadModule(const char* command, const std::string& path, CLSScriptModule& m
   }
   ParseError refusal;
   if (!module.Parse(image, refusal)) {
-    exitCode = Fail(command, path + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");
+    exitCode = Fail(command, path + ": " + ModuleRefusal(path, image, refusal.Text));
     return false;
   }
   return true;

@@ -13,6 +13,7 @@
 #include "timing/profile_app.h"
 #include "tools/quillet/commands.h"
 #include "tools/quillet/flags_option.h"
+#include "tools/quillet/module_source.h"
 #include "tools/quillet/profile_session.h"
 #include "tools/quillet/tool_io.h"
 
@@ -40,7 +41,7 @@ int Instrument(const Options& options) {
   CLSScriptModule module(text);
   ParseError refusal;
   if (!module.Parse(image, refusal))
-    return Fail("instrument", options.in + ": not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")");
+    return Fail("instrument", options.in + ": " + ModuleRefusal(options.in, image, refusal.Text));
   if (IsInstrumentedModule(module)) return Fail("instrument", options.in + ": the module is instrumented already");
 
   CLSProfileApp profile("nquillet", "", flags);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "sim/lsc/compiler.h"
+#include "timing/report_format.h"
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
@@ -23,6 +24,17 @@ bool IsSourceName(const std::string& path) {
   std::string ext = path.substr(path.size() - 4);
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return ext == ".lss";
+}
+
+std::string ModuleRefusal(const std::string& path, std::span<const uint8_t> image, const std::string& refusal) {
+  std::string text = "not a compiled LotusScript module, or a damaged one (" + refusal + ")";
+  const std::string_view start(reinterpret_cast<const char*>(image.data()),
+                               std::min(image.size(), report::kSignature.size()));
+  if (start == report::kSignature)
+    text += "; it is a report file: show it with 'quillet report'";
+  else if (IsSourceName(path))
+    text += "; it is LotusScript source: compile it with 'quillet compile'";
+  return text;
 }
 
 bool CompileSourceFile(const char* command, const std::string& path, std::vector<uint8_t>& image, int& exitCode) {

@@ -13,6 +13,7 @@
 #include "sim/client/client_session.h"
 #include "sim/client/controller.h"
 #include "sim/scoped_sim_host.h"
+#include "tools/quillet/module_source.h"
 
 namespace quillet::tool {
 namespace {
@@ -142,7 +143,7 @@ ProfileRunResult ProfileModule(std::span<const uint8_t> image, const ProfileRunO
     CLSScriptModule module;
     ParseError refusal;
     if (!module.Parse(image, refusal)) {
-      result.error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
+      result.error = ModuleRefusal("", image, refusal.Text);
       return result;
     }
     if (IsInstrumentedModule(module)) {

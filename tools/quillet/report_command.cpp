@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 
 #include "timing/report_reader.h"
@@ -24,6 +26,12 @@ void AddReportCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("FILE", options->file, "report file written by the profiler")->required();
   AddViewOptions(cmd, *options, {"text", "json", "html", "folded", "speedscope", "pprof", "callgrind"});
   cmd->callback([options, &exitCode] {
+    // Compressed bytes on a terminal are noise and can upset it.
+    if (options->format == "pprof" && options->output.empty() && isatty(STDOUT_FILENO) != 0) {
+      exitCode = Fail("report", "the pprof view is compressed binary data, not written to a terminal: "
+                                "give -o FILE.pb.gz or redirect the output");
+      return;
+    }
     ReportInput input;
     if (!LoadReportInput("report", options->file, options->sources, options->modules, input, exitCode)) return;
     WarnUnmatchedSources("report", options->sources, {&input.model});

@@ -3,8 +3,11 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <utility>
 
 namespace quillet::tool {
@@ -248,15 +251,24 @@ std::string FormatDuration(int64_t ticks, int64_t frequency) {
     std::snprintf(text, sizeof text, "%" PRId64 " ticks", ticks);
     return text;
   }
-  const double seconds = static_cast<double>(ticks) / static_cast<double>(frequency);
-  if (seconds >= 1.0)
-    std::snprintf(text, sizeof text, "%.2f s", seconds);
-  else if (seconds >= 1e-3)
-    std::snprintf(text, sizeof text, "%.2f ms", seconds * 1e3);
-  else if (seconds >= 1e-6)
-    std::snprintf(text, sizeof text, "%.2f us", seconds * 1e6);
-  else
-    std::snprintf(text, sizeof text, "%.0f ns", seconds * 1e9);
+  // Each unit is tried from the smallest up; a value whose rounded figure
+  // reaches 1000 (999,999 ns is "1000.00 us" at two decimals) takes the next.
+  struct Unit {
+    double perSecond;
+    const char* name;
+    int decimals;
+  };
+  static constexpr Unit kUnits[] = {{1e9, "ns", 0}, {1e6, "us", 2}, {1e3, "ms", 2}, {1.0, "s", 2}};
+  const double seconds = std::fabs(static_cast<double>(ticks) / static_cast<double>(frequency));
+  const char* sign = ticks < 0 ? "-" : "";
+  for (const Unit& unit : kUnits) {
+    char figure[40];
+    std::snprintf(figure, sizeof figure, "%.*f", unit.decimals, seconds * unit.perSecond);
+    if (std::strtod(figure, nullptr) < 1000.0 || &unit == &kUnits[std::size(kUnits) - 1]) {
+      std::snprintf(text, sizeof text, "%s%s %s", sign, figure, unit.name);
+      break;
+    }
+  }
   return text;
 }
 

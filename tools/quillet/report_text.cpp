@@ -22,12 +22,13 @@ void ProcedureTable(std::string& out, const ReportModel& model, const std::vecto
   Append(out, "  %12s %12s %9s %12s  %s\n", "inclusive", "exclusive", "calls", "incl/call", "procedure");
   for (size_t i = 0; i < Limit(order.size(), top); ++i) {
     const ProcedureStats& p = model.procedures[order[i]];
-    const int64_t perCall = p.calls == 0 ? 0 : p.inclusive / static_cast<int64_t>(p.calls);
+    // A procedure the report records but never called has no time per call.
+    const std::string perCall =
+        p.calls == 0 ? "-" : FormatDuration(p.inclusive / static_cast<int64_t>(p.calls), model.frequency);
     std::string name = p.name;
     if (!p.module.empty()) name += "  (" + p.module + ")";
     Append(out, "  %12s %12s %9" PRIu64 " %12s  %s\n", FormatDuration(p.inclusive, model.frequency).c_str(),
-           FormatDuration(p.exclusive, model.frequency).c_str(), p.calls,
-           FormatDuration(perCall, model.frequency).c_str(), name.c_str());
+           FormatDuration(p.exclusive, model.frequency).c_str(), p.calls, perCall.c_str(), name.c_str());
   }
 }
 

@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "instrument/module_instrument.h"
+#include "lsobject/ls_script_module.h"
 #include "sim/lsrun/runner.h"
 #include "timing/report_reader.h"
 #include "tools/quillet/commands.h"
@@ -104,7 +106,17 @@ void AddRunCommand(CLI::App& app, int& exitCode) {
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);
     if (!result.ok) {
-      exitCode = Fail("run", options->file + ": " + result.error);
+      // A file that is no module at all gets the parser's reason and what
+      // the file is instead (source, a report); a rewritten module, whose
+      // timer calls find no library outside a profiled process, says so.
+      CLSScriptModule module;
+      ParseError refusal;
+      std::string reason = result.error;
+      if (!module.Parse(image, refusal))
+        reason = ModuleRefusal(options->file, image, refusal.Text);
+      else if (IsInstrumentedModule(module))
+        reason += " (the module is instrumented: run the module it was made from with --profile)";
+      exitCode = Fail("run", options->file + ": " + reason);
       return;
     }
     exitCode = kExitOk;

@@ -9,6 +9,7 @@
 #include "sim/lsc/module_writer.h"
 #include "sim/lsc/parser.h"
 #include "sim/lsc/resolver.h"
+#include "util/line_breaks.h"
 
 namespace quillet {
 namespace {
@@ -17,7 +18,7 @@ namespace {
 constexpr size_t kMaxLines = 0xFFFE;
 
 bool Compile(std::string_view source, std::vector<uint8_t>& image, std::vector<CompileError>& errors) {
-  if (static_cast<size_t>(std::count(source.begin(), source.end(), '\n')) >= kMaxLines) {
+  if (CountLineBreaks(source) >= kMaxLines) {
     errors.push_back({static_cast<int>(kMaxLines), 1, "source has more than 65534 lines"});
     return false;
   }

@@ -1,6 +1,8 @@
 // Tokeniser of the LotusScript subset.
 #include "sim/lsc/lexer.h"
 #include "util/ascii.h"
+#include "util/line_breaks.h"
+#include "util/utf8.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -32,6 +34,8 @@ class Lexer {
   Lexer(std::string_view src, std::vector<CompileError>& errors) : src_(src), errors_(errors) {}
 
   std::vector<Token> Run() {
+    // A byte order mark before the first line is skipped; columns count after it.
+    pos_ = src_.size() - WithoutByteOrderMark(src_).size();
     while (pos_ < src_.size()) Step();
     Push(Tok::kNewline, "", line_, col_);
     Push(Tok::kEnd, "", line_, col_);
@@ -44,7 +48,8 @@ class Lexer {
   }
   void Advance() {
     if (pos_ >= src_.size()) return;
-    if (src_[pos_] == '\n') {
+    // CR LF, LF and a lone CR each end one line (old Mac exports use CR).
+    if (EndsLineAt(src_, pos_)) {
       ++line_;
       col_ = 1;
     } else {

@@ -69,6 +69,8 @@ async function html(file, screenshot) {
     seen.callers = await texts('#callers tr.row td:first-child');
     seen.callees = await texts('#callees tr.row td:first-child');
     const cells = sel => page.$$eval(sel, rows => rows.map(r => [...r.children].map(c => c.textContent)));
+    // Each procedure's inclusive time per call (the sixth column), by name.
+    seen.perCall = Object.fromEntries((await cells('#procedures tr.row')).map(r => [r[0], r[5]]));
     seen.callerRows = await cells('#callers tr.row');
     seen.calleeRows = await cells('#callees tr.row');
     seen.source = await page.$$eval('#source tr[data-line]', rows => rows.map(r => ({
@@ -113,10 +115,10 @@ function pprof(file) {
     if (kind === 'line') {
       const leaf = locations.get(Number(s.locationId[0])).line[0];
       out.lines.push({ procedure: nameOf(s.locationId[0]), line: Number(leaf.line), hits: Number(s.value[0]),
-                       time: Number(s.value[1]) });
+                       time: Number(s.value[1]), hitsValue: Number(s.value[2]) });
     } else {
       const stack = s.locationId.map(nameOf).reverse().join(';');
-      out.stacks[stack] = [Number(s.value[0]), Number(s.value[1])];
+      out.stacks[stack] = s.value.map(Number);
     }
   }
   return out;

@@ -45,13 +45,15 @@ function el(tag, attrs, text) {
   if (text !== undefined) e.textContent = text;
   return e;
 }
+// As the tool's FormatDuration: a figure that rounds to 1000 takes the next unit.
 function fmt(t) {
   if (D.frequency <= 0) return t + ' ticks';
-  const s = t / D.frequency;
-  if (s >= 1) return s.toFixed(2) + ' s';
-  if (s >= 1e-3) return (s * 1e3).toFixed(2) + ' ms';
-  if (s >= 1e-6) return (s * 1e6).toFixed(2) + ' us';
-  return (s * 1e9).toFixed(0) + ' ns';
+  const s = Math.abs(t / D.frequency), sign = t < 0 ? '-' : '';
+  for (const [per, name, decimals] of [[1e9, 'ns', 0], [1e6, 'us', 2], [1e3, 'ms', 2]]) {
+    const figure = (s * per).toFixed(decimals);
+    if (Number(figure) < 1000) return sign + figure + ' ' + name;
+  }
+  return sign + s.toFixed(2) + ' s';
 }
 function pct(part, whole) { return whole > 0 ? (100 * part / whole).toFixed(1) + '%' : '-'; }
 const P = D.procedures;
@@ -99,7 +101,7 @@ function drawProcedures() {
     const tr = el('tr', {class: 'row', 'data-proc': i});
     tr.append(el('td', {class: 'name'}, p.name), el('td', {class: 'name'}, p.module), el('td', {}, p.calls),
               el('td', {}, fmt(p.inclusive)), el('td', {}, fmt(p.exclusive)),
-              el('td', {}, fmt(p.calls ? Math.round(p.inclusive / p.calls) : 0)));
+              el('td', {}, p.calls ? fmt(Math.round(p.inclusive / p.calls)) : '-'));
     tr.onclick = () => select(i);
     table.append(tr);
   }

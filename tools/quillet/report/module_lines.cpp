@@ -62,7 +62,7 @@ bool ModuleLines::AddImage(std::span<const uint8_t> image, std::string& error) {
   CLSScriptModule module;
   ParseError refusal;
   if (!module.Parse(image, refusal)) {
-    error = "not a compiled LotusScript module, or a damaged one (" + refusal.Text + ")";
+    error = ModuleRefusal("", image, refusal.Text);
     return false;
   }
   ++modules_;

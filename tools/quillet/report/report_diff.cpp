@@ -43,6 +43,10 @@ void AddSide(const ReportModel& model, bool after, std::map<std::pair<std::strin
   for (const ProcedureStats& p : model.procedures) {
     Merge(procedures, p.name, false, 0, [&](DiffRow& row) {
       DiffSide& side = after ? row.after : row.before;
+      if (p.calls == 0) {
+        side.uncalled = true;
+        return;
+      }
       side.present = true;
       side.calls += p.calls;
       side.time += ToNanoseconds(p.inclusive, f);
@@ -103,6 +107,11 @@ Json RowJson(const DiffRow& row) {
   j["delta_percent"] = row.before.present && row.before.time != 0 ? Json(PercentChange(row.before.time, row.after.time))
                                                                    : Json(nullptr);
   j["only_in"] = !row.before.present ? Json("after") : !row.after.present ? Json("before") : Json(nullptr);
+  if (!row.isLine) {
+    const bool uncalledBefore = !row.before.present && row.before.uncalled;
+    const bool uncalledAfter = !row.after.present && row.after.uncalled;
+    j["not_called_in"] = uncalledBefore ? Json("before") : uncalledAfter ? Json("after") : Json(nullptr);
+  }
   return j;
 }
 
@@ -124,7 +133,9 @@ ReportDiff DiffReports(const ReportModel& before, const ReportModel& after, cons
   std::map<std::pair<std::string, int32_t>, DiffRow> lines;
   AddSide(before, false, procedures, lines);
   AddSide(after, true, procedures, lines);
-  for (auto& [key, row] : procedures) diff.procedures.push_back(std::move(row));
+  // A procedure called in neither run has nothing to compare.
+  for (auto& [key, row] : procedures)
+    if (row.before.present || row.after.present) diff.procedures.push_back(std::move(row));
   for (auto& [key, row] : lines) diff.lines.push_back(std::move(row));
   SortByChange(diff.procedures);
   SortByChange(diff.lines);

@@ -14,10 +14,14 @@ namespace quillet::tool {
 
 // Figures of one side, in nanoseconds (ticks when the frequency is unusable).
 struct DiffSide {
+  // Called (or hit) in that run. A procedure the report records but never
+  // called is not present, as one the report does not hold: it is only in
+  // the other run; `uncalled` tells the two apart.
   bool present = false;
   uint64_t calls = 0;  // calls of a procedure; hits of a line
   int64_t time = 0;    // inclusive time of a procedure; total of a line
   int64_t exclusive = 0;
+  bool uncalled = false;
 };
 
 struct DiffRow {

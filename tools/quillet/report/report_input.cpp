@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include <CLI/CLI.hpp>
@@ -15,6 +16,12 @@
 #include "tools/quillet/tool_io.h"
 
 namespace quillet::tool {
+namespace {
+
+// Module files a warning names before it says "...".
+constexpr size_t kNamedModules = 5;
+
+}  // namespace
 
 void AddViewOptions(CLI::App* cmd, ViewOptions& options, const std::vector<std::string>& formats) {
   std::string names;
@@ -70,15 +77,42 @@ bool LoadReportInput(const char* command, const std::string& file, const std::ve
 
 void WarnUnmatchedSources(const char* command, const std::vector<std::string>& sources,
                           std::initializer_list<const ReportModel*> models) {
+  auto known = [&models](const std::string& module) {
+    for (const ReportModel* model : models)
+      for (const ProcedureStats& p : model->procedures)
+        if (AsciiEqualNoCase(p.module, module)) return true;
+    return false;
+  };
   for (const std::string& path : sources) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored)) continue;  // a folder may hold other modules' files
-    const std::string module = std::filesystem::path(path).stem().string();
-    bool matched = false;
-    for (const ReportModel* model : models) {
-      for (const ProcedureStats& p : model->procedures) matched = matched || AsciiEqualNoCase(p.module, module);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+      // A folder may hold other modules' files; one with none of the
+      // report's is named, with the modules it would need.
+      bool matched = false;
+      for (const auto& entry : std::filesystem::directory_iterator(path, ec))
+        if (AsciiEqualNoCase(entry.path().extension().string(), ".lss"))
+          matched = matched || known(entry.path().stem().string());
+      if (matched || ec) continue;
+      std::set<std::string> modules;
+      for (const ReportModel* model : models)
+        for (const ProcedureStats& p : model->procedures)
+          if (!p.module.empty()) modules.insert(p.module);
+      if (modules.empty()) continue;
+      std::string names;
+      size_t shown = 0;
+      for (const std::string& m : modules) {
+        if (shown == kNamedModules) {
+          names += ", ...";
+          break;
+        }
+        names += (shown++ == 0 ? "" : ", ") + m + ".lss";
+      }
+      std::fprintf(stderr, "quillet %s: warning: %s: no file of the folder is named after a module of the report (%s)\n",
+                   command, EscapeControlBytes(path).c_str(), EscapeControlBytes(names).c_str());
+      continue;
     }
-    if (!matched)
+    const std::string module = std::filesystem::path(path).stem().string();
+    if (!known(module))
       std::fprintf(stderr, "quillet %s: warning: %s: the report has no module \"%s\"; the file is not used\n", command,
                    EscapeControlBytes(path).c_str(), EscapeControlBytes(module).c_str());
   }

@@ -76,6 +76,12 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
   auto* time = profile.add_sample_type();
   time->set_type(strings.Index("time"));
   time->set_unit(strings.Index(model.frequency > 0 ? "nanoseconds" : "ticks"));
+  // Appended after the first two, so that readers of their indexes still
+  // find them: the line hits alone (calls holds the paths' calls and the
+  // line hits together).
+  auto* hits = profile.add_sample_type();
+  hits->set_type(strings.Index("hits"));
+  hits->set_unit(strings.Index("count"));
   profile.mutable_period_type()->set_type(time->type());
   profile.mutable_period_type()->set_unit(time->unit());
   profile.set_period(1);
@@ -115,7 +121,7 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
     lineLocation[{l.procedure, l.line}] = nextLocation++;
   }
   // Per merged call path: a sample labelled kind=line for each line of its
-  // procedure, with the line's hits as its calls and the line's own time
+  // procedure, with the line's hits as its calls and hits and the line's own time
   // (from the calls that called nothing), then a sample at the procedure's
   // location with the path's calls and the rest of its self time. Line and
   // procedure times of a path add up to its self time, the self times to
@@ -144,6 +150,7 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
       for (uint64_t id : callers) sample->add_location_id(id);
       sample->add_value(at.hits);
       sample->add_value(ns);
+      sample->add_value(at.hits);
       auto* label = sample->add_label();
       label->set_key(kindKey);
       label->set_str(lineKind);
@@ -153,6 +160,7 @@ bool RenderPprof(const ReportModel& model, std::string& out, std::string& error)
     for (uint64_t id : callers) sample->add_location_id(id);
     sample->add_value(static_cast<int64_t>(node.calls));
     sample->add_value(ToNanoseconds(node.self, model.frequency) - placedNs);
+    sample->add_value(0);
   }
   std::string bytes;
   if (!profile.SerializeToString(&bytes)) {

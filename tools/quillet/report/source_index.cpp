@@ -4,11 +4,12 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "tools/quillet/tool_io.h"
+#include "util/line_breaks.h"
+#include "util/utf8.h"
 
 namespace quillet::tool {
 namespace {
@@ -55,21 +56,22 @@ bool StartsWith(const std::string& line, const std::string& upperText) {
 SourceFile ParseSource(const std::string& path, const std::string& text) {
   SourceFile file;
   file.path = path;
-  std::istringstream in(text);
-  std::string line;
   bool inClass = false;
   bool inRemBlock = false;  // %Rem ... %End Rem: lines the compiler ignores
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  for (const std::string_view view : SplitLines(WithoutByteOrderMark(text))) {
+    std::string line(view);
     file.lines.push_back(line);
     if (inRemBlock) {
+      file.remarks.push_back(true);
       inRemBlock = !StartsWith(line, "%END REM");
       continue;
     }
     if (StartsWith(line, "%REM")) {
+      file.remarks.push_back(true);
       inRemBlock = true;
       continue;
     }
+    file.remarks.push_back(false);
     const std::vector<std::string> words = Words(line);
     if (words.size() >= 2 && words[0] == "END" && words[1] == "CLASS") inClass = false;
     else if (!words.empty() && (words[0] == "CLASS" || (words.size() >= 2 && words[1] == "CLASS" &&
@@ -128,11 +130,16 @@ bool SourceIndex::LineOffset(const std::string& module, const std::string& fullN
 std::pair<int32_t, int32_t> SourceIndex::ProcedureSpan(const SourceFile& file, int32_t line) {
   const auto count = static_cast<int32_t>(file.lines.size());
   line = std::clamp<int32_t>(line, 1, std::max<int32_t>(count, 1));
+  // The words of a line the compiler reads; none for a line of a %Rem block.
+  auto codeWords = [&file](int32_t n) {
+    const auto at = static_cast<size_t>(n - 1);
+    return at < file.remarks.size() && file.remarks[at] ? std::vector<std::string>{} : Words(file.lines[at]);
+  };
   int32_t first = line;
-  while (first > 1 && DeclaredProcedure(Words(file.lines[static_cast<size_t>(first - 1)])).empty()) --first;
+  while (first > 1 && DeclaredProcedure(codeWords(first)).empty()) --first;
   int32_t last = line;
   while (last < count) {
-    const std::vector<std::string> words = Words(file.lines[static_cast<size_t>(last - 1)]);
+    const std::vector<std::string> words = codeWords(last);
     if (words.size() >= 2 && words[0] == "END" && (words[1] == "SUB" || words[1] == "FUNCTION" || words[1] == "PROPERTY"))
       break;
     ++last;

@@ -12,7 +12,10 @@ namespace quillet::tool {
 
 struct SourceFile {
   std::string path;
-  std::vector<std::string> lines;  // lines[0] is line 1
+  std::vector<std::string> lines;  // lines[0] is line 1; CR LF, LF or a lone CR ends each
+  // Whether each line belongs to a %Rem ... %End Rem block (its first and
+  // last line included): text the compiler ignores. remarks[0] is line 1.
+  std::vector<bool> remarks;
   // Upper-case name of each module-level Sub, Function or Property -> the
   // line of its declaration.
   std::map<std::string, int32_t> procedures;
@@ -38,6 +41,7 @@ class SourceIndex {
 
   // The lines of the procedure that holds `line` of `file`: from its
   // declaration to its End line (the file's ends when they are not found).
+  // Lines of %Rem blocks are neither declarations nor End lines.
   static std::pair<int32_t, int32_t> ProcedureSpan(const SourceFile& file, int32_t line);
 
  private:

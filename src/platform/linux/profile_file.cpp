@@ -15,6 +15,7 @@
 #include "platform/linux/linux_files.h"
 #include "platform/platform.h"
 #include "platform/profile_text.h"
+#include "util/utf8.h"
 
 namespace quillet::platform {
 
@@ -57,7 +58,7 @@ struct Line {
 
 std::vector<Line> SplitLines(std::string_view text) {
   std::vector<Line> lines;
-  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  size_t pos = text.size() - WithoutByteOrderMark(text).size();
   while (pos < text.size()) {
     Line line;
     line.begin = pos;

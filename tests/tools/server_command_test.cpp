@@ -117,7 +117,11 @@ TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {
       {"agent A a.lss\nrun A for CN=Bob\n", "line 2: \"run\" takes an agent's title"},
       {"# nothing\n", "no agent is declared"},
       {"agent A missing.lss\n", "missing.lss"},
-      {"agent A bad.lss\n", "bad.lss"},
+      {"agent A bad.lss\n", "bad.lss:2:"},
+      {"agent A a.lss\nprofile A\nprofile A runs 1\n", "line 3: agent A has a profile line already (line 2)"},
+      {"agent A a.lss\nprofile A user runs 2\n", "line 2: \"user\" needs a value"},
+      {"agent A a.lss\nprofile A runs\n", "line 2: \"runs\" needs a value"},
+      {"agent A a.lss\nrun A as\n", "line 2: \"as\" needs a user's name"},
   };
   for (const auto& c : cases) {
     WriteText(File("s.server"), c.text);
@@ -126,6 +130,20 @@ TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << " -> " << r.err;
     EXPECT_FALSE(std::filesystem::exists(File("out/log1.txt"))) << c.text;
   }
+}
+
+// Notes names hold blanks ("CN=Ann Smith/O=Acme"): "as" and "user" take the
+// words that follow, up to the end of the line or the next option.
+TEST_F(ServerCommandTest, UserNamesMayHoldBlanks) {
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("s.server"),
+            "agent A a.lss\nprofile A user CN=Ann  Smith/O=Acme runs 1\n"
+            "run A as CN=Bob Jones/O=Acme\nrun A as CN=Ann Smith/O=Acme  # a comment\nrun A as CN=Ann Smith/O=Acme\n");
+  const testing::ToolResult r = Run({"server", File("s.server"), "--out", File("out")});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent A as CN=Bob Jones/O=Acme\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("=== 1 log document(s)"), std::string::npos) << r.out;  // Ann's first run only
+  EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentUser: CN=Ann Smith/O=Acme\n"), std::string::npos);
 }
 
 TEST_F(ServerCommandTest, NoProfiledRunIsAFailureNotAnEmptySuccess) {

@@ -25,6 +25,7 @@
 #include "sim/scoped_sim_host.h"
 #include "sim/sim_time.h"
 #include "tools/quillet/commands.h"
+#include "tools/quillet/module_source.h"
 #include "tools/quillet/server_description.h"
 #include "tools/quillet/tool_io.h"
 #include "util/bytes.h"
@@ -228,7 +229,13 @@ int Server(const Options& options) {
   for (const ServerAgentSource& agent : description.agents) {
     std::vector<uint8_t> source;
     if (!ReadWholeFile(agent.sourcePath, source, error)) return Fail("server", error);
-    sources[agent.title].assign(source.begin(), source.end());
+    std::string& text = sources[agent.title];
+    text.assign(source.begin(), source.end());
+    // Compiled here first so that errors name their file, line and column,
+    // as `compile` and `client` show them; storing the agent compiles again.
+    std::vector<uint8_t> image;
+    int exitCode = kExitOk;
+    if (!CompileSourceText("server", agent.sourcePath, text, image, exitCode)) return exitCode;
   }
   std::error_code made;
   std::filesystem::create_directories(options.out, made);

@@ -146,6 +146,26 @@ TEST_F(ServerCommandTest, UserNamesMayHoldBlanks) {
   EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentUser: CN=Ann Smith/O=Acme\n"), std::string::npos);
 }
 
+// An agent stopped as endless never makes its end-of-run call: it gets no log
+// document, and its calls must not go into the next agent's report.
+TEST_F(ServerCommandTest, AnEndlessAgentStopsAtTheTimeLimitAndStaysOutOfTheNextReport) {
+  WriteText(File("loop.lss"), "Sub Spin\n Dim x As Long\n Do\n  x = x + 1\n  If x > 9 Then x = 0\n Loop\nEnd Sub\n"
+                              "Sub Initialize\n Call Spin\nEnd Sub\n");
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("s.server"), "agent L loop.lss\nagent A a.lss\n");
+  const testing::ToolResult r = Run({"server", File("s.server"), "--out", File("out"), "--time-limit", "1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent L as CN=Ann/O=Acme\n(the run failed: time limit of 1 seconds"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("=== 1 log document(s)"), std::string::npos) << r.out;
+  EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentTitle: A\n"), std::string::npos);
+  const std::map<std::string, int> calls = ReportedCalls(File("out/log1.zvk"));
+  EXPECT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls.count("Spin"), 0u);
+  EXPECT_EQ(calls.count("Initialize"), 1u);
+}
+
 TEST_F(ServerCommandTest, NoProfiledRunIsAFailureNotAnEmptySuccess) {
   WriteText(File("a.lss"), "Sub Initialize\n Print 1\nEnd Sub\n");
   WriteText(File("s.server"), "agent A a.lss\nprofile A user CN=Ann/O=Acme\nrun A as CN=Bob/O=Acme\n");

@@ -55,6 +55,9 @@ TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
       {"form A a.lss\nform A a.lss\n", "line 2: form A is declared twice"},
       {"# nothing\n", "no design element is declared"},
       {"form A missing.lss\n", "missing.lss"},
+      {"database ../x.nsf\nform A a.lss\n", "line 1: the database path \"../x.nsf\" leaves the data directory"},
+      {"database apps\\..\\..\\x.nsf\nform A a.lss\n", "line 1: the database path"},
+      {"database /x.nsf\nform A a.lss\n", "line 1: the database path \"/x.nsf\" is absolute"},
   };
   for (const auto& c : cases) {
     WriteText(File("s.session"), c.text);

@@ -121,6 +121,11 @@ TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {
       {"agent A a.lss\nprofile A\nprofile A runs 1\n", "line 3: agent A has a profile line already (line 2)"},
       {"agent A a.lss\nprofile A user runs 2\n", "line 2: \"user\" needs a value"},
       {"agent A a.lss\nprofile A runs\n", "line 2: \"runs\" needs a value"},
+      {"database ../x.nsf\nagent A a.lss\n", "line 1: the database path \"../x.nsf\" leaves the data directory"},
+      {"database C:\\x.nsf\nagent A a.lss\n", "line 1: the database path \"C:\\x.nsf\" is absolute"},
+      {"database brindlecot\\profilerconfig.NSF\nagent A a.lss\n", "line 1: \"brindlecot\\profilerconfig.NSF\" is the profiler's own"},
+      {"database Brindlecot/ProfilerLog.nsf\nagent A a.lss\n", "is the profiler's own"},
+      {"database KVXLOGS.ntf\nagent A a.lss\n", "is the profiler's own"},
       {"agent A a.lss\nrun A as\n", "line 2: \"as\" needs a user's name"},
   };
   for (const auto& c : cases) {

@@ -2,10 +2,13 @@
 #include "tools/quillet/server_description.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <map>
 
+#include "config/quillet_config.h"
+#include "config/quillet_log.h"
 #include "tools/quillet/description_lines.h"
 
 namespace quillet::tool {
@@ -13,6 +16,18 @@ namespace {
 
 // The largest run count accepted; the configuration stores it as a number.
 constexpr int kMaxRuns = 1000000;
+
+// The databases the command makes beside the agents' one. Paths compare as
+// the host compares them: any ASCII case, "\\" as "/".
+bool IsServerOwnDatabase(std::string path) {
+  for (char& c : path) c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (std::string_view own : {kDefaultConfigPath, kDefaultLogPath, kLogTemplateName}) {
+    std::string lower(own);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (path == lower) return true;
+  }
+  return false;
+}
 
 bool Declared(const ServerDescription& d, const std::string& title) {
   return std::any_of(d.agents.begin(), d.agents.end(), [&](const ServerAgentSource& a) { return a.title == title; });
@@ -70,6 +85,10 @@ bool ParseServerDescription(std::string_view text, const std::string& folder, Se
     const std::string& word = words[0];
     if (word == "database") {
       if (words.size() != 2) return RefuseLine(error, number, "\"database\" takes one path");
+      if (std::string fault = DatabasePathFault(words[1]); !fault.empty()) return RefuseLine(error, number, fault);
+      if (IsServerOwnDatabase(words[1]))
+        return RefuseLine(error, number, "\"" + words[1] + "\" is the profiler's own configuration, log or log "
+                                         "template database; the agents need a database of their own");
       d.database = words[1];
     } else if (word == "agent") {
       if (words.size() != 3) return RefuseLine(error, number, "\"agent\" takes a title and a source file");

@@ -52,7 +52,8 @@ struct ServerDescription {
 };
 
 // Parses `text`. False with "line N: reason" for an unknown word, a missing
-// or extra field, a bad run count, an agent declared twice or given a second
+// or extra field, a database path outside the data directory or one the
+// command makes for itself, a bad run count, an agent declared twice or given a second
 // "profile" line, or a "profile" or "run" line naming an agent not declared
 // above it.
 [[nodiscard]] bool ParseServerDescription(std::string_view text, const std::string& folder,

@@ -67,6 +67,20 @@ TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
   }
 }
 
+// An agent that never ends stops at the time limit; the session goes on
+// and the report counts the cut-off call as open.
+TEST_F(ClientCommandTest, AnEndlessAgentStopsAtTheTimeLimitAndTheSessionGoesOn) {
+  WriteText(File("loop.lss"), "Sub Initialize\n Dim x As Long\n Do\n  x = x + 1\n  If x > 9 Then x = 0\n Loop\nEnd Sub\n");
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"after\"\nEnd Sub\n");
+  WriteText(File("s.session"), "agent L loop.lss\nagent A a.lss\n");
+  const testing::ToolResult r = Run({"client", File("s.session"), "--time-limit", "1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent L\n(the run failed: $AgentHScript_O: time limit of 1 seconds"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("=== run agent A\nafter\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 call had not ended"), std::string::npos) << r.out;
+}
+
 // A description saved with CR LF or lone CR line ends, or with a byte
 // order mark, reads as with LF and none:
 // every line a step, faults named by the same line numbers.

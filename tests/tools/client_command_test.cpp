@@ -55,6 +55,9 @@ TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
       {"form A a.lss\nform A a.lss\n", "line 2: form A is declared twice"},
       {"# nothing\n", "no design element is declared"},
       {"form A missing.lss\n", "missing.lss"},
+      {"database ../x.nsf\nform A a.lss\n", "line 1: the database path \"../x.nsf\" leaves the data directory"},
+      {"database apps\\..\\..\\x.nsf\nform A a.lss\n", "line 1: the database path"},
+      {"database /x.nsf\nform A a.lss\n", "line 1: the database path \"/x.nsf\" is absolute"},
   };
   for (const auto& c : cases) {
     WriteText(File("s.session"), c.text);
@@ -62,6 +65,20 @@ TEST_F(ClientCommandTest, BadDescriptionsNameTheLine) {
     EXPECT_EQ(r.exitCode, 1) << c.text;
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << " -> " << r.err;
   }
+}
+
+// An agent that never ends stops at the time limit; the session goes on
+// and the report counts the cut-off call as open.
+TEST_F(ClientCommandTest, AnEndlessAgentStopsAtTheTimeLimitAndTheSessionGoesOn) {
+  WriteText(File("loop.lss"), "Sub Initialize\n Dim x As Long\n Do\n  x = x + 1\n  If x > 9 Then x = 0\n Loop\nEnd Sub\n");
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"after\"\nEnd Sub\n");
+  WriteText(File("s.session"), "agent L loop.lss\nagent A a.lss\n");
+  const testing::ToolResult r = Run({"client", File("s.session"), "--time-limit", "1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent L\n(the run failed: $AgentHScript_O: time limit of 1 seconds"), std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("=== run agent A\nafter\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 call had not ended"), std::string::npos) << r.out;
 }
 
 // A description saved with CR LF or lone CR line ends, or with a byte

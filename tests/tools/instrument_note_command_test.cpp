@@ -81,6 +81,28 @@ TEST_F(InstrumentNoteCommand, RefusesANoteInstrumentedAlreadyAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(File("twice.qnote")));
 }
 
+// A whole note file whose module the library cannot rewrite: the library
+// warns and leaves the note as it was, which must not pass for a rewrite.
+TEST_F(InstrumentNoteCommand, RefusesANoteWhoseModuleIsDamagedAndWritesNothing) {
+  sim::NoteFile library = kit::ScriptLibraryNote(
+      "Maths", "Function Twice(ByVal n As Long) As Long\n  Twice = n * 2\nEnd Function\n"
+               "Sub Main\n  Print \"six \" & Twice(3)\nEnd Sub\n");
+  for (sim::SimItemSpec& item : library.items) {
+    if (item.name != "$ScriptLib_O") continue;
+    ASSERT_GT(item.value.size(), 320u);
+    for (size_t i = 120; i < 320; ++i) item.value[i] = 0xA5;  // over the module's tables
+  }
+  const std::vector<uint8_t> bytes = sim::WriteNoteFile(library);
+  WriteText(File("lib.qnote"), std::string(bytes.begin(), bytes.end()));
+
+  const ToolResult r = Run({"instrument-note", File("lib.qnote"), File("out.qnote")});
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_NE(r.err.find("quillet instrument-note: " + File("lib.qnote") + ": the note's code was not rewritten: "),
+            std::string::npos)
+      << r.err;
+  EXPECT_FALSE(std::filesystem::exists(File("out.qnote")));
+}
+
 TEST_F(InstrumentNoteCommand, RefusesADamagedNoteFileAndWritesNothing) {
   WriteText(File("bad.qnote"), "QNTF\x01");
   const ToolResult r = Run({"instrument-note", File("bad.qnote"), File("out.qnote")});

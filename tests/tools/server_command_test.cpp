@@ -117,7 +117,16 @@ TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {
       {"agent A a.lss\nrun A for CN=Bob\n", "line 2: \"run\" takes an agent's title"},
       {"# nothing\n", "no agent is declared"},
       {"agent A missing.lss\n", "missing.lss"},
-      {"agent A bad.lss\n", "bad.lss"},
+      {"agent A bad.lss\n", "bad.lss:2:"},
+      {"agent A a.lss\nprofile A\nprofile A runs 1\n", "line 3: agent A has a profile line already (line 2)"},
+      {"agent A a.lss\nprofile A user runs 2\n", "line 2: \"user\" needs a value"},
+      {"agent A a.lss\nprofile A runs\n", "line 2: \"runs\" needs a value"},
+      {"database ../x.nsf\nagent A a.lss\n", "line 1: the database path \"../x.nsf\" leaves the data directory"},
+      {"database C:\\x.nsf\nagent A a.lss\n", "line 1: the database path \"C:\\x.nsf\" is absolute"},
+      {"database brindlecot\\profilerconfig.NSF\nagent A a.lss\n", "line 1: \"brindlecot\\profilerconfig.NSF\" is the profiler's own"},
+      {"database Brindlecot/ProfilerLog.nsf\nagent A a.lss\n", "is the profiler's own"},
+      {"database KVXLOGS.ntf\nagent A a.lss\n", "is the profiler's own"},
+      {"agent A a.lss\nrun A as\n", "line 2: \"as\" needs a user's name"},
   };
   for (const auto& c : cases) {
     WriteText(File("s.server"), c.text);
@@ -126,6 +135,40 @@ TEST_F(ServerCommandTest, BadDescriptionsNameTheLine) {
     EXPECT_NE(r.err.find(c.reason), std::string::npos) << c.text << " -> " << r.err;
     EXPECT_FALSE(std::filesystem::exists(File("out/log1.txt"))) << c.text;
   }
+}
+
+// Notes names hold blanks ("CN=Ann Smith/O=Acme"): "as" and "user" take the
+// words that follow, up to the end of the line or the next option.
+TEST_F(ServerCommandTest, UserNamesMayHoldBlanks) {
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("s.server"),
+            "agent A a.lss\nprofile A user CN=Ann  Smith/O=Acme runs 1\n"
+            "run A as CN=Bob Jones/O=Acme\nrun A as CN=Ann Smith/O=Acme  # a comment\nrun A as CN=Ann Smith/O=Acme\n");
+  const testing::ToolResult r = Run({"server", File("s.server"), "--out", File("out")});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent A as CN=Bob Jones/O=Acme\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("=== 1 log document(s)"), std::string::npos) << r.out;  // Ann's first run only
+  EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentUser: CN=Ann Smith/O=Acme\n"), std::string::npos);
+}
+
+// An agent stopped as endless never makes its end-of-run call: it gets no log
+// document, and its calls must not go into the next agent's report.
+TEST_F(ServerCommandTest, AnEndlessAgentStopsAtTheTimeLimitAndStaysOutOfTheNextReport) {
+  WriteText(File("loop.lss"), "Sub Spin\n Dim x As Long\n Do\n  x = x + 1\n  If x > 9 Then x = 0\n Loop\nEnd Sub\n"
+                              "Sub Initialize\n Call Spin\nEnd Sub\n");
+  WriteText(File("a.lss"), "Sub Initialize\n Print \"a\"\nEnd Sub\n");
+  WriteText(File("s.server"), "agent L loop.lss\nagent A a.lss\n");
+  const testing::ToolResult r = Run({"server", File("s.server"), "--out", File("out"), "--time-limit", "1"});
+  ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("=== run agent L as CN=Ann/O=Acme\n(the run failed: time limit of 1 seconds"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("=== 1 log document(s)"), std::string::npos) << r.out;
+  EXPECT_NE(ReadText(File("out/log1.txt")).find("ProfLog_AgentTitle: A\n"), std::string::npos);
+  const std::map<std::string, int> calls = ReportedCalls(File("out/log1.zvk"));
+  EXPECT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls.count("Spin"), 0u);
+  EXPECT_EQ(calls.count("Initialize"), 1u);
 }
 
 TEST_F(ServerCommandTest, NoProfiledRunIsAFailureNotAnEmptySuccess) {

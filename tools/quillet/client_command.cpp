@@ -27,6 +27,7 @@ struct Options {
   std::string flags;
   std::string report;
   size_t top = 10;
+  uint32_t timeLimit = RunOptions{}.maxSeconds;
 };
 
 const char* KindName(sim::DesignKind kind) {
@@ -71,6 +72,7 @@ int Client(const Options& options) {
   ClientSessionSpec spec;
   spec.database = description.database;
   spec.steps = description.steps;
+  for (ClientStep& step : spec.steps) step.maxSeconds = options.timeLimit;
   SourceIndex sources;
   ModuleLines modules;  // the modules as compiled, for the lines they record
   for (const ClientElementSource& element : description.elements) {
@@ -116,6 +118,9 @@ void AddClientCommand(CLI::App& app, int& exitCode) {
   cmd->add_option("--flags", options->flags, "instrumentation flags, hexadecimal (default 3)")
       ->check(HexFlagsCheck());
   cmd->add_option("--report", options->report, "report file (default: DESCRIPTION with .zvk)");
+  cmd->add_option("--time-limit", options->timeLimit, "seconds before a run stops as endless")
+      ->check(CLI::Range(uint32_t{1}, uint32_t{86400}))
+      ->capture_default_str();
   cmd->add_option("--top", options->top, "rows of the report's procedure and line lists (0: all)")
       ->check(CLI::Range(size_t{0}, size_t{1000}))
       ->capture_default_str();

@@ -48,6 +48,7 @@ bool ParseClientDescription(std::string_view text, const std::string& folder, Cl
     const std::string& word = words[0];
     if (word == "database") {
       if (words.size() != 2) return RefuseLine(error, number, "\"database\" takes one path");
+      if (std::string fault = DatabasePathFault(words[1]); !fault.empty()) return RefuseLine(error, number, fault);
       d.database = words[1];
     } else if (auto kind = kKinds.find(word); kind != kKinds.end()) {
       if (words.size() != 3) return RefuseLine(error, number, "\"" + word + "\" takes a title and a source file");

@@ -34,8 +34,8 @@ struct ClientDescription {
 };
 
 // Parses `text`. False with "line N: reason" for an unknown word, a missing
-// field, a step naming an element that is not declared, or a title declared
-// twice for one kind.
+// field, a database path outside the data directory, a step naming an
+// element that is not declared, or a title declared twice for one kind.
 [[nodiscard]] bool ParseClientDescription(std::string_view text, const std::string& folder,
                                           ClientDescription& description, std::string& error);
 

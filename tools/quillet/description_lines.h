@@ -2,6 +2,7 @@
 // by blanks, "#" starts a comment, faults reported as "line N: reason".
 #pragma once
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -34,6 +35,20 @@ bool ForEachDescriptionLine(std::string_view text, Visit&& visit) {
     if (!words.empty() && !visit(number, words)) return false;
   }
   return true;
+}
+
+// Why `path` cannot name a database of the simulated data directory (which
+// refuses absolute paths and ".." parts), or empty when it can.
+inline std::string DatabasePathFault(std::string_view path) {
+  if (path.front() == '/' || path.front() == '\\' || (path.size() > 1 && path[1] == ':'))
+    return "the database path \"" + std::string(path) + "\" is absolute; give it relative to the data directory";
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find_first_of("/\\", start), path.size());
+    if (path.substr(start, end - start) == "..")
+      return "the database path \"" + std::string(path) + "\" leaves the data directory (\"..\")";
+    start = end + 1;
+  }
+  return {};
 }
 
 // Sets `error` to "line N: reason" and returns false. Control characters the

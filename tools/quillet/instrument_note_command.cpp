@@ -82,8 +82,13 @@ int InstrumentNoteFile(const Options& options) {
   // The library registers an instrumented module's procedures and leaves its
   // code as it is: procedures profiled with no item changed means the note
   // was instrumented already. Refused, as `instrument` refuses such a module.
-  if (!profile->Data.Procedures().empty() && ScriptItemValues(rewritten) == ScriptItemValues(file))
+  const bool unchanged = ScriptItemValues(rewritten) == ScriptItemValues(file);
+  if (!profile->Data.Procedures().empty() && unchanged)
     return Fail("instrument-note", options.in + ": the note is instrumented already");
+  // A module the library could not rewrite leaves a warning and the note as
+  // it was: no file is written that could pass for an instrumented note.
+  if (unchanged && !profile->Messages.empty())
+    return Fail("instrument-note", options.in + ": the note's code was not rewritten: " + profile->Messages.front());
   if (!WriteWholeFile(options.out, sim::WriteNoteFile(rewritten), error)) return Fail("instrument-note", error);
 
   const auto before = ScriptItemSizes(file);

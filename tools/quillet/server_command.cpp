@@ -25,6 +25,7 @@
 #include "sim/scoped_sim_host.h"
 #include "sim/sim_time.h"
 #include "tools/quillet/commands.h"
+#include "tools/quillet/module_source.h"
 #include "tools/quillet/server_description.h"
 #include "tools/quillet/tool_io.h"
 #include "util/bytes.h"
@@ -35,6 +36,7 @@ namespace {
 struct Options {
   std::string description;
   std::string out;
+  uint32_t timeLimit = 60;
 };
 
 std::string Hex(uint32_t value, int width = 0) {
@@ -228,7 +230,13 @@ int Server(const Options& options) {
   for (const ServerAgentSource& agent : description.agents) {
     std::vector<uint8_t> source;
     if (!ReadWholeFile(agent.sourcePath, source, error)) return Fail("server", error);
-    sources[agent.title].assign(source.begin(), source.end());
+    std::string& text = sources[agent.title];
+    text.assign(source.begin(), source.end());
+    // Compiled here first so that errors name their file, line and column,
+    // as `compile` and `client` show them; storing the agent compiles again.
+    std::vector<uint8_t> image;
+    int exitCode = kExitOk;
+    if (!CompileSourceText("server", agent.sourcePath, text, image, exitCode)) return exitCode;
   }
   std::error_code made;
   std::filesystem::create_directories(options.out, made);
@@ -251,9 +259,14 @@ int Server(const Options& options) {
   std::fflush(stdout);
   {
     sim::SimAgentManager manager(vector);
+    manager.SetTimeLimit(options.timeLimit);
     for (const ServerRun& run : description.runs) {
-      const sim::SimAgentOutcome outcome =
-          manager.RunHere(sim::SimAgent{description.database, ids.at(run.title), run.user});
+      // Each run on a thread of its own, one after another: a run stopped as
+      // endless never makes its end-of-run call, and its pending run and
+      // calls stay with its thread instead of going into the next run's
+      // report.
+      manager.Start(sim::SimAgent{description.database, ids.at(run.title), run.user});
+      const sim::SimAgentOutcome outcome = manager.Wait().front();
       std::printf("=== run agent %s as %s\n", run.title.c_str(), run.user.c_str());
       std::fwrite(outcome.run.output.data(), 1, outcome.run.output.size(), stdout);
       if (outcome.openStatus != kNoError) {
@@ -284,6 +297,9 @@ void AddServerCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<Options>();
   cmd->add_option("DESCRIPTION", options->description, "the server's description file")->required();
   cmd->add_option("--out", options->out, "directory for the log documents and their reports")->required();
+  cmd->add_option("--time-limit", options->timeLimit, "seconds before an agent's run stops as endless")
+      ->check(CLI::Range(uint32_t{1}, uint32_t{86400}))
+      ->capture_default_str();
   cmd->callback([options, &exitCode] { exitCode = Server(*options); });
 }
 

@@ -10,7 +10,9 @@
 //                                    "runs N" and "user NAME" are optional
 //   run Nightly as CN=Bob/O=Acme     the agent manager runs it ("as" optional)
 //
-// Titles are single words; source paths are relative to the file's folder.
+// Titles are single words; user names may hold blanks (the words after "as",
+// or after "user" up to "runs", joined by one blank); source paths are
+// relative to the file's folder; an agent has at most one "profile" line.
 // Without "profile" lines every agent is profiled; without "run" lines every
 // agent runs once, in the order declared.
 #pragma once
@@ -50,8 +52,10 @@ struct ServerDescription {
 };
 
 // Parses `text`. False with "line N: reason" for an unknown word, a missing
-// or extra field, a bad run count, an agent declared twice, or a "profile"
-// or "run" line naming an agent not declared above it.
+// or extra field, a database path outside the data directory or one the
+// command makes for itself, a bad run count, an agent declared twice or given a second
+// "profile" line, or a "profile" or "run" line naming an agent not declared
+// above it.
 [[nodiscard]] bool ParseServerDescription(std::string_view text, const std::string& folder,
                                           ServerDescription& description, std::string& error);
 

@@ -15,8 +15,9 @@ namespace {
 uint32_t Word(const lsrun::Value& v) { return static_cast<uint16_t>(v.n()); }
 int32_t Signed(const lsrun::Value& v) { return static_cast<int16_t>(v.n()); }
 
-RunOptions HookDriverRunOptions() {
+RunOptions HookDriverRunOptions(uint32_t timeLimit) {
   RunOptions options;
+  options.maxSeconds = timeLimit;
   options.natives.Register("nquillet", "KVXFunctionTimer", [](std::span<const lsrun::Value> a, lsrun::Value&) {
     if (a.size() != 6) return lsrun::err::kErrorInLoadingDll;
     KVXFunctionTimer(Word(a[0]), Word(a[1]), Word(a[2]), Word(a[3]), Word(a[4]), Signed(a[5]));
@@ -71,7 +72,7 @@ SimAgentOutcome SimAgentManager::RunHere(const SimAgent& agent) {
     ItemInfo code;
     outcome.hasCode = notes.ItemFind(note, kAgentCodeItem, code) == kNoError ||
                       notes.ItemFind(note, "$AssistAction_Ex", code) == kNoError;
-    if (outcome.hasCode) outcome.run = RunAgent(note, HookDriverRunOptions());
+    if (outcome.hasCode) outcome.run = RunAgent(note, HookDriverRunOptions(timeLimit_));
     (void)notes.NoteClose(note);
   }
   if (db) (void)notes.DbClose(db);

@@ -48,6 +48,9 @@ class SimAgentManager {
   // `vector` is the hook vector MainEntryPoint filled; it must outlive the
   // manager. Its note-open hook, when set, sees every agent opened.
   explicit SimAgentManager(HookVector& vector);
+  // Seconds an agent runs before it is stopped as endless (default 60), as
+  // a server's agent manager stops an agent at its execution time limit.
+  void SetTimeLimit(uint32_t seconds) { timeLimit_ = seconds; }
   // Waits for agents still running.
   ~SimAgentManager();
   SimAgentManager(const SimAgentManager&) = delete;
@@ -62,6 +65,7 @@ class SimAgentManager {
 
  private:
   HookVector& vector_;
+  uint32_t timeLimit_ = RunOptions{}.maxSeconds;
   std::mutex mutex_;
   std::vector<std::thread> threads_;
   std::vector<SimAgentOutcome> outcomes_;  // one slot per started agent

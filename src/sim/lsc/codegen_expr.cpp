@@ -48,7 +48,7 @@ void ProcCodegen::GenPtr(const Expr& e) {
     return;
   }
   GenVariable(s, true);
-  if ((s.isArray || s.isList) && e.hasArgs) {
+  if (s.TakesSubscripts() && e.hasArgs) {
     for (const ExprPtr& a : e.args) GenExpr(*a);
     out_.Emit(kOpElem, static_cast<int32_t>(e.args.size()));
   }
@@ -178,7 +178,7 @@ void ProcCodegen::GenExpr(const Expr& e) {
       bool callable = s.kind == SymKind::kProc || s.kind == SymKind::kExternal;
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
-      if ((s.isArray || s.isList) && e.hasArgs) {
+      if (s.TakesSubscripts() && e.hasArgs) {
         for (const ExprPtr& a : e.args) GenExpr(*a);
         out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
       }

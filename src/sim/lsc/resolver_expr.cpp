@@ -233,9 +233,9 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kParam:
     case SymKind::kMember:
       type = TypeOf(s);
-      if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
+      if (e.hasArgs && !s->TakesSubscripts()) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
       if (e.hasArgs && !SubscriptsFit(e, *s)) return false;
-      if ((s->isArray || s->isList) && e.hasArgs) {
+      if (e.hasArgs) {
         bool ok = true;
         for (ExprPtr& a : e.args) {
           ExprType it;

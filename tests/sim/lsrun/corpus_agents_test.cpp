@@ -625,6 +625,28 @@ const Program kPrograms[] = {
      "11\n"
      "11\n"
      "13\n"},
+    {"FormatSectionsAndLiterals",
+     "Function Money(v As Currency) As String\n"
+     "  Money = Format(v, \"$#,##0.00;($#,##0.00)\")\n"
+     "End Function\n"
+     "Sub Initialize\n"
+     "  Print Format(-1234.5, \"#,##0.00;(#,##0.00)\")\n"
+     "  Print Format(1234.5, \"#,##0.00;(#,##0.00)\")\n"
+     "  Print Format(0, \"0.0;-0.0;\"\"nil\"\"\")\n"
+     "  Print Format(19.5, \"$#,##0.00\"); \" \"; Format(-19.5, \"$#,##0.00\")\n"
+     "  Print Format(7, \"\"\"No. \"\"000\"); \" \"; Format(7, \"\\#0\")\n"
+     "  Print Format(-5, \"0;(0)\"); \" \"; Format(3, \"0;;\"\"zero\"\"\"); \" \"; Format(-3, \"0;;\"\"zero\"\"\")\n"
+     "  Print Money(-2500.5); \" \"; Money(12)\n"
+     "  Print Format(0.256, \"0.0%\"); \" \"; Format(42, \"0 \"\"pcs\"\"\")\n"
+     "End Sub\n",
+     "(1,234.50)\n"
+     "1,234.50\n"
+     "nil\n"
+     "$19.50 -$19.50\n"
+     "No. 007 #7\n"
+     "(5) 3 -3\n"
+     "($2,500.50) $12.00\n"
+     "25.6% 42 pcs\n"},
 };
 
 // A Variant that holds an array takes subscripts, as a Split result does;

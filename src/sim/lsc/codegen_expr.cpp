@@ -45,9 +45,9 @@ void ProcCodegen::GenPtr(const Expr& e) {
   if (e.kind == ExprKind::kMember) {
     GenExpr(*e.left);
     out_.EmitSym(kOpMLoadObjPtr, &s);
-    return;
+  } else {
+    GenVariable(s, true);
   }
-  GenVariable(s, true);
   if (s.TakesSubscripts() && e.hasArgs) {
     for (const ExprPtr& a : e.args) GenExpr(*a);
     out_.Emit(kOpElem, static_cast<int32_t>(e.args.size()));
@@ -172,6 +172,10 @@ void ProcCodegen::GenExpr(const Expr& e) {
       if (e.sym->kind == SymKind::kProc) return GenCall(e, false);
       GenExpr(*e.left);
       out_.EmitSym(kOpMLoadObj, e.sym);
+      if (e.sym->TakesSubscripts() && e.hasArgs) {
+        for (const ExprPtr& a : e.args) GenExpr(*a);
+        out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
+      }
       return;
     case ExprKind::kName: {
       const Symbol& s = *e.sym;

@@ -715,6 +715,24 @@ const Program kVariantArrays[] = {
      "  vs(0) = m\n"
      "End Sub\n",
      "7 420\n"},
+    {"VariantMemberOfAClass",
+     "Class Bag\n"
+     "  Public items As Variant\n"
+     "  Sub New\n"
+     "    items = Split(\"a b c\", \" \")\n"
+     "  End Sub\n"
+     "  Function First As String\n"
+     "    First = items(0)\n"
+     "  End Function\n"
+     "End Class\n"
+     "Sub Initialize\n"
+     "  Dim b As New Bag\n"
+     "  Print b.First; b.items(2)\n"
+     "  b.items(1) = \"z\"\n"
+     "  Print Join(b.items, \"\")\n"
+     "End Sub\n",
+     "ac\n"
+     "azc\n"},
 };
 
 class CorpusAgentTest : public testing::CorpusFixture {};

@@ -689,6 +689,43 @@ const Program kPrograms[] = {
      "call 1: 1.25\n"
      "call 2: 3.75\n"
      "-10[27]-10105\n"},
+    {"SharedStaticAndExitForAllInFor",
+     "Class Counter\n"
+     "  Function Hit As Integer\n"
+     "    Static n As Integer\n"
+     "    n = n + 1\n"
+     "    Hit = n\n"
+     "  End Function\n"
+     "End Class\n"
+     "Function Risky(x As Integer) As Integer\n"
+     "  Risky = 100 \\ x\n"
+     "End Function\n"
+     "Sub Initialize\n"
+     "  Dim a As New Counter, b As New Counter\n"
+     "  Print a.Hit(); b.Hit(); a.Hit()\n"
+     "  On Error Resume Next\n"
+     "  Dim r As Integer\n"
+     "  r = Risky(0)\n"
+     "  Print Err; r\n"
+     "  Err = 0\n"
+     "  Dim found As String, i As Integer, cells As Variant\n"
+     "  Dim rows(1) As Variant\n"
+     "  rows(0) = Split(\"1 2 3\", \" \")\n"
+     "  rows(1) = Split(\"4 5 6\", \" \")\n"
+     "  For i = 0 To 1\n"
+     "    cells = rows(i)\n"
+     "    ForAll c In cells\n"
+     "      If c = \"5\" Then\n"
+     "        found = \"row \" & i\n"
+     "        Exit ForAll\n"
+     "      End If\n"
+     "    End ForAll\n"
+     "  Next\n"
+     "  Print found\n"
+     "End Sub\n",
+     "123\n"
+     "110\n"
+     "row 1\n"},
 };
 
 // A Variant that holds an array takes subscripts, as a Split result does;

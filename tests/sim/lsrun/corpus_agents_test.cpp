@@ -812,6 +812,26 @@ const Program kVariantArrays[] = {
      "End Sub\n",
      "ac\n"
      "azc\n"},
+    {"ByValVariantGetsItsOwnArray",
+     "Sub Change(ByVal v As Variant)\n"
+     "  v(0) = \"changed\"\n"
+     "End Sub\n"
+     "Function Make As Variant\n"
+     "  Dim a(1) As String\n"
+     "  a(0) = \"m\"\n"
+     "  Make = a\n"
+     "End Function\n"
+     "Sub Initialize\n"
+     "  Dim p As Variant\n"
+     "  p = Split(\"a b\", \" \")\n"
+     "  Change p\n"
+     "  Print p(0)\n"
+     "  Dim q As Variant\n"
+     "  q = Make()\n"
+     "  Print q(0)\n"
+     "End Sub\n",
+     "a\n"
+     "m\n"},
 };
 
 class CorpusAgentTest : public testing::CorpusFixture {};

@@ -45,10 +45,10 @@ void ProcCodegen::GenPtr(const Expr& e) {
   if (e.kind == ExprKind::kMember) {
     GenExpr(*e.left);
     out_.EmitSym(kOpMLoadObjPtr, &s);
-    return;
+  } else {
+    GenVariable(s, true);
   }
-  GenVariable(s, true);
-  if ((s.isArray || s.isList) && e.hasArgs) {
+  if (s.TakesSubscripts() && e.hasArgs) {
     for (const ExprPtr& a : e.args) GenExpr(*a);
     out_.Emit(kOpElem, static_cast<int32_t>(e.args.size()));
   }
@@ -172,13 +172,17 @@ void ProcCodegen::GenExpr(const Expr& e) {
       if (e.sym->kind == SymKind::kProc) return GenCall(e, false);
       GenExpr(*e.left);
       out_.EmitSym(kOpMLoadObj, e.sym);
+      if (e.sym->TakesSubscripts() && e.hasArgs) {
+        for (const ExprPtr& a : e.args) GenExpr(*a);
+        out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
+      }
       return;
     case ExprKind::kName: {
       const Symbol& s = *e.sym;
       bool callable = s.kind == SymKind::kProc || s.kind == SymKind::kExternal;
       if (callable && !(&s == &proc_ && !e.hasArgs)) return GenCall(e, false);
       GenVariable(s, false);
-      if ((s.isArray || s.isList) && e.hasArgs) {
+      if (s.TakesSubscripts() && e.hasArgs) {
         for (const ExprPtr& a : e.args) GenExpr(*a);
         out_.Emit(kOpLoadElemFromExpr, static_cast<int32_t>(e.args.size()));
       }

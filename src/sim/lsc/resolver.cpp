@@ -183,7 +183,13 @@ void Resolver::ResolveStmt(Stmt& s) {
         PropertyAssignment(s, *p);
         break;
       }
-      if (!ResolveExpr(*s.value, t) || !s.target->sym) break;
+      // A whole array goes into a Variant as a copy of it.
+      const bool savedWhole = wholeArrayOk_;
+      wholeArrayOk_ = s.kind == StmtKind::kAssign && s.target->sym && !s.target->sym->isProperty &&
+                      TypeOf(s.target->sym).kind == TypeKind::kVariant && s.value->kind == ExprKind::kName;
+      const bool valueOk = ResolveExpr(*s.value, t);
+      wholeArrayOk_ = savedWhole;
+      if (!valueOk || !s.target->sym) break;
       // A Type's value is copied only into a variable of the same Type.
       const ExprType target = TypeOf(s.target->sym);
       if ((target.kind == TypeKind::kRecord || t.kind == TypeKind::kRecord) && (target.kind != t.kind || target.cls != t.cls)) {

@@ -233,9 +233,9 @@ bool Resolver::ResolveName(Expr& e, ExprType& type) {
     case SymKind::kParam:
     case SymKind::kMember:
       type = TypeOf(s);
-      if (e.hasArgs && !s->isArray && !s->isList) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
+      if (e.hasArgs && !s->TakesSubscripts()) return Error(e.line, e.column, "'" + e.text + "' is not an array or a procedure");
       if (e.hasArgs && !SubscriptsFit(e, *s)) return false;
-      if ((s->isArray || s->isList) && e.hasArgs) {
+      if (e.hasArgs) {
         bool ok = true;
         for (ExprPtr& a : e.args) {
           ExprType it;
@@ -325,8 +325,16 @@ bool Resolver::ResolveMember(Expr& e, ExprType& type) {
   e.sym = m;
   type = TypeOf(m);
   if (m->kind == SymKind::kMember) {
-    if (e.hasArgs) return Error(e.line, e.column, "'" + e.text + "' is not a method");
-    return true;
+    if (!e.hasArgs) return true;
+    // o.v(i): an element of the array a Variant member holds.
+    if (!m->TakesSubscripts()) return Error(e.line, e.column, "'" + e.text + "' is not a method");
+    if (!SubscriptsFit(e, *m)) return false;
+    bool ok = true;
+    for (ExprPtr& a : e.args) {
+      ExprType it;
+      ok = ResolveExpr(*a, it) && ok;
+    }
+    return ok;
   }
   if (m == objType.cls->ctor || m == objType.cls->dtor) {
     return Error(e.line, e.column, "'" + e.text + "' cannot be called directly");

@@ -73,6 +73,13 @@ struct Symbol {
 
   // Label code position, filled by code generation.
   int codeOffset = -1;
+
+  // `name(i)` reads or writes an element: of an array, of a list, or of the
+  // array a Variant holds at run time (`parts = Split(s)` then `parts(0)`).
+  bool TakesSubscripts() const {
+    const bool variable = kind == SymKind::kModuleVar || kind == SymKind::kLocal || kind == SymKind::kParam || kind == SymKind::kMember;
+    return isArray || isList || (variable && type.kind == TypeKind::kVariant);
+  }
 };
 
 // Every symbol of one module, owned in one place.

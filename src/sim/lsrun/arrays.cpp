@@ -90,4 +90,15 @@ int PreserveInto(const ArrayRep& old, ArrayRep& fresh) {
   return 0;
 }
 
+ArrayRep* CopyOfArray(const ArrayRep& array) {
+  auto* copy = new ArrayRep(array.dims, array.element);
+  copy->dynamic = array.dynamic;
+  copy->record = array.record;
+  for (size_t i = 0; i < array.items.size(); ++i) {
+    const ArrayRep* inner = array.items[i].array();
+    copy->items[i] = inner != nullptr ? Value::Array(CopyOfArray(*inner)) : array.items[i];
+  }
+  return copy;
+}
+
 }  // namespace quillet::lsrun

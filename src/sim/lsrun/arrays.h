@@ -33,4 +33,9 @@ inline constexpr size_t kMaxDeclaredElements = 16384;
 // their places from the start, as a ReDim Preserve of a list of values does.
 [[nodiscard]] int PreserveInto(const ArrayRep& old, ArrayRep& fresh);
 
+// A new array with the bounds and elements of `array` (arrays its Variant
+// elements hold are copied too): what a Variant gets when an array is
+// assigned to it, so that changing one does not change the other.
+ArrayRep* CopyOfArray(const ArrayRep& array);
+
 }  // namespace quillet::lsrun

@@ -14,8 +14,9 @@ Status Machine::ElementOfDims(const Insn& in, int& error) {
   const size_t n = static_cast<size_t>(in.a);
   const size_t first = stack_.size() - n;
   const Value& array = stack_[first - 1];
-  const Value& held = array.type() == Value::Type::kRef ? *array.ref() : array;
-  ArrayRep* rep = held.array();
+  const Value* held = array.type() == Value::Type::kRef ? array.ref() : &array;
+  if (held->type() == Value::Type::kRef) held = held->ref();  // a Variant parameter passed by reference
+  ArrayRep* rep = held->array();
   size_t at = 0;
   if (rep == nullptr) {
     error = err::kTypeMismatch;  // a list has one subscript, its tag

@@ -11,6 +11,7 @@
 #include "sim/lsrun/dates.h"
 #include "sim/lsrun/errors.h"
 #include "sim/lsrun/machine.h"
+#include "sim/lsrun/number_format.h"
 #include "sim/lsrun/operators.h"
 #include "sim/lsrun/ops.h"
 
@@ -54,55 +55,6 @@ int ToDate(const Value& v, double& serial) {
 size_t FindText(const std::string& s, const std::string& what, size_t from, bool fold) {
   if (!fold) return s.find(what, from);
   return Upper(s).find(Upper(what), from);
-}
-
-std::string FormatNumber(double v, const std::string& fmt) {
-  const std::string u = Upper(fmt);
-  int decimals = 0;
-  int minInt = 0;
-  bool group = false;
-  bool percent = false;
-  if (u == "GENERAL NUMBER") {
-    std::string t;
-    (void)FormatValue(Value::Double(v), t);
-    return t;
-  }
-  if (u == "FIXED") {
-    decimals = 2, minInt = 1;
-  } else if (u == "STANDARD") {
-    decimals = 2, minInt = 1, group = true;
-  } else if (u == "PERCENT") {
-    decimals = 2, minInt = 1, percent = true;
-  } else {
-    const size_t dot = fmt.find('.');
-    const std::string intPart = fmt.substr(0, dot);
-    for (char c : intPart) {
-      if (c == '0') ++minInt;
-      if (c == ',') group = true;
-    }
-    if (dot != std::string::npos) {
-      for (size_t k = dot + 1; k < fmt.size() && (fmt[k] == '0' || fmt[k] == '#'); ++k) ++decimals;
-    }
-    percent = fmt.find('%') != std::string::npos;
-  }
-  if (percent) v *= 100;
-  char buf[400];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, std::fabs(v));
-  std::string digits = buf;
-  const size_t dot = digits.find('.');
-  std::string ip = digits.substr(0, dot);
-  std::string fp = dot == std::string::npos ? "" : digits.substr(dot);
-  // Without a 0 before the point, a zero integer part disappears (".5").
-  if (ip == "0" && minInt == 0) ip.clear();
-  while (static_cast<int>(ip.size()) < minInt) ip.insert(0, "0");
-  if (group) {
-    for (int k = static_cast<int>(ip.size()) - 3; k > 0; k -= 3) ip.insert(static_cast<size_t>(k), ",");
-  }
-  std::string out = ip + fp;
-  const bool negative = v < 0 && out.find_first_not_of("0.,") != std::string::npos;
-  if (negative) out.insert(0, "-");
-  if (percent) out += "%";
-  return out;
 }
 
 std::string FormatDate(double serial, const std::string& fmt) {

@@ -7,6 +7,7 @@
 #include <new>
 #include <utility>
 
+#include "sim/lsrun/arrays.h"
 #include "sim/lsrun/errors.h"
 #include "sim/lsrun/machine.h"
 #include "sim/lsrun/operators.h"
@@ -188,6 +189,11 @@ Status Machine::Call(const Procedure& proc, std::span<Value> args, Value&& me, V
         f.params[i] = std::move(r);
         continue;
       }
+    }
+    // A ByVal Variant gets its own copy of an array a variable still holds.
+    if (const ArrayRep* array = a.array(); array != nullptr && array->refs() > 1 && info.paramTypes[i] == SlotType::kVariant) {
+      f.params[i] = Value::Array(CopyOfArray(*array));
+      continue;
     }
     if (a.type() == HeldType(info.paramTypes[i])) {
       f.params[i] = std::move(a);  // the caller's copy is left to go anyway

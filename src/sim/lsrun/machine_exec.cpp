@@ -33,6 +33,10 @@ int StoreInto(Value* target, SlotType type, const Value& v, bool isSet) {
   // A Variant takes any value as it is; a Type's value, which it cannot
   // hold, and a reference go the converting way.
   if (type == SlotType::kVariant && v.type() != Value::Type::kRef && v.type() != Value::Type::kRecord) {
+    // An array another variable still holds is copied; a new one (Split's) is taken as it is.
+    if (const ArrayRep* array = v.array(); array != nullptr && array->refs() > 1) {
+      return (*target = Value::Array(CopyOfArray(*array)), 0);
+    }
     return (*target = v, 0);
   }
   Value converted;
@@ -420,6 +424,11 @@ inline Status Machine::FusedAssignment(Frame& f, const Insn& in, const Assignmen
     *target = *v;
     return Status::kOk;
   }
+  if (v->array() != nullptr) {
+    const Value held = *v;  // the variable still holds its array: the Variant gets a copy
+    error = StoreInto(target, in.type, held, false);
+    return Status::kOk;
+  }
   error = StoreInto(target, in.type, *v, false);
   return Status::kOk;
 }
@@ -530,7 +539,8 @@ Status Machine::Step(Frame& f, const Insn& in, int32_t pc, int32_t& next, int& e
       if (!Need(f, 1)) return Fatal("stack underflow");
       Value v = PopValue();
       Value ref = Value::Ref(&f.locals[static_cast<size_t>(in.a)], SlotType::kVariant, nullptr);
-      error = Store(ref, Deref(v), v.type() == Value::Type::kObject);
+      const Value held = Deref(v);  // a copy, so an array a variable holds counts as shared
+      error = Store(ref, held, v.type() == Value::Type::kObject);
       return Status::kOk;
     }
 

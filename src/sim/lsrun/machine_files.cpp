@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "sim/lsrun/builtin_table.h"
+#include "sim/lsrun/dates.h"
 #include "sim/lsrun/errors.h"
 #include "sim/lsrun/machine.h"
 #include "sim/lsrun/operators.h"
@@ -12,9 +13,17 @@ namespace quillet::lsrun {
 namespace {
 
 // An unquoted Input # field: a whole number as a Long (a Double beyond
-// 32 bits), a decimal number as a Double, anything else as its text.
+// 32 bits), a decimal number as a Double, what Write # puts between #
+// (#TRUE#, #FALSE#, #NULL#, a date) as that value, anything else as its text.
 Value FieldValue(const std::string& field) {
   if (field.empty()) return Value::String("");
+  if (field.size() > 2 && field.front() == '#' && field.back() == '#') {
+    const std::string inner = field.substr(1, field.size() - 2);
+    if (inner == "TRUE" || inner == "FALSE") return Value::Boolean(inner == "TRUE");
+    if (inner == "NULL") return Value::Null();
+    double serial = 0;
+    if (ParseDateText(inner, serial)) return Value::Date(serial);
+  }
   char* end = nullptr;
   errno = 0;
   const long long i = std::strtoll(field.c_str(), &end, 10);

@@ -161,6 +161,12 @@ TEST(LscResolver, ArrayDimensionsAndTypesAreChecked) {
       {std::string(kPoint) + "Sub S\n  x = New Point\nEnd Sub\n", "5:7 'Point' is a Type, not a class"},
       {"Type Ring\n  Inner As Wrap\nEnd Type\nType Wrap\n  Back As Ring\nEnd Type\n", "1:6 Type 'Ring' contains itself"},
       {"Type Point\n  X(3) As Integer\nEnd Type\n", "2:3 array members are not supported"},
+      // Only a Variant may hold an array to subscript.
+      {"Sub S\n  Dim n As Integer\n  Print n(0)\nEnd Sub\n", "3:9 'n' is not an array or a procedure"},
+      {"Sub S\n  Dim v As Variant\n  v(1, 2, 3, 4, 5, 6, 7, 8, 9) = 0\nEnd Sub\n", "3:3 an array element takes 1 to 8 subscripts"},
+      {"Class C\n  Public n As Long\nEnd Class\nSub S\n  Dim c As New C\n  c.n(0) = 1\nEnd Sub\n", "6:5 'n' is not a method"},
+      {"Class C\n  Public v As Variant\nEnd Class\nSub S\n  Dim c As New C\n  Print c.v(1, 2, 3, 4, 5, 6, 7, 8, 9)\nEnd Sub\n",
+       "6:11 an array element takes 1 to 8 subscripts"},
   };
   ExpectFirstErrors(cases);
 }

@@ -109,6 +109,24 @@ TEST_F(RunFiles, WriteQuotesTextsForInputToReadBack) {
   EXPECT_EQ(Contents("written.txt"), "\"a, b\",42,2.5,#TRUE#\r\n\r\n\"x\",-1\r\n");
 }
 
+// Input # gives back the Booleans, Null and dates Write # put between #,
+// into typed variables and Variants alike.
+TEST_F(RunFiles, InputReadsBackWhatWritePutBetweenHashes) {
+  const std::string source = WithPath(
+      "Sub Initialize\n"
+      "  Dim ok As Boolean, d As Variant, v As Variant, b As Variant, t As String\n"
+      "  Open PATH For Output As #1\n"
+      "  Write #1, True, DateNumber(2026, 12, 31), Null, False, \"#x#\"\n"
+      "  Close #1\n"
+      "  Open PATH For Input As #1\n"
+      "  Input #1, ok, d, v, b, t\n"
+      "  Close #1\n"
+      "  Print ok; \" \"; TypeName(d); \" \"; Year(d); \" \"; IsNull(v); \" \"; TypeName(b); \" \"; b; \" \"; t\n"
+      "End Sub\n",
+      "PATH", "hashes.txt");
+  ExpectOutputPlainAndProfiled({"hashes", source.c_str(), "True DATE 2026 True BOOLEAN False #x#\n"});
+}
+
 // Each mistake raises its runtime error, which On Error traps like any
 // other; the file table is as it was after each.
 TEST_F(RunFiles, WrongNumbersModesAndMissingFilesAreTrappableErrors) {
